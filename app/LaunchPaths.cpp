@@ -1,0 +1,10 @@
+#include "app/LaunchPaths.h"
+
+namespace srdw {
+
+LaunchPaths& Paths() {
+    static LaunchPaths paths;
+    return paths;
+}
+
+}  // namespace srdw

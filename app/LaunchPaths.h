@@ -1,0 +1,18 @@
+// The four process-wide paths of one launcher run.
+#pragma once
+
+#include <string>
+
+namespace srdw {
+
+struct LaunchPaths {
+    std::string GameExe;      // full path of the game executable
+    std::string RootDir;      // the directory holding it; the value of "@rootdir"
+    std::string CommandLine;  // trimmed and lower-cased; the value of "@cmdline"
+    std::string MarkerFile;   // the launcher's directory followed by "\restore.mod"
+};
+
+// The one instance, alive for the whole process.
+LaunchPaths& Paths();
+
+}  // namespace srdw

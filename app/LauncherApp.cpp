@@ -1,0 +1,60 @@
+#include "app/LauncherApp.h"
+
+#include <string>
+
+#include "app/LaunchPaths.h"
+#include "app/Messages.h"
+#include "app/PathText.h"
+#include "app/RecoveryMarker.h"
+#include "log/RunLog.h"
+#include "platform/Platform.h"
+#include "script/ModScript.h"
+
+namespace srdw {
+
+bool LauncherApp::Startup() {
+    LogOpen();
+    ModScript script;
+
+    const std::string ownPath = Os().OwnPath();
+    const std::string launcherDirectory = DirectoryOf(ownPath);
+    Paths().MarkerFile = launcherDirectory + "\\restore.mod";
+    const std::string firstCandidate = ReplaceExtension(ownPath, "dat");
+    const std::string secondCandidate = launcherDirectory + "\\DWSR.dat";
+
+    const std::string restoreScript = ReadRestoreScript(Paths().MarkerFile);
+    LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
+
+    if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
+        const Answer answer = Os().AskYesNoCancel(Os().LoadText(IDS_REINSTALL_QUESTION));
+        LogWrite("ERROR: Failed to load restore script!\n");
+        switch (answer) {
+            case Answer::Cancel:
+                return false;
+            case Answer::Yes:
+                mode = LaunchMode::InstallMode;
+                break;
+            case Answer::No:
+                // The script keeps what the failed load parsed, for a "/recover".
+                mode = LaunchMode::PlainMode;
+                break;
+        }
+    }
+    if (mode == LaunchMode::InstallMode && !script.Load(firstCandidate) &&
+        !script.Load(secondCandidate)) {
+        ShowMessage(IDS_SCRIPT_NOT_LOADED, 0);
+        LogWrite("ERROR: Failed to load script!\n");
+        return false;
+    }
+    return false;
+}
+
+int LauncherApp::Shutdown() {
+    if (!Paths().MarkerFile.empty()) {
+        Os().RemoveFile(Paths().MarkerFile);
+    }
+    LogClose();
+    return 0;
+}
+
+}  // namespace srdw

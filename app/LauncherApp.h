@@ -1,0 +1,20 @@
+// The launcher: one run of the process is one call of Startup and one of Shutdown.
+#pragma once
+
+namespace srdw {
+
+enum class LaunchMode {
+    InstallMode,  // install the script, run the game, restore the script
+    RecoverMode,  // restore the script named by the recovery marker; no game
+    PlainMode,    // run the game with nothing installed or restored
+};
+
+class LauncherApp {
+  public:
+    // Does the whole job; always false, since the launcher has no message loop.
+    bool Startup();
+    // Removes the recovery marker and closes the log; returns the exit code.
+    int Shutdown();
+};
+
+}  // namespace srdw

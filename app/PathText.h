@@ -1,0 +1,22 @@
+// Small text operations on launcher paths.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace srdw {
+
+// Paths are cut to what a 260-character buffer holds with its terminator.
+inline constexpr std::size_t kMaxPath = 259;
+
+// The directory part of a path: cut at the last backslash or, when there is none,
+// at the last slash; empty when there is no separator. At most 259 characters of
+// the path are looked at.
+std::string DirectoryOf(std::string_view path);
+
+// The path with the extension of its file name replaced by `extension`; a file
+// name without "." gets "." and the extension appended. A "." in a directory
+// name is never taken for an extension.
+std::string ReplaceExtension(std::string_view path, std::string_view extension);
+
+}  // namespace srdw

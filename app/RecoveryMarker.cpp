@@ -1,0 +1,39 @@
+#include "app/RecoveryMarker.h"
+
+#include <string_view>
+
+#include "app/PathText.h"
+#include "platform/Platform.h"
+
+namespace srdw {
+
+std::string ReadRestoreScript(const std::string& markerPath) {
+    if (!Os().Attributes(markerPath)) {
+        return {};
+    }
+    const auto bytes = Os().ReadWholeFile(markerPath);
+    if (!bytes) {
+        return {};
+    }
+    // Text mode ends the file at Ctrl-Z and reads CR LF as one "\n"; the line
+    // read ends after its "\n" or at the first NUL.
+    std::string_view rest(*bytes);
+    rest = rest.substr(0, rest.find('\x1a'));
+    std::string line;
+    for (std::size_t i = 0; i < rest.size() && line.size() < kMaxPath; ++i) {
+        const char c = rest[i];
+        if (c == '\0') {
+            break;
+        }
+        if (c == '\r' && i + 1 < rest.size() && rest[i + 1] == '\n') {
+            continue;
+        }
+        line.push_back(c);
+        if (c == '\n') {
+            break;
+        }
+    }
+    return line;
+}
+
+}  // namespace srdw

@@ -1,0 +1,14 @@
+// The recovery marker "restore.mod" beside the launcher names the script that is
+// installed while the game runs; a later start that finds it restores that script.
+#pragma once
+
+#include <string>
+
+namespace srdw {
+
+// The marker's first line as a text-mode line read takes it: CR LF read as "\n",
+// which stays part of the text, at most 259 characters. Empty when the marker is
+// missing or unreadable.
+std::string ReadRestoreScript(const std::string& markerPath);
+
+}  // namespace srdw

@@ -1,0 +1,7 @@
+#include "app/LauncherApp.h"
+
+int main() {
+    srdw::LauncherApp app;
+    app.Startup();
+    return app.Shutdown();
+}

@@ -1,0 +1,91 @@
+#include "log/RunLog.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/PathText.h"
+#include "log/TextFile.h"
+#include "platform/Platform.h"
+
+namespace srdw {
+
+namespace {
+
+constexpr std::string_view kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
+// Written in pieces of this size, so a long install costs few system calls.
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+struct OpenLog {
+    std::unique_ptr<OutputFile> file;
+    std::string pending;  // already converted to CR LF
+};
+
+std::unique_ptr<OpenLog> g_log;
+
+void WritePending() {
+    if (!g_log->pending.empty()) {
+        g_log->file->Write(g_log->pending);  // a failed write is not the run's concern
+        g_log->pending.clear();
+    }
+}
+
+}  // namespace
+
+std::string LogPathFor(const std::string& ownPath) {
+    return ReplaceExtension(ownPath, "log");
+}
+
+std::string TimeStamp() {
+    const LocalTime t = Os().Now();
+    char stamp[128];
+    const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
+                                t.day, t.year % 100, t.hour, t.minute, t.second);
+    return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
+}
+
+void LogOpen() {
+    LogClose();
+    auto file = Os().CreateOutputFile(LogPathFor(Os().OwnPath()));
+    if (!file) {
+        return;
+    }
+    g_log = std::make_unique<OpenLog>();
+    g_log->file = std::move(file);
+    g_log->pending.reserve(kBufferSize);
+    LogWrite("Skyrend II: Duskwarden\nLog started: ");
+    LogWrite(TimeStamp());
+    LogWrite("\n");
+    LogWrite(kRule);
+    LogWrite("\n");
+}
+
+void LogWrite(std::string_view text) {
+    if (!g_log || text.empty()) {
+        return;
+    }
+    AppendCrLf(g_log->pending, text);
+    if (g_log->pending.size() >= kBufferSize) {
+        WritePending();
+    }
+}
+
+void LogFlush() {
+    if (g_log) {
+        WritePending();
+    }
+}
+
+void LogClose() {
+    if (!g_log) {
+        return;
+    }
+    LogWrite("\n");
+    LogWrite(kRule);
+    LogWrite("\nLog finished: ");
+    LogWrite(TimeStamp());
+    LogWrite("\n");
+    WritePending();
+    g_log.reset();
+}
+
+}  // namespace srdw

@@ -1,0 +1,24 @@
+// The run log: one plain-text file beside the launcher per run, overwritten by the
+// next run. Every step and every failure of the launcher is written here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace srdw {
+
+// Opens (and empties) the log and writes the header. Without a log the run goes on.
+void LogOpen();
+// Appends the text unchanged; nothing when the log is closed or the text is empty.
+void LogWrite(std::string_view text);
+// Hands what was written so far to the operating system, so a crash later keeps it.
+void LogFlush();
+// Writes the footer and closes the log; later writes do nothing.
+void LogClose();
+
+// The log file's path for a launcher at `ownPath`: its extension replaced by "log".
+std::string LogPathFor(const std::string& ownPath);
+// "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
+std::string TimeStamp();
+
+}  // namespace srdw

@@ -1,0 +1,34 @@
+// A whole file's bytes in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace srdw {
+
+class FileBuffer {
+  public:
+    void Clear() {
+        data_.clear();
+        data_.shrink_to_fit();
+    }
+    // Replaces the content with the whole file. False, with the buffer empty, when
+    // the file cannot be read or is empty.
+    bool LoadFromFile(const std::string& path);
+    // Writes the content as the whole file. False for an empty buffer.
+    bool SaveToFile(const std::string& path) const;
+    bool IsEmpty() const { return data_.empty(); }
+    std::uint32_t GetSize() const { return static_cast<std::uint32_t>(data_.size()); }
+    const char* GetData() const { return data_.data(); }
+    std::string_view View() const { return data_; }
+    // Replaces the content with a copy of the bytes; empty bytes change nothing.
+    bool Assign(std::string_view bytes);
+    // Replaces the content by taking over the bytes; empty bytes change nothing.
+    bool Assign(std::string&& bytes);
+
+  private:
+    std::string data_;
+};
+
+}  // namespace srdw

@@ -1,0 +1,109 @@
+#include "script/FileSwap.h"
+
+#include <string_view>
+
+#include "log/RunLog.h"
+#include "script/FileMoves.h"
+
+namespace srdw {
+
+namespace {
+
+void Fail(std::string_view leadIn, const std::string& path, std::string_view closing) {
+    LogWrite("FAILED!");
+    LogWrite(leadIn);
+    LogWrite(path);
+    LogWrite(closing);
+}
+
+// After a failed second move the first one is taken back, so the triple is as it
+// was before: a game file must never be stranded under its backup name.
+void UndoFirstMove(const std::string& movedTo, const std::string& movedFrom,
+                   AttributeKeeper& file) {
+    if (MovePath(movedTo, movedFrom)) {
+        file.MovedTo(movedFrom);
+        LogWrite(" > the first move was undone: moved '");
+        LogWrite(movedTo);
+        LogWrite("' back to '");
+        LogWrite(movedFrom);
+        LogWrite("'\n");
+    } else {
+        LogWrite(" > ERROR: cannot move '");
+        LogWrite(movedTo);
+        LogWrite("' back to '");
+        LogWrite(movedFrom);
+        LogWrite("'!\n");
+    }
+}
+
+}  // namespace
+
+void SwapFiles(const std::string& original, const std::string& modified,
+               const std::string& backup) {
+    LogWrite("Swapping files...");
+    AttributeKeeper originalFile(original);
+    AttributeKeeper modifiedFile(modified);
+
+    if (Exists(backup)) {
+        return Fail("\n > the backup file '", backup, "' already exists!\n");
+    }
+    if (!originalFile.Existed()) {
+        return Fail("\n > the original file '", original, "' does not exist!\n");
+    }
+    if (!modifiedFile.Existed()) {
+        return Fail("\n > the modified file '", modified, "' does not exist!\n");
+    }
+    if (!MovePath(original, backup)) {
+        return Fail("\n > cannot backup '", original, "'!\n");
+    }
+    originalFile.MovedTo(backup);
+    if (!MovePath(modified, original)) {
+        Fail("\n > cannot move '", modified, "'!\n");
+        return UndoFirstMove(backup, original, originalFile);
+    }
+    modifiedFile.MovedTo(original);
+    LogWrite("succeeded!\n");
+}
+
+void UnswapFiles(const std::string& original, const std::string& modified,
+                 const std::string& backup) {
+    LogWrite("Unswapping files...");
+    AttributeKeeper originalFile(original);
+    AttributeKeeper backupFile(backup);
+
+    if (Exists(modified)) {
+        // A swap cut off between its two moves leaves the game's file under the
+        // backup name and the mod's file where it was: put the game's file back.
+        if (!originalFile.Existed() && backupFile.Existed()) {
+            if (!MovePath(backup, original)) {
+                return Fail("\n > cannot restore '", backup, "'!\n");
+            }
+            backupFile.MovedTo(original);
+            LogWrite("succeeded!\n > the swap had been interrupted: moved '");
+            LogWrite(backup);
+            LogWrite("' back to '");
+            LogWrite(original);
+            LogWrite("'\n");
+            return;
+        }
+        return Fail("\n > the modified file '", modified, "' still exists!\n");
+    }
+    if (!originalFile.Existed()) {
+        return Fail("\n > the original file '", original, "' does not exist!\n");
+    }
+    if (!backupFile.Existed()) {
+        return Fail("\n > the backup file '", backup, "' does not exist!\n");
+    }
+    if (!MovePath(original, modified)) {
+        return Fail("\n > cannot move '", original, "'!\n");
+    }
+    originalFile.MovedTo(modified);
+    if (!MovePath(backup, original)) {
+        Fail("\n > cannot restore '", backup, "'!\n");
+        return UndoFirstMove(modified, original, originalFile);
+    }
+    backupFile.MovedTo(original);
+    LogWrite("succeeded!\n");
+}
+
+}  // namespace srdw

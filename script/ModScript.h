@@ -1,0 +1,53 @@
+// An install script: loaded from a file, cut into commands, and applied forward
+// (install) and backward (restore) to the game directory.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/ScriptText.h"
+
+namespace srdw {
+
+// The longest script path kept, as a 261-character buffer holds it.
+inline constexpr std::size_t kMaxScriptPath = 260;
+
+class ModScript {
+  public:
+    ModScript() = default;
+    ModScript(const ModScript&) = delete;
+    ModScript& operator=(const ModScript&) = delete;
+
+    // Empties the script; the path of the last file read stays.
+    void Clear();
+    // Reads, cleans and parses the file. False when it cannot be read, is empty or
+    // is broken; after a parse error the commands before the error are kept.
+    bool Load(const std::string& path);
+    // Applies the commands forward, first to last.
+    void Install();
+    // Undoes the commands last to first, each in the directory it ran in at install.
+    void Restore();
+
+    // The path of the last script file read successfully (at most 260 characters).
+    const std::string& Path() const { return path_; }
+    const std::vector<ScriptCommand>& Commands() const { return commands_; }
+
+  private:
+    // The current directory from one command on, up to the next stretch.
+    struct DirectoryStretch {
+        std::size_t firstCommand;
+        std::string directory;
+    };
+
+    std::vector<DirectoryStretch> ReplayDirectories() const;
+
+    std::string path_;
+    std::string text_;  // the cleaned script text the commands point into
+    std::vector<ScriptCommand> commands_;
+    std::vector<std::string_view> arguments_;
+    std::vector<DirectoryStretch> installDirectories_;  // recorded by Install for Restore
+};
+
+}  // namespace srdw

@@ -1,0 +1,83 @@
+#include "script/PathExpansion.h"
+
+#include <algorithm>
+
+#include "app/LaunchPaths.h"
+#include "log/RunLog.h"
+
+namespace srdw {
+
+namespace {
+
+constexpr std::size_t kPlaceholderLength = 8;
+
+// Compares ignoring the case of A to Z only; `lowerWord` is lower case.
+bool StartsWithWord(std::string_view text, std::string_view lowerWord) {
+    if (text.size() < lowerWord.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != lowerWord[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
+                                          std::string_view commandLine) {
+    std::string result;
+    std::size_t i = 0;
+    while (i < source.size()) {
+        const auto special = std::min(source.find_first_of("\"@", i), source.size());
+        result.append(source.substr(i, special - i));
+        i = special;
+        if (i < source.size()) {
+            const std::string_view rest = source.substr(i);
+            if (rest.front() == '"') {
+                ++i;
+            } else if (StartsWithWord(rest, "@rootdir")) {
+                result.append(rootDir);
+                i += kPlaceholderLength;
+            } else if (StartsWithWord(rest, "@cmdline")) {
+                result.append(commandLine);
+                i += kPlaceholderLength;
+            } else {
+                result.push_back('@');
+                ++i;
+            }
+        }
+        if (result.size() > kMaxExpandedPath) {
+            return std::nullopt;
+        }
+    }
+    return result;
+}
+
+std::string ExpandPath(std::string_view source) {
+    if (source.empty()) {
+        return {};
+    }
+    LogWrite("- Parsing path: '");
+    LogWrite(source);
+    LogWrite("' -> '");
+    const LaunchPaths& paths = Paths();
+    auto expanded = ExpandArgument(source, paths.RootDir, paths.CommandLine);
+    if (!expanded) {
+        LogWrite(
+            "'\nERROR: the expanded path would be longer than 511 characters; it is left "
+            "empty and its command does nothing!\n");
+        return {};
+    }
+    LogWrite(*expanded);
+    LogWrite("'\n");
+    return std::move(*expanded);
+}
+
+}  // namespace srdw

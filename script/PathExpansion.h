@@ -1,0 +1,24 @@
+// Script arguments become plain paths: quotes are removed and the placeholders
+// "@rootdir" and "@cmdline" (in any letter case) are replaced by the launch's values.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace srdw {
+
+// An expanded argument holds at most this many characters.
+inline constexpr std::size_t kMaxExpandedPath = 511;
+
+// The expansion of `source`, or none when it would be longer than 511 characters.
+std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
+                                          std::string_view commandLine);
+
+// Expands with the current "@rootdir" and "@cmdline" and logs the result. An
+// empty source gives an empty path and no log line; an expansion that would be
+// too long gives an empty path, so its command does nothing, and an error line.
+std::string ExpandPath(std::string_view source);
+
+}  // namespace srdw

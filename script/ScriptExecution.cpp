@@ -1,0 +1,145 @@
+// Install applies the commands first to last; Restore undoes them last to first,
+// each in the directory that was current when it was installed, so that chains
+// such as Rename(a, b) then Rename(b, c) come apart in the right order.
+#include <string_view>
+
+#include "app/LaunchPaths.h"
+#include "log/RunLog.h"
+#include "platform/Platform.h"
+#include "script/FileMoves.h"
+#include "script/FileSwap.h"
+#include "script/ModScript.h"
+#include "script/PathExpansion.h"
+
+namespace srdw {
+
+namespace {
+
+enum class Direction { Install, Restore };
+
+void RunRenameEx(const ScriptCommand& command, Direction direction) {
+    LogWrite("Executing 'RenameEx()'\n");
+    const std::string original = ExpandPath(command.Arg(0));
+    const std::string modified = ExpandPath(command.Arg(1));
+    const std::string backup = ExpandPath(command.Arg(2));
+    if (original.empty() || modified.empty() || backup.empty()) {
+        return;
+    }
+    if (direction == Direction::Install) {
+        SwapFiles(original, modified, backup);
+    } else {
+        UnswapFiles(original, modified, backup);
+    }
+}
+
+// The directory named by "SetDirectory"; a failure is no error of the script's.
+void RunSetDirectory(const ScriptCommand& command, Direction direction) {
+    LogWrite("Executing 'SetDirectoty()'\n");
+    const std::string directory = ExpandPath(command.Arg(0));
+    // Restore puts back the directory from before the command instead.
+    if (direction == Direction::Install) {
+        Os().ChangeDirectory(directory);
+    }
+}
+
+void LogFileError(std::string_view leadIn, const std::string& path, std::string_view closing) {
+    LogWrite(leadIn);
+    LogWrite(path);
+    LogWrite(closing);
+}
+
+void RenameOneWay(const std::string& from, const std::string& to) {
+    AttributeKeeper fromFile(from);
+    AttributeKeeper toFile(to);
+    if (!fromFile.Existed()) {
+        LogFileError("ERROR: the file '", from, "' does not exist!\n");
+    } else if (toFile.Existed()) {
+        LogFileError("ERROR: the file '", to, "' already exists!\n");
+    } else if (!MovePath(from, to)) {
+        LogWrite("ERROR: failed to rename '");
+        LogWrite(from);
+        LogFileError("' to '", to, "'!\n");
+    } else {
+        fromFile.MovedTo(to);
+    }
+}
+
+void RunRename(const ScriptCommand& command, Direction direction) {
+    LogWrite("Executing 'Rename()'\n");
+    const std::string source = ExpandPath(command.Arg(0));
+    const std::string target = ExpandPath(command.Arg(1));
+    if (source.empty() || target.empty()) {
+        return;
+    }
+    if (direction == Direction::Install) {
+        RenameOneWay(source, target);
+    } else {
+        RenameOneWay(target, source);
+    }
+}
+
+bool IsSetDirectory(const ScriptCommand& command) {
+    return command.name == "SetDirectory";
+}
+
+// Names match exactly, letter case included; other names are skipped silently.
+void Run(const ScriptCommand& command, Direction direction) {
+    if (command.name == "RenameEx") {
+        RunRenameEx(command, direction);
+    } else if (IsSetDirectory(command)) {
+        RunSetDirectory(command, direction);
+    } else if (command.name == "Rename") {
+        RunRename(command, direction);
+    }
+}
+
+}  // namespace
+
+void ModScript::Install() {
+    LogWrite("\nInstalling script...\n");
+    installDirectories_.assign({DirectoryStretch{0, Os().WorkingDirectory()}});
+    for (std::size_t i = 0; i < commands_.size(); ++i) {
+        Run(commands_[i], Direction::Install);
+        if (IsSetDirectory(commands_[i])) {
+            installDirectories_.push_back({i + 1, Os().WorkingDirectory()});
+        }
+    }
+}
+
+// Without an install in this run (a recovery), the directories of the install
+// are found again by following the "SetDirectory" commands from where Restore
+// starts, quietly.
+std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories() const {
+    std::vector<DirectoryStretch> stretches{{0, Os().WorkingDirectory()}};
+    const LaunchPaths& paths = Paths();
+    for (std::size_t i = 0; i < commands_.size(); ++i) {
+        if (IsSetDirectory(commands_[i])) {
+            if (auto directory =
+                    ExpandArgument(commands_[i].Arg(0), paths.RootDir, paths.CommandLine)) {
+                Os().ChangeDirectory(*directory);
+            }
+            stretches.push_back({i + 1, Os().WorkingDirectory()});
+        }
+    }
+    return stretches;
+}
+
+void ModScript::Restore() {
+    LogWrite("\nRestoring script...\n");
+    const std::vector<DirectoryStretch> stretches =
+        installDirectories_.empty() ? ReplayDirectories() : installDirectories_;
+    auto stretch = stretches.rbegin();
+    const std::string* current = nullptr;
+    for (std::size_t i = commands_.size(); i-- > 0;) {
+        while (stretch->firstCommand > i) {
+            ++stretch;
+        }
+        if (current != &stretch->directory) {
+            current = &stretch->directory;
+            Os().ChangeDirectory(*current);
+        }
+        Run(commands_[i], Direction::Restore);
+    }
+}
+
+}  // namespace srdw

@@ -1,0 +1,125 @@
+// The launcher's start: which script it loads in which mode, what it asks and
+// shows, and what it leaves behind.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/LaunchPaths.h"
+#include "app/LauncherApp.h"
+#include "log/RunLog.h"
+#include "res/resource.h"
+
+namespace srdw::test {
+namespace {
+
+class LauncherEntryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { platform_.ownPath = dir_ / "SrdwLaunch.exe"; }
+    void TearDown() override { Paths() = {}; }
+
+    // One whole run of the launcher; returns its log without header and footer.
+    std::string Run() {
+        LauncherApp app;
+        EXPECT_FALSE(app.Startup());
+        EXPECT_EQ(app.Shutdown(), 0);
+        return LogBody(ReadFile(LogPathFor(platform_.ownPath)));
+    }
+    std::string Loading(const std::string& relative) const {
+        return "Loading script: " + (dir_ / relative) + "\n";
+    }
+    // The fallback script's path is the launcher's directory, a backslash and its name.
+    std::string LoadingFallback() const {
+        return "Loading script: " + dir_.Path().string() + "\\DWSR.dat\n";
+    }
+    bool MarkerExists() const { return fs::exists(dir_.Path() / "restore.mod"); }
+
+    ScratchDir dir_;
+    TestPlatform platform_;
+    ScopedOs scope_{platform_};
+};
+
+TEST_F(LauncherEntryTest, LoadsTheFirstCandidateBesideTheLauncher) {
+    WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(a,b)");
+    WriteFile(dir_.Path() / "DWSR.dat", "Rename(c,d)");
+    EXPECT_EQ(Run(), Loading("SrdwLaunch.dat"));
+    EXPECT_EQ(Paths().MarkerFile, dir_.Path().string() + "\\restore.mod");
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_TRUE(platform_.questions.empty());
+}
+
+TEST_F(LauncherEntryTest, FallsBackToTheSecondCandidate) {
+    WriteFile(dir_.Path() / "DWSR.dat", "Rename(c,d)");
+    EXPECT_EQ(Run(), LoadingFallback());  // the missing first one leaves no line
+
+    WriteFile(dir_.Path() / "SrdwLaunch.dat", "");
+    EXPECT_EQ(Run(), LoadingFallback());  // an empty one neither
+
+    WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(a,b) broken");
+    EXPECT_EQ(Run(), Loading("SrdwLaunch.dat") + "ERROR in script!\n" + LoadingFallback());
+}
+
+TEST_F(LauncherEntryTest, NoScriptIsReported) {
+    EXPECT_EQ(Run(), "ERROR: Failed to load script!\n");
+    EXPECT_EQ(platform_.messages, std::vector<std::string>{TEXT_SCRIPT_NOT_LOADED});
+}
+
+TEST_F(LauncherEntryTest, MarkerPutsTheRunIntoRecoveryAndIsRemovedAfterwards) {
+    WriteFile(dir_.Path() / "Installed.dat", "Rename(a,b)");
+    WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(c,d)");
+    WriteFile(dir_.Path() / "restore.mod", dir_ / "Installed.dat");
+    EXPECT_EQ(Run(), Loading("Installed.dat"));
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_TRUE(platform_.questions.empty());
+}
+
+TEST_F(LauncherEntryTest, UnloadableRestoreScriptAsksWhetherToReinstall) {
+    WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(c,d)");
+    const std::string broken = dir_ / "Broken.dat";
+    WriteFile(broken, "Rename(a,b);Rename(");
+    const std::string failedRestore =
+        "Loading script: " + broken + "\nERROR in script!\nERROR: Failed to load restore script!\n";
+
+    const std::pair<Answer, std::string> cases[] = {
+        {Answer::Cancel, failedRestore},                           // ends the run at once
+        {Answer::Yes, failedRestore + Loading("SrdwLaunch.dat")},  // installs afresh
+        {Answer::No, failedRestore},                               // plays with nothing installed
+    };
+    for (const auto& [answer, log] : cases) {
+        WriteFile(dir_.Path() / "restore.mod", broken);
+        platform_.answers = {answer};
+        platform_.questions.clear();
+        EXPECT_EQ(Run(), log);
+        EXPECT_EQ(platform_.questions, std::vector<std::string>{TEXT_REINSTALL_QUESTION});
+        EXPECT_FALSE(MarkerExists());
+    }
+
+    // A marker naming a script that is gone asks too.
+    WriteFile(dir_.Path() / "restore.mod", dir_ / "Gone.dat");
+    platform_.answers = {Answer::Cancel};
+    EXPECT_EQ(Run(), "ERROR: Failed to load restore script!\n");
+}
+
+TEST_F(LauncherEntryTest, MarkerIsReadAsItsFirstTextLine) {
+    WriteFile(dir_.Path() / "Installed.dat", "Rename(a,b)");
+    // A line end stays part of the name, so such a marker names no loadable script.
+    WriteFile(dir_.Path() / "restore.mod", (dir_ / "Installed.dat") + "\r\nsecond line");
+    platform_.answers = {Answer::Cancel};
+    EXPECT_EQ(Run(), "ERROR: Failed to load restore script!\n");
+
+    WriteFile(dir_.Path() / "restore.mod", "");  // empty: an ordinary run
+    WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(c,d)");
+    EXPECT_EQ(Run(), Loading("SrdwLaunch.dat"));
+}
+
+TEST_F(LauncherEntryTest, LauncherWithoutExtensionInADottedDirectory) {
+    fs::create_directories(dir_.Path() / "Skyrend.v2");
+    platform_.ownPath = dir_ / "Skyrend.v2\\SrdwLaunch";
+    WriteFile(dir_.Path() / "Skyrend.v2" / "SrdwLaunch.dat", "Rename(a,b)");
+    LauncherApp app;
+    app.Startup();
+    app.Shutdown();
+    EXPECT_EQ(LogBody(ReadFile(dir_.Path() / "Skyrend.v2" / "SrdwLaunch.log")),
+              Loading("Skyrend.v2\\SrdwLaunch.dat"));
+}
+
+}  // namespace
+}  // namespace srdw::test

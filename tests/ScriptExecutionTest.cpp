@@ -1,0 +1,160 @@
+// Installing and restoring whole scripts on a real game directory.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/LaunchPaths.h"
+#include "script/ModScript.h"
+
+namespace srdw::test {
+namespace {
+
+constexpr const char* kScript =
+    "// Duskwarden: swaps the sky and the world map, renames a chain\r\n"
+    "RenameEx(\"@rootdir\\Data\\Textures\\Sky.pak\", \"@rootdir\\Data\\Textures\\Sky.dw\",\r\n"
+    "         \"@ROOTDIR\\Data\\Textures\\Sky.bak\");\r\n"
+    "Rename(a.txt, b.txt);\r\n"
+    "Rename(b.txt, c.txt);\r\n"
+    "SetDirectory(Data)\r\n"
+    "RenameEx(\"Maps\\World Map.map\", \"Maps\\World Map.dw\", \"Maps\\World Map.bak\")\r\n"
+    "SetDirectory(maps)  // a relative directory, in the wrong letter case\r\n"
+    "Rename(notes.txt, \"notes old.txt\")\r\n"
+    "renameex(notes.txt, x, y)\r\n"
+    "Rename(only)\r\n";
+
+class ScriptExecutionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const fs::path root = dir_.Path();
+        WriteFile(root / "Data/Textures/Sky.pak", "sky");
+        WriteFile(root / "Data/Textures/Sky.dw", "dusk sky");
+        WriteFile(root / "Data/Maps/World Map.map", "world");
+        WriteFile(root / "Data/Maps/World Map.dw", "dusk world");
+        WriteFile(root / "Data/Maps/notes.txt", "notes");
+        WriteFile(root / "a.txt", "a");
+        WriteFile(root / "DWSR.dat", kScript);
+        MakeReadOnly(root / "Data/Textures/Sky.pak");
+        MakeReadOnly(root / "Data/Maps/World Map.dw");
+        Paths().RootDir = root.string();
+    }
+    void TearDown() override { Paths() = {}; }
+
+    std::string Path(const std::string& relative) const { return dir_ / relative; }
+
+    ScratchDir dir_;          // the game
+    ScratchDir launcherDir_;  // where the log goes
+    InDirectory inGame_{dir_.Path()};
+};
+
+TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
+    const Snapshot before = TakeSnapshot(dir_.Path());
+    LoggedTest logged(launcherDir_);
+    ModScript script;
+    ASSERT_TRUE(script.Load(Path("DWSR.dat")));
+    script.Install();
+
+    Snapshot installed = before;
+    installed.erase("a.txt");
+    installed["c.txt"] = {"a", false};
+    installed["Data/Textures/Sky.pak"] = {"dusk sky", false};
+    installed.erase("Data/Textures/Sky.dw");
+    installed["Data/Textures/Sky.bak"] = {"sky", true};
+    installed["Data/Maps/World Map.map"] = {"dusk world", true};
+    installed.erase("Data/Maps/World Map.dw");
+    installed["Data/Maps/World Map.bak"] = {"world", false};
+    installed.erase("Data/Maps/notes.txt");
+    installed["Data/Maps/notes old.txt"] = {"notes", false};
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
+
+    script.Restore();
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
+    EXPECT_EQ(fs::current_path(), dir_.Path());
+
+    const std::string sky = dir_.Path().string() + "\\Data\\Textures\\Sky";
+    const std::string swapSky =
+        "Executing 'RenameEx()'\n"
+        "- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.pak\"' -> '" +
+        sky +
+        ".pak'\n"
+        "- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.dw\"' -> '" +
+        sky +
+        ".dw'\n"
+        "- Parsing path: '\"@ROOTDIR\\Data\\Textures\\Sky.bak\"' -> '" +
+        sky + ".bak'\n";
+    const std::string renameAB =
+        "Executing 'Rename()'\n- Parsing path: 'a.txt' -> 'a.txt'\n"
+        "- Parsing path: 'b.txt' -> 'b.txt'\n";
+    const std::string renameBC =
+        "Executing 'Rename()'\n- Parsing path: 'b.txt' -> 'b.txt'\n"
+        "- Parsing path: 'c.txt' -> 'c.txt'\n";
+    const std::string toData = "Executing 'SetDirectoty()'\n- Parsing path: 'Data' -> 'Data'\n";
+    const std::string swapMap =
+        "Executing 'RenameEx()'\n"
+        "- Parsing path: '\"Maps\\World Map.map\"' -> 'Maps\\World Map.map'\n"
+        "- Parsing path: '\"Maps\\World Map.dw\"' -> 'Maps\\World Map.dw'\n"
+        "- Parsing path: '\"Maps\\World Map.bak\"' -> 'Maps\\World Map.bak'\n";
+    const std::string toMaps = "Executing 'SetDirectoty()'\n- Parsing path: 'maps' -> 'maps'\n";
+    const std::string renameNotes =
+        "Executing 'Rename()'\n- Parsing path: 'notes.txt' -> 'notes.txt'\n"
+        "- Parsing path: '\"notes old.txt\"' -> 'notes old.txt'\n";
+    const std::string renameOnly = "Executing 'Rename()'\n- Parsing path: 'only' -> 'only'\n";
+    EXPECT_EQ(logged.Body(), "Loading script: " + Path("DWSR.dat") +
+                                 "\n"
+                                 "\nInstalling script...\n" +
+                                 swapSky + "Swapping files...succeeded!\n" + renameAB + renameBC +
+                                 toData + swapMap + "Swapping files...succeeded!\n" + toMaps +
+                                 renameNotes + renameOnly + "\nRestoring script...\n" + renameOnly +
+                                 renameNotes + toMaps + swapMap +
+                                 "Unswapping files...succeeded!\n" + toData + renameBC + renameAB +
+                                 swapSky + "Unswapping files...succeeded!\n");
+}
+
+TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
+    const Snapshot before = TakeSnapshot(dir_.Path());
+    {
+        LoggedTest logged(launcherDir_);
+        ModScript installing;
+        ASSERT_TRUE(installing.Load(Path("DWSR.dat")));
+        installing.Install();  // and then the launcher is gone
+    }
+    fs::current_path(dir_.Path());  // the next start locates the game again
+
+    LoggedTest logged(launcherDir_);
+    ModScript recovering;
+    ASSERT_TRUE(recovering.Load(Path("DWSR.dat")));
+    recovering.Restore();
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
+    EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
+}
+
+TEST_F(ScriptExecutionTest, RestoringWhatWasNeverInstalledMovesNothing) {
+    const Snapshot before = TakeSnapshot(dir_.Path());
+    LoggedTest logged(launcherDir_);
+    ModScript script;
+    ASSERT_TRUE(script.Load(Path("DWSR.dat")));
+    script.Restore();
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), before);
+
+    const std::string log = logged.Body();
+    EXPECT_NE(log.find("ERROR: the file 'c.txt' does not exist!\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("ERROR: the file 'notes old.txt' does not exist!\n"), std::string::npos);
+    EXPECT_NE(log.find("Unswapping files...FAILED!\n > the modified file 'Maps\\World Map.dw' "
+                       "still exists!\n"),
+              std::string::npos);
+}
+
+TEST_F(ScriptExecutionTest, RenameRefusesToReplace) {
+    WriteFile(dir_.Path() / "b.txt", "in the way");
+    LoggedTest logged(launcherDir_);
+    WriteFile(dir_.Path() / "chain.dat", "Rename(a.txt,B.TXT)Rename(missing.txt,z.txt)");
+    ModScript script;
+    ASSERT_TRUE(script.Load(Path("chain.dat")));
+    script.Install();
+    EXPECT_EQ(ReadFile(dir_.Path() / "a.txt"), "a");
+    EXPECT_EQ(ReadFile(dir_.Path() / "b.txt"), "in the way");
+    const std::string log = logged.Body();
+    EXPECT_NE(log.find("ERROR: the file 'B.TXT' already exists!\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("ERROR: the file 'missing.txt' does not exist!\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace srdw::test

@@ -1,0 +1,149 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "log/RunLog.h"
+
+namespace srdw::test {
+
+namespace {
+
+constexpr std::string_view kHeader =
+    "Skyrend II: Duskwarden\r\nLog started: 03/05/27 08:05:09\r\n"
+    "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\n";
+constexpr std::string_view kFooter =
+    "\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\nLog finished: 03/05/27 08:05:09\r\n";
+
+void MakeWritableTree(const fs::path& root) {
+    std::error_code ignored;
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(root, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = fs::temp_directory_path() /
+            ("srdw-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    fs::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+    MakeWritableTree(path_);
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::operator/(const std::string& relative) const {
+    return (path_ / fs::path(relative).make_preferred()).string();
+}
+
+int TestPlatform::ShowMessageBox(const std::string& text, unsigned) {
+    messages.push_back(text);
+    return 1;
+}
+
+Answer TestPlatform::AskYesNoCancel(const std::string& text) {
+    questions.push_back(text);
+    if (answers.empty()) {
+        return Answer::Cancel;
+    }
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) : scope_(platform_) {
+    platform_.ownPath = dir / launcherName;
+    LogOpen();
+}
+
+LoggedTest::~LoggedTest() {
+    LogClose();
+}
+
+std::string LoggedTest::LogPath() const {
+    return LogPathFor(platform_.ownPath);
+}
+
+std::string LoggedTest::Body() {
+    LogClose();
+    return LogBody(ReadFile(LogPath()));
+}
+
+std::string LogBody(const std::string& crlfLog) {
+    std::string text = crlfLog;
+    if (text.rfind(kHeader, 0) != 0 || text.size() < kHeader.size() + kFooter.size() ||
+        text.compare(text.size() - kFooter.size(), kFooter.size(), kFooter) != 0) {
+        ADD_FAILURE() << "log without the expected header and footer:\n" << crlfLog;
+        return crlfLog;
+    }
+    text = text.substr(kHeader.size(), text.size() - kHeader.size() - kFooter.size());
+    std::string body;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        body.push_back(text[i]);
+    }
+    return body;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+void MakeReadOnly(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+bool IsReadOnly(const fs::path& path) {
+    return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none;
+}
+
+void PrintTo(const FileState& state, std::ostream* out) {
+    *out << '"' << state.content << '"' << (state.readOnly ? " (read-only)" : "");
+}
+
+Snapshot TakeSnapshot(const fs::path& root) {
+    Snapshot snapshot;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string relative = fs::relative(entry.path(), root).generic_string();
+        if (entry.is_directory()) {
+            snapshot[relative + "/"] = {};
+        } else {
+            snapshot[relative] = {ReadFile(entry.path()), IsReadOnly(entry.path())};
+        }
+    }
+    return snapshot;
+}
+
+std::string Describe(const Snapshot& snapshot) {
+    std::string text;
+    for (const auto& [name, state] : snapshot) {
+        text += name + (state.readOnly ? " (read-only)" : "") + ": " + state.content + "\n";
+    }
+    return text;
+}
+
+}  // namespace srdw::test
