@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/LaunchCycle.h"
 #include "app/LaunchPaths.h"
 #include "app/Messages.h"
 #include "app/PathText.h"
@@ -13,7 +14,14 @@
 namespace srdw {
 
 bool LauncherApp::Startup() {
+    // Taken before anything else, so that a launcher started while another one
+    // runs ends at once and touches neither its log nor its marker.
+    if (Os().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
+        keepMarker_ = true;
+        return false;
+    }
     LogOpen();
+    logOpened_ = true;
     ModScript script;
 
     const std::string ownPath = Os().OwnPath();
@@ -46,14 +54,19 @@ bool LauncherApp::Startup() {
         LogWrite("ERROR: Failed to load script!\n");
         return false;
     }
+    // A game already running stops the run before anything changed; a marker
+    // found now belongs to an earlier run whose restore is still to come.
+    keepMarker_ = LaunchCycle(mode, script) == CycleEnd::GameRunning;
     return false;
 }
 
 int LauncherApp::Shutdown() {
-    if (!Paths().MarkerFile.empty()) {
+    if (!keepMarker_ && !Paths().MarkerFile.empty()) {
         Os().RemoveFile(Paths().MarkerFile);
     }
-    LogClose();
+    if (logOpened_) {
+        LogClose();
+    }
     return 0;
 }
 

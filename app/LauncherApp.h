@@ -9,12 +9,20 @@ enum class LaunchMode {
     PlainMode,    // run the game with nothing installed or restored
 };
 
+inline constexpr const char* kLauncherMutex = "Skyrend 2 - Duskwarden";
+
 class LauncherApp {
   public:
     // Does the whole job; always false, since the launcher has no message loop.
     bool Startup();
     // Removes the recovery marker and closes the log; returns the exit code.
     int Shutdown();
+
+  private:
+    // A launcher stopped by another one leaves that one's log alone.
+    bool logOpened_ = false;
+    // The marker stays for a run whose restore is still to come.
+    bool keepMarker_ = false;
 };
 
 }  // namespace srdw

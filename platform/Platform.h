@@ -56,6 +56,12 @@ struct LocalTime {
 
 enum class Answer { Yes, No, Cancel };
 
+enum class MutexState {
+    Acquired,       // this process holds it now, until it ends
+    HeldElsewhere,  // another launcher holds it
+    Failed,         // it could not be made; nobody holds it
+};
+
 // A file opened for writing; closed by its destructor.
 class OutputFile {
   public:
@@ -73,6 +79,8 @@ class Platform {
     virtual std::string OwnPath() = 0;  // full path of the launcher, at most 259 characters
     virtual std::string ShortPathOf(const std::string& path) = 0;  // or the path unchanged
     virtual std::string CommandLineTail() = 0;  // the command line after the program name
+    // A to Z lowered, and letters above 0x7F as the system's code page lowers them.
+    virtual std::string LowerCase(std::string text) = 0;
 
     // Files and directories.
     virtual std::optional<FileAttributes> Attributes(const std::string& path) = 0;
@@ -98,6 +106,37 @@ class Platform {
     virtual int ShowMessageBox(const std::string& text, unsigned style) = 0;
     // The Yes/No/Cancel question with the exclamation icon.
     virtual Answer AskYesNoCancel(const std::string& text) = 0;
+    // Lets the user point at the game executable; only a file named srend.exe (any
+    // letter case) is accepted. None when the user cancels.
+    virtual std::optional<std::string> ChooseGameFile() = 0;
+    // The splash window: shown (then a half-second pause) before the install,
+    // hidden while the game runs, destroyed after the restore. Where there is no
+    // splash, all three do nothing.
+    virtual void ShowSplash() = 0;
+    virtual void HideSplash() = 0;
+    virtual void DestroySplash() = 0;
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // The game's settings file "Srendcfg.ini", named without a directory: one
+    // key of one section; empty when missing.
+    virtual std::string ReadProfileString(const std::string& file, const std::string& section,
+                                          const std::string& key) = 0;
+    virtual OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                        const std::string& key, const std::string& value) = 0;
+
+    // The one-shot start-up entry: `command` runs once at the next log-in.
+    virtual OsResult WriteStartupEntry(const std::string& name, const std::string& command) = 0;
+    virtual OsResult DeleteStartupEntry(const std::string& name) = 0;
+
+    // The named mutex that keeps a second launcher out; held until the process ends.
+    virtual MutexState AcquireMutex(const std::string& name) = 0;
+    // Whether a top-level window with this class and title is open.
+    virtual bool WindowExists(const std::string& windowClass, const std::string& title) = 0;
+    // Starts `file` with the parameter text in `directory` and waits for it to
+    // end. False when nothing could be started.
+    virtual bool StartAndWait(const std::string& file, const std::string& parameters,
+                              const std::string& directory) = 0;
 };
 
 // The platform every core operation goes through.

@@ -14,6 +14,7 @@ class PlatformProxy : public Platform {
     std::string OwnPath() override { return inner_.OwnPath(); }
     std::string ShortPathOf(const std::string& path) override { return inner_.ShortPathOf(path); }
     std::string CommandLineTail() override { return inner_.CommandLineTail(); }
+    std::string LowerCase(std::string text) override { return inner_.LowerCase(std::move(text)); }
 
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         return inner_.Attributes(path);
@@ -47,6 +48,35 @@ class PlatformProxy : public Platform {
         return inner_.ShowMessageBox(text, style);
     }
     Answer AskYesNoCancel(const std::string& text) override { return inner_.AskYesNoCancel(text); }
+    std::optional<std::string> ChooseGameFile() override { return inner_.ChooseGameFile(); }
+    void ShowSplash() override { inner_.ShowSplash(); }
+    void HideSplash() override { inner_.HideSplash(); }
+    void DestroySplash() override { inner_.DestroySplash(); }
+    void BeginWaitCursor() override { inner_.BeginWaitCursor(); }
+    void EndWaitCursor() override { inner_.EndWaitCursor(); }
+
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override {
+        return inner_.ReadProfileString(file, section, key);
+    }
+    OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) override {
+        return inner_.WriteProfileString(file, section, key, value);
+    }
+    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override {
+        return inner_.WriteStartupEntry(name, command);
+    }
+    OsResult DeleteStartupEntry(const std::string& name) override {
+        return inner_.DeleteStartupEntry(name);
+    }
+    MutexState AcquireMutex(const std::string& name) override { return inner_.AcquireMutex(name); }
+    bool WindowExists(const std::string& windowClass, const std::string& title) override {
+        return inner_.WindowExists(windowClass, title);
+    }
+    bool StartAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory) override {
+        return inner_.StartAndWait(file, parameters, directory);
+    }
 
   protected:
     Platform& inner_;

@@ -42,7 +42,8 @@ TEST_F(LauncherEntryTest, LoadsTheFirstCandidateBesideTheLauncher) {
     WriteFile(dir_.Path() / "DWSR.dat", "Rename(c,d)");
     EXPECT_EQ(Run(), Loading("SrdwLaunch.dat"));
     EXPECT_EQ(Paths().MarkerFile, dir_.Path().string() + "\\restore.mod");
-    EXPECT_TRUE(platform_.messages.empty());
+    // No game beside this launcher, and the chooser cancelled: the run ends there.
+    EXPECT_EQ(platform_.messages, std::vector<std::string>{TEXT_GAME_NOT_FOUND});
     EXPECT_TRUE(platform_.questions.empty());
 }
 

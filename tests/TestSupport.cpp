@@ -63,6 +63,56 @@ Answer TestPlatform::AskYesNoCancel(const std::string& text) {
     return answer;
 }
 
+std::optional<std::string> TestPlatform::ChooseGameFile() {
+    events.push_back("chooser");
+    if (choices.empty()) {
+        return std::nullopt;
+    }
+    auto choice = choices.front();
+    choices.pop_front();
+    return choice;
+}
+
+std::string TestPlatform::ReadProfileString(const std::string& file, const std::string& section,
+                                            const std::string& key) {
+    const auto found = settings.find(file + "|" + section + "|" + key);
+    return found == settings.end() ? "" : found->second;
+}
+
+OsResult TestPlatform::WriteProfileString(const std::string& file, const std::string& section,
+                                          const std::string& key, const std::string& value) {
+    settings[file + "|" + section + "|" + key] = value;
+    return OsResult::Ok();
+}
+
+OsResult TestPlatform::WriteStartupEntry(const std::string& name, const std::string& command) {
+    events.push_back("write startup entry");
+    startupEntries[name] = command;
+    return OsResult::Ok();
+}
+
+OsResult TestPlatform::DeleteStartupEntry(const std::string& name) {
+    events.push_back("delete startup entry");
+    return startupEntries.erase(name) ? OsResult::Ok() : OsResult{OsError::NotFound};
+}
+
+bool TestPlatform::WindowExists(const std::string& windowClass, const std::string& title) {
+    return gameWindowOpen && windowClass == "Skyrend 2" && title == "Skyrend 2";
+}
+
+bool TestPlatform::StartAndWait(const std::string& file, const std::string& parameters,
+                                const std::string& directory) {
+    if (!gameStarts) {
+        return false;
+    }
+    events.push_back("game");
+    gameRuns.push_back({file, parameters, directory});
+    if (whileGameRuns) {
+        whileGameRuns();
+    }
+    return true;
+}
+
 LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) : scope_(platform_) {
     platform_.ownPath = dir / launcherName;
     LogOpen();

@@ -4,7 +4,9 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,21 +32,53 @@ class ScratchDir {
     fs::path path_;
 };
 
-// The native platform with a launcher placed in a test's directory, a clock
-// stopped at 03/05/27 08:05:09, questions answered from a list and messages kept.
+// The native platform for files, with everything else of the launcher's world
+// played by the test: the launcher's place and command line, a stopped clock
+// (03/05/27 08:05:09), the user's answers, the settings file, the start-up
+// entries, the mutex, the game's window and the game itself.
 class TestPlatform : public PlatformProxy {
   public:
     TestPlatform() : PlatformProxy(NativePlatform()) {}
 
-    std::string ownPath;                // empty: the test program's own
-    std::deque<Answer> answers;         // Cancel when used up
-    std::vector<std::string> messages;  // texts of message boxes shown
+    std::string ownPath;  // empty: the test program's own
+    std::string commandLine;
+    std::deque<Answer> answers;                      // Cancel when used up
+    std::deque<std::optional<std::string>> choices;  // what the chooser gives; none when used up
+    std::vector<std::string> messages;               // texts of message boxes shown
     std::vector<std::string> questions;
+    std::vector<std::string> events;                    // splash, cursor, game, in order
+    std::map<std::string, std::string> settings;        // "file|section|key" -> value
+    std::map<std::string, std::string> startupEntries;  // name -> command
+    MutexState mutex = MutexState::Acquired;
+    bool gameWindowOpen = false;
+    bool gameStarts = true;
+    struct GameRun {
+        std::string file, parameters, directory;
+    };
+    std::vector<GameRun> gameRuns;
+    std::function<void()> whileGameRuns;  // looks at the world while the game "runs"
 
     std::string OwnPath() override { return ownPath.empty() ? inner_.OwnPath() : ownPath; }
+    std::string CommandLineTail() override { return commandLine; }
     LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
     int ShowMessageBox(const std::string& text, unsigned) override;
     Answer AskYesNoCancel(const std::string& text) override;
+    std::optional<std::string> ChooseGameFile() override;
+    void ShowSplash() override { events.push_back("show splash"); }
+    void HideSplash() override { events.push_back("hide splash"); }
+    void DestroySplash() override { events.push_back("destroy splash"); }
+    void BeginWaitCursor() override { events.push_back("begin wait cursor"); }
+    void EndWaitCursor() override { events.push_back("end wait cursor"); }
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override;
+    OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) override;
+    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;
+    OsResult DeleteStartupEntry(const std::string& name) override;
+    MutexState AcquireMutex(const std::string&) override { return mutex; }
+    bool WindowExists(const std::string& windowClass, const std::string& title) override;
+    bool StartAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory) override;
 };
 
 // Installs a TestPlatform with the launcher at dir/SrdwLaunch.exe and opens its

@@ -13,7 +13,10 @@ name=$(basename "$launcher")
 cp "$launcher" "$folder/"
 printf 'RenameEx(a, b, c); // nothing to do\r\n' >"$folder/${name%.exe}.dat"
 
-(cd "$folder" && "$@" "$folder/$name" </dev/null)
+# No game here and nobody to answer: the launcher ends after loading its script.
+# Its settings and start-up entries stay inside the folder.
+(cd "$folder" && env -u DISPLAY XDG_CONFIG_HOME="$folder/config" XDG_RUNTIME_DIR="$folder" \
+    WINDIR="$folder" "$@" "$folder/$name" </dev/null 2>/dev/null)
 
 log="$folder/${name%.exe}.log"
 [ -f "$log" ] || { echo "no log at $log"; ls -la "$folder"; exit 1; }

@@ -3,7 +3,10 @@
 // bit, and moves that never replace their target.
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,10 +14,14 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
+#include "platform/posix/IniFile.h"
+#include "platform/posix/WindowsCommandLine.h"
 #include "res/resource.h"
 
 namespace srdw {
@@ -119,6 +126,81 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     return ::unlink(from.c_str());
 }
 
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// ${XDG_CONFIG_HOME:-~/.config}
+std::string ConfigHome() {
+    std::string home = Environment("XDG_CONFIG_HOME");
+    return home.empty() ? Environment("HOME") + "/.config" : home;
+}
+
+// Where Windows keeps the game's settings file: WINDIR when it is set.
+std::string SettingsDirectory() {
+    std::string windir = Environment("WINDIR");
+    return windir.empty() ? ConfigHome() : windir;
+}
+
+std::string AutostartEntryPath(const std::string& name) {
+    return ConfigHome() + "/autostart/" + name + ".desktop";
+}
+
+void CreateDirectories(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0755);
+    }
+    ::mkdir(path.c_str(), 0755);
+}
+
+// Replaces a file's content so that a reader sees the old or the new text, never a mix.
+OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
+    const std::string temporary = path + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return LastError();
+    }
+    PosixOutputFile file(fd, temporary);
+    OsResult result = file.Write(content);
+    if (result) {
+        result = file.SyncToDisk();
+    }
+    if (result && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        result = LastError();
+    }
+    if (!result) {
+        ::unlink(temporary.c_str());
+    }
+    return result;
+}
+
+bool IsGameFileName(std::string_view path) {
+    const auto slash = path.find_last_of("/\\");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    constexpr std::string_view kGame = "srend.exe";
+    return std::equal(name.begin(), name.end(), kGame.begin(), kGame.end(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+    });
+}
+
+// File locks held for the life of the process; the system drops them when the
+// process ends, however it ends.
+class HeldLocks {
+  public:
+    ~HeldLocks() {
+        for (const auto& [name, fd] : fds_) {
+            ::close(fd);
+        }
+    }
+    bool Holds(const std::string& name) const { return fds_.count(name) != 0; }
+    void Keep(const std::string& name, int fd) { fds_[name] = fd; }
+
+  private:
+    std::map<std::string, int> fds_;
+};
+
 class PosixPlatform final : public Platform {
   public:
     std::string OwnPath() override {
@@ -146,6 +228,15 @@ class PosixPlatform final : public Platform {
             }
         }
         return tail;
+    }
+
+    std::string LowerCase(std::string text) override {
+        for (char& c : text) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return text;
     }
 
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -315,6 +406,112 @@ class PosixPlatform final : public Platform {
                 return Answer::Cancel;
         }
     }
+
+    // Asks on standard input until the answer names an existing srend.exe (any
+    // letter case); a refused answer rings the bell. An empty line or the end of
+    // input cancels.
+    std::optional<std::string> ChooseGameFile() override {
+        for (;;) {
+            std::cerr << TEXT_APP_TITLE ": path of srend.exe (empty to cancel): " << std::flush;
+            std::string line;
+            if (!std::getline(std::cin, line) || line.empty()) {
+                return std::nullopt;
+            }
+            const auto attributes = Attributes(line);
+            if (IsGameFileName(line) && attributes && !attributes->directory) {
+                return line.front() == '/' ? line : WorkingDirectory() + "/" + line;
+            }
+            std::cerr << '\a' << std::flush;
+        }
+    }
+
+    // No splash and no wait cursor on Linux.
+    void ShowSplash() override {}
+    void HideSplash() override {}
+    void DestroySplash() override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override {
+        const auto text = ReadWholeFile(SettingsDirectory() + "/" + file);
+        return text ? posix::IniValue(*text, section, key).value_or("") : "";
+    }
+
+    OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) override {
+        const std::string directory = SettingsDirectory();
+        CreateDirectories(directory);
+        const std::string path = ResolveCase(directory + "/" + file);
+        const std::string old = ReadWholeFile(path).value_or("");
+        return ReplaceFileContent(path, posix::WithIniValue(old, section, key, value));
+    }
+
+    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override {
+        const std::string path = AutostartEntryPath(name);
+        CreateDirectories(ConfigHome() + "/autostart");
+        return ReplaceFileContent(
+            path, posix::RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
+    }
+
+    OsResult DeleteStartupEntry(const std::string& name) override {
+        return ::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
+    }
+
+    // A lock on a file named after the mutex; it dies with the process.
+    MutexState AcquireMutex(const std::string& name) override {
+        if (locks_.Holds(name)) {
+            return MutexState::Acquired;
+        }
+        std::string directory = Environment("XDG_RUNTIME_DIR");
+        const std::string path = (directory.empty() ? "/tmp" : directory) + "/" + name + ".lock";
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            return MutexState::Failed;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const bool held = errno == EWOULDBLOCK;
+            ::close(fd);
+            return held ? MutexState::HeldElsewhere : MutexState::Failed;
+        }
+        locks_.Keep(name, fd);
+        return MutexState::Acquired;
+    }
+
+    bool WindowExists(const std::string&, const std::string&) override { return false; }
+
+    bool StartAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory) override {
+        const std::string program = ResolveCase(file);
+        std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
+        arguments.insert(arguments.begin(), program);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string workingDirectory = ResolveCase(directory);
+        if (!workingDirectory.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+        }
+        pid_t child = 0;
+        const int error =
+            ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0) {
+            return false;
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        return true;
+    }
+
+  private:
+    HeldLocks locks_;
 };
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The Win32 backend: each operation is the Windows call the launcher was
 // designed around, with the launcher's own resources for texts and icon.
+#include <shellapi.h>
 #include <windows.h>
 
 #include "platform/Platform.h"
 #include "res/resource.h"
+#include "ui/Ui.h"
 
 namespace srdw {
 
@@ -96,6 +98,34 @@ bool IsReadOnly(const std::string& path) {
     return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// One string value of a registry key; nothing happens when the key cannot be opened.
+OsResult RegWriteString(HKEY root, const char* key, const char* name, const std::string& text) {
+    HKEY opened = nullptr;
+    const LONG status = RegCreateKeyExA(root, key, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                        nullptr, &opened, nullptr);
+    if (status != ERROR_SUCCESS) {
+        return {ErrorFromCode(static_cast<DWORD>(status))};
+    }
+    const LONG written =
+        RegSetValueExA(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(opened);
+    return {ErrorFromCode(static_cast<DWORD>(written))};
+}
+
+OsResult RegDeleteString(HKEY root, const char* key, const char* name) {
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExA(root, key, 0, KEY_WRITE, &opened);
+    if (status != ERROR_SUCCESS) {
+        return {ErrorFromCode(static_cast<DWORD>(status))};
+    }
+    const LONG deleted = RegDeleteValueA(opened, name);
+    RegCloseKey(opened);
+    return {ErrorFromCode(static_cast<DWORD>(deleted))};
+}
+
 class Win32Platform final : public Platform {
   public:
     std::string OwnPath() override {
@@ -133,6 +163,13 @@ class Win32Platform final : public Platform {
             ++p;
         }
         return p;
+    }
+
+    std::string LowerCase(std::string text) override {
+        if (!text.empty()) {
+            CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+        }
+        return text;
     }
 
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -251,6 +288,82 @@ class Win32Platform final : public Platform {
                 return Answer::Cancel;
         }
     }
+
+    std::optional<std::string> ChooseGameFile() override { return ui::ChooseGameFile(); }
+    void ShowSplash() override { ui::ShowSplash(); }
+    void HideSplash() override { ui::HideSplash(); }
+    void DestroySplash() override { ui::DestroySplash(); }
+
+    void BeginWaitCursor() override {
+        previousCursor_ = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
+    }
+    void EndWaitCursor() override { SetCursor(previousCursor_); }
+
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override {
+        char buffer[kPathBuffer] = {};
+        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, kPathBuffer,
+                                 file.c_str());
+        return buffer;
+    }
+
+    OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) override {
+        return Check(
+            WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()));
+    }
+
+    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override {
+        return RegWriteString(HKEY_LOCAL_MACHINE, kRunOnceKey, name.c_str(), command);
+    }
+
+    OsResult DeleteStartupEntry(const std::string& name) override {
+        return RegDeleteString(HKEY_LOCAL_MACHINE, kRunOnceKey, name.c_str());
+    }
+
+    // Creating the mutex and finding that it exists already is one step, so two
+    // launchers started together cannot both pass.
+    MutexState AcquireMutex(const std::string& name) override {
+        if (mutex_) {
+            return MutexState::Acquired;
+        }
+        HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+        const DWORD error = GetLastError();
+        if (!mutex) {
+            return error == ERROR_ACCESS_DENIED ? MutexState::HeldElsewhere : MutexState::Failed;
+        }
+        if (error == ERROR_ALREADY_EXISTS) {
+            CloseHandle(mutex);
+            return MutexState::HeldElsewhere;
+        }
+        mutex_ = std::make_unique<Handle>(mutex);
+        return MutexState::Acquired;
+    }
+
+    bool WindowExists(const std::string& windowClass, const std::string& title) override {
+        return FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
+    }
+
+    bool StartAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory) override {
+        SHELLEXECUTEINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_NOCLOSEPROCESS;
+        info.lpFile = file.c_str();
+        info.lpParameters = parameters.c_str();
+        info.lpDirectory = directory.c_str();
+        info.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExA(&info) || !info.hProcess) {
+            return false;
+        }
+        Handle process(info.hProcess);
+        WaitForSingleObject(process.Get(), INFINITE);
+        return true;
+    }
+
+  private:
+    std::unique_ptr<Handle> mutex_;  // held until the process ends
+    HCURSOR previousCursor_ = nullptr;
 };
 
 }  // namespace

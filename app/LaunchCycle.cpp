@@ -1,0 +1,68 @@
+#include "app/LaunchCycle.h"
+
+#include "app/CommandLine.h"
+#include "app/CrashRecovery.h"
+#include "app/GameLaunch.h"
+#include "app/GameLocation.h"
+#include "app/LaunchPaths.h"
+#include "app/Messages.h"
+#include "log/RunLog.h"
+#include "platform/Platform.h"
+#include "script/ModScript.h"
+
+namespace srdw {
+
+namespace {
+
+// The game's own window, open when the game was started without the launcher.
+bool GameIsRunning() {
+    if (!Os().WindowExists("Skyrend 2", "Skyrend 2")) {
+        return false;
+    }
+    ShowMessage(IDS_GAME_RUNNING, 0);
+    return true;
+}
+
+void Play(LaunchMode mode, ModScript& script) {
+    LaunchPaths& paths = Paths();
+    Os().ShowSplash();
+    RegisterStartupEntry();
+    if (mode == LaunchMode::InstallMode) {
+        WriteMarker(script.Path());
+        script.Install();
+    }
+    RemoveEditSwitch(paths.CommandLine);
+    Os().HideSplash();
+    RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
+    if (mode == LaunchMode::InstallMode) {
+        script.Restore();
+    }
+    RemoveStartupEntry();
+    Os().DestroySplash();
+}
+
+}  // namespace
+
+CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
+    LaunchPaths& paths = Paths();
+    paths.GameExe.clear();
+    paths.RootDir.clear();
+    if (!LocateGame()) {
+        return CycleEnd::Completed;
+    }
+    if (GameIsRunning()) {
+        return CycleEnd::GameRunning;
+    }
+    Os().BeginWaitCursor();
+    paths.CommandLine = PrepareCommandLine(Os().CommandLineTail());
+    if (mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)) {
+        LogWrite("found '/recover' switch, restoring MOD...\n");
+        script.Restore();
+    } else {
+        Play(mode, script);
+    }
+    Os().EndWaitCursor();
+    return CycleEnd::Completed;
+}
+
+}  // namespace srdw

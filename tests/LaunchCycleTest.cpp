@@ -1,0 +1,229 @@
+// Whole launcher runs in the test's process: the game directory is real, the
+// game, the user and the system's records are played by TestPlatform.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "app/CrashRecovery.h"
+#include "app/LaunchPaths.h"
+#include "app/LauncherApp.h"
+#include "log/RunLog.h"
+#include "res/resource.h"
+
+namespace srdw::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+constexpr const char* kScript =
+    "RenameEx(\"@rootdir\\Data\\Sky.pak\", \"@rootdir\\Data\\Sky.dw\", "
+    "\"@rootdir\\Data\\Sky.bak\")\n"
+    "Rename(x.txt, \"@cmdline\")\n";
+
+class LaunchCycleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        platform_.ownPath = game_ / "SrdwLaunch.exe";
+        WriteFile(game_.Path() / "srend.exe", "game");
+        WriteFile(game_.Path() / "SrdwLaunch.dat", kScript);
+        WriteFile(game_.Path() / "Data" / "Sky.pak", "sky");
+        WriteFile(game_.Path() / "Data" / "Sky.dw", "dusk sky");
+    }
+    void TearDown() override { Paths() = {}; }
+
+    // One whole run of the launcher; returns its log without header and footer.
+    std::string Run() {
+        InDirectory keep(fs::current_path());
+        LauncherApp app;
+        app.Startup();
+        app.Shutdown();
+        return LogBody(ReadFile(game_.Path() / "SrdwLaunch.log"));
+    }
+    Snapshot Game() const {
+        Snapshot files = TakeSnapshot(game_.Path());
+        files.erase("SrdwLaunch.log");
+        return files;
+    }
+    bool MarkerExists() const { return fs::exists(game_.Path() / "restore.mod"); }
+    std::string Root() const { return game_.Path().string(); }
+
+    ScratchDir game_;
+    TestPlatform platform_;
+    ScopedOs scope_{platform_};
+};
+
+TEST_F(LaunchCycleTest, InstallsPlaysAndRestores) {
+    platform_.commandLine = "  -Window /EDIT -Debug \t";
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] {
+        EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Sky.pak"), "dusk sky");
+        EXPECT_EQ(ReadFile(game_.Path() / "restore.mod"), game_ / "SrdwLaunch.dat");
+        EXPECT_EQ(platform_.startupEntries,
+                  (std::map<std::string, std::string>{{"SrdwLaunch", RecoveryCommand()}}));
+        EXPECT_EQ(fs::current_path(), game_.Path());
+    };
+
+    const std::string log = Run();
+
+    EXPECT_EQ(Game(), before);
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_TRUE(platform_.startupEntries.empty());
+    EXPECT_EQ(platform_.events,
+              (Strings{"begin wait cursor", "show splash", "write startup entry", "hide splash",
+                       "game", "delete startup entry", "destroy splash", "end wait cursor"}));
+    ASSERT_EQ(platform_.gameRuns.size(), 1u);
+    EXPECT_EQ(platform_.gameRuns[0].file, Root() + "\\srend.exe");
+    EXPECT_EQ(platform_.gameRuns[0].parameters, "-window  -debug");
+    EXPECT_EQ(platform_.gameRuns[0].directory, Root());
+
+    const std::string sky = Root() + "\\Data\\Sky";
+    const std::string swap =
+        "Executing 'RenameEx()'\n"
+        "- Parsing path: '\"@rootdir\\Data\\Sky.pak\"' -> '" +
+        sky +
+        ".pak'\n"
+        "- Parsing path: '\"@rootdir\\Data\\Sky.dw\"' -> '" +
+        sky +
+        ".dw'\n"
+        "- Parsing path: '\"@rootdir\\Data\\Sky.bak\"' -> '" +
+        sky + ".bak'\n";
+    // "@cmdline" still holds "/edit" during the install, not during the restore.
+    EXPECT_EQ(log, "Loading script: " + (game_ / "SrdwLaunch.dat") +
+                       "\n"
+                       "\nInstalling script...\n" +
+                       swap +
+                       "Swapping files...succeeded!\n"
+                       "Executing 'Rename()'\n- Parsing path: 'x.txt' -> 'x.txt'\n"
+                       "- Parsing path: '\"@cmdline\"' -> '-window /edit -debug'\n"
+                       "ERROR: the file 'x.txt' does not exist!\n"
+                       "\nExecuting 'ShellExecuteEx()'\n > App: " +
+                       Root() +
+                       "\\srend.exe\n"
+                       " > Command: -window  -debug\n > Path: " +
+                       Root() +
+                       "\n"
+                       "\nRestoring script...\n"
+                       "Executing 'Rename()'\n- Parsing path: 'x.txt' -> 'x.txt'\n"
+                       "- Parsing path: '\"@cmdline\"' -> '-window  -debug'\n"
+                       "ERROR: the file '-window  -debug' does not exist!\n" +
+                       swap + "Unswapping files...succeeded!\n");
+}
+
+TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
+    const Snapshot before = Game();
+    for (const bool byMarker : {true, false}) {
+        platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+        EXPECT_THROW(Run(), std::runtime_error);  // the game runs; the launcher is gone
+        LogClose();
+        ASSERT_TRUE(MarkerExists());
+        ASSERT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+        EXPECT_NE(Game(), before);
+
+        platform_.whileGameRuns = nullptr;
+        platform_.events.clear();
+        platform_.gameRuns.clear();
+        if (!byMarker) {
+            fs::remove(game_.Path() / "restore.mod");  // used up by an earlier start
+            platform_.commandLine = "/recover";        // as the start-up entry starts it
+        }
+        const std::string log = Run();
+        EXPECT_EQ(Game(), before) << (byMarker ? "by the marker" : "by the switch");
+        EXPECT_FALSE(MarkerExists());
+        EXPECT_TRUE(platform_.gameRuns.empty());
+        EXPECT_EQ(platform_.events, (Strings{"begin wait cursor", "end wait cursor"}));
+        EXPECT_NE(log.find("found '/recover' switch, restoring MOD...\n\nRestoring script...\n"),
+                  std::string::npos)
+            << log;
+        // A restore-only run leaves the start-up entry to run once more, harmlessly.
+        platform_.startupEntries.clear();
+        platform_.commandLine.clear();
+    }
+}
+
+TEST_F(LaunchCycleTest, NoAtTheReinstallQuestionPlaysWithNothingInstalled) {
+    WriteFile(game_.Path() / "restore.mod", game_ / "Gone.dat");
+    platform_.answers = {Answer::No};
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] {
+        EXPECT_EQ(Game(), before);
+        EXPECT_EQ(platform_.startupEntries.size(), 1u);
+    };
+    const std::string log = Run();
+    EXPECT_EQ(platform_.gameRuns.size(), 1u);
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_EQ(log.find("Installing"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Restoring"), std::string::npos) << log;
+    EXPECT_TRUE(platform_.startupEntries.empty());
+}
+
+TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
+    ScratchDir elsewhere;
+    WriteFile(elsewhere.Path() / "Skyrend" / "SREND.EXE", "game");
+    const std::string chosen = elsewhere / "Skyrend\\SREND.EXE";
+    fs::remove(game_.Path() / "srend.exe");
+    fs::create_directory(game_.Path() / "srend.exe");  // a directory is no game
+    const std::string key = "Srendcfg.ini|Global - String3|Data";
+
+    platform_.choices = {std::nullopt};  // cancelled: nothing happens
+    Run();
+    EXPECT_EQ(platform_.messages, Strings{TEXT_GAME_NOT_FOUND});
+    EXPECT_TRUE(platform_.gameRuns.empty());
+    EXPECT_TRUE(platform_.settings.empty());
+
+    platform_.choices = {chosen};  // picked: remembered, and its directory is the root
+    platform_.messages.clear();
+    Run();
+    EXPECT_EQ(platform_.messages, Strings{TEXT_GAME_NOT_FOUND});
+    EXPECT_EQ(platform_.settings[key], chosen);
+    ASSERT_EQ(platform_.gameRuns.size(), 1u);
+    EXPECT_EQ(platform_.gameRuns[0].file, chosen);
+    EXPECT_EQ(platform_.gameRuns[0].directory, elsewhere / "Skyrend");
+
+    platform_.messages.clear();  // the next run asks nobody
+    platform_.events.clear();
+    Run();
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(std::count(platform_.events.begin(), platform_.events.end(), "chooser"), 0);
+    EXPECT_EQ(platform_.gameRuns.size(), 2u);
+
+    platform_.settings[key] = elsewhere / "Skyrend\\other.bin";  // any name read from there
+    WriteFile(elsewhere.Path() / "Skyrend" / "other.bin", "");
+    Run();
+    EXPECT_EQ(platform_.gameRuns.back().file, elsewhere / "Skyrend\\other.bin");
+}
+
+TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
+    WriteFile(game_.Path() / "SrdwLaunch.log", "the first launcher's log");
+    WriteFile(game_.Path() / "restore.mod", game_ / "SrdwLaunch.dat");
+    const Snapshot before = TakeSnapshot(game_.Path());
+    platform_.mutex = MutexState::HeldElsewhere;
+    LauncherApp app;
+    EXPECT_FALSE(app.Startup());
+    EXPECT_EQ(app.Shutdown(), 0);
+    EXPECT_EQ(TakeSnapshot(game_.Path()), before);
+    EXPECT_TRUE(platform_.events.empty());
+}
+
+TEST_F(LaunchCycleTest, ARunningGameIsReportedBeforeAnythingChanges) {
+    platform_.gameWindowOpen = true;
+    WriteFile(game_.Path() / "restore.mod", game_ / "SrdwLaunch.dat");
+    Snapshot before = Game();
+    const std::string log = Run();
+    EXPECT_EQ(platform_.messages, Strings{TEXT_GAME_RUNNING});
+    EXPECT_TRUE(platform_.events.empty());
+    // The marker stays: its restore must wait until the game has ended.
+    EXPECT_EQ(Game(), before);
+    EXPECT_EQ(log, "Loading script: " + (game_ / "SrdwLaunch.dat") + "\n");
+}
+
+TEST_F(LaunchCycleTest, AGameThatDoesNotStartIsRestoredAtOnce) {
+    platform_.gameStarts = false;
+    const Snapshot before = Game();
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before);
+    EXPECT_NE(log.find("\nExecuting 'ShellExecuteEx()'\n > App: "), std::string::npos);
+    EXPECT_NE(log.find("Unswapping files...succeeded!\n"), std::string::npos);
+    EXPECT_TRUE(platform_.startupEntries.empty());
+}
+
+}  // namespace
+}  // namespace srdw::test
