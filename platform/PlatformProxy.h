@@ -28,6 +28,7 @@ class PlatformProxy : public Platform {
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         return inner_.MoveNoReplace(from, to);
     }
+    std::string StoredName(const std::string& path) override { return inner_.StoredName(path); }
     OsResult RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
     OsResult ChangeDirectory(const std::string& path) override {
         return inner_.ChangeDirectory(path);

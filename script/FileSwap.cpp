@@ -53,15 +53,18 @@ void SwapFiles(const std::string& original, const std::string& modified,
     if (!modifiedFile.Existed()) {
         return Fail("\n > the modified file '", modified, "' does not exist!\n");
     }
+    // The mod's file takes the game file's name exactly as it was stored, also
+    // when the script spells it in another letter case.
+    const std::string originalName = Os().StoredName(original);
     if (!MovePath(original, backup)) {
         return Fail("\n > cannot backup '", original, "'!\n");
     }
     originalFile.MovedTo(backup);
-    if (!MovePath(modified, original)) {
+    if (!MovePath(modified, originalName)) {
         Fail("\n > cannot move '", modified, "'!\n");
-        return UndoFirstMove(backup, original, originalFile);
+        return UndoFirstMove(backup, originalName, originalFile);
     }
-    modifiedFile.MovedTo(original);
+    modifiedFile.MovedTo(originalName);
     LogWrite("succeeded!\n");
 }
 
@@ -94,15 +97,16 @@ void UnswapFiles(const std::string& original, const std::string& modified,
     if (!backupFile.Existed()) {
         return Fail("\n > the backup file '", backup, "' does not exist!\n");
     }
+    const std::string originalName = Os().StoredName(original);  // as the install stored it
     if (!MovePath(original, modified)) {
         return Fail("\n > cannot move '", original, "'!\n");
     }
     originalFile.MovedTo(modified);
-    if (!MovePath(backup, original)) {
+    if (!MovePath(backup, originalName)) {
         Fail("\n > cannot restore '", backup, "'!\n");
-        return UndoFirstMove(modified, original, originalFile);
+        return UndoFirstMove(modified, originalName, originalFile);
     }
-    backupFile.MovedTo(original);
+    backupFile.MovedTo(originalName);
     LogWrite("succeeded!\n");
 }
 

@@ -55,6 +55,16 @@ TEST_F(FileSwapTest, SwapAndUnswapRoundTripKeepingReadOnly) {
     EXPECT_EQ(logged_.Body(), "Swapping files...succeeded!\nUnswapping files...succeeded!\n");
 }
 
+TEST_F(FileSwapTest, NamesKeepTheirLetterCaseWhateverTheScriptWrites) {
+    const Snapshot before = Files();
+    const std::string upper = dir_ / "DATA\\GAME FILE.PAK";
+    SwapFiles(upper, modified_, backup_);
+    EXPECT_EQ(Files(),
+              (Snapshot{{"Game File.bak", {"game", false}}, {"Game File.pak", {"mod", false}}}));
+    UnswapFiles(upper, modified_, backup_);
+    EXPECT_EQ(Files(), before);
+}
+
 TEST_F(FileSwapTest, RefusalsLeaveEveryFileWhereItWas) {
     WriteFile(dir_.Path() / "Data" / "Game File.bak", "stale");
     MakeReadOnly(dir_.Path() / "Data" / "Game File.mod");

@@ -283,6 +283,17 @@ class PosixPlatform final : public Platform {
         return OsResult::Ok();
     }
 
+    std::string StoredName(const std::string& path) override {
+        const auto separator = path.find_last_of("/\\");
+        const std::string resolved = ResolveCase(path);
+        struct stat info;
+        if (::lstat(resolved.c_str(), &info) != 0) {
+            return path;
+        }
+        const std::string stored = resolved.substr(resolved.rfind('/') + 1);
+        return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
+    }
+
     OsResult RemoveFile(const std::string& path) override {
         const std::string native = ResolveCase(path);
         struct stat info;

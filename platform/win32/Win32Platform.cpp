@@ -1,7 +1,8 @@
 // The Win32 backend: each operation is the Windows call the launcher was
 // designed around, with the launcher's own resources for texts and icon.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>  // after windows.h, which it needs
 
 #include "platform/Platform.h"
 #include "res/resource.h"
@@ -196,6 +197,21 @@ class Win32Platform final : public Platform {
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         return Check(MoveFileA(from.c_str(), to.c_str()));
+    }
+
+    std::string StoredName(const std::string& path) override {
+        if (path.find_first_of("*?") != std::string::npos) {
+            return path;  // a pattern, not a name
+        }
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA(path.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            return path;
+        }
+        FindClose(search);
+        const auto separator = path.find_last_of("/\\");
+        return separator == std::string::npos ? found.cFileName
+                                              : path.substr(0, separator + 1) + found.cFileName;
     }
 
     OsResult RemoveFile(const std::string& path) override {

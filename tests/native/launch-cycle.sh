@@ -1,0 +1,248 @@
+#!/bin/sh
+# The whole launch cycle of the Linux launcher, end to end, against a real game
+# folder with a stand-in game:
+#   launch-cycle.sh LAUNCHER
+# Every case runs in a fresh folder; settings, start-up entries and the launcher
+# lock live inside it too (WINDIR, XDG_CONFIG_HOME, XDG_RUNTIME_DIR).
+set -eu
+launcher=$(realpath "$1")
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" WINDIR="$work/windows"
+mkdir -p "$XDG_RUNTIME_DIR" "$WINDIR"
+autostart="$XDG_CONFIG_HOME/autostart/SrdwLaunch.desktop"
+failures=0
+passes=0
+
+fail() { echo "FAIL [$case]: $*"; failures=$((failures + 1)); }
+pass() { echo "ok   [$case]"; passes=$((passes + 1)); }
+check() { if [ "$1" = "$2" ]; then return 0; fi; fail "$3: got '$1', expected '$2'"; return 1; }
+
+# A game folder: files in sub-folders, names with spaces, a read-only file, the
+# launcher, its script and the stand-in game.
+make_game() {
+    mkdir -p "$1/Data/Textures" "$1/Data/Maps"
+    printf 'sky' >"$1/Data/Textures/Sky.pak"
+    chmod a-w "$1/Data/Textures/Sky.pak"
+    printf 'dusk sky' >"$1/Data/Textures/Sky.dw"
+    printf 'world' >"$1/Data/Maps/World Map.map"
+    printf 'dusk world' >"$1/Data/Maps/World Map.dw"
+    printf 'notes' >"$1/Readme.txt"
+    printf '%s\r\n' '// Duskwarden' \
+        'RenameEx("@rootdir\Data\Textures\SKY.pak", "@rootdir\Data\Textures\Sky.dw", "@rootdir\Data\Textures\Sky.bak");' \
+        'SetDirectory(data)' \
+        'RenameEx("Maps\World Map.map", "Maps\World Map.dw", "Maps\World Map.bak")' \
+        'SetDirectory(@rootdir)' \
+        'Rename(Readme.txt, "Readme old.txt")' >"$1/SrdwLaunch.dat"
+    cp "$launcher" "$1/SrdwLaunch"
+    cat >"$1/srend.exe" <<'GAME'
+#!/bin/sh
+# The stand-in game: writes down what it was given and what it finds, then
+# stays running for as long as the file hold-game exists.
+{
+    printf 'args:'
+    for argument in "$@"; do printf ' [%s]' "$argument"; done
+    echo
+    echo "cwd: $(pwd)"
+    [ -e restore.mod ] && echo "marker: $(cat restore.mod)"
+    [ -e "$XDG_CONFIG_HOME/autostart/SrdwLaunch.desktop" ] && echo "autostart: present"
+    find Data Readme* -type f 2>/dev/null | sort | while IFS= read -r file; do
+        echo "file: $file = $(cat "$file")"
+    done
+} >game-run.txt
+touch game-started
+while [ -e hold-game ]; do sleep 0.05; done
+GAME
+    chmod +x "$1/srend.exe"
+}
+
+# Names, modes and contents of the game's files, the launcher's own traces left out.
+state() {
+    (cd "$1" && find . -type f ! -name SrdwLaunch.log ! -name 'game-*' | sort | while IFS= read -r file; do
+        echo "$file $(stat -c %a "$file") $(cat "$file" | md5sum)"
+    done)
+}
+
+# The launcher's log without its time stamps and with LF line ends.
+log_of() { tr -d '\r' <"$1/SrdwLaunch.log" | sed -E 's#[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}#TIME#'; }
+
+wait_for() { # file
+    for _ in $(seq 200); do [ -e "$1" ] && return 0; sleep 0.05; done
+    fail "timed out waiting for $1"
+    return 1
+}
+
+# Runs the start-up entry's command as a desktop session would at log-in.
+run_autostart_entry() {
+    command=$(sed -n 's/^Exec=//p' "$autostart" | sed 's/\\\\/\\/g')
+    eval "$command" </dev/null 2>/dev/null
+}
+
+# ---------------------------------------------------------------------------
+case="normal cycle"
+g="$work/normal game"
+make_game "$g"
+before=$(state "$g")
+(cd "$g" && ./SrdwLaunch "  -Window" /EDIT "-Debug  " </dev/null)
+run=$(cat "$g/game-run.txt")
+expected_run="args: [-window] [-debug]
+cwd: $g
+marker: $g/SrdwLaunch.dat
+autostart: present
+file: Data/Maps/World Map.bak = world
+file: Data/Maps/World Map.map = dusk world
+file: Data/Textures/Sky.bak = sky
+file: Data/Textures/Sky.pak = dusk sky
+file: Readme old.txt = notes"
+rule='~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~'
+sky="$g\\Data\\Textures\\"
+expected_log="Skyrend II: Duskwarden
+Log started: TIME
+$rule
+Loading script: $g/SrdwLaunch.dat
+
+Installing script...
+Executing 'RenameEx()'
+- Parsing path: '\"@rootdir\\Data\\Textures\\SKY.pak\"' -> '${sky}SKY.pak'
+- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.dw\"' -> '${sky}Sky.dw'
+- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.bak\"' -> '${sky}Sky.bak'
+Swapping files...succeeded!
+Executing 'SetDirectoty()'
+- Parsing path: 'data' -> 'data'
+Executing 'RenameEx()'
+- Parsing path: '\"Maps\\World Map.map\"' -> 'Maps\\World Map.map'
+- Parsing path: '\"Maps\\World Map.dw\"' -> 'Maps\\World Map.dw'
+- Parsing path: '\"Maps\\World Map.bak\"' -> 'Maps\\World Map.bak'
+Swapping files...succeeded!
+Executing 'SetDirectoty()'
+- Parsing path: '@rootdir' -> '$g'
+Executing 'Rename()'
+- Parsing path: 'Readme.txt' -> 'Readme.txt'
+- Parsing path: '\"Readme old.txt\"' -> 'Readme old.txt'
+
+Executing 'ShellExecuteEx()'
+ > App: $g\\srend.exe
+ > Command: -window  -debug
+ > Path: $g
+
+Restoring script...
+Executing 'Rename()'
+- Parsing path: 'Readme.txt' -> 'Readme.txt'
+- Parsing path: '\"Readme old.txt\"' -> 'Readme old.txt'
+Executing 'SetDirectoty()'
+- Parsing path: '@rootdir' -> '$g'
+Executing 'RenameEx()'
+- Parsing path: '\"Maps\\World Map.map\"' -> 'Maps\\World Map.map'
+- Parsing path: '\"Maps\\World Map.dw\"' -> 'Maps\\World Map.dw'
+- Parsing path: '\"Maps\\World Map.bak\"' -> 'Maps\\World Map.bak'
+Unswapping files...succeeded!
+Executing 'SetDirectoty()'
+- Parsing path: 'data' -> 'data'
+Executing 'RenameEx()'
+- Parsing path: '\"@rootdir\\Data\\Textures\\SKY.pak\"' -> '${sky}SKY.pak'
+- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.dw\"' -> '${sky}Sky.dw'
+- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.bak\"' -> '${sky}Sky.bak'
+Unswapping files...succeeded!
+
+$rule
+Log finished: TIME"
+check "$run" "$expected_run" "what the game saw" &&
+    check "$(log_of "$g")" "$expected_log" "the log" &&
+    check "$(state "$g")" "$before" "the folder afterwards" &&
+    check "$(ls "$g/restore.mod" "$autostart" 2>/dev/null)" "" "marker and start-up entry afterwards" &&
+    pass
+
+# ---------------------------------------------------------------------------
+case="launcher killed while the game runs"
+g="$work/killed"
+make_game "$g"
+before=$(state "$g")
+for restart in by-hand by-start-up-entry; do
+    touch "$g/hold-game"
+    rm -f "$g/game-started"
+    (cd "$g" && exec ./SrdwLaunch </dev/null) &
+    pid=$!
+    wait_for "$g/game-started" || break
+    kill -9 $pid
+    wait $pid 2>/dev/null || true
+    rm -f "$g/hold-game"
+    sleep 0.2
+    if [ ! -e "$g/restore.mod" ] || [ ! -e "$autostart" ] || [ "$(state "$g")" = "$before" ]; then
+        fail "expected an installed mod, a marker and a start-up entry after the kill"
+        break
+    fi
+    if [ $restart = by-hand ]; then
+        (cd "$g" && ./SrdwLaunch </dev/null)
+        check "$(state "$g")" "$before" "restored by a start by hand" || break
+        grep -q "found '/recover' switch" "$g/SrdwLaunch.log" || fail "no recovery in the log"
+    fi
+    # The start-up entry runs once: at log-in, after a start by hand too.
+    run_autostart_entry
+    check "$(state "$g")" "$before" "restored by the start-up entry ($restart)" || break
+    check "$(ls "$g/restore.mod" "$autostart" 2>/dev/null)" "" "records left ($restart)" || break
+done
+[ $failures -eq 0 ] && pass
+
+# ---------------------------------------------------------------------------
+case="second launcher while the first waits"
+g="$work/second"
+make_game "$g"
+before=$(state "$g")
+touch "$g/hold-game"
+(cd "$g" && exec ./SrdwLaunch </dev/null) &
+pid=$!
+if wait_for "$g/game-started"; then
+    cp "$g/SrdwLaunch.log" "$work/first.log"
+    cp "$g/restore.mod" "$work/first.mod"
+    (cd "$g" && ./SrdwLaunch </dev/null)
+    cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the second launcher touched the log"
+    cmp -s "$g/restore.mod" "$work/first.mod" || fail "the second launcher touched the marker"
+fi
+rm -f "$g/hold-game"
+wait $pid
+check "$(state "$g")" "$before" "the folder afterwards" && pass
+
+# ---------------------------------------------------------------------------
+case="game found through the chooser, then through Srendcfg.ini"
+g="$work/game only"
+l="$work/launcher elsewhere"
+make_game "$g"
+mkdir -p "$l"
+mv "$g/SrdwLaunch" "$g/SrdwLaunch.dat" "$l/"
+sed -i 's/@rootdir/@ROOTDIR/' "$l/SrdwLaunch.dat"
+before=$(state "$g")
+(cd "$l" && printf '\n' | ./SrdwLaunch 2>"$work/stderr")  # cancelled
+check "$(cat "$g/game-run.txt" 2>/dev/null)" "" "a game run after cancel"
+printf '%s\n%s\n' "$g/Readme.txt" "$g/SREND.EXE" | (cd "$l" && ./SrdwLaunch 2>"$work/stderr")
+grep -q 'Cannot find Skyrend 2!' "$work/stderr" || fail "message 1 not shown"
+grep -q "$(printf '\a')" "$work/stderr" || fail "the wrong file was not refused with a bell"
+check "$(grep -c '^cwd: ' "$g/game-run.txt")" 1 "game runs"
+check "$(sed -n 's/^Data=//p' "$WINDIR/Srendcfg.ini")" "$g/SREND.EXE" "the remembered path"
+rm "$g/game-run.txt"
+(cd "$l" && ./SrdwLaunch </dev/null 2>"$work/stderr")
+check "$(cat "$work/stderr")" "" "questions on the second run" &&
+    check "$(sed -n 's/^cwd: //p' "$g/game-run.txt")" "$g" "the game's directory" &&
+    check "$(state "$g")" "$before" "the folder afterwards" && pass
+rm -f "$WINDIR/Srendcfg.ini"
+
+# ---------------------------------------------------------------------------
+case="a marker whose script is gone"
+g="$work/reinstall"
+make_game "$g"
+before=$(state "$g")
+for answer in y n c; do
+    rm -f "$g/game-run.txt"
+    printf '%s' "$g/Gone.dat" >"$g/restore.mod"
+    printf '%s\n' $answer | (cd "$g" && ./SrdwLaunch 2>/dev/null)
+    grep -q 'ERROR: Failed to load restore script!' "$g/SrdwLaunch.log" || fail "$answer: no log line"
+    [ ! -e "$g/restore.mod" ] || fail "$answer: marker left"
+    case $answer in
+        y) grep -q 'file: Data/Textures/Sky.pak = dusk sky' "$g/game-run.txt" || fail "y: not installed" ;;
+        n) grep -q 'file: Data/Textures/Sky.pak = sky' "$g/game-run.txt" || fail "n: installed" ;;
+        c) [ ! -e "$g/game-run.txt" ] || fail "c: the game ran" ;;
+    esac
+done
+check "$(state "$g")" "$before" "the folder afterwards" && pass
+
+echo "$passes passed, $failures failed"
+[ $failures -eq 0 ]
