@@ -14,8 +14,9 @@ namespace srdw {
 
 namespace {
 
-// The game's own window, open when the game was started without the launcher.
-bool GameIsRunning() {
+// The game's own window is open when the game was started without the launcher;
+// the player is told, and the run stops before anything changes.
+bool ReportRunningGame() {
     if (!Os().WindowExists("Skyrend 2", "Skyrend 2")) {
         return false;
     }
@@ -50,7 +51,7 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
     if (!LocateGame()) {
         return CycleEnd::Completed;
     }
-    if (GameIsRunning()) {
+    if (ReportRunningGame()) {
         return CycleEnd::GameRunning;
     }
     Os().BeginWaitCursor();

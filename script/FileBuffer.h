@@ -16,16 +16,9 @@ class FileBuffer {
     // Replaces the content with the whole file. False, with the buffer empty, when
     // the file cannot be read or is empty.
     bool LoadFromFile(const std::string& path);
-    // Writes the content as the whole file. False for an empty buffer.
-    bool SaveToFile(const std::string& path) const;
     bool IsEmpty() const { return data_.empty(); }
     std::uint32_t GetSize() const { return static_cast<std::uint32_t>(data_.size()); }
-    const char* GetData() const { return data_.data(); }
     std::string_view View() const { return data_; }
-    // Replaces the content with a copy of the bytes; empty bytes change nothing.
-    bool Assign(std::string_view bytes);
-    // Replaces the content by taking over the bytes; empty bytes change nothing.
-    bool Assign(std::string&& bytes);
 
   private:
     std::string data_;

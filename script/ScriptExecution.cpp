@@ -126,8 +126,11 @@ std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories() const {
 
 void ModScript::Restore() {
     LogWrite("\nRestoring script...\n");
-    const std::vector<DirectoryStretch> stretches =
-        installDirectories_.empty() ? ReplayDirectories() : installDirectories_;
+    std::vector<DirectoryStretch> replayed;
+    if (installDirectories_.empty()) {
+        replayed = ReplayDirectories();
+    }
+    const auto& stretches = installDirectories_.empty() ? replayed : installDirectories_;
     auto stretch = stretches.rbegin();
     const std::string* current = nullptr;
     for (std::size_t i = commands_.size(); i-- > 0;) {

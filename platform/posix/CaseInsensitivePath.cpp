@@ -16,13 +16,6 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 // The entry of `directory` named `name` in another letter case; the first in
 // byte order when several match, so the choice does not depend on the disk.
 std::optional<std::string> FindIgnoringCase(const std::string& directory, std::string_view name) {
@@ -54,6 +47,12 @@ std::string Join(const std::string& directory, std::string_view name) {
 }
 
 }  // namespace
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&lower](char x, char y) { return lower(x) == lower(y); });
+}
 
 std::string NativePath(std::string_view path) {
     std::string native(path);

@@ -1,5 +1,7 @@
 #include "platform/posix/IniFile.h"
 
+#include "platform/posix/CaseInsensitivePath.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -13,13 +15,6 @@ std::string_view Trim(std::string_view text) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
 }
 
 std::vector<std::string_view> Lines(std::string_view text) {
@@ -57,9 +52,9 @@ std::optional<std::string> IniValue(std::string_view text, std::string_view sect
     bool inSection = false;
     for (const std::string_view line : Lines(text)) {
         if (const auto name = SectionOf(line)) {
-            inSection = SameIgnoringCase(*name, section);
+            inSection = EqualIgnoringCase(*name, section);
         } else if (inSection) {
-            if (const auto name = KeyOf(line); name && SameIgnoringCase(*name, key)) {
+            if (const auto name = KeyOf(line); name && EqualIgnoringCase(*name, key)) {
                 return std::string(Trim(line.substr(line.find('=') + 1)));
             }
         }
@@ -82,10 +77,10 @@ std::string WithIniValue(std::string_view text, std::string_view section, std::s
                 add(entry);  // the section ends without the key
                 written = true;
             }
-            inSection = SameIgnoringCase(*name, section);
+            inSection = EqualIgnoringCase(*name, section);
             sectionSeen = sectionSeen || inSection;
         } else if (inSection && !written) {
-            if (const auto name = KeyOf(line); name && SameIgnoringCase(*name, key)) {
+            if (const auto name = KeyOf(line); name && EqualIgnoringCase(*name, key)) {
                 add(entry);
                 written = true;
                 continue;

@@ -179,10 +179,7 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
 bool IsGameFileName(std::string_view path) {
     const auto slash = path.find_last_of("/\\");
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    constexpr std::string_view kGame = "srend.exe";
-    return std::equal(name.begin(), name.end(), kGame.begin(), kGame.end(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
-    });
+    return posix::EqualIgnoringCase(name, "srend.exe");
 }
 
 // File locks held for the life of the process; the system drops them when the
