@@ -59,6 +59,8 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
     if (mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)) {
         LogWrite("found '/recover' switch, restoring MOD...\n");
         script.Restore();
+        // The interrupted run's start-up entry has nothing left to do.
+        RemoveStartupEntry();
     } else {
         Play(mode, script);
     }

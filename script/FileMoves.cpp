@@ -1,22 +1,46 @@
 #include "script/FileMoves.h"
 
+#include "log/RunLog.h"
+
 namespace srdw {
 
-AttributeKeeper::AttributeKeeper(std::string path)
-    : path_(std::move(path)), saved_(Os().Attributes(path_)) {
-    if (saved_ && !saved_->normal) {
-        Os().SetNormalAttributes(path_);
+namespace {
+
+// A file that another program holds for a moment (a virus scanner, an indexer,
+// the game's lingering process) is tried again after growing pauses, each
+// noted in the log; any other failure is final at once.
+OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
+    unsigned pause = kFirstRetryPause;
+    for (int attempt = 0;; ++attempt) {
+        const OsResult moved = Os().MoveNoReplace(from, to);
+        if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
+            return moved;
+        }
+        LogWrite("\n > '");
+        LogWrite(from);
+        LogWrite("' is in use by another program; trying again in ");
+        LogWrite(std::to_string(pause));
+        LogWrite(" ms...");
+        Os().Sleep(pause);
+        pause *= 2;
     }
 }
 
-AttributeKeeper::~AttributeKeeper() {
-    if (saved_ && !saved_->normal) {
-        Os().RestoreAttributes(path_, *saved_);
-    }
-}
+}  // namespace
 
 bool MovePath(const std::string& from, const std::string& to) {
-    return static_cast<bool>(Os().MoveNoReplace(from, to));
+    const OsResult moved = MoveRetryingHeldFile(from, to);
+    if (moved || moved.error != OsError::AccessDenied) {
+        return static_cast<bool>(moved);
+    }
+    const auto attributes = Os().Attributes(from);
+    if (!attributes || attributes->normal) {
+        return false;
+    }
+    Os().SetNormalAttributes(from);
+    const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(from, to));
+    Os().RestoreAttributes(movedNow ? to : from, *attributes);
+    return movedNow;
 }
 
 }  // namespace srdw

@@ -18,10 +18,8 @@ void Fail(std::string_view leadIn, const std::string& path, std::string_view clo
 
 // After a failed second move the first one is taken back, so the triple is as it
 // was before: a game file must never be stranded under its backup name.
-void UndoFirstMove(const std::string& movedTo, const std::string& movedFrom,
-                   AttributeKeeper& file) {
+void UndoFirstMove(const std::string& movedTo, const std::string& movedFrom) {
     if (MovePath(movedTo, movedFrom)) {
-        file.MovedTo(movedFrom);
         LogWrite(" > the first move was undone: moved '");
         LogWrite(movedTo);
         LogWrite("' back to '");
@@ -41,16 +39,13 @@ void UndoFirstMove(const std::string& movedTo, const std::string& movedFrom,
 void SwapFiles(const std::string& original, const std::string& modified,
                const std::string& backup) {
     LogWrite("Swapping files...");
-    AttributeKeeper originalFile(original);
-    AttributeKeeper modifiedFile(modified);
-
     if (Exists(backup)) {
         return Fail("\n > the backup file '", backup, "' already exists!\n");
     }
-    if (!originalFile.Existed()) {
+    if (!Exists(original)) {
         return Fail("\n > the original file '", original, "' does not exist!\n");
     }
-    if (!modifiedFile.Existed()) {
+    if (!Exists(modified)) {
         return Fail("\n > the modified file '", modified, "' does not exist!\n");
     }
     // The mod's file takes the game file's name exactly as it was stored, also
@@ -59,29 +54,25 @@ void SwapFiles(const std::string& original, const std::string& modified,
     if (!MovePath(original, backup)) {
         return Fail("\n > cannot backup '", original, "'!\n");
     }
-    originalFile.MovedTo(backup);
     if (!MovePath(modified, originalName)) {
         Fail("\n > cannot move '", modified, "'!\n");
-        return UndoFirstMove(backup, originalName, originalFile);
+        return UndoFirstMove(backup, originalName);
     }
-    modifiedFile.MovedTo(originalName);
     LogWrite("succeeded!\n");
 }
 
 void UnswapFiles(const std::string& original, const std::string& modified,
                  const std::string& backup) {
     LogWrite("Unswapping files...");
-    AttributeKeeper originalFile(original);
-    AttributeKeeper backupFile(backup);
-
+    const bool originalExists = Exists(original);
+    const bool backupExists = Exists(backup);
     if (Exists(modified)) {
         // A swap cut off between its two moves leaves the game's file under the
         // backup name and the mod's file where it was: put the game's file back.
-        if (!originalFile.Existed() && backupFile.Existed()) {
+        if (!originalExists && backupExists) {
             if (!MovePath(backup, original)) {
                 return Fail("\n > cannot restore '", backup, "'!\n");
             }
-            backupFile.MovedTo(original);
             LogWrite("succeeded!\n > the swap had been interrupted: moved '");
             LogWrite(backup);
             LogWrite("' back to '");
@@ -91,22 +82,20 @@ void UnswapFiles(const std::string& original, const std::string& modified,
         }
         return Fail("\n > the modified file '", modified, "' still exists!\n");
     }
-    if (!originalFile.Existed()) {
+    if (!originalExists) {
         return Fail("\n > the original file '", original, "' does not exist!\n");
     }
-    if (!backupFile.Existed()) {
+    if (!backupExists) {
         return Fail("\n > the backup file '", backup, "' does not exist!\n");
     }
     const std::string originalName = Os().StoredName(original);  // as the install stored it
     if (!MovePath(original, modified)) {
         return Fail("\n > cannot move '", original, "'!\n");
     }
-    originalFile.MovedTo(modified);
     if (!MovePath(backup, originalName)) {
         Fail("\n > cannot restore '", backup, "'!\n");
-        return UndoFirstMove(modified, originalName, originalFile);
+        return UndoFirstMove(modified, originalName);
     }
-    backupFile.MovedTo(originalName);
     LogWrite("succeeded!\n");
 }
 

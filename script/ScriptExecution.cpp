@@ -49,18 +49,14 @@ void LogFileError(std::string_view leadIn, const std::string& path, std::string_
 }
 
 void RenameOneWay(const std::string& from, const std::string& to) {
-    AttributeKeeper fromFile(from);
-    AttributeKeeper toFile(to);
-    if (!fromFile.Existed()) {
+    if (!Exists(from)) {
         LogFileError("ERROR: the file '", from, "' does not exist!\n");
-    } else if (toFile.Existed()) {
+    } else if (Exists(to)) {
         LogFileError("ERROR: the file '", to, "' already exists!\n");
     } else if (!MovePath(from, to)) {
         LogWrite("ERROR: failed to rename '");
         LogWrite(from);
         LogFileError("' to '", to, "'!\n");
-    } else {
-        fromFile.MovedTo(to);
     }
 }
 

@@ -31,16 +31,19 @@ class FileSwapTest : public ::testing::Test {
     std::string original_, modified_, backup_;
 };
 
-// Moves out of the paths that `fails` picks fail as if another program held them.
+// Moves out of the paths that `fails` picks fail with `error`.
 class FailingMovePlatform : public TestPlatform {
   public:
     std::function<bool(const std::string&)> fails;
+    OsError error = OsError::AccessDenied;
+    std::vector<unsigned> pauses;
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         if (fails && fails(from)) {
-            return {OsError::SharingViolation};
+            return {error};
         }
         return TestPlatform::MoveNoReplace(from, to);
     }
+    void Sleep(unsigned milliseconds) override { pauses.push_back(milliseconds); }
 };
 
 TEST_F(FileSwapTest, SwapAndUnswapRoundTripKeepingReadOnly) {
@@ -52,6 +55,33 @@ TEST_F(FileSwapTest, SwapAndUnswapRoundTripKeepingReadOnly) {
               (Snapshot{{"Game File.bak", {"game", true}}, {"Game File.pak", {"mod", false}}}));
     Unswap();
     EXPECT_EQ(Files(), before);
+    EXPECT_EQ(logged_.Body(), "Swapping files...succeeded!\nUnswapping files...succeeded!\n");
+}
+
+// Where the system refuses to move a read-only file, the file is made writable for
+// the move only, and is read-only again under its new name.
+TEST_F(FileSwapTest, ReadOnlyFilesMoveWhereTheSystemRefusesThem) {
+    struct RefusingReadOnly : TestPlatform {
+        int refused = 0;
+        OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+            const auto attributes = Attributes(from);
+            if (attributes && attributes->readOnly) {
+                ++refused;
+                return {OsError::AccessDenied};
+            }
+            return TestPlatform::MoveNoReplace(from, to);
+        }
+    } platform;
+    ScopedOs scope(platform);
+    MakeReadOnly(dir_.Path() / "Data" / "Game File.pak");
+    MakeReadOnly(dir_.Path() / "Data" / "Game File.mod");
+    const Snapshot before = Files();
+    Swap();
+    EXPECT_EQ(Files(),
+              (Snapshot{{"Game File.bak", {"game", true}}, {"Game File.pak", {"mod", true}}}));
+    Unswap();
+    EXPECT_EQ(Files(), before);
+    EXPECT_EQ(platform.refused, 4);
     EXPECT_EQ(logged_.Body(), "Swapping files...succeeded!\nUnswapping files...succeeded!\n");
 }
 
@@ -136,6 +166,35 @@ TEST_F(FileSwapTest, FailedSecondMoveOfAnUnswapIsTakenBack) {
                   modified_ + "' back to '" + original_ +
                   "'\n"
                   "Unswapping files...succeeded!\n");
+}
+
+TEST_F(FileSwapTest, AFileHeldByAnotherProgramIsTriedAgain) {
+    FailingMovePlatform platform;
+    ScopedOs scope(platform);
+    platform.error = OsError::SharingViolation;
+    int heldFor = 2;
+    platform.fails = [&](const std::string& from) { return from == modified_ && heldFor-- > 0; };
+    Swap();
+    EXPECT_EQ(platform.pauses, (std::vector<unsigned>{50, 100}));
+    const Snapshot installed{{"Game File.bak", {"game", false}}, {"Game File.pak", {"mod", false}}};
+    EXPECT_EQ(Files(), installed);
+
+    // Held for good: five more tries, then the move counts as failed.
+    platform.fails = [&](const std::string& from) { return from == original_; };
+    platform.pauses.clear();
+    Unswap();
+    EXPECT_EQ(platform.pauses, (std::vector<unsigned>{50, 100, 200, 400, 800}));
+    EXPECT_EQ(Files(), installed);
+
+    const auto held = [](const std::string& path, const char* pause) {
+        return "\n > '" + path + "' is in use by another program; trying again in " + pause +
+               " ms...";
+    };
+    EXPECT_EQ(logged_.Body(), "Swapping files..." + held(modified_, "50") + held(modified_, "100") +
+                                  "succeeded!\nUnswapping files..." + held(original_, "50") +
+                                  held(original_, "100") + held(original_, "200") +
+                                  held(original_, "400") + held(original_, "800") +
+                                  "FAILED!\n > cannot move '" + original_ + "'!\n");
 }
 
 TEST_F(FileSwapTest, UnswapFinishesASwapCutOffBetweenItsMoves) {
