@@ -21,8 +21,11 @@ std::optional<std::size_t> CleanScriptText(std::string_view source, char* out) {
             i = closing + 1;
         } else if (byte == '/' && i + 1 < size && source[i + 1] == '/') {
             // A comment runs to the first CR or LF, which goes with it.
-            const auto lineEnd = source.find_first_of("\r\n", i + 2);
-            i = lineEnd == std::string_view::npos ? size : lineEnd + 1;
+            std::size_t lineEnd = i + 2;
+            while (lineEnd < size && source[lineEnd] != '\r' && source[lineEnd] != '\n') {
+                ++lineEnd;
+            }
+            i = lineEnd < size ? lineEnd + 1 : size;
         } else {
             if (byte > 0x20 && byte < 0x80) {
                 out[written++] = static_cast<char>(byte);

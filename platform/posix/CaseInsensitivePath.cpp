@@ -1,37 +1,316 @@
 #include "platform/posix/CaseInsensitivePath.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace srdw::posix {
 
 namespace {
 
-bool Exists(const std::string& path) {
-    struct stat info;
-    return ::lstat(path.c_str(), &info) == 0;
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The entry of `directory` named `name` in another letter case; the first in
-// byte order when several match, so the choice does not depend on the disk.
-std::optional<std::string> FindIgnoringCase(const std::string& directory, std::string_view name) {
-    DIR* stream = ::opendir(directory.empty() ? "." : directory.c_str());
-    if (!stream) {
-        return std::nullopt;
+std::string Lowered(std::string_view name) {
+    std::string lowered(name);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), LowerAscii);
+    return lowered;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A directory as the file system knows it, whatever path leads to it.
+struct DirectoryId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const DirectoryId&) const = default;
+};
+
+struct DirectoryIdHash {
+    std::size_t operator()(const DirectoryId& id) const {
+        return std::hash<ino_t>()(id.inode) ^ (std::hash<dev_t>()(id.device) << 1);
     }
-    std::optional<std::string> found;
+};
+
+// The names in one directory, grouped by their lower-case spelling.
+class Listing {
+  public:
+    void Add(std::string_view name) {
+        auto& stored = names_[Lowered(name)];
+        const auto at = std::lower_bound(stored.begin(), stored.end(), name);
+        if (at == stored.end() || *at != name) {
+            stored.emplace(at, name);
+        }
+    }
+
+    void Remove(std::string_view name) {
+        const auto group = names_.find(Lowered(name));
+        if (group == names_.end()) {
+            return;
+        }
+        auto& stored = group->second;
+        stored.erase(std::remove(stored.begin(), stored.end(), name), stored.end());
+        if (stored.empty()) {
+            names_.erase(group);
+        }
+    }
+
+    void Clear() { names_.clear(); }
+
+    // The name as spelled when it is there, else the first in byte order that
+    // matches it ignoring case.
+    std::optional<std::string> Find(std::string_view name) const {
+        const auto group = names_.find(Lowered(name));
+        if (group == names_.end()) {
+            return std::nullopt;
+        }
+        const auto& stored = group->second;
+        if (std::binary_search(stored.begin(), stored.end(), name)) {
+            return std::string(name);
+        }
+        return stored.front();
+    }
+
+    int watch = -1;                // the change notices' watch on the directory
+    timespec modified{};           // the directory's modification time when last checked
+    bool changedByNotice = false;  // a change notice came since then
+
+  private:
+    std::unordered_map<std::string, std::vector<std::string>> names_;
+};
+
+// Reads every name of an open directory into `listing`; closes the descriptor.
+bool ReadNames(int fd, Listing& listing) {
+    DIR* stream = ::fdopendir(fd);
+    if (!stream) {
+        ::close(fd);
+        return false;
+    }
+    listing.Clear();
     while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view candidate(entry->d_name);
-        if (EqualIgnoringCase(candidate, name) && (!found || candidate < *found)) {
-            found = std::string(candidate);
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") {
+            listing.Add(name);
         }
     }
     ::closedir(stream);
-    return found;
+    return true;
+}
+
+// The kept listings. Each is watched with inotify: every creation, removal and
+// rename in the directory, by this process or any other, arrives as a notice
+// that is applied to the listing before the next lookup. That is exact where a
+// modification time is not: two changes within one tick of the file system's
+// clock leave the same time behind, and an install changes its directories
+// many times a tick. The modification time is still compared, for what no notice
+// reports (changes made through a network file system by another machine).
+class ListingCache {
+  public:
+    ListingCache() = default;
+    ~ListingCache() { Reset(); }
+    ListingCache(const ListingCache&) = delete;
+    ListingCache& operator=(const ListingCache&) = delete;
+
+    // The entry of `directory` (found by stat as `info`) named `name` in any
+    // letter case. The notices that have come in are applied first; a lookup of
+    // the next component of the same path may skip that, as what changed since is
+    // seen in the modification time (and read again).
+    std::optional<std::string> Find(const std::string& directory, const struct stat& info,
+                                    std::string_view name, bool applyNotices) {
+        const std::lock_guard lock(mutex_);
+        if (applyNotices) {
+            ApplyNotices();
+        }
+        const DirectoryId id{info.st_dev, info.st_ino};
+        if (const auto kept = listings_.find(id); kept != listings_.end()) {
+            Listing& listing = kept->second;
+            if (SameTime(listing.modified, info.st_mtim) || listing.changedByNotice) {
+                listing.modified = info.st_mtim;
+                listing.changedByNotice = false;
+                return listing.Find(name);
+            }
+            // Changed behind the notices' back: read it again.
+            if (Reread(directory, id, listing)) {
+                return listing.Find(name);
+            }
+            Forget(kept);
+            return FindOnce(directory, name);
+        }
+        if (Listing* listing = Keep(directory, id)) {
+            return listing->Find(name);
+        }
+        return FindOnce(directory, name);
+    }
+
+    void Reset() {
+        if (notices_ >= 0) {
+            ::close(notices_);  // drops every watch with it
+            notices_ = -1;
+        }
+        listings_.clear();
+        byWatch_.clear();
+    }
+
+    void ForgetAll() {
+        const std::lock_guard lock(mutex_);
+        Reset();
+    }
+
+  private:
+    using Listings = std::unordered_map<DirectoryId, Listing, DirectoryIdHash>;
+
+    // The launcher works in a handful of directories; a process that wanders
+    // through many starts afresh rather than keeping them all.
+    static constexpr std::size_t kMaxListings = 64;
+
+    // Without a watch a listing could not be trusted: the directory is read for
+    // this one lookup only.
+    static std::optional<std::string> FindOnce(const std::string& directory,
+                                               std::string_view name) {
+        const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        Listing listing;
+        if (fd < 0 || !ReadNames(fd, listing)) {
+            return std::nullopt;
+        }
+        return listing.Find(name);
+    }
+
+    // A new listing of `directory`, watched before it is read so that no change
+    // falls between the two. None when it cannot be watched.
+    Listing* Keep(const std::string& directory, const DirectoryId& id) {
+        if (listings_.size() >= kMaxListings) {
+            Reset();
+        }
+        if (notices_ < 0) {
+            notices_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            if (notices_ < 0) {
+                return nullptr;
+            }
+        }
+        const int watch = ::inotify_add_watch(notices_, directory.c_str(), kWatchedChanges);
+        if (watch < 0) {
+            return nullptr;
+        }
+        Listing listing;
+        listing.watch = watch;
+        if (!Reread(directory, id, listing)) {
+            if (byWatch_.count(watch) == 0) {
+                ::inotify_rm_watch(notices_, watch);
+            }
+            return nullptr;
+        }
+        byWatch_[watch] = id;
+        return &(listings_[id] = std::move(listing));
+    }
+
+    // Reads the directory's names anew. False when it cannot be read, or when the
+    // path has led to another directory meanwhile.
+    static bool Reread(const std::string& directory, const DirectoryId& id, Listing& listing) {
+        const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        // Taken before the names are read: a change while they are read then
+        // shows as a newer time (and as a notice).
+        struct stat info;
+        if (::fstat(fd, &info) != 0 || DirectoryId{info.st_dev, info.st_ino} != id) {
+            ::close(fd);
+            return false;
+        }
+        listing.modified = info.st_mtim;
+        listing.changedByNotice = false;
+        return ReadNames(fd, listing);
+    }
+
+    void Forget(Listings::iterator kept) {
+        ::inotify_rm_watch(notices_, kept->second.watch);
+        byWatch_.erase(kept->second.watch);
+        listings_.erase(kept);
+    }
+
+    // Applies every change notice that has come in. Usually there is none, and
+    // this costs one read that finds the queue empty.
+    void ApplyNotices() {
+        if (notices_ < 0) {
+            return;
+        }
+        alignas(inotify_event) char buffer[16 * 1024];
+        for (;;) {
+            const ssize_t length = ::read(notices_, buffer, sizeof buffer);
+            if (length < 0 && errno == EINTR) {
+                continue;
+            }
+            if (length <= 0) {
+                return;  // EAGAIN: nothing more has come
+            }
+            for (ssize_t at = 0; at < length;) {
+                const auto* notice = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
+                if (notice->mask & IN_Q_OVERFLOW) {
+                    Reset();  // notices were lost: nothing kept can be trusted
+                    return;
+                }
+                Apply(*notice);
+            }
+            // A read that left room for another notice emptied the queue.
+            if (static_cast<std::size_t>(length) + sizeof(inotify_event) + NAME_MAX + 1 <=
+                sizeof buffer) {
+                return;
+            }
+        }
+    }
+
+    void Apply(const inotify_event& notice) {
+        const auto watched = byWatch_.find(notice.wd);
+        if (watched == byWatch_.end()) {
+            return;
+        }
+        const auto kept = listings_.find(watched->second);
+        if (notice.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) {
+            // The directory is gone; its watch goes with it.
+            if (kept != listings_.end()) {
+                listings_.erase(kept);
+            }
+            byWatch_.erase(watched);
+            return;
+        }
+        if (kept == listings_.end() || notice.len == 0) {
+            return;
+        }
+        const std::string_view name(notice.name, ::strnlen(notice.name, notice.len));
+        if (notice.mask & (IN_CREATE | IN_MOVED_TO)) {
+            kept->second.Add(name);
+        } else if (notice.mask & (IN_DELETE | IN_MOVED_FROM)) {
+            kept->second.Remove(name);
+        }
+        kept->second.changedByNotice = true;
+    }
+
+    static constexpr std::uint32_t kWatchedChanges =
+        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
+
+    std::mutex mutex_;
+    int notices_ = -1;  // the inotify descriptor
+    Listings listings_;
+    std::unordered_map<int, DirectoryId> byWatch_;
+};
+
+ListingCache& Cache() {
+    static ListingCache cache;
+    return cache;
 }
 
 std::string Join(const std::string& directory, std::string_view name) {
@@ -46,12 +325,25 @@ std::string Join(const std::string& directory, std::string_view name) {
     return joined;
 }
 
+// The first `count` components, as a path.
+std::string Prefix(bool absolute, const std::vector<std::string_view>& components,
+                   std::size_t count) {
+    std::string path = absolute ? "/" : "";
+    for (std::size_t i = 0; i < count; ++i) {
+        path = Join(path, components[i]);
+    }
+    return path;
+}
+
+bool IsDirectory(const std::string& path, struct stat& info) {
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 }  // namespace
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&lower](char x, char y) { return lower(x) == lower(y); });
+                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 std::string NativePath(std::string_view path) {
@@ -60,38 +352,95 @@ std::string NativePath(std::string_view path) {
     return native;
 }
 
-std::string ResolveCase(std::string_view path) {
+namespace {
+
+// ResolveCase, and when `status` is wanted, whether the path exists with its
+// lstat. A name found in a listing is confirmed by lstat then: the listing is
+// right as of the last notice, the file system as of now.
+std::string Resolve(std::string_view path, bool* exists, struct stat* status) {
     std::string native = NativePath(path);
-    if (native.empty() || Exists(native)) {
+    struct stat info;
+    if (native.empty()) {
         return native;
     }
-    std::string resolved = native.front() == '/' ? "/" : "";
-    std::string_view rest(native);
-    while (!rest.empty()) {
-        const auto slash = rest.find('/');
-        const std::string_view component = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (component.empty()) {
-            continue;
+    if (::lstat(native.c_str(), &info) == 0) {
+        if (exists) {
+            *exists = true;
+            *status = info;
         }
-        std::string exact = Join(resolved, component);
-        if (component == "." || component == ".." || Exists(exact)) {
-            resolved = std::move(exact);
-        } else if (auto match = FindIgnoringCase(resolved, component)) {
-            resolved = Join(resolved, *match);
-        } else {
+        return native;
+    }
+    std::vector<std::string_view> components;
+    for (std::string_view rest(native); !rest.empty();) {
+        const auto slash = rest.find('/');
+        if (slash != 0) {
+            components.push_back(rest.substr(0, slash));
+        }
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    const bool absolute = native.front() == '/';
+
+    // The longest leading part that exists as spelled, looked for from the end:
+    // mostly only the last component is missing (a backup not made yet). What
+    // exists but is no directory has nothing below it, which the first lookup
+    // below finds out.
+    std::size_t known = components.size();
+    std::string resolved;
+    bool found = false;
+    while (known > 0 && !found) {
+        --known;
+        resolved = Prefix(absolute, components, known);
+        found = ::stat(resolved.empty() ? "." : resolved.c_str(), &info) == 0;
+    }
+    bool directory = found && S_ISDIR(info.st_mode);
+
+    bool firstLookup = true;
+    bool matchedAll = true;
+    for (std::size_t i = known; i < components.size(); ++i) {
+        const std::string_view component = components[i];
+        std::optional<std::string> match;
+        if (component == "." || component == "..") {
+            match = std::string(component);
+        } else if (directory) {
+            match = Cache().Find(resolved.empty() ? "." : resolved, info, component, firstLookup);
+            firstLookup = false;
+        }
+        if (!match) {
             // Nothing deeper can exist: keep the rest as spelled.
-            resolved = std::move(exact);
-            if (!rest.empty()) {
-                resolved = Join(resolved, rest);
+            for (; i < components.size(); ++i) {
+                resolved = Join(resolved, components[i]);
             }
+            matchedAll = false;
             break;
+        }
+        resolved = Join(resolved, *match);
+        if (i + 1 < components.size()) {
+            directory = IsDirectory(resolved, info);
         }
     }
     if (native.back() == '/' && resolved.back() != '/') {
         resolved.push_back('/');
     }
+    if (exists) {
+        *exists = matchedAll && ::lstat(resolved.c_str(), status) == 0;
+    }
     return resolved;
+}
+
+}  // namespace
+
+std::string ResolveCase(std::string_view path) {
+    return Resolve(path, nullptr, nullptr);
+}
+
+PathLookup LookUpPath(std::string_view path) {
+    PathLookup lookup;
+    lookup.path = Resolve(path, &lookup.exists, &lookup.status);
+    return lookup;
+}
+
+void ForgetDirectoryListings() {
+    Cache().ForgetAll();
 }
 
 }  // namespace srdw::posix

@@ -1,0 +1,807 @@
+// The built SrdwLaunch.exe, run in fresh game folders beside the stand-in game and
+// worked through its windows: the launch cycle, recovery after the launcher was
+// killed, the questions and messages it shows, the game chooser, the second
+// launcher, the running game, and the splash.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "GuiTestSupport.h"
+#include "WindowDriver.h"
+
+namespace srdw::gui {
+namespace {
+
+constexpr char kTitle[] = "Skyrend 2: Duskwarden";
+constexpr char kGameNotFound[] =
+    "ERROR: Cannot find Skyrend 2!\nPlease specify the Path to SREND.EXE in the following Dialog.";
+constexpr char kScriptNotLoaded[] = "ERROR: Failed to load script!";
+constexpr char kGameRunning[] = "Skyrend 2 is already running.";
+constexpr char kReinstallQuestion[] =
+    "Warning: It seems that the MOD is still installed, but it could not be restored. Do you "
+    "want to re-install it?";
+constexpr int kSplashPicture = 130;
+
+// The mod: a file swap with a read-only file, then a change of directory and a
+// chain of two renames, names with blanks throughout.
+constexpr char kScript[] =
+    "// Duskwarden: the sky box and the old map\r\n"
+    "RenameEx(\"@rootdir\\Data\\Sky Box.pak\", \"@rootdir\\Data\\Sky Box.dw\", "
+    "\"@rootdir\\Data\\Sky Box.bak\");\r\n"
+    "SetDirectory(Maps)\r\n"
+    "Rename(\"Old Map.map\", \"Old Map.off\");   // the old map goes aside\r\n"
+    "Rename(\"Dusk Map.dw\", \"Old Map.map\");\r\n";
+
+// The game's files as the game sees them, without and with the mod.
+const std::vector<std::string> kPlainGame = {
+    "Data\\Sky Box.dw|8|R|dusk sky", "Data\\Sky Box.pak|8|-|game sky",
+    "Maps\\Dusk Map.dw|8|-|dusk map", "Maps\\Old Map.map|7|-|old map",
+    "Readme.txt|14|-|Skyrend 2 v1.1"};
+const std::vector<std::string> kModdedGame = {
+    "Data\\Sky Box.bak|8|-|game sky", "Data\\Sky Box.pak|8|R|dusk sky",
+    "Maps\\Old Map.map|8|-|dusk map", "Maps\\Old Map.off|7|-|old map",
+    "Readme.txt|14|-|Skyrend 2 v1.1"};
+
+// Left out of folder comparisons: what the stand-in game writes, and the log,
+// which is compared on its own.
+const std::vector<std::string> kRunFiles = {"game-run.txt", "game-run.txt.partial",
+                                            "game-started", "game-started.partial",
+                                            "release-game", "SrdwLaunch.log"};
+
+// ---- the log the launcher should write ------------------------------------------
+
+const std::string kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
+const std::string kHeader = "Skyrend II: Duskwarden\nLog started: <time>\n" + kRule + "\n";
+const std::string kFooter = "\n" + kRule + "\nLog finished: <time>\n";
+const std::string kRecoverSwitch = "found '/recover' switch, restoring MOD...\n";
+
+std::string Loading(const std::string& script) {
+    return "Loading script: " + script + "\n";
+}
+
+std::string Parsed(const std::string& source, const std::string& expanded) {
+    return "- Parsing path: '" + source + "' -> '" + expanded + "'\n";
+}
+
+std::string SkyBoxCommand(const std::string& root) {
+    std::string text = "Executing 'RenameEx()'\n";
+    for (const char* extension : {"pak", "dw", "bak"}) {
+        const std::string name = std::string("\\Data\\Sky Box.") + extension;
+        text += Parsed("\"@rootdir" + name + "\"", root + name);
+    }
+    return text;
+}
+
+std::string RenameCommand(const std::string& from, const std::string& to) {
+    return "Executing 'Rename()'\n" + Parsed('"' + from + '"', from) + Parsed('"' + to + '"', to);
+}
+
+const std::string kToMaps = "Executing 'SetDirectoty()'\n" + Parsed("Maps", "Maps");
+
+std::string Install(const std::string& root) {
+    return "\nInstalling script...\n" + SkyBoxCommand(root) + "Swapping files...succeeded!\n" +
+           kToMaps + RenameCommand("Old Map.map", "Old Map.off") +
+           RenameCommand("Dusk Map.dw", "Old Map.map");
+}
+
+std::string Restore(const std::string& root) {
+    return "\nRestoring script...\n" + RenameCommand("Dusk Map.dw", "Old Map.map") +
+           RenameCommand("Old Map.map", "Old Map.off") + kToMaps + SkyBoxCommand(root) +
+           "Unswapping files...succeeded!\n";
+}
+
+std::string GameStart(const std::string& program, const std::string& command,
+                      const std::string& folder) {
+    return "\nExecuting 'ShellExecuteEx()'\n > App: " + program + "\n > Command: " + command +
+           "\n > Path: " + folder + "\n";
+}
+
+// The report's lines for the game's own data files.
+std::vector<std::string> GameFiles(const GameReport& report) {
+    std::vector<std::string> files;
+    for (const std::string& line : report.files) {
+        if (line.rfind("Data\\", 0) == 0 || line.rfind("Maps\\", 0) == 0 ||
+            line.rfind("Readme.txt|", 0) == 0) {
+            files.push_back(line);
+        }
+    }
+    return files;
+}
+
+// ---- the fixture ------------------------------------------------------------------
+
+class LauncherTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(UseTestDesktop());
+        work_ = NewWorkFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root_ = work_ + "\\Skyrend 2";
+        RemoveStartupEntry();
+    }
+
+    void TearDown() override {
+        RemoveStartupEntry();
+        if (HasFailure()) {
+            std::printf("the test's files are kept in %s\n", work_.c_str());
+        } else {
+            RemoveTree(work_);
+        }
+    }
+
+    // ---- game folders
+
+    static void PutLauncher(const std::string& folder) {
+        CopyInto(LauncherProgram(), folder + "\\SrdwLaunch.exe");
+    }
+    static void PutGame(const std::string& folder, const std::string& name = "srend.exe") {
+        CopyInto(StandInProgram(), folder + "\\" + name);
+    }
+    static void PutScript(const std::string& folder, const std::string& name = "SrdwLaunch.dat") {
+        WriteBytes(folder + "\\" + name, kScript);
+    }
+    static void PutGameFiles(const std::string& folder) {
+        WriteBytes(folder + "\\Data\\Sky Box.pak", "game sky");
+        WriteBytes(folder + "\\Data\\Sky Box.dw", "dusk sky", true);
+        WriteBytes(folder + "\\Maps\\Old Map.map", "old map");
+        WriteBytes(folder + "\\Maps\\Dusk Map.dw", "dusk map");
+        WriteBytes(folder + "\\Readme.txt", "Skyrend 2 v1.1");
+    }
+    // The launcher beside the game, with its script.
+    void MakeGameFolder() const {
+        PutLauncher(root_);
+        PutGame(root_);
+        PutScript(root_);
+        PutGameFiles(root_);
+    }
+
+    Snapshot Folder(const std::string& folder) const { return TakeSnapshot(folder, kRunFiles); }
+    Snapshot Folder() const { return Folder(root_); }
+
+    // The game folder of `before` with the mod installed and the marker written.
+    Snapshot Installed(Snapshot files, const std::string& script) const {
+        const Entry gameSky = files.at("Data\\Sky Box.pak");
+        const Entry duskSky = files.at("Data\\Sky Box.dw");
+        const Entry oldMap = files.at("Maps\\Old Map.map");
+        const Entry duskMap = files.at("Maps\\Dusk Map.dw");
+        files.erase("Data\\Sky Box.dw");
+        files.erase("Maps\\Dusk Map.dw");
+        files["Data\\Sky Box.pak"] = duskSky;
+        files["Data\\Sky Box.bak"] = gameSky;
+        files["Maps\\Old Map.map"] = duskMap;
+        files["Maps\\Old Map.off"] = oldMap;
+        files["restore.mod"] = Entry{false, false, script};
+        return files;
+    }
+
+    std::string Marker(const std::string& folder) const { return folder + "\\restore.mod"; }
+    std::string Marker() const { return Marker(root_); }
+
+    // ---- the launcher
+
+    // Starts the launcher in `folder` with `tail` after its quoted path, from
+    // another working directory than its own.
+    std::unique_ptr<ChildProcess> StartLauncher(const std::string& tail,
+                                                const std::string& folder) const {
+        const std::string program = folder + "\\SrdwLaunch.exe";
+        return std::make_unique<ChildProcess>(program, '"' + program + '"' + tail, work_);
+    }
+    std::unique_ptr<ChildProcess> StartLauncher(const std::string& tail = "") const {
+        return StartLauncher(tail, root_);
+    }
+
+    // Waits for the launcher's end; one that does not end in time is killed.
+    static ::testing::AssertionResult Ends(ChildProcess& launcher, DWORD timeout = kPatience) {
+        if (!launcher.Started()) {
+            return ::testing::AssertionFailure() << "the launcher did not start";
+        }
+        if (const auto code = launcher.WaitForExit(timeout)) {
+            if (*code != 0) {
+                return ::testing::AssertionFailure() << "the launcher ended with " << *code;
+            }
+            return ::testing::AssertionSuccess();
+        }
+        const std::string windows = DescribeWindows(launcher.Id());
+        launcher.Kill();
+        return ::testing::AssertionFailure()
+               << "the launcher still ran after " << timeout << " ms; its windows:\n"
+               << windows;
+    }
+
+    // The launcher's log, readable; line ends and time stamps are checked here.
+    std::string Log(const std::string& folder) const {
+        const auto bytes = ReadBytes(folder + "\\SrdwLaunch.log");
+        if (!bytes) {
+            ADD_FAILURE() << "no log in " << folder;
+            return {};
+        }
+        std::string problems;
+        std::string text = ReadableLog(*bytes, problems);
+        EXPECT_EQ(problems, "") << text;
+        return text;
+    }
+    std::string Log() const { return Log(root_); }
+
+    std::optional<MessageBoxView> ExpectMessageBox(const ChildProcess& launcher) const {
+        auto box = WaitForMessageBox(launcher.Id());
+        if (!box) {
+            ADD_FAILURE() << "no message box came; the launcher "
+                          << (launcher.Running() ? "runs" : "has ended") << ", its windows:\n"
+                          << DescribeWindows(launcher.Id());
+        }
+        return box;
+    }
+
+    std::string work_;  // the test's own folder
+    std::string root_;  // the game folder in it
+};
+
+// A run cut off while the game runs: the launcher is killed, then the game ends.
+class InterruptedRunTest : public LauncherTest {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(LauncherTest::SetUp());
+        MakeGameFolder();
+        before_ = Folder();
+
+        ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+        HeldGame game(root_);
+        auto launcher = StartLauncher();
+        ASSERT_TRUE(game.WaitStarted(kPatience)) << DescribeWindows(launcher->Id());
+        entry_ = StartupEntry().value_or("(none)");
+        launcher->Kill();
+        ASSERT_FALSE(launcher->Running());
+        ASSERT_TRUE(game.Release(kPatience));
+
+        // The mod stays installed, with the records that undo it.
+        const std::string script = root_ + "\\SrdwLaunch.dat";
+        ASSERT_EQ(Folder(), Installed(before_, script));
+        EXPECT_EQ(entry_, RecoveryCommandFor(root_ + "\\SrdwLaunch.exe"));
+        EXPECT_EQ(StartupEntry(), entry_);
+        // The log has what was done before the game started, and no footer.
+        EXPECT_EQ(Log(), kHeader + Loading(script) + Install(root_) +
+                             GameStart(root_ + "\\srend.exe", "", root_));
+        for (const char* name : {"\\game-run.txt", "\\game-started", "\\release-game"}) {
+            RemoveTree(root_ + name);
+        }
+    }
+
+    // After a recovery the folder is as it was before the interrupted run.
+    void ExpectRestored() const {
+        EXPECT_EQ(Folder(), before_);
+        EXPECT_FALSE(Exists(Marker()));
+        EXPECT_EQ(StartupEntry(), std::nullopt) << "the restore leaves nothing for the next log-in";
+        EXPECT_FALSE(Exists(root_ + "\\game-run.txt")) << "a recovery must not start the game";
+    }
+
+    // The launcher with the start-up entry's command, as the system runs it at the
+    // next log-in (from its own working directory).
+    std::unique_ptr<ChildProcess> StartAsAtLogIn() const {
+        char windows[MAX_PATH] = {};
+        GetWindowsDirectoryA(windows, sizeof windows);
+        return std::make_unique<ChildProcess>("", entry_, windows);
+    }
+
+    Snapshot before_;
+    std::string entry_;
+};
+
+// ---- the launch cycle ---------------------------------------------------------------
+
+TEST_F(LauncherTest, InstallsTheModPlaysAndRestoresEverything) {
+    MakeGameFolder();
+    const Snapshot before = Folder();
+    const std::string script = root_ + "\\SrdwLaunch.dat";
+    const std::string recovery = RecoveryCommandFor(root_ + "\\SrdwLaunch.exe");
+
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto launcher = StartLauncher("  -Window /EDIT -Debug \t");
+    ASSERT_TRUE(game.WaitStarted(kPatience)) << DescribeWindows(launcher->Id());
+
+    // While the game runs: the mod is in place, and so are the marker and the
+    // start-up entry that would undo it after a crash.
+    EXPECT_EQ(Folder(), Installed(before, script));
+    EXPECT_EQ(ReadBytes(Marker()), script);
+    EXPECT_EQ(StartupEntry(), recovery);
+
+    ASSERT_TRUE(game.Release(kPatience));
+    ASSERT_TRUE(Ends(*launcher));
+
+    const auto report = ReadGameReport(root_);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->Value("program"), root_ + "\\srend.exe");
+    EXPECT_EQ(report->Value("arguments"), "-window  -debug");
+    const std::string commandLine = report->Value("command line");
+    EXPECT_TRUE(commandLine.ends_with("srend.exe\" -window  -debug") ||
+                commandLine.ends_with("srend.exe -window  -debug"))
+        << commandLine;
+    EXPECT_EQ(report->Value("directory"), root_);
+    EXPECT_EQ(report->Value("marker"), "yes");
+    EXPECT_EQ(report->Value("startup entry"), recovery);
+    EXPECT_EQ(GameFiles(*report), kModdedGame);
+
+    EXPECT_EQ(Folder(), before);
+    EXPECT_FALSE(Exists(Marker()));
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(Log(), kHeader + Loading(script) + Install(root_) +
+                         GameStart(root_ + "\\srend.exe", "-window  -debug", root_) +
+                         Restore(root_) + kFooter);
+}
+
+TEST_F(LauncherTest, TakesDwsrDatWhenItsOwnScriptIsMissing) {
+    PutLauncher(root_);
+    PutGame(root_);
+    PutScript(root_, "DWSR.dat");
+    PutGameFiles(root_);
+    const Snapshot before = Folder();
+
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(Ends(*launcher));
+
+    const auto report = ReadGameReport(root_);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(GameFiles(*report), kModdedGame);
+    EXPECT_EQ(report->Value("arguments"), "");
+    EXPECT_EQ(Folder(), before);
+    EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\DWSR.dat") + Install(root_) +
+                         GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_) + kFooter);
+}
+
+// ---- recovery -------------------------------------------------------------------------
+
+TEST_F(InterruptedRunTest, TheNextStartRestoresByTheMarker) {
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(Ends(*launcher));
+    ExpectRestored();
+    EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kRecoverSwitch +
+                         Restore(root_) + kFooter);
+    // Should the start-up entry's command run all the same, it changes nothing.
+    auto atLogIn = StartAsAtLogIn();
+    ASSERT_TRUE(Ends(*atLogIn));
+    ExpectRestored();
+}
+
+TEST_F(InterruptedRunTest, TheStartupEntryRestores) {
+    auto atLogIn = StartAsAtLogIn();
+    ASSERT_TRUE(Ends(*atLogIn));
+    ExpectRestored();
+    // Started by its short path, the launcher may see its folder by that path too.
+    const std::string log = Log();
+    EXPECT_TRUE(log.starts_with(kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kRecoverSwitch +
+                                "\nRestoring script...\n"))
+        << log;
+    EXPECT_TRUE(log.ends_with("Unswapping files...succeeded!\n" + kFooter)) << log;
+    EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
+    EXPECT_EQ(log.find("FAILED"), std::string::npos) << log;
+}
+
+TEST_F(InterruptedRunTest, TheRecoverSwitchRestoresWithoutTheMarker) {
+    RemoveTree(Marker());
+    auto launcher = StartLauncher(" /recover");
+    ASSERT_TRUE(Ends(*launcher));
+    ExpectRestored();
+    EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kRecoverSwitch +
+                         Restore(root_) + kFooter);
+}
+
+// ---- the re-install question ---------------------------------------------------------
+
+class ReinstallQuestionTest : public LauncherTest {
+  protected:
+    // A marker naming a script that is gone; answers the question with `button`.
+    std::unique_ptr<ChildProcess> AnswerWith(int button) {
+        MakeGameFolder();
+        before_ = Folder();
+        WriteBytes(Marker(), root_ + "\\Gone.dat");
+        auto launcher = StartLauncher();
+        const auto box = ExpectMessageBox(*launcher);
+        if (box) {
+            EXPECT_EQ(box->caption, kTitle);
+            EXPECT_EQ(box->text, kReinstallQuestion);
+            EXPECT_EQ(box->buttons, (std::vector<int>{IDCANCEL, IDYES, IDNO}));
+            EXPECT_TRUE(PressButton(box->window, button));
+        }
+        return launcher;
+    }
+
+    Snapshot before_;
+};
+
+const std::string kRestoreScriptFailed = "ERROR: Failed to load restore script!\n";
+
+TEST_F(ReinstallQuestionTest, YesInstallsAndPlays) {
+    auto launcher = AnswerWith(IDYES);
+    ASSERT_TRUE(Ends(*launcher));
+    const auto report = ReadGameReport(root_);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(GameFiles(*report), kModdedGame);
+    EXPECT_EQ(report->Value("marker"), "yes");
+    EXPECT_EQ(Folder(), before_);
+    EXPECT_FALSE(Exists(Marker()));
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(Log(), kHeader + kRestoreScriptFailed + Loading(root_ + "\\SrdwLaunch.dat") +
+                         Install(root_) + GameStart(root_ + "\\srend.exe", "", root_) +
+                         Restore(root_) + kFooter);
+}
+
+TEST_F(ReinstallQuestionTest, NoPlaysWithNothingInstalled) {
+    auto launcher = AnswerWith(IDNO);
+    ASSERT_TRUE(Ends(*launcher));
+    const auto report = ReadGameReport(root_);
+    ASSERT_TRUE(report);
+    EXPECT_EQ(GameFiles(*report), kPlainGame);
+    EXPECT_EQ(report->Value("startup entry"), RecoveryCommandFor(root_ + "\\SrdwLaunch.exe"));
+    EXPECT_EQ(Folder(), before_);
+    EXPECT_FALSE(Exists(Marker()));
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(Log(), kHeader + kRestoreScriptFailed + GameStart(root_ + "\\srend.exe", "", root_) +
+                         kFooter);
+}
+
+TEST_F(ReinstallQuestionTest, CancelEndsTheRun) {
+    auto launcher = AnswerWith(IDCANCEL);
+    ASSERT_TRUE(Ends(*launcher));
+    EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
+    EXPECT_EQ(Folder(), before_);
+    EXPECT_FALSE(Exists(Marker()));  // a run that ends normally removes the marker
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(Log(), kHeader + kRestoreScriptFailed + kFooter);
+}
+
+// ---- a missing script ----------------------------------------------------------------
+
+TEST_F(LauncherTest, WithoutAScriptItSaysSoAndChangesNothing) {
+    PutLauncher(root_);
+    PutGame(root_);
+    PutGameFiles(root_);
+    const Snapshot before = Folder();
+
+    auto launcher = StartLauncher();
+    const auto box = ExpectMessageBox(*launcher);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, kTitle);
+    EXPECT_EQ(box->text, kScriptNotLoaded);
+    EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(PressButton(box->window, IDOK));
+    ASSERT_TRUE(Ends(*launcher));
+
+    EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
+    EXPECT_EQ(Folder(), before);
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(Log(), kHeader + "ERROR: Failed to load script!\n" + kFooter);
+}
+
+// ---- finding the game --------------------------------------------------------------
+
+class GameElsewhereTest : public LauncherTest {
+  protected:
+    // The launcher and its script in a folder of their own; the game in root_.
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(LauncherTest::SetUp());
+        launcherFolder_ = work_ + "\\Duskwarden";
+        PutLauncher(launcherFolder_);
+        PutScript(launcherFolder_);
+        PutGameFiles(root_);
+    }
+
+    std::optional<std::string> GameSetting() const {
+        const auto text = ReadBytes(SettingsFile());
+        if (!text) {
+            return std::nullopt;
+        }
+        const std::string section = "[Global - String3]\r\n";
+        const auto start = text->find(section);
+        if (start == std::string::npos) {
+            return "(no section in: " + *text + ")";
+        }
+        const auto key = text->find("Data=", start + section.size());
+        if (key == std::string::npos) {
+            return "(no key in: " + *text + ")";
+        }
+        const auto valueStart = key + 5;
+        return text->substr(valueStart, text->find_first_of("\r\n", valueStart) - valueStart);
+    }
+
+    // The run after the game was found at `game`: the mod installed in root_.
+    void ExpectPlayedAt(const std::string& game, const std::string& command) const {
+        const auto report = ReadGameReport(root_);
+        ASSERT_TRUE(report);
+        EXPECT_EQ(report->Value("program"), game);
+        EXPECT_EQ(report->Value("directory"), root_);
+        EXPECT_EQ(report->Value("arguments"), command);
+        EXPECT_EQ(GameFiles(*report), kModdedGame);
+        EXPECT_EQ(Log(launcherFolder_), kHeader + Loading(launcherFolder_ + "\\SrdwLaunch.dat") +
+                                            Install(root_) + GameStart(game, command, root_) +
+                                            Restore(root_) + kFooter);
+    }
+
+    SettingsFileGuard settings_;
+    std::string launcherFolder_;
+};
+
+TEST_F(GameElsewhereTest, FindsTheGameThroughTheSettingsFile) {
+    PutGame(root_);
+    WriteGameSetting(root_ + "\\srend.exe");
+    const auto settings = ReadBytes(SettingsFile());
+    const Snapshot gameBefore = Folder();
+    const Snapshot launcherBefore = Folder(launcherFolder_);
+
+    auto launcher = StartLauncher(" -Debug", launcherFolder_);
+    ASSERT_TRUE(Ends(*launcher));
+
+    ExpectPlayedAt(root_ + "\\srend.exe", "-debug");
+    EXPECT_EQ(Folder(), gameBefore);
+    EXPECT_EQ(Folder(launcherFolder_), launcherBefore);
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(ReadBytes(SettingsFile()), settings);
+}
+
+TEST_F(GameElsewhereTest, TheChooserRefusesOtherFilesAndCancelEndsTheRun) {
+    const std::string other = work_ + "\\Other";
+    PutGame(other, "other.exe");
+    const Snapshot gameBefore = Folder();
+    const Snapshot launcherBefore = Folder(launcherFolder_);
+
+    auto launcher = StartLauncher("", launcherFolder_);
+    const auto box = ExpectMessageBox(*launcher);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, kTitle);
+    EXPECT_EQ(box->text, kGameNotFound);
+    EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+    EXPECT_TRUE(PressButton(box->window, IDOK));
+
+    HWND chooser = WaitForOpenDialog(launcher->Id());
+    ASSERT_NE(chooser, nullptr) << DescribeWindows(launcher->Id());
+    EXPECT_EQ(CaptionOf(chooser), kTitle);
+    // Any other program is refused: the chooser stays, nothing starts.
+    ASSERT_TRUE(EnterFileName(chooser, other + "\\other.exe"));
+    Sleep(500);
+    EXPECT_TRUE(IsWindow(chooser) && IsWindowVisible(chooser));
+    EXPECT_TRUE(launcher->Running());
+    EXPECT_FALSE(Exists(other + "\\game-run.txt"));
+    EXPECT_FALSE(Exists(SettingsFile()));
+
+    EXPECT_TRUE(PressButton(chooser, IDCANCEL));
+    ASSERT_TRUE(Ends(*launcher));
+    EXPECT_FALSE(Exists(other + "\\game-run.txt"));
+    EXPECT_FALSE(Exists(SettingsFile()));
+    EXPECT_EQ(Folder(), gameBefore);
+    EXPECT_EQ(Folder(launcherFolder_), launcherBefore);
+    EXPECT_EQ(StartupEntry(), std::nullopt);
+    EXPECT_EQ(Log(launcherFolder_),
+              kHeader + Loading(launcherFolder_ + "\\SrdwLaunch.dat") + kFooter);
+}
+
+TEST_F(GameElsewhereTest, TheChooserTakesTheGameInAnyLetterCaseAndRemembersIt) {
+    PutGame(root_, "SREND.EXE");
+    const std::string game = root_ + "\\SREND.EXE";
+    const Snapshot gameBefore = Folder();
+
+    auto launcher = StartLauncher(" -Debug", launcherFolder_);
+    const auto box = ExpectMessageBox(*launcher);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, kGameNotFound);
+    EXPECT_TRUE(PressButton(box->window, IDOK));
+    HWND chooser = WaitForOpenDialog(launcher->Id());
+    ASSERT_NE(chooser, nullptr) << DescribeWindows(launcher->Id());
+    ASSERT_TRUE(EnterFileName(chooser, game));
+    ASSERT_TRUE(Ends(*launcher));
+
+    ExpectPlayedAt(game, "-debug");
+    EXPECT_EQ(Folder(), gameBefore);
+    EXPECT_EQ(GameSetting(), game);
+
+    // The next run asks nobody.
+    RemoveTree(root_ + "\\game-run.txt");
+    auto again = StartLauncher(" -Debug", launcherFolder_);
+    ASSERT_TRUE(Ends(*again));
+    ExpectPlayedAt(game, "-debug");
+    EXPECT_EQ(Folder(), gameBefore);
+    EXPECT_EQ(GameSetting(), game);
+}
+
+// ---- other launchers and the running game -------------------------------------------
+
+TEST_F(LauncherTest, ASecondLauncherEndsAtOnceAndTouchesNothing) {
+    MakeGameFolder();
+    const Snapshot before = Folder();
+    const std::string log = root_ + "\\SrdwLaunch.log";
+
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto first = StartLauncher();
+    ASSERT_TRUE(game.WaitStarted(kPatience)) << DescribeWindows(first->Id());
+    const Snapshot installed = Folder();
+    const auto firstLog = ReadBytes(log);
+    const auto report = ReadBytes(root_ + "\\game-run.txt");
+    ASSERT_TRUE(firstLog);
+
+    const ULONGLONG started = GetTickCount64();
+    auto second = StartLauncher(" /recover");
+    ASSERT_TRUE(Ends(*second, 10000));
+    EXPECT_LT(GetTickCount64() - started, 10000u);
+    EXPECT_EQ(ReadBytes(log), firstLog);
+    EXPECT_EQ(ReadBytes(root_ + "\\game-run.txt"), report);
+    EXPECT_EQ(Folder(), installed);
+    EXPECT_TRUE(first->Running());
+
+    ASSERT_TRUE(game.Release(kPatience));
+    ASSERT_TRUE(Ends(*first));
+    EXPECT_EQ(Folder(), before);
+    EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + Install(root_) +
+                         GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_) + kFooter);
+}
+
+class GameRunningTest : public LauncherTest {
+  protected:
+    // The stand-in started directly, with the game's window, in a folder of its own.
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(LauncherTest::SetUp());
+        running_ = work_ + "\\Running";
+        PutGame(running_);
+        ScopedEnvironment window("SRDW_STANDIN_WINDOW", "1");
+        const std::string program = running_ + "\\srend.exe";
+        game_ = std::make_unique<ChildProcess>(program, '"' + program + '"', running_);
+        held_ = std::make_unique<HeldGame>(running_);
+        ASSERT_TRUE(held_->WaitStarted(kPatience));
+        ASSERT_TRUE(WaitUntil([] { return FindWindowA("Skyrend 2", "Skyrend 2") != nullptr; }));
+    }
+    void TearDown() override {
+        held_.reset();
+        game_.reset();
+        LauncherTest::TearDown();
+    }
+
+    // Runs the launcher up to its message and answers it.
+    void ExpectGameRunningMessage() {
+        auto launcher = StartLauncher();
+        const auto box = ExpectMessageBox(*launcher);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->caption, kTitle);
+        EXPECT_EQ(box->text, kGameRunning);
+        EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+        EXPECT_TRUE(PressButton(box->window, IDOK));
+        ASSERT_TRUE(Ends(*launcher));
+        EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
+        EXPECT_EQ(StartupEntry(), std::nullopt);
+        EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kFooter);
+    }
+
+    std::string running_;
+    std::unique_ptr<ChildProcess> game_;
+    std::unique_ptr<HeldGame> held_;
+};
+
+TEST_F(GameRunningTest, TheLauncherSaysSoAndChangesNothing) {
+    MakeGameFolder();
+    const Snapshot before = Folder();
+    ExpectGameRunningMessage();
+    EXPECT_EQ(Folder(), before);
+}
+
+TEST_F(GameRunningTest, AnEarlierRunsMarkerStaysForItsRestore) {
+    MakeGameFolder();
+    WriteBytes(Marker(), root_ + "\\SrdwLaunch.dat");
+    const Snapshot before = Folder();
+    ExpectGameRunningMessage();
+    EXPECT_EQ(Folder(), before);
+}
+
+// ---- the splash -------------------------------------------------------------------------
+
+class SplashTest : public LauncherTest {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(LauncherTest::SetUp());
+        MakeGameFolder();
+        before_ = Folder();
+    }
+
+    // Waits for the splash of the launcher to be shown.
+    static HWND WaitForSplash(const ChildProcess& launcher) {
+        HWND splash = nullptr;
+        WaitUntil(
+            [&] {
+                splash = FindTopLevel(launcher.Id(), "#32770", kTitle);
+                return splash != nullptr && IsWindowVisible(splash);
+            },
+            kPatience, 2);
+        return splash;
+    }
+
+    // The rest of a normal run, once the game was let go.
+    void ExpectNormalEnd(ChildProcess& launcher, HeldGame& game) const {
+        ASSERT_TRUE(game.Release(kPatience));
+        ASSERT_TRUE(Ends(launcher));
+        EXPECT_EQ(Folder(), before_);
+        EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + Install(root_) +
+                             GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_) +
+                             kFooter);
+    }
+
+    Snapshot before_;
+};
+
+TEST_F(SplashTest, ShowsThePictureCentredUntilTheGameStarts) {
+    const auto picture = LoadBitmapResource(root_ + "\\SrdwLaunch.exe", kSplashPicture);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 375);
+    EXPECT_EQ(picture->height, 450);
+
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto launcher = StartLauncher();
+    HWND splash = WaitForSplash(*launcher);
+    ASSERT_NE(splash, nullptr) << DescribeWindows(launcher->Id());
+
+    // The picture is on the screen, whole, while the launcher pauses and installs.
+    // The window may still be moved after it first shows: where it is when the
+    // picture is seen is where it stays.
+    RECT frame = {};
+    std::optional<POINT> shownAt;
+    WaitUntil(
+        [&] {
+            frame = RectOf(splash);
+            if (const auto screen = CaptureScreen(frame)) {
+                shownAt = FindPicture(*screen, *picture);
+            }
+            return shownAt.has_value() || !IsWindowVisible(splash);
+        },
+        kPatience, 20);
+    ASSERT_TRUE(shownAt) << "the splash picture was never seen on the screen";
+
+    // A popup without caption bar, centred on the screen.
+    const LONG_PTR style = StyleOf(splash);
+    EXPECT_EQ(style & WS_CAPTION, 0);
+    EXPECT_NE(style & WS_POPUP, 0);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_LE(std::abs(frame.left + frame.right - screenWidth), 2)
+        << frame.left << ".." << frame.right << " on " << screenWidth;
+    EXPECT_LE(std::abs(frame.top + frame.bottom - screenHeight), 2)
+        << frame.top << ".." << frame.bottom << " on " << screenHeight;
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_TRUE(frame.left >= work.left && frame.top >= work.top && frame.right <= work.right &&
+                frame.bottom <= work.bottom);
+    EXPECT_GE(frame.right - frame.left, picture->width);
+    EXPECT_GE(frame.bottom - frame.top, picture->height);
+
+    // Hidden, not gone, while the game runs; gone after.
+    ASSERT_TRUE(game.WaitStarted(kPatience));
+    EXPECT_TRUE(IsWindow(splash));
+    EXPECT_FALSE(IsWindowVisible(splash));
+    ExpectNormalEnd(*launcher, game);
+    EXPECT_FALSE(IsWindow(splash));
+}
+
+TEST_F(SplashTest, CannotBeClosed) {
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto launcher = StartLauncher();
+    HWND splash = WaitForSplash(*launcher);
+    ASSERT_NE(splash, nullptr) << DescribeWindows(launcher->Id());
+
+    // Enter, Escape, Alt+F4 and the window menu's Close, as the window gets them.
+    const auto tryToClose = [&] {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(PressButton(splash, IDOK));
+        EXPECT_TRUE(PressButton(splash, IDCANCEL));
+        EXPECT_TRUE(PostMessageA(splash, WM_CLOSE, 0, 0));
+        SendMessageTimeoutA(splash, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_ABORTIFHUNG, 500, &result);
+    };
+    tryToClose();
+    EXPECT_TRUE(IsWindow(splash));
+
+    ASSERT_TRUE(game.WaitStarted(kPatience));
+    tryToClose();
+    Sleep(200);
+    EXPECT_TRUE(IsWindow(splash));
+    EXPECT_TRUE(launcher->Running());
+    ExpectNormalEnd(*launcher, game);
+}
+
+}  // namespace
+}  // namespace srdw::gui
