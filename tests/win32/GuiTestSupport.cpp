@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "RegistryKey.h"
 #include "WindowDriver.h"
 
 namespace srdw::gui {
@@ -52,23 +53,6 @@ class FindHandle {
 
   private:
     HANDLE handle_;
-};
-
-class RegistryKey {
-  public:
-    RegistryKey() = default;
-    ~RegistryKey() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
 };
 
 class DesktopHandle {

@@ -29,7 +29,11 @@
 #include <string>
 #include <vector>
 
+#include "RegistryKey.h"
+
 namespace {
+
+using srdw::gui::RegistryKey;
 
 constexpr char kReportFile[] = "game-run.txt";
 constexpr char kStartedFile[] = "game-started";
@@ -71,23 +75,6 @@ class FileHandle {
 
   private:
     HANDLE handle_;
-};
-
-class RegistryKey {
-  public:
-    RegistryKey() = default;
-    ~RegistryKey() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
 };
 
 class WindowClass {
