@@ -4,36 +4,30 @@
 
 namespace srdw {
 
-std::optional<std::size_t> CleanScriptText(std::string_view source, char* out) {
-    const std::size_t size = source.size();
-    std::size_t written = 0;
-    std::size_t i = 0;
-    while (i < size) {
-        const auto byte = static_cast<unsigned char>(source[i]);
-        if (byte == '"') {
-            const auto closing = source.find('"', i + 1);
-            if (closing == std::string_view::npos) {
-                return std::nullopt;
-            }
-            const std::size_t runLength = closing + 1 - i;
-            std::memcpy(out + written, source.data() + i, runLength);
-            written += runLength;
-            i = closing + 1;
-        } else if (byte == '/' && i + 1 < size && source[i + 1] == '/') {
-            // A comment runs to the first CR or LF, which goes with it.
-            std::size_t lineEnd = i + 2;
-            while (lineEnd < size && source[lineEnd] != '\r' && source[lineEnd] != '\n') {
-                ++lineEnd;
-            }
-            i = lineEnd < size ? lineEnd + 1 : size;
-        } else {
-            if (byte > 0x20 && byte < 0x80) {
-                out[written++] = static_cast<char>(byte);
-            }
-            ++i;
-        }
+namespace {
+
+// Copies what the scan keeps into the working buffer.
+struct CleanTextWriter {
+    const char* source;
+    char* cursor;
+
+    void Keep(std::size_t at) { *cursor++ = source[at]; }
+    void Quoted(std::size_t at, std::size_t length) {
+        std::memcpy(cursor, source + at, length);
+        cursor += length;
     }
-    return written;
+    void Comment(std::size_t, std::size_t) {}
+    void UnclosedQuote(std::size_t) {}
+};
+
+}  // namespace
+
+std::optional<std::size_t> CleanScriptText(std::string_view source, char* out) {
+    CleanTextWriter writer{source.data(), out};
+    if (!ScanScriptText(source, writer)) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(writer.cursor - out);
 }
 
 bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,

@@ -25,6 +25,46 @@ struct ScriptCommand {
     }
 };
 
+// Walks a script's bytes the way the launcher reads them and tells `reader`
+// what becomes of each: reader.Keep(at) for a significant byte, reader.Quoted(at,
+// length) for a quoted run, kept whole with its quotes, reader.Comment(at, end)
+// for a "//" comment with the line end that goes with it, and
+// reader.UnclosedQuote(at) for a quote that is never closed, which ends the walk.
+// Blanks, control characters and bytes at or above 0x80 are dropped silently.
+// Returns false for an unclosed quote.
+template <typename Reader>
+bool ScanScriptText(std::string_view source, Reader& reader) {
+    const std::size_t size = source.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const auto byte = static_cast<unsigned char>(source[i]);
+        if (byte == '"') {
+            const auto closing = source.find('"', i + 1);
+            if (closing == std::string_view::npos) {
+                reader.UnclosedQuote(i);
+                return false;
+            }
+            reader.Quoted(i, closing + 1 - i);
+            i = closing + 1;
+        } else if (byte == '/' && i + 1 < size && source[i + 1] == '/') {
+            // A comment runs to the first CR or LF, which goes with it.
+            std::size_t lineEnd = i + 2;
+            while (lineEnd < size && source[lineEnd] != '\r' && source[lineEnd] != '\n') {
+                ++lineEnd;
+            }
+            const std::size_t end = lineEnd < size ? lineEnd + 1 : size;
+            reader.Comment(i, end);
+            i = end;
+        } else {
+            if (byte > 0x20 && byte < 0x80) {
+                reader.Keep(i);
+            }
+            ++i;
+        }
+    }
+    return true;
+}
+
 // Drops blanks, control characters, bytes at or above 0x80 and "//" comments,
 // keeping quoted runs unchanged. Writes at most source.size() bytes to `out` and
 // returns how many; none when a quoted run is not closed.
