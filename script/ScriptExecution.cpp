@@ -6,6 +6,7 @@
 #include "app/LaunchPaths.h"
 #include "log/RunLog.h"
 #include "platform/Platform.h"
+#include "script/CommandSet.h"
 #include "script/FileMoves.h"
 #include "script/FileSwap.h"
 #include "script/ModScript.h"
@@ -75,16 +76,16 @@ void RunRename(const ScriptCommand& command, Direction direction) {
 }
 
 bool IsSetDirectory(const ScriptCommand& command) {
-    return command.name == "SetDirectory";
+    return command.name == kSetDirectory.name;
 }
 
 // Names match exactly, letter case included; other names are skipped silently.
 void Run(const ScriptCommand& command, Direction direction) {
-    if (command.name == "RenameEx") {
+    if (command.name == kRenameEx.name) {
         RunRenameEx(command, direction);
     } else if (IsSetDirectory(command)) {
         RunSetDirectory(command, direction);
-    } else if (command.name == "Rename") {
+    } else if (command.name == kRename.name) {
         RunRename(command, direction);
     }
 }

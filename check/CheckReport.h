@@ -1,0 +1,58 @@
+// What SrdwCheck finds in a script, in a form both reports are written from.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/SourceMap.h"
+
+namespace srdw::check {
+
+enum class Severity { Error, Warning, Note };
+
+struct Finding {
+    Severity severity;
+    std::optional<SourcePosition> where;  // none for the script as a whole
+    std::string code;                     // a stable name, such as "unknown-command"
+    std::string message;
+};
+
+struct CheckedArgument {
+    std::string text;  // as written, after cleaning
+    SourcePosition where;
+    std::optional<std::string> install;  // the expansion; none when over 511 characters
+    std::optional<std::string> restore;
+};
+
+struct CheckedCommand {
+    std::size_t number = 0;  // 1-based, in script order
+    SourcePosition where;
+    std::string name;
+    bool known = false;
+    std::string directory;                   // the current directory when it installs
+    std::vector<CheckedArgument> arguments;  // those the command uses, or all for an unknown one
+};
+
+struct DryRunResult {
+    std::string installLog;  // the launcher's log lines of the install, "\n" line ends
+    std::string restoreLog;
+    std::vector<std::string> whileGameRuns;  // what stands where while the game runs
+    std::vector<std::string> notRestored;    // what restore leaves changed
+    std::vector<std::string> unmodelled;     // paths outside the game directory looked at
+};
+
+struct CheckReport {
+    std::string script;
+    std::string gameDirectory;  // the value of "@rootdir"
+    std::string commandLine;    // the value of "@cmdline" during install
+    bool loaded = false;        // whether the launcher would load the script
+    std::vector<Finding> findings;
+    std::vector<CheckedCommand> commands;
+    std::optional<DryRunResult> dryRun;
+
+    std::size_t Count(Severity severity) const;
+};
+
+}  // namespace srdw::check

@@ -1,0 +1,273 @@
+#include "check/DirectoryModel.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "log/TextFile.h"
+
+namespace srdw::check {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class MemoryFile final : public OutputFile {
+  public:
+    explicit MemoryFile(std::shared_ptr<std::string> text) : text_(std::move(text)) {}
+    OsResult Write(std::string_view bytes) override {
+        text_->append(bytes);
+        return OsResult::Ok();
+    }
+    OsResult SyncToDisk() override { return OsResult::Ok(); }
+
+  private:
+    std::shared_ptr<std::string> text_;
+};
+
+FileAttributes DirectoryAttributes() {
+    FileAttributes attributes;
+    attributes.directory = true;
+    return attributes;
+}
+
+std::string Describe(const FileAttributes& attributes) {
+    return attributes.readOnly ? "read-only" : "writable";
+}
+
+}  // namespace
+
+DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string& error)
+    : game_(gameDirectory), current_(gameDirectory) {
+    Platform& disk = NativePlatform();
+    const auto top = disk.Attributes(game_.Text());
+    if (!top || !top->directory) {
+        error = "'" + game_.Text() + "' is not a directory";
+        return;
+    }
+    std::error_code failure;
+    for (auto it = fs::recursive_directory_iterator(fs::path(game_.Text()), failure);
+         !failure && it != fs::recursive_directory_iterator(); it.increment(failure)) {
+        ResolvedPath path = game_;
+        for (const auto& part : fs::relative(it->path(), fs::path(game_.Text()))) {
+            path.parts.push_back(part.string());
+        }
+        const auto attributes = disk.Attributes(path.Text());
+        if (!attributes) {
+            error = "cannot read the attributes of '" + path.Text() + "'";
+            break;
+        }
+        const std::string key = PathKey(path);
+        entries_[key] = Entry{path, path.Text(), *attributes};
+    }
+    if (failure) {
+        error = "cannot list '" + game_.Text() + "': " + failure.message();
+    }
+    if (!error.empty()) {
+        entries_.clear();
+    }
+    initial_ = entries_;
+}
+
+std::string DirectoryModel::OwnPath() {
+    return Resolve(game_, "SrdwLaunch.exe").Text();
+}
+
+std::string DirectoryModel::LowerCase(std::string text) {
+    return NativePlatform().LowerCase(std::move(text));
+}
+
+std::string DirectoryModel::LogText() const {
+    std::string text;
+    for (std::size_t i = 0; i < log_->size(); ++i) {
+        if ((*log_)[i] != '\r' || i + 1 == log_->size() || (*log_)[i + 1] != '\n') {
+            text.push_back((*log_)[i]);
+        }
+    }
+    return text;
+}
+
+bool DirectoryModel::IsFixed(const ResolvedPath& path) const {
+    return path.parts.size() <= game_.parts.size() && IsWithin(game_, path);
+}
+
+std::optional<FileAttributes> DirectoryModel::Look(const ResolvedPath& path) {
+    if (IsFixed(path)) {
+        return DirectoryAttributes();
+    }
+    const auto found = entries_.find(PathKey(path));
+    if (found != entries_.end()) {
+        return found->second.attributes;
+    }
+    if (!IsWithin(path, game_) &&
+        std::find(unmodelled_.begin(), unmodelled_.end(), path.Text()) == unmodelled_.end()) {
+        unmodelled_.push_back(path.Text());
+    }
+    return std::nullopt;
+}
+
+std::optional<FileAttributes> DirectoryModel::Attributes(const std::string& path) {
+    return path.empty() ? std::nullopt : Look(Resolve(current_, path));
+}
+
+OsResult DirectoryModel::SetNormalAttributes(const std::string& path) {
+    const auto found = entries_.find(PathKey(Resolve(current_, path)));
+    if (found == entries_.end()) {
+        return {OsError::NotFound};
+    }
+    FileAttributes& attributes = found->second.attributes;
+    attributes.readOnly = false;
+    attributes.normal = true;
+    return OsResult::Ok();
+}
+
+OsResult DirectoryModel::RestoreAttributes(const std::string& path,
+                                           const FileAttributes& attributes) {
+    const auto found = entries_.find(PathKey(Resolve(current_, path)));
+    if (found == entries_.end()) {
+        return {OsError::NotFound};
+    }
+    found->second.attributes = attributes;
+    return OsResult::Ok();
+}
+
+OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::string& toText) {
+    const ResolvedPath from = Resolve(current_, fromText);
+    const ResolvedPath to = Resolve(current_, toText);
+    if (!Look(from)) {
+        return {OsError::NotFound};
+    }
+    // Windows keeps the current directory from being moved; elsewhere it moves
+    // and stays current. The game directory itself is not held by the model.
+    const bool movesCurrent = IsWithin(current_, from);
+    if (IsFixed(from) || (movesCurrent && kWindowsPaths)) {
+        return {OsError::AccessDenied};
+    }
+    if (Look(to)) {
+        return {OsError::AlreadyExists};
+    }
+    const auto parent = Look(to.Parent());
+    if (!parent || !parent->directory) {
+        return {OsError::NotFound};
+    }
+    if (IsWithin(to, from)) {
+        return {OsError::Other};  // a directory into itself
+    }
+    // The entry and, for a directory, everything below it take the new place.
+    const std::string fromKey = PathKey(from);
+    std::vector<Entry> moved;
+    for (auto it = entries_.lower_bound(fromKey); it != entries_.end();) {
+        if (!IsWithin(it->second.path, from)) {
+            if (it->first.compare(0, fromKey.size(), fromKey) != 0) {
+                break;
+            }
+            ++it;
+            continue;
+        }
+        Entry entry = std::move(it->second);
+        ResolvedPath path = to;
+        path.parts.insert(path.parts.end(), entry.path.parts.begin() + from.parts.size(),
+                          entry.path.parts.end());
+        entry.path = std::move(path);
+        moved.push_back(std::move(entry));
+        it = entries_.erase(it);
+    }
+    for (auto& entry : moved) {
+        const std::string key = PathKey(entry.path);
+        entries_.emplace(key, std::move(entry));
+    }
+    if (movesCurrent) {
+        ResolvedPath current = to;
+        current.parts.insert(current.parts.end(), current_.parts.begin() + from.parts.size(),
+                             current_.parts.end());
+        current_ = std::move(current);
+    }
+    return OsResult::Ok();
+}
+
+std::string DirectoryModel::StoredName(const std::string& path) {
+    const auto found = entries_.find(PathKey(Resolve(current_, path)));
+    if (found == entries_.end()) {
+        return path;
+    }
+    const auto separator = path.find_last_of("/\\");
+    const std::string stored(found->second.path.Name());
+    return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
+}
+
+OsResult DirectoryModel::ChangeDirectory(const std::string& path) {
+    const auto attributes = path.empty() ? std::nullopt : Look(Resolve(current_, path));
+    const bool changes = attributes && attributes->directory;
+    directoryChanges_.push_back({path, changes});
+    if (!changes) {
+        return {OsError::NotFound};
+    }
+    current_ = Resolve(current_, path);
+    return OsResult::Ok();
+}
+
+std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path) {
+    return NativePlatform().ReadWholeFile(path);  // the script itself; reading changes nothing
+}
+
+std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string&) {
+    log_->clear();
+    return std::make_unique<MemoryFile>(log_);
+}
+
+LocalTime DirectoryModel::Now() {
+    return NativePlatform().Now();
+}
+
+std::string DirectoryModel::Relative(const ResolvedPath& path) const {
+    if (!IsWithin(path, game_) || path.parts.size() == game_.parts.size()) {
+        return path.Text();
+    }
+    std::string text;
+    for (std::size_t i = game_.parts.size(); i < path.parts.size(); ++i) {
+        if (!text.empty()) {
+            text += kWindowsPaths ? '\\' : '/';
+        }
+        text += path.parts[i];
+    }
+    return text;
+}
+
+std::vector<std::string> DirectoryModel::Moved() const {
+    std::vector<std::string> moved;
+    for (const auto& [key, entry] : entries_) {
+        if (entry.path.Text() != entry.origin) {
+            moved.push_back("'" + Relative(entry.path) + "' holds what was '" +
+                            Relative(ResolveAbsolute(entry.origin)) + "'");
+        }
+    }
+    return moved;
+}
+
+std::vector<std::string> DirectoryModel::Differences() const {
+    std::vector<std::string> differences;
+    std::map<std::string, const Entry*> byOrigin;
+    for (const auto& [key, entry] : entries_) {
+        byOrigin[entry.origin] = &entry;
+    }
+    for (const auto& [key, was] : initial_) {
+        const auto now = byOrigin.find(was.origin);
+        const std::string name = Relative(was.path);
+        if (now == byOrigin.end()) {
+            differences.push_back("'" + name + "' is gone");
+            continue;
+        }
+        const Entry& entry = *now->second;
+        if (entry.path.Text() != was.path.Text()) {
+            differences.push_back("'" + name + "' is now at '" + Relative(entry.path) + "'");
+        } else if (entry.attributes.bits != was.attributes.bits ||
+                   entry.attributes.readOnly != was.attributes.readOnly) {
+            differences.push_back("'" + name + "' was " + Describe(was.attributes) +
+                                  " and is now " + Describe(entry.attributes));
+        }
+        byOrigin.erase(now);
+    }
+    return differences;
+}
+
+}  // namespace srdw::check

@@ -1,0 +1,114 @@
+// A game directory held in memory: the names and attributes of everything in it,
+// no contents. It plays the file system for a dry run of the launcher's own
+// script engine, so that install and restore can be tried without touching a
+// single file, and it tells afterwards what moved.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/GamePath.h"
+#include "platform/Platform.h"
+
+namespace srdw::check {
+
+class DirectoryModel final : public Platform {
+  public:
+    struct Entry {
+        ResolvedPath path;   // as stored, letter case included
+        std::string origin;  // where the entry was when the model was made
+        FileAttributes attributes;
+    };
+    using Entries = std::map<std::string, Entry>;  // by PathKey
+
+    // Reads the names and attributes below `gameDirectory`, an absolute path; on
+    // failure `error` says why and the model is empty.
+    DirectoryModel(const ResolvedPath& gameDirectory, std::string& error);
+
+    const ResolvedPath& GameDirectory() const { return game_; }
+    const Entries& Current() const { return entries_; }
+    const Entries& Initial() const { return initial_; }
+    // What the log written through this platform holds, with "\n" line ends.
+    std::string LogText() const;
+    // Paths looked at outside the game directory, which the model does not hold.
+    const std::vector<std::string>& UnmodelledPaths() const { return unmodelled_; }
+    // The entries whose path, letter case or attributes differ from the start,
+    // and those that are new or gone, one line each, relative to the game directory.
+    std::vector<std::string> Differences() const;
+    // Every change of the current directory asked for, in order, and whether it happened.
+    struct DirectoryChange {
+        std::string path;
+        bool changed;
+    };
+    const std::vector<DirectoryChange>& DirectoryChanges() const { return directoryChanges_; }
+    // What is not where it was at the start, one line each.
+    std::vector<std::string> Moved() const;
+    // What stands where, relative to the game directory.
+    std::string Relative(const ResolvedPath& path) const;
+
+    std::string OwnPath() override;
+    std::string ShortPathOf(const std::string& path) override { return path; }
+    std::string CommandLineTail() override { return {}; }
+    std::string LowerCase(std::string text) override;
+
+    std::optional<FileAttributes> Attributes(const std::string& path) override;
+    OsResult SetNormalAttributes(const std::string& path) override;
+    OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override;
+    OsResult MoveNoReplace(const std::string& from, const std::string& to) override;
+    std::string StoredName(const std::string& path) override;
+    OsResult RemoveFile(const std::string&) override { return {OsError::AccessDenied}; }
+    OsResult ChangeDirectory(const std::string& path) override;
+    std::string WorkingDirectory() override { return current_.Text(); }
+    std::optional<std::string> ReadWholeFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+
+    LocalTime Now() override;
+    void Sleep(unsigned) override {}
+
+    // The dry run never reaches the player, the registry or the game.
+    std::string LoadText(unsigned) override { return {}; }
+    int ShowMessageBox(const std::string&, unsigned) override { return 0; }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
+    std::optional<std::string> ChooseGameFile() override { return std::nullopt; }
+    void ShowSplash() override {}
+    void HideSplash() override {}
+    void DestroySplash() override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    std::string ReadProfileString(const std::string&, const std::string&,
+                                  const std::string&) override {
+        return {};
+    }
+    OsResult WriteProfileString(const std::string&, const std::string&, const std::string&,
+                                const std::string&) override {
+        return {OsError::AccessDenied};
+    }
+    OsResult WriteStartupEntry(const std::string&, const std::string&) override {
+        return {OsError::AccessDenied};
+    }
+    OsResult DeleteStartupEntry(const std::string&) override { return {OsError::NotFound}; }
+    MutexState AcquireMutex(const std::string&) override { return MutexState::Acquired; }
+    bool WindowExists(const std::string&, const std::string&) override { return false; }
+    bool StartAndWait(const std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+
+  private:
+    // The entry at `path`, or the game directory's parents, which exist but are
+    // not held; none when nothing is there.
+    std::optional<FileAttributes> Look(const ResolvedPath& path);
+    bool IsFixed(const ResolvedPath& path) const;  // the game directory or above it
+
+    ResolvedPath game_;
+    ResolvedPath current_;
+    Entries entries_;
+    Entries initial_;
+    std::shared_ptr<std::string> log_ = std::make_shared<std::string>();
+    std::vector<std::string> unmodelled_;
+    std::vector<DirectoryChange> directoryChanges_;
+};
+
+}  // namespace srdw::check

@@ -1,0 +1,158 @@
+// The dry run: the launcher's own script engine installs and restores the
+// script on a model of the game directory, and its log is read back command by
+// command.
+#include <algorithm>
+
+#include "app/CommandLine.h"
+#include "app/LaunchPaths.h"
+#include "check/CheckSteps.h"
+#include "check/DirectoryModel.h"
+#include "log/RunLog.h"
+#include "platform/PlatformProxy.h"
+#include "script/ModScript.h"
+
+namespace srdw::check {
+
+namespace {
+
+constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
+constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
+constexpr std::string_view kCommandStart = "Executing '";
+
+// The log of a walk cut into one piece per command it ran, heading dropped.
+std::vector<std::string_view> CommandLogs(std::string_view log) {
+    std::vector<std::string_view> pieces;
+    std::size_t start = log.find(kCommandStart);
+    while (start != std::string_view::npos) {
+        std::size_t next = log.find(std::string("\n") + std::string(kCommandStart), start);
+        if (next != std::string_view::npos) {
+            ++next;
+        }
+        pieces.push_back(log.substr(start, next == std::string_view::npos ? next : next - start));
+        start = next;
+    }
+    return pieces;
+}
+
+// The verdict of one command's log: its lines past the announcement and the
+// path expansions, when they tell of a failure.
+std::optional<std::string> Failure(std::string_view piece) {
+    std::string verdict;
+    bool failed = false;
+    std::size_t at = piece.find('\n');
+    while (at != std::string_view::npos && at + 1 < piece.size()) {
+        const std::size_t end = piece.find('\n', at + 1);
+        const std::string_view line = piece.substr(
+            at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1);
+        at = end;
+        if (line.empty() || line.starts_with("- Parsing path: ") ||
+            line.starts_with("ERROR: the expanded path")) {
+            continue;  // the expansions are checked on their own
+        }
+        failed =
+            failed || line.find("FAILED!") != std::string_view::npos || line.starts_with("ERROR");
+        verdict += verdict.empty() ? "" : " ";
+        verdict += line;
+    }
+    return failed ? std::optional(verdict) : std::nullopt;
+}
+
+void ReportFailures(const ParsedScript& script, std::string_view log, bool install,
+                    CheckReport& report) {
+    std::vector<const ParsedCall*> ran;
+    for (const auto& call : script.calls) {
+        if (call.info) {
+            ran.push_back(&call);
+        }
+    }
+    if (!install) {
+        std::reverse(ran.begin(), ran.end());  // restore undoes them last to first
+    }
+    const auto pieces = CommandLogs(log);
+    for (std::size_t i = 0; i < pieces.size() && i < ran.size(); ++i) {
+        if (const auto verdict = Failure(pieces[i])) {
+            AddFinding(report, Severity::Error, script.WhereClean(ran[i]->nameAt),
+                       install ? "install-fails" : "restore-fails",
+                       std::string(install ? "install" : "restore") + " fails here: " + *verdict);
+        }
+    }
+}
+
+void ReportSilentDirectoryChanges(const ParsedScript& script,
+                                  const std::vector<DirectoryModel::DirectoryChange>& changes,
+                                  CheckReport& report) {
+    std::size_t change = 0;
+    for (const auto& call : script.calls) {
+        if (call.info != &kSetDirectory || change >= changes.size()) {
+            continue;
+        }
+        const auto& [path, changed] = changes[change++];
+        if (!changed) {
+            AddFinding(report, Severity::Warning, script.WhereClean(call.nameAt),
+                       "directory-missing",
+                       "'" + path +
+                           "' is no directory at install, so the launcher stays where it was "
+                           "without a word, and the commands after this one work there");
+        }
+    }
+}
+
+}  // namespace
+
+void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
+            CheckReport& report) {
+    std::string error;
+    DirectoryModel model(launch.game, error);
+    if (!error.empty()) {
+        AddFinding(report, Severity::Error, std::nullopt, "game-unreadable",
+                   "no dry run: " + error);
+        return;
+    }
+    DryRunResult result;
+    const LaunchPaths saved = Paths();
+    {
+        ScopedOs scope(model);
+        LaunchPaths& paths = Paths();
+        paths.RootDir = launch.rootDir;
+        paths.CommandLine = launch.installCommandLine;
+        LogOpen();
+        ModScript modScript;
+        modScript.Load(scriptPath);
+        LogFlush();
+        const std::size_t installStart = model.LogText().size();
+        modScript.Install();
+        LogFlush();
+        const std::string afterInstall = model.LogText();
+        const std::size_t directoryChanges = model.DirectoryChanges().size();
+        result.whileGameRuns = model.Moved();
+        RemoveEditSwitch(paths.CommandLine);  // as the launcher does before the game starts
+        modScript.Restore();
+        LogFlush();
+        const std::string afterRestore = model.LogText();
+        LogClose();
+
+        result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
+        result.restoreLog = afterRestore.substr(afterInstall.size() + kRestoreHeading.size());
+        result.notRestored = model.Differences();
+        result.unmodelled = model.UnmodelledPaths();
+        auto changes = model.DirectoryChanges();
+        changes.resize(directoryChanges);
+        ReportSilentDirectoryChanges(script, changes, report);
+    }
+    Paths() = saved;
+
+    ReportFailures(script, result.installLog, true, report);
+    ReportFailures(script, result.restoreLog, false, report);
+    for (const auto& difference : result.notRestored) {
+        AddFinding(report, Severity::Error, std::nullopt, "not-restored",
+                   "after restore, " + difference);
+    }
+    for (const auto& path : result.unmodelled) {
+        AddFinding(
+            report, Severity::Note, std::nullopt, "not-modelled",
+            "the dry run holds only the game directory; it takes '" + path + "' for missing");
+    }
+    report.dryRun = std::move(result);
+}
+
+}  // namespace srdw::check

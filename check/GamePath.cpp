@@ -1,0 +1,134 @@
+#include "check/GamePath.h"
+
+#include "platform/Platform.h"
+
+namespace srdw::check {
+
+namespace {
+
+constexpr char kSeparator = kWindowsPaths ? '\\' : '/';
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool HasDrive(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+void AppendParts(ResolvedPath& resolved, std::string_view path) {
+    std::size_t i = 0;
+    while (i < path.size()) {
+        std::size_t end = i;
+        while (end < path.size() && !IsSeparator(path[end])) {
+            ++end;
+        }
+        const std::string_view part = path.substr(i, end - i);
+        if (part == "..") {
+            if (!resolved.parts.empty()) {
+                resolved.parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            resolved.parts.emplace_back(part);
+        }
+        i = end + 1;
+    }
+}
+
+// "\\server\share" and the rest of the path after it.
+std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
+    std::size_t end = 2;
+    for (int part = 0; part < 2; ++part) {
+        while (end < path.size() && !IsSeparator(path[end])) {
+            ++end;
+        }
+        if (part == 0 && end < path.size()) {
+            ++end;
+        }
+    }
+    std::string root(path.substr(0, end));
+    for (char& c : root) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return {root, path.substr(end)};
+}
+
+}  // namespace
+
+std::string ResolvedPath::Text() const {
+    std::string text = root;
+    for (const auto& part : parts) {
+        text += kSeparator;
+        text += part;
+    }
+    if (parts.empty()) {
+        text += kSeparator;
+    }
+    return text;
+}
+
+ResolvedPath ResolvedPath::Parent() const {
+    ResolvedPath parent = *this;
+    if (!parent.parts.empty()) {
+        parent.parts.pop_back();
+    }
+    return parent;
+}
+
+ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
+    ResolvedPath resolved;
+    if (kWindowsPaths && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        auto [share, rest] = SplitShare(path);
+        resolved.root = std::move(share);
+        AppendParts(resolved, rest);
+    } else if (kWindowsPaths && HasDrive(path)) {
+        const std::string drive = Os().LowerCase(std::string(path.substr(0, 2)));
+        const bool sameDrive = Os().LowerCase(directory.root) == drive;
+        const std::string_view rest = path.substr(2);
+        if (!rest.empty() && IsSeparator(rest[0])) {
+            resolved.root = std::string(path.substr(0, 2));
+        } else if (sameDrive) {
+            resolved = directory;  // "C:name" is relative to the drive's current directory
+        } else {
+            resolved.root = std::string(path.substr(0, 2));
+        }
+        AppendParts(resolved, rest);
+    } else if (!path.empty() && IsSeparator(path[0])) {
+        resolved.root = directory.root;
+        AppendParts(resolved, path);
+    } else {
+        resolved = directory;
+        AppendParts(resolved, path);
+    }
+    return resolved;
+}
+
+ResolvedPath ResolveAbsolute(std::string_view path) {
+    return Resolve(ResolvedPath{}, path);
+}
+
+bool LooksAbsolute(std::string_view path) {
+    return (!path.empty() && IsSeparator(path[0])) || HasDrive(path);
+}
+
+std::string PathKey(const ResolvedPath& path) {
+    return Os().LowerCase(path.Text());
+}
+
+bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
+    if (path.parts.size() < directory.parts.size() ||
+        Os().LowerCase(path.root) != Os().LowerCase(directory.root)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < directory.parts.size(); ++i) {
+        if (Os().LowerCase(path.parts[i]) != Os().LowerCase(directory.parts[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace srdw::check

@@ -1,0 +1,45 @@
+// Paths as the system under the launcher resolves them: relative to the current
+// directory, "." and ".." folded, either slash a separator, letter case ignored
+// when comparing. On Windows a path may start with a drive ("C:\", "C:"), a
+// UNC share ("\\server\share") or a lone separator (the current drive's root);
+// elsewhere only a leading separator makes it absolute.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace srdw::check {
+
+#ifdef _WIN32
+inline constexpr bool kWindowsPaths = true;
+#else
+inline constexpr bool kWindowsPaths = false;
+#endif
+
+struct ResolvedPath {
+    std::string root;  // "C:", "\\server\share" or "" (the POSIX root)
+    std::vector<std::string> parts;
+
+    std::string Text() const;  // with the platform's separator
+    bool IsRoot() const { return parts.empty(); }
+    ResolvedPath Parent() const;
+    std::string_view Name() const { return parts.empty() ? std::string_view() : parts.back(); }
+};
+
+// `path` made absolute against `directory`, itself absolute.
+ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path);
+// An absolute path in the platform's form.
+ResolvedPath ResolveAbsolute(std::string_view path);
+
+// Whether a script path names a place by itself, whatever the current directory:
+// a drive, a share or a leading separator, on any platform, since scripts are
+// written for Windows.
+bool LooksAbsolute(std::string_view path);
+
+// The comparison key of a path: its text with letter case folded.
+std::string PathKey(const ResolvedPath& path);
+// Whether `path` is `directory` or lies below it.
+bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory);
+
+}  // namespace srdw::check

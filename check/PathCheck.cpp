@@ -1,0 +1,186 @@
+// The paths a script's commands work on, as the launcher expands and resolves
+// them: too long, outside the game directory, written twice, or chained.
+#include <map>
+
+#include "check/CheckSteps.h"
+#include "script/PathExpansion.h"
+
+namespace srdw::check {
+
+namespace {
+
+struct PathUse {
+    std::size_t line = 0;
+    std::string_view command;
+};
+
+class PathWalk {
+  public:
+    PathWalk(const ParsedScript& script, const LaunchContext& launch, CheckReport& report)
+        : script_(script), launch_(launch), report_(report), current_(launch.game) {}
+
+    void Run() {
+        for (std::size_t i = 0; i < script_.calls.size(); ++i) {
+            Visit(i + 1, script_.calls[i]);
+        }
+    }
+
+  private:
+    std::string Relative(const ResolvedPath& path) const {
+        if (!IsWithin(path, launch_.game)) {
+            return path.Text();
+        }
+        std::string text = ".";
+        for (std::size_t i = launch_.game.parts.size(); i < path.parts.size(); ++i) {
+            text += kWindowsPaths ? '\\' : '/';
+            text += path.parts[i];
+        }
+        return text;
+    }
+
+    void Visit(std::size_t number, const ParsedCall& call) {
+        CheckedCommand command;
+        command.number = number;
+        command.where = script_.WhereClean(call.nameAt);
+        command.name = std::string(call.command.name);
+        command.known = call.info != nullptr;
+        command.directory = Relative(current_);
+        const std::size_t used = call.info
+                                     ? std::min(call.info->arguments, call.command.args.size())
+                                     : call.command.args.size();
+        std::vector<std::optional<ResolvedPath>> paths;
+        for (std::size_t i = 0; i < used; ++i) {
+            command.arguments.push_back(Expand(call, i));
+            paths.push_back(CheckPath(call, i, command.arguments.back()));
+        }
+        report_.commands.push_back(std::move(command));
+        if (!call.info) {
+            return;
+        }
+        paths.resize(call.info->arguments);
+        if (call.info == &kSetDirectory) {
+            if (paths[0]) {
+                current_ = *paths[0];
+            }
+        } else if (call.info == &kRename) {
+            Reads(call, 0, paths[0]);
+            Writes(call, 1, paths[1]);
+        } else {
+            Reads(call, 1, paths[1]);
+            Writes(call, 0, paths[0]);
+            Writes(call, 2, paths[2]);
+        }
+    }
+
+    CheckedArgument Expand(const ParsedCall& call, std::size_t index) {
+        const std::string_view text = call.command.args[index];
+        CheckedArgument argument{std::string(text), script_.Where(text), {}, {}};
+        argument.install = ExpandArgument(text, launch_.rootDir, launch_.installCommandLine);
+        argument.restore = ExpandArgument(text, launch_.rootDir, launch_.restoreCommandLine);
+        if (!call.info || text.empty()) {
+            return argument;  // not used, or reported as empty already
+        }
+        const std::string role = Role(call, index);
+        if (!argument.install) {
+            AddFinding(report_, Severity::Error, argument.where, "too-long",
+                       "the " + role +
+                           " expands to more than 511 characters, so the launcher leaves it empty "
+                           "and does nothing for this command");
+        } else if (argument.install->empty()) {
+            AddFinding(report_, Severity::Error, argument.where, "empty-argument",
+                       "the " + role +
+                           " expands to nothing, so the launcher does nothing for "
+                           "this command");
+        }
+        if (ExpandArgument(text, "", "\x01") != ExpandArgument(text, "", "\x02")) {
+            std::string message =
+                "the " + role +
+                " uses @cmdline, the player's command line: a restore after a crash expands it "
+                "to '/recover', and '/edit' is removed from it before the game starts, so "
+                "restore can miss what install moved";
+            if (argument.install != argument.restore && argument.install && argument.restore) {
+                message += " (here: '" + *argument.install + "' at install, '" + *argument.restore +
+                           "' at restore)";
+            }
+            AddFinding(report_, Severity::Warning, argument.where, "uses-cmdline", message);
+        }
+        return argument;
+    }
+
+    std::optional<ResolvedPath> CheckPath(const ParsedCall& call, std::size_t index,
+                                          const CheckedArgument& argument) {
+        if (!call.info || !argument.install || argument.install->empty()) {
+            return std::nullopt;
+        }
+        const std::string& expanded = *argument.install;
+        ResolvedPath path = Resolve(current_, expanded);
+        if (!IsWithin(path, launch_.game)) {
+            const bool climbs = expanded.find("..") != std::string::npos;
+            AddFinding(report_, Severity::Warning, argument.where, "outside-game",
+                       climbs ? "the " + Role(call, index) + " '" + expanded +
+                                    "' leads out of the game directory, to '" + path.Text() + "'"
+                              : "the " + Role(call, index) + " '" + expanded +
+                                    "' is outside the game directory, so the mod works only "
+                                    "where that path exists");
+        }
+        return path;
+    }
+
+    void Reads(const ParsedCall& call, std::size_t index, const std::optional<ResolvedPath>& path) {
+        if (!path) {
+            return;
+        }
+        const auto earlier = written_.find(PathKey(*path));
+        if (earlier != written_.end()) {
+            AddFinding(report_, Severity::Warning, script_.Where(call.command.args[index]),
+                       "rename-chain",
+                       "the " + Role(call, index) + " is what " + Describe(earlier->second) +
+                           " puts there: a rename chain. It installs in this order, but when "
+                           "that command fails, this one moves another file or fails too");
+        }
+    }
+
+    void Writes(const ParsedCall& call, std::size_t index,
+                const std::optional<ResolvedPath>& path) {
+        if (!path) {
+            return;
+        }
+        const std::string key = PathKey(*path);
+        const PathUse use{script_.WhereClean(call.nameAt).line, call.info->name};
+        const auto [earlier, first] = written_.emplace(key, use);
+        if (!first) {
+            AddFinding(report_, Severity::Warning, script_.Where(call.command.args[index]),
+                       "same-target",
+                       "the " + Role(call, index) + " '" + path->Text() + "' is written by " +
+                           Describe(earlier->second) +
+                           " too; the second command finds the first one's file there or fails");
+            earlier->second = use;
+        }
+    }
+
+    static std::string Describe(const PathUse& use) {
+        return std::string(use.command) + " on line " + std::to_string(use.line);
+    }
+
+    static std::string Role(const ParsedCall& call, std::size_t index) {
+        std::string_view names = call.info->argumentNames;
+        for (std::size_t i = 0; i < index; ++i) {
+            names.remove_prefix(names.find(", ") + 2);
+        }
+        return std::string(names.substr(0, names.find(", ")));
+    }
+
+    const ParsedScript& script_;
+    const LaunchContext& launch_;
+    CheckReport& report_;
+    ResolvedPath current_;
+    std::map<std::string, PathUse> written_;
+};
+
+}  // namespace
+
+void CheckPaths(const ParsedScript& script, const LaunchContext& launch, CheckReport& report) {
+    PathWalk(script, launch, report).Run();
+}
+
+}  // namespace srdw::check

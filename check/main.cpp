@@ -1,0 +1,123 @@
+// SrdwCheck: checks a Duskwarden install script the way the launcher reads it,
+// and tries it on a game directory without changing anything there.
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "check/Report.h"
+#include "check/ScriptCheck.h"
+#include "platform/Platform.h"
+
+namespace {
+
+constexpr int kClean = 0;
+constexpr int kWarnings = 1;
+constexpr int kErrors = 2;
+
+constexpr std::string_view kHelp =
+    R"(Usage: SrdwCheck [options] SCRIPT
+
+Checks a Duskwarden install script (such as SrdwLaunch.dat) with the launcher's
+own reader, parser and path expansion, and tells where the launcher would do
+something other than what the script seems to say.
+
+Options:
+  --game DIR      the game directory, the value of @rootdir. With it, SrdwCheck
+                  also tries install and restore on a copy of the directory's
+                  names held in memory (a dry run): it shows the launcher's log
+                  for both and whether restore puts every file back. Nothing on
+                  disk is changed. Without it, @rootdir stands for <game>.
+  --cmdline TEXT  the command line the player starts the launcher with, the
+                  value of @cmdline (trimmed and lower-cased, as the launcher
+                  does). Default: empty.
+  --strict        exit with 1 when there are warnings.
+  --json          print the report as JSON instead of text.
+  --help          print this help.
+
+Each finding names the script's line and column:
+  error    the launcher refuses the script, skips a command that needs more
+           than it has, or the dry run shows a command failing or restore not
+           putting everything back;
+  warning  the launcher does something the author likely did not mean: a name
+           it does not know (names must match in letter case), a comment or a
+           quoted ',' or ')' that cuts a call, ignored arguments, a path outside
+           the game directory, two commands writing one path, a rename chain;
+  note     a limit of the dry run.
+
+Exit status: 0 when there is no error (and, with --strict, no warning);
+1 with warnings only, when --strict is given; 2 with errors, or when the
+script cannot be read or the options are wrong.
+)";
+
+struct Options {
+    std::string script;
+    srdw::check::CheckOptions check;
+    bool strict = false;
+    bool json = false;
+    bool help = false;
+};
+
+bool ParseOptions(const std::vector<std::string>& words, Options& options, std::string& error) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const bool hasValue = i + 1 < words.size();
+        if (word == "--help" || word == "-h" || word == "/?") {
+            options.help = true;
+        } else if (word == "--strict") {
+            options.strict = true;
+        } else if (word == "--json") {
+            options.json = true;
+        } else if (word == "--game" || word == "--cmdline") {
+            if (!hasValue) {
+                error = word + " needs a value";
+                return false;
+            }
+            (word == "--game" ? options.check.gameDirectory : options.check.commandLine) =
+                words[++i];
+        } else if (word.starts_with("--") && word.size() > 2) {
+            error = "unknown option '" + word + "'";
+            return false;
+        } else if (!options.script.empty()) {
+            error = "one script at a time, not '" + options.script + "' and '" + word + "'";
+            return false;
+        } else {
+            options.script = word;
+        }
+    }
+    if (options.script.empty() && !options.help) {
+        error = "which script? Name one, such as SrdwLaunch.dat";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::cerr << "SrdwCheck: " << error << "\nTry 'SrdwCheck --help'.\n";
+        return kErrors;
+    }
+    if (options.help) {
+        std::cout << kHelp;
+        return kClean;
+    }
+    const auto source = srdw::NativePlatform().ReadWholeFile(options.script);
+    if (!source) {
+        std::cerr << "SrdwCheck: cannot read the script '" << options.script << "'\n";
+        return kErrors;
+    }
+    const auto report = srdw::check::CheckScript(options.script, *source, options.check);
+    if (options.json) {
+        srdw::check::WriteJson(report, std::cout);
+    } else {
+        srdw::check::WriteText(report, std::cout);
+    }
+    if (report.Count(srdw::check::Severity::Error) > 0) {
+        return kErrors;
+    }
+    return options.strict && report.Count(srdw::check::Severity::Warning) > 0 ? kWarnings : kClean;
+}
