@@ -35,12 +35,20 @@ struct CheckedCommand {
     std::vector<CheckedArgument> arguments;  // those the command uses, or all for an unknown one
 };
 
+// Where an entry of the game directory stands while the game runs, both paths
+// relative to the game directory.
+struct Placement {
+    std::string path;
+    std::string was;
+    bool directory = false;
+};
+
 struct DryRunResult {
     std::string installLog;  // the launcher's log lines of the install, "\n" line ends
     std::string restoreLog;
-    std::vector<std::string> whileGameRuns;  // what stands where while the game runs
-    std::vector<std::string> notRestored;    // what restore leaves changed
-    std::vector<std::string> unmodelled;     // paths outside the game directory looked at
+    std::vector<Placement> whileGameRuns;  // what is not where it was, while the game runs
+    std::vector<std::string> notRestored;  // what restore leaves changed
+    std::vector<std::string> unmodelled;   // paths outside the game directory looked at
 };
 
 struct CheckReport {

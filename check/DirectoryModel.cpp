@@ -106,6 +106,16 @@ std::optional<FileAttributes> DirectoryModel::Look(const ResolvedPath& path) {
     return std::nullopt;
 }
 
+ResolvedPath DirectoryModel::StoredPath(const ResolvedPath& path) const {
+    if (IsFixed(path)) {
+        ResolvedPath stored = game_;
+        stored.parts.resize(path.parts.size());
+        return stored;
+    }
+    const auto found = entries_.find(PathKey(path));
+    return found == entries_.end() ? path : found->second.path;
+}
+
 std::optional<FileAttributes> DirectoryModel::Attributes(const std::string& path) {
     return path.empty() ? std::nullopt : Look(Resolve(current_, path));
 }
@@ -153,7 +163,10 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
     if (IsWithin(to, from)) {
         return {OsError::Other};  // a directory into itself
     }
-    // The entry and, for a directory, everything below it take the new place.
+    // The entry and, for a directory, everything below it take the new place,
+    // under the new name as written and in the directory as it is stored.
+    ResolvedPath newPath = StoredPath(to.Parent());
+    newPath.parts.push_back(to.parts.back());
     const std::string fromKey = PathKey(from);
     std::vector<Entry> moved;
     for (auto it = entries_.lower_bound(fromKey); it != entries_.end();) {
@@ -165,7 +178,7 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
             continue;
         }
         Entry entry = std::move(it->second);
-        ResolvedPath path = to;
+        ResolvedPath path = newPath;
         path.parts.insert(path.parts.end(), entry.path.parts.begin() + from.parts.size(),
                           entry.path.parts.end());
         entry.path = std::move(path);
@@ -177,7 +190,7 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
         entries_.emplace(key, std::move(entry));
     }
     if (movesCurrent) {
-        ResolvedPath current = to;
+        ResolvedPath current = newPath;
         current.parts.insert(current.parts.end(), current_.parts.begin() + from.parts.size(),
                              current_.parts.end());
         current_ = std::move(current);
@@ -233,12 +246,12 @@ std::string DirectoryModel::Relative(const ResolvedPath& path) const {
     return text;
 }
 
-std::vector<std::string> DirectoryModel::Moved() const {
-    std::vector<std::string> moved;
+std::vector<Placement> DirectoryModel::Moved() const {
+    std::vector<Placement> moved;
     for (const auto& [key, entry] : entries_) {
         if (entry.path.Text() != entry.origin) {
-            moved.push_back("'" + Relative(entry.path) + "' holds what was '" +
-                            Relative(ResolveAbsolute(entry.origin)) + "'");
+            moved.push_back({Relative(entry.path), Relative(ResolveAbsolute(entry.origin)),
+                             entry.attributes.directory});
         }
     }
     return moved;
@@ -259,7 +272,11 @@ std::vector<std::string> DirectoryModel::Differences() const {
         }
         const Entry& entry = *now->second;
         if (entry.path.Text() != was.path.Text()) {
-            differences.push_back("'" + name + "' is now at '" + Relative(entry.path) + "'");
+            const bool caseOnly = PathKey(entry.path) == key;
+            differences.push_back("'" + name + "' is now at '" + Relative(entry.path) + "'" +
+                                  (caseOnly ? " (only the letter case differs: spell the name in "
+                                              "the script as it is on disk)"
+                                            : ""));
         } else if (entry.attributes.bits != was.attributes.bits ||
                    entry.attributes.readOnly != was.attributes.readOnly) {
             differences.push_back("'" + name + "' was " + Describe(was.attributes) +

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "check/CheckReport.h"
 #include "check/GamePath.h"
 #include "platform/Platform.h"
 
@@ -44,8 +45,8 @@ class DirectoryModel final : public Platform {
         bool changed;
     };
     const std::vector<DirectoryChange>& DirectoryChanges() const { return directoryChanges_; }
-    // What is not where it was at the start, one line each.
-    std::vector<std::string> Moved() const;
+    // What is not where it was at the start.
+    std::vector<Placement> Moved() const;
     // What stands where, relative to the game directory.
     std::string Relative(const ResolvedPath& path) const;
 
@@ -101,6 +102,8 @@ class DirectoryModel final : public Platform {
     // not held; none when nothing is there.
     std::optional<FileAttributes> Look(const ResolvedPath& path);
     bool IsFixed(const ResolvedPath& path) const;  // the game directory or above it
+    // The path spelled as stored, for a path that is there.
+    ResolvedPath StoredPath(const ResolvedPath& path) const;
 
     ResolvedPath game_;
     ResolvedPath current_;

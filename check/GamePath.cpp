@@ -114,6 +114,10 @@ bool LooksAbsolute(std::string_view path) {
     return (!path.empty() && IsSeparator(path[0])) || HasDrive(path);
 }
 
+bool NamesDrive(std::string_view path) {
+    return HasDrive(path);
+}
+
 std::string PathKey(const ResolvedPath& path) {
     return Os().LowerCase(path.Text());
 }

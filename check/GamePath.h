@@ -37,6 +37,9 @@ ResolvedPath ResolveAbsolute(std::string_view path);
 // written for Windows.
 bool LooksAbsolute(std::string_view path);
 
+// Whether the path starts with a drive, as in "C:\Games" or "C:Games".
+bool NamesDrive(std::string_view path);
+
 // The comparison key of a path: its text with letter case folded.
 std::string PathKey(const ResolvedPath& path);
 // Whether `path` is `directory` or lies below it.

@@ -114,7 +114,9 @@ class PathWalk {
         }
         const std::string& expanded = *argument.install;
         ResolvedPath path = Resolve(current_, expanded);
-        if (!IsWithin(path, launch_.game)) {
+        // A drive names a place outside the game on any system, also where it is
+        // no drive (on Linux the launcher takes "C:" for a directory's name).
+        if (!IsWithin(path, launch_.game) || (!kWindowsPaths && NamesDrive(expanded))) {
             const bool climbs = expanded.find("..") != std::string::npos;
             AddFinding(report_, Severity::Warning, argument.where, "outside-game",
                        climbs ? "the " + Role(call, index) + " '" + expanded +

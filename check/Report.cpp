@@ -60,6 +60,11 @@ void WriteCommands(const CheckReport& report, std::ostream& out) {
     }
 }
 
+bool IsBelow(std::string_view path, std::string_view directory) {
+    return path.size() > directory.size() && path.starts_with(directory) &&
+           (path[directory.size()] == '\\' || path[directory.size()] == '/');
+}
+
 void WriteDryRun(const CheckReport& report, std::ostream& out) {
     const DryRunResult& run = *report.dryRun;
     out << "\nDry run in " << report.gameDirectory << " (nothing on disk was changed)\n";
@@ -69,8 +74,16 @@ void WriteDryRun(const CheckReport& report, std::ostream& out) {
     if (run.whileGameRuns.empty()) {
         out << "    nothing is moved\n";
     }
-    for (const auto& line : run.whileGameRuns) {
-        out << "    " << line << '\n';
+    const Placement* movedDirectory = nullptr;
+    for (const auto& placement : run.whileGameRuns) {
+        // What moved along with its directory goes without saying.
+        if (movedDirectory && IsBelow(placement.path, movedDirectory->path) &&
+            IsBelow(placement.was, movedDirectory->was)) {
+            continue;
+        }
+        out << "    '" << placement.path << "' holds what was '" << placement.was << "'"
+            << (placement.directory ? ", with everything in it" : "") << '\n';
+        movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     out << "  Restore, as the launcher would log it:\n";
     WriteLines(run.restoreLog, "    ", out);
@@ -224,7 +237,10 @@ void WriteJson(const CheckReport& report, std::ostream& out) {
         out << "{\"install\":";
         JsonStrings(out, Lines(run.installLog));
         out << ",\n \"whileGameRuns\":";
-        JsonStrings(out, run.whileGameRuns);
+        JsonList(out, run.whileGameRuns, [&](const Placement& placement) {
+            out << "{\"path\":" << Json(placement.path) << ",\"was\":" << Json(placement.was)
+                << ",\"directory\":" << (placement.directory ? "true" : "false") << '}';
+        });
         out << ",\n \"restore\":";
         JsonStrings(out, Lines(run.restoreLog));
         out << ",\n \"notRestored\":";

@@ -1,0 +1,116 @@
+// SrdwCheck's findings on scripts with one surprise each, with where it stands.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "check/GamePath.h"
+#include "check/Report.h"
+#include "check/ScriptCheck.h"
+
+namespace srdw::check {
+namespace {
+
+// "code@line:column" of every finding, or "code" for the script as a whole.
+std::vector<std::string> Found(const CheckReport& report) {
+    std::vector<std::string> found;
+    for (const auto& finding : report.findings) {
+        found.push_back(finding.code + (finding.where
+                                            ? "@" + std::to_string(finding.where->line) + ":" +
+                                                  std::to_string(finding.where->column)
+                                            : ""));
+    }
+    return found;
+}
+
+CheckReport Check(std::string_view script, std::string commandLine = {}) {
+    return CheckScript("mod.dat", script, CheckOptions{{}, std::move(commandLine)});
+}
+
+struct Case {
+    const char* name;
+    std::string script;
+    std::vector<std::string> found;
+};
+
+class FindingTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(FindingTest, ReportsWhereTheLauncherSurprises) {
+    EXPECT_EQ(Found(Check(GetParam().script)), GetParam().found) << GetParam().script;
+}
+
+const std::string kLong(520, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, FindingTest,
+    ::testing::Values(
+        Case{"clean",
+             "// ok\r\nRenameEx(a.pak, a.dw, a.bak);\r\nSetDirectory(Data)\r\nRename(b, c)\r\n",
+             {}},
+        Case{"notes_between_arguments",
+             "RenameEx(a.pak,  // the game's\n  a.dw, // the mod's\n  a.bak)\n",
+             {}},
+        Case{"empty", "", {"empty-script"}},
+        Case{"only_comments", "// nothing yet\n", {"no-commands"}},
+        Case{"unclosed_quote", "Rename(a, b)\nRename(\"a b, c)\n", {"unclosed-quote@2:8"}},
+        Case{"unclosed_call", "Rename(a, b)\n  Rename(c, d\n", {"unclosed-call@2:3"}},
+        Case{"comment_ate_last_close",
+             "Rename(a, b)\nRename(c, d // was e)\n",
+             {"unclosed-call@2:1"}},
+        Case{"text_after_last_call", "Rename(a, b)\n\nthe end\n", {"text-after-last-call@3:1"}},
+        Case{"too_few_arguments", "\tRenameEx(a, b)\n", {"missing-argument@1:2"}},
+        Case{"no_directory", "SetDirectory()", {"missing-argument@1:1"}},
+        Case{"empty_argument",
+             "Rename(a,  )\nRename(\"\", b)\n",
+             {"empty-argument@1:12", "empty-argument@2:8"}},
+        Case{"too_long", "Rename(a, " + kLong + ")\n", {"too-long@1:11"}},
+        Case{"letter_case", "Rename(a, b)\nrenameex(a, b, c)\n", {"command-case@2:1"}},
+        Case{"glued_word", "Rename(a, b) oops\nRename(c, d)\n", {"glued-word@1:14"}},
+        Case{"leading_semicolon", ";Rename(a, b)\n", {"glued-word@1:1"}},
+        Case{"unknown", "Delete(a)\n", {"unknown-command@1:1"}},
+        Case{"no_name", "Rename(a,b)(c)\n", {"call-without-name@1:12"}},
+        Case{"comment_in_path", "Rename(Data//old, b)\nRename(c, d)\n", {"comment-in-call@1:12"}},
+        Case{"comment_cuts_argument", "Rename(Data//old\n, b)\n", {"comment-in-call@1:12"}},
+        Case{"quoted_comma",
+             "Rename(\"a, b\", c)\n",
+             {"quoted-separator@1:10", "extra-arguments@1:16"}},
+        Case{"quoted_close",
+             "Rename(\"a)\", c)\n",
+             {"missing-argument@1:1", "quoted-separator@1:10", "text-after-last-call@1:11"}},
+        Case{"extra_arguments", "SetDirectory(a, b, c)\n", {"extra-arguments@1:17"}},
+        Case{"absolute_outside", "Rename(C:\\Windows\\win.ini, b)\n", {"outside-game@1:8"}},
+        Case{"climbs_out", "SetDirectory(Data)\nRename(..\\..\\x, y)\n", {"outside-game@2:8"}},
+        Case{"same_target", "Rename(a, c)\nRename(b, C)\n", {"same-target@2:11"}},
+        Case{"same_backup", "RenameEx(a, b, x.bak)\nRenameEx(c, d, X.BAK)\n", {"same-target@2:16"}},
+        Case{"chain", "Rename(a, b)\nRename(b, c)\n", {"rename-chain@2:8"}},
+        Case{"chain_across_directories",
+             "Rename(Data\\a, Data\\b)\nSetDirectory(Data)\nRename(b, c)\n",
+             {"rename-chain@3:8"}},
+        Case{"command_line", "Rename(a, \"@cmdline.txt\")\n", {"uses-cmdline@1:11"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CheckReportTest, ListsTheCommandsWithTheirExpansions) {
+    const auto report = Check(
+        "RenameEx(\"@rootdir\\a b.pak\", x, y)\nSetDirectory(Data)\nRename(\"@CMDLINE\", z)\n"
+        "rename(p, q)\n",
+        "  -Window /EDIT ");
+    ASSERT_EQ(report.commands.size(), 4u);
+    const std::string game = PlaceholderGameDirectory();
+    EXPECT_EQ(report.commands[0].arguments[0].install, game + "\\a b.pak");
+    EXPECT_EQ(report.commands[2].directory, kWindowsPaths ? ".\\Data" : "./Data");
+    EXPECT_EQ(report.commands[2].arguments[0].install, "-window /edit");
+    EXPECT_EQ(report.commands[2].arguments[0].restore, "-window ");
+    EXPECT_FALSE(report.commands[3].known);
+    EXPECT_FALSE(report.dryRun);
+}
+
+TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
+    const auto report = Check("Rename(\"a\\b\tq\xE9\", b)\n");
+    std::ostringstream json;
+    WriteJson(report, json);
+    EXPECT_NE(json.str().find(R"("text":"\"a\\b\u0009q\u00e9\"")"), std::string::npos)
+        << json.str();
+    EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
+}
+
+}  // namespace
+}  // namespace srdw::check

@@ -1,0 +1,210 @@
+// SrdwCheck's dry run against the launcher's engine on a real directory: the
+// same log, the same files moved while the game runs, and the same verdict on
+// whether restore brings everything back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestSupport.h"
+#include "app/CommandLine.h"
+#include "app/LaunchPaths.h"
+#include "check/ScriptCheck.h"
+#include "script/ModScript.h"
+
+namespace srdw::test {
+namespace {
+
+struct Scenario {
+    const char* name;
+    std::vector<std::string> files;  // relative, with "/"; a trailing "/" makes a directory,
+                                     // a leading "!" a read-only file
+    std::string script;
+    std::string commandLine = {};
+    bool restores = true;       // what the launcher does, and so what must be predicted
+    std::string findings = {};  // the dry run's findings, "code@line:column" each
+};
+
+struct Outcome {
+    std::string log;  // from "Installing script..." to the end of the restore
+    std::vector<std::string> movedFiles;
+    bool restored = false;
+};
+
+// The launcher's own engine on the directory; every file holds its own name,
+// so that what stands where can be read off afterwards.
+Outcome RunForReal(const ScratchDir& game, const std::string& rootDir, const std::string& script,
+                   const std::string& commandLine) {
+    const Snapshot before = TakeSnapshot(game.Path());
+    ScratchDir launcherDir;
+    Outcome outcome;
+    {
+        LoggedTest logged(launcherDir);
+        InDirectory inGame(game.Path());
+        Paths().RootDir = rootDir;
+        Paths().CommandLine = PrepareCommandLine(commandLine);
+        ModScript modScript;
+        EXPECT_TRUE(modScript.Load(script));
+        modScript.Install();
+        for (const auto& [path, state] : TakeSnapshot(game.Path())) {
+            if (!path.ends_with("/") && state.content != path) {
+                outcome.movedFiles.push_back(path + " <- " + state.content);
+            }
+        }
+        std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
+        RemoveEditSwitch(Paths().CommandLine);
+        modScript.Restore();
+        const std::string body = logged.Body();
+        outcome.log = body.substr(body.find("\nInstalling script...\n"));
+        Paths() = {};
+    }
+    outcome.restored = TakeSnapshot(game.Path()) == before;
+    return outcome;
+}
+
+Outcome Predict(const check::CheckReport& report) {
+    Outcome outcome;
+    if (!report.dryRun) {
+        ADD_FAILURE() << "no dry run";
+        return outcome;
+    }
+    const check::DryRunResult& run = *report.dryRun;
+    outcome.log =
+        "\nInstalling script...\n" + run.installLog + "\nRestoring script...\n" + run.restoreLog;
+    for (const auto& placement : run.whileGameRuns) {
+        if (!placement.directory) {
+            outcome.movedFiles.push_back(fs::path(placement.path).generic_string() + " <- " +
+                                         fs::path(placement.was).generic_string());
+        }
+    }
+    std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
+    outcome.restored = run.notRestored.empty();
+    return outcome;
+}
+
+std::string DryRunFindings(const check::CheckReport& report) {
+    std::string found;
+    for (const auto& finding : report.findings) {
+        if (finding.code == "install-fails" || finding.code == "restore-fails" ||
+            finding.code == "not-restored" || finding.code == "directory-missing") {
+            found += (found.empty() ? "" : " ") + finding.code;
+            if (finding.where) {
+                found += "@" + std::to_string(finding.where->line) + ":" +
+                         std::to_string(finding.where->column);
+            }
+        }
+    }
+    return found;
+}
+
+class DryRunPredictionTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(DryRunPredictionTest, PredictsTheLaunchersRun) {
+    const Scenario& scenario = GetParam();
+    ScratchDir game;
+    ScratchDir mod;
+    for (std::string file : scenario.files) {
+        const bool readOnly = file.starts_with("!");
+        file.erase(0, readOnly ? 1 : 0);
+        if (file.ends_with("/")) {
+            fs::create_directories(game.Path() / file);
+            continue;
+        }
+        WriteFile(game.Path() / file, file);
+        if (readOnly) {
+            MakeReadOnly(game.Path() / file);
+        }
+    }
+    const std::string script = mod / "mod.dat";
+    WriteFile(script, scenario.script);
+
+    const auto report =
+        check::CheckScript(script, scenario.script, {game.Path().string(), scenario.commandLine});
+    const Outcome predicted = Predict(report);
+    const Outcome real = RunForReal(game, report.gameDirectory, script, scenario.commandLine);
+
+    EXPECT_EQ(predicted.log, real.log);
+    EXPECT_EQ(predicted.movedFiles, real.movedFiles);
+    EXPECT_EQ(predicted.restored, real.restored);
+    EXPECT_EQ(real.restored, scenario.restores) << real.log;
+    EXPECT_EQ(DryRunFindings(report), scenario.findings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, DryRunPredictionTest,
+    ::testing::Values(
+        Scenario{
+            "sample",
+            {"!Data/Textures/Sky.pak", "Data/Textures/Sky.dw", "Data/Maps/World Map.map",
+             "Data/Maps/World Map.dw", "Data/Sounds/ambient.snd"},
+            "RenameEx(\"@rootdir\\Data\\Textures\\Sky.pak\", \"@rootdir\\Data\\Textures\\Sky.dw\","
+            " \"@rootdir\\Data\\Textures\\Sky.bak\");\n"
+            "SetDirectory(\"@rootdir\\Data\")\n"
+            "RenameEx(\"Maps\\World Map.map\", \"Maps\\World Map.dw\", \"Maps\\World Map.bak\");\n"
+            "Rename(Sounds\\ambient.snd, Sounds\\ambient.snd.off);\n"},
+        Scenario{"backup_exists",
+                 {"a.pak", "a.dw", "a.bak"},
+                 "RenameEx(a.pak, a.dw, a.bak)",
+                 "",
+                 true,
+                 "install-fails@1:1 restore-fails@1:1"},
+        Scenario{"original_misspelt",
+                 {"a.pak", "a.dw"},
+                 "RenameEx(a.pk, a.dw, a.bak)",
+                 "",
+                 true,
+                 "install-fails@1:1 restore-fails@1:1"},
+        Scenario{"letter_case",
+                 {"Data/Sky.pak", "Data/sky.dw"},
+                 "RenameEx(data\\SKY.PAK, DATA\\SKY.DW, data\\sky.bak)",
+                 "",
+                 false,
+                 "not-restored"},
+        Scenario{"chain", {"a"}, "Rename(a, b)\nRename(b, c)\n"},
+        Scenario{"same_backup",
+                 {"a", "a.dw", "b", "b.dw"},
+                 "RenameEx(a, a.dw, x.bak)\nRenameEx(b, b.dw, x.bak)\n",
+                 "",
+                 true,
+                 "install-fails@2:1 restore-fails@2:1"},
+        Scenario{"same_original",
+                 {"a", "a.one", "a.two"},
+                 "RenameEx(a, a.one, a.bak1)\nRenameEx(a, a.two, a.bak2)\n"},
+        Scenario{"missing_directory",
+                 {"x", "Data/"},
+                 "SetDirectory(Nope)\nRename(x, y)\n",
+                 "",
+                 true,
+                 "directory-missing@1:1"},
+        Scenario{"target_exists",
+                 {"a", "b"},
+                 "Rename(a, b)",
+                 "",
+                 true,
+                 "install-fails@1:1 restore-fails@1:1"},
+        Scenario{"into_missing_directory",
+                 {"a"},
+                 "Rename(a, Nowhere\\a)",
+                 "",
+                 true,
+                 "install-fails@1:1 restore-fails@1:1"},
+        Scenario{"directory_moves",
+                 {"Data/Old/f", "Data/Old/g"},
+                 "Rename(Data\\Old, Data\\New)\nRename(Data\\New\\f, Data\\New\\h)\n"},
+        Scenario{
+            "read_only_swap", {"!game.pak", "mod.pak"}, "RenameEx(game.pak, mod.pak, game.bak)"},
+        Scenario{"command_line_changes",
+                 {"a.txt", "x-w/"},
+                 "Rename(a.txt, \"x@cmdline\")",
+                 "-W/EDIT",
+                 false,
+                 "not-restored not-restored"},
+        Scenario{"nothing_to_restore_from",
+                 {"a"},
+                 "Rename(b, a)",
+                 "",
+                 false,
+                 "install-fails@1:1 not-restored"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace srdw::test
