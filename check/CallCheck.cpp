@@ -24,14 +24,6 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-std::string ArgumentRole(const CommandInfo& info, std::size_t index) {
-    std::string_view names = info.argumentNames;
-    for (std::size_t i = 0; i < index; ++i) {
-        names.remove_prefix(std::min(names.size(), names.find(", ") + 2));
-    }
-    return std::string(names.substr(0, names.find(", ")));
-}
-
 std::string Plural(std::size_t count, std::string_view word) {
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
 }
@@ -211,6 +203,14 @@ void CheckComments(const ParsedScript& script, CheckReport& report) {
 }
 
 }  // namespace
+
+std::string ArgumentRole(const CommandInfo& info, std::size_t index) {
+    std::string_view names = info.argumentNames;
+    for (std::size_t i = 0; i < index; ++i) {
+        names.remove_prefix(std::min(names.size(), names.find(", ") + 2));
+    }
+    return std::string(names.substr(0, names.find(", ")));
+}
 
 void CheckCalls(const ParsedScript& script, CheckReport& report) {
     CheckLoad(script, report);

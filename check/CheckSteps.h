@@ -49,6 +49,9 @@ struct LaunchContext {
     bool realGame = false;           // a directory given, not the stand-in
 };
 
+// The name of a command's argument, such as "backup" for the third of RenameEx.
+std::string ArgumentRole(const CommandInfo& info, std::size_t index);
+
 void AddFinding(CheckReport& report, Severity severity, std::optional<SourcePosition> where,
                 std::string code, std::string message);
 

@@ -233,17 +233,7 @@ LocalTime DirectoryModel::Now() {
 }
 
 std::string DirectoryModel::Relative(const ResolvedPath& path) const {
-    if (!IsWithin(path, game_) || path.parts.size() == game_.parts.size()) {
-        return path.Text();
-    }
-    std::string text;
-    for (std::size_t i = game_.parts.size(); i < path.parts.size(); ++i) {
-        if (!text.empty()) {
-            text += kWindowsPaths ? '\\' : '/';
-        }
-        text += path.parts[i];
-    }
-    return text;
+    return path.parts.size() == game_.parts.size() ? path.Text() : RelativePath(path, game_);
 }
 
 std::vector<Placement> DirectoryModel::Moved() const {

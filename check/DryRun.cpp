@@ -52,7 +52,7 @@ std::optional<std::string> Failure(std::string_view piece) {
         failed =
             failed || line.find("FAILED!") != std::string_view::npos || line.starts_with("ERROR");
         verdict += verdict.empty() ? "" : " ";
-        verdict += line;
+        verdict += line.substr(line.find_first_not_of(' '));
     }
     return failed ? std::optional(verdict) : std::nullopt;
 }

@@ -6,8 +6,6 @@ namespace srdw::check {
 
 namespace {
 
-constexpr char kSeparator = kWindowsPaths ? '\\' : '/';
-
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
@@ -112,6 +110,18 @@ ResolvedPath ResolveAbsolute(std::string_view path) {
 
 bool LooksAbsolute(std::string_view path) {
     return (!path.empty() && IsSeparator(path[0])) || HasDrive(path);
+}
+
+std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base) {
+    if (!IsWithin(path, base)) {
+        return path.Text();
+    }
+    std::string text;
+    for (std::size_t i = base.parts.size(); i < path.parts.size(); ++i) {
+        text += text.empty() ? "" : std::string(1, kSeparator);
+        text += path.parts[i];
+    }
+    return text;
 }
 
 bool NamesDrive(std::string_view path) {

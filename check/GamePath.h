@@ -40,6 +40,13 @@ bool LooksAbsolute(std::string_view path);
 // Whether the path starts with a drive, as in "C:\Games" or "C:Games".
 bool NamesDrive(std::string_view path);
 
+// The platform's separator.
+inline constexpr char kSeparator = kWindowsPaths ? '\\' : '/';
+
+// `path` relative to `base` when it lies below it ("Data\\Sky.pak"), empty for
+// `base` itself, and the whole path when it lies elsewhere.
+std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base);
+
 // The comparison key of a path: its text with letter case folded.
 std::string PathKey(const ResolvedPath& path);
 // Whether `path` is `directory` or lies below it.

@@ -26,25 +26,17 @@ class PathWalk {
     }
 
   private:
-    std::string Relative(const ResolvedPath& path) const {
-        if (!IsWithin(path, launch_.game)) {
-            return path.Text();
-        }
-        std::string text = ".";
-        for (std::size_t i = launch_.game.parts.size(); i < path.parts.size(); ++i) {
-            text += kWindowsPaths ? '\\' : '/';
-            text += path.parts[i];
-        }
-        return text;
-    }
-
     void Visit(std::size_t number, const ParsedCall& call) {
         CheckedCommand command;
         command.number = number;
         command.where = script_.WhereClean(call.nameAt);
         command.name = std::string(call.command.name);
         command.known = call.info != nullptr;
-        command.directory = Relative(current_);
+        const std::string below = RelativePath(current_, launch_.game);
+        const bool inGame = IsWithin(current_, launch_.game);
+        command.directory = !inGame         ? below
+                            : below.empty() ? "."
+                                            : "." + std::string(1, kSeparator) + below;
         const std::size_t used = call.info
                                      ? std::min(call.info->arguments, call.command.args.size())
                                      : call.command.args.size();
@@ -80,7 +72,7 @@ class PathWalk {
         if (!call.info || text.empty()) {
             return argument;  // not used, or reported as empty already
         }
-        const std::string role = Role(call, index);
+        const std::string role = ArgumentRole(*call.info, index);
         if (!argument.install) {
             AddFinding(report_, Severity::Error, argument.where, "too-long",
                        "the " + role +
@@ -119,9 +111,9 @@ class PathWalk {
         if (!IsWithin(path, launch_.game) || (!kWindowsPaths && NamesDrive(expanded))) {
             const bool climbs = expanded.find("..") != std::string::npos;
             AddFinding(report_, Severity::Warning, argument.where, "outside-game",
-                       climbs ? "the " + Role(call, index) + " '" + expanded +
+                       climbs ? "the " + ArgumentRole(*call.info, index) + " '" + expanded +
                                     "' leads out of the game directory, to '" + path.Text() + "'"
-                              : "the " + Role(call, index) + " '" + expanded +
+                              : "the " + ArgumentRole(*call.info, index) + " '" + expanded +
                                     "' is outside the game directory, so the mod works only "
                                     "where that path exists");
         }
@@ -134,11 +126,11 @@ class PathWalk {
         }
         const auto earlier = written_.find(PathKey(*path));
         if (earlier != written_.end()) {
-            AddFinding(report_, Severity::Warning, script_.Where(call.command.args[index]),
-                       "rename-chain",
-                       "the " + Role(call, index) + " is what " + Describe(earlier->second) +
-                           " puts there: a rename chain. It installs in this order, but when "
-                           "that command fails, this one moves another file or fails too");
+            AddFinding(
+                report_, Severity::Warning, script_.Where(call.command.args[index]), "rename-chain",
+                "the " + ArgumentRole(*call.info, index) + " is what " + Describe(earlier->second) +
+                    " puts there: a rename chain. It installs in this order, but when "
+                    "that command fails, this one moves another file or fails too");
         }
     }
 
@@ -153,8 +145,8 @@ class PathWalk {
         if (!first) {
             AddFinding(report_, Severity::Warning, script_.Where(call.command.args[index]),
                        "same-target",
-                       "the " + Role(call, index) + " '" + path->Text() + "' is written by " +
-                           Describe(earlier->second) +
+                       "the " + ArgumentRole(*call.info, index) + " '" + path->Text() +
+                           "' is written by " + Describe(earlier->second) +
                            " too; the second command finds the first one's file there or fails");
             earlier->second = use;
         }
@@ -162,14 +154,6 @@ class PathWalk {
 
     static std::string Describe(const PathUse& use) {
         return std::string(use.command) + " on line " + std::to_string(use.line);
-    }
-
-    static std::string Role(const ParsedCall& call, std::size_t index) {
-        std::string_view names = call.info->argumentNames;
-        for (std::size_t i = 0; i < index; ++i) {
-            names.remove_prefix(names.find(", ") + 2);
-        }
-        return std::string(names.substr(0, names.find(", ")));
     }
 
     const ParsedScript& script_;

@@ -1,0 +1,155 @@
+#!/bin/sh
+# SrdwCheck end to end, as a mod author runs it: help, options and exit codes,
+# its report on the sample game and on scripts with surprises, JSON, and its dry
+# run set against a real launch cycle of the launcher in a copy of the game.
+#   srdwcheck.sh CHECK LAUNCHER GAME SAMPLE_DIR [RUNNER...]
+# GAME is a stand-in srend.exe; RUNNER (for example tools/wine-run PREFIX)
+# starts the Windows programs.
+set -eu
+check=$(realpath "$1")
+launcher=$(realpath "$2")
+game_exe=$(realpath "$3")
+sample=$(realpath "$4")
+shift 4
+[ $# -eq 0 ] || { first=$(realpath "$1"); shift; set -- "$first" "$@"; }
+runner="$*"
+here=$(dirname "$(realpath "$0")")
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" WINDIR="$work/windows"
+mkdir -p "$XDG_RUNTIME_DIR" "$WINDIR"
+failures=0
+out="$work/out.txt"
+
+fail() { echo "FAIL [$case]: $*"; failures=$((failures + 1)); }
+pass() { echo "ok   [$case]"; }
+
+# A path as the program sees it: a Windows program under Wine finds /x at Z:\x.
+program_path() {
+    if [ -n "$runner" ]; then printf 'Z:%s' "$1" | tr / '\\'; else printf '%s' "$1"; fi
+}
+sep=$(program_path /)
+sep=${sep#Z:}
+
+# Runs the checker: its output, CR LF turned into LF, in $out; its exit status
+# in $status.
+run_check() {
+    set +e
+    { $runner "$check" "$@"; echo $? >"$work/status"; } 2>&1 | tr -d '\r' >"$out"
+    set -e
+    status=$(cat "$work/status")
+}
+expect_status() {
+    [ "$status" = "$1" ] && return 0
+    fail "exit status $status, expected $1"
+    sed 's/^/    /' "$out"
+    return 1
+}
+expect_line() {
+    grep -qF -- "$1" "$out" && return 0
+    fail "no line with: $1"
+    sed 's/^/    /' "$out"
+    return 1
+}
+
+# Names, modes and contents of everything in a folder but the launcher's traces.
+state() {
+    (cd "$1" && find . ! -name SrdwLaunch.log ! -name srend-saw.txt | sort |
+        while IFS= read -r entry; do
+            if [ -d "$entry" ]; then
+                echo "dir $entry"
+            else
+                echo "$(stat -c %A "$entry") $(md5sum <"$entry" | cut -c1-12) $entry"
+            fi
+        done)
+}
+
+case=help
+run_check --help
+expect_status 0 && expect_line "Usage: SrdwCheck [options] SCRIPT" && pass
+
+case=wrong-options
+run_check --frobnicate x.dat
+expect_status 2 && expect_line "SrdwCheck: unknown option '--frobnicate'" && pass
+run_check
+expect_status 2 && expect_line "SrdwCheck: which script?" && pass
+run_check "$(program_path "$work/missing.dat")"
+expect_status 2 && expect_line "SrdwCheck: cannot read the script" && pass
+
+case=sample-game
+cp -R "$sample" "$work/sample"
+chmod a-w "$work/sample/Data/Textures/Sky.pak"
+before=$(state "$work/sample")
+run_check --game "$(program_path "$work/sample")" --cmdline "-Window /edit" \
+    "$(program_path "$work/sample/SrdwLaunch.dat")"
+expect_status 0 && expect_line "0 errors, 0 warnings, 0 notes." &&
+    expect_line "After restore, every path is back where it was." &&
+    expect_line "'Data${sep}Textures${sep}Sky.pak' holds what was 'Data${sep}Textures${sep}Sky.dw'" &&
+    if [ "$(state "$work/sample")" = "$before" ]; then pass; else fail "the game folder changed"; fi
+
+case=warnings
+mkdir -p "$work/mod"
+printf '%s\r\n' '// a mod with surprises' 'rename(a.pak, b.pak)' \
+    'RenameEx(a.pak, a.dw, a.bak, a.old)' 'Rename("x, y", z)' >"$work/mod/mod.dat"
+script=$(program_path "$work/mod/mod.dat")
+run_check "$script"
+expect_status 0 &&
+    expect_line "$script:2:1: warning: 'rename' is not a command: names must match in letter case, so the launcher skips this call without a word. Did you mean 'Rename'? [command-case]" &&
+    expect_line "$script:3:30: warning: RenameEx uses 3 arguments (original, modified, backup); the launcher ignores the 1 after them [extra-arguments]" &&
+    expect_line "$script:4:10: warning: this ',' is inside quotes, but the launcher does not know quotes: it still ends the argument here [quoted-separator]" &&
+    expect_line "0 errors, 4 warnings, 0 notes." && pass
+case=strict
+run_check --strict "$script"
+expect_status 1 && pass
+
+case=errors
+printf '%s\n' 'RenameEx(a.pak, a.dw)' 'Rename(Data//old.pak, new.pak)' >"$work/mod/broken.dat"
+script=$(program_path "$work/mod/broken.dat")
+run_check "$script"
+expect_status 2 &&
+    expect_line "$script:1:1: error: RenameEx needs 3 arguments (original, modified, backup) but has 2; the launcher does nothing for this command [missing-argument]" &&
+    expect_line "$script:2:1: error: the call 'Rename(' is never closed by ')', so the launcher refuses the whole script (log: \"ERROR in script!\"); the '//' comment on line 2 swallowed a ')' [unclosed-call]" &&
+    expect_line "No dry run: the launcher would not load this script." && pass
+
+case=json
+run_check --json "$(program_path "$work/mod/mod.dat")"
+expect_status 0 && python3 - "$out" <<'PY' && pass || fail "unexpected JSON"
+import json, sys
+report = json.load(open(sys.argv[1]))
+assert report["errors"] == 0 and report["warnings"] == 4, report
+first = report["findings"][0]
+assert (first["line"], first["column"], first["code"]) == (2, 1, "command-case"), first
+assert [c["name"] for c in report["commands"]] == ["rename", "RenameEx", "Rename"], report["commands"]
+assert report["dryRun"] is None
+PY
+
+# The dry run against the launcher itself: a copy of the sample game with a
+# script that also fails in two ways, the checker's prediction in JSON, then one
+# real launch cycle.
+case=prediction
+game="$work/game"
+cp -R "$sample" "$game"
+printf 'stale backup' >"$game/Data/Textures/Sky.bak"
+cat "$sample/SrdwLaunch.dat" - >"$game/SrdwLaunch.dat" <<'SCRIPT'
+// A sound the player does not have: install fails, and restore then moves the
+// game's own file away.
+Rename(Sounds\wind.snd, Sounds\ambient.snd.off)
+SCRIPT
+cp "$game_exe" "$game/srend.exe"
+name=$(basename "$launcher")
+cp "$launcher" "$game/$name"
+before=$(state "$game")
+run_check --json --game "$(program_path "$game")" --cmdline "-Window /edit" \
+    "$(program_path "$game/SrdwLaunch.dat")"
+cp "$out" "$work/predicted.json"
+expect_status 2 || true
+[ "$(state "$game")" = "$before" ] || fail "the checker changed the game folder"
+
+(cd "$game" && env -u DISPLAY $runner "$game/$name" -Window /edit </dev/null >/dev/null 2>&1) ||
+    fail "the launcher failed"
+if [ "$(state "$game")" = "$before" ]; then restored=true; else restored=false; fi
+python3 "$here/compare-prediction.py" "$work/predicted.json" "$game/${name%.exe}.log" "$restored" &&
+    pass || fail "the dry run did not predict the launcher's run"
+
+[ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }
+echo "all passed"
