@@ -112,5 +112,11 @@ TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
 }
 
+TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {
+    const auto report = CheckScript("mod.dat", "Rename(a, b)", {"no such directory here", ""});
+    EXPECT_EQ(Found(report), std::vector<std::string>{"game-unreadable"});
+    EXPECT_FALSE(report.dryRun);
+}
+
 }  // namespace
 }  // namespace srdw::check
