@@ -54,6 +54,7 @@ struct DryRunResult {
 struct CheckReport {
     std::string script;
     std::string gameDirectory;  // the value of "@rootdir"
+    bool gameGiven = false;     // false: gameDirectory is a stand-in
     std::string commandLine;    // the value of "@cmdline" during install
     bool loaded = false;        // whether the launcher would load the script
     std::vector<Finding> findings;

@@ -32,8 +32,9 @@ void WriteLines(std::string_view text, std::string_view indent, std::ostream& ou
 
 void WriteCommands(const CheckReport& report, std::ostream& out) {
     out << "\nCommands, as the launcher runs them at install\n"
-        << "  @rootdir = " << report.gameDirectory << "\n  @cmdline = " << report.commandLine
-        << '\n';
+        << "  @rootdir = " << report.gameDirectory
+        << (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)")
+        << "\n  @cmdline = " << report.commandLine << '\n';
     if (report.commands.empty()) {
         out << "  (none)\n";
     }
@@ -202,7 +203,8 @@ void WriteText(const CheckReport& report, std::ostream& out) {
 }
 
 void WriteJson(const CheckReport& report, std::ostream& out) {
-    out << "{\"script\":" << Json(report.script) << ",\"game\":" << Json(report.gameDirectory)
+    out << "{\"script\":" << Json(report.script)
+        << ",\"game\":" << (report.gameGiven ? Json(report.gameDirectory) : "null")
         << ",\"cmdline\":" << Json(report.commandLine)
         << ",\"loaded\":" << (report.loaded ? "true" : "false")
         << ",\"errors\":" << report.Count(Severity::Error)

@@ -69,6 +69,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.script = scriptPath;
     const LaunchContext launch = ContextFor(options);
     report.gameDirectory = launch.rootDir;
+    report.gameGiven = launch.realGame;
     report.commandLine = launch.installCommandLine;
 
     ParsedScript script(source);

@@ -32,6 +32,10 @@ struct Case {
     std::vector<std::string> found;
 };
 
+void PrintTo(const Case& script, std::ostream* out) {
+    *out << script.name;
+}
+
 class FindingTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(FindingTest, ReportsWhereTheLauncherSurprises) {

@@ -24,6 +24,10 @@ struct Scenario {
     std::string findings = {};  // the dry run's findings, "code@line:column" each
 };
 
+void PrintTo(const Scenario& scenario, std::ostream* out) {
+    *out << scenario.name;
+}
+
 struct Outcome {
     std::string log;  // from "Installing script..." to the end of the restore
     std::vector<std::string> movedFiles;
