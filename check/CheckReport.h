@@ -48,7 +48,11 @@ struct DryRunResult {
     std::string restoreLog;
     std::vector<Placement> whileGameRuns;  // what is not where it was, while the game runs
     std::vector<std::string> notRestored;  // what restore leaves changed
-    std::vector<std::string> unmodelled;   // paths outside the game directory looked at
+    // A crash while the game runs, and the start-up entry's run at the next log-in:
+    // a restore alone, with "@cmdline" expanding to "/recover".
+    std::string recoveryLog;
+    std::vector<std::string> notRecovered;
+    std::vector<std::string> unmodelled;  // paths outside the game directory looked at
 };
 
 struct CheckReport {

@@ -97,6 +97,41 @@ void ReportSilentDirectoryChanges(const ParsedScript& script,
     }
 }
 
+// The launcher's log from the restore heading on, heading dropped.
+std::string RestoreLog(const std::string& log, std::size_t from) {
+    return log.substr(from + kRestoreHeading.size());
+}
+
+// Install, then a crash while the game runs: nothing of the run is left but
+// the changed directory. The start-up entry then starts a launcher with
+// "/recover", which finds the game, makes its directory current and restores.
+void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
+                      DryRunResult& result) {
+    std::string error;
+    DirectoryModel model(launch.game, error);
+    ScopedOs scope(model);
+    LaunchPaths& paths = Paths();
+    paths.RootDir = launch.rootDir;
+    paths.CommandLine = launch.installCommandLine;
+    {
+        ModScript crashed;
+        crashed.Load(scriptPath);
+        crashed.Install();
+    }
+    model.ChangeDirectory(launch.rootDir);
+    paths.CommandLine = PrepareCommandLine("/recover");
+    LogOpen();
+    ModScript recovery;
+    recovery.Load(scriptPath);
+    LogFlush();
+    const std::size_t restoreStart = model.LogText().size();
+    recovery.Restore();
+    LogFlush();
+    result.recoveryLog = RestoreLog(model.LogText(), restoreStart);
+    LogClose();
+    result.notRecovered = model.Differences();
+}
+
 }  // namespace
 
 void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
@@ -132,13 +167,14 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
         LogClose();
 
         result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
-        result.restoreLog = afterRestore.substr(afterInstall.size() + kRestoreHeading.size());
+        result.restoreLog = RestoreLog(afterRestore, afterInstall.size());
         result.notRestored = model.Differences();
         result.unmodelled = model.UnmodelledPaths();
         auto changes = model.DirectoryChanges();
         changes.resize(directoryChanges);
         ReportSilentDirectoryChanges(script, changes, report);
     }
+    RehearseRecovery(scriptPath, launch, result);
     Paths() = saved;
 
     ReportFailures(script, result.installLog, true, report);
@@ -146,6 +182,11 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     for (const auto& difference : result.notRestored) {
         AddFinding(report, Severity::Error, std::nullopt, "not-restored",
                    "after restore, " + difference);
+    }
+    for (const auto& difference : result.notRecovered) {
+        AddFinding(report, Severity::Error, std::nullopt, "not-recovered",
+                   "after a crash while the game runs, the recovery at the next start leaves " +
+                       difference);
     }
     for (const auto& path : result.unmodelled) {
         AddFinding(

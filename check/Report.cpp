@@ -66,6 +66,18 @@ bool IsBelow(std::string_view path, std::string_view directory) {
            (path[directory.size()] == '\\' || path[directory.size()] == '/');
 }
 
+void WriteVerdict(std::string_view after, const std::vector<std::string>& differences,
+                  std::ostream& out) {
+    if (differences.empty()) {
+        out << "  " << after << ", every path is back where it was.\n";
+        return;
+    }
+    out << "  " << after << ", the game directory is NOT as it was:\n";
+    for (const auto& line : differences) {
+        out << "    " << line << '\n';
+    }
+}
+
 void WriteDryRun(const CheckReport& report, std::ostream& out) {
     const DryRunResult& run = *report.dryRun;
     out << "\nDry run in " << report.gameDirectory << " (nothing on disk was changed)\n";
@@ -88,14 +100,11 @@ void WriteDryRun(const CheckReport& report, std::ostream& out) {
     }
     out << "  Restore, as the launcher would log it:\n";
     WriteLines(run.restoreLog, "    ", out);
-    if (run.notRestored.empty()) {
-        out << "  After restore, every path is back where it was.\n";
-    } else {
-        out << "  After restore, the game directory is NOT as it was:\n";
-        for (const auto& line : run.notRestored) {
-            out << "    " << line << '\n';
-        }
-    }
+    WriteVerdict("After restore", run.notRestored, out);
+    out << "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
+           "/recover) would log:\n";
+    WriteLines(run.recoveryLog, "    ", out);
+    WriteVerdict("After that recovery", run.notRecovered, out);
 }
 
 // JSON strings: text that is valid UTF-8 passes; other bytes at or above 0x80
@@ -247,7 +256,12 @@ void WriteJson(const CheckReport& report, std::ostream& out) {
         JsonStrings(out, Lines(run.restoreLog));
         out << ",\n \"notRestored\":";
         JsonStrings(out, run.notRestored);
-        out << ",\n \"restored\":" << (run.notRestored.empty() ? "true" : "false") << '}';
+        out << ",\n \"restored\":" << (run.notRestored.empty() ? "true" : "false");
+        out << ",\n \"recovery\":";
+        JsonStrings(out, Lines(run.recoveryLog));
+        out << ",\n \"notRecovered\":";
+        JsonStrings(out, run.notRecovered);
+        out << ",\n \"recovered\":" << (run.notRecovered.empty() ? "true" : "false") << '}';
     }
     out << "}\n";
 }

@@ -32,12 +32,57 @@ struct Outcome {
     std::string log;  // from "Installing script..." to the end of the restore
     std::vector<std::string> movedFiles;
     bool restored = false;
+    std::string recoveryLog;  // from "Restoring script..." on
+    bool recovered = false;
 };
 
-// The launcher's own engine on the directory; every file holds its own name,
-// so that what stands where can be read off afterwards.
-Outcome RunForReal(const ScratchDir& game, const std::string& rootDir, const std::string& script,
-                   const std::string& commandLine) {
+// Every file holds its own name, so that what stands where can be read off.
+void MakeGame(const Scenario& scenario, const fs::path& game) {
+    for (std::string file : scenario.files) {
+        const bool readOnly = file.starts_with("!");
+        file.erase(0, readOnly ? 1 : 0);
+        if (file.ends_with("/")) {
+            fs::create_directories(game / file);
+            continue;
+        }
+        WriteFile(game / file, file);
+        if (readOnly) {
+            MakeReadOnly(game / file);
+        }
+    }
+}
+
+// Install, a crash while the game runs, then the start-up entry's "/recover" run
+// in a copy of the game of its own.
+void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const std::string& script,
+                    Outcome& outcome) {
+    ScratchDir game;
+    MakeGame(scenario, game.Path());
+    const Snapshot before = TakeSnapshot(game.Path());
+    InDirectory inGame(game.Path());
+    Paths().RootDir = rootDir;
+    Paths().CommandLine = PrepareCommandLine(scenario.commandLine);
+    {
+        ModScript crashed;
+        EXPECT_TRUE(crashed.Load(script));
+        crashed.Install();
+    }
+    fs::current_path(game.Path());
+    Paths().CommandLine = "/recover";
+    ScratchDir launcherDir;
+    LoggedTest logged(launcherDir);
+    ModScript recovery;
+    EXPECT_TRUE(recovery.Load(script));
+    recovery.Restore();
+    const std::string body = logged.Body();
+    outcome.recoveryLog = body.substr(body.find("\nRestoring script...\n"));
+    outcome.recovered = TakeSnapshot(game.Path()) == before;
+    Paths() = {};
+}
+
+// The launcher's own engine on the directory.
+Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::string& rootDir,
+                   const std::string& script) {
     const Snapshot before = TakeSnapshot(game.Path());
     ScratchDir launcherDir;
     Outcome outcome;
@@ -45,7 +90,7 @@ Outcome RunForReal(const ScratchDir& game, const std::string& rootDir, const std
         LoggedTest logged(launcherDir);
         InDirectory inGame(game.Path());
         Paths().RootDir = rootDir;
-        Paths().CommandLine = PrepareCommandLine(commandLine);
+        Paths().CommandLine = PrepareCommandLine(scenario.commandLine);
         ModScript modScript;
         EXPECT_TRUE(modScript.Load(script));
         modScript.Install();
@@ -62,6 +107,7 @@ Outcome RunForReal(const ScratchDir& game, const std::string& rootDir, const std
         Paths() = {};
     }
     outcome.restored = TakeSnapshot(game.Path()) == before;
+    RecoverForReal(scenario, rootDir, script, outcome);
     return outcome;
 }
 
@@ -82,6 +128,8 @@ Outcome Predict(const check::CheckReport& report) {
     }
     std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
     outcome.restored = run.notRestored.empty();
+    outcome.recoveryLog = "\nRestoring script...\n" + run.recoveryLog;
+    outcome.recovered = run.notRecovered.empty();
     return outcome;
 }
 
@@ -89,7 +137,8 @@ std::string DryRunFindings(const check::CheckReport& report) {
     std::string found;
     for (const auto& finding : report.findings) {
         if (finding.code == "install-fails" || finding.code == "restore-fails" ||
-            finding.code == "not-restored" || finding.code == "directory-missing") {
+            finding.code == "not-restored" || finding.code == "not-recovered" ||
+            finding.code == "directory-missing") {
             found += (found.empty() ? "" : " ") + finding.code;
             if (finding.where) {
                 found += "@" + std::to_string(finding.where->line) + ":" +
@@ -106,30 +155,21 @@ TEST_P(DryRunPredictionTest, PredictsTheLaunchersRun) {
     const Scenario& scenario = GetParam();
     ScratchDir game;
     ScratchDir mod;
-    for (std::string file : scenario.files) {
-        const bool readOnly = file.starts_with("!");
-        file.erase(0, readOnly ? 1 : 0);
-        if (file.ends_with("/")) {
-            fs::create_directories(game.Path() / file);
-            continue;
-        }
-        WriteFile(game.Path() / file, file);
-        if (readOnly) {
-            MakeReadOnly(game.Path() / file);
-        }
-    }
+    MakeGame(scenario, game.Path());
     const std::string script = mod / "mod.dat";
     WriteFile(script, scenario.script);
 
     const auto report =
         check::CheckScript(script, scenario.script, {game.Path().string(), scenario.commandLine});
     const Outcome predicted = Predict(report);
-    const Outcome real = RunForReal(game, report.gameDirectory, script, scenario.commandLine);
+    const Outcome real = RunForReal(scenario, game, report.gameDirectory, script);
 
     EXPECT_EQ(predicted.log, real.log);
     EXPECT_EQ(predicted.movedFiles, real.movedFiles);
     EXPECT_EQ(predicted.restored, real.restored);
     EXPECT_EQ(real.restored, scenario.restores) << real.log;
+    EXPECT_EQ(predicted.recoveryLog, real.recoveryLog);
+    EXPECT_EQ(predicted.recovered, real.recovered);
     EXPECT_EQ(DryRunFindings(report), scenario.findings);
 }
 
@@ -162,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "RenameEx(data\\SKY.PAK, DATA\\SKY.DW, data\\sky.bak)",
                  "",
                  false,
-                 "not-restored"},
+                 "not-restored not-recovered"},
         Scenario{"chain", {"a"}, "Rename(a, b)\nRename(b, c)\n"},
         Scenario{"same_backup",
                  {"a", "a.dw", "b", "b.dw"},
@@ -201,13 +241,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "Rename(a.txt, \"x@cmdline\")",
                  "-W/EDIT",
                  false,
-                 "not-restored not-restored"},
+                 "not-restored not-restored not-recovered"},
         Scenario{"nothing_to_restore_from",
                  {"a"},
                  "Rename(b, a)",
                  "",
                  false,
-                 "install-fails@1:1 not-restored"}),
+                 "install-fails@1:1 not-restored not-recovered"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
