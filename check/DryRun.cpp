@@ -143,6 +143,11 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
                    "no dry run: " + error);
         return;
     }
+    if (!model.Attributes(Resolve(launch.game, "srend.exe").Text())) {
+        AddFinding(report, Severity::Note, std::nullopt, "no-game-here",
+                   "there is no srend.exe in '" + launch.rootDir +
+                       "': the launcher's @rootdir is the folder of the game it starts");
+    }
     DryRunResult result;
     const LaunchPaths saved = Paths();
     {

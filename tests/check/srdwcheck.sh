@@ -78,6 +78,7 @@ expect_status 2 && expect_line "SrdwCheck: cannot read the script" && pass
 
 case=sample-game
 cp -R "$sample" "$work/sample"
+cp "$game_exe" "$work/sample/srend.exe"
 chmod a-w "$work/sample/Data/Textures/Sky.pak"
 before=$(state "$work/sample")
 run_check --game "$(program_path "$work/sample")" --cmdline "-Window /edit" \
