@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
@@ -52,6 +53,20 @@ void MakeGame(const Scenario& scenario, const fs::path& game) {
     }
 }
 
+// A script loaded for a launch in the game directory, which is current.
+std::unique_ptr<ModScript> LoadForLaunch(const std::string& script, const std::string& rootDir,
+                                         const std::string& commandLine) {
+    Paths().RootDir = rootDir;
+    Paths().CommandLine = PrepareCommandLine(commandLine);
+    auto loaded = std::make_unique<ModScript>();
+    EXPECT_TRUE(loaded->Load(script));
+    return loaded;
+}
+
+std::string LogFrom(const std::string& body, std::string_view heading) {
+    return body.substr(body.find(heading));
+}
+
 // Install, a crash while the game runs, then the start-up entry's "/recover" run
 // in a copy of the game of its own.
 void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const std::string& script,
@@ -60,22 +75,12 @@ void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const 
     MakeGame(scenario, game.Path());
     const Snapshot before = TakeSnapshot(game.Path());
     InDirectory inGame(game.Path());
-    Paths().RootDir = rootDir;
-    Paths().CommandLine = PrepareCommandLine(scenario.commandLine);
-    {
-        ModScript crashed;
-        EXPECT_TRUE(crashed.Load(script));
-        crashed.Install();
-    }
+    LoadForLaunch(script, rootDir, scenario.commandLine)->Install();
     fs::current_path(game.Path());
-    Paths().CommandLine = "/recover";
     ScratchDir launcherDir;
     LoggedTest logged(launcherDir);
-    ModScript recovery;
-    EXPECT_TRUE(recovery.Load(script));
-    recovery.Restore();
-    const std::string body = logged.Body();
-    outcome.recoveryLog = body.substr(body.find("\nRestoring script...\n"));
+    LoadForLaunch(script, rootDir, "/recover")->Restore();
+    outcome.recoveryLog = LogFrom(logged.Body(), "\nRestoring script...\n");
     outcome.recovered = TakeSnapshot(game.Path()) == before;
     Paths() = {};
 }
@@ -89,11 +94,8 @@ Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::
     {
         LoggedTest logged(launcherDir);
         InDirectory inGame(game.Path());
-        Paths().RootDir = rootDir;
-        Paths().CommandLine = PrepareCommandLine(scenario.commandLine);
-        ModScript modScript;
-        EXPECT_TRUE(modScript.Load(script));
-        modScript.Install();
+        const auto modScript = LoadForLaunch(script, rootDir, scenario.commandLine);
+        modScript->Install();
         for (const auto& [path, state] : TakeSnapshot(game.Path())) {
             if (!path.ends_with("/") && state.content != path) {
                 outcome.movedFiles.push_back(path + " <- " + state.content);
@@ -101,9 +103,8 @@ Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::
         }
         std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
         RemoveEditSwitch(Paths().CommandLine);
-        modScript.Restore();
-        const std::string body = logged.Body();
-        outcome.log = body.substr(body.find("\nInstalling script...\n"));
+        modScript->Restore();
+        outcome.log = LogFrom(logged.Body(), "\nInstalling script...\n");
         Paths() = {};
     }
     outcome.restored = TakeSnapshot(game.Path()) == before;
