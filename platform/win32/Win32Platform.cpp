@@ -5,6 +5,7 @@
 #include <shellapi.h>  // after windows.h, which it needs
 
 #include "platform/Platform.h"
+#include "platform/win32/ScopedHandle.h"
 #include "res/resource.h"
 #include "ui/Ui.h"
 
@@ -45,25 +46,6 @@ OsResult Check(BOOL succeeded) {
     return succeeded ? OsResult::Ok() : OsResult{ErrorFromCode(GetLastError())};
 }
 
-// Closes a kernel handle when it goes out of scope.
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (IsValid()) {
-            CloseHandle(handle_);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
 class Win32OutputFile final : public OutputFile {
   public:
     explicit Win32OutputFile(HANDLE file) : file_(file) {}
@@ -83,7 +65,7 @@ class Win32OutputFile final : public OutputFile {
     OsResult SyncToDisk() override { return Check(FlushFileBuffers(file_.Get())); }
 
   private:
-    Handle file_;
+    win32::KernelHandle file_;
 };
 
 // Attribute bits that SetFileAttributesA accepts.
@@ -232,8 +214,9 @@ class Win32Platform final : public Platform {
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
         if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
             return std::nullopt;
@@ -352,7 +335,7 @@ class Win32Platform final : public Platform {
             CloseHandle(mutex);
             return MutexState::HeldElsewhere;
         }
-        mutex_ = std::make_unique<Handle>(mutex);
+        mutex_ = std::make_unique<win32::KernelHandle>(mutex);
         return MutexState::Acquired;
     }
 
@@ -372,13 +355,13 @@ class Win32Platform final : public Platform {
         if (!ShellExecuteExA(&info) || !info.hProcess) {
             return false;
         }
-        Handle process(info.hProcess);
+        win32::KernelHandle process(info.hProcess);
         WaitForSingleObject(process.Get(), INFINITE);
         return true;
     }
 
   private:
-    std::unique_ptr<Handle> mutex_;  // held until the process ends
+    std::unique_ptr<win32::KernelHandle> mutex_;  // held until the process ends
     HCURSOR previousCursor_ = nullptr;
 };
 

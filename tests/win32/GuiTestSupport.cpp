@@ -8,10 +8,15 @@
 
 #include "RegistryKey.h"
 #include "WindowDriver.h"
+#include "platform/win32/ScopedHandle.h"
 
 namespace srdw::gui {
 
 namespace {
+
+using win32::DesktopHandle;
+using win32::FindHandle;
+using win32::KernelHandle;
 
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupEntryName[] = "SrdwLaunch";
@@ -20,57 +25,6 @@ constexpr char kSettingsSection[] = "Global - String3";
 constexpr char kSettingsKey[] = "Data";
 constexpr DWORD kKillWait = 10000;
 constexpr char kDesktopName[] = "SrdwLaunchTests";
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (IsValid()) {
-            CloseHandle(handle_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (IsValid()) {
-            FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-class DesktopHandle {
-  public:
-    explicit DesktopHandle(HDESK desktop) : desktop_(desktop) {}
-    ~DesktopHandle() {
-        if (desktop_ != nullptr) {
-            CloseDesktop(
-                desktop_);  // refused while a thread still uses it; the system closes it then
-        }
-    }
-    DesktopHandle(const DesktopHandle&) = delete;
-    DesktopHandle& operator=(const DesktopHandle&) = delete;
-    HDESK Get() const { return desktop_; }
-
-  private:
-    HDESK desktop_;
-};
 
 std::string Escaped(const std::string& bytes) {
     std::string text;
@@ -173,8 +127,8 @@ void MakeDirectories(const std::string& path) {
 void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly) {
     MakeDirectories(path.substr(0, path.rfind('\\')));
     {
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        KernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (file.IsValid()) {
             WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -187,9 +141,9 @@ void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly
 }
 
 std::optional<std::string> ReadBytes(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return std::nullopt;
     }

@@ -30,10 +30,13 @@
 #include <vector>
 
 #include "RegistryKey.h"
+#include "platform/win32/ScopedHandle.h"
 
 namespace {
 
 using srdw::gui::RegistryKey;
+using srdw::win32::FindHandle;
+using srdw::win32::KernelHandle;
 
 constexpr char kReportFile[] = "game-run.txt";
 constexpr char kStartedFile[] = "game-started";
@@ -43,39 +46,6 @@ constexpr char kStartupEntry[] = "SrdwLaunch";
 constexpr DWORD kPollInterval = 50;
 constexpr DWORD kDefaultHoldSeconds = 120;
 constexpr LONGLONG kShownContentLimit = 64;
-
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool IsValid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
 
 class WindowClass {
   public:
@@ -170,8 +140,8 @@ std::string Contents(const std::string& path, LONGLONG size) {
     if (size > kShownContentLimit) {
         return "...";
     }
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return "(unreadable)";
     }
@@ -243,8 +213,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     // Written under another name and moved into place, so a reader never sees half.
     const std::string partial = path + ".partial";
     {
-        FileHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        KernelHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
             return false;
         }

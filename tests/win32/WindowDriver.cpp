@@ -2,9 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/win32/ScopedHandle.h"
+
 namespace srdw::gui {
 
 namespace {
+
+using win32::GdiObject;
+using win32::LoadedModule;
 
 constexpr char kDialogClass[] = "#32770";
 constexpr int kMessageTextId = 0xffff;
@@ -58,22 +63,6 @@ class DeviceContext {
     bool created_;
 };
 
-class GdiObject {
-  public:
-    explicit GdiObject(HGDIOBJ object) : object_(object) {}
-    ~GdiObject() {
-        if (object_ != nullptr) {
-            DeleteObject(object_);
-        }
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    HGDIOBJ Get() const { return object_; }
-
-  private:
-    HGDIOBJ object_;
-};
-
 class Selection {
   public:
     Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
@@ -84,22 +73,6 @@ class Selection {
   private:
     HDC dc_;
     HGDIOBJ previous_;
-};
-
-class LoadedModule {
-  public:
-    explicit LoadedModule(HMODULE module) : module_(module) {}
-    ~LoadedModule() {
-        if (module_ != nullptr) {
-            FreeLibrary(module_);
-        }
-    }
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-    HMODULE Get() const { return module_; }
-
-  private:
-    HMODULE module_;
 };
 
 // The bitmap's pixels, converted by GDI to 32 bits per pixel, top row first.
