@@ -24,10 +24,6 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-std::string Plural(std::size_t count, std::string_view word) {
-    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
-}
-
 void CheckLoad(const ParsedScript& script, CheckReport& report) {
     const SourceMap& map = script.map;
     if (map.Source().empty()) {

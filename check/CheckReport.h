@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/SourceMap.h"
@@ -11,6 +12,11 @@
 namespace srdw::check {
 
 enum class Severity { Error, Warning, Note };
+
+// "1 error", "3 warnings".
+inline std::string Plural(std::size_t count, std::string_view word) {
+    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+}
 
 struct Finding {
     Severity severity;

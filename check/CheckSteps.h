@@ -43,10 +43,11 @@ struct ParsedScript {
 // The launch the script is checked for.
 struct LaunchContext {
     ResolvedPath game;
-    std::string rootDir;             // "@rootdir"
     std::string installCommandLine;  // "@cmdline" during install
     std::string restoreCommandLine;  // and during restore, without "/edit"
     bool realGame = false;           // a directory given, not the stand-in
+
+    std::string RootDir() const { return game.Text(); }  // "@rootdir"
 };
 
 // The name of a command's argument, such as "backup" for the third of RenameEx.

@@ -37,8 +37,12 @@ std::string Describe(const FileAttributes& attributes) {
 
 }  // namespace
 
-DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string& error)
-    : game_(gameDirectory), current_(gameDirectory) {
+DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath,
+                               std::string script, std::string& error)
+    : game_(gameDirectory),
+      scriptPath_(std::move(scriptPath)),
+      script_(std::move(script)),
+      current_(gameDirectory) {
     Platform& disk = NativePlatform();
     const auto top = disk.Attributes(game_.Text());
     if (!top || !top->directory) {
@@ -67,6 +71,13 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string& e
         entries_.clear();
     }
     initial_ = entries_;
+}
+
+void DirectoryModel::Reset() {
+    entries_ = initial_;
+    current_ = game_;
+    log_->clear();
+    directoryChanges_.clear();
 }
 
 std::string DirectoryModel::OwnPath() {
@@ -220,7 +231,7 @@ OsResult DirectoryModel::ChangeDirectory(const std::string& path) {
 }
 
 std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path) {
-    return NativePlatform().ReadWholeFile(path);  // the script itself; reading changes nothing
+    return path == scriptPath_ ? std::optional(script_) : std::nullopt;
 }
 
 std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string&) {

@@ -18,20 +18,15 @@ namespace srdw::check {
 
 class DirectoryModel final : public Platform {
   public:
-    struct Entry {
-        ResolvedPath path;   // as stored, letter case included
-        std::string origin;  // where the entry was when the model was made
-        FileAttributes attributes;
-    };
-    using Entries = std::map<std::string, Entry>;  // by PathKey
-
     // Reads the names and attributes below `gameDirectory`, an absolute path; on
-    // failure `error` says why and the model is empty.
-    DirectoryModel(const ResolvedPath& gameDirectory, std::string& error);
+    // failure `error` says why and the model is empty. The script at
+    // `scriptPath` is read from `script`, so that every run reads the same bytes.
+    DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath, std::string script,
+                   std::string& error);
 
-    const ResolvedPath& GameDirectory() const { return game_; }
-    const Entries& Current() const { return entries_; }
-    const Entries& Initial() const { return initial_; }
+    // Everything back as it was read, the game directory current, the log empty.
+    void Reset();
+
     // What the log written through this platform holds, with "\n" line ends.
     std::string LogText() const;
     // Paths looked at outside the game directory, which the model does not hold.
@@ -47,8 +42,6 @@ class DirectoryModel final : public Platform {
     const std::vector<DirectoryChange>& DirectoryChanges() const { return directoryChanges_; }
     // What is not where it was at the start.
     std::vector<Placement> Moved() const;
-    // What stands where, relative to the game directory.
-    std::string Relative(const ResolvedPath& path) const;
 
     std::string OwnPath() override;
     std::string ShortPathOf(const std::string& path) override { return path; }
@@ -98,6 +91,15 @@ class DirectoryModel final : public Platform {
     }
 
   private:
+    struct Entry {
+        ResolvedPath path;   // as stored, letter case included
+        std::string origin;  // where the entry was when the model was made
+        FileAttributes attributes;
+    };
+    using Entries = std::map<std::string, Entry>;  // by PathKey
+
+    // What stands where, relative to the game directory.
+    std::string Relative(const ResolvedPath& path) const;
     // The entry at `path`, or the game directory's parents, which exist but are
     // not held; none when nothing is there.
     std::optional<FileAttributes> Look(const ResolvedPath& path);
@@ -106,6 +108,8 @@ class DirectoryModel final : public Platform {
     ResolvedPath StoredPath(const ResolvedPath& path) const;
 
     ResolvedPath game_;
+    std::string scriptPath_;
+    std::string script_;
     ResolvedPath current_;
     Entries entries_;
     Entries initial_;

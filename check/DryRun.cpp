@@ -102,23 +102,46 @@ std::string RestoreLog(const std::string& log, std::size_t from) {
     return log.substr(from + kRestoreHeading.size());
 }
 
+// One launch cycle: install, the game, restore, with the log of each.
+void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
+                   const LaunchContext& launch, DirectoryModel& model, DryRunResult& result,
+                   CheckReport& report) {
+    LaunchPaths& paths = Paths();
+    paths.RootDir = launch.RootDir();
+    paths.CommandLine = launch.installCommandLine;
+    LogOpen();
+    ModScript modScript;
+    modScript.Load(scriptPath);
+    LogFlush();
+    const std::size_t installStart = model.LogText().size();
+    modScript.Install();
+    LogFlush();
+    const std::string afterInstall = model.LogText();
+    ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
+    result.whileGameRuns = model.Moved();
+    RemoveEditSwitch(paths.CommandLine);  // as the launcher does before the game starts
+    modScript.Restore();
+    LogFlush();
+    result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
+    result.restoreLog = RestoreLog(model.LogText(), afterInstall.size());
+    LogClose();
+    result.notRestored = model.Differences();
+}
+
 // Install, then a crash while the game runs: nothing of the run is left but
 // the changed directory. The start-up entry then starts a launcher with
 // "/recover", which finds the game, makes its directory current and restores.
 void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
-                      DryRunResult& result) {
-    std::string error;
-    DirectoryModel model(launch.game, error);
-    ScopedOs scope(model);
+                      DirectoryModel& model, DryRunResult& result) {
     LaunchPaths& paths = Paths();
-    paths.RootDir = launch.rootDir;
+    paths.RootDir = launch.RootDir();
     paths.CommandLine = launch.installCommandLine;
     {
         ModScript crashed;
         crashed.Load(scriptPath);
         crashed.Install();
     }
-    model.ChangeDirectory(launch.rootDir);
+    model.ChangeDirectory(launch.RootDir());
     paths.CommandLine = PrepareCommandLine("/recover");
     LogOpen();
     ModScript recovery;
@@ -137,7 +160,7 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
 void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
             CheckReport& report) {
     std::string error;
-    DirectoryModel model(launch.game, error);
+    DirectoryModel model(launch.game, scriptPath, std::string(script.map.Source()), error);
     if (!error.empty()) {
         AddFinding(report, Severity::Error, std::nullopt, "game-unreadable",
                    "no dry run: " + error);
@@ -145,41 +168,18 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     }
     if (!model.Attributes(Resolve(launch.game, "srend.exe").Text())) {
         AddFinding(report, Severity::Note, std::nullopt, "no-game-here",
-                   "there is no srend.exe in '" + launch.rootDir +
+                   "there is no srend.exe in '" + launch.RootDir() +
                        "': the launcher's @rootdir is the folder of the game it starts");
     }
     DryRunResult result;
     const LaunchPaths saved = Paths();
     {
         ScopedOs scope(model);
-        LaunchPaths& paths = Paths();
-        paths.RootDir = launch.rootDir;
-        paths.CommandLine = launch.installCommandLine;
-        LogOpen();
-        ModScript modScript;
-        modScript.Load(scriptPath);
-        LogFlush();
-        const std::size_t installStart = model.LogText().size();
-        modScript.Install();
-        LogFlush();
-        const std::string afterInstall = model.LogText();
-        const std::size_t directoryChanges = model.DirectoryChanges().size();
-        result.whileGameRuns = model.Moved();
-        RemoveEditSwitch(paths.CommandLine);  // as the launcher does before the game starts
-        modScript.Restore();
-        LogFlush();
-        const std::string afterRestore = model.LogText();
-        LogClose();
-
-        result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
-        result.restoreLog = RestoreLog(afterRestore, afterInstall.size());
-        result.notRestored = model.Differences();
+        RehearseCycle(script, scriptPath, launch, model, result, report);
+        model.Reset();
+        RehearseRecovery(scriptPath, launch, model, result);
         result.unmodelled = model.UnmodelledPaths();
-        auto changes = model.DirectoryChanges();
-        changes.resize(directoryChanges);
-        ReportSilentDirectoryChanges(script, changes, report);
     }
-    RehearseRecovery(scriptPath, launch, result);
     Paths() = saved;
 
     ReportFailures(script, result.installLog, true, report);

@@ -17,7 +17,11 @@ struct PathUse {
 class PathWalk {
   public:
     PathWalk(const ParsedScript& script, const LaunchContext& launch, CheckReport& report)
-        : script_(script), launch_(launch), report_(report), current_(launch.game) {}
+        : script_(script),
+          launch_(launch),
+          report_(report),
+          rootDir_(launch.RootDir()),
+          current_(launch.game) {}
 
     void Run() {
         for (std::size_t i = 0; i < script_.calls.size(); ++i) {
@@ -67,8 +71,8 @@ class PathWalk {
     CheckedArgument Expand(const ParsedCall& call, std::size_t index) {
         const std::string_view text = call.command.args[index];
         CheckedArgument argument{std::string(text), script_.Where(text), {}, {}};
-        argument.install = ExpandArgument(text, launch_.rootDir, launch_.installCommandLine);
-        argument.restore = ExpandArgument(text, launch_.rootDir, launch_.restoreCommandLine);
+        argument.install = ExpandArgument(text, rootDir_, launch_.installCommandLine);
+        argument.restore = ExpandArgument(text, rootDir_, launch_.restoreCommandLine);
         if (!call.info || text.empty()) {
             return argument;  // not used, or reported as empty already
         }
@@ -159,6 +163,7 @@ class PathWalk {
     const ParsedScript& script_;
     const LaunchContext& launch_;
     CheckReport& report_;
+    const std::string rootDir_;
     ResolvedPath current_;
     std::map<std::string, PathUse> written_;
 };

@@ -18,10 +18,6 @@ std::string_view SeverityName(Severity severity) {
     return "note";
 }
 
-std::string Plural(std::size_t count, std::string_view word) {
-    return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
-}
-
 void WriteLines(std::string_view text, std::string_view indent, std::ostream& out) {
     while (!text.empty()) {
         const auto end = text.find('\n');

@@ -39,7 +39,6 @@ LaunchContext ContextFor(const CheckOptions& options) {
         launch.realGame ? options.gameDirectory : PlaceholderGameDirectory();
     // A relative directory is taken from where the checker runs.
     launch.game = Resolve(ResolveAbsolute(NativePlatform().WorkingDirectory()), directory);
-    launch.rootDir = launch.game.Text();
     launch.installCommandLine = PrepareCommandLine(options.commandLine);
     launch.restoreCommandLine = launch.installCommandLine;
     RemoveEditSwitch(launch.restoreCommandLine);
@@ -68,7 +67,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckReport report;
     report.script = scriptPath;
     const LaunchContext launch = ContextFor(options);
-    report.gameDirectory = launch.rootDir;
+    report.gameDirectory = launch.RootDir();
     report.gameGiven = launch.realGame;
     report.commandLine = launch.installCommandLine;
 
