@@ -1,7 +1,5 @@
 #include "app/CrashRecovery.h"
 
-#include "app/LaunchPaths.h"
-#include "log/TextFile.h"
 #include "platform/Platform.h"
 
 namespace srdw {
@@ -20,14 +18,6 @@ void RegisterStartupEntry() {
 
 void RemoveStartupEntry() {
     Os().DeleteStartupEntry(kStartupEntryName);
-}
-
-void WriteMarker(const std::string& scriptPath) {
-    if (auto marker = Os().CreateOutputFile(Paths().MarkerFile)) {
-        if (marker->Write(ToCrLf(scriptPath))) {
-            marker->SyncToDisk();
-        }
-    }
 }
 
 }  // namespace srdw

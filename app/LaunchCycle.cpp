@@ -6,6 +6,7 @@
 #include "app/GameLocation.h"
 #include "app/LaunchPaths.h"
 #include "app/Messages.h"
+#include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
 #include "platform/Platform.h"
 #include "script/ModScript.h"
@@ -29,14 +30,14 @@ void Play(LaunchMode mode, ModScript& script) {
     Os().ShowSplash();
     RegisterStartupEntry();
     if (mode == LaunchMode::InstallMode) {
-        WriteMarker(script.Path());
-        script.Install();
+        WriteMarker(paths.MarkerFile, script.Path());
+        script.Install(PlaceholdersOf(paths));
     }
     RemoveEditSwitch(paths.CommandLine);
     Os().HideSplash();
     RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
     if (mode == LaunchMode::InstallMode) {
-        script.Restore();
+        script.Restore(PlaceholdersOf(paths));
     }
     RemoveStartupEntry();
     Os().DestroySplash();
@@ -58,7 +59,7 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
     paths.CommandLine = PrepareCommandLine(Os().CommandLineTail());
     if (mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)) {
         LogWrite("found '/recover' switch, restoring MOD...\n");
-        script.Restore();
+        script.Restore(PlaceholdersOf(paths));
         // The interrupted run's start-up entry has nothing left to do.
         RemoveStartupEntry();
     } else {

@@ -2,7 +2,7 @@
 // install, play and restore.
 #pragma once
 
-#include "app/LauncherApp.h"
+#include "app/LaunchMode.h"
 
 namespace srdw {
 

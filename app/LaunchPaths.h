@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "script/PathExpansion.h"
+
 namespace srdw {
 
 struct LaunchPaths {
@@ -14,5 +16,10 @@ struct LaunchPaths {
 
 // The one instance, alive for the whole process.
 LaunchPaths& Paths();
+
+// What "@rootdir" and "@cmdline" stand for now; the views follow `paths`.
+inline Placeholders PlaceholdersOf(const LaunchPaths& paths) {
+    return {paths.RootDir, paths.CommandLine};
+}
 
 }  // namespace srdw

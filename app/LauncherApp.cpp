@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/LaunchCycle.h"
+#include "app/LaunchMode.h"
 #include "app/LaunchPaths.h"
 #include "app/Messages.h"
 #include "app/PathText.h"
@@ -14,17 +15,18 @@
 namespace srdw {
 
 bool LauncherApp::Startup() {
+    Paths() = {};  // every run starts from nothing, also a second one in a process (tests)
     // Taken before anything else, so that a launcher started while another one
     // runs ends at once and touches neither its log nor its marker.
     if (Os().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
         keepMarker_ = true;
         return false;
     }
-    LogOpen();
+    const std::string ownPath = Os().OwnPath();
+    LogOpen(LogPathFor(ownPath));
     logOpened_ = true;
     ModScript script;
 
-    const std::string ownPath = Os().OwnPath();
     const std::string launcherDirectory = DirectoryOf(ownPath);
     Paths().MarkerFile = launcherDirectory + "\\restore.mod";
     const std::string firstCandidate = ReplaceExtension(ownPath, "dat");

@@ -3,12 +3,6 @@
 
 namespace srdw {
 
-enum class LaunchMode {
-    InstallMode,  // install the script, run the game, restore the script
-    RecoverMode,  // restore the script named by the recovery marker; no game
-    PlainMode,    // run the game with nothing installed or restored
-};
-
 inline constexpr const char* kLauncherMutex = "Skyrend 2 - Duskwarden";
 
 class LauncherApp {

@@ -19,4 +19,9 @@ std::string DirectoryOf(std::string_view path);
 // name is never taken for an extension.
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
+// The run log's path for a launcher at `ownPath`: its extension replaced by "log".
+inline std::string LogPathFor(std::string_view ownPath) {
+    return ReplaceExtension(ownPath, "log");
+}
+
 }  // namespace srdw

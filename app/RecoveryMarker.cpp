@@ -3,9 +3,18 @@
 #include <string_view>
 
 #include "app/PathText.h"
+#include "log/TextFile.h"
 #include "platform/Platform.h"
 
 namespace srdw {
+
+void WriteMarker(const std::string& markerPath, const std::string& scriptPath) {
+    if (auto marker = Files().CreateOutputFile(markerPath)) {
+        if (marker->Write(ToCrLf(scriptPath))) {
+            static_cast<void>(marker->SyncToDisk());  // written is better than nothing
+        }
+    }
+}
 
 std::string ReadRestoreScript(const std::string& markerPath) {
     if (!Os().Attributes(markerPath)) {

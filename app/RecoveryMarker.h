@@ -6,6 +6,10 @@
 
 namespace srdw {
 
+// Writes the script's path into the marker and through to the disk, so that a
+// power loss after the install began still finds it. Failures are silent.
+void WriteMarker(const std::string& markerPath, const std::string& scriptPath);
+
 // The marker's first line as a text-mode line read takes it: CR LF read as "\n",
 // which stays part of the text, at most 259 characters. Empty when the marker is
 // missing or unreadable.

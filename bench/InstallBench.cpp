@@ -15,7 +15,6 @@
 #include <tuple>
 
 #include "BenchSupport.h"
-#include "app/LaunchPaths.h"
 #include "log/RunLog.h"
 #include "script/ModScript.h"
 
@@ -69,6 +68,10 @@ std::string ReadText(const fs::path& path) {
     return text.str();
 }
 
+std::string LogPathOf(const GameFolder& folder) {
+    return (folder.root / "SrdwLaunch.log").string();
+}
+
 bool Exists(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0;
@@ -77,9 +80,9 @@ bool Exists(const std::string& path) {
 // Whether every command did its work: the changes are all there after the
 // install, all gone after the restore, and the log names no failure. A fast run
 // of commands that failed would measure nothing.
-std::string CheckOneRun(const GameFolder& folder, ModScript& script) {
-    LogOpen();
-    script.Install();
+std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Placeholders& values) {
+    LogOpen(LogPathOf(folder));
+    script.Install(values);
     std::string problem;
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
         // A swap leaves the mod's file under the game file's name; a rename
@@ -88,7 +91,7 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script) {
             problem = "the install did not do its work at " + folder.originals[i];
         }
     }
-    script.Restore();
+    script.Restore(values);
     LogClose();
     RespellAsBefore(folder);
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
@@ -114,8 +117,8 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
     ScopedOs os(platform);
     const fs::path saved = fs::current_path();
     fs::current_path(folder.root);
-    Paths().RootDir = folder.root.string();
-    Paths().CommandLine = "-window";
+    const std::string rootDir = folder.root.string();
+    const Placeholders values{rootDir, "-window"};
 
     ModScript script;
     std::string problem;
@@ -123,24 +126,23 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
         script.Commands().size() != count) {
         problem = "the script did not load";
     } else {
-        problem = CheckOneRun(folder, script);
+        problem = CheckOneRun(folder, script, values);
     }
     if (!problem.empty()) {
         state.SkipWithError(problem.c_str());
     } else {
-        LogOpen();
+        LogOpen(LogPathOf(folder));
         for (auto _ : state) {
-            script.Install();
-            script.Restore();
+            script.Install(values);
+            script.Restore(values);
             LogFlush();
             state.PauseTiming();
             RespellAsBefore(folder);
-            LogOpen();  // the next run's log, from the start
+            LogOpen(LogPathOf(folder));  // the next run's log, from the start
             state.ResumeTiming();
         }
         LogClose();
     }
-    Paths() = {};
     fs::current_path(saved);
     state.counters["commands"] = static_cast<double>(count);
     state.counters["per_command"] = benchmark::Counter(

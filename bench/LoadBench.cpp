@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "BenchSupport.h"
-#include "app/LaunchPaths.h"
 #include "log/RunLog.h"
 #include "script/ModScript.h"
 #include "script/PathExpansion.h"
@@ -98,15 +97,12 @@ void ExpandPathBench(benchmark::State& state, std::string_view source) {
     fs::create_symlink("/dev/null", log);
     BenchPlatform platform((dir.Path() / "SrdwLaunch.exe").string());
     ScopedOs os(platform);
-    Paths().RootDir = kRoot;
-    Paths().CommandLine = kCommandLine;
-    LogOpen();
+    LogOpen(log.string());
     for (auto _ : state) {
-        auto expanded = ExpandPath(source);
+        auto expanded = ExpandPath(source, {kRoot, kCommandLine});
         benchmark::DoNotOptimize(expanded);
     }
     LogClose();
-    Paths() = {};
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK_CAPTURE(ExpandPathBench, typical, kTypical)->Name("ExpandPath/typical");

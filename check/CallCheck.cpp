@@ -15,6 +15,17 @@ std::string Excerpt(std::string_view text) {
                                    : std::string(text.substr(0, kLongest)) + "...";
 }
 
+// "RenameEx, SetDirectory and Rename"
+std::string CommandNames() {
+    const auto table = CommandTable();
+    std::string names;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        names += i == 0 ? "" : i + 1 == table.size() ? " and " : ", ";
+        names += table[i].name;
+    }
+    return names;
+}
+
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) {
@@ -84,7 +95,7 @@ void CheckName(const ParsedScript& script, const ParsedCall& call, CheckReport& 
                    "this call has no command name; the launcher skips it without a word");
         return;
     }
-    for (const auto& known : kCommandSet) {
+    for (const auto& known : CommandTable()) {
         if (EqualIgnoringCase(name, known.name)) {
             AddFinding(report, Severity::Warning, where, "command-case",
                        "'" + std::string(name) +
@@ -94,7 +105,7 @@ void CheckName(const ParsedScript& script, const ParsedCall& call, CheckReport& 
             return;
         }
     }
-    for (const auto& known : kCommandSet) {
+    for (const auto& known : CommandTable()) {
         if (name.size() > known.name.size() &&
             EqualIgnoringCase(name.substr(name.size() - known.name.size()), known.name)) {
             const std::string_view glued = name.substr(0, name.size() - known.name.size());
@@ -109,37 +120,38 @@ void CheckName(const ParsedScript& script, const ParsedCall& call, CheckReport& 
     AddFinding(report, Severity::Warning, where, "unknown-command",
                "'" + Excerpt(name) +
                    "' is not a command, so the launcher skips this call without a word; the "
-                   "commands are RenameEx, SetDirectory and Rename");
+                   "commands are " +
+                   CommandNames());
 }
 
 void CheckArgumentCount(const ParsedScript& script, const ParsedCall& call, CheckReport& report) {
-    const CommandInfo& info = *call.info;
+    const CommandDefinition& info = *call.info;
     const std::string name(info.name);
-    const std::string consequence = &info == &kSetDirectory
+    const std::size_t uses = info.ArgumentCount();
+    const std::string consequence = info.ChangesDirectory()
                                         ? "the launcher stays in the current directory"
                                         : "the launcher does nothing for this command";
-    if (call.givenArguments < info.arguments) {
+    if (call.givenArguments < uses) {
         AddFinding(report, Severity::Error, script.WhereClean(call.nameAt), "missing-argument",
-                   name + " needs " + Plural(info.arguments, "argument") + " (" +
-                       std::string(info.argumentNames) + ") but has " +
-                       std::to_string(call.givenArguments) + "; " + consequence);
+                   name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
+                       ") but has " + std::to_string(call.givenArguments) + "; " + consequence);
     }
-    for (std::size_t i = 0; i < std::min(info.arguments, call.command.args.size()); ++i) {
+    for (std::size_t i = 0; i < std::min(uses, call.command.args.size()); ++i) {
         if (call.command.args[i].empty()) {
-            AddFinding(
-                report, Severity::Error, script.Where(call.command.args[i]), "empty-argument",
-                "the " + ArgumentRole(info, i) + " of " + name + " is empty; " + consequence);
+            AddFinding(report, Severity::Error, script.Where(call.command.args[i]),
+                       "empty-argument",
+                       "the " + std::string(info.arguments[i].name) + " of " + name +
+                           " is empty; " + consequence);
         }
     }
-    if (call.givenArguments > info.arguments) {
-        const std::size_t extra = call.givenArguments - info.arguments;
-        const auto where = info.arguments < call.command.args.size()
-                               ? script.Where(call.command.args[info.arguments])
-                               : script.WhereClean(call.nameAt);
+    if (call.givenArguments > uses) {
+        const std::size_t extra = call.givenArguments - uses;
+        const auto where = uses < call.command.args.size() ? script.Where(call.command.args[uses])
+                                                           : script.WhereClean(call.nameAt);
         AddFinding(report, Severity::Warning, where, "extra-arguments",
-                   name + " uses " + Plural(info.arguments, "argument") + " (" +
-                       std::string(info.argumentNames) + "); the launcher ignores the " +
-                       std::to_string(extra) + " after " + (info.arguments == 1 ? "it" : "them"));
+                   name + " uses " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
+                       "); the launcher ignores the " + std::to_string(extra) + " after " +
+                       (uses == 1 ? "it" : "them"));
     }
 }
 
@@ -199,14 +211,6 @@ void CheckComments(const ParsedScript& script, CheckReport& report) {
 }
 
 }  // namespace
-
-std::string ArgumentRole(const CommandInfo& info, std::size_t index) {
-    std::string_view names = info.argumentNames;
-    for (std::size_t i = 0; i < index; ++i) {
-        names.remove_prefix(std::min(names.size(), names.find(", ") + 2));
-    }
-    return std::string(names.substr(0, names.find(", ")));
-}
 
 void CheckCalls(const ParsedScript& script, CheckReport& report) {
     CheckLoad(script, report);

@@ -7,7 +7,7 @@
 #include "check/CheckReport.h"
 #include "check/GamePath.h"
 #include "check/SourceMap.h"
-#include "script/CommandSet.h"
+#include "script/CommandTable.h"
 #include "script/ScriptText.h"
 
 namespace srdw::check {
@@ -16,7 +16,7 @@ namespace srdw::check {
 // cleaned text.
 struct ParsedCall {
     ScriptCommand command;
-    const CommandInfo* info = nullptr;  // none for a name the launcher skips
+    const CommandDefinition* info = nullptr;  // none for a name the launcher skips
     std::size_t nameAt = 0;
     std::size_t openAt = 0;          // the "("
     std::size_t closeAt = 0;         // the ")"
@@ -49,9 +49,6 @@ struct LaunchContext {
 
     std::string RootDir() const { return game.Text(); }  // "@rootdir"
 };
-
-// The name of a command's argument, such as "backup" for the third of RenameEx.
-std::string ArgumentRole(const CommandInfo& info, std::size_t index);
 
 void AddFinding(CheckReport& report, Severity severity, std::optional<SourcePosition> where,
                 std::string code, std::string message);

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "app/CommandLine.h"
-#include "app/LaunchPaths.h"
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
 #include "log/RunLog.h"
@@ -17,19 +16,30 @@ namespace {
 
 constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
 constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
-constexpr std::string_view kCommandStart = "Executing '";
+bool IsAnnouncement(std::string_view lineWithEnd) {
+    const auto table = CommandTable();
+    return std::any_of(table.begin(), table.end(), [lineWithEnd](const CommandDefinition& c) {
+        return c.announcement == lineWithEnd;
+    });
+}
 
-// The log of a walk cut into one piece per command it ran, heading dropped.
+// The log of a walk cut into one piece per command it ran, at the line each
+// command's run starts with; the heading is dropped.
 std::vector<std::string_view> CommandLogs(std::string_view log) {
     std::vector<std::string_view> pieces;
-    std::size_t start = log.find(kCommandStart);
-    while (start != std::string_view::npos) {
-        std::size_t next = log.find(std::string("\n") + std::string(kCommandStart), start);
-        if (next != std::string_view::npos) {
-            ++next;
+    std::size_t start = std::string_view::npos;
+    for (std::size_t at = 0; at < log.size();) {
+        const std::size_t end = std::min(log.find('\n', at), log.size() - 1) + 1;
+        if (IsAnnouncement(log.substr(at, end - at))) {
+            if (start != std::string_view::npos) {
+                pieces.push_back(log.substr(start, at - start));
+            }
+            start = at;
         }
-        pieces.push_back(log.substr(start, next == std::string_view::npos ? next : next - start));
-        start = next;
+        at = end;
+    }
+    if (start != std::string_view::npos) {
+        pieces.push_back(log.substr(start));
     }
     return pieces;
 }
@@ -83,7 +93,7 @@ void ReportSilentDirectoryChanges(const ParsedScript& script,
                                   CheckReport& report) {
     std::size_t change = 0;
     for (const auto& call : script.calls) {
-        if (call.info != &kSetDirectory || change >= changes.size()) {
+        if (!call.info || !call.info->ChangesDirectory() || change >= changes.size()) {
             continue;
         }
         const auto& [path, changed] = changes[change++];
@@ -97,6 +107,11 @@ void ReportSilentDirectoryChanges(const ParsedScript& script,
     }
 }
 
+// Where the launcher would write its log; the model keeps it in memory.
+std::string ModelLogPath(const LaunchContext& launch) {
+    return Resolve(launch.game, "SrdwLaunch.log").Text();
+}
+
 // The launcher's log from the restore heading on, heading dropped.
 std::string RestoreLog(const std::string& log, std::size_t from) {
     return log.substr(from + kRestoreHeading.size());
@@ -106,21 +121,20 @@ std::string RestoreLog(const std::string& log, std::size_t from) {
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, DirectoryModel& model, DryRunResult& result,
                    CheckReport& report) {
-    LaunchPaths& paths = Paths();
-    paths.RootDir = launch.RootDir();
-    paths.CommandLine = launch.installCommandLine;
-    LogOpen();
+    const std::string rootDir = launch.RootDir();
+    std::string commandLine = launch.installCommandLine;
+    LogOpen(ModelLogPath(launch));
     ModScript modScript;
     modScript.Load(scriptPath);
     LogFlush();
     const std::size_t installStart = model.LogText().size();
-    modScript.Install();
+    modScript.Install({rootDir, commandLine});
     LogFlush();
     const std::string afterInstall = model.LogText();
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
     result.whileGameRuns = model.Moved();
-    RemoveEditSwitch(paths.CommandLine);  // as the launcher does before the game starts
-    modScript.Restore();
+    RemoveEditSwitch(commandLine);  // as the launcher does before the game starts
+    modScript.Restore({rootDir, commandLine});
     LogFlush();
     result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
     result.restoreLog = RestoreLog(model.LogText(), afterInstall.size());
@@ -133,22 +147,20 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
 // "/recover", which finds the game, makes its directory current and restores.
 void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
                       DirectoryModel& model, DryRunResult& result) {
-    LaunchPaths& paths = Paths();
-    paths.RootDir = launch.RootDir();
-    paths.CommandLine = launch.installCommandLine;
+    const std::string rootDir = launch.RootDir();
     {
         ModScript crashed;
         crashed.Load(scriptPath);
-        crashed.Install();
+        crashed.Install({rootDir, launch.installCommandLine});
     }
-    model.ChangeDirectory(launch.RootDir());
-    paths.CommandLine = PrepareCommandLine("/recover");
-    LogOpen();
+    static_cast<void>(model.ChangeDirectory(rootDir));
+    const std::string recoveryCommandLine = PrepareCommandLine("/recover");
+    LogOpen(ModelLogPath(launch));
     ModScript recovery;
     recovery.Load(scriptPath);
     LogFlush();
     const std::size_t restoreStart = model.LogText().size();
-    recovery.Restore();
+    recovery.Restore({rootDir, recoveryCommandLine});
     LogFlush();
     result.recoveryLog = RestoreLog(model.LogText(), restoreStart);
     LogClose();
@@ -172,7 +184,6 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
                        "': the launcher's @rootdir is the folder of the game it starts");
     }
     DryRunResult result;
-    const LaunchPaths saved = Paths();
     {
         ScopedOs scope(model);
         RehearseCycle(script, scriptPath, launch, model, result, report);
@@ -180,7 +191,6 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
         RehearseRecovery(scriptPath, launch, model, result);
         result.unmodelled = model.UnmodelledPaths();
     }
-    Paths() = saved;
 
     ReportFailures(script, result.installLog, true, report);
     ReportFailures(script, result.restoreLog, false, report);

@@ -41,9 +41,9 @@ class PathWalk {
         command.directory = !inGame         ? below
                             : below.empty() ? "."
                                             : "." + std::string(1, kSeparator) + below;
-        const std::size_t used = call.info
-                                     ? std::min(call.info->arguments, call.command.args.size())
-                                     : call.command.args.size();
+        const std::size_t used =
+            call.info ? std::min(call.info->ArgumentCount(), call.command.args.size())
+                      : call.command.args.size();
         std::vector<std::optional<ResolvedPath>> paths;
         for (std::size_t i = 0; i < used; ++i) {
             command.arguments.push_back(Expand(call, i));
@@ -53,19 +53,32 @@ class PathWalk {
         if (!call.info) {
             return;
         }
-        paths.resize(call.info->arguments);
-        if (call.info == &kSetDirectory) {
-            if (paths[0]) {
-                current_ = *paths[0];
+        paths.resize(call.info->ArgumentCount());
+        // What a command takes away goes before what it puts, so that a chain is
+        // seen before a second write to the same place.
+        for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                if (call.info->arguments[i].role == role && paths[i]) {
+                    Use(call, i, *paths[i]);
+                }
             }
-        } else if (call.info == &kRename) {
-            Reads(call, 0, paths[0]);
-            Writes(call, 1, paths[1]);
-        } else {
-            Reads(call, 1, paths[1]);
-            Writes(call, 0, paths[0]);
-            Writes(call, 2, paths[2]);
         }
+    }
+
+    void Use(const ParsedCall& call, std::size_t index, const ResolvedPath& path) {
+        switch (call.info->arguments[index].role) {
+            case PathRole::Reads:
+                return Reads(call, index, path);
+            case PathRole::Writes:
+                return Writes(call, index, path);
+            case PathRole::Directory:
+                current_ = path;
+                return;
+        }
+    }
+
+    static std::string Role(const ParsedCall& call, std::size_t index) {
+        return std::string(call.info->arguments[index].name);
     }
 
     CheckedArgument Expand(const ParsedCall& call, std::size_t index) {
@@ -76,7 +89,7 @@ class PathWalk {
         if (!call.info || text.empty()) {
             return argument;  // not used, or reported as empty already
         }
-        const std::string role = ArgumentRole(*call.info, index);
+        const std::string role = Role(call, index);
         if (!argument.install) {
             AddFinding(report_, Severity::Error, argument.where, "too-long",
                        "the " + role +
@@ -115,42 +128,35 @@ class PathWalk {
         if (!IsWithin(path, launch_.game) || (!kWindowsPaths && NamesDrive(expanded))) {
             const bool climbs = expanded.find("..") != std::string::npos;
             AddFinding(report_, Severity::Warning, argument.where, "outside-game",
-                       climbs ? "the " + ArgumentRole(*call.info, index) + " '" + expanded +
+                       climbs ? "the " + Role(call, index) + " '" + expanded +
                                     "' leads out of the game directory, to '" + path.Text() + "'"
-                              : "the " + ArgumentRole(*call.info, index) + " '" + expanded +
+                              : "the " + Role(call, index) + " '" + expanded +
                                     "' is outside the game directory, so the mod works only "
                                     "where that path exists");
         }
         return path;
     }
 
-    void Reads(const ParsedCall& call, std::size_t index, const std::optional<ResolvedPath>& path) {
-        if (!path) {
-            return;
-        }
-        const auto earlier = written_.find(PathKey(*path));
+    void Reads(const ParsedCall& call, std::size_t index, const ResolvedPath& path) {
+        const auto earlier = written_.find(PathKey(path));
         if (earlier != written_.end()) {
-            AddFinding(
-                report_, Severity::Warning, script_.Where(call.command.args[index]), "rename-chain",
-                "the " + ArgumentRole(*call.info, index) + " is what " + Describe(earlier->second) +
-                    " puts there: a rename chain. It installs in this order, but when "
-                    "that command fails, this one moves another file or fails too");
+            AddFinding(report_, Severity::Warning, script_.Where(call.command.args[index]),
+                       "rename-chain",
+                       "the " + Role(call, index) + " is what " + Describe(earlier->second) +
+                           " puts there: a rename chain. It installs in this order, but when "
+                           "that command fails, this one moves another file or fails too");
         }
     }
 
-    void Writes(const ParsedCall& call, std::size_t index,
-                const std::optional<ResolvedPath>& path) {
-        if (!path) {
-            return;
-        }
-        const std::string key = PathKey(*path);
+    void Writes(const ParsedCall& call, std::size_t index, const ResolvedPath& path) {
+        const std::string key = PathKey(path);
         const PathUse use{script_.WhereClean(call.nameAt).line, call.info->name};
         const auto [earlier, first] = written_.emplace(key, use);
         if (!first) {
             AddFinding(report_, Severity::Warning, script_.Where(call.command.args[index]),
                        "same-target",
-                       "the " + ArgumentRole(*call.info, index) + " '" + path->Text() +
-                           "' is written by " + Describe(earlier->second) +
+                       "the " + Role(call, index) + " '" + path.Text() + "' is written by " +
+                           Describe(earlier->second) +
                            " too; the second command finds the first one's file there or fails");
             earlier->second = use;
         }

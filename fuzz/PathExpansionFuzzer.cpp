@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/LaunchPaths.h"
 #include "fuzz/FuzzCheck.h"
 #include "script/PathExpansion.h"
 
@@ -96,9 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The run's own expansion, with the log closed: the same path, or empty when
     // too long, and nothing written anywhere.
-    srdw::Paths().RootDir = input.rootDir;
-    srdw::Paths().CommandLine = input.commandLine;
-    const std::string path = srdw::ExpandPath(input.source);
+    const std::string path = srdw::ExpandPath(input.source, {input.rootDir, input.commandLine});
     Require(path == expanded.value_or(std::string()),
             "ExpandPath gives the expansion, or an empty path when it is too long");
     return 0;

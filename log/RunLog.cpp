@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/PathText.h"
 #include "log/TextFile.h"
 #include "platform/Platform.h"
 
@@ -31,21 +30,17 @@ void WritePending() {
 
 }  // namespace
 
-std::string LogPathFor(const std::string& ownPath) {
-    return ReplaceExtension(ownPath, "log");
-}
-
 std::string TimeStamp() {
-    const LocalTime t = Os().Now();
+    const LocalTime t = Files().Now();
     char stamp[128];
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
 
-void LogOpen() {
+void LogOpen(const std::string& path) {
     LogClose();
-    auto file = Os().CreateOutputFile(LogPathFor(Os().OwnPath()));
+    auto file = Files().CreateOutputFile(path);
     if (!file) {
         return;
     }

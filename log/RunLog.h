@@ -7,8 +7,9 @@
 
 namespace srdw {
 
-// Opens (and empties) the log and writes the header. Without a log the run goes on.
-void LogOpen();
+// Opens (and empties) the log at `path` and writes the header. Without a log the
+// run goes on.
+void LogOpen(const std::string& path);
 // Appends the text unchanged; nothing when the log is closed or the text is empty.
 void LogWrite(std::string_view text);
 // Hands what was written so far to the operating system, so a crash later keeps it.
@@ -16,8 +17,6 @@ void LogFlush();
 // Writes the footer and closes the log; later writes do nothing.
 void LogClose();
 
-// The log file's path for a launcher at `ownPath`: its extension replaced by "log".
-std::string LogPathFor(const std::string& ownPath);
 // "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
 std::string TimeStamp();
 

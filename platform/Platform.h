@@ -148,5 +148,9 @@ Platform& Os();
 Platform& NativePlatform();
 // Replaces the platform (tests); nullptr returns to the native one.
 void SetOs(Platform* platform);
+// TEMPORARY until the seam is split.
+inline Platform& Files() {
+    return Os();
+}
 
 }  // namespace srdw

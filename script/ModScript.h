@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/PathExpansion.h"
 #include "script/ScriptText.h"
 
 namespace srdw {
@@ -26,9 +27,9 @@ class ModScript {
     // is broken; after a parse error the commands before the error are kept.
     bool Load(const std::string& path);
     // Applies the commands forward, first to last.
-    void Install();
+    void Install(const Placeholders& values);
     // Undoes the commands last to first, each in the directory it ran in at install.
-    void Restore();
+    void Restore(const Placeholders& values);
 
     // The path of the last script file read successfully (at most 260 characters).
     const std::string& Path() const { return path_; }
@@ -41,7 +42,7 @@ class ModScript {
         std::string directory;
     };
 
-    std::vector<DirectoryStretch> ReplayDirectories() const;
+    std::vector<DirectoryStretch> ReplayDirectories(const Placeholders& values) const;
 
     std::string path_;
     std::string text_;  // the cleaned script text the commands point into

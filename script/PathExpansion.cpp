@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/LaunchPaths.h"
 #include "log/RunLog.h"
 
 namespace srdw {
@@ -60,15 +59,14 @@ std::optional<std::string> ExpandArgument(std::string_view source, std::string_v
     return result;
 }
 
-std::string ExpandPath(std::string_view source) {
+std::string ExpandPath(std::string_view source, const Placeholders& values) {
     if (source.empty()) {
         return {};
     }
     LogWrite("- Parsing path: '");
     LogWrite(source);
     LogWrite("' -> '");
-    const LaunchPaths& paths = Paths();
-    auto expanded = ExpandArgument(source, paths.RootDir, paths.CommandLine);
+    auto expanded = ExpandArgument(source, values.rootDir, values.commandLine);
     if (!expanded) {
         LogWrite(
             "'\nERROR: the expanded path would be longer than 511 characters; it is left "

@@ -9,6 +9,14 @@
 
 namespace srdw {
 
+// The values of the placeholders for one launch. The launch may change them
+// between install and restore ("/edit" leaves the command line before the game
+// starts), so they are handed over with each walk, not kept.
+struct Placeholders {
+    std::string_view rootDir;      // "@rootdir": the directory of the game executable
+    std::string_view commandLine;  // "@cmdline": trimmed and lower-cased
+};
+
 // An expanded argument holds at most this many characters.
 inline constexpr std::size_t kMaxExpandedPath = 511;
 
@@ -16,9 +24,9 @@ inline constexpr std::size_t kMaxExpandedPath = 511;
 std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
                                           std::string_view commandLine);
 
-// Expands with the current "@rootdir" and "@cmdline" and logs the result. An
+// Expands with the launch's "@rootdir" and "@cmdline" and logs the result. An
 // empty source gives an empty path and no log line; an expansion that would be
 // too long gives an empty path, so its command does nothing, and an error line.
-std::string ExpandPath(std::string_view source);
+std::string ExpandPath(std::string_view source, const Placeholders& values);
 
 }  // namespace srdw

@@ -8,7 +8,6 @@
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
-#include "app/LaunchPaths.h"
 #include "check/ScriptCheck.h"
 #include "script/ModScript.h"
 
@@ -54,10 +53,7 @@ void MakeGame(const Scenario& scenario, const fs::path& game) {
 }
 
 // A script loaded for a launch in the game directory, which is current.
-std::unique_ptr<ModScript> LoadForLaunch(const std::string& script, const std::string& rootDir,
-                                         const std::string& commandLine) {
-    Paths().RootDir = rootDir;
-    Paths().CommandLine = PrepareCommandLine(commandLine);
+std::unique_ptr<ModScript> Load(const std::string& script) {
     auto loaded = std::make_unique<ModScript>();
     EXPECT_TRUE(loaded->Load(script));
     return loaded;
@@ -75,14 +71,15 @@ void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const 
     MakeGame(scenario, game.Path());
     const Snapshot before = TakeSnapshot(game.Path());
     InDirectory inGame(game.Path());
-    LoadForLaunch(script, rootDir, scenario.commandLine)->Install();
+    const std::string commandLine = PrepareCommandLine(scenario.commandLine);
+    Load(script)->Install({rootDir, commandLine});
     fs::current_path(game.Path());
     ScratchDir launcherDir;
     LoggedTest logged(launcherDir);
-    LoadForLaunch(script, rootDir, "/recover")->Restore();
+    const std::string recover = PrepareCommandLine("/recover");
+    Load(script)->Restore({rootDir, recover});
     outcome.recoveryLog = LogFrom(logged.Body(), "\nRestoring script...\n");
     outcome.recovered = TakeSnapshot(game.Path()) == before;
-    Paths() = {};
 }
 
 // The launcher's own engine on the directory.
@@ -94,18 +91,18 @@ Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::
     {
         LoggedTest logged(launcherDir);
         InDirectory inGame(game.Path());
-        const auto modScript = LoadForLaunch(script, rootDir, scenario.commandLine);
-        modScript->Install();
+        std::string commandLine = PrepareCommandLine(scenario.commandLine);
+        const auto modScript = Load(script);
+        modScript->Install({rootDir, commandLine});
         for (const auto& [path, state] : TakeSnapshot(game.Path())) {
             if (!path.ends_with("/") && state.content != path) {
                 outcome.movedFiles.push_back(path + " <- " + state.content);
             }
         }
         std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
-        RemoveEditSwitch(Paths().CommandLine);
-        modScript->Restore();
+        RemoveEditSwitch(commandLine);
+        modScript->Restore({rootDir, commandLine});
         outcome.log = LogFrom(logged.Body(), "\nInstalling script...\n");
-        Paths() = {};
     }
     outcome.restored = TakeSnapshot(game.Path()) == before;
     RecoverForReal(scenario, rootDir, script, outcome);

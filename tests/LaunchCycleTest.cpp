@@ -28,7 +28,6 @@ class LaunchCycleTest : public ::testing::Test {
         WriteFile(game_.Path() / "Data" / "Sky.pak", "sky");
         WriteFile(game_.Path() / "Data" / "Sky.dw", "dusk sky");
     }
-    void TearDown() override { Paths() = {}; }
 
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {

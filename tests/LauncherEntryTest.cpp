@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "app/LaunchPaths.h"
 #include "app/LauncherApp.h"
+#include "app/PathText.h"
 #include "log/RunLog.h"
 #include "res/resource.h"
 
@@ -14,7 +15,6 @@ namespace {
 class LauncherEntryTest : public ::testing::Test {
   protected:
     void SetUp() override { platform_.ownPath = dir_ / "SrdwLaunch.exe"; }
-    void TearDown() override { Paths() = {}; }
 
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {

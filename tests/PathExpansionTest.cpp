@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/LaunchPaths.h"
 #include "script/PathExpansion.h"
 
 namespace srdw::test {
@@ -10,15 +9,15 @@ namespace {
 
 class PathExpansionTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Paths().RootDir = "C:\\Games\\Skyrend 2";
-        Paths().CommandLine = "-window /edit";
-    }
-    void TearDown() override { Paths() = {}; }
-
     std::string Expand(std::string_view source) {
-        return ExpandArgument(source, Paths().RootDir, Paths().CommandLine).value_or("<too long>");
+        return ExpandArgument(source, rootDir_, commandLine_).value_or("<too long>");
     }
+    std::string ExpandPath(std::string_view source) {
+        return srdw::ExpandPath(source, {rootDir_, commandLine_});
+    }
+
+    std::string rootDir_ = "C:\\Games\\Skyrend 2";
+    std::string commandLine_ = "-window /edit";
 };
 
 TEST_F(PathExpansionTest, ReplacesPlaceholdersInAnyCaseAnywhere) {
@@ -37,9 +36,9 @@ TEST_F(PathExpansionTest, LeavesWhatIsNoPlaceholder) {
 }
 
 TEST_F(PathExpansionTest, InsertedValuesAreNotScannedAgain) {
-    Paths().RootDir = "\"@cmdline\"";
+    rootDir_ = "\"@cmdline\"";
     EXPECT_EQ(Expand("@rootdir"), "\"@cmdline\"");
-    Paths().RootDir.clear();
+    rootDir_.clear();
     EXPECT_EQ(Expand("@rootdir\\x"), "\\x");
 }
 
@@ -55,7 +54,7 @@ TEST_F(PathExpansionTest, LogsEveryNonEmptyArgument) {
 }
 
 TEST_F(PathExpansionTest, NeverLongerThan511Characters) {
-    Paths().RootDir = std::string(500, 'r');
+    rootDir_ = std::string(500, 'r');
     EXPECT_EQ(Expand("@rootdir" + std::string(11, 'x')).size(), 511u);
     EXPECT_EQ(Expand("@rootdir" + std::string(12, 'x')), "<too long>");
     EXPECT_EQ(Expand(std::string(600, '"') + "x"), "x");  // quotes take no room

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/LaunchPaths.h"
 #include "script/ModScript.h"
 
 namespace srdw::test {
@@ -34,12 +33,14 @@ class ScriptExecutionTest : public ::testing::Test {
         WriteFile(root / "DWSR.dat", kScript);
         MakeReadOnly(root / "Data/Textures/Sky.pak");
         MakeReadOnly(root / "Data/Maps/World Map.dw");
-        Paths().RootDir = root.string();
+        rootDir_ = root.string();
     }
-    void TearDown() override { Paths() = {}; }
 
     std::string Path(const std::string& relative) const { return dir_ / relative; }
 
+    Placeholders Values() const { return {rootDir_, ""}; }
+
+    std::string rootDir_;
     ScratchDir dir_;          // the game
     ScratchDir launcherDir_;  // where the log goes
     InDirectory inGame_{dir_.Path()};
@@ -50,7 +51,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     LoggedTest logged(launcherDir_);
     ModScript script;
     ASSERT_TRUE(script.Load(Path("DWSR.dat")));
-    script.Install();
+    script.Install(Values());
 
     Snapshot installed = before;
     installed.erase("a.txt");
@@ -65,7 +66,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     installed["Data/Maps/notes old.txt"] = {"notes", false};
     EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
 
-    script.Restore();
+    script.Restore(Values());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(fs::current_path(), dir_.Path());
 
@@ -114,14 +115,14 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
         LoggedTest logged(launcherDir_);
         ModScript installing;
         ASSERT_TRUE(installing.Load(Path("DWSR.dat")));
-        installing.Install();  // and then the launcher is gone
+        installing.Install(Values());  // and then the launcher is gone
     }
     fs::current_path(dir_.Path());  // the next start locates the game again
 
     LoggedTest logged(launcherDir_);
     ModScript recovering;
     ASSERT_TRUE(recovering.Load(Path("DWSR.dat")));
-    recovering.Restore();
+    recovering.Restore(Values());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
 }
@@ -131,7 +132,7 @@ TEST_F(ScriptExecutionTest, RestoringWhatWasNeverInstalledMovesNothing) {
     LoggedTest logged(launcherDir_);
     ModScript script;
     ASSERT_TRUE(script.Load(Path("DWSR.dat")));
-    script.Restore();
+    script.Restore(Values());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before);
 
     const std::string log = logged.Body();
@@ -148,7 +149,7 @@ TEST_F(ScriptExecutionTest, RenameRefusesToReplace) {
     WriteFile(dir_.Path() / "chain.dat", "Rename(a.txt,B.TXT)Rename(missing.txt,z.txt)");
     ModScript script;
     ASSERT_TRUE(script.Load(Path("chain.dat")));
-    script.Install();
+    script.Install(Values());
     EXPECT_EQ(ReadFile(dir_.Path() / "a.txt"), "a");
     EXPECT_EQ(ReadFile(dir_.Path() / "b.txt"), "in the way");
     const std::string log = logged.Body();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/PathText.h"
 #include "log/RunLog.h"
 
 namespace srdw::test {
@@ -115,7 +116,7 @@ bool TestPlatform::StartAndWait(const std::string& file, const std::string& para
 
 LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) : scope_(platform_) {
     platform_.ownPath = dir / launcherName;
-    LogOpen();
+    LogOpen(LogPath());
 }
 
 LoggedTest::~LoggedTest() {
