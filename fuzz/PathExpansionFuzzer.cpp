@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/FuzzCheck.h"
+#include "FuzzCheck.h"
 #include "script/PathExpansion.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "check/SourceMap.h"
-#include "fuzz/FuzzCheck.h"
+#include "FuzzCheck.h"
 #include "script/ScriptText.h"
 
 namespace {

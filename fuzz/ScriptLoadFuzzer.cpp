@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/FuzzCheck.h"
+#include "FuzzCheck.h"
 #include "script/ScriptText.h"
 
 namespace {
