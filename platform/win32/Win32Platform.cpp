@@ -65,7 +65,7 @@ class Win32OutputFile final : public OutputFile {
     OsResult SyncToDisk() override { return Check(FlushFileBuffers(file_.Get())); }
 
   private:
-    win32::KernelHandle file_;
+    win32::FileHandle file_;
 };
 
 // Attribute bits that SetFileAttributesA accepts.
@@ -214,9 +214,9 @@ class Win32Platform final : public Platform {
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        win32::KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
         if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
             return std::nullopt;
