@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "check/CheckSteps.h"
+#include "platform/AsciiCase.h"
 
 namespace srdw::check {
 
@@ -13,15 +14,6 @@ std::string Excerpt(std::string_view text) {
     constexpr std::size_t kLongest = 40;
     return text.size() <= kLongest ? std::string(text)
                                    : std::string(text.substr(0, kLongest)) + "...";
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
 }
 
 void CheckLoad(const ParsedScript& script, CheckReport& report) {

@@ -14,13 +14,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/AsciiCase.h"
+
 namespace srdw::posix {
 
 namespace {
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string Lowered(std::string_view name) {
     std::string lowered(name);
@@ -340,11 +338,6 @@ bool IsDirectory(const std::string& path, struct stat& info) {
 }
 
 }  // namespace
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 std::string NativePath(std::string_view path) {
     std::string native(path);

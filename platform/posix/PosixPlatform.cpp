@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -17,6 +18,7 @@
 #include <map>
 #include <thread>
 
+#include "platform/GameFile.h"
 #include "platform/Platform.h"
 #include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
@@ -176,12 +178,6 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     return result;
 }
 
-bool IsGameFileName(std::string_view path) {
-    const auto slash = path.find_last_of("/\\");
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    return posix::EqualIgnoringCase(name, "srend.exe");
-}
-
 // File locks held for the life of the process; the system drops them when the
 // process ends, however it ends.
 class HeldLocks {
@@ -228,11 +224,7 @@ class PosixPlatform final : public Platform {
     }
 
     std::string LowerCase(std::string text) override {
-        for (char& c : text) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
+        std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
         return text;
     }
 
