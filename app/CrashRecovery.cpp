@@ -2,12 +2,13 @@
 
 #include "app/LaunchPaths.h"
 #include "log/TextFile.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
 std::string RecoveryCommand() {
-    std::string launcher = Os().ShortPathOf(Os().OwnPath());
+    std::string launcher = Host().ShortPathOf(Host().OwnPath());
     if (launcher.find(' ') != std::string::npos) {
         launcher = '"' + launcher + '"';  // no short form: keep the path one argument
     }
@@ -15,17 +16,20 @@ std::string RecoveryCommand() {
 }
 
 void RegisterStartupEntry() {
-    Os().WriteStartupEntry(kStartupEntryName, RecoveryCommand());
+    // Best effort: without the entry only the automatic restore after a crash is lost.
+    static_cast<void>(Host().WriteStartupEntry(kStartupEntryName, RecoveryCommand()));
 }
 
 void RemoveStartupEntry() {
-    Os().DeleteStartupEntry(kStartupEntryName);
+    // Best effort: an entry left behind starts a recovery that finds no marker.
+    static_cast<void>(Host().DeleteStartupEntry(kStartupEntryName));
 }
 
 void WriteMarker(const std::string& scriptPath) {
-    if (auto marker = Os().CreateOutputFile(Paths().MarkerFile)) {
+    if (auto marker = Files().CreateOutputFile(Paths().MarkerFile)) {
         if (marker->Write(ToCrLf(scriptPath))) {
-            marker->SyncToDisk();
+            // Best effort: the marker is as safe as the disk lets it be.
+            static_cast<void>(marker->SyncToDisk());
         }
     }
 }

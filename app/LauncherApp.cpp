@@ -8,7 +8,8 @@
 #include "app/PathText.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
 #include "script/ModScript.h"
 
 namespace srdw {
@@ -16,7 +17,7 @@ namespace srdw {
 bool LauncherApp::Startup() {
     // Taken before anything else, so that a launcher started while another one
     // runs ends at once and touches neither its log nor its marker.
-    if (Os().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
+    if (Host().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
         keepMarker_ = true;
         return false;
     }
@@ -24,7 +25,7 @@ bool LauncherApp::Startup() {
     logOpened_ = true;
     ModScript script;
 
-    const std::string ownPath = Os().OwnPath();
+    const std::string ownPath = Host().OwnPath();
     const std::string launcherDirectory = DirectoryOf(ownPath);
     Paths().MarkerFile = launcherDirectory + "\\restore.mod";
     const std::string firstCandidate = ReplaceExtension(ownPath, "dat");
@@ -34,7 +35,7 @@ bool LauncherApp::Startup() {
     LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
 
     if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
-        const Answer answer = Os().AskYesNoCancel(Os().LoadText(IDS_REINSTALL_QUESTION));
+        const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
         LogWrite("ERROR: Failed to load restore script!\n");
         switch (answer) {
             case Answer::Cancel:
@@ -62,7 +63,8 @@ bool LauncherApp::Startup() {
 
 int LauncherApp::Shutdown() {
     if (!keepMarker_ && !Paths().MarkerFile.empty()) {
-        Os().RemoveFile(Paths().MarkerFile);
+        // A marker that stays only makes the next start offer a restore.
+        static_cast<void>(Files().RemoveFile(Paths().MarkerFile));
     }
     if (logOpened_) {
         LogClose();

@@ -3,15 +3,15 @@
 #include <string_view>
 
 #include "app/PathText.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
 std::string ReadRestoreScript(const std::string& markerPath) {
-    if (!Os().Attributes(markerPath)) {
+    if (!Files().Attributes(markerPath)) {
         return {};
     }
-    const auto bytes = Os().ReadWholeFile(markerPath);
+    const auto bytes = Files().ReadWholeFile(markerPath);
     if (!bytes) {
         return {};
     }

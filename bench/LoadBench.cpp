@@ -97,7 +97,8 @@ void ExpandPathBench(benchmark::State& state, std::string_view source) {
     const fs::path log = dir.Path() / "SrdwLaunch.log";
     fs::create_symlink("/dev/null", log);
     BenchPlatform platform((dir.Path() / "SrdwLaunch.exe").string());
-    ScopedOs os(platform);
+    ScopedFiles files(platform);
+    ScopedHost host(platform);
     Paths().RootDir = kRoot;
     Paths().CommandLine = kCommandLine;
     LogOpen();

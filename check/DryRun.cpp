@@ -8,7 +8,7 @@
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
 #include "log/RunLog.h"
-#include "platform/PlatformProxy.h"
+#include "platform/FileSystemProxy.h"
 #include "script/ModScript.h"
 
 namespace srdw::check {
@@ -141,7 +141,8 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
         crashed.Load(scriptPath);
         crashed.Install();
     }
-    model.ChangeDirectory(launch.RootDir());
+    // As the launcher at its start, which does not look at the result either.
+    static_cast<void>(model.ChangeDirectory(launch.RootDir()));
     paths.CommandLine = PrepareCommandLine("/recover");
     LogOpen();
     ModScript recovery;
@@ -174,7 +175,7 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     DryRunResult result;
     const LaunchPaths saved = Paths();
     {
-        ScopedOs scope(model);
+        ScopedFiles scope(model);
         RehearseCycle(script, scriptPath, launch, model, result, report);
         model.Reset();
         RehearseRecovery(scriptPath, launch, model, result);

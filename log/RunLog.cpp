@@ -5,7 +5,8 @@
 
 #include "app/PathText.h"
 #include "log/TextFile.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -24,7 +25,8 @@ std::unique_ptr<OpenLog> g_log;
 
 void WritePending() {
     if (!g_log->pending.empty()) {
-        g_log->file->Write(g_log->pending);  // a failed write is not the run's concern
+        // A failed write is not the run's concern.
+        static_cast<void>(g_log->file->Write(g_log->pending));
         g_log->pending.clear();
     }
 }
@@ -36,7 +38,7 @@ std::string LogPathFor(const std::string& ownPath) {
 }
 
 std::string TimeStamp() {
-    const LocalTime t = Os().Now();
+    const LocalTime t = Files().Now();
     char stamp[128];
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
@@ -45,7 +47,7 @@ std::string TimeStamp() {
 
 void LogOpen() {
     LogClose();
-    auto file = Os().CreateOutputFile(LogPathFor(Os().OwnPath()));
+    auto file = Files().CreateOutputFile(LogPathFor(Host().OwnPath()));
     if (!file) {
         return;
     }

@@ -5,7 +5,7 @@
 
 #include "app/LaunchPaths.h"
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 #include "script/CommandSet.h"
 #include "script/FileMoves.h"
 #include "script/FileSwap.h"
@@ -39,7 +39,7 @@ void RunSetDirectory(const ScriptCommand& command, Direction direction) {
     const std::string directory = ExpandPath(command.Arg(0));
     // Restore puts back the directory from before the command instead.
     if (direction == Direction::Install) {
-        Os().ChangeDirectory(directory);
+        static_cast<void>(Files().ChangeDirectory(directory));  // no error of the script's
     }
 }
 
@@ -94,11 +94,11 @@ void Run(const ScriptCommand& command, Direction direction) {
 
 void ModScript::Install() {
     LogWrite("\nInstalling script...\n");
-    installDirectories_.assign({DirectoryStretch{0, Os().WorkingDirectory()}});
+    installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
         Run(commands_[i], Direction::Install);
         if (IsSetDirectory(commands_[i])) {
-            installDirectories_.push_back({i + 1, Os().WorkingDirectory()});
+            installDirectories_.push_back({i + 1, Files().WorkingDirectory()});
         }
     }
 }
@@ -107,15 +107,16 @@ void ModScript::Install() {
 // are found again by following the "SetDirectory" commands from where Restore
 // starts, quietly.
 std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories() const {
-    std::vector<DirectoryStretch> stretches{{0, Os().WorkingDirectory()}};
+    std::vector<DirectoryStretch> stretches{{0, Files().WorkingDirectory()}};
     const LaunchPaths& paths = Paths();
     for (std::size_t i = 0; i < commands_.size(); ++i) {
         if (IsSetDirectory(commands_[i])) {
             if (auto directory =
                     ExpandArgument(commands_[i].Arg(0), paths.RootDir, paths.CommandLine)) {
-                Os().ChangeDirectory(*directory);
+                // As at install: a directory that is not there leaves the current one.
+                static_cast<void>(Files().ChangeDirectory(*directory));
             }
-            stretches.push_back({i + 1, Os().WorkingDirectory()});
+            stretches.push_back({i + 1, Files().WorkingDirectory()});
         }
     }
     return stretches;
@@ -136,7 +137,8 @@ void ModScript::Restore() {
         }
         if (current != &stretch->directory) {
             current = &stretch->directory;
-            Os().ChangeDirectory(*current);
+            // As at install: where it fails, the commands run in the current directory.
+            static_cast<void>(Files().ChangeDirectory(*current));
         }
         Run(commands_[i], Direction::Restore);
     }

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "platform/GameFile.h"
+#include "platform/win32/ResourceText.h"
 #include "res/resource.h"
 #include "ui/Ui.h"
 
@@ -13,12 +14,6 @@ namespace {
 
 constexpr char kSuggestedName[] = "Srend.exe";
 constexpr std::size_t kFileTitleBuffer = 64;
-
-std::string LoadDialogTitle() {
-    char buffer[256] = {};
-    const int length = LoadStringA(GetModuleHandleA(nullptr), IDS_APP_TITLE, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
 
 // The explorer-style hook: a child dialog of the Open dialog, which is its parent.
 UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
@@ -66,7 +61,7 @@ std::optional<std::string> ChooseGameFile() {
         }
     }
 
-    const std::string title = LoadDialogTitle();
+    const std::string title = win32::AppTitle();
     char file[MAX_PATH] = {};
     lstrcpynA(file, kSuggestedName, sizeof file);
     char fileTitle[kFileTitleBuffer] = {};
