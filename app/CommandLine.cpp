@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
 
 namespace srdw {
 
@@ -17,7 +17,7 @@ std::string PrepareCommandLine(std::string_view tail) {
         return {};
     }
     const auto last = tail.find_last_not_of(kWhiteSpace);
-    return Os().LowerCase(std::string(tail.substr(first, last - first + 1)));
+    return Host().LowerCase(std::string(tail.substr(first, last - first + 1)));
 }
 
 bool HasRecoverSwitch(std::string_view commandLine) {

@@ -1,7 +1,7 @@
 #include "app/GameLaunch.h"
 
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
 
 namespace srdw {
 
@@ -17,7 +17,7 @@ bool RunAndWait(const std::string& file, const std::string& parameters,
     LogWrite("\n");
     // The game may run for hours: whatever happens meanwhile, the log so far is kept.
     LogFlush();
-    return Os().StartAndWait(file, parameters, directory);
+    return Host().StartAndWait(file, parameters, directory);
 }
 
 }  // namespace srdw

@@ -3,7 +3,8 @@
 #include "app/LaunchPaths.h"
 #include "app/Messages.h"
 #include "app/PathText.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -18,7 +19,7 @@ bool IsUsable(const std::string& path) {
     if (path.empty()) {
         return false;
     }
-    const auto attributes = Os().Attributes(path);
+    const auto attributes = Files().Attributes(path);
     return attributes && !attributes->directory;
 }
 
@@ -26,28 +27,32 @@ bool IsUsable(const std::string& path) {
 
 bool LocateGame() {
     LaunchPaths& paths = Paths();
-    paths.RootDir = DirectoryOf(Os().OwnPath());
+    paths.RootDir = DirectoryOf(Host().OwnPath());
     paths.GameExe = paths.RootDir + "\\srend.exe";
 
     if (!IsUsable(paths.GameExe)) {
-        paths.GameExe = Os().ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
+        paths.GameExe = Host()
+                            .ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                             .substr(0, kMaxPath);
         paths.RootDir.clear();
     }
     if (!IsUsable(paths.GameExe)) {
         ShowMessage(IDS_GAME_NOT_FOUND, 0);
-        auto chosen = Os().ChooseGameFile();
+        auto chosen = Host().ChooseGameFile();
         if (!chosen) {
             return false;
         }
         paths.GameExe = std::move(*chosen);
         paths.RootDir.clear();
-        Os().WriteProfileString(kSettingsFile, kSettingsSection, kSettingsKey, paths.GameExe);
+        // Best effort: unsaved, the user is asked again at the next start.
+        static_cast<void>(Host().WriteProfileString(kSettingsFile, kSettingsSection, kSettingsKey,
+                                                    paths.GameExe));
     }
     if (paths.RootDir.empty()) {
         paths.RootDir = DirectoryOf(paths.GameExe);
     }
-    Os().ChangeDirectory(paths.RootDir);
+    // A game directory that cannot be entered leaves the script to fail on its own paths.
+    static_cast<void>(Files().ChangeDirectory(paths.RootDir));
     return true;
 }
 

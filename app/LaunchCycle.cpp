@@ -8,7 +8,7 @@
 #include "app/Messages.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
 #include "script/ModScript.h"
 
 namespace srdw {
@@ -18,7 +18,7 @@ namespace {
 // The game's own window is open when the game was started without the launcher;
 // the player is told, and the run stops before anything changes.
 bool ReportRunningGame() {
-    if (!Os().WindowExists("Skyrend 2", "Skyrend 2")) {
+    if (!Host().WindowExists("Skyrend 2", "Skyrend 2")) {
         return false;
     }
     ShowMessage(IDS_GAME_RUNNING, 0);
@@ -27,20 +27,20 @@ bool ReportRunningGame() {
 
 void Play(LaunchMode mode, ModScript& script) {
     LaunchPaths& paths = Paths();
-    Os().ShowSplash();
+    Host().ShowSplash();
     RegisterStartupEntry();
     if (mode == LaunchMode::InstallMode) {
         WriteMarker(paths.MarkerFile, script.Path());
         script.Install(PlaceholdersOf(paths));
     }
     RemoveEditSwitch(paths.CommandLine);
-    Os().HideSplash();
+    Host().HideSplash();
     RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
     if (mode == LaunchMode::InstallMode) {
         script.Restore(PlaceholdersOf(paths));
     }
     RemoveStartupEntry();
-    Os().DestroySplash();
+    Host().DestroySplash();
 }
 
 }  // namespace
@@ -55,8 +55,8 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
     if (ReportRunningGame()) {
         return CycleEnd::GameRunning;
     }
-    Os().BeginWaitCursor();
-    paths.CommandLine = PrepareCommandLine(Os().CommandLineTail());
+    Host().BeginWaitCursor();
+    paths.CommandLine = PrepareCommandLine(Host().CommandLineTail());
     if (mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)) {
         LogWrite("found '/recover' switch, restoring MOD...\n");
         script.Restore(PlaceholdersOf(paths));
@@ -65,7 +65,7 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
     } else {
         Play(mode, script);
     }
-    Os().EndWaitCursor();
+    Host().EndWaitCursor();
     return CycleEnd::Completed;
 }
 

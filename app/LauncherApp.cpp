@@ -9,7 +9,8 @@
 #include "app/PathText.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
 #include "script/ModScript.h"
 
 namespace srdw {
@@ -18,11 +19,11 @@ bool LauncherApp::Startup() {
     Paths() = {};  // every run starts from nothing, also a second one in a process (tests)
     // Taken before anything else, so that a launcher started while another one
     // runs ends at once and touches neither its log nor its marker.
-    if (Os().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
+    if (Host().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
         keepMarker_ = true;
         return false;
     }
-    const std::string ownPath = Os().OwnPath();
+    const std::string ownPath = Host().OwnPath();
     LogOpen(LogPathFor(ownPath));
     logOpened_ = true;
     ModScript script;
@@ -36,7 +37,7 @@ bool LauncherApp::Startup() {
     LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
 
     if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
-        const Answer answer = Os().AskYesNoCancel(Os().LoadText(IDS_REINSTALL_QUESTION));
+        const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
         LogWrite("ERROR: Failed to load restore script!\n");
         switch (answer) {
             case Answer::Cancel:
@@ -64,7 +65,8 @@ bool LauncherApp::Startup() {
 
 int LauncherApp::Shutdown() {
     if (!keepMarker_ && !Paths().MarkerFile.empty()) {
-        Os().RemoveFile(Paths().MarkerFile);
+        // A marker that stays only makes the next start offer a restore.
+        static_cast<void>(Files().RemoveFile(Paths().MarkerFile));
     }
     if (logOpened_) {
         LogClose();

@@ -1,11 +1,11 @@
 #include "app/Messages.h"
 
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
 
 namespace srdw {
 
 int ShowMessage(unsigned id, unsigned style) {
-    return Os().ShowMessageBox(Os().LoadText(id), style);
+    return Host().ShowMessageBox(Host().LoadText(id), style);
 }
 
 }  // namespace srdw

@@ -4,7 +4,7 @@
 
 #include "app/PathText.h"
 #include "log/TextFile.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -17,10 +17,10 @@ void WriteMarker(const std::string& markerPath, const std::string& scriptPath) {
 }
 
 std::string ReadRestoreScript(const std::string& markerPath) {
-    if (!Os().Attributes(markerPath)) {
+    if (!Files().Attributes(markerPath)) {
         return {};
     }
-    const auto bytes = Os().ReadWholeFile(markerPath);
+    const auto bytes = Files().ReadWholeFile(markerPath);
     if (!bytes) {
         return {};
     }

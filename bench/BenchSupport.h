@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/PlatformProxy.h"
+#include "platform/DesktopProxy.h"
+#include "platform/FileSystemProxy.h"
 
 namespace srdw::bench {
 
@@ -29,10 +30,12 @@ class ScratchDir {
 
 // The native platform, with the launcher placed at `ownPath` so that its log
 // goes where the benchmark wants it, and a stopped clock.
-class BenchPlatform : public PlatformProxy {
+class BenchPlatform : public FileSystemProxy, public DesktopProxy {
   public:
     explicit BenchPlatform(std::string ownPath)
-        : PlatformProxy(NativePlatform()), ownPath_(std::move(ownPath)) {}
+        : FileSystemProxy(NativeFileSystem()),
+          DesktopProxy(NativeDesktop()),
+          ownPath_(std::move(ownPath)) {}
 
     std::string OwnPath() override { return ownPath_; }
     std::string CommandLineTail() override { return "-window"; }

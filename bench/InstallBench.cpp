@@ -114,7 +114,8 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
     const auto count = static_cast<std::size_t>(state.range(0));
     const GameFolder& folder = AllFolders().Get({command, count, fillers, wrongCase});
     BenchPlatform platform((folder.root / "SrdwLaunch.exe").string());
-    ScopedOs os(platform);
+    ScopedFiles files(platform);
+    ScopedHost host(platform);
     const fs::path saved = fs::current_path();
     fs::current_path(folder.root);
     const std::string rootDir = folder.root.string();

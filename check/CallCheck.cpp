@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "check/CheckSteps.h"
+#include "platform/AsciiCase.h"
 
 namespace srdw::check {
 
@@ -24,15 +25,6 @@ std::string CommandNames() {
         names += table[i].name;
     }
     return names;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
 }
 
 void CheckLoad(const ParsedScript& script, CheckReport& report) {

@@ -43,7 +43,7 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
       scriptPath_(std::move(scriptPath)),
       script_(std::move(script)),
       current_(gameDirectory) {
-    Platform& disk = NativePlatform();
+    FileSystem& disk = NativeFileSystem();
     const auto top = disk.Attributes(game_.Text());
     if (!top || !top->directory) {
         error = "'" + game_.Text() + "' is not a directory";
@@ -78,14 +78,6 @@ void DirectoryModel::Reset() {
     current_ = game_;
     log_->clear();
     directoryChanges_.clear();
-}
-
-std::string DirectoryModel::OwnPath() {
-    return Resolve(game_, "SrdwLaunch.exe").Text();
-}
-
-std::string DirectoryModel::LowerCase(std::string text) {
-    return NativePlatform().LowerCase(std::move(text));
 }
 
 std::string DirectoryModel::LogText() const {
@@ -240,7 +232,7 @@ std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string&)
 }
 
 LocalTime DirectoryModel::Now() {
-    return NativePlatform().Now();
+    return NativeFileSystem().Now();
 }
 
 std::string DirectoryModel::Relative(const ResolvedPath& path) const {

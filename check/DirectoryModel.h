@@ -12,11 +12,11 @@
 
 #include "check/CheckReport.h"
 #include "check/GamePath.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw::check {
 
-class DirectoryModel final : public Platform {
+class DirectoryModel final : public FileSystem {
   public:
     // Reads the names and attributes below `gameDirectory`, an absolute path; on
     // failure `error` says why and the model is empty. The script at
@@ -27,7 +27,7 @@ class DirectoryModel final : public Platform {
     // Everything back as it was read, the game directory current, the log empty.
     void Reset();
 
-    // What the log written through this platform holds, with "\n" line ends.
+    // What the log written through this file system holds, with "\n" line ends.
     std::string LogText() const;
     // Paths looked at outside the game directory, which the model does not hold.
     const std::vector<std::string>& UnmodelledPaths() const { return unmodelled_; }
@@ -43,11 +43,6 @@ class DirectoryModel final : public Platform {
     // What is not where it was at the start.
     std::vector<Placement> Moved() const;
 
-    std::string OwnPath() override;
-    std::string ShortPathOf(const std::string& path) override { return path; }
-    std::string CommandLineTail() override { return {}; }
-    std::string LowerCase(std::string text) override;
-
     std::optional<FileAttributes> Attributes(const std::string& path) override;
     OsResult SetNormalAttributes(const std::string& path) override;
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override;
@@ -61,34 +56,6 @@ class DirectoryModel final : public Platform {
 
     LocalTime Now() override;
     void Sleep(unsigned) override {}
-
-    // The dry run never reaches the player, the registry or the game.
-    std::string LoadText(unsigned) override { return {}; }
-    int ShowMessageBox(const std::string&, unsigned) override { return 0; }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-    std::optional<std::string> ChooseGameFile() override { return std::nullopt; }
-    void ShowSplash() override {}
-    void HideSplash() override {}
-    void DestroySplash() override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    std::string ReadProfileString(const std::string&, const std::string&,
-                                  const std::string&) override {
-        return {};
-    }
-    OsResult WriteProfileString(const std::string&, const std::string&, const std::string&,
-                                const std::string&) override {
-        return {OsError::AccessDenied};
-    }
-    OsResult WriteStartupEntry(const std::string&, const std::string&) override {
-        return {OsError::AccessDenied};
-    }
-    OsResult DeleteStartupEntry(const std::string&) override { return {OsError::NotFound}; }
-    MutexState AcquireMutex(const std::string&) override { return MutexState::Acquired; }
-    bool WindowExists(const std::string&, const std::string&) override { return false; }
-    bool StartAndWait(const std::string&, const std::string&, const std::string&) override {
-        return false;
-    }
 
   private:
     struct Entry {

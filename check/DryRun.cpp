@@ -7,7 +7,7 @@
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
 #include "log/RunLog.h"
-#include "platform/PlatformProxy.h"
+#include "platform/FileSystemProxy.h"
 #include "script/ModScript.h"
 
 namespace srdw::check {
@@ -153,6 +153,7 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
         crashed.Load(scriptPath);
         crashed.Install({rootDir, launch.installCommandLine});
     }
+    // As the launcher at its start, which does not look at the result either.
     static_cast<void>(model.ChangeDirectory(rootDir));
     const std::string recoveryCommandLine = PrepareCommandLine("/recover");
     LogOpen(ModelLogPath(launch));
@@ -185,7 +186,7 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     }
     DryRunResult result;
     {
-        ScopedOs scope(model);
+        ScopedFiles scope(model);
         RehearseCycle(script, scriptPath, launch, model, result, report);
         model.Reset();
         RehearseRecovery(scriptPath, launch, model, result);

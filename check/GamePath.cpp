@@ -1,6 +1,6 @@
 #include "check/GamePath.h"
 
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
 
 namespace srdw::check {
 
@@ -83,8 +83,8 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
         resolved.root = std::move(share);
         AppendParts(resolved, rest);
     } else if (kWindowsPaths && HasDrive(path)) {
-        const std::string drive = Os().LowerCase(std::string(path.substr(0, 2)));
-        const bool sameDrive = Os().LowerCase(directory.root) == drive;
+        const std::string drive = Host().LowerCase(std::string(path.substr(0, 2)));
+        const bool sameDrive = Host().LowerCase(directory.root) == drive;
         const std::string_view rest = path.substr(2);
         if (!rest.empty() && IsSeparator(rest[0])) {
             resolved.root = std::string(path.substr(0, 2));
@@ -129,16 +129,16 @@ bool NamesDrive(std::string_view path) {
 }
 
 std::string PathKey(const ResolvedPath& path) {
-    return Os().LowerCase(path.Text());
+    return Host().LowerCase(path.Text());
 }
 
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
     if (path.parts.size() < directory.parts.size() ||
-        Os().LowerCase(path.root) != Os().LowerCase(directory.root)) {
+        Host().LowerCase(path.root) != Host().LowerCase(directory.root)) {
         return false;
     }
     for (std::size_t i = 0; i < directory.parts.size(); ++i) {
-        if (Os().LowerCase(path.parts[i]) != Os().LowerCase(directory.parts[i])) {
+        if (Host().LowerCase(path.parts[i]) != Host().LowerCase(directory.parts[i])) {
             return false;
         }
     }

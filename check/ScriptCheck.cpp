@@ -4,7 +4,7 @@
 
 #include "app/CommandLine.h"
 #include "check/CheckSteps.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw::check {
 
@@ -38,7 +38,7 @@ LaunchContext ContextFor(const CheckOptions& options) {
     const std::string directory =
         launch.realGame ? options.gameDirectory : PlaceholderGameDirectory();
     // A relative directory is taken from where the checker runs.
-    launch.game = Resolve(ResolveAbsolute(NativePlatform().WorkingDirectory()), directory);
+    launch.game = Resolve(ResolveAbsolute(NativeFileSystem().WorkingDirectory()), directory);
     launch.installCommandLine = PrepareCommandLine(options.commandLine);
     launch.restoreCommandLine = launch.installCommandLine;
     RemoveEditSwitch(launch.restoreCommandLine);

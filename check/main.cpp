@@ -7,7 +7,7 @@
 
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
         std::cout << kHelp;
         return kClean;
     }
-    const auto source = srdw::NativePlatform().ReadWholeFile(options.script);
+    const auto source = srdw::NativeFileSystem().ReadWholeFile(options.script);
     if (!source) {
         std::cerr << "SrdwCheck: cannot read the script '" << options.script << "'\n";
         return kErrors;

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "log/TextFile.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -23,7 +23,8 @@ std::unique_ptr<OpenLog> g_log;
 
 void WritePending() {
     if (!g_log->pending.empty()) {
-        g_log->file->Write(g_log->pending);  // a failed write is not the run's concern
+        // A failed write is not the run's concern.
+        static_cast<void>(g_log->file->Write(g_log->pending));
         g_log->pending.clear();
     }
 }

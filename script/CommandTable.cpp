@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 #include "script/FileMoves.h"
 #include "script/FileSwap.h"
 

@@ -1,6 +1,6 @@
 #include "script/FileBuffer.h"
 
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -9,7 +9,7 @@ bool FileBuffer::LoadFromFile(const std::string& path) {
         return false;
     }
     Clear();
-    if (auto bytes = Os().ReadWholeFile(path)) {
+    if (auto bytes = Files().ReadWholeFile(path)) {
         data_ = std::move(*bytes);
     }
     return !IsEmpty();

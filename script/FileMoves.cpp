@@ -12,7 +12,7 @@ namespace {
 OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
     unsigned pause = kFirstRetryPause;
     for (int attempt = 0;; ++attempt) {
-        const OsResult moved = Os().MoveNoReplace(from, to);
+        const OsResult moved = Files().MoveNoReplace(from, to);
         if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
             return moved;
         }
@@ -21,7 +21,7 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
         LogWrite("' is in use by another program; trying again in ");
         LogWrite(std::to_string(pause));
         LogWrite(" ms...");
-        Os().Sleep(pause);
+        Files().Sleep(pause);
         pause *= 2;
     }
 }
@@ -33,13 +33,15 @@ bool MovePath(const std::string& from, const std::string& to) {
     if (moved || moved.error != OsError::AccessDenied) {
         return static_cast<bool>(moved);
     }
-    const auto attributes = Os().Attributes(from);
+    const auto attributes = Files().Attributes(from);
     if (!attributes || attributes->normal) {
         return false;
     }
-    Os().SetNormalAttributes(from);
+    // Ignored by design: the move that follows tells whether it helped.
+    static_cast<void>(Files().SetNormalAttributes(from));
     const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(from, to));
-    Os().RestoreAttributes(movedNow ? to : from, *attributes);
+    // Ignored by design: the move is what the script asked for, and it is done.
+    static_cast<void>(Files().RestoreAttributes(movedNow ? to : from, *attributes));
     return movedNow;
 }
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -14,7 +14,7 @@ inline constexpr unsigned kFirstRetryPause = 50;
 
 // Whether the path exists (a directory counts).
 inline bool Exists(const std::string& path) {
-    return Os().Attributes(path).has_value();
+    return Files().Attributes(path).has_value();
 }
 
 // Moves a file or directory; never replaces an existing target. A read-only

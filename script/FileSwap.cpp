@@ -50,7 +50,7 @@ void SwapFiles(const std::string& original, const std::string& modified,
     }
     // The mod's file takes the game file's name exactly as it was stored, also
     // when the script spells it in another letter case.
-    const std::string originalName = Os().StoredName(original);
+    const std::string originalName = Files().StoredName(original);
     if (!MovePath(original, backup)) {
         return Fail("\n > cannot backup '", original, "'!\n");
     }
@@ -88,7 +88,7 @@ void UnswapFiles(const std::string& original, const std::string& modified,
     if (!backupExists) {
         return Fail("\n > the backup file '", backup, "' does not exist!\n");
     }
-    const std::string originalName = Os().StoredName(original);  // as the install stored it
+    const std::string originalName = Files().StoredName(original);  // as the install stored it
     if (!MovePath(original, modified)) {
         return Fail("\n > cannot move '", original, "'!\n");
     }

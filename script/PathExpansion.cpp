@@ -3,29 +3,13 @@
 #include <algorithm>
 
 #include "log/RunLog.h"
+#include "platform/AsciiCase.h"
 
 namespace srdw {
 
 namespace {
 
 constexpr std::size_t kPlaceholderLength = 8;
-
-// Compares ignoring the case of A to Z only; `lowerWord` is lower case.
-bool StartsWithWord(std::string_view text, std::string_view lowerWord) {
-    if (text.size() < lowerWord.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < lowerWord.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != lowerWord[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -41,10 +25,10 @@ std::optional<std::string> ExpandArgument(std::string_view source, std::string_v
             const std::string_view rest = source.substr(i);
             if (rest.front() == '"') {
                 ++i;
-            } else if (StartsWithWord(rest, "@rootdir")) {
+            } else if (StartsWithIgnoringCase(rest, "@rootdir")) {
                 result.append(rootDir);
                 i += kPlaceholderLength;
-            } else if (StartsWithWord(rest, "@cmdline")) {
+            } else if (StartsWithIgnoringCase(rest, "@cmdline")) {
                 result.append(commandLine);
                 i += kPlaceholderLength;
             } else {

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "log/RunLog.h"
-#include "platform/Platform.h"
+#include "platform/FileSystem.h"
 #include "script/CommandTable.h"
 #include "script/ModScript.h"
 #include "script/ScriptText.h"

@@ -166,22 +166,22 @@ TEST_F(CaseLookupTest, TheLaunchersOwnChangesAreSeen) {
     Touch("Data/Sky.dw");
     EXPECT_EQ(Resolve("data\\SKY.BAK"), "Data/SKY.BAK");
     // The swap of an install, in the script's letter case.
-    ASSERT_TRUE(Os().MoveNoReplace(dir_ / "DATA\\SKY.PAK", dir_ / "DATA\\Sky.bak"));
+    ASSERT_TRUE(Files().MoveNoReplace(dir_ / "DATA\\SKY.PAK", dir_ / "DATA\\Sky.bak"));
     EXPECT_EQ(Resolve("data\\SKY.BAK"), "Data/Sky.bak");
     EXPECT_EQ(Resolve("data\\SKY.PAK"), "Data/SKY.PAK");
-    ASSERT_TRUE(Os().MoveNoReplace(dir_ / "data\\sky.DW", dir_ / "Data\\Sky.pak"));
+    ASSERT_TRUE(Files().MoveNoReplace(dir_ / "data\\sky.DW", dir_ / "Data\\Sky.pak"));
     EXPECT_EQ(Resolve("data\\SKY.PAK"), "Data/Sky.pak");
     EXPECT_EQ(Resolve("data\\SKY.DW"), "Data/SKY.DW");
-    EXPECT_EQ(Os().MoveNoReplace(dir_ / "data\\sky.BAK", dir_ / "data\\SKY.PAK").error,
+    EXPECT_EQ(Files().MoveNoReplace(dir_ / "data\\sky.BAK", dir_ / "data\\SKY.PAK").error,
               OsError::AlreadyExists);
 
-    ASSERT_NE(Os().CreateOutputFile(dir_ / "DATA\\Notes.txt"), nullptr);
+    ASSERT_NE(Files().CreateOutputFile(dir_ / "DATA\\Notes.txt"), nullptr);
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/Notes.txt");
-    EXPECT_TRUE(Os().Attributes(dir_ / "data\\notes.TXT"));
-    ASSERT_TRUE(Os().RemoveFile(dir_ / "DATA\\NOTES.TXT"));
+    EXPECT_TRUE(Files().Attributes(dir_ / "data\\notes.TXT"));
+    ASSERT_TRUE(Files().RemoveFile(dir_ / "DATA\\NOTES.TXT"));
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/NOTES.TXT");
-    EXPECT_FALSE(Os().Attributes(dir_ / "data\\notes.TXT"));
-    EXPECT_EQ(Os().StoredName(dir_ / "DATA\\sky.BAK"), dir_ / "DATA\\Sky.bak");
+    EXPECT_FALSE(Files().Attributes(dir_ / "data\\notes.TXT"));
+    EXPECT_EQ(Files().StoredName(dir_ / "DATA\\sky.BAK"), dir_ / "DATA\\Sky.bak");
 }
 
 TEST_F(CaseLookupTest, LookUpTellsWhatIsThere) {

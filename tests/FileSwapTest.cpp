@@ -72,7 +72,7 @@ TEST_F(FileSwapTest, ReadOnlyFilesMoveWhereTheSystemRefusesThem) {
             return TestPlatform::MoveNoReplace(from, to);
         }
     } platform;
-    ScopedOs scope(platform);
+    ScopedPlatform scope(platform);
     MakeReadOnly(dir_.Path() / "Data" / "Game File.pak");
     MakeReadOnly(dir_.Path() / "Data" / "Game File.mod");
     const Snapshot before = Files();
@@ -132,7 +132,7 @@ TEST_F(FileSwapTest, UnswapNamesTheMissingFile) {
 TEST_F(FileSwapTest, FailedSecondMoveOfASwapIsTakenBack) {
     const Snapshot before = Files();
     FailingMovePlatform platform;
-    ScopedOs scope(platform);
+    ScopedPlatform scope(platform);
     platform.fails = [&](const std::string& from) { return from == modified_; };
 
     Swap();
@@ -148,7 +148,7 @@ TEST_F(FileSwapTest, FailedSecondMoveOfAnUnswapIsTakenBack) {
     Swap();
     const Snapshot swapped = Files();
     FailingMovePlatform platform;
-    ScopedOs scope(platform);
+    ScopedPlatform scope(platform);
     platform.fails = [&](const std::string& from) { return from == backup_; };
 
     Unswap();
@@ -170,7 +170,7 @@ TEST_F(FileSwapTest, FailedSecondMoveOfAnUnswapIsTakenBack) {
 
 TEST_F(FileSwapTest, AFileHeldByAnotherProgramIsTriedAgain) {
     FailingMovePlatform platform;
-    ScopedOs scope(platform);
+    ScopedPlatform scope(platform);
     platform.error = OsError::SharingViolation;
     int heldFor = 2;
     platform.fails = [&](const std::string& from) { return from == modified_ && heldFor-- > 0; };

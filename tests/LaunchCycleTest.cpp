@@ -47,7 +47,7 @@ class LaunchCycleTest : public ::testing::Test {
 
     ScratchDir game_;
     TestPlatform platform_;
-    ScopedOs scope_{platform_};
+    ScopedPlatform scope_{platform_};
 };
 
 TEST_F(LaunchCycleTest, InstallsPlaysAndRestores) {

@@ -34,7 +34,7 @@ class LauncherEntryTest : public ::testing::Test {
 
     ScratchDir dir_;
     TestPlatform platform_;
-    ScopedOs scope_{platform_};
+    ScopedPlatform scope_{platform_};
 };
 
 TEST_F(LauncherEntryTest, LoadsTheFirstCandidateBesideTheLauncher) {

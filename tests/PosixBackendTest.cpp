@@ -1,11 +1,13 @@
 // The POSIX backend treats paths as Windows does: backslashes separate, letter
 // case does not matter, read-only is respected and moves never replace.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
+#include "platform/posix/UniqueFd.h"
 #include "platform/posix/WindowsCommandLine.h"
 
 namespace srdw::test {
@@ -23,8 +25,8 @@ TEST(PosixPathTest, ResolvesBackslashesAndLetterCase) {
 
     InDirectory inside(dir.Path());
     EXPECT_EQ(posix::ResolveCase("data\\MAPS"), "Data/Maps");
-    EXPECT_TRUE(Os().Attributes("DATA\\MAPS\\WORLD MAP.MAP"));
-    EXPECT_TRUE(Os().ChangeDirectory("DATA\\maps"));
+    EXPECT_TRUE(Files().Attributes("DATA\\MAPS\\WORLD MAP.MAP"));
+    EXPECT_TRUE(Files().ChangeDirectory("DATA\\maps"));
     EXPECT_EQ(fs::current_path(), dir.Path() / "Data/Maps");
 }
 
@@ -32,9 +34,9 @@ TEST(PosixPathTest, MovesNeverReplaceInAnyLetterCase) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
     WriteFile(dir.Path() / "B.txt", "b");
-    EXPECT_EQ(Os().MoveNoReplace(dir / "A.TXT", dir / "b.TXT").error, OsError::AlreadyExists);
-    EXPECT_EQ(Os().MoveNoReplace(dir / "missing", dir / "c.txt").error, OsError::NotFound);
-    EXPECT_TRUE(Os().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
+    EXPECT_EQ(Files().MoveNoReplace(dir / "A.TXT", dir / "b.TXT").error, OsError::AlreadyExists);
+    EXPECT_EQ(Files().MoveNoReplace(dir / "missing", dir / "c.txt").error, OsError::NotFound);
+    EXPECT_TRUE(Files().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
     EXPECT_EQ(ReadFile(dir.Path() / "New.txt"), "a");
     EXPECT_EQ(ReadFile(dir.Path() / "B.txt"), "b");
 }
@@ -43,16 +45,16 @@ TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {
     ScratchDir dir;
     WriteFile(dir.Path() / "f", "x");
     MakeReadOnly(dir.Path() / "f");
-    const auto attributes = Os().Attributes(dir / "F");
+    const auto attributes = Files().Attributes(dir / "F");
     ASSERT_TRUE(attributes);
     EXPECT_TRUE(attributes->readOnly);
     // Even for root, as the launcher's tests run: a read-only file is neither
     // deleted nor overwritten.
-    EXPECT_EQ(Os().RemoveFile(dir / "f").error, OsError::AccessDenied);
-    EXPECT_EQ(Os().CreateOutputFile(dir / "f"), nullptr);
-    EXPECT_TRUE(Os().SetNormalAttributes(dir / "f"));
+    EXPECT_EQ(Files().RemoveFile(dir / "f").error, OsError::AccessDenied);
+    EXPECT_EQ(Files().CreateOutputFile(dir / "f"), nullptr);
+    EXPECT_TRUE(Files().SetNormalAttributes(dir / "f"));
     EXPECT_FALSE(IsReadOnly(dir.Path() / "f"));
-    EXPECT_TRUE(Os().RestoreAttributes(dir / "f", *attributes));
+    EXPECT_TRUE(Files().RestoreAttributes(dir / "f", *attributes));
     EXPECT_TRUE(IsReadOnly(dir.Path() / "f"));
 }
 
@@ -110,6 +112,21 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     ASSERT_EQ(std::system(("eval " + posix::ShellQuote(command)).c_str()), 0) << command;
     EXPECT_EQ(ReadFile(dir.Path() / "args"), "[/recover]\n");
     EXPECT_FALSE(fs::exists(entry));
+}
+
+// A descriptor handed on is closed once, by its last holder.
+TEST(UniqueFdTest, MovesAndClosesOnce) {
+    posix::UniqueFd first(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(first.IsValid());
+    const int fd = first.Get();
+    posix::UniqueFd second(std::move(first));
+    EXPECT_FALSE(first.IsValid());
+    EXPECT_EQ(second.Get(), fd);
+    posix::UniqueFd third;
+    third = std::move(second);
+    EXPECT_EQ(third.Get(), fd);
+    third.Reset();
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/PlatformProxy.h"
+#include "platform/DesktopProxy.h"
+#include "platform/FileSystemProxy.h"
 
 namespace srdw::test {
 
@@ -36,9 +37,9 @@ class ScratchDir {
 // played by the test: the launcher's place and command line, a stopped clock
 // (03/05/27 08:05:09), the user's answers, the settings file, the start-up
 // entries, the mutex, the game's window and the game itself.
-class TestPlatform : public PlatformProxy {
+class TestPlatform : public FileSystemProxy, public DesktopProxy {
   public:
-    TestPlatform() : PlatformProxy(NativePlatform()) {}
+    TestPlatform() : FileSystemProxy(NativeFileSystem()), DesktopProxy(NativeDesktop()) {}
 
     std::string ownPath;  // empty: the test program's own
     std::string commandLine;
@@ -58,7 +59,9 @@ class TestPlatform : public PlatformProxy {
     std::vector<GameRun> gameRuns;
     std::function<void()> whileGameRuns;  // looks at the world while the game "runs"
 
-    std::string OwnPath() override { return ownPath.empty() ? inner_.OwnPath() : ownPath; }
+    std::string OwnPath() override {
+        return ownPath.empty() ? DesktopProxy::inner_.OwnPath() : ownPath;
+    }
     std::string CommandLineTail() override { return commandLine; }
     LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
     int ShowMessageBox(const std::string& text, unsigned) override;
@@ -81,6 +84,17 @@ class TestPlatform : public PlatformProxy {
                       const std::string& directory) override;
 };
 
+// Installs a TestPlatform as both the file system and the desktop for the
+// life of a scope.
+class ScopedPlatform {
+  public:
+    explicit ScopedPlatform(TestPlatform& platform) : files_(platform), host_(platform) {}
+
+  private:
+    ScopedFiles files_;
+    ScopedHost host_;
+};
+
 // Installs a TestPlatform with the launcher at dir/SrdwLaunch.exe and opens its
 // log; Body() closes the log and returns what was written between header and
 // footer, with CR LF turned back into "\n".
@@ -95,7 +109,7 @@ class LoggedTest {
 
   private:
     TestPlatform platform_;
-    ScopedOs scope_;
+    ScopedPlatform scope_;
 };
 
 // Makes a directory current for the life of a scope.

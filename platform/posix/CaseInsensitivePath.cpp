@@ -14,13 +14,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/AsciiCase.h"
+#include "platform/posix/UniqueFd.h"
+
 namespace srdw::posix {
 
 namespace {
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::string Lowered(std::string_view name) {
     std::string lowered(name);
@@ -93,12 +92,12 @@ class Listing {
 };
 
 // Reads every name of an open directory into `listing`; closes the descriptor.
-bool ReadNames(int fd, Listing& listing) {
-    DIR* stream = ::fdopendir(fd);
+bool ReadNames(UniqueFd fd, Listing& listing) {
+    DIR* stream = ::fdopendir(fd.Get());
     if (!stream) {
-        ::close(fd);
         return false;
     }
+    fd.Release();  // the stream owns it now
     listing.Clear();
     while (const dirent* entry = ::readdir(stream)) {
         const std::string_view name(entry->d_name);
@@ -156,10 +155,7 @@ class ListingCache {
     }
 
     void Reset() {
-        if (notices_ >= 0) {
-            ::close(notices_);  // drops every watch with it
-            notices_ = -1;
-        }
+        notices_.Reset();  // drops every watch with it
         listings_.clear();
         byWatch_.clear();
     }
@@ -180,9 +176,9 @@ class ListingCache {
     // this one lookup only.
     static std::optional<std::string> FindOnce(const std::string& directory,
                                                std::string_view name) {
-        const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         Listing listing;
-        if (fd < 0 || !ReadNames(fd, listing)) {
+        if (!fd.IsValid() || !ReadNames(std::move(fd), listing)) {
             return std::nullopt;
         }
         return listing.Find(name);
@@ -194,13 +190,13 @@ class ListingCache {
         if (listings_.size() >= kMaxListings) {
             Reset();
         }
-        if (notices_ < 0) {
-            notices_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-            if (notices_ < 0) {
+        if (!notices_.IsValid()) {
+            notices_.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+            if (!notices_.IsValid()) {
                 return nullptr;
             }
         }
-        const int watch = ::inotify_add_watch(notices_, directory.c_str(), kWatchedChanges);
+        const int watch = ::inotify_add_watch(notices_.Get(), directory.c_str(), kWatchedChanges);
         if (watch < 0) {
             return nullptr;
         }
@@ -208,7 +204,7 @@ class ListingCache {
         listing.watch = watch;
         if (!Reread(directory, id, listing)) {
             if (byWatch_.count(watch) == 0) {
-                ::inotify_rm_watch(notices_, watch);
+                ::inotify_rm_watch(notices_.Get(), watch);
             }
             return nullptr;
         }
@@ -219,24 +215,23 @@ class ListingCache {
     // Reads the directory's names anew. False when it cannot be read, or when the
     // path has led to another directory meanwhile.
     static bool Reread(const std::string& directory, const DirectoryId& id, Listing& listing) {
-        const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.IsValid()) {
             return false;
         }
         // Taken before the names are read: a change while they are read then
         // shows as a newer time (and as a notice).
         struct stat info;
-        if (::fstat(fd, &info) != 0 || DirectoryId{info.st_dev, info.st_ino} != id) {
-            ::close(fd);
+        if (::fstat(fd.Get(), &info) != 0 || DirectoryId{info.st_dev, info.st_ino} != id) {
             return false;
         }
         listing.modified = info.st_mtim;
         listing.changedByNotice = false;
-        return ReadNames(fd, listing);
+        return ReadNames(std::move(fd), listing);
     }
 
     void Forget(Listings::iterator kept) {
-        ::inotify_rm_watch(notices_, kept->second.watch);
+        ::inotify_rm_watch(notices_.Get(), kept->second.watch);
         byWatch_.erase(kept->second.watch);
         listings_.erase(kept);
     }
@@ -244,12 +239,12 @@ class ListingCache {
     // Applies every change notice that has come in. Usually there is none, and
     // this costs one read that finds the queue empty.
     void ApplyNotices() {
-        if (notices_ < 0) {
+        if (!notices_.IsValid()) {
             return;
         }
         alignas(inotify_event) char buffer[16 * 1024];
         for (;;) {
-            const ssize_t length = ::read(notices_, buffer, sizeof buffer);
+            const ssize_t length = ::read(notices_.Get(), buffer, sizeof buffer);
             if (length < 0 && errno == EINTR) {
                 continue;
             }
@@ -303,7 +298,7 @@ class ListingCache {
         IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
 
     std::mutex mutex_;
-    int notices_ = -1;  // the inotify descriptor
+    UniqueFd notices_;  // the inotify descriptor
     Listings listings_;
     std::unordered_map<int, DirectoryId> byWatch_;
 };
@@ -340,11 +335,6 @@ bool IsDirectory(const std::string& path, struct stat& info) {
 }
 
 }  // namespace
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
 
 std::string NativePath(std::string_view path) {
     std::string native(path);

@@ -10,9 +10,6 @@
 
 namespace srdw::posix {
 
-// Whether two names are the same when A to Z count as a to z (and nothing else).
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
-
 // Backslashes become slashes; nothing else changes.
 std::string NativePath(std::string_view path);
 

@@ -1,6 +1,6 @@
 #include "platform/posix/IniFile.h"
 
-#include "platform/posix/CaseInsensitivePath.h"
+#include "platform/AsciiCase.h"
 
 #include <algorithm>
 #include <vector>

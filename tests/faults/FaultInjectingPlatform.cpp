@@ -39,27 +39,27 @@ bool FaultInjectingPlatform::Fails() {
 }
 
 OsResult FaultInjectingPlatform::SetNormalAttributes(const std::string& path) {
-    return Fails() ? Failure() : inner_.SetNormalAttributes(path);
+    return Fails() ? Failure() : FileSystemProxy::inner_.SetNormalAttributes(path);
 }
 
 OsResult FaultInjectingPlatform::RestoreAttributes(const std::string& path,
                                                    const FileAttributes& attributes) {
-    return Fails() ? Failure() : inner_.RestoreAttributes(path, attributes);
+    return Fails() ? Failure() : FileSystemProxy::inner_.RestoreAttributes(path, attributes);
 }
 
 OsResult FaultInjectingPlatform::MoveNoReplace(const std::string& from, const std::string& to) {
-    return Fails() ? Failure() : inner_.MoveNoReplace(from, to);
+    return Fails() ? Failure() : FileSystemProxy::inner_.MoveNoReplace(from, to);
 }
 
 OsResult FaultInjectingPlatform::RemoveFile(const std::string& path) {
-    return Fails() ? Failure() : inner_.RemoveFile(path);
+    return Fails() ? Failure() : FileSystemProxy::inner_.RemoveFile(path);
 }
 
 std::unique_ptr<OutputFile> FaultInjectingPlatform::CreateOutputFile(const std::string& path) {
     if (Fails()) {
         return nullptr;
     }
-    auto file = inner_.CreateOutputFile(path);
+    auto file = FileSystemProxy::inner_.CreateOutputFile(path);
     return file ? std::make_unique<FaultInjectingFile>(std::move(file), *this) : nullptr;
 }
 
@@ -67,16 +67,16 @@ OsResult FaultInjectingPlatform::WriteProfileString(const std::string& file,
                                                     const std::string& section,
                                                     const std::string& key,
                                                     const std::string& value) {
-    return Fails() ? Failure() : inner_.WriteProfileString(file, section, key, value);
+    return Fails() ? Failure() : DesktopProxy::inner_.WriteProfileString(file, section, key, value);
 }
 
 OsResult FaultInjectingPlatform::WriteStartupEntry(const std::string& name,
                                                    const std::string& command) {
-    return Fails() ? Failure() : inner_.WriteStartupEntry(name, command);
+    return Fails() ? Failure() : DesktopProxy::inner_.WriteStartupEntry(name, command);
 }
 
 OsResult FaultInjectingPlatform::DeleteStartupEntry(const std::string& name) {
-    return Fails() ? Failure() : inner_.DeleteStartupEntry(name);
+    return Fails() ? Failure() : DesktopProxy::inner_.DeleteStartupEntry(name);
 }
 
 }  // namespace srdw::test

@@ -1,22 +1,24 @@
-// A platform that counts the launcher's changes to the system (moves, attribute
-// changes, deletions, file writes, settings and start-up entries) and, at the
-// N-th, ends the process on the spot as a power loss would, or makes that change
-// fail once or from then on.
+// A file system and desktop that count the launcher's changes to the system
+// (moves, attribute changes, deletions, file writes, settings and start-up
+// entries) and, at the N-th, end the process on the spot as a power loss would,
+// or make that change fail once or from then on.
 #pragma once
 
-#include "platform/PlatformProxy.h"
+#include "platform/DesktopProxy.h"
+#include "platform/FileSystemProxy.h"
 
 namespace srdw::test {
 
 enum class FaultMode { None, Kill, FailOnce, FailFromThenOn };
 
-class FaultInjectingPlatform : public PlatformProxy {
+class FaultInjectingPlatform : public FileSystemProxy, public DesktopProxy {
   public:
     // The exit code of a run ended at its N-th change.
     static constexpr int kKilledExitCode = 86;
 
-    FaultInjectingPlatform(Platform& inner, FaultMode mode, int at, OsError error)
-        : PlatformProxy(inner), mode_(mode), at_(at), error_(error) {}
+    FaultInjectingPlatform(FileSystem& files, Desktop& desktop, FaultMode mode, int at,
+                           OsError error)
+        : FileSystemProxy(files), DesktopProxy(desktop), mode_(mode), at_(at), error_(error) {}
 
     int Changes() const { return changes_; }
     // Counts one change; true when it is to fail. Does not return when it is to kill.

@@ -41,9 +41,11 @@ srdw::OsError ErrorSetting() {
 
 int main() {
     const std::string at = Setting("SRDW_FAULT_AT");
-    srdw::test::FaultInjectingPlatform platform(srdw::NativePlatform(), ModeSetting(),
-                                                at.empty() ? 0 : std::stoi(at), ErrorSetting());
-    srdw::SetOs(&platform);
+    srdw::test::FaultInjectingPlatform platform(srdw::NativeFileSystem(), srdw::NativeDesktop(),
+                                                ModeSetting(), at.empty() ? 0 : std::stoi(at),
+                                                ErrorSetting());
+    srdw::SetFiles(&platform);
+    srdw::SetHost(&platform);
     int exitCode = 0;
     {
         srdw::LauncherApp app;
@@ -53,6 +55,7 @@ int main() {
     if (const std::string countFile = Setting("SRDW_FAULT_COUNT"); !countFile.empty()) {
         std::ofstream(countFile) << platform.Changes() << "\n";
     }
-    srdw::SetOs(nullptr);
+    srdw::SetHost(nullptr);
+    srdw::SetFiles(nullptr);
     return exitCode;
 }

@@ -15,8 +15,8 @@ namespace srdw::gui {
 namespace {
 
 using win32::DesktopHandle;
+using win32::FileHandle;
 using win32::FindHandle;
-using win32::KernelHandle;
 
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupEntryName[] = "SrdwLaunch";
@@ -127,8 +127,8 @@ void MakeDirectories(const std::string& path) {
 void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly) {
     MakeDirectories(path.substr(0, path.rfind('\\')));
     {
-        KernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (file.IsValid()) {
             WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -141,9 +141,9 @@ void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly
 }
 
 std::optional<std::string> ReadBytes(const std::string& path) {
-    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return std::nullopt;
     }

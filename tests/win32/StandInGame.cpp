@@ -35,8 +35,8 @@
 namespace {
 
 using srdw::gui::RegistryKey;
+using srdw::win32::FileHandle;
 using srdw::win32::FindHandle;
-using srdw::win32::KernelHandle;
 
 constexpr char kReportFile[] = "game-run.txt";
 constexpr char kStartedFile[] = "game-started";
@@ -140,8 +140,8 @@ std::string Contents(const std::string& path, LONGLONG size) {
     if (size > kShownContentLimit) {
         return "...";
     }
-    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return "(unreadable)";
     }
@@ -213,8 +213,8 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     // Written under another name and moved into place, so a reader never sees half.
     const std::string partial = path + ".partial";
     {
-        KernelHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
             return false;
         }

@@ -3,6 +3,8 @@
 
 #include <commdlg.h>
 
+#include "platform/GameFile.h"
+#include "platform/win32/ResourceText.h"
 #include "res/resource.h"
 #include "ui/Ui.h"
 
@@ -10,34 +12,8 @@ namespace srdw::ui {
 
 namespace {
 
-constexpr char kGameFileName[] = "srend.exe";
 constexpr char kSuggestedName[] = "Srend.exe";
 constexpr std::size_t kFileTitleBuffer = 64;
-
-std::string LoadDialogTitle() {
-    char buffer[256] = {};
-    const int length = LoadStringA(GetModuleHandleA(nullptr), IDS_APP_TITLE, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
-// Letter case is folded for A-Z only: the test must not depend on the user's locale,
-// and the game's file name has no other letters.
-char FoldAsciiCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// True when the file name (without directory) is the game's, in any letter case.
-bool IsGameFileName(const char* name) {
-    if (name == nullptr) {
-        return false;
-    }
-    const char* expected = kGameFileName;
-    while (*name != '\0' && FoldAsciiCase(*name) == *expected) {
-        ++name;
-        ++expected;
-    }
-    return *name == '\0' && *expected == '\0';
-}
 
 // The explorer-style hook: a child dialog of the Open dialog, which is its parent.
 UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
@@ -54,7 +30,8 @@ UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARA
                 return 0;
             }
             // By the time of CDN_FILEOK the dialog has filled in the chosen file's name.
-            if (IsGameFileName(notify->lpOFN->lpstrFileTitle)) {
+            const char* name = notify->lpOFN->lpstrFileTitle;
+            if (name != nullptr && IsGameFileName(name)) {
                 return 0;  // accepted: the dialog closes with OK
             }
             // Any other file is refused with a beep alone; the dialog stays open so
@@ -84,7 +61,7 @@ std::optional<std::string> ChooseGameFile() {
         }
     }
 
-    const std::string title = LoadDialogTitle();
+    const std::string title = win32::AppTitle();
     char file[MAX_PATH] = {};
     lstrcpynA(file, kSuggestedName, sizeof file);
     char fileTitle[kFileTitleBuffer] = {};

@@ -3,6 +3,7 @@
 // the template draws the bitmap, so the dialog itself only paints when minimised.
 #include <windows.h>
 
+#include "platform/win32/ResourceText.h"
 #include "res/resource.h"
 #include "ui/Ui.h"
 
@@ -69,12 +70,6 @@ class PaintScope {
     HDC dc_ = nullptr;
 };
 
-std::string LoadWindowTitle() {
-    char buffer[256] = {};
-    const int length = LoadStringA(GetModuleHandleA(nullptr), IDS_APP_TITLE, buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
 // Minimised, the dialog has no room for the picture: draw the icon in the middle of
 // what is left, on the background the system erases for icons.
 void PaintIconic(HWND window) {
@@ -97,7 +92,7 @@ INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*l
             const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
             SetWindowLongPtrA(window, GWL_STYLE, style | WS_SYSMENU);
             // The taskbar button and Alt+Tab show the window text.
-            SetWindowTextA(window, LoadWindowTitle().c_str());
+            SetWindowTextA(window, win32::AppTitle().c_str());
             return TRUE;  // let the dialog manager set the focus
         }
         case WM_COMMAND:

@@ -1,48 +1,20 @@
-// A platform that hands every operation to another one. Derive from it and
-// override one operation to change just that: make a move fail, answer a
-// question, fix the clock.
+// A desktop that hands every operation to another one. Derive from it and
+// override one operation to change just that: answer a question, refuse the
+// mutex, play the game.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/Desktop.h"
 
 namespace srdw {
 
-class PlatformProxy : public Platform {
+class DesktopProxy : public Desktop {
   public:
-    explicit PlatformProxy(Platform& inner) : inner_(inner) {}
+    explicit DesktopProxy(Desktop& inner) : inner_(inner) {}
 
     std::string OwnPath() override { return inner_.OwnPath(); }
     std::string ShortPathOf(const std::string& path) override { return inner_.ShortPathOf(path); }
     std::string CommandLineTail() override { return inner_.CommandLineTail(); }
     std::string LowerCase(std::string text) override { return inner_.LowerCase(std::move(text)); }
-
-    std::optional<FileAttributes> Attributes(const std::string& path) override {
-        return inner_.Attributes(path);
-    }
-    OsResult SetNormalAttributes(const std::string& path) override {
-        return inner_.SetNormalAttributes(path);
-    }
-    OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        return inner_.RestoreAttributes(path, attributes);
-    }
-    OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
-        return inner_.MoveNoReplace(from, to);
-    }
-    std::string StoredName(const std::string& path) override { return inner_.StoredName(path); }
-    OsResult RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
-    OsResult ChangeDirectory(const std::string& path) override {
-        return inner_.ChangeDirectory(path);
-    }
-    std::string WorkingDirectory() override { return inner_.WorkingDirectory(); }
-    std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        return inner_.ReadWholeFile(path);
-    }
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
-        return inner_.CreateOutputFile(path);
-    }
-
-    LocalTime Now() override { return inner_.Now(); }
-    void Sleep(unsigned milliseconds) override { inner_.Sleep(milliseconds); }
 
     std::string LoadText(unsigned id) override { return inner_.LoadText(id); }
     int ShowMessageBox(const std::string& text, unsigned style) override {
@@ -80,16 +52,16 @@ class PlatformProxy : public Platform {
     }
 
   protected:
-    Platform& inner_;
+    Desktop& inner_;
 };
 
-// Installs a platform for the life of a scope.
-class ScopedOs {
+// Installs a desktop for the life of a scope.
+class ScopedHost {
   public:
-    explicit ScopedOs(Platform& platform) { SetOs(&platform); }
-    ~ScopedOs() { SetOs(nullptr); }
-    ScopedOs(const ScopedOs&) = delete;
-    ScopedOs& operator=(const ScopedOs&) = delete;
+    explicit ScopedHost(Desktop& desktop) { SetHost(&desktop); }
+    ~ScopedHost() { SetHost(nullptr); }
+    ScopedHost(const ScopedHost&) = delete;
+    ScopedHost& operator=(const ScopedHost&) = delete;
 };
 
 }  // namespace srdw

@@ -1,0 +1,91 @@
+// The launcher's desktop: the process, the user, the system's records (the
+// game's settings file, the start-up entry), the mutex and the game's start.
+//
+// The launch cycle reaches all of these only through `Host()`. The POSIX
+// backend provides the whole desktop in platform/posix/; on Windows the windows
+// of it (the splash and the game file chooser) live in ui/win32/, which
+// completes platform/win32's SystemDesktop and defines NativeDesktop(). A test
+// replaces the whole desktop or, through DesktopProxy, a single operation.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace srdw {
+
+enum class Answer { Yes, No, Cancel };
+
+enum class MutexState {
+    Acquired,       // this process holds it now, until it ends
+    HeldElsewhere,  // another launcher holds it
+    Failed,         // it could not be made; nobody holds it
+};
+
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+
+    // The process.
+    virtual std::string OwnPath() = 0;  // full path of the launcher, at most 259 characters
+    virtual std::string ShortPathOf(const std::string& path) = 0;  // or the path unchanged
+    virtual std::string CommandLineTail() = 0;  // the command line after the program name
+    // A to Z lowered, and letters above 0x7F as the system's code page lowers them.
+    virtual std::string LowerCase(std::string text) = 0;
+
+    // The user.
+    virtual std::string LoadText(unsigned id) = 0;  // a string-table entry, or empty
+    // A message box with an OK button (style 0) and the application title as caption.
+    // Returns the button pressed.
+    virtual int ShowMessageBox(const std::string& text, unsigned style) = 0;
+    // The Yes/No/Cancel question with the exclamation icon.
+    virtual Answer AskYesNoCancel(const std::string& text) = 0;
+    // Lets the user point at the game executable; only a file named srend.exe (any
+    // letter case) is accepted. None when the user cancels.
+    virtual std::optional<std::string> ChooseGameFile() = 0;
+    // The splash window: shown (then a half-second pause) before the install,
+    // hidden while the game runs, destroyed after the restore. Where there is no
+    // splash, all three do nothing.
+    virtual void ShowSplash() = 0;
+    virtual void HideSplash() = 0;
+    virtual void DestroySplash() = 0;
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // The game's settings file "Srendcfg.ini", named without a directory: one
+    // key of one section; empty when missing.
+    virtual std::string ReadProfileString(const std::string& file, const std::string& section,
+                                          const std::string& key) = 0;
+    virtual OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                        const std::string& key, const std::string& value) = 0;
+
+    // The one-shot start-up entry: `command` runs once at the next log-in.
+    virtual OsResult WriteStartupEntry(const std::string& name, const std::string& command) = 0;
+    virtual OsResult DeleteStartupEntry(const std::string& name) = 0;
+
+    // The named mutex that keeps a second launcher out; held until the process ends.
+    virtual MutexState AcquireMutex(const std::string& name) = 0;
+    // Whether a top-level window with this class and title is open.
+    virtual bool WindowExists(const std::string& windowClass, const std::string& title) = 0;
+    // Starts `file` with the parameter text in `directory` and waits for it to
+    // end. False when nothing could be started.
+    virtual bool StartAndWait(const std::string& file, const std::string& parameters,
+                              const std::string& directory) = 0;
+};
+
+// The desktop built into this program: posix/ on Linux, ui/win32/ on Windows.
+Desktop& NativeDesktop();
+// The desktop installed in place of the native one, or none.
+Desktop* InstalledDesktop();
+// Replaces the desktop (tests); nullptr returns to the native one.
+void SetHost(Desktop* desktop);
+
+// The desktop every core operation goes through. Inline, so that platform/
+// itself does not refer to the layer above it that defines NativeDesktop().
+inline Desktop& Host() {
+    Desktop* d = InstalledDesktop();
+    return d ? *d : NativeDesktop();
+}
+
+}  // namespace srdw

@@ -1,0 +1,106 @@
+// The file system the launcher's core works on: files, directories and the
+// clock, and nothing of the user.
+//
+// The run log, the script engine and the launch cycle reach files only through
+// `Files()`. Each backend (win32/, posix/) provides one implementation; a test or
+// SrdwCheck's model of a game directory replaces the whole of it or, through
+// FileSystemProxy, a single operation, without the core noticing.
+//
+// Paths are byte strings in the system's ANSI code page, written as the scripts
+// write them: a backslash is a separator on every platform.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace srdw {
+
+// Why an operation failed, in the few categories the launcher tells apart.
+enum class OsError {
+    None = 0,
+    NotFound,
+    AlreadyExists,
+    AccessDenied,
+    SharingViolation,  // another program holds the file
+    DiskFull,
+    CrossDevice,
+    Other,
+};
+
+// Success, or the reason for a failure. Tests on it read like a bool. A caller
+// that does not care says so with a cast to void.
+struct [[nodiscard]] OsResult {
+    OsError error = OsError::None;
+
+    explicit operator bool() const { return error == OsError::None; }
+    static OsResult Ok() { return {}; }
+};
+
+// What the launcher needs to know of a path that exists.
+struct FileAttributes {
+    std::uint32_t bits = 0;  // the platform's own attribute or mode bits, to put back as they were
+    bool directory = false;
+    bool readOnly = false;
+    bool normal = true;  // clearing to normal attributes would change nothing
+};
+
+struct LocalTime {
+    int year = 0;   // e.g. 2027
+    int month = 0;  // 1 to 12
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// A file opened for writing; closed by its destructor.
+class OutputFile {
+  public:
+    virtual ~OutputFile() = default;
+    virtual OsResult Write(std::string_view bytes) = 0;
+    // Writes through to the storage device, so that a power loss keeps what was written.
+    virtual OsResult SyncToDisk() = 0;
+};
+
+class FileSystem {
+  public:
+    virtual ~FileSystem() = default;
+
+    virtual std::optional<FileAttributes> Attributes(const std::string& path) = 0;
+    virtual OsResult SetNormalAttributes(const std::string& path) = 0;  // clears read-only
+    virtual OsResult RestoreAttributes(const std::string& path,
+                                       const FileAttributes& attributes) = 0;
+    virtual OsResult MoveNoReplace(const std::string& from, const std::string& to) = 0;
+    // The path with its file name spelled as the file system stores it (letter
+    // case may differ from the path's); the path unchanged when nothing is there.
+    virtual std::string StoredName(const std::string& path) = 0;
+    virtual OsResult RemoveFile(const std::string& path) = 0;
+    virtual OsResult ChangeDirectory(const std::string& path) = 0;
+    virtual std::string WorkingDirectory() = 0;  // empty when it cannot be read
+    virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+    // Creates the file, or empties an existing one; none when that is refused.
+    virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
+
+    // Time lives here, as in SQLite's VFS: the run log stamps its header with it
+    // and the script engine pauses between retries of a file another program holds.
+    virtual LocalTime Now() = 0;
+    virtual void Sleep(unsigned milliseconds) = 0;
+};
+
+// The backend built into this program.
+FileSystem& NativeFileSystem();
+// The file system installed in place of the native one, or none.
+FileSystem* InstalledFileSystem();
+// Replaces the file system (tests, dry runs); nullptr returns to the native one.
+void SetFiles(FileSystem* files);
+
+// The file system every core operation goes through.
+inline FileSystem& Files() {
+    FileSystem* files = InstalledFileSystem();
+    return files ? *files : NativeFileSystem();
+}
+
+}  // namespace srdw

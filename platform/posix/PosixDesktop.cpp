@@ -1,0 +1,259 @@
+// The POSIX desktop: messages and questions on the terminal, the settings file
+// and the start-up entry in the user's configuration, the mutex as a file lock.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Desktop.h"
+#include "platform/GameFile.h"
+#include "platform/posix/Autostart.h"
+#include "platform/posix/CaseInsensitivePath.h"
+#include "platform/posix/IniFile.h"
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/UniqueFd.h"
+#include "platform/posix/WindowsCommandLine.h"
+#include "res/resource.h"
+
+namespace srdw {
+
+namespace {
+
+using posix::LastError;
+using posix::ResolveCase;
+using posix::UniqueFd;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// ${XDG_CONFIG_HOME:-~/.config}
+std::string ConfigHome() {
+    std::string home = Environment("XDG_CONFIG_HOME");
+    return home.empty() ? Environment("HOME") + "/.config" : home;
+}
+
+// Where Windows keeps the game's settings file: WINDIR when it is set.
+std::string SettingsDirectory() {
+    std::string windir = Environment("WINDIR");
+    return windir.empty() ? ConfigHome() : windir;
+}
+
+std::string AutostartEntryPath(const std::string& name) {
+    return ConfigHome() + "/autostart/" + name + ".desktop";
+}
+
+void CreateDirectories(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        ::mkdir(path.substr(0, slash).c_str(), 0755);
+    }
+    ::mkdir(path.c_str(), 0755);
+}
+
+class PosixDesktop final : public Desktop {
+  public:
+    std::string OwnPath() override {
+        char buffer[4096];
+        const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+        if (length <= 0) {
+            return {};
+        }
+        return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), 259));
+    }
+
+    std::string ShortPathOf(const std::string& path) override { return path; }
+
+    // The arguments after the program name, joined by single blanks.
+    std::string CommandLineTail() override {
+        std::ifstream file("/proc/self/cmdline", std::ios::binary);
+        std::string tail;
+        std::string argument;
+        for (int index = 0; std::getline(file, argument, '\0'); ++index) {
+            if (index > 1) {
+                tail.push_back(' ');
+            }
+            if (index > 0) {
+                tail.append(argument);
+            }
+        }
+        return tail;
+    }
+
+    std::string LowerCase(std::string text) override {
+        std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
+        return text;
+    }
+
+    std::string LoadText(unsigned id) override {
+        switch (id) {
+            case IDS_GAME_NOT_FOUND:
+                return TEXT_GAME_NOT_FOUND;
+            case IDS_CHOOSER_FILTER:
+                return TEXT_CHOOSER_FILTER;
+            case IDS_SCRIPT_NOT_LOADED:
+                return TEXT_SCRIPT_NOT_LOADED;
+            case IDS_GAME_RUNNING:
+                return TEXT_GAME_RUNNING;
+            case IDS_REINSTALL_QUESTION:
+                return TEXT_REINSTALL_QUESTION;
+            case IDS_APP_TITLE:
+                return TEXT_APP_TITLE;
+            default:
+                return {};
+        }
+    }
+
+    int ShowMessageBox(const std::string& text, unsigned /*style*/) override {
+        std::cerr << TEXT_APP_TITLE ": " << text << std::endl;
+        return 1;  // OK
+    }
+
+    // One line from standard input: y or Y answers Yes, n or N No, anything
+    // else and the end of input Cancel.
+    Answer AskYesNoCancel(const std::string& text) override {
+        std::cerr << TEXT_APP_TITLE ": " << text << " [y/n/c] " << std::flush;
+        std::string line;
+        if (!std::getline(std::cin, line) || line.empty()) {
+            return Answer::Cancel;
+        }
+        switch (line.front()) {
+            case 'y':
+            case 'Y':
+                return Answer::Yes;
+            case 'n':
+            case 'N':
+                return Answer::No;
+            default:
+                return Answer::Cancel;
+        }
+    }
+
+    // Asks on standard input until the answer names an existing srend.exe (any
+    // letter case); a refused answer rings the bell. An empty line or the end of
+    // input cancels.
+    std::optional<std::string> ChooseGameFile() override {
+        FileSystem& disk = NativeFileSystem();
+        for (;;) {
+            std::cerr << TEXT_APP_TITLE ": path of srend.exe (empty to cancel): " << std::flush;
+            std::string line;
+            if (!std::getline(std::cin, line) || line.empty()) {
+                return std::nullopt;
+            }
+            const auto attributes = disk.Attributes(line);
+            if (IsGameFileName(line) && attributes && !attributes->directory) {
+                return line.front() == '/' ? line : disk.WorkingDirectory() + "/" + line;
+            }
+            std::cerr << '\a' << std::flush;
+        }
+    }
+
+    // No splash and no wait cursor on Linux.
+    void ShowSplash() override {}
+    void HideSplash() override {}
+    void DestroySplash() override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override {
+        const auto text = NativeFileSystem().ReadWholeFile(SettingsDirectory() + "/" + file);
+        return text ? posix::IniValue(*text, section, key).value_or("") : "";
+    }
+
+    OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) override {
+        const std::string directory = SettingsDirectory();
+        CreateDirectories(directory);
+        const std::string path = ResolveCase(directory + "/" + file);
+        const std::string old = NativeFileSystem().ReadWholeFile(path).value_or("");
+        return posix::ReplaceFileContent(path, posix::WithIniValue(old, section, key, value));
+    }
+
+    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override {
+        const std::string path = AutostartEntryPath(name);
+        CreateDirectories(ConfigHome() + "/autostart");
+        return posix::ReplaceFileContent(
+            path, posix::RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
+    }
+
+    OsResult DeleteStartupEntry(const std::string& name) override {
+        return ::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
+    }
+
+    // A lock on a file named after the mutex, held for the life of the process;
+    // the system drops it when the process ends, however it ends.
+    MutexState AcquireMutex(const std::string& name) override {
+        if (locks_.count(name) != 0) {
+            return MutexState::Acquired;
+        }
+        std::string directory = Environment("XDG_RUNTIME_DIR");
+        const std::string path = (directory.empty() ? "/tmp" : directory) + "/" + name + ".lock";
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (!fd.IsValid()) {
+            return MutexState::Failed;
+        }
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
+        }
+        locks_[name] = std::move(fd);
+        return MutexState::Acquired;
+    }
+
+    bool WindowExists(const std::string&, const std::string&) override { return false; }
+
+    bool StartAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory) override {
+        const std::string program = ResolveCase(file);
+        std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
+        arguments.insert(arguments.begin(), program);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string workingDirectory = ResolveCase(directory);
+        if (!workingDirectory.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+        }
+        pid_t child = 0;
+        const int error =
+            ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (error != 0) {
+            return false;
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        return true;
+    }
+
+  private:
+    std::map<std::string, UniqueFd> locks_;  // by mutex name
+};
+
+}  // namespace
+
+Desktop& NativeDesktop() {
+    static PosixDesktop desktop;
+    return desktop;
+}
+
+}  // namespace srdw

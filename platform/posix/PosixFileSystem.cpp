@@ -1,0 +1,292 @@
+// The POSIX file system: the launcher on Linux behaves as it does on Windows,
+// with backslash paths, letter case ignored, read-only as the owner's missing
+// write bit, and moves that never replace their target.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/FileSystem.h"
+#include "platform/posix/CaseInsensitivePath.h"
+#include "platform/posix/PosixFiles.h"
+#include "platform/posix/UniqueFd.h"
+
+namespace srdw {
+
+namespace posix {
+
+OsError ErrorFromErrno(int error) {
+    switch (error) {
+        case 0:
+            return OsError::None;
+        case ENOENT:
+        case ENOTDIR:
+            return OsError::NotFound;
+        case EEXIST:
+        case ENOTEMPTY:
+            return OsError::AlreadyExists;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return OsError::AccessDenied;
+        case EBUSY:
+        case ETXTBSY:
+            return OsError::SharingViolation;
+        case ENOSPC:
+        case EDQUOT:
+            return OsError::DiskFull;
+        case EXDEV:
+            return OsError::CrossDevice;
+        default:
+            return OsError::Other;
+    }
+}
+
+OsResult LastError() {
+    return {ErrorFromErrno(errno)};
+}
+
+}  // namespace posix
+
+namespace {
+
+using posix::LastError;
+using posix::ResolveCase;
+using posix::UniqueFd;
+
+bool IsWritable(const struct stat& info) {
+    return (info.st_mode & S_IWUSR) != 0;
+}
+
+// Makes a new or renamed entry of `path`'s directory survive a power loss.
+void SyncParentDirectory(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string directory =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.IsValid()) {
+        ::fsync(fd.Get());
+    }
+}
+
+class PosixOutputFile final : public OutputFile {
+  public:
+    PosixOutputFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+
+    OsResult Write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t written = ::write(fd_.Get(), bytes.data(), bytes.size());
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return LastError();
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return OsResult::Ok();
+    }
+
+    OsResult SyncToDisk() override {
+        if (::fsync(fd_.Get()) != 0) {
+            return LastError();
+        }
+        SyncParentDirectory(path_);
+        return OsResult::Ok();
+    }
+
+  private:
+    UniqueFd fd_;
+    std::string path_;
+};
+
+// A move that fails instead of replacing: atomic where the file system knows
+// RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return -1;
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return -1;
+    }
+    return ::unlink(from.c_str());
+}
+
+class PosixFileSystem final : public FileSystem {
+  public:
+    std::optional<FileAttributes> Attributes(const std::string& path) override {
+        struct stat info;
+        if (path.empty() || ::stat(ResolveCase(path).c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        FileAttributes attributes;
+        attributes.bits = info.st_mode & 07777;
+        attributes.directory = S_ISDIR(info.st_mode);
+        attributes.readOnly = !IsWritable(info);
+        attributes.normal = IsWritable(info);
+        return attributes;
+    }
+
+    OsResult SetNormalAttributes(const std::string& path) override {
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (::stat(native.c_str(), &info) != 0) {
+            return LastError();
+        }
+        if (IsWritable(info)) {
+            return OsResult::Ok();
+        }
+        return ::chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 ? OsResult::Ok()
+                                                                              : LastError();
+    }
+
+    OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
+        return ::chmod(ResolveCase(path).c_str(), attributes.bits) == 0 ? OsResult::Ok()
+                                                                        : LastError();
+    }
+
+    OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+        const std::string source = ResolveCase(from);
+        const std::string target = ResolveCase(to);
+        struct stat info;
+        if (::lstat(target.c_str(), &info) == 0) {
+            return {OsError::AlreadyExists};  // in some letter case
+        }
+        if (RenameNoReplace(source, target) != 0) {
+            return LastError();
+        }
+        return OsResult::Ok();
+    }
+
+    std::string StoredName(const std::string& path) override {
+        const auto separator = path.find_last_of("/\\");
+        const std::string resolved = ResolveCase(path);
+        struct stat info;
+        if (::lstat(resolved.c_str(), &info) != 0) {
+            return path;
+        }
+        const std::string stored = resolved.substr(resolved.rfind('/') + 1);
+        return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
+    }
+
+    OsResult RemoveFile(const std::string& path) override {
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (::lstat(native.c_str(), &info) != 0) {
+            return LastError();
+        }
+        if (S_ISDIR(info.st_mode) || !IsWritable(info)) {
+            return {OsError::AccessDenied};  // as for a directory or a read-only file on Windows
+        }
+        return ::unlink(native.c_str()) == 0 ? OsResult::Ok() : LastError();
+    }
+
+    OsResult ChangeDirectory(const std::string& path) override {
+        if (path.empty()) {
+            return {OsError::NotFound};
+        }
+        return ::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
+    }
+
+    std::string WorkingDirectory() override {
+        char buffer[4096];
+        return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+    }
+
+    std::optional<std::string> ReadWholeFile(const std::string& path) override {
+        if (path.empty()) {
+            return std::nullopt;
+        }
+        const UniqueFd fd(::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd.IsValid()) {
+            return std::nullopt;
+        }
+        struct stat info;
+        if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            return std::nullopt;
+        }
+        std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return std::nullopt;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return bytes;
+    }
+
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (::stat(native.c_str(), &info) == 0 && !IsWritable(info)) {
+            return nullptr;  // a read-only file is not overwritten, as on Windows
+        }
+        UniqueFd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (!fd.IsValid()) {
+            return nullptr;
+        }
+        return std::make_unique<PosixOutputFile>(std::move(fd), native);
+    }
+
+    LocalTime Now() override {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        ::localtime_r(&now, &local);
+        return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour,        local.tm_min,     local.tm_sec};
+    }
+
+    void Sleep(unsigned milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+};
+
+}  // namespace
+
+namespace posix {
+
+OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
+    const std::string temporary = path + ".tmp";
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd.IsValid()) {
+        return LastError();
+    }
+    PosixOutputFile file(std::move(fd), temporary);
+    OsResult result = file.Write(content);
+    if (result) {
+        result = file.SyncToDisk();
+    }
+    if (result && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        result = LastError();
+    }
+    if (!result) {
+        ::unlink(temporary.c_str());
+    }
+    return result;
+}
+
+}  // namespace posix
+
+FileSystem& NativeFileSystem() {
+    static PosixFileSystem files;
+    return files;
+}
+
+}  // namespace srdw

@@ -1,0 +1,168 @@
+// The Win32 file system: each operation is the Windows call the launcher was
+// designed around.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/FileSystem.h"
+#include "platform/win32/ScopedHandle.h"
+#include "platform/win32/Win32Error.h"
+
+namespace srdw {
+
+namespace {
+
+using win32::Check;
+using win32::kPathBuffer;
+
+class Win32OutputFile final : public OutputFile {
+  public:
+    explicit Win32OutputFile(win32::FileHandle file) : file_(std::move(file)) {}
+
+    OsResult Write(std::string_view bytes) override {
+        while (!bytes.empty()) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+            if (!WriteFile(file_.Get(), bytes.data(), chunk, &written, nullptr)) {
+                return Check(FALSE);
+            }
+            bytes.remove_prefix(written);
+        }
+        return OsResult::Ok();
+    }
+
+    OsResult SyncToDisk() override { return Check(FlushFileBuffers(file_.Get())); }
+
+  private:
+    win32::FileHandle file_;
+};
+
+// Attribute bits that SetFileAttributesA accepts.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Windows refuses to delete or overwrite a read-only file; Wine running as root
+// would not, so the launcher asks first and behaves the same under both.
+bool IsReadOnly(const std::string& path) {
+    const DWORD bits = GetFileAttributesA(path.c_str());
+    return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+class Win32FileSystem final : public FileSystem {
+  public:
+    std::optional<FileAttributes> Attributes(const std::string& path) override {
+        const DWORD bits = GetFileAttributesA(path.c_str());
+        if (bits == INVALID_FILE_ATTRIBUTES) {
+            return std::nullopt;
+        }
+        FileAttributes attributes;
+        attributes.bits = bits;
+        attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+        attributes.normal = !attributes.readOnly;
+        return attributes;
+    }
+
+    OsResult SetNormalAttributes(const std::string& path) override {
+        return Check(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    }
+
+    OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
+        DWORD bits = attributes.bits & kSettableAttributes;
+        return Check(SetFileAttributesA(path.c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL));
+    }
+
+    OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+        return Check(MoveFileA(from.c_str(), to.c_str()));
+    }
+
+    std::string StoredName(const std::string& path) override {
+        if (path.find_first_of("*?") != std::string::npos) {
+            return path;  // a pattern, not a name
+        }
+        WIN32_FIND_DATAA found;
+        const win32::FindHandle search(FindFirstFileA(path.c_str(), &found));
+        if (!search.IsValid()) {
+            return path;
+        }
+        const auto separator = path.find_last_of("/\\");
+        return separator == std::string::npos ? found.cFileName
+                                              : path.substr(0, separator + 1) + found.cFileName;
+    }
+
+    OsResult RemoveFile(const std::string& path) override {
+        if (IsReadOnly(path)) {
+            return {OsError::AccessDenied};
+        }
+        return Check(DeleteFileA(path.c_str()));
+    }
+
+    OsResult ChangeDirectory(const std::string& path) override {
+        return Check(SetCurrentDirectoryA(path.c_str()));
+    }
+
+    std::string WorkingDirectory() override {
+        char buffer[kPathBuffer] = {};
+        const DWORD length = GetCurrentDirectoryA(kPathBuffer, buffer);
+        return length > 0 && length < kPathBuffer ? std::string(buffer, length) : std::string();
+    }
+
+    std::optional<std::string> ReadWholeFile(const std::string& path) override {
+        const win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size;
+        if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
+            return std::nullopt;
+        }
+        std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD read = 0;
+            if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                          &read, nullptr) ||
+                read == 0) {
+                return std::nullopt;
+            }
+            done += read;
+        }
+        return bytes;
+    }
+
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
+        if (IsReadOnly(path)) {
+            return nullptr;
+        }
+        win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid()) {
+            return nullptr;
+        }
+        return std::make_unique<Win32OutputFile>(std::move(file));
+    }
+
+    LocalTime Now() override {
+        SYSTEMTIME t;
+        GetLocalTime(&t);
+        return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+    }
+
+    void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+};
+
+}  // namespace
+
+FileSystem& NativeFileSystem() {
+    static Win32FileSystem files;
+    return files;
+}
+
+}  // namespace srdw
