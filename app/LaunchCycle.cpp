@@ -25,48 +25,97 @@ bool ReportRunningGame() {
     return true;
 }
 
-void Play(LaunchMode mode, ModScript& script) {
+// The journal is written before each move and synced once, before the game
+// starts, as the marker is; a journal that cannot be written is kept in memory,
+// which serves this run's restore but not a recovery after a crash.
+void InstallJournalled(ModScript& script, UndoJournal& journal) {
+    const LaunchPaths& paths = Paths();
+    const bool started = journal.Start(paths.JournalFile, script.TextChecksum());
+    script.Install(PlaceholdersOf(paths), journal);
+    if (!journal.Finish() || !started) {
+        LogWrite("ERROR: cannot write the undo journal '");
+        LogWrite(paths.JournalFile);
+        LogWrite("'; a crash now would be undone from the script alone!\n");
+    }
+}
+
+// True when everything the install moved is back.
+bool Restore(ModScript& script, const UndoJournal& journal, const RestoreSource& source) {
+    if (source.fromScript) {
+        script.Restore(PlaceholdersOf(Paths()));
+        return true;
+    }
+    return UndoInstall(journal.Contents());
+}
+
+CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LaunchPaths& paths = Paths();
     Host().ShowSplash();
     RegisterStartupEntry();
+    UndoJournal journal;
     if (mode == LaunchMode::InstallMode) {
         WriteMarker(paths.MarkerFile, script.Path());
-        script.Install(PlaceholdersOf(paths));
+        InstallJournalled(script, journal);
     }
     RemoveEditSwitch(paths.CommandLine);
     Host().HideSplash();
     RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
-    if (mode == LaunchMode::InstallMode) {
-        script.Restore(PlaceholdersOf(paths));
+    const bool restored = mode != LaunchMode::InstallMode || Restore(script, journal, source);
+    if (restored) {
+        RemoveStartupEntry();
     }
-    RemoveStartupEntry();
     Host().DestroySplash();
+    return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
+}
+
+// A crashed run is undone from its journal; without one (an older launcher's
+// marker), from the script, as far as the disk allows.
+CycleEnd Recover(ModScript& script, const RestoreSource& source) {
+    LogWrite("found '/recover' switch, restoring MOD...\n");
+    bool restored = true;
+    if (source.journal) {
+        if (source.journal->torn) {
+            LogWrite("ERROR: the undo journal '");
+            LogWrite(Paths().JournalFile);
+            LogWrite("' ends in a damaged record; what the install did after it is not known!\n");
+        }
+        restored = UndoInstall(*source.journal);
+    } else {
+        script.Restore(PlaceholdersOf(Paths()));
+    }
+    if (!restored) {
+        return CycleEnd::Unfinished;
+    }
+    // The interrupted run's start-up entry has nothing left to do.
+    RemoveStartupEntry();
+    return CycleEnd::Completed;
 }
 
 }  // namespace
 
-CycleEnd LaunchCycle(LaunchMode mode, ModScript& script) {
+CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LaunchPaths& paths = Paths();
     paths.GameExe.clear();
     paths.RootDir.clear();
     if (!LocateGame()) {
-        return CycleEnd::Completed;
+        // Without a game nothing was installed; a recovery is still to come.
+        return mode == LaunchMode::RecoverMode ? CycleEnd::Unfinished : CycleEnd::Completed;
     }
     if (ReportRunningGame()) {
         return CycleEnd::GameRunning;
     }
     Host().BeginWaitCursor();
     paths.CommandLine = PrepareCommandLine(Host().CommandLineTail());
-    if (mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)) {
-        LogWrite("found '/recover' switch, restoring MOD...\n");
-        script.Restore(PlaceholdersOf(paths));
-        // The interrupted run's start-up entry has nothing left to do.
-        RemoveStartupEntry();
-    } else {
-        Play(mode, script);
+    const CycleEnd end = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)
+                             ? Recover(script, source)
+                             : Play(mode, script, source);
+    if (end == CycleEnd::Unfinished) {
+        LogWrite(
+            "ERROR: not everything could be put back; the marker, the journal and the start-up "
+            "entry stay, and the next start tries again!\n");
     }
     Host().EndWaitCursor();
-    return CycleEnd::Completed;
+    return end;
 }
 
 }  // namespace srdw

@@ -2,17 +2,30 @@
 // install, play and restore.
 #pragma once
 
+#include <optional>
+
 #include "app/LaunchMode.h"
+#include "script/UndoJournal.h"
 
 namespace srdw {
 
 class ModScript;
 
 enum class CycleEnd {
-    Completed,    // the cycle ran (or the game was not found)
+    Completed,    // the cycle ran (or the game was not found): the records can go
     GameRunning,  // stopped before any change because the game is already running
+    Unfinished,   // something the install moved is not back: the records stay
 };
 
-CycleEnd LaunchCycle(LaunchMode mode, ModScript& script);
+// How the restore knows what to undo.
+struct RestoreSource {
+    // A crashed run's journal; without it a recovery restores from the script.
+    std::optional<JournalContents> journal;
+    // The player chose to install again over a mod that could not be restored:
+    // the restore then undoes the script, as far as the disk allows.
+    bool fromScript = false;
+};
+
+CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& source);
 
 }  // namespace srdw

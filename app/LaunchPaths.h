@@ -12,6 +12,7 @@ struct LaunchPaths {
     std::string RootDir;      // the directory holding it; the value of "@rootdir"
     std::string CommandLine;  // trimmed and lower-cased; the value of "@cmdline"
     std::string MarkerFile;   // the launcher's directory followed by "\restore.mod"
+    std::string JournalFile;  // beside it, "restore.jnl": the install's undo journal
 };
 
 // The one instance, alive for the whole process.

@@ -15,6 +15,40 @@
 
 namespace srdw {
 
+namespace {
+
+// A run that finds a marker keeps the crashed run's log, the only record of
+// what it changed, as "<log>.1", one generation.
+void KeepCrashedRunsLog(const std::string& logPath) {
+    const std::string kept = logPath + ".1";
+    // Ignored by design: without an older copy or a log there is nothing to keep.
+    static_cast<void>(Files().RemoveFile(kept));
+    static_cast<void>(Files().MoveNoReplace(logPath, kept));
+}
+
+// Neither the marker's script nor a journal can be read: the player chooses.
+// False when the run is to end here.
+bool AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
+    const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
+    LogWrite("ERROR: Failed to load restore script!\n");
+    switch (answer) {
+        case Answer::Cancel:
+            return false;
+        case Answer::Yes:
+            // Installs over what is still installed, and undoes the script after.
+            mode = LaunchMode::InstallMode;
+            source.fromScript = true;
+            return true;
+        case Answer::No:
+            // The script keeps what the failed load parsed, for a "/recover".
+            mode = LaunchMode::PlainMode;
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool LauncherApp::Startup() {
     Paths() = {};  // every run starts from nothing, also a second one in a process (tests)
     // Taken before anything else, so that a launcher started while another one
@@ -24,31 +58,33 @@ bool LauncherApp::Startup() {
         return false;
     }
     const std::string ownPath = Host().OwnPath();
-    LogOpen(LogPathFor(ownPath));
-    logOpened_ = true;
-    ModScript script;
-
     const std::string launcherDirectory = DirectoryOf(ownPath);
-    Paths().MarkerFile = launcherDirectory + "\\restore.mod";
+    LaunchPaths& paths = Paths();
+    paths.MarkerFile = launcherDirectory + "\\restore.mod";
+    paths.JournalFile = launcherDirectory + "\\restore.jnl";
     const std::string firstCandidate = ReplaceExtension(ownPath, "dat");
     const std::string secondCandidate = launcherDirectory + "\\DWSR.dat";
 
-    const std::string restoreScript = ReadRestoreScript(Paths().MarkerFile);
+    const std::string restoreScript = ReadRestoreScript(paths.MarkerFile);
+    const std::string logPath = LogPathFor(ownPath);
+    if (!restoreScript.empty()) {
+        KeepCrashedRunsLog(logPath);
+    }
+    LogOpen(logPath);
+    logOpened_ = true;
+    ModScript script;
     LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
+    RestoreSource source;
+    if (mode == LaunchMode::RecoverMode) {
+        source.journal = ReadJournal(paths.JournalFile);
+    }
 
     if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
-        const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
-        LogWrite("ERROR: Failed to load restore script!\n");
-        switch (answer) {
-            case Answer::Cancel:
-                return false;
-            case Answer::Yes:
-                mode = LaunchMode::InstallMode;
-                break;
-            case Answer::No:
-                // The script keeps what the failed load parsed, for a "/recover".
-                mode = LaunchMode::PlainMode;
-                break;
+        if (source.journal) {
+            // The journal holds all that the restore needs.
+            LogWrite("ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
+        } else if (!AskHowToGoOn(mode, source)) {
+            return false;
         }
     }
     if (mode == LaunchMode::InstallMode && !script.Load(firstCandidate) &&
@@ -58,15 +94,20 @@ bool LauncherApp::Startup() {
         return false;
     }
     // A game already running stops the run before anything changed; a marker
-    // found now belongs to an earlier run whose restore is still to come.
-    keepMarker_ = LaunchCycle(mode, script) == CycleEnd::GameRunning;
+    // found now belongs to an earlier run whose restore is still to come. So
+    // does one of a run whose restore left something undone.
+    keepMarker_ = LaunchCycle(mode, script, source) != CycleEnd::Completed;
     return false;
 }
 
 int LauncherApp::Shutdown() {
-    if (!keepMarker_ && !Paths().MarkerFile.empty()) {
-        // A marker that stays only makes the next start offer a restore.
-        static_cast<void>(Files().RemoveFile(Paths().MarkerFile));
+    const LaunchPaths& paths = Paths();
+    if (!keepMarker_ && !paths.MarkerFile.empty()) {
+        // The marker goes first: a journal without it is never read, and the
+        // next install starts a new one. What stays only makes the next start
+        // offer a restore.
+        static_cast<void>(Files().RemoveFile(paths.MarkerFile));
+        static_cast<void>(Files().RemoveFile(paths.JournalFile));
     }
     if (logOpened_) {
         LogClose();

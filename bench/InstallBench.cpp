@@ -77,12 +77,22 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+// The launcher's install: every move recorded in the journal beside the game
+// first, the journal synced once at the end.
+void InstallJournalled(const GameFolder& folder, ModScript& script, const Placeholders& values,
+                       UndoJournal& journal) {
+    static_cast<void>(journal.Start((folder.root / "restore.jnl").string(), script.TextChecksum()));
+    script.Install(values, journal);
+    static_cast<void>(journal.Finish());
+}
+
 // Whether every command did its work: the changes are all there after the
 // install, all gone after the restore, and the log names no failure. A fast run
 // of commands that failed would measure nothing.
 std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Placeholders& values) {
     LogOpen(LogPathOf(folder));
-    script.Install(values);
+    UndoJournal journal;
+    InstallJournalled(folder, script, values, journal);
     std::string problem;
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
         // A swap leaves the mod's file under the game file's name; a rename
@@ -91,7 +101,9 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Place
             problem = "the install did not do its work at " + folder.originals[i];
         }
     }
-    script.Restore(values);
+    if (!UndoInstall(journal.Contents())) {
+        problem = "the restore did not finish";
+    }
     LogClose();
     RespellAsBefore(folder);
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
@@ -134,8 +146,9 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
     } else {
         LogOpen(LogPathOf(folder));
         for (auto _ : state) {
-            script.Install(values);
-            script.Restore(values);
+            UndoJournal journal;
+            InstallJournalled(folder, script, values, journal);
+            static_cast<void>(UndoInstall(journal.Contents()));
             LogFlush();
             state.PauseTiming();
             RespellAsBefore(folder);

@@ -76,15 +76,20 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
 void DirectoryModel::Reset() {
     entries_ = initial_;
     current_ = game_;
-    log_->clear();
+    written_.clear();
     directoryChanges_.clear();
 }
 
-std::string DirectoryModel::LogText() const {
+std::string DirectoryModel::WrittenText(const std::string& path) const {
+    const auto found = written_.find(path);
+    if (found == written_.end()) {
+        return {};
+    }
+    const std::string& bytes = *found->second;
     std::string text;
-    for (std::size_t i = 0; i < log_->size(); ++i) {
-        if ((*log_)[i] != '\r' || i + 1 == log_->size() || (*log_)[i + 1] != '\n') {
-            text.push_back((*log_)[i]);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r' || i + 1 == bytes.size() || bytes[i + 1] != '\n') {
+            text.push_back(bytes[i]);
         }
     }
     return text;
@@ -223,12 +228,17 @@ OsResult DirectoryModel::ChangeDirectory(const std::string& path) {
 }
 
 std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path) {
-    return path == scriptPath_ ? std::optional(script_) : std::nullopt;
+    if (path == scriptPath_) {
+        return script_;
+    }
+    const auto found = written_.find(path);
+    return found == written_.end() ? std::nullopt : std::optional(*found->second);
 }
 
-std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string&) {
-    log_->clear();
-    return std::make_unique<MemoryFile>(log_);
+std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string& path) {
+    auto file = std::make_shared<std::string>();
+    written_[path] = file;
+    return std::make_unique<MemoryFile>(std::move(file));
 }
 
 LocalTime DirectoryModel::Now() {

@@ -27,8 +27,9 @@ class DirectoryModel final : public FileSystem {
     // Everything back as it was read, the game directory current, the log empty.
     void Reset();
 
-    // What the log written through this file system holds, with "\n" line ends.
-    std::string LogText() const;
+    // What the launcher wrote to the file at `path` (its log, its journal),
+    // with CR LF read as "\n"; empty when it wrote nothing there.
+    std::string WrittenText(const std::string& path) const;
     // Paths looked at outside the game directory, which the model does not hold.
     const std::vector<std::string>& UnmodelledPaths() const { return unmodelled_; }
     // The entries whose path, letter case or attributes differ from the start,
@@ -80,7 +81,8 @@ class DirectoryModel final : public FileSystem {
     ResolvedPath current_;
     Entries entries_;
     Entries initial_;
-    std::shared_ptr<std::string> log_ = std::make_shared<std::string>();
+    // The files the launcher writes beside itself, by path; nothing on disk.
+    std::map<std::string, std::shared_ptr<std::string>> written_;
     std::vector<std::string> unmodelled_;
     std::vector<DirectoryChange> directoryChanges_;
 };

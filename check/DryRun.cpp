@@ -112,6 +112,11 @@ std::string ModelLogPath(const LaunchContext& launch) {
     return Resolve(launch.game, "SrdwLaunch.log").Text();
 }
 
+// Where the launcher would keep its undo journal, in the model too.
+std::string ModelJournalPath(const LaunchContext& launch) {
+    return Resolve(launch.game, "restore.jnl").Text();
+}
+
 // The launcher's log from the restore heading on, heading dropped.
 std::string RestoreLog(const std::string& log, std::size_t from) {
     return log.substr(from + kRestoreHeading.size());
@@ -121,49 +126,53 @@ std::string RestoreLog(const std::string& log, std::size_t from) {
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, DirectoryModel& model, DryRunResult& result,
                    CheckReport& report) {
-    const std::string rootDir = launch.RootDir();
-    std::string commandLine = launch.installCommandLine;
-    LogOpen(ModelLogPath(launch));
+    const std::string logPath = ModelLogPath(launch);
+    LogOpen(logPath);
     ModScript modScript;
     modScript.Load(scriptPath);
     LogFlush();
-    const std::size_t installStart = model.LogText().size();
-    modScript.Install({rootDir, commandLine});
+    const std::size_t installStart = model.WrittenText(logPath).size();
+    UndoJournal journal;
+    static_cast<void>(journal.Start(ModelJournalPath(launch), modScript.TextChecksum()));
+    modScript.Install({launch.RootDir(), launch.installCommandLine}, journal);
+    static_cast<void>(journal.Finish());
     LogFlush();
-    const std::string afterInstall = model.LogText();
+    const std::string afterInstall = model.WrittenText(logPath);
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
     result.whileGameRuns = model.Moved();
-    RemoveEditSwitch(commandLine);  // as the launcher does before the game starts
-    modScript.Restore({rootDir, commandLine});
+    UndoInstall(journal.Contents());
     LogFlush();
     result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
-    result.restoreLog = RestoreLog(model.LogText(), afterInstall.size());
+    result.restoreLog = RestoreLog(model.WrittenText(logPath), afterInstall.size());
     LogClose();
     result.notRestored = model.Differences();
 }
 
 // Install, then a crash while the game runs: nothing of the run is left but
-// the changed directory. The start-up entry then starts a launcher with
-// "/recover", which finds the game, makes its directory current and restores.
+// the changed directory and the journal. The start-up entry then starts a
+// launcher with "/recover", which undoes the journal.
 void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
                       DirectoryModel& model, DryRunResult& result) {
-    const std::string rootDir = launch.RootDir();
     {
         ModScript crashed;
         crashed.Load(scriptPath);
-        crashed.Install({rootDir, launch.installCommandLine});
+        UndoJournal journal;
+        static_cast<void>(journal.Start(ModelJournalPath(launch), crashed.TextChecksum()));
+        crashed.Install({launch.RootDir(), launch.installCommandLine}, journal);
     }
     // As the launcher at its start, which does not look at the result either.
-    static_cast<void>(model.ChangeDirectory(rootDir));
-    const std::string recoveryCommandLine = PrepareCommandLine("/recover");
-    LogOpen(ModelLogPath(launch));
+    static_cast<void>(model.ChangeDirectory(launch.RootDir()));
+    const std::string logPath = ModelLogPath(launch);
+    LogOpen(logPath);
     ModScript recovery;
     recovery.Load(scriptPath);
     LogFlush();
-    const std::size_t restoreStart = model.LogText().size();
-    recovery.Restore({rootDir, recoveryCommandLine});
+    const std::size_t restoreStart = model.WrittenText(logPath).size();
+    if (const auto journal = ReadJournal(ModelJournalPath(launch))) {
+        UndoInstall(*journal);
+    }
     LogFlush();
-    result.recoveryLog = RestoreLog(model.LogText(), restoreStart);
+    result.recoveryLog = RestoreLog(model.WrittenText(logPath), restoreStart);
     LogClose();
     result.notRecovered = model.Differences();
 }

@@ -1,11 +1,13 @@
 #include "script/CommandTable.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "log/RunLog.h"
 #include "platform/FileSystem.h"
 #include "script/FileMoves.h"
 #include "script/FileSwap.h"
+#include "script/UndoJournal.h"
 
 namespace srdw {
 
@@ -67,6 +69,68 @@ void RenameBack(ExpandedArguments a) {
     }
 }
 
+// Undoes moves last to first and says the first that cannot be undone, after
+// which it stops: what is left stays for the next try. A move followed by its
+// own reversal (the install took back half a swap) did nothing together.
+struct UndoFailure {
+    UndoOutcome outcome;
+    const JournalMove* move;
+};
+std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
+    for (std::size_t i = moves.size(); i-- > 0;) {
+        const JournalMove& move = moves[i];
+        if (i > 0 && move.from == moves[i - 1].to && move.to == moves[i - 1].from &&
+            Exists(move.to) && !Exists(move.from)) {
+            --i;
+            continue;
+        }
+        const UndoOutcome outcome = UndoMove(move);
+        if (outcome != UndoOutcome::Undone && outcome != UndoOutcome::NotNeeded) {
+            return UndoFailure{outcome, &move};
+        }
+    }
+    return std::nullopt;
+}
+
+void LogUndoFailure(std::string_view leadIn, const UndoFailure& failure) {
+    LogWrite(leadIn);
+    switch (failure.outcome) {
+        case UndoOutcome::Occupied:
+            return LogFileError("the file '", failure.move->from, "' already exists!\n");
+        case UndoOutcome::Missing:
+            return LogFileError("the file '", failure.move->to, "' does not exist!\n");
+        default:
+            LogWrite("cannot move '");
+            LogWrite(failure.move->to);
+            return LogFileError("' back to '", failure.move->from, "'!\n");
+    }
+}
+
+bool UndoSwap(std::span<const JournalMove> moves) {
+    LogWrite("Unswapping files...");
+    const auto failure = UndoMoves(moves);
+    if (failure) {
+        LogWrite("FAILED!");
+        LogUndoFailure("\n > ", *failure);
+        return false;
+    }
+    LogWrite("succeeded!\n");
+    return true;
+}
+
+bool UndoRename(std::span<const JournalMove> moves) {
+    const auto failure = UndoMoves(moves);
+    if (failure) {
+        LogUndoFailure("ERROR: ", *failure);
+    }
+    return !failure;
+}
+
+// Changing the directory moves nothing, and the journal's paths are whole.
+bool UndoNothing(std::span<const JournalMove>) {
+    return true;
+}
+
 constexpr CommandArgument kSwapArguments[] = {
     {"original", PathRole::Writes},
     {"modified", PathRole::Reads},
@@ -79,12 +143,12 @@ constexpr CommandArgument kRenameArguments[] = {
 };
 
 const CommandDefinition kCommands[] = {
-    {"RenameEx", "Executing 'RenameEx()'\n", kSwapArguments, Swap, Unswap},
+    {"RenameEx", "Executing 'RenameEx()'\n", kSwapArguments, Swap, UndoSwap, Unswap},
     // "SetDirectoty" is the log's own spelling, which players' logs and the
     // tools that read them have always had: it stays as it is.
     {"SetDirectory", "Executing 'SetDirectoty()'\n", kDirectoryArguments, ChangeDirectory,
-     KeepDirectory},
-    {"Rename", "Executing 'Rename()'\n", kRenameArguments, RenameForward, RenameBack},
+     UndoNothing, KeepDirectory},
+    {"Rename", "Executing 'Rename()'\n", kRenameArguments, RenameForward, UndoRename, RenameBack},
 };
 
 }  // namespace
@@ -92,6 +156,12 @@ const CommandDefinition kCommands[] = {
 bool CommandDefinition::ChangesDirectory() const {
     return std::any_of(arguments.begin(), arguments.end(), [](const CommandArgument& argument) {
         return argument.role == PathRole::Directory;
+    });
+}
+
+bool CommandDefinition::MovesFiles() const {
+    return std::any_of(arguments.begin(), arguments.end(), [](const CommandArgument& argument) {
+        return argument.role == PathRole::Writes;
     });
 }
 

@@ -28,6 +28,12 @@ struct CommandArgument {
 using ExpandedArguments = std::span<const std::string>;
 using CommandStep = void (*)(ExpandedArguments arguments);
 
+struct JournalMove;
+// Undoes the moves the command's install made, as its journal recorded them,
+// and logs the outcome in the command's words; false when something could not
+// be put back.
+using UndoStep = bool (*)(std::span<const JournalMove> moves);
+
 struct CommandDefinition {
     std::string_view name;          // matched exactly, letter case included
     std::string_view announcement;  // the log line every run of the command starts with
@@ -35,13 +41,19 @@ struct CommandDefinition {
     // A recovery replays the install step of a command that changes the
     // directory without logging it, so such a step writes nothing to the log.
     CommandStep install;
-    // Restore undoes the commands last to first, each in the directory that was
-    // current when it was installed.
+    // Restore undoes what the install's journal recorded, last move first.
+    UndoStep undo;
+    // Without a journal (a recovery after an older launcher), restore runs this
+    // instead, from the script, last command first, each in the directory that
+    // was current when it was installed.
     CommandStep restore;
 
     std::size_t ArgumentCount() const { return arguments.size(); }
     // Whether installing it changes the directory later commands work in.
     bool ChangesDirectory() const;
+    // Whether it puts files in places, so that an install that moved nothing
+    // is worth a word at restore.
+    bool MovesFiles() const;
     // "original, modified, backup"
     std::string ArgumentNames() const;
 };

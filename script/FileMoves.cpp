@@ -1,6 +1,7 @@
 #include "script/FileMoves.h"
 
 #include "log/RunLog.h"
+#include "script/UndoJournal.h"
 
 namespace srdw {
 
@@ -26,9 +27,36 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
     }
 }
 
+void Record(const std::string& from, const std::string& to) {
+    UndoJournal* journal = ActiveJournal();
+    if (!journal) {
+        return;
+    }
+    JournalMove move;
+    move.from = FullPath(Files().StoredName(from));
+    move.to = FullPath(to);
+    move.attributes = Files().Attributes(from).value_or(FileAttributes{});
+    move.targetExisted = Exists(to);
+    journal->BeforeMove(std::move(move));
+}
+
 }  // namespace
 
+std::string FullPath(const std::string& path) {
+    const bool absolute = (!path.empty() && (path.front() == '\\' || path.front() == '/')) ||
+                          (path.size() >= 2 && path[1] == ':');
+    if (absolute) {
+        return path;
+    }
+    std::string full = Files().WorkingDirectory();
+    if (!full.empty() && full.back() != '\\' && full.back() != '/') {
+        full.push_back('\\');
+    }
+    return full + path;
+}
+
 bool MovePath(const std::string& from, const std::string& to) {
+    Record(from, to);
     const OsResult moved = MoveRetryingHeldFile(from, to);
     if (moved || moved.error != OsError::AccessDenied) {
         return static_cast<bool>(moved);
@@ -43,6 +71,37 @@ bool MovePath(const std::string& from, const std::string& to) {
     // Ignored by design: the move is what the script asked for, and it is done.
     static_cast<void>(Files().RestoreAttributes(movedNow ? to : from, *attributes));
     return movedNow;
+}
+
+UndoOutcome UndoMove(const JournalMove& move) {
+    if (move.targetExisted) {
+        return UndoOutcome::NotNeeded;  // a move never replaces: it cannot have happened
+    }
+    const auto atSource = Files().Attributes(move.from);
+    const bool atTarget = Exists(move.to);
+    if (atSource && !atTarget) {
+        // Not moved, or moved back already; a crash may still have left its
+        // read-only bit cleared.
+        if (atSource->bits != move.attributes.bits) {
+            static_cast<void>(Files().RestoreAttributes(move.from, move.attributes));
+        }
+        return UndoOutcome::NotNeeded;
+    }
+    if (atSource) {
+        return UndoOutcome::Occupied;
+    }
+    if (!atTarget) {
+        return UndoOutcome::Missing;
+    }
+    if (!MovePath(move.to, move.from)) {
+        return UndoOutcome::Failed;
+    }
+    const auto now = Files().Attributes(move.from);
+    if (now && now->bits != move.attributes.bits) {
+        // Ignored by design: the file is back; its bits are the lesser matter.
+        static_cast<void>(Files().RestoreAttributes(move.from, move.attributes));
+    }
+    return UndoOutcome::Undone;
 }
 
 }  // namespace srdw

@@ -21,6 +21,25 @@ inline bool Exists(const std::string& path) {
 // file keeps its attributes under the new name: they are only cleared when the
 // system refuses to move the file otherwise, and put back right after, so that
 // no crash can leave a game file writable that was read-only.
+// While an install runs, the move is recorded in its undo journal first.
 bool MovePath(const std::string& from, const std::string& to);
+
+struct JournalMove;
+
+// What undoing one recorded move found and did.
+enum class UndoOutcome {
+    Undone,     // moved back
+    NotNeeded,  // it never happened, or was undone already
+    Occupied,   // something stands where the file is to go back: nothing is overwritten
+    Missing,    // the file is neither where it went nor where it came from
+    Failed,     // the move back was refused
+};
+
+// Moves a recorded move's file back where it came from, when the disk shows
+// the move done and the way back free; puts back its attributes.
+UndoOutcome UndoMove(const JournalMove& move);
+
+// The path made absolute against the current directory; an absolute one as it is.
+std::string FullPath(const std::string& path);
 
 }  // namespace srdw

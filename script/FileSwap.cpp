@@ -64,28 +64,13 @@ void SwapFiles(const std::string& original, const std::string& modified,
 void UnswapFiles(const std::string& original, const std::string& modified,
                  const std::string& backup) {
     LogWrite("Unswapping files...");
-    const bool originalExists = Exists(original);
-    const bool backupExists = Exists(backup);
     if (Exists(modified)) {
-        // A swap cut off between its two moves leaves the game's file under the
-        // backup name and the mod's file where it was: put the game's file back.
-        if (!originalExists && backupExists) {
-            if (!MovePath(backup, original)) {
-                return Fail("\n > cannot restore '", backup, "'!\n");
-            }
-            LogWrite("succeeded!\n > the swap had been interrupted: moved '");
-            LogWrite(backup);
-            LogWrite("' back to '");
-            LogWrite(original);
-            LogWrite("'\n");
-            return;
-        }
         return Fail("\n > the modified file '", modified, "' still exists!\n");
     }
-    if (!originalExists) {
+    if (!Exists(original)) {
         return Fail("\n > the original file '", original, "' does not exist!\n");
     }
-    if (!backupExists) {
+    if (!Exists(backup)) {
         return Fail("\n > the backup file '", backup, "' does not exist!\n");
     }
     const std::string originalName = Files().StoredName(original);  // as the install stored it

@@ -9,6 +9,7 @@
 
 #include "script/PathExpansion.h"
 #include "script/ScriptText.h"
+#include "script/UndoJournal.h"
 
 namespace srdw {
 
@@ -26,10 +27,15 @@ class ModScript {
     // Reads, cleans and parses the file. False when it cannot be read, is empty or
     // is broken; after a parse error the commands before the error are kept.
     bool Load(const std::string& path);
-    // Applies the commands forward, first to last.
-    void Install(const Placeholders& values);
-    // Undoes the commands last to first, each in the directory it ran in at install.
+    // Applies the commands forward, first to last, recording each command and
+    // each move in the journal before it is made.
+    void Install(const Placeholders& values, UndoJournal& journal);
+    // Without a journal: undoes the commands from the script alone, last to
+    // first, each in the directory it ran in at install.
     void Restore(const Placeholders& values);
+    // The checksum of the cleaned text, which the journal keeps to tell a
+    // changed script.
+    std::uint32_t TextChecksum() const { return Checksum(text_); }
 
     // The path of the last script file read successfully (at most 260 characters).
     const std::string& Path() const { return path_; }
@@ -50,5 +56,11 @@ class ModScript {
     std::vector<std::string_view> arguments_;
     std::vector<DirectoryStretch> installDirectories_;  // recorded by Install for Restore
 };
+
+// Restore from the journal: the commands it recorded, last first, each logged
+// with its name and its arguments as they were installed, and its moves undone
+// as the disk shows them. The script is not needed. True when everything the
+// install moved is back.
+bool UndoInstall(const JournalContents& journal);
 
 }  // namespace srdw

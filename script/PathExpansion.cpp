@@ -47,19 +47,26 @@ std::string ExpandPath(std::string_view source, const Placeholders& values) {
     if (source.empty()) {
         return {};
     }
+    auto expanded = ExpandArgument(source, values.rootDir, values.commandLine);
+    LogExpansion(source, expanded);
+    return std::move(expanded).value_or(std::string());
+}
+
+void LogExpansion(std::string_view source, const std::optional<std::string>& expanded) {
+    if (source.empty()) {
+        return;
+    }
     LogWrite("- Parsing path: '");
     LogWrite(source);
     LogWrite("' -> '");
-    auto expanded = ExpandArgument(source, values.rootDir, values.commandLine);
     if (!expanded) {
         LogWrite(
             "'\nERROR: the expanded path would be longer than 511 characters; it is left "
             "empty and its command does nothing!\n");
-        return {};
+        return;
     }
     LogWrite(*expanded);
     LogWrite("'\n");
-    return std::move(*expanded);
 }
 
 }  // namespace srdw

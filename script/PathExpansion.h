@@ -29,4 +29,7 @@ std::optional<std::string> ExpandArgument(std::string_view source, std::string_v
 // too long gives an empty path, so its command does nothing, and an error line.
 std::string ExpandPath(std::string_view source, const Placeholders& values);
 
+// The log line of an expansion already made: the same words as ExpandPath's.
+void LogExpansion(std::string_view source, const std::optional<std::string>& expanded);
+
 }  // namespace srdw

@@ -16,19 +16,32 @@ namespace {
 enum class Direction { Install, Restore };
 
 // Names match exactly, letter case included; other names are skipped silently.
-void Run(const ScriptCommand& command, Direction direction, const Placeholders& values) {
+// At install the command is recorded in the journal before it moves anything.
+void Run(const ScriptCommand& command, std::size_t index, Direction direction,
+         const Placeholders& values, UndoJournal* journal) {
     const CommandDefinition* definition = FindCommand(command.name);
     if (!definition) {
         return;
     }
     LogWrite(definition->announcement);
     std::array<std::string, kMaxArguments> expanded;
+    std::vector<JournalArgument> recorded;
     const std::size_t count = definition->ArgumentCount();
     for (std::size_t i = 0; i < count; ++i) {
-        expanded[i] = ExpandPath(command.Arg(i), values);
+        const std::string_view source = command.Arg(i);
+        auto expansion = ExpandArgument(source, values.rootDir, values.commandLine);
+        LogExpansion(source, expansion);
+        if (journal) {
+            recorded.push_back({std::string(source), expansion});
+        }
+        expanded[i] = std::move(expansion).value_or(std::string());
     }
     const ExpandedArguments arguments(expanded.data(), count);
     if (direction == Direction::Install) {
+        if (journal) {
+            journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
+                                  std::move(recorded));
+        }
         definition->install(arguments);
     } else {
         definition->restore(arguments);
@@ -42,11 +55,12 @@ bool ChangesDirectory(const ScriptCommand& command) {
 
 }  // namespace
 
-void ModScript::Install(const Placeholders& values) {
+void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
     LogWrite("\nInstalling script...\n");
+    ActiveJournalScope recording(journal);
     installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
-        Run(commands_[i], Direction::Install, values);
+        Run(commands_[i], i, Direction::Install, values, &journal);
         if (ChangesDirectory(commands_[i])) {
             installDirectories_.push_back({i + 1, Files().WorkingDirectory()});
         }
@@ -97,8 +111,29 @@ void ModScript::Restore(const Placeholders& values) {
             // A directory gone since the install leaves the commands where they are.
             static_cast<void>(Files().ChangeDirectory(*current));
         }
-        Run(commands_[i], Direction::Restore, values);
+        Run(commands_[i], i, Direction::Restore, values, nullptr);
     }
+}
+
+bool UndoInstall(const JournalContents& journal) {
+    LogWrite("\nRestoring script...\n");
+    bool complete = true;
+    for (auto command = journal.commands.rbegin(); command != journal.commands.rend(); ++command) {
+        const CommandDefinition* definition = FindCommand(command->name);
+        if (!definition) {
+            continue;  // not written by this launcher's install
+        }
+        LogWrite(definition->announcement);
+        for (const auto& argument : command->arguments) {
+            LogExpansion(argument.source, argument.expanded);
+        }
+        if (!command->moves.empty()) {
+            complete = definition->undo(command->moves) && complete;
+        } else if (definition->MovesFiles()) {
+            LogWrite(" > nothing to undo: its install moved nothing\n");
+        }
+    }
+    return complete;
 }
 
 }  // namespace srdw

@@ -72,12 +72,18 @@ void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const 
     const Snapshot before = TakeSnapshot(game.Path());
     InDirectory inGame(game.Path());
     const std::string commandLine = PrepareCommandLine(scenario.commandLine);
-    Load(script)->Install({rootDir, commandLine});
-    fs::current_path(game.Path());
     ScratchDir launcherDir;
+    {
+        UndoJournal journal;
+        const auto installing = Load(script);
+        static_cast<void>(journal.Start(launcherDir / "restore.jnl", installing->TextChecksum()));
+        installing->Install({rootDir, commandLine}, journal);
+    }
+    fs::current_path(game.Path());
     LoggedTest logged(launcherDir);
-    const std::string recover = PrepareCommandLine("/recover");
-    Load(script)->Restore({rootDir, recover});
+    const auto journal = ReadJournal(launcherDir / "restore.jnl");
+    ASSERT_TRUE(journal.has_value());
+    UndoInstall(*journal);
     outcome.recoveryLog = LogFrom(logged.Body(), "\nRestoring script...\n");
     outcome.recovered = TakeSnapshot(game.Path()) == before;
 }
@@ -93,15 +99,15 @@ Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::
         InDirectory inGame(game.Path());
         std::string commandLine = PrepareCommandLine(scenario.commandLine);
         const auto modScript = Load(script);
-        modScript->Install({rootDir, commandLine});
+        UndoJournal journal;
+        modScript->Install({rootDir, commandLine}, journal);
         for (const auto& [path, state] : TakeSnapshot(game.Path())) {
             if (!path.ends_with("/") && state.content != path) {
                 outcome.movedFiles.push_back(path + " <- " + state.content);
             }
         }
         std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
-        RemoveEditSwitch(commandLine);
-        modScript->Restore({rootDir, commandLine});
+        UndoInstall(journal.Contents());
         outcome.log = LogFrom(logged.Body(), "\nInstalling script...\n");
     }
     outcome.restored = TakeSnapshot(game.Path()) == before;
@@ -188,26 +194,23 @@ INSTANTIATE_TEST_SUITE_P(
                  "RenameEx(a.pak, a.dw, a.bak)",
                  "",
                  true,
-                 "install-fails@1:1 restore-fails@1:1"},
+                 "install-fails@1:1"},
         Scenario{"original_misspelt",
                  {"a.pak", "a.dw"},
                  "RenameEx(a.pk, a.dw, a.bak)",
                  "",
                  true,
-                 "install-fails@1:1 restore-fails@1:1"},
+                 "install-fails@1:1"},
         Scenario{"letter_case",
                  {"Data/Sky.pak", "Data/sky.dw"},
-                 "RenameEx(data\\SKY.PAK, DATA\\SKY.DW, data\\sky.bak)",
-                 "",
-                 false,
-                 "not-restored not-recovered"},
+                 "RenameEx(data\\SKY.PAK, DATA\\SKY.DW, data\\sky.bak)"},
         Scenario{"chain", {"a"}, "Rename(a, b)\nRename(b, c)\n"},
         Scenario{"same_backup",
                  {"a", "a.dw", "b", "b.dw"},
                  "RenameEx(a, a.dw, x.bak)\nRenameEx(b, b.dw, x.bak)\n",
                  "",
                  true,
-                 "install-fails@2:1 restore-fails@2:1"},
+                 "install-fails@2:1"},
         Scenario{"same_original",
                  {"a", "a.one", "a.two"},
                  "RenameEx(a, a.one, a.bak1)\nRenameEx(a, a.two, a.bak2)\n"},
@@ -217,35 +220,21 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  true,
                  "directory-missing@1:1"},
-        Scenario{"target_exists",
-                 {"a", "b"},
-                 "Rename(a, b)",
-                 "",
-                 true,
-                 "install-fails@1:1 restore-fails@1:1"},
+        Scenario{"target_exists", {"a", "b"}, "Rename(a, b)", "", true, "install-fails@1:1"},
         Scenario{"into_missing_directory",
                  {"a"},
                  "Rename(a, Nowhere\\a)",
                  "",
                  true,
-                 "install-fails@1:1 restore-fails@1:1"},
+                 "install-fails@1:1"},
         Scenario{"directory_moves",
                  {"Data/Old/f", "Data/Old/g"},
                  "Rename(Data\\Old, Data\\New)\nRename(Data\\New\\f, Data\\New\\h)\n"},
         Scenario{
             "read_only_swap", {"!game.pak", "mod.pak"}, "RenameEx(game.pak, mod.pak, game.bak)"},
-        Scenario{"command_line_changes",
-                 {"a.txt", "x-w/"},
-                 "Rename(a.txt, \"x@cmdline\")",
-                 "-W/EDIT",
-                 false,
-                 "not-restored not-restored not-recovered"},
-        Scenario{"nothing_to_restore_from",
-                 {"a"},
-                 "Rename(b, a)",
-                 "",
-                 false,
-                 "install-fails@1:1 not-restored not-recovered"}),
+        Scenario{
+            "command_line_changes", {"a.txt", "x-w/"}, "Rename(a.txt, \"x@cmdline\")", "-W/EDIT"},
+        Scenario{"nothing_to_restore_from", {"a"}, "Rename(b, a)", "", true, "install-fails@1:1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

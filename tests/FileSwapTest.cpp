@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "TestSupport.h"
+#include "script/FileMoves.h"
 #include "script/FileSwap.h"
+#include "script/ModScript.h"
 
 namespace srdw::test {
 namespace {
@@ -197,17 +199,26 @@ TEST_F(FileSwapTest, AFileHeldByAnotherProgramIsTriedAgain) {
                                   "FAILED!\n > cannot move '" + original_ + "'!\n");
 }
 
-TEST_F(FileSwapTest, UnswapFinishesASwapCutOffBetweenItsMoves) {
+// The launcher dies between the two moves of a swap: the journal knows the one
+// move that was made and takes it back; the script alone would only guess, so
+// it moves nothing.
+TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
     MakeReadOnly(dir_.Path() / "Data" / "Game File.pak");
     const Snapshot before = Files();
-    std::filesystem::rename(dir_.Path() / "Data" / "Game File.pak",
-                            dir_.Path() / "Data" / "Game File.bak");
+    UndoJournal journal;
+    {
+        ActiveJournalScope recording(journal);
+        journal.BeginCommand(0, "RenameEx", {});
+        ASSERT_TRUE(MovePath(original_, backup_));
+    }
+    const Snapshot cutOff = Files();
     Unswap();
+    EXPECT_EQ(Files(), cutOff);
+    EXPECT_TRUE(UndoInstall(journal.Contents()));
     EXPECT_EQ(Files(), before);
-    EXPECT_EQ(logged_.Body(),
-              "Unswapping files...succeeded!\n > the swap had been interrupted: "
-              "moved '" +
-                  backup_ + "' back to '" + original_ + "'\n");
+    EXPECT_EQ(logged_.Body(), "Unswapping files...FAILED!\n > the modified file '" + modified_ +
+                                  "' still exists!\n\nRestoring script...\nExecuting "
+                                  "'RenameEx()'\nUnswapping files...succeeded!\n");
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     LoggedTest logged(launcherDir_);
     ModScript script;
     ASSERT_TRUE(script.Load(Path("DWSR.dat")));
-    script.Install(Values());
+    UndoJournal journal;
+    script.Install(Values(), journal);
 
     Snapshot installed = before;
     installed.erase("a.txt");
@@ -66,9 +67,8 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     installed["Data/Maps/notes old.txt"] = {"notes", false};
     EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
 
-    script.Restore(Values());
+    EXPECT_TRUE(UndoInstall(journal.Contents()));
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
-    EXPECT_EQ(fs::current_path(), dir_.Path());
 
     const std::string sky = dir_.Path().string() + "\\Data\\Textures\\Sky";
     const std::string swapSky =
@@ -104,9 +104,9 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
                                  swapSky + "Swapping files...succeeded!\n" + renameAB + renameBC +
                                  toData + swapMap + "Swapping files...succeeded!\n" + toMaps +
                                  renameNotes + renameOnly + "\nRestoring script...\n" + renameOnly +
-                                 renameNotes + toMaps + swapMap +
-                                 "Unswapping files...succeeded!\n" + toData + renameBC + renameAB +
-                                 swapSky + "Unswapping files...succeeded!\n");
+                                 " > nothing to undo: its install moved nothing\n" + renameNotes +
+                                 toMaps + swapMap + "Unswapping files...succeeded!\n" + toData +
+                                 renameBC + renameAB + swapSky + "Unswapping files...succeeded!\n");
 }
 
 TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
@@ -115,14 +115,17 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
         LoggedTest logged(launcherDir_);
         ModScript installing;
         ASSERT_TRUE(installing.Load(Path("DWSR.dat")));
-        installing.Install(Values());  // and then the launcher is gone
+        UndoJournal journal;
+        ASSERT_TRUE(journal.Start(launcherDir_ / "restore.jnl", installing.TextChecksum()));
+        installing.Install(Values(), journal);  // and then the launcher is gone
     }
     fs::current_path(dir_.Path());  // the next start locates the game again
 
     LoggedTest logged(launcherDir_);
-    ModScript recovering;
-    ASSERT_TRUE(recovering.Load(Path("DWSR.dat")));
-    recovering.Restore(Values());
+    const auto journal = ReadJournal(launcherDir_ / "restore.jnl");
+    ASSERT_TRUE(journal.has_value());
+    EXPECT_FALSE(journal->complete);
+    EXPECT_TRUE(UndoInstall(*journal));
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
 }
@@ -149,7 +152,8 @@ TEST_F(ScriptExecutionTest, RenameRefusesToReplace) {
     WriteFile(dir_.Path() / "chain.dat", "Rename(a.txt,B.TXT)Rename(missing.txt,z.txt)");
     ModScript script;
     ASSERT_TRUE(script.Load(Path("chain.dat")));
-    script.Install(Values());
+    UndoJournal journal;
+    script.Install(Values(), journal);
     EXPECT_EQ(ReadFile(dir_.Path() / "a.txt"), "a");
     EXPECT_EQ(ReadFile(dir_.Path() / "b.txt"), "in the way");
     const std::string log = logged.Body();

@@ -44,8 +44,8 @@ make_sample() {
 }
 
 state() {
-    (cd "$1/Skyrend 2" && find . -type f ! -name SrdwLaunch ! -name SrdwLaunch.log -printf '%m %p\n' |
-        sort && find . -type f ! -name SrdwLaunch ! -name SrdwLaunch.log -print0 | sort -z |
+    (cd "$1/Skyrend 2" && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' -printf '%m %p\n' |
+        sort && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' -print0 | sort -z |
         xargs -0 md5sum)
 }
 contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
@@ -77,8 +77,9 @@ expect_restored() { # what
 $original
 EOF
         failures=$((failures + 1))
-    elif [ -e "$t/Skyrend 2/restore.mod" ] || [ -e "$t/config/autostart/SrdwLaunch.desktop" ]; then
-        echo "FAIL: $1: a marker or a start-up entry is left"
+    elif [ -e "$t/Skyrend 2/restore.mod" ] || [ -e "$t/Skyrend 2/restore.jnl" ] ||
+        [ -e "$t/config/autostart/SrdwLaunch.desktop" ]; then
+        echo "FAIL: $1: a marker, a journal or a start-up entry is left"
         failures=$((failures + 1))
     fi
 }

@@ -58,7 +58,7 @@ GAME
 
 # Names, modes and contents of the game's files, the launcher's own traces left out.
 state() {
-    (cd "$1" && find . -type f ! -name SrdwLaunch.log ! -name 'game-*' | sort | while IFS= read -r file; do
+    (cd "$1" && find . -type f ! -name 'SrdwLaunch.log*' ! -name 'game-*' | sort | while IFS= read -r file; do
         echo "$file $(stat -c %a "$file") $(cat "$file" | md5sum)"
     done)
 }
@@ -183,7 +183,7 @@ for restart in by-hand by-start-up-entry; do
         run_autostart_entry  # as at the next log-in
         check "$(state "$g")" "$before" "restored by the start-up entry" || break
     fi
-    check "$(ls "$g/restore.mod" "$autostart" 2>/dev/null)" "" "records left ($restart)" || break
+    check "$(ls "$g/restore.mod" "$g/restore.jnl" "$autostart" 2>/dev/null)" "" "records left ($restart)" || break
 done
 [ $failures -eq 0 ] && pass
 
