@@ -30,13 +30,20 @@ bool ReportRunningGame() {
 // which serves this run's restore but not a recovery after a crash.
 void InstallJournalled(ModScript& script, UndoJournal& journal) {
     const LaunchPaths& paths = Paths();
-    const bool started = journal.Start(paths.JournalFile, script.TextChecksum());
+    // The journal is begun before the marker is written, so that the marker
+    // never stands beside an older run's journal.
+    static_cast<void>(journal.Start(paths.JournalFile, script.TextChecksum()));
+    WriteMarker(paths.MarkerFile, script.Path());
     script.Install(PlaceholdersOf(paths), journal);
-    if (!journal.Finish() || !started) {
-        LogWrite("ERROR: cannot write the undo journal '");
-        LogWrite(paths.JournalFile);
-        LogWrite("'; a crash now would be undone from the script alone!\n");
+    if (journal.Finish()) {
+        return;
     }
+    LogWrite("ERROR: cannot write the undo journal '");
+    LogWrite(paths.JournalFile);
+    LogWrite(journal.InMemoryOnly()   ? "'; a crash now would be undone from the script alone!\n"
+             : journal.RefusedMoves() ? "'; no file was moved after that, so that a crash can "
+                                        "still be undone!\n"
+                                      : "' through to the disk; a power loss now may lose it!\n");
 }
 
 // True when everything the install moved is back.
@@ -54,7 +61,6 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     RegisterStartupEntry();
     UndoJournal journal;
     if (mode == LaunchMode::InstallMode) {
-        WriteMarker(paths.MarkerFile, script.Path());
         InstallJournalled(script, journal);
     }
     RemoveEditSwitch(paths.CommandLine);
@@ -68,12 +74,16 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
 }
 
-// A crashed run is undone from its journal; without one (an older launcher's
-// marker), from the script, as far as the disk allows.
-CycleEnd Recover(ModScript& script, const RestoreSource& source) {
+// A crashed run is undone from its journal; without one, a marker (left by an
+// older launcher) has it undone from the script, as far as the disk allows.
+// Without either, nothing was installed: the marker is written before the
+// first move, so there is nothing to restore.
+CycleEnd Recover(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LogWrite("found '/recover' switch, restoring MOD...\n");
     bool restored = true;
-    if (source.journal) {
+    if (!source.journal && mode != LaunchMode::RecoverMode) {
+        LogWrite(" > nothing to restore: no marker and no journal record an install\n");
+    } else if (source.journal) {
         if (source.journal->torn) {
             LogWrite("ERROR: the undo journal '");
             LogWrite(Paths().JournalFile);
@@ -107,7 +117,7 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     Host().BeginWaitCursor();
     paths.CommandLine = PrepareCommandLine(Host().CommandLineTail());
     const CycleEnd end = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)
-                             ? Recover(script, source)
+                             ? Recover(mode, script, source)
                              : Play(mode, script, source);
     if (end == CycleEnd::Unfinished) {
         LogWrite(

@@ -74,10 +74,10 @@ bool LauncherApp::Startup() {
     logOpened_ = true;
     ModScript script;
     LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
+    // Also for a "/recover" without a marker: a journal left behind is undone
+    // again harmlessly, and it knows better than the script.
     RestoreSource source;
-    if (mode == LaunchMode::RecoverMode) {
-        source.journal = ReadJournal(paths.JournalFile);
-    }
+    source.journal = ReadJournal(paths.JournalFile);
 
     if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
         if (source.journal) {

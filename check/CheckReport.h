@@ -29,7 +29,7 @@ struct CheckedArgument {
     std::string text;  // as written, after cleaning
     SourcePosition where;
     std::optional<std::string> install;  // the expansion; none when over 511 characters
-    std::optional<std::string> restore;
+    std::optional<std::string> restore;  // what restore logs: the install's expansion
 };
 
 struct CheckedCommand {
@@ -55,7 +55,7 @@ struct DryRunResult {
     std::vector<Placement> whileGameRuns;  // what is not where it was, while the game runs
     std::vector<std::string> notRestored;  // what restore leaves changed
     // A crash while the game runs, and the start-up entry's run at the next log-in:
-    // a restore alone, with "@cmdline" expanding to "/recover".
+    // a restore alone, from the journal the crashed install left.
     std::string recoveryLog;
     std::vector<std::string> notRecovered;
     std::vector<std::string> unmodelled;  // paths outside the game directory looked at

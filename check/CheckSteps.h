@@ -43,8 +43,7 @@ struct ParsedScript {
 // The launch the script is checked for.
 struct LaunchContext {
     ResolvedPath game;
-    std::string installCommandLine;  // "@cmdline" during install
-    std::string restoreCommandLine;  // and during restore, without "/edit"
+    std::string installCommandLine;  // "@cmdline" during install; restore undoes that
     bool realGame = false;           // a directory given, not the stand-in
 
     std::string RootDir() const { return game.Text(); }  // "@rootdir"

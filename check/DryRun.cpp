@@ -3,7 +3,6 @@
 // command.
 #include <algorithm>
 
-#include "app/CommandLine.h"
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
 #include "log/RunLog.h"

@@ -85,7 +85,7 @@ class PathWalk {
         const std::string_view text = call.command.args[index];
         CheckedArgument argument{std::string(text), script_.Where(text), {}, {}};
         argument.install = ExpandArgument(text, rootDir_, launch_.installCommandLine);
-        argument.restore = ExpandArgument(text, rootDir_, launch_.restoreCommandLine);
+        argument.restore = argument.install;  // restore undoes what install recorded
         if (!call.info || text.empty()) {
             return argument;  // not used, or reported as empty already
         }
@@ -104,12 +104,10 @@ class PathWalk {
         if (ExpandArgument(text, "", "\x01") != ExpandArgument(text, "", "\x02")) {
             std::string message =
                 "the " + role +
-                " uses @cmdline, the player's command line: a restore after a crash expands it "
-                "to '/recover', and '/edit' is removed from it before the game starts, so "
-                "restore can miss what install moved";
-            if (argument.install != argument.restore && argument.install && argument.restore) {
-                message += " (here: '" + *argument.install + "' at install, '" + *argument.restore +
-                           "' at restore)";
+                " uses @cmdline, the player's command line, so where this command moves files "
+                "depends on how the game is started";
+            if (argument.install) {
+                message += " (here: '" + *argument.install + "')";
             }
             AddFinding(report_, Severity::Warning, argument.where, "uses-cmdline", message);
         }

@@ -47,10 +47,6 @@ void WriteCommands(const CheckReport& report, std::ostream& out) {
             if (command.known) {
                 out << "  ->  "
                     << (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
-                if (argument.restore != argument.install) {
-                    out << ", at restore "
-                        << (argument.restore ? "'" + *argument.restore + "'" : "(too long: empty)");
-                }
             }
             out << '\n';
         }

@@ -40,8 +40,6 @@ LaunchContext ContextFor(const CheckOptions& options) {
     // A relative directory is taken from where the checker runs.
     launch.game = Resolve(ResolveAbsolute(NativeFileSystem().WorkingDirectory()), directory);
     launch.installCommandLine = PrepareCommandLine(options.commandLine);
-    launch.restoreCommandLine = launch.installCommandLine;
-    RemoveEditSwitch(launch.restoreCommandLine);
     return launch;
 }
 

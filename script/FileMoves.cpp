@@ -27,17 +27,18 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
     }
 }
 
-void Record(const std::string& from, const std::string& to) {
+// False when the journal could not take the record.
+bool Record(const std::string& from, const std::string& to) {
     UndoJournal* journal = ActiveJournal();
     if (!journal) {
-        return;
+        return true;
     }
     JournalMove move;
     move.from = FullPath(Files().StoredName(from));
     move.to = FullPath(to);
     move.attributes = Files().Attributes(from).value_or(FileAttributes{});
     move.targetExisted = Exists(to);
-    journal->BeforeMove(std::move(move));
+    return journal->BeforeMove(std::move(move));
 }
 
 }  // namespace
@@ -56,7 +57,9 @@ std::string FullPath(const std::string& path) {
 }
 
 bool MovePath(const std::string& from, const std::string& to) {
-    Record(from, to);
+    if (!Record(from, to)) {
+        return false;  // what no journal holds, no crash recovery could undo
+    }
     const OsResult moved = MoveRetryingHeldFile(from, to);
     if (moved || moved.error != OsError::AccessDenied) {
         return static_cast<bool>(moved);
@@ -88,10 +91,12 @@ UndoOutcome UndoMove(const JournalMove& move) {
         return UndoOutcome::NotNeeded;
     }
     if (atSource) {
-        return UndoOutcome::Occupied;
+        // What stands at the target can be what an earlier move's undo put back.
+        return move.targetFreedEarlier ? UndoOutcome::NotNeeded : UndoOutcome::Occupied;
     }
     if (!atTarget) {
-        return UndoOutcome::Missing;
+        // Undoing an earlier move of the chain takes the file on from its source.
+        return move.sourceFilledEarlier ? UndoOutcome::NotNeeded : UndoOutcome::Missing;
     }
     if (!MovePath(move.to, move.from)) {
         return UndoOutcome::Failed;

@@ -21,7 +21,8 @@ inline bool Exists(const std::string& path) {
 // file keeps its attributes under the new name: they are only cleared when the
 // system refuses to move the file otherwise, and put back right after, so that
 // no crash can leave a game file writable that was read-only.
-// While an install runs, the move is recorded in its undo journal first.
+// While an install runs, the move is recorded in its undo journal first, and
+// not made when the journal's file cannot take the record.
 bool MovePath(const std::string& from, const std::string& to);
 
 struct JournalMove;

@@ -1,6 +1,8 @@
-// Install applies the commands first to last; Restore undoes them last to first,
-// each in the directory that was current when it was installed, so that chains
-// such as Rename(a, b) then Rename(b, c) come apart in the right order.
+// Install applies the commands first to last and records each, and each move,
+// in the undo journal; UndoInstall undoes the journal, last move first. Without
+// a journal (a marker left by an older launcher) Restore undoes the script last
+// command first, each in the directory that was current when it was installed,
+// so that chains such as Rename(a, b) then Rename(b, c) come apart in order.
 #include <array>
 
 #include "log/RunLog.h"

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/AsciiCase.h"
+
 namespace srdw {
 
 namespace {
@@ -76,9 +78,31 @@ class Reader {
     bool good_ = true;
 };
 
+// Sets a move's links to the moves before it, and adds it to them.
+// Whether `paths` holds the path or a folder it lies in: moving a folder moves
+// what is in it.
+bool HoldsPathOrFolder(const std::unordered_set<std::string>& paths, const std::string& key) {
+    for (std::size_t end = key.size(); end != std::string::npos && end > 0;
+         end = key.rfind('\\', end - 1)) {
+        if (paths.count(key.substr(0, end)) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Link(JournalMove& move, std::unordered_set<std::string>& sources,
+          std::unordered_set<std::string>& targets) {
+    move.sourceFilledEarlier = HoldsPathOrFolder(targets, PathKey(move.from));
+    move.targetFreedEarlier = HoldsPathOrFolder(sources, PathKey(move.to));
+    sources.insert(PathKey(move.from));
+    targets.insert(PathKey(move.to));
+}
+
 // Adds one record's payload to what was read; false, with nothing added, when
 // it makes no sense.
-bool Apply(std::string_view payload, JournalContents& contents, bool& started) {
+bool Apply(std::string_view payload, JournalContents& contents, bool& started,
+           std::unordered_set<std::string>& sources, std::unordered_set<std::string>& targets) {
     if (payload.empty()) {
         return false;
     }
@@ -129,6 +153,7 @@ bool Apply(std::string_view payload, JournalContents& contents, bool& started) {
             if (!whole() || contents.commands.empty()) {
                 return false;
             }
+            Link(move, sources, targets);
             contents.commands.back().moves.push_back(std::move(move));
             return true;
         }
@@ -143,6 +168,14 @@ bool Apply(std::string_view payload, JournalContents& contents, bool& started) {
 UndoJournal* g_active = nullptr;
 
 }  // namespace
+
+std::string PathKey(std::string_view path) {
+    std::string key(path);
+    for (char& c : key) {
+        c = c == '/' ? '\\' : LowerAscii(c);
+    }
+    return key;
+}
 
 std::uint32_t Checksum(std::string_view data) {
     // CRC-32 (IEEE 802.3), as zip and PNG use it.
@@ -167,7 +200,10 @@ std::uint32_t Checksum(std::string_view data) {
 bool UndoJournal::Start(const std::string& path, std::uint32_t scriptChecksum) {
     contents_ = {};
     contents_.scriptChecksum = scriptChecksum;
+    sources_.clear();
+    targets_.clear();
     failed_ = false;
+    refusedMoves_ = false;
     file_ = path.empty() ? nullptr : Files().CreateOutputFile(path);
     if (file_ && !file_->Write(kHeader)) {
         failed_ = true;
@@ -195,7 +231,7 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
     contents_.commands.push_back({index, std::string(name), std::move(arguments), {}});
 }
 
-void UndoJournal::BeforeMove(JournalMove move) {
+bool UndoJournal::BeforeMove(JournalMove move) {
     std::string record = Record(RecordKind::Move);
     PutText(record, move.from);
     PutText(record, move.to);
@@ -205,10 +241,16 @@ void UndoJournal::BeforeMove(JournalMove move) {
     PutFlag(record, move.attributes.normal);
     PutFlag(record, move.targetExisted);
     Append(record);
+    if (file_ && failed_) {
+        refusedMoves_ = true;
+        return false;
+    }
     if (contents_.commands.empty()) {
         contents_.commands.push_back({});  // a move outside any command: undone all the same
     }
+    Link(move, sources_, targets_);
     contents_.commands.back().moves.push_back(std::move(move));
+    return true;
 }
 
 bool UndoJournal::Finish() {
@@ -236,12 +278,17 @@ void UndoJournal::Append(const std::string& payload) {
 
 std::optional<JournalContents> ReadJournal(const std::string& path) {
     const auto bytes = Files().ReadWholeFile(path);
-    if (!bytes || !std::string_view(*bytes).starts_with(kHeader)) {
+    return bytes ? ParseJournal(*bytes) : std::nullopt;
+}
+
+std::optional<JournalContents> ParseJournal(std::string_view bytes) {
+    if (!bytes.starts_with(kHeader)) {
         return std::nullopt;
     }
     JournalContents contents;
     bool started = false;
-    std::string_view rest = std::string_view(*bytes).substr(kHeader.size());
+    std::unordered_set<std::string> sources, targets;
+    std::string_view rest = bytes.substr(kHeader.size());
     while (!rest.empty()) {
         Reader frame(rest);
         const std::uint32_t length = frame.Number();
@@ -251,7 +298,8 @@ std::optional<JournalContents> ReadJournal(const std::string& path) {
         }
         const std::string_view payload = rest.substr(4, length);
         Reader tail(rest.substr(4 + length, 4));
-        if (tail.Number() != Checksum(payload) || !Apply(payload, contents, started)) {
+        if (tail.Number() != Checksum(payload) ||
+            !Apply(payload, contents, started, sources, targets)) {
             contents.torn = true;
             break;
         }

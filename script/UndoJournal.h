@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -25,6 +26,12 @@ struct JournalMove {
     std::string to;              // full path
     FileAttributes attributes;   // of `from`: put back whatever a crash left
     bool targetExisted = false;  // then the move, which never replaces, did not happen
+
+    // Worked out from the moves before it, not stored. A chain such as
+    // Rename(a, b) then Rename(b, c) makes a file pass through several names,
+    // and a restore cut short leaves it further back than any one move says.
+    bool sourceFilledEarlier = false;  // an earlier move put `from` (or its folder) there
+    bool targetFreedEarlier = false;   // an earlier move took `to` (or its folder) away
 };
 
 // One argument of a command, as the install expanded it.
@@ -59,25 +66,39 @@ class UndoJournal {
     bool Start(const std::string& path, std::uint32_t scriptChecksum);
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::vector<JournalArgument> arguments);
-    void BeforeMove(JournalMove move);
+    // Records a move about to be made. False when the journal's file could not
+    // take the record: then the move must not be made, since a crash after it
+    // could not be undone.
+    bool BeforeMove(JournalMove move);
     // Marks the install's end and writes the journal through to the disk.
     bool Finish();
 
     const JournalContents& Contents() const { return contents_; }
     // Whether every record so far reached the file.
     bool Written() const { return file_ != nullptr && !failed_; }
+    // Whether the file could not be made at all, so the journal is in memory only.
+    bool InMemoryOnly() const { return file_ == nullptr; }
+    // Whether a move was refused because its record could not be written.
+    bool RefusedMoves() const { return refusedMoves_; }
 
   private:
     void Append(const std::string& record);
 
     JournalContents contents_;
+    std::unordered_set<std::string> sources_, targets_;  // of the moves so far, as PathKey
     std::unique_ptr<OutputFile> file_;
     bool failed_ = false;
+    bool refusedMoves_ = false;
 };
 
 // The journal in the file at `path`; none when there is none, or the file is no
 // journal. Records after a damaged one are left out, and `torn` says so.
 std::optional<JournalContents> ReadJournal(const std::string& path);
+// The same, from the file's bytes.
+std::optional<JournalContents> ParseJournal(std::string_view bytes);
+
+// A path as the journal compares it: letter case and separators folded.
+std::string PathKey(std::string_view path);
 
 // The checksum the journal keeps of data.
 std::uint32_t Checksum(std::string_view data);

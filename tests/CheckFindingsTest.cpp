@@ -102,7 +102,7 @@ TEST(CheckReportTest, ListsTheCommandsWithTheirExpansions) {
     EXPECT_EQ(report.commands[0].arguments[0].install, game + "\\a b.pak");
     EXPECT_EQ(report.commands[2].directory, kWindowsPaths ? ".\\Data" : "./Data");
     EXPECT_EQ(report.commands[2].arguments[0].install, "-window /edit");
-    EXPECT_EQ(report.commands[2].arguments[0].restore, "-window ");
+    EXPECT_EQ(report.commands[2].arguments[0].restore, "-window /edit");
     EXPECT_FALSE(report.commands[3].known);
     EXPECT_FALSE(report.dryRun);
 }

@@ -139,6 +139,58 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
     }
 }
 
+// After a crash the journal, not the script, says what to undo: the script may
+// have moved its own file, or a mod update may have replaced it, by the next start.
+TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
+    const std::string selfMoving =
+        std::string(kScript) + "Rename(\"@rootdir\\SrdwLaunch.dat\", moved.dat)\n";
+    for (const bool updated : {false, true}) {
+        WriteFile(game_.Path() / "SrdwLaunch.dat", updated ? kScript : selfMoving);
+        const Snapshot before = Game();
+        platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+        EXPECT_THROW(Run(), std::runtime_error);
+        LogClose();
+        if (updated) {
+            WriteFile(game_.Path() / "SrdwLaunch.dat", "Rename(\"@rootdir\\Data\", Gone)\n");
+        }
+        platform_.whileGameRuns = nullptr;
+        const std::string log = Run();
+        if (updated) {
+            WriteFile(game_.Path() / "SrdwLaunch.dat", kScript);
+        }
+        EXPECT_EQ(Game(), before) << log;
+        EXPECT_FALSE(MarkerExists());
+        EXPECT_FALSE(fs::exists(game_.Path() / "restore.jnl"));
+        EXPECT_NE(
+            log.find(updated ? "Unswapping files...succeeded!" : "restoring from the undo journal"),
+            std::string::npos)
+            << log;
+    }
+}
+
+// A restore that cannot put everything back keeps the marker, the journal and
+// the start-up entry, and the next start finishes it.
+TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { WriteFile(game_.Path() / "Data" / "Sky.dw", "in the way"); };
+    std::string log = Run();
+    EXPECT_NE(log.find("FAILED!\n > the file '"), std::string::npos) << log;
+    EXPECT_NE(log.find("ERROR: not everything could be put back"), std::string::npos) << log;
+    EXPECT_TRUE(MarkerExists());
+    EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl"));
+    EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+
+    fs::remove(game_.Path() / "Data" / "Sky.dw");
+    platform_.whileGameRuns = nullptr;
+    log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_NE(ReadFile(game_.Path() / "SrdwLaunch.log.1").find("ERROR: not everything"),
+              std::string::npos);
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_FALSE(fs::exists(game_.Path() / "restore.jnl"));
+    EXPECT_TRUE(platform_.startupEntries.empty());
+}
+
 TEST_F(LaunchCycleTest, NoAtTheReinstallQuestionPlaysWithNothingInstalled) {
     WriteFile(game_.Path() / "restore.mod", game_ / "Gone.dat");
     platform_.answers = {Answer::No};

@@ -132,8 +132,8 @@ game="$work/game"
 cp -R "$sample" "$game"
 printf 'stale backup' >"$game/Data/Textures/Sky.bak"
 cat "$sample/SrdwLaunch.dat" - >"$game/SrdwLaunch.dat" <<'SCRIPT'
-// A sound the player does not have: install fails, and restore then moves the
-// game's own file away.
+// A sound the player does not have: install fails, and restore has nothing
+// to undo.
 Rename(Sounds\wind.snd, Sounds\ambient.snd.off)
 SCRIPT
 cp "$game_exe" "$game/srend.exe"

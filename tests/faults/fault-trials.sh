@@ -126,6 +126,72 @@ done
 kill_trials=$trials
 echo "kill trials: $kill_trials"
 
+# A script written to trip a restore that re-reads it: a directory that the
+# install creates and then works in, a game file there under the name the
+# script renames to, a name spelled in another letter case, a swap whose
+# install fails on a game file, a failed rename onto a target another command
+# filled, "@cmdline" (started with "/edit", which is cut before the game), and
+# the script moving its own file. Killed at every change, restarted by the
+# start-up entry, by hand, and by hand after a mod update replaced the script.
+make_hostile() {
+    g="$1/Skyrend 2"
+    mkdir -p "$g/Sub.off" "$g/Data"
+    printf 'sky' >"$g/Sky.pak"
+    printf 'dusk' >"$g/Sky.dw"
+    printf 'moon' >"$g/Moon.pak"
+    printf 'moon mod' >"$g/Moon.dw"
+    printf 'notes' >"$g/notes.txt"
+    printf 'readme' >"$g/Readme.txt"
+    printf 'game b' >"$g/b.txt"
+    printf 'mod a' >"$g/Sub.off/a.txt"
+    chmod a-w "$g/Sky.pak"
+    printf '%s\r\n' \
+        'RenameEx("@rootdir\SKY.pak", "@rootdir\sky.DW", "@rootdir\Sky.bak")' \
+        'RenameEx("@rootdir\Clouds.pak", "@rootdir\Moon.dw", "@rootdir\Moon.pak")' \
+        'Rename("@rootdir\notes.txt", "@rootdir\n.txt")' \
+        'Rename("@rootdir\c.txt", "@rootdir\n.txt")' \
+        'Rename("@rootdir\Readme.txt", "@rootdir\Data@cmdline")' \
+        'Rename("@rootdir\SrdwLaunch.dat", "@rootdir\moved.dat")' \
+        'Rename(Sub.off, Sub)' \
+        'SetDirectory(Sub)' \
+        'Rename(a.txt, b.txt)' >"$g/SrdwLaunch.dat"
+    printf '#!/bin/sh\nexit 0\n' >"$g/srend.exe"
+    chmod +x "$g/srend.exe"
+}
+rm -rf "$work/original"
+mkdir -p "$work/original"
+make_hostile "$work/original"
+original=$(state "$work/original")
+trial
+SRDW_FAULT_COUNT="$work/count" run "$t" "$faulty" /edit
+hostile_total=$(cat "$work/count")
+expect_restored "the hostile script without faults"
+for n in $(seq "$hostile_total"); do
+    for restart in entry hand update; do
+        trial
+        SRDW_FAULT_MODE=kill SRDW_FAULT_AT=$n run "$t" "$faulty" /edit
+        case $restart in
+            entry) run "$t" "$real" /recover ;;
+            hand) run "$t" "$real" ;;
+            update)
+                script="$t/Skyrend 2/SrdwLaunch.dat"
+                [ -e "$script" ] && cp "$script" "$work/script" && printf 'Rename(b.txt, Readme.txt)\r\n' >"$script"
+                run "$t" "$real"
+                [ -e "$script" ] && [ -e "$work/script" ] && cp "$work/script" "$script"
+                rm -f "$work/script" ;;
+        esac
+        if [ -e "$t/config/autostart/SrdwLaunch.desktop" ]; then run "$t" "$real" /recover; fi
+        rm -f "$t/config/autostart/SrdwLaunch.desktop"
+        expect_restored "hostile script killed at change $n, restarted by $restart"
+    done
+done
+echo "hostile script: $hostile_total changes a run"
+rm -rf "$work/original"
+mkdir -p "$work/original"
+make_sample "$work/original"
+original=$(state "$work/original")
+kill_trials=$trials
+
 # Every change failing once, and from then on, with each kind of error: no
 # content is ever lost, and after the next start every file is back.
 for n in $(seq "$total"); do

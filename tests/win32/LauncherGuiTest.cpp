@@ -44,11 +44,11 @@ const std::vector<std::string> kModdedGame = {
     "Maps\\Old Map.map|8|-|dusk map", "Maps\\Old Map.off|7|-|old map",
     "Readme.txt|14|-|Skyrend 2 v1.1"};
 
-// Left out of folder comparisons: what the stand-in game writes, and the log,
-// which is compared on its own.
-const std::vector<std::string> kRunFiles = {"game-run.txt", "game-run.txt.partial",
-                                            "game-started", "game-started.partial",
-                                            "release-game", "SrdwLaunch.log"};
+// Left out of folder comparisons: what the stand-in game writes, and the logs
+// and the undo journal, which are looked at on their own.
+const std::vector<std::string> kRunFiles = {
+    "game-run.txt", "game-run.txt.partial", "game-started",     "game-started.partial",
+    "release-game", "SrdwLaunch.log",       "SrdwLaunch.log.1", "restore.jnl"};
 
 // ---- the log the launcher should write ------------------------------------------
 
@@ -257,6 +257,7 @@ class InterruptedRunTest : public LauncherTest {
         // The mod stays installed, with the records that undo it.
         const std::string script = root_ + "\\SrdwLaunch.dat";
         ASSERT_EQ(Folder(), Installed(before_, script));
+        EXPECT_TRUE(Exists(Journal()));
         EXPECT_EQ(entry_, RecoveryCommandFor(root_ + "\\SrdwLaunch.exe"));
         EXPECT_EQ(StartupEntry(), entry_);
         // The log has what was done before the game started, and no footer.
@@ -271,12 +272,15 @@ class InterruptedRunTest : public LauncherTest {
     void ExpectRestored() const {
         EXPECT_EQ(Folder(), before_);
         EXPECT_FALSE(Exists(Marker()));
+        EXPECT_FALSE(Exists(Journal()));
         EXPECT_EQ(StartupEntry(), std::nullopt) << "the restore leaves nothing for the next log-in";
         EXPECT_FALSE(Exists(root_ + "\\game-run.txt")) << "a recovery must not start the game";
     }
 
     // The launcher with the start-up entry's command, as the system runs it at the
     // next log-in (from its own working directory).
+    std::string Journal() const { return root_ + "\\restore.jnl"; }
+
     std::unique_ptr<ChildProcess> StartAsAtLogIn() const {
         char windows[MAX_PATH] = {};
         GetWindowsDirectoryA(windows, sizeof windows);
@@ -357,6 +361,12 @@ TEST_F(InterruptedRunTest, TheNextStartRestoresByTheMarker) {
     ExpectRestored();
     EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kRecoverSwitch +
                          Restore(root_) + kFooter);
+    // The crashed run's log is kept beside it: the only record of what it did.
+    std::string problems;
+    const std::string crashed =
+        ReadableLog(ReadBytes(root_ + "\\SrdwLaunch.log.1").value_or(""), problems);
+    EXPECT_TRUE(crashed.starts_with(kHeader + Loading(root_ + "\\SrdwLaunch.dat") + Install(root_)))
+        << crashed;
     // Should the start-up entry's command run all the same, it changes nothing.
     auto atLogIn = StartAsAtLogIn();
     ASSERT_TRUE(Ends(*atLogIn));
