@@ -27,6 +27,25 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
     }
 }
 
+// A read-only file is made writable only when the system refuses to move it
+// otherwise, and read-only again right after.
+bool MoveKeepingAttributes(const std::string& from, const std::string& to) {
+    const OsResult moved = MoveRetryingHeldFile(from, to);
+    if (moved || moved.error != OsError::AccessDenied) {
+        return static_cast<bool>(moved);
+    }
+    const auto attributes = Files().Attributes(from);
+    if (!attributes || attributes->normal) {
+        return false;
+    }
+    // Ignored by design: the move that follows tells whether it helped.
+    static_cast<void>(Files().SetNormalAttributes(from));
+    const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(from, to));
+    // Ignored by design: the move is what the script asked for, and it is done.
+    static_cast<void>(Files().RestoreAttributes(movedNow ? to : from, *attributes));
+    return movedNow;
+}
+
 // False when the journal could not take the record.
 bool Record(const std::string& from, const std::string& to) {
     UndoJournal* journal = ActiveJournal();
@@ -37,8 +56,13 @@ bool Record(const std::string& from, const std::string& to) {
     move.from = FullPath(Files().StoredName(from));
     move.to = FullPath(to);
     move.attributes = Files().Attributes(from).value_or(FileAttributes{});
-    move.targetExisted = Exists(to);
     return journal->BeforeMove(std::move(move));
+}
+
+void RecordFailure() {
+    if (UndoJournal* journal = ActiveJournal()) {
+        journal->MoveFailed();
+    }
 }
 
 }  // namespace
@@ -60,28 +84,19 @@ bool MovePath(const std::string& from, const std::string& to) {
     if (!Record(from, to)) {
         return false;  // what no journal holds, no crash recovery could undo
     }
-    const OsResult moved = MoveRetryingHeldFile(from, to);
-    if (moved || moved.error != OsError::AccessDenied) {
-        return static_cast<bool>(moved);
+    const bool moved = MoveKeepingAttributes(from, to);
+    if (!moved) {
+        RecordFailure();
     }
-    const auto attributes = Files().Attributes(from);
-    if (!attributes || attributes->normal) {
-        return false;
-    }
-    // Ignored by design: the move that follows tells whether it helped.
-    static_cast<void>(Files().SetNormalAttributes(from));
-    const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(from, to));
-    // Ignored by design: the move is what the script asked for, and it is done.
-    static_cast<void>(Files().RestoreAttributes(movedNow ? to : from, *attributes));
-    return movedNow;
+    return moved;
 }
 
 UndoOutcome UndoMove(const JournalMove& move) {
-    if (move.targetExisted) {
-        return UndoOutcome::NotNeeded;  // a move never replaces: it cannot have happened
+    if (move.failed) {
+        return UndoOutcome::NotNeeded;
     }
     const auto atSource = Files().Attributes(move.from);
-    const bool atTarget = Exists(move.to);
+    const auto atTarget = Files().Attributes(move.to);
     if (atSource && !atTarget) {
         // Not moved, or moved back already; a crash may still have left its
         // read-only bit cleared.
@@ -101,8 +116,7 @@ UndoOutcome UndoMove(const JournalMove& move) {
     if (!MovePath(move.to, move.from)) {
         return UndoOutcome::Failed;
     }
-    const auto now = Files().Attributes(move.from);
-    if (now && now->bits != move.attributes.bits) {
+    if (atTarget->bits != move.attributes.bits) {
         // Ignored by design: the file is back; its bits are the lesser matter.
         static_cast<void>(Files().RestoreAttributes(move.from, move.attributes));
     }

@@ -12,7 +12,7 @@ namespace {
 // lengths and numbers as 32-bit little-endian.
 constexpr std::string_view kHeader = "SRDWJNL1";
 
-enum class RecordKind : unsigned char { Start = 1, Command = 2, Move = 3, End = 4 };
+enum class RecordKind : unsigned char { Start = 1, Command = 2, Move = 3, End = 4, Failed = 5 };
 
 void PutNumber(std::string& out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) {
@@ -149,7 +149,6 @@ bool Apply(std::string_view payload, JournalContents& contents, bool& started,
             move.attributes.directory = in.Flag();
             move.attributes.readOnly = in.Flag();
             move.attributes.normal = in.Flag();
-            move.targetExisted = in.Flag();
             if (!whole() || contents.commands.empty()) {
                 return false;
             }
@@ -157,6 +156,12 @@ bool Apply(std::string_view payload, JournalContents& contents, bool& started,
             contents.commands.back().moves.push_back(std::move(move));
             return true;
         }
+        case RecordKind::Failed:
+            if (!whole() || contents.commands.empty() || contents.commands.back().moves.empty()) {
+                return false;
+            }
+            contents.commands.back().moves.back().failed = true;
+            return true;
         case RecordKind::End:
             contents.complete = whole();
             return contents.complete;
@@ -239,7 +244,6 @@ bool UndoJournal::BeforeMove(JournalMove move) {
     PutFlag(record, move.attributes.directory);
     PutFlag(record, move.attributes.readOnly);
     PutFlag(record, move.attributes.normal);
-    PutFlag(record, move.targetExisted);
     Append(record);
     if (file_ && failed_) {
         refusedMoves_ = true;
@@ -251,6 +255,13 @@ bool UndoJournal::BeforeMove(JournalMove move) {
     Link(move, sources_, targets_);
     contents_.commands.back().moves.push_back(std::move(move));
     return true;
+}
+
+void UndoJournal::MoveFailed() {
+    Append(Record(RecordKind::Failed));
+    if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
+        contents_.commands.back().moves.back().failed = true;
+    }
 }
 
 bool UndoJournal::Finish() {

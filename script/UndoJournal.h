@@ -22,10 +22,10 @@ namespace srdw {
 
 // One move of the install, as things stood just before it.
 struct JournalMove {
-    std::string from;            // full path, the name spelled as stored
-    std::string to;              // full path
-    FileAttributes attributes;   // of `from`: put back whatever a crash left
-    bool targetExisted = false;  // then the move, which never replaces, did not happen
+    std::string from;           // full path, the name spelled as stored
+    std::string to;             // full path
+    FileAttributes attributes;  // of `from`: put back whatever a crash left
+    bool failed = false;        // the system refused the move: there is nothing to undo
 
     // Worked out from the moves before it, not stored. A chain such as
     // Rename(a, b) then Rename(b, c) makes a file pass through several names,
@@ -70,6 +70,8 @@ class UndoJournal {
     // take the record: then the move must not be made, since a crash after it
     // could not be undone.
     bool BeforeMove(JournalMove move);
+    // The move just recorded was refused by the system.
+    void MoveFailed();
     // Marks the install's end and writes the journal through to the disk.
     bool Finish();
 
