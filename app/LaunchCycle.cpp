@@ -35,12 +35,15 @@ void Play(LaunchMode mode, ModScript& script) {
     }
     RemoveEditSwitch(paths.CommandLine);
     Host().HideSplash();
-    RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
+    const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
     if (mode == LaunchMode::InstallMode) {
         script.Restore(PlaceholdersOf(paths));
     }
     RemoveStartupEntry();
     Host().DestroySplash();
+    if (!game) {
+        ReportGameNotStarted(paths.GameExe, game);  // once everything is back
+    }
 }
 
 }  // namespace

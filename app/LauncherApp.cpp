@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/CrashRecovery.h"
 #include "app/LaunchCycle.h"
 #include "app/LaunchMode.h"
 #include "app/LaunchPaths.h"
@@ -16,15 +17,30 @@
 namespace srdw {
 
 bool LauncherApp::Startup() {
-    Paths() = {};  // every run starts from nothing, also a second one in a process (tests)
-    // Taken before anything else, so that a launcher started while another one
-    // runs ends at once and touches neither its log nor its marker.
-    if (Host().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
-        keepMarker_ = true;
+    Paths() = {};        // every run starts from nothing, also a second one in a process (tests)
+    keepMarker_ = true;  // until the run may touch it
+    // A cut or unusable own path would put the log, the marker and the script
+    // somewhere else: nothing is written anywhere.
+    const std::string ownPath = Host().OwnPath();
+    if (ownPath.empty()) {
+        ShowMessage(IDS_OWN_PATH_UNUSABLE, 0);
         return false;
     }
-    const std::string ownPath = Host().OwnPath();
-    LogOpen(LogPathFor(ownPath));
+    // Taken before anything else, so that a launcher started while another one
+    // runs, or one that cannot tell, ends at once and touches neither the log,
+    // the marker nor the game.
+    const MutexState guard = Host().AcquireMutex(kLauncherMutex);
+    if (guard != MutexState::Acquired) {
+        if (guard == MutexState::Failed) {
+            ShowMessage(IDS_NO_GUARD, 0);
+        }
+        return false;
+    }
+    keepMarker_ = false;
+    const std::string logPath = LogPathFor(ownPath);
+    if (!LogOpen(logPath) && Files().IsLink(logPath)) {
+        ShowMessage(IDS_LOG_IS_LINK, 0);
+    }
     logOpened_ = true;
     ModScript script;
 
@@ -40,6 +56,13 @@ bool LauncherApp::Startup() {
         const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
         LogWrite("ERROR: Failed to load restore script!\n");
         switch (answer) {
+            case Answer::NoAnswer:
+                // Nobody to ask: the mod stays as it is, and the next start, by
+                // hand or at the next log-in, asks again.
+                LogWrite("No answer: nothing is changed; the next start asks again.\n");
+                RegisterStartupEntry();
+                keepMarker_ = true;
+                return false;
             case Answer::Cancel:
                 return false;
             case Answer::Yes:
