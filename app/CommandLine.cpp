@@ -9,6 +9,16 @@ namespace {
 constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kEditSwitch = "/edit";
 
+// Where `word` first begins a word of the text: at its start or after white space.
+std::size_t FindWordStart(std::string_view text, std::string_view word) {
+    for (auto at = text.find(word); at != std::string_view::npos; at = text.find(word, at + 1)) {
+        if (at == 0 || kWhiteSpace.find(text[at - 1]) != std::string_view::npos) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 std::string PrepareCommandLine(std::string_view tail) {
@@ -21,11 +31,11 @@ std::string PrepareCommandLine(std::string_view tail) {
 }
 
 bool HasRecoverSwitch(std::string_view commandLine) {
-    return commandLine.find("/recover") != std::string_view::npos;
+    return FindWordStart(commandLine, "/recover") != std::string_view::npos;
 }
 
 void RemoveEditSwitch(std::string& commandLine) {
-    const auto at = commandLine.find(kEditSwitch);
+    const auto at = FindWordStart(commandLine, kEditSwitch);
     if (at != std::string::npos) {
         commandLine.erase(at, kEditSwitch.size());
     }

@@ -9,9 +9,10 @@ namespace srdw {
 
 // Trimmed of blanks and control characters 0x09 to 0x0D at both ends, then lowered.
 std::string PrepareCommandLine(std::string_view tail);
-// Anywhere in the text, also as the start of a longer word.
+// A switch counts where it begins a word: at the start or after white space, also
+// as the start of a longer word ("/recovery"), never inside one ("-save=d:/recover").
 bool HasRecoverSwitch(std::string_view commandLine);
-// Cuts out the first "/edit", leaving the blanks around it.
+// Cuts out the first "/edit" that begins a word, leaving the blanks around it.
 void RemoveEditSwitch(std::string& commandLine);
 
 }  // namespace srdw

@@ -11,8 +11,8 @@ inline constexpr const char* kStartupEntryName = "SrdwLaunch";
 
 void RegisterStartupEntry();
 void RemoveStartupEntry();
-// The start-up entry's command: the launcher's short path (quoted when it has
-// blanks) followed by " /recover".
+// The start-up entry's command: the launcher's short path (quoted as one argument
+// of a Windows command line when it has blanks or quotes) followed by " /recover".
 std::string RecoveryCommand();
 
 }  // namespace srdw

@@ -1,12 +1,12 @@
 #include "app/GameLaunch.h"
 
+#include "app/Messages.h"
 #include "log/RunLog.h"
-#include "platform/Desktop.h"
 
 namespace srdw {
 
-bool RunAndWait(const std::string& file, const std::string& parameters,
-                const std::string& directory) {
+ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory) {
     LogWrite("\nExecuting 'ShellExecuteEx()'");
     LogWrite("\n > App: ");
     LogWrite(file);
@@ -17,7 +17,20 @@ bool RunAndWait(const std::string& file, const std::string& parameters,
     LogWrite("\n");
     // The game may run for hours: whatever happens meanwhile, the log so far is kept.
     LogFlush();
-    return Host().StartAndWait(file, parameters, directory);
+    ProgramRun run = Host().StartAndWait(file, parameters, directory);
+    if (!run) {
+        LogWrite("ERROR: failed to start '");
+        LogWrite(file);
+        LogWrite("': ");
+        LogWrite(run.reason);
+        LogWrite("!\n");
+    }
+    return run;
+}
+
+void ReportGameNotStarted(const std::string& file, const ProgramRun& run) {
+    Host().ShowMessageBox(Host().LoadText(IDS_GAME_NOT_STARTED) + "\n" + file + ": " + run.reason,
+                          0);
 }
 
 }  // namespace srdw

@@ -3,10 +3,16 @@
 
 #include <string>
 
+#include "platform/Desktop.h"
+
 namespace srdw {
 
-// Logs what is started, then starts it and waits. False when nothing started.
-bool RunAndWait(const std::string& file, const std::string& parameters,
-                const std::string& directory);
+// Logs what is started, then starts it and waits. A game that could not be
+// started gets an ERROR line with the system's reason.
+ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
+                      const std::string& directory);
+
+// Tells the player that the game could not be started, and why.
+void ReportGameNotStarted(const std::string& file, const ProgramRun& run);
 
 }  // namespace srdw

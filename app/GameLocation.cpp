@@ -52,7 +52,7 @@ bool LocateGame() {
         paths.RootDir = DirectoryOf(paths.GameExe);
     }
     // A game directory that cannot be entered leaves the script to fail on its own paths.
-    static_cast<void>(Files().ChangeDirectory(paths.RootDir));
+    static_cast<void>(Files().ChangeDirectory(DirectoryToEnter(paths.RootDir)));
     return true;
 }
 

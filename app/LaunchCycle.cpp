@@ -65,12 +65,15 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     }
     RemoveEditSwitch(paths.CommandLine);
     Host().HideSplash();
-    RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
+    const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
     const bool restored = mode != LaunchMode::InstallMode || Restore(script, journal, source);
     if (restored) {
         RemoveStartupEntry();
     }
     Host().DestroySplash();
+    if (!game) {
+        ReportGameNotStarted(paths.GameExe, game);  // once everything is back
+    }
     return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
 }
 

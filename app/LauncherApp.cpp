@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/CrashRecovery.h"
 #include "app/LaunchCycle.h"
 #include "app/LaunchMode.h"
 #include "app/LaunchPaths.h"
@@ -27,37 +28,44 @@ void KeepCrashedRunsLog(const std::string& logPath) {
 }
 
 // Neither the marker's script nor a journal can be read: the player chooses.
-// False when the run is to end here.
-bool AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
+// Yes and No set how the run goes on.
+Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
     const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
     LogWrite("ERROR: Failed to load restore script!\n");
-    switch (answer) {
-        case Answer::Cancel:
-            return false;
-        case Answer::Yes:
-            // Installs over what is still installed, and undoes the script after.
-            mode = LaunchMode::InstallMode;
-            source.fromScript = true;
-            return true;
-        case Answer::No:
-            // The script keeps what the failed load parsed, for a "/recover".
-            mode = LaunchMode::PlainMode;
-            return true;
+    if (answer == Answer::Yes) {
+        // Installs over what is still installed, and undoes the script after.
+        mode = LaunchMode::InstallMode;
+        source.fromScript = true;
+    } else if (answer == Answer::No) {
+        // The script keeps what the failed load parsed, for a "/recover".
+        mode = LaunchMode::PlainMode;
     }
-    return false;
+    return answer;
 }
 
 }  // namespace
 
 bool LauncherApp::Startup() {
-    Paths() = {};  // every run starts from nothing, also a second one in a process (tests)
-    // Taken before anything else, so that a launcher started while another one
-    // runs ends at once and touches neither its log nor its marker.
-    if (Host().AcquireMutex(kLauncherMutex) == MutexState::HeldElsewhere) {
-        keepMarker_ = true;
+    Paths() = {};        // every run starts from nothing, also a second one in a process (tests)
+    keepMarker_ = true;  // until the run may touch it
+    // A cut or unusable own path would put the log, the marker and the script
+    // somewhere else: nothing is written anywhere.
+    const std::string ownPath = Host().OwnPath();
+    if (ownPath.empty()) {
+        ShowMessage(IDS_OWN_PATH_UNUSABLE, 0);
         return false;
     }
-    const std::string ownPath = Host().OwnPath();
+    // Taken before anything else, so that a launcher started while another one
+    // runs, or one that cannot tell, ends at once and touches neither the log,
+    // the marker nor the game.
+    const MutexState guard = Host().AcquireMutex(kLauncherMutex);
+    if (guard != MutexState::Acquired) {
+        if (guard == MutexState::Failed) {
+            ShowMessage(IDS_NO_GUARD, 0);
+        }
+        return false;
+    }
+    keepMarker_ = false;
     const std::string launcherDirectory = DirectoryOf(ownPath);
     LaunchPaths& paths = Paths();
     paths.MarkerFile = launcherDirectory + "\\restore.mod";
@@ -70,7 +78,9 @@ bool LauncherApp::Startup() {
     if (!restoreScript.empty()) {
         KeepCrashedRunsLog(logPath);
     }
-    LogOpen(logPath);
+    if (!LogOpen(logPath) && Files().IsLink(logPath)) {
+        ShowMessage(IDS_LOG_IS_LINK, 0);
+    }
     logOpened_ = true;
     ModScript script;
     LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
@@ -83,8 +93,19 @@ bool LauncherApp::Startup() {
         if (source.journal) {
             // The journal holds all that the restore needs.
             LogWrite("ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
-        } else if (!AskHowToGoOn(mode, source)) {
-            return false;
+        } else {
+            const Answer answer = AskHowToGoOn(mode, source);
+            if (answer == Answer::NoAnswer) {
+                // Nobody to ask: the mod stays as it is, and the next start, by
+                // hand or at the next log-in, asks again.
+                LogWrite("No answer: nothing is changed; the next start asks again.\n");
+                RegisterStartupEntry();
+                keepMarker_ = true;
+                return false;
+            }
+            if (answer == Answer::Cancel) {
+                return false;
+            }
         }
     }
     if (mode == LaunchMode::InstallMode && !script.Load(firstCandidate) &&

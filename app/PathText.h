@@ -19,6 +19,12 @@ std::string DirectoryOf(std::string_view path);
 // name is never taken for an extension.
 std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
+// The directory to make current for `directory`: a bare drive ("C:") is its
+// root ("C:\"), not the drive's current directory.
+inline std::string DirectoryToEnter(const std::string& directory) {
+    return directory.size() == 2 && directory[1] == ':' ? directory + "\\" : directory;
+}
+
 // The run log's path for a launcher at `ownPath`: its extension replaced by "log".
 inline std::string LogPathFor(std::string_view ownPath) {
     return ReplaceExtension(ownPath, "log");

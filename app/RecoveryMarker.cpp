@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/PathText.h"
+#include "log/RunLog.h"
 #include "log/TextFile.h"
 #include "platform/FileSystem.h"
 
@@ -13,6 +14,10 @@ void WriteMarker(const std::string& markerPath, const std::string& scriptPath) {
         if (marker->Write(ToCrLf(scriptPath))) {
             static_cast<void>(marker->SyncToDisk());  // written is better than nothing
         }
+    } else if (Files().IsLink(markerPath)) {
+        LogWrite("ERROR: the file '");
+        LogWrite(markerPath);
+        LogWrite("' is a link; the recovery marker is not written through it!\n");
     }
 }
 
@@ -41,6 +46,10 @@ std::string ReadRestoreScript(const std::string& markerPath) {
         if (c == '\n') {
             break;
         }
+    }
+    // An editor or a sync tool may have ended the line: the name ends before it.
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.pop_back();
     }
     return line;
 }

@@ -10,9 +10,9 @@ namespace srdw {
 // power loss after the install began still finds it. Failures are silent.
 void WriteMarker(const std::string& markerPath, const std::string& scriptPath);
 
-// The marker's first line as a text-mode line read takes it: CR LF read as "\n",
-// which stays part of the text, at most 259 characters. Empty when the marker is
-// missing or unreadable.
+// The marker's first line as a text-mode line read takes it, at most 259
+// characters, without the CR and LF that end it. Empty when the marker is missing
+// or unreadable.
 std::string ReadRestoreScript(const std::string& markerPath);
 
 }  // namespace srdw

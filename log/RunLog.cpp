@@ -39,11 +39,11 @@ std::string TimeStamp() {
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
 
-void LogOpen(const std::string& path) {
+bool LogOpen(const std::string& path) {
     LogClose();
     auto file = Files().CreateOutputFile(path);
     if (!file) {
-        return;
+        return false;
     }
     g_log = std::make_unique<OpenLog>();
     g_log->file = std::move(file);
@@ -53,6 +53,7 @@ void LogOpen(const std::string& path) {
     LogWrite("\n");
     LogWrite(kRule);
     LogWrite("\n");
+    return true;
 }
 
 void LogWrite(std::string_view text) {

@@ -8,8 +8,8 @@
 namespace srdw {
 
 // Opens (and empties) the log at `path` and writes the header. Without a log the
-// run goes on.
-void LogOpen(const std::string& path);
+// run goes on; false then.
+bool LogOpen(const std::string& path);
 // Appends the text unchanged; nothing when the log is closed or the text is empty.
 void LogWrite(std::string_view text);
 // Hands what was written so far to the operating system, so a crash later keeps it.

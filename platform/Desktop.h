@@ -10,12 +10,28 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/FileSystem.h"
 
 namespace srdw {
 
-enum class Answer { Yes, No, Cancel };
+enum class Answer {
+    Yes,
+    No,
+    Cancel,
+    NoAnswer,  // nobody could be asked (no terminal, end of input, no desktop)
+};
+
+// The end of a program started and waited for: it ran, or why nothing started,
+// in the system's own words.
+struct [[nodiscard]] ProgramRun {
+    bool started = true;
+    std::string reason;  // empty when it started
+
+    explicit operator bool() const { return started; }
+    static ProgramRun NotStarted(std::string why) { return {false, std::move(why)}; }
+};
 
 enum class MutexState {
     Acquired,       // this process holds it now, until it ends
@@ -28,7 +44,10 @@ class Desktop {
     virtual ~Desktop() = default;
 
     // The process.
-    virtual std::string OwnPath() = 0;  // full path of the launcher, at most 259 characters
+    // Full path of the launcher, at most 259 characters; empty when it cannot be
+    // had whole or holds what the launcher's paths cannot (a backslash in a name
+    // where the backslash is no separator).
+    virtual std::string OwnPath() = 0;
     virtual std::string ShortPathOf(const std::string& path) = 0;  // or the path unchanged
     virtual std::string CommandLineTail() = 0;  // the command line after the program name
     // A to Z lowered, and letters above 0x7F as the system's code page lowers them.
@@ -64,14 +83,15 @@ class Desktop {
     virtual OsResult WriteStartupEntry(const std::string& name, const std::string& command) = 0;
     virtual OsResult DeleteStartupEntry(const std::string& name) = 0;
 
-    // The named mutex that keeps a second launcher out; held until the process ends.
+    // The named mutex that keeps a second launcher out; held until the process
+    // ends. Failed when no place could be had to hold it.
     virtual MutexState AcquireMutex(const std::string& name) = 0;
     // Whether a top-level window with this class and title is open.
     virtual bool WindowExists(const std::string& windowClass, const std::string& title) = 0;
     // Starts `file` with the parameter text in `directory` and waits for it to
-    // end. False when nothing could be started.
-    virtual bool StartAndWait(const std::string& file, const std::string& parameters,
-                              const std::string& directory) = 0;
+    // end; says why when nothing could be started.
+    virtual ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
+                                    const std::string& directory) = 0;
 };
 
 // The desktop built into this program: posix/ on Linux, ui/win32/ on Windows.

@@ -46,8 +46,8 @@ class DesktopProxy : public Desktop {
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
         return inner_.WindowExists(windowClass, title);
     }
-    bool StartAndWait(const std::string& file, const std::string& parameters,
-                      const std::string& directory) override {
+    ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
+                            const std::string& directory) override {
         return inner_.StartAndWait(file, parameters, directory);
     }
 

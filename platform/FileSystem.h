@@ -82,7 +82,11 @@ class FileSystem {
     virtual std::string WorkingDirectory() = 0;  // empty when it cannot be read
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
     // Creates the file, or empties an existing one; none when that is refused.
+    // Never writes through a symbolic link or another reparse point: such a
+    // path is refused, and its target stays as it is.
     virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
+    // Whether the path's last part is a symbolic link or another reparse point.
+    virtual bool IsLink(const std::string& /*path*/) { return false; }
 
     // Time lives here, as in SQLite's VFS: the run log stamps its header with it
     // and the script engine pauses between retries of a file another program holds.

@@ -34,6 +34,7 @@ class FileSystemProxy : public FileSystem {
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
         return inner_.CreateOutputFile(path);
     }
+    bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
 
     LocalTime Now() override { return inner_.Now(); }
     void Sleep(unsigned milliseconds) override { inner_.Sleep(milliseconds); }

@@ -8,6 +8,10 @@
 #define IDS_SCRIPT_NOT_LOADED 3
 #define IDS_GAME_RUNNING 4
 #define IDS_REINSTALL_QUESTION 5
+#define IDS_NO_GUARD 6
+#define IDS_OWN_PATH_UNUSABLE 7
+#define IDS_GAME_NOT_STARTED 8
+#define IDS_LOG_IS_LINK 9
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -18,6 +22,14 @@
 #define TEXT_REINSTALL_QUESTION                                                            \
     "Warning: It seems that the MOD is still installed, but it could not be restored. Do " \
     "you want to re-install it?"
+#define TEXT_NO_GUARD "ERROR: Cannot make sure that only one launcher runs!\nNothing was changed."
+#define TEXT_OWN_PATH_UNUSABLE                                                              \
+    "ERROR: Cannot use the launcher's own path!\nIt is too long, or a folder name holds a " \
+    "backslash. Please move the game to a folder with a shorter, plain path."
+#define TEXT_GAME_NOT_STARTED "ERROR: Failed to start Skyrend 2!"
+#define TEXT_LOG_IS_LINK                                                                           \
+    "Warning: The log file is a link to another file. It is not written; the run goes on without " \
+    "a log."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

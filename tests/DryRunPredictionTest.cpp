@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{
             "read_only_swap", {"!game.pak", "mod.pak"}, "RenameEx(game.pak, mod.pak, game.bak)"},
         Scenario{
-            "command_line_changes", {"a.txt", "x-w/"}, "Rename(a.txt, \"x@cmdline\")", "-W/EDIT"},
+            "command_line_changes", {"a.txt", "x/"}, "Rename(a.txt, \"x@cmdline\")", "/EDIT-W"},
         Scenario{"nothing_to_restore_from", {"a"}, "Rename(b, a)", "", true, "install-fails@1:1"}),
     [](const auto& info) { return std::string(info.param.name); });
 

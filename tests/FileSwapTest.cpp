@@ -221,5 +221,16 @@ TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
                                   "'RenameEx()'\nUnswapping files...succeeded!\n");
 }
 
+#ifdef _WIN32
+// "C:Sky.pak" is the file in drive C's current directory: its stored name keeps the drive.
+TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "Sky.pak", "sky");
+    InDirectory inside(dir.Path());
+    const std::string drive = dir.Path().string().substr(0, 2);
+    EXPECT_EQ(srdw::Files().StoredName(drive + "SKY.PAK"), drive + "Sky.pak");
+}
+#endif
+
 }  // namespace
 }  // namespace srdw::test

@@ -243,16 +243,51 @@ TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
     EXPECT_EQ(platform_.gameRuns.back().file, elsewhere / "Skyrend\\other.bin");
 }
 
+// Another launcher holds the guard, or no guard could be had at all (said so).
 TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
     WriteFile(game_.Path() / "SrdwLaunch.log", "the first launcher's log");
     WriteFile(game_.Path() / "restore.mod", game_ / "SrdwLaunch.dat");
     const Snapshot before = TakeSnapshot(game_.Path());
-    platform_.mutex = MutexState::HeldElsewhere;
+    for (const MutexState guard : {MutexState::HeldElsewhere, MutexState::Failed}) {
+        platform_.mutex = guard;
+        LauncherApp app;
+        EXPECT_FALSE(app.Startup());
+        EXPECT_EQ(app.Shutdown(), 0);
+        EXPECT_EQ(TakeSnapshot(game_.Path()), before);
+        EXPECT_TRUE(platform_.events.empty());
+    }
+    EXPECT_EQ(platform_.messages, Strings{TEXT_NO_GUARD});
+}
+
+// Neither the log nor the marker is written through a link; the run goes on.
+TEST_F(LaunchCycleTest, TheLogAndTheMarkerAreNeverWrittenThroughALink) {
+    ScratchDir elsewhere;
+    WriteFile(elsewhere.Path() / "precious", "precious");
+    const Snapshot before = Game();
+    try {
+        fs::create_symlink(elsewhere.Path() / "precious", game_.Path() / "SrdwLaunch.log");
+        fs::create_symlink(elsewhere.Path() / "new", game_.Path() / "restore.mod");
+    } catch (const fs::filesystem_error&) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    InDirectory keep(fs::current_path());
     LauncherApp app;
-    EXPECT_FALSE(app.Startup());
-    EXPECT_EQ(app.Shutdown(), 0);
-    EXPECT_EQ(TakeSnapshot(game_.Path()), before);
-    EXPECT_TRUE(platform_.events.empty());
+    app.Startup();
+    app.Shutdown();
+    EXPECT_EQ(platform_.messages, Strings{TEXT_LOG_IS_LINK});
+    EXPECT_EQ(platform_.gameRuns.size(), 1u);
+    EXPECT_EQ(TakeSnapshot(elsewhere.Path()), (Snapshot{{"precious", {"precious"}}}));
+
+    fs::remove(game_.Path() / "SrdwLaunch.log");
+    fs::create_symlink(elsewhere.Path() / "new", game_.Path() / "restore.mod");
+    const std::string log = Run();
+    EXPECT_NE(log.find("ERROR: the file '" + Root() + "\\restore.mod" +
+                       "' is a link; the recovery marker is not written through it!\n"
+                       "\nInstalling script...\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
+    EXPECT_FALSE(fs::exists(elsewhere.Path() / "new"));
 }
 
 TEST_F(LaunchCycleTest, ARunningGameIsReportedBeforeAnythingChanges) {
@@ -272,9 +307,15 @@ TEST_F(LaunchCycleTest, AGameThatDoesNotStartIsRestoredAtOnce) {
     const Snapshot before = Game();
     const std::string log = Run();
     EXPECT_EQ(Game(), before);
-    EXPECT_NE(log.find("\nExecuting 'ShellExecuteEx()'\n > App: "), std::string::npos);
+    const std::string game = Root() + "\\srend.exe";
+    EXPECT_NE(log.find(" > Path: " + Root() + "\nERROR: failed to start '" + game +
+                       "': not a program!\n\nRestoring script...\n"),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("Unswapping files...succeeded!\n"), std::string::npos);
     EXPECT_TRUE(platform_.startupEntries.empty());
+    EXPECT_EQ(platform_.messages,
+              Strings{std::string(TEXT_GAME_NOT_STARTED) + "\n" + game + ": not a program"});
 }
 
 }  // namespace

@@ -102,14 +102,40 @@ TEST_F(LauncherEntryTest, UnloadableRestoreScriptAsksWhetherToReinstall) {
 
 TEST_F(LauncherEntryTest, MarkerIsReadAsItsFirstTextLine) {
     WriteFile(dir_.Path() / "Installed.dat", "Rename(a,b)");
-    // A line end stays part of the name, so such a marker names no loadable script.
-    WriteFile(dir_.Path() / "restore.mod", (dir_ / "Installed.dat") + "\r\nsecond line");
-    platform_.answers = {Answer::Cancel};
-    EXPECT_EQ(Run(), "ERROR: Failed to load restore script!\n");
+    for (const char* end : {"\r\nsecond line", "\n", "\r", "\r\r\n"}) {  // line ends are no part
+        WriteFile(dir_.Path() / "restore.mod", (dir_ / "Installed.dat") + end);
+        EXPECT_EQ(Run(), Loading("Installed.dat")) << "ended by " << testing::PrintToString(end);
+    }
+    EXPECT_TRUE(platform_.questions.empty());
 
     WriteFile(dir_.Path() / "restore.mod", "");  // empty: an ordinary run
     WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(c,d)");
     EXPECT_EQ(Run(), Loading("SrdwLaunch.dat"));
+}
+
+// Nobody to answer (no terminal, end of input): the next start asks again.
+TEST_F(LauncherEntryTest, NoAnswerKeepsTheMarkerAndTheStartupEntry) {
+    WriteFile(dir_.Path() / "restore.mod", dir_ / "Gone.dat");
+    platform_.answers = {Answer::NoAnswer};
+    EXPECT_EQ(Run(),
+              "ERROR: Failed to load restore script!\n"
+              "No answer: nothing is changed; the next start asks again.\n");
+    EXPECT_EQ(ReadFile(dir_.Path() / "restore.mod"), dir_ / "Gone.dat");
+    EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+}
+
+// A launcher whose own path was cut or cannot be used says so and writes nothing.
+TEST_F(LauncherEntryTest, AnUnusableOwnPathWritesNothing) {
+    struct NoOwnPath : TestPlatform {
+        std::string OwnPath() override { return {}; }
+    } platform;
+    ScopedPlatform scope(platform);
+    LauncherApp app;
+    app.Startup();
+    app.Shutdown();
+    EXPECT_EQ(platform.messages, std::vector<std::string>{TEXT_OWN_PATH_UNUSABLE});
+    EXPECT_TRUE(fs::is_empty(dir_.Path()));
+    EXPECT_TRUE(platform.startupEntries.empty());
 }
 
 TEST_F(LauncherEntryTest, LauncherWithoutExtensionInADottedDirectory) {

@@ -1,6 +1,7 @@
 // The launcher's own paths: its directory, its script candidates and its log name.
 #include <gtest/gtest.h>
 
+#include "app/CommandLine.h"
 #include "app/PathText.h"
 #include "log/RunLog.h"
 
@@ -24,6 +25,25 @@ TEST(PathTextTest, ExtensionsAreTakenFromTheFileNameOnly) {
               "C:\\Skyrend.v2\\SrdwLaunch.dat");
     EXPECT_EQ(LogPathFor("/home/p/Skyrend.v2/SrdwLaunch"), "/home/p/Skyrend.v2/SrdwLaunch.log");
     EXPECT_EQ(ReplaceExtension("x.tar.gz", "log"), "x.tar.log");
+}
+
+TEST(PathTextTest, ADriveRootIsEnteredAtItsRoot) {
+    EXPECT_EQ(DirectoryToEnter("C:"), "C:\\");
+    EXPECT_EQ(DirectoryToEnter("C:\\Games"), "C:\\Games");
+    EXPECT_EQ(DirectoryToEnter("/"), "/");
+}
+
+// Switches count only where they begin a word.
+TEST(CommandLineTest, SwitchesBeginAWord) {
+    EXPECT_TRUE(HasRecoverSwitch("/recover"));
+    EXPECT_TRUE(HasRecoverSwitch("-window\t/recovery"));
+    EXPECT_FALSE(HasRecoverSwitch("-save=d:/recovered/s1"));
+    std::string line = "-cfg=d:/editions/x.cfg /edit -w /edit";
+    RemoveEditSwitch(line);
+    EXPECT_EQ(line, "-cfg=d:/editions/x.cfg  -w /edit");
+    line = "/editor";  // a longer word that begins with it loses the five characters
+    RemoveEditSwitch(line);
+    EXPECT_EQ(line, "or");
 }
 
 }  // namespace

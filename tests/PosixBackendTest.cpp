@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "TestSupport.h"
+#include "app/CrashRecovery.h"
 #include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
@@ -84,34 +87,66 @@ TEST(PosixBackendTest, SettingsFileIsAPlainIniFile) {
         "[Global - String3]\nA=1\nData=x\n[Next]\n");
 }
 
-// The entry's command, run by a shell as a desktop session would, removes the
-// entry and then starts the launcher with its arguments unchanged.
-TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
-    ScratchDir dir;
-    const std::string entry = dir / "auto start's.desktop";
-    const std::string recorder = dir / "re$corder \"%1\".sh";
-    WriteFile(recorder,
-              "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$(dirname \"$0\")/args\"\n");
-    fs::permissions(recorder, fs::perms::owner_exec, fs::perm_options::add);
-    WriteFile(entry, posix::RunOnceDesktopEntry(entry, {recorder, "/recover"}));
-
-    std::string exec;
-    for (std::string line : {ReadFile(entry)}) {
-        const auto at = line.find("Exec=");
-        ASSERT_NE(at, std::string::npos);
-        exec = line.substr(at + 5, line.find('\n', at) - at - 5);
+// The Exec value's arguments as the Desktop Entry rules read them: the string
+// escapes first, then the quoting ('"', '`', '$' and '\' escaped inside double
+// quotes), and "%%" for "%".
+std::vector<std::string> ExecArguments(const std::string& value) {
+    std::string text;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char next = value[i] == '\\' && i + 1 < value.size() ? value[++i] : '\0';
+        text.push_back(next == 's' ? ' ' : next == 'n' ? '\n' : next ? next : value[i]);
     }
-    // Undo the value escapes (\\ and %%), then let the shell undo the quoting.
-    std::string command;
-    for (std::size_t i = 0; i < exec.size(); ++i) {
-        command.push_back(exec[i]);
-        if ((exec[i] == '\\' || exec[i] == '%') && i + 1 < exec.size() && exec[i + 1] == exec[i]) {
-            ++i;
+    std::vector<std::string> arguments;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == ' ' && !quoted) {
+            continue;
+        }
+        if (i == 0 || (text[i - 1] == ' ' && !quoted && c != ' ')) {
+            arguments.emplace_back();
+        }
+        if (c == '"') {
+            quoted = !quoted;
+        } else if ((quoted && c == '\\' && next && std::strchr("\"`$\\", next)) ||
+                   (c == '%' && next == '%')) {
+            arguments.back().push_back(text[++i]);
+        } else {
+            arguments.back().push_back(c);
         }
     }
-    ASSERT_EQ(std::system(("eval " + posix::ShellQuote(command)).c_str()), 0) << command;
-    EXPECT_EQ(ReadFile(dir.Path() / "args"), "[/recover]\n");
-    EXPECT_FALSE(fs::exists(entry));
+    return arguments;
+}
+
+// The start-up entry of a launcher in an oddly named folder, its Exec line read
+// back by those rules and run, removes the entry and starts the launcher with
+// "/recover".
+TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
+    ScratchDir dir;
+    const std::string folder = dir / "it's \"odd\" $HOME `id` 100% ";
+    WriteFile(folder + "/SrdwLaunch",
+              "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$(dirname \"$0\")/args\"\n");
+    fs::permissions(folder + "/SrdwLaunch", fs::perms::owner_exec, fs::perm_options::add);
+    TestPlatform platform;
+    platform.ownPath = folder + "/SrdwLaunch";
+    ScopedPlatform scope(platform);
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = configHome ? configHome : "";
+    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    const OsResult written = NativeDesktop().WriteStartupEntry("SrdwLaunch", RecoveryCommand());
+    configHome ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(written);
+
+    const std::string entry = ReadFile(dir.Path() / "autostart/SrdwLaunch.desktop");
+    const auto at = entry.find("\nExec=") + 6;
+    std::string command;
+    for (const std::string& argument : ExecArguments(entry.substr(at, entry.find('\n', at) - at))) {
+        command += posix::ShellQuote(argument) + " ";
+    }
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    EXPECT_EQ(ReadFile(folder + "/args"), "[/recover]\n");
+    EXPECT_FALSE(fs::exists(dir.Path() / "autostart/SrdwLaunch.desktop"));
 }
 
 // A descriptor handed on is closed once, by its last holder.

@@ -101,17 +101,17 @@ bool TestPlatform::WindowExists(const std::string& windowClass, const std::strin
     return gameWindowOpen && windowClass == "Skyrend 2" && title == "Skyrend 2";
 }
 
-bool TestPlatform::StartAndWait(const std::string& file, const std::string& parameters,
-                                const std::string& directory) {
+ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string& parameters,
+                                      const std::string& directory) {
     if (!gameStarts) {
-        return false;
+        return ProgramRun::NotStarted("not a program");
     }
     events.push_back("game");
     gameRuns.push_back({file, parameters, directory});
     if (whileGameRuns) {
         whileGameRuns();
     }
-    return true;
+    return {};
 }
 
 LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) : scope_(platform_) {

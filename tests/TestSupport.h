@@ -52,7 +52,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     std::map<std::string, std::string> startupEntries;  // name -> command
     MutexState mutex = MutexState::Acquired;
     bool gameWindowOpen = false;
-    bool gameStarts = true;
+    bool gameStarts = true;  // else it fails with the reason "not a program"
     struct GameRun {
         std::string file, parameters, directory;
     };
@@ -80,8 +80,8 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     OsResult DeleteStartupEntry(const std::string& name) override;
     MutexState AcquireMutex(const std::string&) override { return mutex; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
-    bool StartAndWait(const std::string& file, const std::string& parameters,
-                      const std::string& directory) override;
+    ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
+                            const std::string& directory) override;
 };
 
 // Installs a TestPlatform as both the file system and the desktop for the

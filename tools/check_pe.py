@@ -36,6 +36,7 @@ DIR_DELAY_IMPORT = 13
 RT_BITMAP = 2
 RT_ICON = 3
 RT_DIALOG = 5
+DS_SETFONT = 0x40
 RT_STRING = 6
 RT_GROUP_ICON = 14
 RT_VERSION = 16
@@ -363,6 +364,19 @@ class DialogEx:
     ex_style: int
     cx: int
     cy: int
+    control_styles: tuple[int, ...]
+
+
+def skip_sz_or_ord(data: bytes, offset: int, what: str) -> int:
+    """The offset after a menu, class or title field: 0, 0xFFFF and an ordinal, or a
+    NUL-terminated UTF-16 string."""
+    (first,) = unpack("<H", data, offset, what, BadResource)
+    if first == 0xFFFF:
+        return offset + 4
+    while first != 0:
+        offset += 2
+        (first,) = unpack("<H", data, offset, what, BadResource)
+    return offset + 2
 
 
 def parse_dialog_ex(data: bytes) -> DialogEx:
@@ -370,9 +384,24 @@ def parse_dialog_ex(data: bytes) -> DialogEx:
     version, signature = unpack("<HH", data, 0, "dialog template", BadResource)
     if (version, signature) != (1, 0xFFFF):
         raise BadResource("is a plain DIALOG template, not DIALOGEX")
-    _, _, _, ex_style, style, _, _, _, cx, cy = unpack("<HHIIIHhhhh", data, 0,
-                                                       "DLGTEMPLATEEX", BadResource)
-    return DialogEx(style, ex_style, cx, cy)
+    _, _, _, ex_style, style, items, _, _, cx, cy = unpack("<HHIIIHhhhh", data, 0,
+                                                           "DLGTEMPLATEEX", BadResource)
+    offset = 26
+    for what in ("menu", "window class", "title"):
+        offset = skip_sz_or_ord(data, offset, f"dialog {what}")
+    if style & DS_SETFONT:
+        offset = skip_sz_or_ord(data, offset + 6, "dialog typeface")
+    control_styles = []
+    for _ in range(items):
+        offset = align4(offset)
+        _, _, control_style = unpack("<III", data, offset, "DLGITEMTEMPLATEEX", BadResource)
+        offset += 24
+        for what in ("control class", "control text"):
+            offset = skip_sz_or_ord(data, offset, what)
+        (extra,) = unpack("<H", data, offset, "control creation data", BadResource)
+        offset += 2 + extra
+        control_styles.append(control_style)
+    return DialogEx(style, ex_style, cx, cy, tuple(control_styles))
 
 
 @dataclass
@@ -584,7 +613,8 @@ def check_bitmap(pe: PeImage, bitmap_id: ResId, expected: Optional[ImageFormat],
     report.ok(f"{name} ({actual})")
 
 
-def check_dialog(pe: PeImage, dialog_id: ResId, extended: bool, report: Report) -> None:
+def check_dialog(pe: PeImage, dialog_id: ResId, extended: bool,
+                 control_styles: Optional[list[int]], report: Report) -> None:
     dialog = pe.find_resource(RT_DIALOG, dialog_id)
     name = f"dialog {show_id(dialog_id)}"
     if dialog is None:
@@ -600,6 +630,13 @@ def check_dialog(pe: PeImage, dialog_id: ResId, extended: bool, report: Report) 
         return
     report.ok(f"{name} (DIALOGEX, style {template.style:#010x}, exStyle "
               f"{template.ex_style:#010x}, cx {template.cx}, cy {template.cy})")
+    if control_styles is not None:
+        found = ", ".join(f"{style:#010x}" for style in template.control_styles)
+        if list(template.control_styles) != control_styles:
+            expected = ", ".join(f"{style:#010x}" for style in control_styles)
+            report.fail(f"{name} has controls of style {found or 'none'}, expected {expected}")
+        else:
+            report.ok(f"{name} controls of style {found}")
 
 
 def load_version_info(pe: PeImage, report: Report) -> Optional[VersionInfo]:
@@ -665,7 +702,7 @@ def run_checks(pe: PeImage, args: argparse.Namespace) -> Report:
     for bitmap_id, expected in args.bitmap or []:
         check_bitmap(pe, bitmap_id, expected, report)
     if args.dialog is not None:
-        check_dialog(pe, args.dialog, args.dialog_ex, report)
+        check_dialog(pe, args.dialog, args.dialog_ex, args.control_styles, report)
     if args.version or args.version_string:
         info = load_version_info(pe, report)
         if info and args.version:
@@ -775,6 +812,10 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument("--dialog-ex", action="store_true",
                         help="with --dialog: it is a DIALOGEX template (style, exStyle and "
                              "size are reported)")
+    parser.add_argument("--control-styles", metavar="STYLE[,STYLE...]",
+                        type=lambda text: [int(style, 0) for style in text.split(",")],
+                        help="with --dialog-ex: the dialog's controls, in order, have these "
+                             "styles (e.g. 0x50021A0E)")
     parser.add_argument("--version", metavar="A.B.C.D", type=parse_version,
                         help="FileVersion and ProductVersion of the VERSIONINFO")
     parser.add_argument("--version-string", metavar="KEY=VALUE", action="append",
@@ -792,6 +833,8 @@ def main(argv: Optional[list[str]] = None) -> int:
         parser.error("--icon-format needs --icon")
     if args.dialog_ex and args.dialog is None:
         parser.error("--dialog-ex needs --dialog")
+    if args.control_styles is not None and not args.dialog_ex:
+        parser.error("--control-styles needs --dialog-ex")
 
     try:
         with open(args.file, "rb") as file:

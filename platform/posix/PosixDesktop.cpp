@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -69,10 +70,12 @@ class PosixDesktop final : public Desktop {
     std::string OwnPath() override {
         char buffer[4096];
         const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-        if (length <= 0) {
-            return {};
+        if (length <= 0 || length > 259) {
+            return {};  // none, or longer than the launcher's paths hold
         }
-        return std::string(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), 259));
+        std::string path(buffer, static_cast<std::size_t>(length));
+        // A backslash separates on every platform, so a name holding one splits.
+        return path.find('\\') == std::string::npos ? path : std::string();
     }
 
     std::string ShortPathOf(const std::string& path) override { return path; }
@@ -110,6 +113,14 @@ class PosixDesktop final : public Desktop {
                 return TEXT_GAME_RUNNING;
             case IDS_REINSTALL_QUESTION:
                 return TEXT_REINSTALL_QUESTION;
+            case IDS_NO_GUARD:
+                return TEXT_NO_GUARD;
+            case IDS_OWN_PATH_UNUSABLE:
+                return TEXT_OWN_PATH_UNUSABLE;
+            case IDS_GAME_NOT_STARTED:
+                return TEXT_GAME_NOT_STARTED;
+            case IDS_LOG_IS_LINK:
+                return TEXT_LOG_IS_LINK;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:
@@ -123,11 +134,15 @@ class PosixDesktop final : public Desktop {
     }
 
     // One line from standard input: y or Y answers Yes, n or N No, anything
-    // else and the end of input Cancel.
+    // else Cancel. The end of input, or no input at all, is no answer.
     Answer AskYesNoCancel(const std::string& text) override {
         std::cerr << TEXT_APP_TITLE ": " << text << " [y/n/c] " << std::flush;
         std::string line;
-        if (!std::getline(std::cin, line) || line.empty()) {
+        if (!std::getline(std::cin, line)) {
+            std::cerr << std::endl;
+            return Answer::NoAnswer;
+        }
+        if (line.empty()) {
             return Answer::Cancel;
         }
         switch (line.front()) {
@@ -195,28 +210,41 @@ class PosixDesktop final : public Desktop {
     }
 
     // A lock on a file named after the mutex, held for the life of the process;
-    // the system drops it when the process ends, however it ends.
+    // the system drops it when the process ends, however it ends. The file lives
+    // in the runtime directory or, where it cannot be made there, beside the
+    // launcher.
     MutexState AcquireMutex(const std::string& name) override {
         if (locks_.count(name) != 0) {
             return MutexState::Acquired;
         }
-        std::string directory = Environment("XDG_RUNTIME_DIR");
-        const std::string path = (directory.empty() ? "/tmp" : directory) + "/" + name + ".lock";
-        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-        if (!fd.IsValid()) {
-            return MutexState::Failed;
+        const std::string runtime = Environment("XDG_RUNTIME_DIR");
+        std::vector<std::string> places = {runtime.empty() ? "/tmp" : runtime};
+        const std::string own = OwnPath();
+        if (const auto slash = own.rfind('/'); slash != std::string::npos) {
+            places.push_back(own.substr(0, slash));
         }
-        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-            return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
+        for (const std::string& place : places) {
+            const std::string path = place + "/" + name + ".lock";
+            UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (!fd.IsValid()) {
+                continue;
+            }
+            if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+                if (errno == EWOULDBLOCK) {
+                    return MutexState::HeldElsewhere;
+                }
+                continue;
+            }
+            locks_[name] = std::move(fd);
+            return MutexState::Acquired;
         }
-        locks_[name] = std::move(fd);
-        return MutexState::Acquired;
+        return MutexState::Failed;
     }
 
     bool WindowExists(const std::string&, const std::string&) override { return false; }
 
-    bool StartAndWait(const std::string& file, const std::string& parameters,
-                      const std::string& directory) override {
+    ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
+                            const std::string& directory) override {
         const std::string program = ResolveCase(file);
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
         arguments.insert(arguments.begin(), program);
@@ -237,12 +265,12 @@ class PosixDesktop final : public Desktop {
             ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (error != 0) {
-            return false;
+            return ProgramRun::NotStarted(std::strerror(error));
         }
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
-        return true;
+        return {};
     }
 
   private:

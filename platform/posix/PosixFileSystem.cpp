@@ -235,14 +235,22 @@ class PosixFileSystem final : public FileSystem {
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
         const std::string native = ResolveCase(path);
         struct stat info;
-        if (::stat(native.c_str(), &info) == 0 && !IsWritable(info)) {
+        if (::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !IsWritable(info)) {
             return nullptr;  // a read-only file is not overwritten, as on Windows
         }
-        UniqueFd fd(::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        // O_NOFOLLOW: a link, also one to nowhere, is refused, so its target is never
+        // created or emptied.
+        UniqueFd fd(
+            ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!fd.IsValid()) {
             return nullptr;
         }
         return std::make_unique<PosixOutputFile>(std::move(fd), native);
+    }
+
+    bool IsLink(const std::string& path) override {
+        struct stat info;
+        return ::lstat(ResolveCase(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
     }
 
     LocalTime Now() override {

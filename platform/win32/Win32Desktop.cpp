@@ -44,11 +44,11 @@ OsResult RegDeleteString(HKEY root, const char* key, const char* name) {
 
 }  // namespace
 
+// A path that fills the whole buffer was cut: it is none.
 std::string SystemDesktop::OwnPath() {
     char buffer[kPathBuffer] = {};
-    GetModuleFileNameA(nullptr, buffer, kPathBuffer);
-    buffer[kPathBuffer - 1] = '\0';
-    return buffer;
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, kPathBuffer);
+    return length > 0 && length < kPathBuffer ? std::string(buffer, length) : std::string();
 }
 
 std::string SystemDesktop::ShortPathOf(const std::string& path) {
@@ -114,6 +114,8 @@ Answer SystemDesktop::AskYesNoCancel(const std::string& text) {
             return Answer::Yes;
         case IDNO:
             return Answer::No;
+        case 0:
+            return Answer::NoAnswer;  // the box could not be shown
         default:
             return Answer::Cancel;
     }
@@ -170,21 +172,47 @@ bool SystemDesktop::WindowExists(const std::string& windowClass, const std::stri
     return FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
 }
 
-bool SystemDesktop::StartAndWait(const std::string& file, const std::string& parameters,
-                                 const std::string& directory) {
+namespace {
+
+// The system's text for an error code, on one line, with "%1" standing for `file`.
+std::string SystemReason(DWORD code, const std::string& file) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = length > 0 ? std::string(text, length) : std::string();
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
+                               reason.back() == ' ' || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    if (const auto at = reason.find("%1"); at != std::string::npos) {
+        reason.replace(at, 2, file);
+    }
+    return (reason.empty() ? "error" : reason) + " (" + std::to_string(code) + ")";
+}
+
+}  // namespace
+
+// The shell shows no error box of its own: the launcher tells the player itself.
+ProgramRun SystemDesktop::StartAndWait(const std::string& file, const std::string& parameters,
+                                       const std::string& directory) {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpFile = file.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = directory.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info) || !info.hProcess) {
-        return false;
+    if (!ShellExecuteExA(&info)) {
+        return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
+    }
+    if (!info.hProcess) {
+        return ProgramRun::NotStarted("no process was started");
     }
     const KernelHandle process(info.hProcess);
     WaitForSingleObject(process.Get(), INFINITE);
-    return true;
+    return {};
 }
 
 }  // namespace srdw::win32

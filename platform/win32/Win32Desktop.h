@@ -35,8 +35,8 @@ class SystemDesktop : public Desktop {
 
     MutexState AcquireMutex(const std::string& name) override;
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
-    bool StartAndWait(const std::string& file, const std::string& parameters,
-                      const std::string& directory) override;
+    ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
+                            const std::string& directory) override;
 
   private:
     KernelHandle mutex_;  // held until the process ends

@@ -92,7 +92,8 @@ class Win32FileSystem final : public FileSystem {
         if (!search.IsValid()) {
             return path;
         }
-        const auto separator = path.find_last_of("/\\");
+        // A drive-relative path ("C:Sky.pak") keeps its drive.
+        const auto separator = path.find_last_of("/\\:");
         return separator == std::string::npos ? found.cFileName
                                               : path.substr(0, separator + 1) + found.cFileName;
     }
@@ -140,13 +141,23 @@ class Win32FileSystem final : public FileSystem {
         if (IsReadOnly(path)) {
             return nullptr;
         }
-        win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsValid()) {
+        // Opened as it is, a reparse point itself rather than its target, and
+        // emptied only once it is known to be none.
+        win32::FileHandle file(CreateFileA(
+            path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+            !SetEndOfFile(file.Get())) {
             return nullptr;
         }
         return std::make_unique<Win32OutputFile>(std::move(file));
+    }
+
+    bool IsLink(const std::string& path) override {
+        const DWORD bits = GetFileAttributesA(path.c_str());
+        return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     }
 
     LocalTime Now() override {

@@ -72,9 +72,10 @@ wait_for() { # file
     return 1
 }
 
-# Runs the start-up entry's command as a desktop session would at log-in.
+# Runs the start-up entry's command as a desktop session would at log-in: the
+# value's escapes undone, "%%" read as "%", and the quoting left to the shell.
 run_autostart_entry() {
-    command=$(sed -n 's/^Exec=//p' "$autostart" | sed 's/\\\\/\\/g')
+    command=$(sed -n 's/^Exec=//p' "$autostart" | sed 's/\\\\/\\/g; s/%%/%/g')
     eval "$command" </dev/null 2>/dev/null
 }
 
@@ -154,7 +155,7 @@ check "$run" "$expected_run" "what the game saw" &&
 
 # ---------------------------------------------------------------------------
 case="launcher killed while the game runs"
-g="$work/killed"
+g="$work/killed it's \"odd\" \$HOME \`id\` 100%"
 make_game "$g"
 before=$(state "$g")
 for restart in by-hand by-start-up-entry; do
@@ -172,6 +173,8 @@ for restart in by-hand by-start-up-entry; do
         break
     fi
     if [ $restart = by-hand ]; then
+        marker=$(cat "$g/restore.mod")
+        printf '%s\r\n' "$marker" >"$g/restore.mod"  # as an editor or a sync tool leaves it
         (cd "$g" && ./SrdwLaunch </dev/null)
         check "$(state "$g")" "$before" "restored by a start by hand" || break
         grep -q "found '/recover' switch" "$g/SrdwLaunch.log" || fail "no recovery in the log"
@@ -246,6 +249,87 @@ for answer in y n c; do
         c) [ ! -e "$g/game-run.txt" ] || fail "c: the game ran" ;;
     esac
 done
+check "$(state "$g")" "$before" "the folder afterwards" && pass
+
+# ---------------------------------------------------------------------------
+case="no lock in the runtime folder: the launcher's folder holds it"
+g="$work/lock"
+make_game "$g"
+before=$(state "$g")
+lock="$g/Skyrend 2 - Duskwarden.lock"
+touch "$g/hold-game"
+(cd "$g" && XDG_RUNTIME_DIR="$work/missing" exec ./SrdwLaunch </dev/null) &
+pid=$!
+if wait_for "$g/game-started"; then
+    cp "$g/SrdwLaunch.log" "$work/first.log"
+    (cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null)
+    cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the second launcher touched the log"
+    check "$(cat "$g/restore.mod")" "$g/SrdwLaunch.dat" "the marker while the first plays"
+fi
+rm -f "$g/hold-game" "$lock" "$g/game-run.txt"
+wait $pid
+cp "$g/SrdwLaunch.log" "$work/first.log"
+mkdir "$lock"  # no place for a lock at all: a message, and nothing is touched
+(cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null 2>"$work/stderr")
+grep -q 'Cannot make sure that only one launcher runs!' "$work/stderr" || fail "no message"
+check "$(ls "$g/game-run.txt" 2>/dev/null)" "" "a game run without a lock"
+cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the log was touched without a lock"
+check "$(state "$g")" "$before" "the folder afterwards" && pass
+
+# ---------------------------------------------------------------------------
+case="log and marker that are links"
+g="$work/links"
+make_game "$g"
+before=$(state "$g")
+printf 'precious' >"$work/precious"
+ln -s "$work/precious" "$g/SrdwLaunch.log"
+ln -s "$work/nowhere" "$g/restore.mod"
+(cd "$g" && ./SrdwLaunch </dev/null 2>"$work/stderr")
+grep -q 'The log file is a link' "$work/stderr" || fail "no message"
+grep -q 'file: Data/Textures/Sky.pak = dusk sky' "$g/game-run.txt" || fail "not installed"
+check "$(cat "$work/precious")" "precious" "the log's target" &&
+    check "$(ls "$work/nowhere" 2>/dev/null)" "" "the marker's target" &&
+    check "$(state "$g")" "$before" "the folder afterwards" && pass
+
+# ---------------------------------------------------------------------------
+case="nobody to answer the question"
+g="$work/no answer"
+make_game "$g"
+printf '%s' "$g/Gone.dat" >"$g/restore.mod"
+before=$(state "$g")
+(cd "$g" && ./SrdwLaunch </dev/null 2>/dev/null)  # end of input
+(cd "$g" && ./SrdwLaunch <&- 2>/dev/null)          # no input at all
+grep -q '^No answer: nothing is changed; the next start asks again.' "$g/SrdwLaunch.log" ||
+    fail "no log line"
+check "$(ls "$autostart" 2>/dev/null)" "$autostart" "the start-up entry" &&
+    check "$(state "$g")" "$before" "the folder and its marker" && pass
+rm -f "$autostart"
+
+# ---------------------------------------------------------------------------
+case="a launcher whose own path is too long or holds a backslash"
+for name in "$(printf '%0250d' 0)" 'back\slash'; do
+    d="$work/own/$name"
+    mkdir -p "$d"
+    cp "$launcher" "$d/SrdwLaunch"
+    printf 'Rename(a, b)' >"$d/SrdwLaunch.dat"
+    listing=$(ls -AR "$work/own")
+    (cd "$d" && ./SrdwLaunch </dev/null 2>"$work/stderr")
+    grep -q "Cannot use the launcher's own path!" "$work/stderr" || fail "$name: no message"
+    check "$(ls -AR "$work/own")" "$listing" "what is written" || break
+    rm -rf "$work/own"
+done
+check "$(ls "$autostart" 2>/dev/null)" "" "a start-up entry" && pass
+
+# ---------------------------------------------------------------------------
+case="a game that cannot be started"
+g="$work/unstartable"
+make_game "$g"
+chmod a-x "$g/srend.exe"
+before=$(state "$g")
+(cd "$g" && ./SrdwLaunch </dev/null 2>"$work/stderr")
+log_of "$g" | grep -qF "ERROR: failed to start '$g\\srend.exe': Permission denied!" ||
+    fail "no ERROR line"
+grep -qF "Failed to start Skyrend 2!" "$work/stderr" || fail "no message"
 check "$(state "$g")" "$before" "the folder afterwards" && pass
 
 echo "$passes passed, $failures failed"
