@@ -49,26 +49,43 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
         error = "'" + game_.Text() + "' is not a directory";
         return;
     }
-    std::error_code failure;
-    for (auto it = fs::recursive_directory_iterator(fs::path(game_.Text()), failure);
-         !failure && it != fs::recursive_directory_iterator(); it.increment(failure)) {
-        ResolvedPath path = game_;
-        for (const auto& part : fs::relative(it->path(), fs::path(game_.Text()))) {
-            path.parts.push_back(part.string());
+    // Walked by hand, one directory at a time, links not followed: an entry or a
+    // directory that cannot be read is noted and left out, and the walk goes on.
+    std::vector<ResolvedPath> directories{game_};
+    while (!directories.empty()) {
+        const ResolvedPath directory = std::move(directories.back());
+        directories.pop_back();
+        std::error_code failure;
+        fs::directory_iterator it(fs::path(directory.Text()), failure);
+        for (; !failure && it != fs::directory_iterator(); it.increment(failure)) {
+            ResolvedPath path = directory;
+            path.parts.push_back(it->path().filename().string());
+            const auto attributes = disk.Attributes(path.Text());
+            if (!attributes) {
+                std::error_code why;
+                static_cast<void>(fs::status(it->path(), why));
+                unread_.push_back({path.Text(), why ? why.message() : "cannot be read"});
+                continue;
+            }
+            std::error_code ignored;
+            if (attributes->directory && !it->is_symlink(ignored)) {
+                directories.push_back(path);
+            }
+            std::string origin = path.Text();
+            const std::string key = PathKey(path);
+            entries_[key] = Entry{std::move(path), std::move(origin), *attributes};
         }
-        const auto attributes = disk.Attributes(path.Text());
-        if (!attributes) {
-            error = "cannot read the attributes of '" + path.Text() + "'";
-            break;
+        if (failure) {
+            if (directory.parts.size() == game_.parts.size()) {
+                error = "cannot list '" + game_.Text() + "': " + failure.message();
+                break;
+            }
+            unread_.push_back({directory.Text(), failure.message()});
         }
-        const std::string key = PathKey(path);
-        entries_[key] = Entry{path, path.Text(), *attributes};
-    }
-    if (failure) {
-        error = "cannot list '" + game_.Text() + "': " + failure.message();
     }
     if (!error.empty()) {
         entries_.clear();
+        unread_.clear();
     }
     initial_ = entries_;
 }

@@ -31,6 +31,13 @@ class DirectoryModel final : public FileSystem {
     std::string LogText() const;
     // Paths looked at outside the game directory, which the model does not hold.
     const std::vector<std::string>& UnmodelledPaths() const { return unmodelled_; }
+    // What the model left out because it could not be read: a link to nothing,
+    // a link loop, a path longer than the system takes.
+    struct Unread {
+        std::string path;
+        std::string reason;
+    };
+    const std::vector<Unread>& UnreadPaths() const { return unread_; }
     // The entries whose path, letter case or attributes differ from the start,
     // and those that are new or gone, one line each, relative to the game directory.
     std::vector<std::string> Differences() const;
@@ -82,6 +89,7 @@ class DirectoryModel final : public FileSystem {
     Entries initial_;
     std::shared_ptr<std::string> log_ = std::make_shared<std::string>();
     std::vector<std::string> unmodelled_;
+    std::vector<Unread> unread_;
     std::vector<DirectoryChange> directoryChanges_;
 };
 

@@ -179,6 +179,11 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
                    "no dry run: " + error);
         return;
     }
+    for (const auto& [path, reason] : model.UnreadPaths()) {
+        AddFinding(
+            report, Severity::Note, std::nullopt, "unreadable-path",
+            "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
+    }
     if (!model.Attributes(Resolve(launch.game, "srend.exe").Text())) {
         AddFinding(report, Severity::Note, std::nullopt, "no-game-here",
                    "there is no srend.exe in '" + launch.RootDir() +
