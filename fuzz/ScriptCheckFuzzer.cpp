@@ -79,6 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "the checker lists every call the launcher parses");
         for (std::size_t i = 0; i < commands.size(); ++i) {
             Require(report.commands[i].name == commands[i].name, "the same names, in order");
+            const auto& checked = report.commands[i].arguments;
+            for (std::size_t a = 0; a < checked.size(); ++a) {
+                Require(a < commands[i].args.size() && checked[a].text == commands[i].args[a],
+                        "the same arguments, each ending where the launcher's ends");
+            }
             if (!commands[i].name.empty()) {
                 const std::size_t at = OffsetOf(starts, size, report.commands[i].where);
                 Require(at < size && source[at] == commands[i].name.front(),

@@ -80,6 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"quoted_close",
              "Rename(\"a)\", c)\n",
              {"missing-argument@1:1", "quoted-separator@1:10", "text-after-last-call@1:11"}},
+        Case{"nul_in_quotes", std::string("Rename(\"a\0b\", c)\n", 17), {"nul-byte@1:10"}},
         Case{"extra_arguments", "SetDirectory(a, b, c)\n", {"extra-arguments@1:17"}},
         Case{"absolute_outside", "Rename(C:\\Windows\\win.ini, b)\n", {"outside-game@1:8"}},
         Case{"climbs_out", "SetDirectory(Data)\nRename(..\\..\\x, y)\n", {"outside-game@2:8"}},
@@ -105,6 +106,15 @@ TEST(CheckReportTest, ListsTheCommandsWithTheirExpansions) {
     EXPECT_EQ(report.commands[2].arguments[0].restore, "-window ");
     EXPECT_FALSE(report.commands[3].known);
     EXPECT_FALSE(report.dryRun);
+}
+
+TEST(CheckReportTest, AnArgumentEndsAtANul) {
+    const auto report = Check(std::string("Rename(x, \"b\0c\")\n", 17));
+    ASSERT_EQ(report.commands.size(), 1u);
+    const CheckedArgument& target = report.commands[0].arguments[1];
+    EXPECT_EQ(target.text, "\"b");
+    EXPECT_EQ(target.install, "b");
+    EXPECT_EQ(target.where.column, 11u);
 }
 
 TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
