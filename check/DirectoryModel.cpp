@@ -38,10 +38,10 @@ std::string Describe(const FileAttributes& attributes) {
 }  // namespace
 
 DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath,
-                               std::string script, std::string& error)
+                               std::string_view script, std::string& error)
     : game_(gameDirectory),
       scriptPath_(std::move(scriptPath)),
-      script_(std::move(script)),
+      script_(script),
       current_(gameDirectory) {
     FileSystem& disk = NativeFileSystem();
     const auto top = disk.Attributes(game_.Text());
@@ -240,7 +240,7 @@ OsResult DirectoryModel::ChangeDirectory(const std::string& path) {
 }
 
 std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path) {
-    return path == scriptPath_ ? std::optional(script_) : std::nullopt;
+    return path == scriptPath_ ? std::optional(std::string(script_)) : std::nullopt;
 }
 
 std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string&) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/CheckReport.h"
@@ -20,9 +21,10 @@ class DirectoryModel final : public FileSystem {
   public:
     // Reads the names and attributes below `gameDirectory`, an absolute path; on
     // failure `error` says why and the model is empty. The script at
-    // `scriptPath` is read from `script`, so that every run reads the same bytes.
-    DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath, std::string script,
-                   std::string& error);
+    // `scriptPath` is read from `script`, so that every run reads the same bytes;
+    // `script` must outlive the model.
+    DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath,
+                   std::string_view script, std::string& error);
 
     // Everything back as it was read, the game directory current, the log empty.
     void Reset();
@@ -83,7 +85,7 @@ class DirectoryModel final : public FileSystem {
 
     ResolvedPath game_;
     std::string scriptPath_;
-    std::string script_;
+    std::string_view script_;
     ResolvedPath current_;
     Entries entries_;
     Entries initial_;

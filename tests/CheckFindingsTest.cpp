@@ -6,6 +6,7 @@
 #include "check/GamePath.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
+#include "check/WalkLog.h"
 
 namespace srdw::check {
 namespace {
@@ -124,6 +125,47 @@ TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     EXPECT_NE(json.str().find(R"("text":"\"a\\b\u0009q\u00e9\"")"), std::string::npos)
         << json.str();
     EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
+}
+
+TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
+    std::string script;
+    for (std::size_t i = 0; i <= kListedCommands; ++i) {
+        script += "Delete(a)\n";
+    }
+    const auto report = Check(script);
+    EXPECT_EQ(report.findings.size(), kListedFindingsPerCode);
+    EXPECT_EQ(report.Count(Severity::Warning), kListedCommands + 1);
+    EXPECT_EQ(report.commands.size(), kListedCommands);
+    EXPECT_EQ(report.commandCount, kListedCommands + 1);
+    const std::string more = std::to_string(kListedCommands + 1 - kListedFindingsPerCode);
+    std::ostringstream text;
+    WriteText(report, text);
+    const std::string all = std::to_string(kListedCommands + 1);
+    EXPECT_NE(text.str().find("mod.dat: warning: " + more + " more like this, not listed (" + all +
+                              " in all) [unknown-command]\n"),
+              std::string::npos);
+    EXPECT_NE(text.str().find("  ... 1 more command, not listed\n"), std::string::npos);
+    std::ostringstream json;
+    WriteJson(report, json);
+    EXPECT_NE(json.str().find(R"("leftOut":{"findings":[{"code":"unknown-command","severity":)"
+                              R"("warning","count":)" +
+                              more + "}],\"commands\":1}}"),
+              std::string::npos);
+}
+
+TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
+    std::vector<std::string> failures;
+    WalkLog log("\nHead\n", 2, [&](std::size_t command, std::string verdict) {
+        failures.push_back(std::to_string(command) + ": " + verdict);
+    });
+    log.Write("\r\nHead\r\nExecuting 'Rename()'\r");
+    log.Write("\n- Parsing path: 'a' -> 'a'\r\nERROR: failed to rename 'a' to 'b'!\r\n");
+    log.Write("Executing 'Rename()'\r\nExecuting 'Rename()'\r\nSwapping files...FAILED!\r\n");
+    log.Finish();
+    EXPECT_EQ(log.TakeText(), "Executing 'Rename()'\n- Parsing path: 'a' -> 'a'\n");
+    EXPECT_EQ(log.LinesLeftOut(), 4u);
+    EXPECT_EQ(failures, (std::vector<std::string>{"0: ERROR: failed to rename 'a' to 'b'!",
+                                                  "2: Swapping files...FAILED!"}));
 }
 
 TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {
