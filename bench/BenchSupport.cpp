@@ -56,7 +56,7 @@ std::string ScriptPart(std::size_t i) {
     return part;
 }
 
-bool WriteGeneratedScript(const fs::path& path, std::size_t bytes) {
+std::size_t WriteGeneratedScript(const fs::path& path, std::size_t bytes) {
     std::ofstream out(path, std::ios::binary);
     std::size_t written = 0;
     std::string piece = ScriptHeader();
@@ -64,7 +64,7 @@ bool WriteGeneratedScript(const fs::path& path, std::size_t bytes) {
         out << piece;
         written += piece.size();
     }
-    return static_cast<bool>(out.flush());
+    return out.flush() ? written : 0;
 }
 
 std::string RealisticScript(std::size_t bytes) {

@@ -40,15 +40,13 @@ int main(int argc, char** argv) {
     srdw::bench::ScratchDir dir("check-memory");
     const auto path = dir.Path() / "SrdwLaunch.dat";
     srdw::bench::fs::create_directory(dir.Path() / "game");
-    if (!srdw::bench::WriteGeneratedScript(path, wanted)) {
+    const std::size_t bytes = srdw::bench::WriteGeneratedScript(path, wanted);
+    if (bytes == 0) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return 1;
     }
-    const auto bytes = static_cast<std::size_t>(srdw::bench::fs::file_size(path));
 
-    const long residentBefore = srdw::bench::MaxResidentKib();
-    const std::size_t heapBefore = srdw::bench::HeapInUse();
-    srdw::bench::ResetHeapPeak();
+    const srdw::bench::MemoryProbe probe;
     CountingBuffer text;
     CountingBuffer json;
     std::size_t commands = 0;
@@ -67,21 +65,11 @@ int main(int argc, char** argv) {
         std::ostream jsonOut(&json);
         srdw::check::WriteJson(report, jsonOut);
     }
-    const long residentAfter = srdw::bench::MaxResidentKib();
-    const std::size_t peak = srdw::bench::HeapPeak() - heapBefore;
     // The script's bytes, its cleaned text and map, the checker's calls and the
     // launcher's own load of it in the dry run, and what a report lists at most.
-    const double bound = 6.0 * static_cast<double>(bytes) +
-                         250.0 * static_cast<double>(commands) + 16.0 * (1 << 20);
-
-    std::printf("script_bytes=%zu\n", bytes);
-    std::printf("commands=%zu\n", commands);
-    std::printf("peak_heap_bytes=%zu\n", peak);
-    std::printf("bound_bytes=%.0f\n", bound);
-    std::printf("peak_per_script_byte=%.3f\n",
-                static_cast<double>(peak) / static_cast<double>(bytes));
-    std::printf("max_resident_before_kib=%ld\n", residentBefore);
-    std::printf("max_resident_after_kib=%ld\n", residentAfter);
+    const double bound =
+        6.0 * static_cast<double>(bytes) + 250.0 * static_cast<double>(commands) + 16.0 * (1 << 20);
+    const std::size_t peak = probe.Print(bytes, commands, bound);
     std::printf("text_report_bytes=%zu\n", text.bytes);
     std::printf("json_report_bytes=%zu\n", json.bytes);
     return static_cast<double>(peak) <= bound ? 0 : 1;

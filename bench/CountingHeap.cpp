@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 
@@ -110,6 +111,24 @@ long MaxResidentKib() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+MemoryProbe::MemoryProbe() : residentBefore_(MaxResidentKib()), heapBefore_(HeapInUse()) {
+    ResetHeapPeak();
+}
+
+std::size_t MemoryProbe::Print(std::size_t scriptBytes, std::size_t commands, double bound) const {
+    const long residentAfter = MaxResidentKib();
+    const std::size_t peak = HeapPeak() - heapBefore_;
+    std::printf("script_bytes=%zu\n", scriptBytes);
+    std::printf("commands=%zu\n", commands);
+    std::printf("peak_heap_bytes=%zu\n", peak);
+    std::printf("bound_bytes=%.0f\n", bound);
+    std::printf("peak_per_script_byte=%.3f\n",
+                static_cast<double>(peak) / static_cast<double>(scriptBytes));
+    std::printf("max_resident_before_kib=%ld\n", residentBefore_);
+    std::printf("max_resident_after_kib=%ld\n", residentAfter);
+    return peak;
 }
 
 }  // namespace srdw::bench

@@ -17,15 +17,13 @@ int main(int argc, char** argv) {
     const std::string path = (dir.Path() / "SrdwLaunch.dat").string();
     // Written part by part: the process holds no copy of the script before the
     // load, so its resident size shows what the load takes.
-    if (!srdw::bench::WriteGeneratedScript(path, wanted)) {
+    const std::size_t bytes = srdw::bench::WriteGeneratedScript(path, wanted);
+    if (bytes == 0) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         return 1;
     }
-    const auto bytes = static_cast<std::size_t>(srdw::bench::fs::file_size(path));
 
-    const long residentBefore = srdw::bench::MaxResidentKib();
-    const std::size_t heapBefore = srdw::bench::HeapInUse();
-    srdw::bench::ResetHeapPeak();
+    const srdw::bench::MemoryProbe probe;
     const auto start = std::chrono::steady_clock::now();
     std::size_t commands = 0;
     {
@@ -37,18 +35,8 @@ int main(int argc, char** argv) {
         commands = script.Commands().size();
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    const long residentAfter = srdw::bench::MaxResidentKib();
-    const std::size_t peak = srdw::bench::HeapPeak() - heapBefore;
-    const double bound = 2.5 * static_cast<double>(bytes) + 200.0 * static_cast<double>(commands);
-
-    std::printf("script_bytes=%zu\n", bytes);
-    std::printf("commands=%zu\n", commands);
-    std::printf("peak_heap_bytes=%zu\n", peak);
-    std::printf("bound_bytes=%.0f\n", bound);
-    std::printf("peak_per_script_byte=%.3f\n",
-                static_cast<double>(peak) / static_cast<double>(bytes));
-    std::printf("max_resident_before_kib=%ld\n", residentBefore);
-    std::printf("max_resident_after_kib=%ld\n", residentAfter);
+    probe.Print(bytes, commands,
+                2.5 * static_cast<double>(bytes) + 200.0 * static_cast<double>(commands));
     std::printf("first_load_seconds=%.6f\n", took.count());
     std::printf("first_load_bytes_per_second=%.0f\n", static_cast<double>(bytes) / took.count());
     return 0;
