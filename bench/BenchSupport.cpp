@@ -56,6 +56,17 @@ std::string ScriptPart(std::size_t i) {
     return part;
 }
 
+std::size_t WriteGeneratedScript(const fs::path& path, std::size_t bytes) {
+    std::ofstream out(path, std::ios::binary);
+    std::size_t written = 0;
+    std::string piece = ScriptHeader();
+    for (std::size_t i = 0; written < bytes; piece = ScriptPart(i++)) {
+        out << piece;
+        written += piece.size();
+    }
+    return out.flush() ? written : 0;
+}
+
 std::string RealisticScript(std::size_t bytes) {
     std::string script = ScriptHeader();
     for (std::size_t i = 0; script.size() < bytes; ++i) {

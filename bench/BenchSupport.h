@@ -53,6 +53,9 @@ std::string RealisticScript(std::size_t bytes);
 // the header, then parts 0, 1, 2... of four commands each.
 std::string ScriptHeader();
 std::string ScriptPart(std::size_t i);
+// Writes such a script of about `bytes` bytes to a file, part by part; returns
+// its size, 0 when it cannot be written.
+std::size_t WriteGeneratedScript(const fs::path& path, std::size_t bytes);
 
 // What an install benchmark works on: `count` file pairs (RenameEx) or single
 // files (Rename) in one directory of a game folder, with `fillers` other files

@@ -152,6 +152,11 @@ void CheckQuotes(const ParsedScript& script, CheckReport& report) {
     const SourceMap& map = script.map;
     for (const auto& run : map.QuotedRuns()) {
         const std::string_view inside = map.Source().substr(run.at + 1, run.length - 2);
+        if (const auto nul = inside.find('\0'); nul != std::string_view::npos) {
+            AddFinding(report, Severity::Warning, map.PositionOf(run.at + 1 + nul), "nul-byte",
+                       "this NUL byte ends the argument for the launcher, quotes or not: it "
+                       "leaves out the rest, up to the next ',' or ')'");
+        }
         const auto special = inside.find_first_of(",)");
         if (special == std::string_view::npos) {
             continue;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,13 @@
 namespace srdw::check {
 
 enum class Severity { Error, Warning, Note };
+
+// What a report lists, so that it stays readable for the largest scripts; the
+// rest is counted. The first findings of each code (as the check meets them),
+// the first commands, and the first lines of each log of the dry run.
+inline constexpr std::size_t kListedFindingsPerCode = 200;
+inline constexpr std::size_t kListedCommands = 5000;
+inline constexpr std::size_t kListedLogLines = 25000;
 
 // "1 error", "3 warnings".
 inline std::string Plural(std::size_t count, std::string_view word) {
@@ -59,18 +67,31 @@ struct DryRunResult {
     std::string recoveryLog;
     std::vector<std::string> notRecovered;
     std::vector<std::string> unmodelled;  // paths outside the game directory looked at
+    // The lines of each log past the first kListedLogLines, which are not kept.
+    std::size_t installLinesLeftOut = 0;
+    std::size_t restoreLinesLeftOut = 0;
+    std::size_t recoveryLinesLeftOut = 0;
+};
+
+// All findings of one code, listed or not.
+struct FindingTally {
+    Severity severity;
+    std::size_t count = 0;
 };
 
 struct CheckReport {
     std::string script;
-    std::string gameDirectory;  // the value of "@rootdir"
-    bool gameGiven = false;     // false: gameDirectory is a stand-in
-    std::string commandLine;    // the value of "@cmdline" during install
-    bool loaded = false;        // whether the launcher would load the script
-    std::vector<Finding> findings;
-    std::vector<CheckedCommand> commands;
+    std::string gameDirectory;                    // the value of "@rootdir"
+    bool gameGiven = false;                       // false: gameDirectory is a stand-in
+    std::string commandLine;                      // the value of "@cmdline" during install
+    bool loaded = false;                          // whether the launcher would load the script
+    std::vector<Finding> findings;                // the first kListedFindingsPerCode of each code
+    std::map<std::string, FindingTally> tallies;  // by code
+    std::vector<CheckedCommand> commands;         // the first kListedCommands
+    std::size_t commandCount = 0;                 // every call the launcher parses
     std::optional<DryRunResult> dryRun;
 
+    // Every finding of that severity, also those not listed.
     std::size_t Count(Severity severity) const;
 };
 

@@ -27,7 +27,7 @@ struct ParsedScript {
     explicit ParsedScript(std::string_view source) : map(source) {}
 
     SourceMap map;
-    std::vector<ScriptCommand> commands;
+    std::vector<ScriptCommand> commands;  // released once the calls hold them
     std::vector<std::string_view> arguments;
     std::vector<ParsedCall> calls;
     bool parsed = false;  // false also for an unclosed quote

@@ -38,10 +38,10 @@ std::string Describe(const FileAttributes& attributes) {
 }  // namespace
 
 DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath,
-                               std::string script, std::string& error)
+                               std::string_view script, std::string& error)
     : game_(gameDirectory),
       scriptPath_(std::move(scriptPath)),
-      script_(std::move(script)),
+      script_(script),
       current_(gameDirectory) {
     FileSystem& disk = NativeFileSystem();
     const auto top = disk.Attributes(game_.Text());
@@ -49,26 +49,43 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
         error = "'" + game_.Text() + "' is not a directory";
         return;
     }
-    std::error_code failure;
-    for (auto it = fs::recursive_directory_iterator(fs::path(game_.Text()), failure);
-         !failure && it != fs::recursive_directory_iterator(); it.increment(failure)) {
-        ResolvedPath path = game_;
-        for (const auto& part : fs::relative(it->path(), fs::path(game_.Text()))) {
-            path.parts.push_back(part.string());
+    // Walked by hand, one directory at a time, links not followed: an entry or a
+    // directory that cannot be read is noted and left out, and the walk goes on.
+    std::vector<ResolvedPath> directories{game_};
+    while (!directories.empty()) {
+        const ResolvedPath directory = std::move(directories.back());
+        directories.pop_back();
+        std::error_code failure;
+        fs::directory_iterator it(fs::path(directory.Text()), failure);
+        for (; !failure && it != fs::directory_iterator(); it.increment(failure)) {
+            ResolvedPath path = directory;
+            path.parts.push_back(it->path().filename().string());
+            const auto attributes = disk.Attributes(path.Text());
+            if (!attributes) {
+                std::error_code why;
+                static_cast<void>(fs::status(it->path(), why));
+                unread_.push_back({path.Text(), why ? why.message() : "cannot be read"});
+                continue;
+            }
+            std::error_code ignored;
+            if (attributes->directory && !it->is_symlink(ignored)) {
+                directories.push_back(path);
+            }
+            std::string origin = path.Text();
+            const std::string key = PathKey(path);
+            entries_[key] = Entry{std::move(path), std::move(origin), *attributes};
         }
-        const auto attributes = disk.Attributes(path.Text());
-        if (!attributes) {
-            error = "cannot read the attributes of '" + path.Text() + "'";
-            break;
+        if (failure) {
+            if (directory.parts.size() == game_.parts.size()) {
+                error = "cannot list '" + game_.Text() + "': " + failure.message();
+                break;
+            }
+            unread_.push_back({directory.Text(), failure.message()});
         }
-        const std::string key = PathKey(path);
-        entries_[key] = Entry{path, path.Text(), *attributes};
-    }
-    if (failure) {
-        error = "cannot list '" + game_.Text() + "': " + failure.message();
     }
     if (!error.empty()) {
         entries_.clear();
+        unread_.clear();
     }
     initial_ = entries_;
 }
@@ -78,21 +95,6 @@ void DirectoryModel::Reset() {
     current_ = game_;
     written_.clear();
     directoryChanges_.clear();
-}
-
-std::string DirectoryModel::WrittenText(const std::string& path) const {
-    const auto found = written_.find(path);
-    if (found == written_.end()) {
-        return {};
-    }
-    const std::string& bytes = *found->second;
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r' || i + 1 == bytes.size() || bytes[i + 1] != '\n') {
-            text.push_back(bytes[i]);
-        }
-    }
-    return text;
 }
 
 bool DirectoryModel::IsFixed(const ResolvedPath& path) const {
@@ -229,7 +231,7 @@ OsResult DirectoryModel::ChangeDirectory(const std::string& path) {
 
 std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path) {
     if (path == scriptPath_) {
-        return script_;
+        return std::string(script_);
     }
     const auto found = written_.find(path);
     return found == written_.end() ? std::nullopt : std::optional(*found->second);

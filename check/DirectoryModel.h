@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/CheckReport.h"
@@ -20,18 +21,23 @@ class DirectoryModel final : public FileSystem {
   public:
     // Reads the names and attributes below `gameDirectory`, an absolute path; on
     // failure `error` says why and the model is empty. The script at
-    // `scriptPath` is read from `script`, so that every run reads the same bytes.
-    DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath, std::string script,
-                   std::string& error);
+    // `scriptPath` is read from `script`, so that every run reads the same bytes;
+    // `script` must outlive the model.
+    DirectoryModel(const ResolvedPath& gameDirectory, std::string scriptPath,
+                   std::string_view script, std::string& error);
 
     // Everything back as it was read, the game directory current, the log empty.
     void Reset();
 
-    // What the launcher wrote to the file at `path` (its log, its journal),
-    // with CR LF read as "\n"; empty when it wrote nothing there.
-    std::string WrittenText(const std::string& path) const;
     // Paths looked at outside the game directory, which the model does not hold.
     const std::vector<std::string>& UnmodelledPaths() const { return unmodelled_; }
+    // What the model left out because it could not be read: a link to nothing,
+    // a link loop, a path longer than the system takes.
+    struct Unread {
+        std::string path;
+        std::string reason;
+    };
+    const std::vector<Unread>& UnreadPaths() const { return unread_; }
     // The entries whose path, letter case or attributes differ from the start,
     // and those that are new or gone, one line each, relative to the game directory.
     std::vector<std::string> Differences() const;
@@ -77,13 +83,14 @@ class DirectoryModel final : public FileSystem {
 
     ResolvedPath game_;
     std::string scriptPath_;
-    std::string script_;
+    std::string_view script_;
     ResolvedPath current_;
     Entries entries_;
     Entries initial_;
     // The files the launcher writes beside itself, by path; nothing on disk.
     std::map<std::string, std::shared_ptr<std::string>> written_;
     std::vector<std::string> unmodelled_;
+    std::vector<Unread> unread_;
     std::vector<DirectoryChange> directoryChanges_;
 };
 

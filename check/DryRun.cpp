@@ -5,6 +5,7 @@
 
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
+#include "check/WalkLog.h"
 #include "log/RunLog.h"
 #include "platform/FileSystemProxy.h"
 #include "script/ModScript.h"
@@ -15,59 +16,9 @@ namespace {
 
 constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
 constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
-bool IsAnnouncement(std::string_view lineWithEnd) {
-    const auto table = CommandTable();
-    return std::any_of(table.begin(), table.end(), [lineWithEnd](const CommandDefinition& c) {
-        return c.announcement == lineWithEnd;
-    });
-}
-
-// The log of a walk cut into one piece per command it ran, at the line each
-// command's run starts with; the heading is dropped.
-std::vector<std::string_view> CommandLogs(std::string_view log) {
-    std::vector<std::string_view> pieces;
-    std::size_t start = std::string_view::npos;
-    for (std::size_t at = 0; at < log.size();) {
-        const std::size_t end = std::min(log.find('\n', at), log.size() - 1) + 1;
-        if (IsAnnouncement(log.substr(at, end - at))) {
-            if (start != std::string_view::npos) {
-                pieces.push_back(log.substr(start, at - start));
-            }
-            start = at;
-        }
-        at = end;
-    }
-    if (start != std::string_view::npos) {
-        pieces.push_back(log.substr(start));
-    }
-    return pieces;
-}
-
-// The verdict of one command's log: its lines past the announcement and the
-// path expansions, when they tell of a failure.
-std::optional<std::string> Failure(std::string_view piece) {
-    std::string verdict;
-    bool failed = false;
-    std::size_t at = piece.find('\n');
-    while (at != std::string_view::npos && at + 1 < piece.size()) {
-        const std::size_t end = piece.find('\n', at + 1);
-        const std::string_view line = piece.substr(
-            at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1);
-        at = end;
-        if (line.empty() || line.starts_with("- Parsing path: ") ||
-            line.starts_with("ERROR: the expanded path")) {
-            continue;  // the expansions are checked on their own
-        }
-        failed =
-            failed || line.find("FAILED!") != std::string_view::npos || line.starts_with("ERROR");
-        verdict += verdict.empty() ? "" : " ";
-        verdict += line.substr(line.find_first_not_of(' '));
-    }
-    return failed ? std::optional(verdict) : std::nullopt;
-}
-
-void ReportFailures(const ParsedScript& script, std::string_view log, bool install,
-                    CheckReport& report) {
+// Reports each failure that the walk's log tells of at the call that ran
+// there; restore runs the calls last to first.
+WalkLog::FailureSink FailureFinder(const ParsedScript& script, bool install, CheckReport& report) {
     std::vector<const ParsedCall*> ran;
     for (const auto& call : script.calls) {
         if (call.info) {
@@ -77,14 +28,29 @@ void ReportFailures(const ParsedScript& script, std::string_view log, bool insta
     if (!install) {
         std::reverse(ran.begin(), ran.end());  // restore undoes them last to first
     }
-    const auto pieces = CommandLogs(log);
-    for (std::size_t i = 0; i < pieces.size() && i < ran.size(); ++i) {
-        if (const auto verdict = Failure(pieces[i])) {
-            AddFinding(report, Severity::Error, script.WhereClean(ran[i]->nameAt),
+    return [&script, &report, install, ran = std::move(ran)](std::size_t command,
+                                                             std::string verdict) {
+        if (command < ran.size()) {
+            AddFinding(report, Severity::Error, script.WhereClean(ran[command]->nameAt),
                        install ? "install-fails" : "restore-fails",
-                       std::string(install ? "install" : "restore") + " fails here: " + *verdict);
+                       std::string(install ? "install" : "restore") + " fails here: " + verdict);
         }
-    }
+    };
+}
+
+// The log of `walk`, from its heading on: the lines a report lists, and how
+// many more there are.
+template <typename Walk>
+std::size_t Record(LogTap& tap, std::string_view heading, WalkLog::FailureSink failed,
+                   std::string& text, Walk walk) {
+    WalkLog log(heading, kListedLogLines, std::move(failed));
+    tap.Follow(&log);
+    walk();
+    LogFlush();
+    tap.Follow(nullptr);
+    log.Finish();
+    text = log.TakeText();
+    return log.LinesLeftOut();
 }
 
 void ReportSilentDirectoryChanges(const ParsedScript& script,
@@ -106,7 +72,7 @@ void ReportSilentDirectoryChanges(const ParsedScript& script,
     }
 }
 
-// Where the launcher would write its log; the model keeps it in memory.
+// Where the launcher would write its log; the dry run reads it as it is written.
 std::string ModelLogPath(const LaunchContext& launch) {
     return Resolve(launch.game, "SrdwLaunch.log").Text();
 }
@@ -116,33 +82,26 @@ std::string ModelJournalPath(const LaunchContext& launch) {
     return Resolve(launch.game, "restore.jnl").Text();
 }
 
-// The launcher's log from the restore heading on, heading dropped.
-std::string RestoreLog(const std::string& log, std::size_t from) {
-    return log.substr(from + kRestoreHeading.size());
-}
-
 // One launch cycle: install, the game, restore, with the log of each.
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
-                   const LaunchContext& launch, DirectoryModel& model, DryRunResult& result,
-                   CheckReport& report) {
-    const std::string logPath = ModelLogPath(launch);
-    LogOpen(logPath);
+                   const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
+                   DryRunResult& result, CheckReport& report) {
+    LogOpen(ModelLogPath(launch));
     ModScript modScript;
     modScript.Load(scriptPath);
     LogFlush();
-    const std::size_t installStart = model.WrittenText(logPath).size();
     UndoJournal journal;
-    static_cast<void>(journal.Start(ModelJournalPath(launch), modScript.TextChecksum()));
-    modScript.Install({launch.RootDir(), launch.installCommandLine}, journal);
-    static_cast<void>(journal.Finish());
-    LogFlush();
-    const std::string afterInstall = model.WrittenText(logPath);
+    result.installLinesLeftOut =
+        Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
+            static_cast<void>(journal.Start(ModelJournalPath(launch), modScript.TextChecksum()));
+            modScript.Install({launch.RootDir(), launch.installCommandLine}, journal);
+            static_cast<void>(journal.Finish());
+        });
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
     result.whileGameRuns = model.Moved();
-    UndoInstall(journal.Contents());
-    LogFlush();
-    result.installLog = afterInstall.substr(installStart + kInstallHeading.size());
-    result.restoreLog = RestoreLog(model.WrittenText(logPath), afterInstall.size());
+    result.restoreLinesLeftOut =
+        Record(tap, kRestoreHeading, FailureFinder(script, false, report), result.restoreLog,
+               [&] { UndoInstall(journal.Contents()); });
     LogClose();
     result.notRestored = model.Differences();
 }
@@ -151,7 +110,7 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
 // the changed directory and the journal. The start-up entry then starts a
 // launcher with "/recover", which undoes the journal.
 void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
-                      DirectoryModel& model, DryRunResult& result) {
+                      DirectoryModel& model, LogTap& tap, DryRunResult& result) {
     {
         ModScript crashed;
         crashed.Load(scriptPath);
@@ -161,17 +120,15 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
     }
     // As the launcher at its start, which does not look at the result either.
     static_cast<void>(model.ChangeDirectory(launch.RootDir()));
-    const std::string logPath = ModelLogPath(launch);
-    LogOpen(logPath);
+    LogOpen(ModelLogPath(launch));
     ModScript recovery;
     recovery.Load(scriptPath);
     LogFlush();
-    const std::size_t restoreStart = model.WrittenText(logPath).size();
-    if (const auto journal = ReadJournal(ModelJournalPath(launch))) {
-        UndoInstall(*journal);
-    }
-    LogFlush();
-    result.recoveryLog = RestoreLog(model.WrittenText(logPath), restoreStart);
+    result.recoveryLinesLeftOut = Record(tap, kRestoreHeading, nullptr, result.recoveryLog, [&] {
+        if (const auto journal = ReadJournal(ModelJournalPath(launch))) {
+            UndoInstall(*journal);
+        }
+    });
     LogClose();
     result.notRecovered = model.Differences();
 }
@@ -181,11 +138,16 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
 void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
             CheckReport& report) {
     std::string error;
-    DirectoryModel model(launch.game, scriptPath, std::string(script.map.Source()), error);
+    DirectoryModel model(launch.game, scriptPath, script.map.Source(), error);
     if (!error.empty()) {
         AddFinding(report, Severity::Error, std::nullopt, "game-unreadable",
                    "no dry run: " + error);
         return;
+    }
+    for (const auto& [path, reason] : model.UnreadPaths()) {
+        AddFinding(
+            report, Severity::Note, std::nullopt, "unreadable-path",
+            "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
     }
     if (!model.Attributes(Resolve(launch.game, "srend.exe").Text())) {
         AddFinding(report, Severity::Note, std::nullopt, "no-game-here",
@@ -194,15 +156,14 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     }
     DryRunResult result;
     {
-        ScopedFiles scope(model);
-        RehearseCycle(script, scriptPath, launch, model, result, report);
+        LogTap tap(model, ModelLogPath(launch));
+        ScopedFiles scope(tap);
+        RehearseCycle(script, scriptPath, launch, model, tap, result, report);
         model.Reset();
-        RehearseRecovery(scriptPath, launch, model, result);
+        RehearseRecovery(scriptPath, launch, model, tap, result);
         result.unmodelled = model.UnmodelledPaths();
     }
 
-    ReportFailures(script, result.installLog, true, report);
-    ReportFailures(script, result.restoreLog, false, report);
     for (const auto& difference : result.notRestored) {
         AddFinding(report, Severity::Error, std::nullopt, "not-restored",
                    "after restore, " + difference);

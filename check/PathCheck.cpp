@@ -49,7 +49,9 @@ class PathWalk {
             command.arguments.push_back(Expand(call, i));
             paths.push_back(CheckPath(call, i, command.arguments.back()));
         }
-        report_.commands.push_back(std::move(command));
+        if (report_.commands.size() < kListedCommands) {
+            report_.commands.push_back(std::move(command));
+        }
         if (!call.info) {
             return;
         }

@@ -18,11 +18,15 @@ std::string_view SeverityName(Severity severity) {
     return "note";
 }
 
-void WriteLines(std::string_view text, std::string_view indent, std::ostream& out) {
+void WriteLines(std::string_view text, std::size_t leftOut, std::string_view indent,
+                std::ostream& out) {
     while (!text.empty()) {
         const auto end = text.find('\n');
         out << indent << text.substr(0, end) << '\n';
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    if (leftOut > 0) {
+        out << indent << "... " << Plural(leftOut, "more line") << ", not listed\n";
     }
 }
 
@@ -51,6 +55,10 @@ void WriteCommands(const CheckReport& report, std::ostream& out) {
             out << '\n';
         }
     }
+    if (report.commandCount > report.commands.size()) {
+        out << "  ... " << Plural(report.commandCount - report.commands.size(), "more command")
+            << ", not listed\n";
+    }
 }
 
 bool IsBelow(std::string_view path, std::string_view directory) {
@@ -74,7 +82,7 @@ void WriteDryRun(const CheckReport& report, std::ostream& out) {
     const DryRunResult& run = *report.dryRun;
     out << "\nDry run in " << report.gameDirectory << " (nothing on disk was changed)\n";
     out << "  Install, as the launcher would log it:\n";
-    WriteLines(run.installLog, "    ", out);
+    WriteLines(run.installLog, run.installLinesLeftOut, "    ", out);
     out << "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
         out << "    nothing is moved\n";
@@ -91,11 +99,11 @@ void WriteDryRun(const CheckReport& report, std::ostream& out) {
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     out << "  Restore, as the launcher would log it:\n";
-    WriteLines(run.restoreLog, "    ", out);
+    WriteLines(run.restoreLog, run.restoreLinesLeftOut, "    ", out);
     WriteVerdict("After restore", run.notRestored, out);
     out << "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
            "/recover) would log:\n";
-    WriteLines(run.recoveryLog, "    ", out);
+    WriteLines(run.recoveryLog, run.recoveryLinesLeftOut, "    ", out);
     WriteVerdict("After that recovery", run.notRecovered, out);
 }
 
@@ -178,6 +186,28 @@ void JsonPosition(std::ostream& out, const std::optional<SourcePosition>& where)
     }
 }
 
+// What the report does not list: {"findings":[{"code","severity","count"}],
+// "commands":N,"install":N,"restore":N,"recovery":N}.
+void WriteJsonLeftOut(const CheckReport& report, std::ostream& out) {
+    out << ",\n\"leftOut\":{\"findings\":[";
+    const char* separator = "";
+    for (const auto& [code, tally] : report.tallies) {
+        if (tally.count > kListedFindingsPerCode) {
+            out << separator << "{\"code\":" << Json(code) << ",\"severity\":\""
+                << SeverityName(tally.severity)
+                << "\",\"count\":" << tally.count - kListedFindingsPerCode << '}';
+            separator = ",";
+        }
+    }
+    out << "],\"commands\":" << report.commandCount - report.commands.size();
+    if (report.dryRun) {
+        out << ",\"install\":" << report.dryRun->installLinesLeftOut
+            << ",\"restore\":" << report.dryRun->restoreLinesLeftOut
+            << ",\"recovery\":" << report.dryRun->recoveryLinesLeftOut;
+    }
+    out << '}';
+}
+
 }  // namespace
 
 void WriteText(const CheckReport& report, std::ostream& out) {
@@ -188,6 +218,13 @@ void WriteText(const CheckReport& report, std::ostream& out) {
         }
         out << ' ' << SeverityName(finding.severity) << ": " << finding.message << " ["
             << finding.code << "]\n";
+    }
+    for (const auto& [code, tally] : report.tallies) {
+        if (tally.count > kListedFindingsPerCode) {
+            out << report.script << ": " << SeverityName(tally.severity) << ": "
+                << tally.count - kListedFindingsPerCode << " more like this, not listed ("
+                << tally.count << " in all) [" << code << "]\n";
+        }
     }
     WriteCommands(report, out);
     if (report.dryRun) {
@@ -255,6 +292,7 @@ void WriteJson(const CheckReport& report, std::ostream& out) {
         JsonStrings(out, run.notRecovered);
         out << ",\n \"recovered\":" << (run.notRecovered.empty() ? "true" : "false") << '}';
     }
+    WriteJsonLeftOut(report, out);
     out << "}\n";
 }
 

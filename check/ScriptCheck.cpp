@@ -16,6 +16,7 @@ void Parse(ParsedScript& script) {
         return;
     }
     script.parsed = ParseCalls(clean, script.commands, script.arguments);
+    script.calls.reserve(script.commands.size());
     for (const auto& command : script.commands) {
         ParsedCall call;
         call.command = command;
@@ -30,6 +31,7 @@ void Parse(ParsedScript& script) {
         }
         script.calls.push_back(call);
     }
+    script.commands = {};  // each call holds its command
 }
 
 LaunchContext ContextFor(const CheckOptions& options) {
@@ -51,13 +53,18 @@ std::string PlaceholderGameDirectory() {
 
 void AddFinding(CheckReport& report, Severity severity, std::optional<SourcePosition> where,
                 std::string code, std::string message) {
-    report.findings.push_back({severity, where, std::move(code), std::move(message)});
+    FindingTally& tally = report.tallies.try_emplace(code, FindingTally{severity}).first->second;
+    if (tally.count++ < kListedFindingsPerCode) {
+        report.findings.push_back({severity, where, std::move(code), std::move(message)});
+    }
 }
 
 std::size_t CheckReport::Count(Severity severity) const {
-    return static_cast<std::size_t>(
-        std::count_if(findings.begin(), findings.end(),
-                      [severity](const Finding& finding) { return finding.severity == severity; }));
+    std::size_t count = 0;
+    for (const auto& [code, tally] : tallies) {
+        count += tally.severity == severity ? tally.count : 0;
+    }
+    return count;
 }
 
 CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
@@ -72,6 +79,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     ParsedScript script(source);
     Parse(script);
     report.loaded = script.parsed;
+    report.commandCount = script.calls.size();
     CheckCalls(script, report);
     CheckPaths(script, launch, report);
     if (report.loaded && launch.realGame) {

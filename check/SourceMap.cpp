@@ -11,50 +11,76 @@ namespace {
 struct MappingReader {
     std::string_view source;
     std::string& clean;
-    std::vector<std::uint32_t>& toSource;
+    std::vector<SourceMap::Stretch>& stretches;
     std::vector<SourceSpan>& comments;
     std::vector<SourceSpan>& quoted;
     std::optional<std::size_t>& unclosedQuote;
+    std::size_t nextSource = 0;  // where the last stretch goes on in the file
 
-    void Keep(std::size_t at) {
-        clean.push_back(source[at]);
-        toSource.push_back(static_cast<std::uint32_t>(at));
-    }
+    void Keep(std::size_t at) { Copy(at, 1); }
     void Quoted(std::size_t at, std::size_t length) {
         quoted.push_back({at, length});
-        for (std::size_t i = at; i < at + length; ++i) {
-            Keep(i);
-        }
+        Copy(at, length);
     }
     void Comment(std::size_t at, std::size_t end) { comments.push_back({at, end - at}); }
     void UnclosedQuote(std::size_t at) { unclosedQuote = at; }
+
+    void Copy(std::size_t at, std::size_t length) {
+        if (stretches.empty() || at != nextSource) {
+            stretches.push_back(
+                {static_cast<std::uint32_t>(clean.size()), static_cast<std::uint32_t>(at)});
+        }
+        clean.append(source.substr(at, length));
+        nextSource = at + length;
+    }
 };
 
 }  // namespace
 
 SourceMap::SourceMap(std::string_view source) : source_(source) {
-    MappingReader reader{source, clean_, toSource_, comments_, quoted_, unclosedQuote_};
+    // Offsets are kept in 32 bits, as the launcher's own sizes are.
+    clean_.reserve(source.size());
+    MappingReader reader{source, clean_, stretches_, comments_, quoted_, unclosedQuote_};
     if (!ScanScriptText(source, reader)) {
         clean_.clear();
-        toSource_.clear();
+        stretches_.clear();
     }
     lineStarts_.push_back(0);
     for (std::size_t i = 0; i < source.size(); ++i) {
         // LF, CR LF and a lone CR each end a line.
         if (source[i] == '\n' ||
             (source[i] == '\r' && (i + 1 == source.size() || source[i + 1] != '\n'))) {
-            lineStarts_.push_back(i + 1);
+            lineStarts_.push_back(static_cast<std::uint32_t>(i + 1));
         }
     }
+    // A huge script's map is held through the whole check: no room to spare.
+    clean_.shrink_to_fit();
+    stretches_.shrink_to_fit();
+    lineStarts_.shrink_to_fit();
 }
 
 std::size_t SourceMap::SourceOffset(std::size_t cleanOffset) const {
-    return cleanOffset < toSource_.size() ? toSource_[cleanOffset] : source_.size();
+    if (cleanOffset >= clean_.size()) {
+        return source_.size();
+    }
+    const auto after =
+        std::upper_bound(stretches_.begin(), stretches_.end(), cleanOffset,
+                         [](std::size_t offset, const Stretch& s) { return offset < s.clean; });
+    const Stretch& stretch = *std::prev(after);
+    return stretch.source + (cleanOffset - stretch.clean);
 }
 
 std::size_t SourceMap::CleanOffsetAt(std::size_t sourceOffset) const {
-    const auto next = std::lower_bound(toSource_.begin(), toSource_.end(), sourceOffset);
-    return static_cast<std::size_t>(next - toSource_.begin());
+    const auto after =
+        std::upper_bound(stretches_.begin(), stretches_.end(), sourceOffset,
+                         [](std::size_t offset, const Stretch& s) { return offset < s.source; });
+    if (after == stretches_.begin()) {
+        return 0;
+    }
+    const Stretch& stretch = *std::prev(after);
+    const std::size_t length =
+        (after == stretches_.end() ? clean_.size() : after->clean) - stretch.clean;
+    return stretch.clean + std::min(length, sourceOffset - stretch.source);
 }
 
 SourcePosition SourceMap::PositionOf(std::size_t sourceOffset) const {

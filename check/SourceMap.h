@@ -46,11 +46,18 @@ class SourceMap {
     SourcePosition PositionOf(std::size_t sourceOffset) const;
     std::string_view Source() const { return source_; }
 
+    // Where each stretch of cleaned bytes that stood side by side in the file
+    // starts, in both; a stretch ends where the next one starts.
+    struct Stretch {
+        std::uint32_t clean;
+        std::uint32_t source;
+    };
+
   private:
     std::string_view source_;
     std::string clean_;
-    std::vector<std::uint32_t> toSource_;  // one entry per cleaned byte
-    std::vector<std::size_t> lineStarts_;
+    std::vector<Stretch> stretches_;  // in the order of both
+    std::vector<std::uint32_t> lineStarts_;
     std::vector<SourceSpan> comments_;
     std::vector<SourceSpan> quoted_;
     std::optional<std::size_t> unclosedQuote_;

@@ -2,6 +2,7 @@
 // may hold anything. Besides the sanitizers, it checks that the checker sees the
 // same text and calls as the launcher and that every position it reports lies
 // in the file, on the byte it names.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
@@ -10,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "check/SourceMap.h"
-#include "FuzzCheck.h"
 #include "script/ScriptText.h"
 
 namespace {
@@ -75,10 +76,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<srdw::ScriptCommand> commands;
         std::vector<std::string_view> arguments;
         srdw::ParseCalls(launcherText, commands, arguments);
-        Require(report.commands.size() == commands.size(),
-                "the checker lists every call the launcher parses");
-        for (std::size_t i = 0; i < commands.size(); ++i) {
+        Require(
+            report.commandCount == commands.size() &&
+                report.commands.size() == std::min(commands.size(), srdw::check::kListedCommands),
+            "the checker counts every call the launcher parses and lists the first");
+        for (std::size_t i = 0; i < report.commands.size(); ++i) {
             Require(report.commands[i].name == commands[i].name, "the same names, in order");
+            const auto& checked = report.commands[i].arguments;
+            for (std::size_t a = 0; a < checked.size(); ++a) {
+                Require(a < commands[i].args.size() && checked[a].text == commands[i].args[a],
+                        "the same arguments, each ending where the launcher's ends");
+            }
             if (!commands[i].name.empty()) {
                 const std::size_t at = OffsetOf(starts, size, report.commands[i].where);
                 Require(at < size && source[at] == commands[i].name.front(),

@@ -108,9 +108,12 @@ void CheckCalls(std::string_view text, const std::vector<ScriptCommand>& command
             Require(Inside(argument, text), "an argument is a view into the clean text");
             Require(argument.data() == text.data() + at,
                     "an argument starts after the \"(\" or the \",\" before it");
-            Require(argument.find_first_of(",)") == std::string_view::npos,
-                    "an argument holds no \",\" and no \")\"");
+            Require(argument.find_first_of(std::string_view(",)\0", 3)) == std::string_view::npos,
+                    "an argument holds no \",\", no \")\" and no NUL");
             at += argument.size();
+            if (at < text.size() && text[at] == '\0') {
+                at = text.find_first_of(",)", at);  // the rest after a NUL is left out
+            }
             if (a + 1 < command.args.size()) {
                 Require(at < text.size() && text[at] == ',', "arguments are separated by \",\"");
                 ++at;

@@ -66,7 +66,9 @@ bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
             for (;;) {
                 const auto comma = list.find(',');
                 if (count++ < kMaxArguments) {
-                    arguments.push_back(list.substr(0, comma));
+                    // An argument ends at a NUL, which only a quoted run keeps.
+                    const std::string_view argument = list.substr(0, comma);
+                    arguments.push_back(argument.substr(0, argument.find('\0')));
                 }
                 if (comma == std::string_view::npos) {
                     break;

@@ -71,7 +71,7 @@ bool ScanScriptText(std::string_view source, Reader& reader) {
 std::optional<std::size_t> CleanScriptText(std::string_view source, char* out);
 
 // Replaces `commands` with the calls of clean text, "name(arg,arg,...)" separated
-// by optional ";".
+// by optional ";". An argument ends at its first NUL byte.
 // The commands' arguments are stored in `arguments`, which must not change while
 // the commands are used. Returns false at a call without "(" or ")"; the calls
 // before it are kept.

@@ -6,6 +6,7 @@
 #include "check/GamePath.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
+#include "check/WalkLog.h"
 
 namespace srdw::check {
 namespace {
@@ -80,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"quoted_close",
              "Rename(\"a)\", c)\n",
              {"missing-argument@1:1", "quoted-separator@1:10", "text-after-last-call@1:11"}},
+        Case{"nul_in_quotes", std::string("Rename(\"a\0b\", c)\n", 17), {"nul-byte@1:10"}},
         Case{"extra_arguments", "SetDirectory(a, b, c)\n", {"extra-arguments@1:17"}},
         Case{"absolute_outside", "Rename(C:\\Windows\\win.ini, b)\n", {"outside-game@1:8"}},
         Case{"climbs_out", "SetDirectory(Data)\nRename(..\\..\\x, y)\n", {"outside-game@2:8"}},
@@ -107,6 +109,15 @@ TEST(CheckReportTest, ListsTheCommandsWithTheirExpansions) {
     EXPECT_FALSE(report.dryRun);
 }
 
+TEST(CheckReportTest, AnArgumentEndsAtANul) {
+    const auto report = Check(std::string("Rename(x, \"b\0c\")\n", 17));
+    ASSERT_EQ(report.commands.size(), 1u);
+    const CheckedArgument& target = report.commands[0].arguments[1];
+    EXPECT_EQ(target.text, "\"b");
+    EXPECT_EQ(target.install, "b");
+    EXPECT_EQ(target.where.column, 11u);
+}
+
 TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     const auto report = Check("Rename(\"a\\b\tq\xE9\", b)\n");
     std::ostringstream json;
@@ -114,6 +125,47 @@ TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     EXPECT_NE(json.str().find(R"("text":"\"a\\b\u0009q\u00e9\"")"), std::string::npos)
         << json.str();
     EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
+}
+
+TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
+    std::string script;
+    for (std::size_t i = 0; i <= kListedCommands; ++i) {
+        script += "Delete(a)\n";
+    }
+    const auto report = Check(script);
+    EXPECT_EQ(report.findings.size(), kListedFindingsPerCode);
+    EXPECT_EQ(report.Count(Severity::Warning), kListedCommands + 1);
+    EXPECT_EQ(report.commands.size(), kListedCommands);
+    EXPECT_EQ(report.commandCount, kListedCommands + 1);
+    const std::string more = std::to_string(kListedCommands + 1 - kListedFindingsPerCode);
+    std::ostringstream text;
+    WriteText(report, text);
+    const std::string all = std::to_string(kListedCommands + 1);
+    EXPECT_NE(text.str().find("mod.dat: warning: " + more + " more like this, not listed (" + all +
+                              " in all) [unknown-command]\n"),
+              std::string::npos);
+    EXPECT_NE(text.str().find("  ... 1 more command, not listed\n"), std::string::npos);
+    std::ostringstream json;
+    WriteJson(report, json);
+    EXPECT_NE(json.str().find(R"("leftOut":{"findings":[{"code":"unknown-command","severity":)"
+                              R"("warning","count":)" +
+                              more + "}],\"commands\":1}}"),
+              std::string::npos);
+}
+
+TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
+    std::vector<std::string> failures;
+    WalkLog log("\nHead\n", 2, [&](std::size_t command, std::string verdict) {
+        failures.push_back(std::to_string(command) + ": " + verdict);
+    });
+    log.Write("\r\nHead\r\nExecuting 'Rename()'\r");
+    log.Write("\n- Parsing path: 'a' -> 'a'\r\nERROR: failed to rename 'a' to 'b'!\r\n");
+    log.Write("Executing 'Rename()'\r\nExecuting 'Rename()'\r\nSwapping files...FAILED!\r\n");
+    log.Finish();
+    EXPECT_EQ(log.TakeText(), "Executing 'Rename()'\n- Parsing path: 'a' -> 'a'\n");
+    EXPECT_EQ(log.LinesLeftOut(), 4u);
+    EXPECT_EQ(failures, (std::vector<std::string>{"0: ERROR: failed to rename 'a' to 'b'!",
+                                                  "2: Swapping files...FAILED!"}));
 }
 
 TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {

@@ -72,6 +72,11 @@ TEST_F(ScriptLoadTest, BytesAboveAsciiStayOnlyInsideQuotes) {
     EXPECT_EQ(Listing(script_), (Lines{"A(x|\"\xe9y\")"}));
 }
 
+TEST_F(ScriptLoadTest, AnArgumentEndsAtANulInsideQuotes) {
+    ASSERT_TRUE(Load(std::string("A(\"x\0y\",z)B(\"\0\")", 16)));
+    EXPECT_EQ(Listing(script_), (Lines{"A(\"x|z)", "B(\")"}));
+}
+
 TEST_F(ScriptLoadTest, KeepsSixteenArgumentsAndIgnoresTheRest) {
     ASSERT_TRUE(Load("A(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18)B(x)"));
     ASSERT_EQ(script_.Commands().size(), 2u);

@@ -124,6 +124,26 @@ assert [c["name"] for c in report["commands"]] == ["rename", "RenameEx", "Rename
 assert report["dryRun"] is None
 PY
 
+# A game folder with what cannot be read (natively: links are POSIX's): each is
+# a note, and the dry run goes on without it.
+if [ -z "$runner" ]; then
+    for trap_kind in loop dangling deep; do
+        case=unreadable-$trap_kind
+        rm -rf "$work/odd" && mkdir -p "$work/odd" && cp "$game_exe" "$work/odd/srend.exe"
+        case $trap_kind in
+        loop) ln -s loop "$work/odd/loop" ;;
+        dangling) ln -s nowhere "$work/odd/dangling" ;;
+        deep) python3 -c 'import os, sys
+os.chdir(sys.argv[1])
+for _ in range(25): os.mkdir("d" * 200); os.chdir("d" * 200)' "$work/odd" ;;
+        esac
+        printf 'Rename(srend.exe, srend.off)\n' >"$work/odd.dat"
+        run_check --game "$work/odd" "$work/odd.dat"
+        expect_status 0 && expect_line "[unreadable-path]" &&
+            expect_line "After restore, every path is back where it was." && pass
+    done
+fi
+
 # The dry run against the launcher itself: a copy of the sample game with a
 # script that also fails in two ways, the checker's prediction in JSON, then one
 # real launch cycle.
