@@ -16,7 +16,8 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 
 struct OpenLog {
     std::unique_ptr<OutputFile> file;
-    std::string pending;  // already converted to CR LF
+    std::string pending;    // already converted to CR LF
+    bool lineOpen = false;  // the last text written did not end its line
 };
 
 std::unique_ptr<OpenLog> g_log;
@@ -61,8 +62,15 @@ void LogWrite(std::string_view text) {
         return;
     }
     AppendCrLf(g_log->pending, text);
+    g_log->lineOpen = text.back() != '\n';
     if (g_log->pending.size() >= kBufferSize) {
         WritePending();
+    }
+}
+
+void LogEndLine() {
+    if (g_log && g_log->lineOpen) {
+        LogWrite("\n");
     }
 }
 

@@ -12,6 +12,9 @@ namespace srdw {
 bool LogOpen(const std::string& path);
 // Appends the text unchanged; nothing when the log is closed or the text is empty.
 void LogWrite(std::string_view text);
+// Ends the line being written, if one is: a note that comes in the middle of a
+// line ("Swapping files...") then stands on lines of its own.
+void LogEndLine();
 // Hands what was written so far to the operating system, so a crash later keeps it.
 void LogFlush();
 // Writes the footer and closes the log; later writes do nothing.

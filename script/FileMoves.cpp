@@ -17,11 +17,14 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
         if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
             return moved;
         }
-        LogWrite("\n > '");
+        // Whole lines, so that the verdict after them, an ERROR or FAILED!
+        // among them, begins a line as every verdict does.
+        LogEndLine();
+        LogWrite(" > '");
         LogWrite(from);
         LogWrite("' is in use by another program; trying again in ");
         LogWrite(std::to_string(pause));
-        LogWrite(" ms...");
+        LogWrite(" ms...\n");
         Files().Sleep(pause);
         pause *= 2;
     }

@@ -188,15 +188,16 @@ TEST_F(FileSwapTest, AFileHeldByAnotherProgramIsTriedAgain) {
     EXPECT_EQ(platform.pauses, (std::vector<unsigned>{50, 100, 200, 400, 800}));
     EXPECT_EQ(Files(), installed);
 
+    // Each note is a line of its own, so the verdict after it begins a line.
     const auto held = [](const std::string& path, const char* pause) {
-        return "\n > '" + path + "' is in use by another program; trying again in " + pause +
-               " ms...";
+        return " > '" + path + "' is in use by another program; trying again in " + pause +
+               " ms...\n";
     };
-    EXPECT_EQ(logged_.Body(), "Swapping files..." + held(modified_, "50") + held(modified_, "100") +
-                                  "succeeded!\nUnswapping files..." + held(original_, "50") +
-                                  held(original_, "100") + held(original_, "200") +
-                                  held(original_, "400") + held(original_, "800") +
-                                  "FAILED!\n > cannot move '" + original_ + "'!\n");
+    EXPECT_EQ(logged_.Body(),
+              "Swapping files...\n" + held(modified_, "50") + held(modified_, "100") +
+                  "succeeded!\nUnswapping files...\n" + held(original_, "50") +
+                  held(original_, "100") + held(original_, "200") + held(original_, "400") +
+                  held(original_, "800") + "FAILED!\n > cannot move '" + original_ + "'!\n");
 }
 
 // The launcher dies between the two moves of a swap: the journal knows the one
