@@ -116,14 +116,12 @@ GameFolder MakeGameFolder(const fs::path& root, Command command, std::size_t cou
             const std::string backup = stem + ".bak";
             folder.modified.push_back((folder.directory / modified).string());
             folder.targets.push_back((folder.directory / spelled(backup)).string());
-            folder.respelled.push_back((folder.directory / spelled(modified)).string());
             WriteFile(folder.modified.back(), "mod");
             folder.script += "RenameEx(" + quoted(original) + ", " + quoted(modified) + ", " +
                              quoted(backup) + ");\r\n";
         } else {
             const std::string target = stem + ".off";
             folder.targets.push_back((folder.directory / spelled(target)).string());
-            folder.respelled.push_back((folder.directory / spelled(original)).string());
             folder.script += "Rename(" + quoted(original) + ", " + quoted(target) + ");\r\n";
         }
     }
@@ -132,16 +130,6 @@ GameFolder MakeGameFolder(const fs::path& root, Command command, std::size_t cou
     }
     WriteFile(root / "SrdwLaunch.dat", folder.script);
     return folder;
-}
-
-void RespellAsBefore(const GameFolder& folder) {
-    const auto& moved = folder.modified.empty() ? folder.originals : folder.modified;
-    for (std::size_t i = 0; i < moved.size(); ++i) {
-        if (folder.respelled[i] != moved[i] &&
-            std::rename(folder.respelled[i].c_str(), moved[i].c_str()) != 0) {
-            throw std::runtime_error("cannot rename " + folder.respelled[i] + " back");
-        }
-    }
 }
 
 }  // namespace srdw::bench

@@ -70,19 +70,12 @@ struct GameFolder {
     std::vector<std::string> modified;   // the mod's files (RenameEx)
     // Backups (RenameEx) or new names (Rename), as the script spells them.
     std::vector<std::string> targets;
-    // Where a restore leaves the mod's files (RenameEx) or the game's (Rename):
-    // under the script's spelling, which may differ from the one before.
-    std::vector<std::string> respelled;
 };
 
 // `wrongCase`: every name in the script, directories included, in another
 // letter case than on the disk.
 GameFolder MakeGameFolder(const fs::path& root, Command command, std::size_t count,
                           std::size_t fillers, bool wrongCase);
-
-// Gives the files that a restore left under the script's spelling their names
-// from before, so that every run starts from the same folder.
-void RespellAsBefore(const GameFolder& folder);
 
 // Every letter in the other case.
 std::string SwapLetterCase(std::string text);

@@ -105,7 +105,6 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Place
         problem = "the restore did not finish";
     }
     LogClose();
-    RespellAsBefore(folder);
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
         if (Exists(folder.targets[i]) || !Exists(folder.originals[i]) ||
             (!folder.modified.empty() && !Exists(folder.modified[i]))) {
@@ -151,7 +150,6 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
             static_cast<void>(UndoInstall(journal.Contents()));
             LogFlush();
             state.PauseTiming();
-            RespellAsBefore(folder);
             LogOpen(LogPathOf(folder));  // the next run's log, from the start
             state.ResumeTiming();
         }
