@@ -20,6 +20,8 @@ constexpr std::string_view kHeader =
 constexpr std::string_view kFooter =
     "\r\n~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~\r\nLog finished: 03/05/27 08:05:09\r\n";
 
+}  // namespace
+
 void MakeWritableTree(const fs::path& root) {
     std::error_code ignored;
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ignored);
@@ -28,8 +30,6 @@ void MakeWritableTree(const fs::path& root) {
         fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
     }
 }
-
-}  // namespace
 
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};

@@ -129,6 +129,8 @@ class InDirectory {
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& content);
 void MakeReadOnly(const fs::path& path);
+// Clears read-only below `root`, so that everything there can be removed.
+void MakeWritableTree(const fs::path& root);
 bool IsReadOnly(const fs::path& path);
 
 // Every file below a directory: relative path (with "/"), content and read-only bit.

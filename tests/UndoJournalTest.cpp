@@ -105,6 +105,7 @@ TEST_F(UndoJournalTest, RestoreFromACutJournalLosesNothing) {
     for (std::size_t size = bytes.size(); size >= 8; size -= std::min<std::size_t>(size, 7)) {
         ScratchDir launcher;
         LoggedTest logged(launcher);
+        MakeWritableTree(game_.Path());
         fs::remove_all(game_.Path());
         for (const auto& [path, state] : installed) {
             if (!path.ends_with("/")) {
