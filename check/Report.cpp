@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 namespace srdw::check {
 
 namespace {
@@ -107,105 +109,157 @@ void WriteDryRun(const CheckReport& report, std::ostream& out) {
     WriteVerdict("After that recovery", run.notRecovered, out);
 }
 
-// JSON strings: text that is valid UTF-8 passes; other bytes at or above 0x80
-// (a Windows code page) come out as the characters U+0080 to U+00FF.
-bool IsUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80           ? 1
-                                   : (byte >> 5) == 0x6  ? 2
-                                   : (byte >> 4) == 0xE  ? 3
-                                   : (byte >> 3) == 0x1E ? 4
-                                                         : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
+using Json = nlohmann::ordered_json;
+
+// The length of the UTF-8 sequence at text[i], or 0 where none begins. The
+// second byte's narrower ranges rule out overlong forms, surrogates and code
+// points past U+10FFFF, all of which the serializer refuses.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = byte < 0x80                    ? 1
+                               : byte >= 0xC2 && byte <= 0xDF ? 2
+                               : (byte >> 4) == 0xE           ? 3
+                               : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                              : 0;
+    if (i + length > text.size()) {
+        return 0;
+    }
+    const unsigned char low = byte == 0xE0 ? 0xA0 : byte == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = byte == 0xED ? 0x9F : byte == 0xF4 ? 0x8F : 0xBF;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
+            return 0;
         }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) {
-                return false;
-            }
+    }
+    return length;
+}
+
+// Text that is valid UTF-8 passes as it is; any other text is taken as Latin-1,
+// so that each byte at or above 0x80 (a Windows code page) comes out as one of
+// the characters U+0080 to U+00FF instead of making the document invalid.
+Json Text(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t length = Utf8Length(text, i);
+        if (length == 0) {
+            break;
         }
         i += length;
     }
-    return true;
-}
-
-std::string Json(std::string_view text) {
-    const bool utf8 = IsUtf8(text);
-    std::string quoted = "\"";
+    if (i == text.size()) {
+        return std::string(text);
+    }
+    std::string utf8;
+    utf8.reserve(text.size() * 2);
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (byte < 0x20 || (byte >= 0x80 && !utf8)) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            quoted += "\\u00";
-            quoted += kHex[byte >> 4];
-            quoted += kHex[byte & 0xF];
+        if (byte < 0x80) {
+            utf8 += c;
         } else {
-            quoted += c;
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
         }
     }
-    return quoted + "\"";
+    return utf8;
 }
 
-std::string JsonOrNull(const std::optional<std::string>& text) {
-    return text ? Json(*text) : "null";
+Json TextOrNull(const std::optional<std::string>& text) {
+    return text ? Text(*text) : Json(nullptr);
 }
 
-template <typename Item, typename WriteItem>
-void JsonList(std::ostream& out, const std::vector<Item>& items, WriteItem write) {
-    out << '[';
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        out << (i ? "," : "");
-        write(items[i]);
+Json Texts(const std::vector<std::string>& texts) {
+    Json list = Json::array();
+    for (const auto& text : texts) {
+        list.push_back(Text(text));
     }
-    out << ']';
+    return list;
 }
 
-std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        lines.emplace_back(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+Json LogLines(std::string_view log) {
+    Json lines = Json::array();
+    while (!log.empty()) {
+        const auto end = log.find('\n');
+        lines.push_back(Text(log.substr(0, end)));
+        log.remove_prefix(end == std::string_view::npos ? log.size() : end + 1);
     }
     return lines;
 }
 
-void JsonStrings(std::ostream& out, const std::vector<std::string>& items) {
-    JsonList(out, items, [&](const std::string& item) { out << Json(item); });
+// Starts an object with "line" and "column", so that they stand where every
+// reader of the report has found them.
+Json Positioned(Json object, const std::optional<SourcePosition>& where) {
+    object["line"] = where ? Json(where->line) : Json(nullptr);
+    object["column"] = where ? Json(where->column) : Json(nullptr);
+    return object;
 }
 
-void JsonPosition(std::ostream& out, const std::optional<SourcePosition>& where) {
-    if (where) {
-        out << "\"line\":" << where->line << ",\"column\":" << where->column;
-    } else {
-        out << "\"line\":null,\"column\":null";
+Json Findings(const CheckReport& report) {
+    Json findings = Json::array();
+    for (const auto& finding : report.findings) {
+        Json item = Positioned({{"severity", SeverityName(finding.severity)}}, finding.where);
+        item["code"] = Text(finding.code);
+        item["message"] = Text(finding.message);
+        findings.push_back(std::move(item));
     }
+    return findings;
 }
 
-// What the report does not list: {"findings":[{"code","severity","count"}],
-// "commands":N,"install":N,"restore":N,"recovery":N}.
-void WriteJsonLeftOut(const CheckReport& report, std::ostream& out) {
-    out << ",\n\"leftOut\":{\"findings\":[";
-    const char* separator = "";
+Json Commands(const CheckReport& report) {
+    Json commands = Json::array();
+    for (const auto& command : report.commands) {
+        Json arguments = Json::array();
+        for (const auto& argument : command.arguments) {
+            Json item = Positioned({{"text", Text(argument.text)}}, argument.where);
+            item["install"] = TextOrNull(argument.install);
+            item["restore"] = TextOrNull(argument.restore);
+            arguments.push_back(std::move(item));
+        }
+        Json item = Positioned({{"number", command.number}}, command.where);
+        item["name"] = Text(command.name);
+        item["known"] = command.known;
+        item["directory"] = Text(command.directory);
+        item["arguments"] = std::move(arguments);
+        commands.push_back(std::move(item));
+    }
+    return commands;
+}
+
+Json DryRun(const CheckReport& report) {
+    if (!report.dryRun) {
+        return nullptr;
+    }
+    const DryRunResult& run = *report.dryRun;
+    Json placements = Json::array();
+    for (const auto& placement : run.whileGameRuns) {
+        placements.push_back({{"path", Text(placement.path)},
+                              {"was", Text(placement.was)},
+                              {"directory", placement.directory}});
+    }
+    return {{"install", LogLines(run.installLog)},     {"whileGameRuns", std::move(placements)},
+            {"restore", LogLines(run.restoreLog)},     {"notRestored", Texts(run.notRestored)},
+            {"restored", run.notRestored.empty()},     {"recovery", LogLines(run.recoveryLog)},
+            {"notRecovered", Texts(run.notRecovered)}, {"recovered", run.notRecovered.empty()}};
+}
+
+// What the report does not list.
+Json LeftOut(const CheckReport& report) {
+    Json findings = Json::array();
     for (const auto& [code, tally] : report.tallies) {
         if (tally.count > kListedFindingsPerCode) {
-            out << separator << "{\"code\":" << Json(code) << ",\"severity\":\""
-                << SeverityName(tally.severity)
-                << "\",\"count\":" << tally.count - kListedFindingsPerCode << '}';
-            separator = ",";
+            findings.push_back({{"code", Text(code)},
+                                {"severity", SeverityName(tally.severity)},
+                                {"count", tally.count - kListedFindingsPerCode}});
         }
     }
-    out << "],\"commands\":" << report.commandCount - report.commands.size();
+    Json leftOut = {{"findings", std::move(findings)},
+                    {"commands", report.commandCount - report.commands.size()}};
     if (report.dryRun) {
-        out << ",\"install\":" << report.dryRun->installLinesLeftOut
-            << ",\"restore\":" << report.dryRun->restoreLinesLeftOut
-            << ",\"recovery\":" << report.dryRun->recoveryLinesLeftOut;
+        leftOut["install"] = report.dryRun->installLinesLeftOut;
+        leftOut["restore"] = report.dryRun->restoreLinesLeftOut;
+        leftOut["recovery"] = report.dryRun->recoveryLinesLeftOut;
     }
-    out << '}';
+    return leftOut;
 }
 
 }  // namespace
@@ -241,59 +295,19 @@ void WriteText(const CheckReport& report, std::ostream& out) {
 }
 
 void WriteJson(const CheckReport& report, std::ostream& out) {
-    out << "{\"script\":" << Json(report.script)
-        << ",\"game\":" << (report.gameGiven ? Json(report.gameDirectory) : "null")
-        << ",\"cmdline\":" << Json(report.commandLine)
-        << ",\"loaded\":" << (report.loaded ? "true" : "false")
-        << ",\"errors\":" << report.Count(Severity::Error)
-        << ",\"warnings\":" << report.Count(Severity::Warning)
-        << ",\"notes\":" << report.Count(Severity::Note) << ",\n\"findings\":";
-    JsonList(out, report.findings, [&](const Finding& finding) {
-        out << "\n {\"severity\":\"" << SeverityName(finding.severity) << "\",";
-        JsonPosition(out, finding.where);
-        out << ",\"code\":" << Json(finding.code) << ",\"message\":" << Json(finding.message)
-            << '}';
-    });
-    out << ",\n\"commands\":";
-    JsonList(out, report.commands, [&](const CheckedCommand& command) {
-        out << "\n {\"number\":" << command.number << ',';
-        JsonPosition(out, command.where);
-        out << ",\"name\":" << Json(command.name)
-            << ",\"known\":" << (command.known ? "true" : "false")
-            << ",\"directory\":" << Json(command.directory) << ",\"arguments\":";
-        JsonList(out, command.arguments, [&](const CheckedArgument& argument) {
-            out << "{\"text\":" << Json(argument.text) << ',';
-            JsonPosition(out, argument.where);
-            out << ",\"install\":" << JsonOrNull(argument.install)
-                << ",\"restore\":" << JsonOrNull(argument.restore) << '}';
-        });
-        out << '}';
-    });
-    out << ",\n\"dryRun\":";
-    if (!report.dryRun) {
-        out << "null";
-    } else {
-        const DryRunResult& run = *report.dryRun;
-        out << "{\"install\":";
-        JsonStrings(out, Lines(run.installLog));
-        out << ",\n \"whileGameRuns\":";
-        JsonList(out, run.whileGameRuns, [&](const Placement& placement) {
-            out << "{\"path\":" << Json(placement.path) << ",\"was\":" << Json(placement.was)
-                << ",\"directory\":" << (placement.directory ? "true" : "false") << '}';
-        });
-        out << ",\n \"restore\":";
-        JsonStrings(out, Lines(run.restoreLog));
-        out << ",\n \"notRestored\":";
-        JsonStrings(out, run.notRestored);
-        out << ",\n \"restored\":" << (run.notRestored.empty() ? "true" : "false");
-        out << ",\n \"recovery\":";
-        JsonStrings(out, Lines(run.recoveryLog));
-        out << ",\n \"notRecovered\":";
-        JsonStrings(out, run.notRecovered);
-        out << ",\n \"recovered\":" << (run.notRecovered.empty() ? "true" : "false") << '}';
-    }
-    WriteJsonLeftOut(report, out);
-    out << "}\n";
+    const Json document = {{"script", Text(report.script)},
+                           {"game", report.gameGiven ? Text(report.gameDirectory) : nullptr},
+                           {"cmdline", Text(report.commandLine)},
+                           {"loaded", report.loaded},
+                           {"errors", report.Count(Severity::Error)},
+                           {"warnings", report.Count(Severity::Warning)},
+                           {"notes", report.Count(Severity::Note)},
+                           {"findings", Findings(report)},
+                           {"commands", Commands(report)},
+                           {"dryRun", DryRun(report)},
+                           {"leftOut", LeftOut(report)}};
+    // ASCII only, so that the document reads the same in any code page.
+    out << document.dump(-1, ' ', true) << '\n';
 }
 
 }  // namespace srdw::check
