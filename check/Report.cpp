@@ -168,12 +168,18 @@ Json TextOrNull(const std::optional<std::string>& text) {
     return text ? Text(*text) : Json(nullptr);
 }
 
-Json Texts(const std::vector<std::string>& texts) {
+// A JSON array of what `toJson` makes of each item.
+template <typename Items, typename ToJson>
+Json List(const Items& items, ToJson toJson) {
     Json list = Json::array();
-    for (const auto& text : texts) {
-        list.push_back(Text(text));
+    for (const auto& item : items) {
+        list.push_back(toJson(item));
     }
     return list;
+}
+
+Json Texts(const std::vector<std::string>& texts) {
+    return List(texts, [](const std::string& text) { return Text(text); });
 }
 
 Json LogLines(std::string_view log) {
@@ -194,52 +200,44 @@ Json Positioned(Json object, const std::optional<SourcePosition>& where) {
     return object;
 }
 
-Json Findings(const CheckReport& report) {
-    Json findings = Json::array();
-    for (const auto& finding : report.findings) {
-        Json item = Positioned({{"severity", SeverityName(finding.severity)}}, finding.where);
-        item["code"] = Text(finding.code);
-        item["message"] = Text(finding.message);
-        findings.push_back(std::move(item));
-    }
-    return findings;
+Json FindingJson(const Finding& finding) {
+    Json item = Positioned({{"severity", SeverityName(finding.severity)}}, finding.where);
+    item["code"] = Text(finding.code);
+    item["message"] = Text(finding.message);
+    return item;
 }
 
-Json Commands(const CheckReport& report) {
-    Json commands = Json::array();
-    for (const auto& command : report.commands) {
-        Json arguments = Json::array();
-        for (const auto& argument : command.arguments) {
-            Json item = Positioned({{"text", Text(argument.text)}}, argument.where);
-            item["install"] = TextOrNull(argument.install);
-            item["restore"] = TextOrNull(argument.restore);
-            arguments.push_back(std::move(item));
-        }
-        Json item = Positioned({{"number", command.number}}, command.where);
-        item["name"] = Text(command.name);
-        item["known"] = command.known;
-        item["directory"] = Text(command.directory);
-        item["arguments"] = std::move(arguments);
-        commands.push_back(std::move(item));
-    }
-    return commands;
+Json ArgumentJson(const CheckedArgument& argument) {
+    Json item = Positioned({{"text", Text(argument.text)}}, argument.where);
+    item["install"] = TextOrNull(argument.install);
+    item["restore"] = TextOrNull(argument.restore);
+    return item;
 }
 
-Json DryRun(const CheckReport& report) {
-    if (!report.dryRun) {
-        return nullptr;
-    }
-    const DryRunResult& run = *report.dryRun;
-    Json placements = Json::array();
-    for (const auto& placement : run.whileGameRuns) {
-        placements.push_back({{"path", Text(placement.path)},
-                              {"was", Text(placement.was)},
-                              {"directory", placement.directory}});
-    }
-    return {{"install", LogLines(run.installLog)},     {"whileGameRuns", std::move(placements)},
-            {"restore", LogLines(run.restoreLog)},     {"notRestored", Texts(run.notRestored)},
-            {"restored", run.notRestored.empty()},     {"recovery", LogLines(run.recoveryLog)},
-            {"notRecovered", Texts(run.notRecovered)}, {"recovered", run.notRecovered.empty()}};
+Json CommandJson(const CheckedCommand& command) {
+    Json item = Positioned({{"number", command.number}}, command.where);
+    item["name"] = Text(command.name);
+    item["known"] = command.known;
+    item["directory"] = Text(command.directory);
+    item["arguments"] = List(command.arguments, ArgumentJson);
+    return item;
+}
+
+Json DryRunJson(const DryRunResult& run) {
+    Json item;
+    item["install"] = LogLines(run.installLog);
+    item["whileGameRuns"] = List(run.whileGameRuns, [](const Placement& placement) {
+        return Json{{"path", Text(placement.path)},
+                    {"was", Text(placement.was)},
+                    {"directory", placement.directory}};
+    });
+    item["restore"] = LogLines(run.restoreLog);
+    item["notRestored"] = Texts(run.notRestored);
+    item["restored"] = run.notRestored.empty();
+    item["recovery"] = LogLines(run.recoveryLog);
+    item["notRecovered"] = Texts(run.notRecovered);
+    item["recovered"] = run.notRecovered.empty();
+    return item;
 }
 
 // What the report does not list.
@@ -302,9 +300,9 @@ void WriteJson(const CheckReport& report, std::ostream& out) {
                            {"errors", report.Count(Severity::Error)},
                            {"warnings", report.Count(Severity::Warning)},
                            {"notes", report.Count(Severity::Note)},
-                           {"findings", Findings(report)},
-                           {"commands", Commands(report)},
-                           {"dryRun", DryRun(report)},
+                           {"findings", List(report.findings, FindingJson)},
+                           {"commands", List(report.commands, CommandJson)},
+                           {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : nullptr},
                            {"leftOut", LeftOut(report)}};
     // ASCII only, so that the document reads the same in any code page.
     out << document.dump(-1, ' ', true) << '\n';
