@@ -217,8 +217,10 @@ def check_machine(pe: pefile.PE, expected: str, report: Report) -> None:
     if machine == MACHINES[expected]:
         report.ok(f"machine {expected}")
     else:
-        report.fail(f"machine is {MACHINE_NAMES.get(machine, f'{machine:#x}')}, "
-                    f"expected {expected}")
+        # pefile's tables map both ways: a number gives its IMAGE_FILE_MACHINE_ name.
+        other = pefile.MACHINE_TYPE.get(machine, f"{machine:#x}")
+        actual = MACHINE_NAMES.get(machine, other.removeprefix("IMAGE_FILE_MACHINE_").lower())
+        report.fail(f"machine is {actual}, expected {expected}")
 
 
 def check_gui(pe: pefile.PE, report: Report) -> None:
