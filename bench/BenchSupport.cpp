@@ -1,9 +1,8 @@
 #include "BenchSupport.h"
 
-#include <stdlib.h>
-
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>  // mkdtemp too, on POSIX systems
 #include <fstream>
 #include <stdexcept>
 

@@ -1,6 +1,7 @@
 #include "check/DirectoryModel.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <system_error>
 
@@ -189,7 +190,8 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
         }
         Entry entry = std::move(it->second);
         ResolvedPath path = newPath;
-        path.parts.insert(path.parts.end(), entry.path.parts.begin() + from.parts.size(),
+        path.parts.insert(path.parts.end(),
+                          entry.path.parts.begin() + static_cast<std::ptrdiff_t>(from.parts.size()),
                           entry.path.parts.end());
         entry.path = std::move(path);
         moved.push_back(std::move(entry));
@@ -201,8 +203,10 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
     }
     if (movesCurrent) {
         ResolvedPath current = newPath;
-        current.parts.insert(current.parts.end(), current_.parts.begin() + from.parts.size(),
-                             current_.parts.end());
+        current.parts.insert(
+            current.parts.end(),
+            current_.parts.begin() + static_cast<std::ptrdiff_t>(from.parts.size()),
+            current_.parts.end());
         current_ = std::move(current);
     }
     return OsResult::Ok();

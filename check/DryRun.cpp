@@ -29,7 +29,7 @@ WalkLog::FailureSink FailureFinder(const ParsedScript& script, bool install, Che
         std::reverse(ran.begin(), ran.end());  // restore undoes them last to first
     }
     return [&script, &report, install, ran = std::move(ran)](std::size_t command,
-                                                             std::string verdict) {
+                                                             const std::string& verdict) {
         if (command < ran.size()) {
             AddFinding(report, Severity::Error, script.WhereClean(ran[command]->nameAt),
                        install ? "install-fails" : "restore-fails",

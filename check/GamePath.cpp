@@ -86,9 +86,8 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
         const std::string drive = Host().LowerCase(std::string(path.substr(0, 2)));
         const bool sameDrive = Host().LowerCase(directory.root) == drive;
         const std::string_view rest = path.substr(2);
-        if (!rest.empty() && IsSeparator(rest[0])) {
-            resolved.root = std::string(path.substr(0, 2));
-        } else if (sameDrive) {
+        const bool fromRoot = !rest.empty() && IsSeparator(rest[0]);
+        if (sameDrive && !fromRoot) {
             resolved = directory;  // "C:name" is relative to the drive's current directory
         } else {
             resolved.root = std::string(path.substr(0, 2));

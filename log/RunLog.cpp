@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
 // Written in pieces of this size, so a long install costs few system calls.
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 
 struct OpenLog {
     std::unique_ptr<OutputFile> file;

@@ -84,7 +84,7 @@ class Reader {
 bool HoldsPathOrFolder(const std::unordered_set<std::string>& paths, const std::string& key) {
     for (std::size_t end = key.size(); end != std::string::npos && end > 0;
          end = key.rfind('\\', end - 1)) {
-        if (paths.count(key.substr(0, end)) != 0) {
+        if (paths.contains(key.substr(0, end))) {
             return true;
         }
     }
@@ -298,7 +298,8 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
     }
     JournalContents contents;
     bool started = false;
-    std::unordered_set<std::string> sources, targets;
+    std::unordered_set<std::string> sources;
+    std::unordered_set<std::string> targets;
     std::string_view rest = bytes.substr(kHeader.size());
     while (!rest.empty()) {
         Reader frame(rest);

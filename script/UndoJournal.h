@@ -84,7 +84,7 @@ class UndoJournal {
     bool RefusedMoves() const { return refusedMoves_; }
 
   private:
-    void Append(const std::string& record);
+    void Append(const std::string& payload);
 
     JournalContents contents_;
     std::unordered_set<std::string> sources_, targets_;  // of the moves so far, as PathKey

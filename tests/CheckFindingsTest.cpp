@@ -154,7 +154,7 @@ TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
 
 TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
     std::vector<std::string> failures;
-    WalkLog log("\nHead\n", 2, [&](std::size_t command, std::string verdict) {
+    WalkLog log("\nHead\n", 2, [&](std::size_t command, const std::string& verdict) {
         failures.push_back(std::to_string(command) + ": " + verdict);
     });
     log.Write("\r\nHead\r\nExecuting 'Rename()'\r");

@@ -70,7 +70,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     EXPECT_TRUE(UndoInstall(journal.Contents()));
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
 
-    const std::string sky = dir_.Path().string() + "\\Data\\Textures\\Sky";
+    const std::string sky = dir_.Path().string() + R"(\Data\Textures\Sky)";
     const std::string swapSky =
         "Executing 'RenameEx()'\n"
         "- Parsing path: '\"@rootdir\\Data\\Textures\\Sky.pak\"' -> '" +

@@ -65,7 +65,7 @@ Answer TestPlatform::AskYesNoCancel(const std::string& text) {
 }
 
 std::optional<std::string> TestPlatform::ChooseGameFile() {
-    events.push_back("chooser");
+    events.emplace_back("chooser");
     if (choices.empty()) {
         return std::nullopt;
     }
@@ -87,13 +87,13 @@ OsResult TestPlatform::WriteProfileString(const std::string& file, const std::st
 }
 
 OsResult TestPlatform::WriteStartupEntry(const std::string& name, const std::string& command) {
-    events.push_back("write startup entry");
+    events.emplace_back("write startup entry");
     startupEntries[name] = command;
     return OsResult::Ok();
 }
 
 OsResult TestPlatform::DeleteStartupEntry(const std::string& name) {
-    events.push_back("delete startup entry");
+    events.emplace_back("delete startup entry");
     return startupEntries.erase(name) ? OsResult::Ok() : OsResult{OsError::NotFound};
 }
 
@@ -106,7 +106,7 @@ ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string
     if (!gameStarts) {
         return ProgramRun::NotStarted("not a program");
     }
-    events.push_back("game");
+    events.emplace_back("game");
     gameRuns.push_back({file, parameters, directory});
     if (whileGameRuns) {
         whileGameRuns();

@@ -67,11 +67,11 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     int ShowMessageBox(const std::string& text, unsigned) override;
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> ChooseGameFile() override;
-    void ShowSplash() override { events.push_back("show splash"); }
-    void HideSplash() override { events.push_back("hide splash"); }
-    void DestroySplash() override { events.push_back("destroy splash"); }
-    void BeginWaitCursor() override { events.push_back("begin wait cursor"); }
-    void EndWaitCursor() override { events.push_back("end wait cursor"); }
+    void ShowSplash() override { events.emplace_back("show splash"); }
+    void HideSplash() override { events.emplace_back("hide splash"); }
+    void DestroySplash() override { events.emplace_back("destroy splash"); }
+    void BeginWaitCursor() override { events.emplace_back("begin wait cursor"); }
+    void EndWaitCursor() override { events.emplace_back("end wait cursor"); }
     std::string ReadProfileString(const std::string& file, const std::string& section,
                                   const std::string& key) override;
     OsResult WriteProfileString(const std::string& file, const std::string& section,

@@ -203,7 +203,7 @@ class ListingCache {
         Listing listing;
         listing.watch = watch;
         if (!Reread(directory, id, listing)) {
-            if (byWatch_.count(watch) == 0) {
+            if (!byWatch_.contains(watch)) {
                 ::inotify_rm_watch(notices_.Get(), watch);
             }
             return nullptr;

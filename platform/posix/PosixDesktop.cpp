@@ -214,7 +214,7 @@ class PosixDesktop final : public Desktop {
     // in the runtime directory or, where it cannot be made there, beside the
     // launcher.
     MutexState AcquireMutex(const std::string& name) override {
-        if (locks_.count(name) != 0) {
+        if (locks_.contains(name)) {
             return MutexState::Acquired;
         }
         const std::string runtime = Environment("XDG_RUNTIME_DIR");
@@ -249,6 +249,7 @@ class PosixDesktop final : public Desktop {
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
         arguments.insert(arguments.begin(), program);
         std::vector<char*> argv;
+        argv.reserve(arguments.size() + 1);
         for (auto& argument : arguments) {
             argv.push_back(argument.data());
         }
