@@ -155,8 +155,8 @@ TEST(UniqueFdTest, MovesAndClosesOnce) {
     ASSERT_TRUE(first.IsValid());
     const int fd = first.Get();
     posix::UniqueFd second(std::move(first));
-    EXPECT_FALSE(
-        first.IsValid());  // NOLINT(bugprone-use-after-move): the moved-from state is under test
+    // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is under test
+    EXPECT_FALSE(first.IsValid());
     EXPECT_EQ(second.Get(), fd);
     posix::UniqueFd third;
     third = std::move(second);
