@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "check/GamePath.h"
 #include "check/Report.h"
@@ -124,6 +126,23 @@ TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     WriteJson(report, json);
     EXPECT_NE(json.str().find(R"("text":"\"a\\b\tq\u00e9\"")"), std::string::npos) << json.str();
     EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
+}
+
+// A text is UTF-8 only if the strict rules hold, or the document would carry
+// invalid UTF-8; otherwise each of its bytes stands for itself.
+TEST(CheckReportTest, JsonKeepsUtf8AndTakesAnythingElseByteForByte) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xC3\xA9 \xF0\x9F\x98\x80", R"(caf\u00e9 \ud83d\ude00)"},
+        {"x\xED\xA0\x80", R"(x\u00ed\u00a0\u0080)"},         // a surrogate
+        {"\xC0\xAF/\xE9", R"(\u00c0\u00af/\u00e9)"},         // an overlong '/'
+        {"\xF4\x90\x80\x80", R"(\u00f4\u0090\u0080\u0080)"}  // past U+10FFFF
+    };
+    for (const auto& [commandLine, expected] : cases) {
+        std::ostringstream json;
+        WriteJson(Check("", commandLine), json);
+        EXPECT_NE(json.str().find("\"cmdline\":\"" + expected + '"'), std::string::npos)
+            << json.str();
+    }
 }
 
 TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
