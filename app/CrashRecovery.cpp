@@ -38,14 +38,24 @@ std::string RecoveryCommand() {
     return CommandLineArgument(Host().ShortPathOf(Host().OwnPath())) + " /recover";
 }
 
+// Best effort: without the entry only the automatic restore after a crash is
+// lost. A player without administrator rights may not write the machine's
+// entry; the user's own then runs at this user's next log-in, which is the one
+// that matters for a crash of this user's game.
 void RegisterStartupEntry() {
-    // Best effort: without the entry only the automatic restore after a crash is lost.
-    static_cast<void>(Host().WriteStartupEntry(kStartupEntryName, RecoveryCommand()));
+    const std::string command = RecoveryCommand();
+    const OsResult machine = Host().WriteStartupEntry(kStartupEntryName, command);
+    if (!machine && machine.error == OsError::AccessDenied) {
+        static_cast<void>(Host().WriteUserStartupEntry(kStartupEntryName, command));
+    }
 }
 
+// Best effort: an entry left behind starts a recovery that finds no marker.
+// Both places go, as a recovery does not know where the interrupted run could
+// write its entry; the place without one refuses harmlessly.
 void RemoveStartupEntry() {
-    // Best effort: an entry left behind starts a recovery that finds no marker.
     static_cast<void>(Host().DeleteStartupEntry(kStartupEntryName));
+    static_cast<void>(Host().DeleteUserStartupEntry(kStartupEntryName));
 }
 
 }  // namespace srdw

@@ -2,8 +2,61 @@
 
 #include "app/Messages.h"
 #include "log/RunLog.h"
+#include "platform/FileSystem.h"
 
 namespace srdw {
+
+namespace {
+
+void WaitWhileWindowOpen() {
+    while (GameWindowOpen()) {
+        Files().Sleep(kWatchInterval);
+    }
+}
+
+// True when the window opened within the grace time.
+bool WindowOpensInGraceTime() {
+    for (unsigned waited = 0; waited < kWindowGraceTime; waited += kWatchInterval) {
+        Files().Sleep(kWatchInterval);
+        if (GameWindowOpen()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A stub sold by a store may hand the game over to a process outside the
+// launcher's reach and end at once: the restore must wait for the game's
+// window instead. One that was seen and closed again while the started
+// processes ran was the game itself, which has ended.
+void WaitForGameWindow(bool windowSeen) {
+    if (!Host().HasWindows()) {
+        return;
+    }
+    if (GameWindowOpen()) {
+        LogWrite(" > the game went on in another process; waiting for its window to close\n");
+    } else if (windowSeen) {
+        return;
+    } else {
+        LogWrite(" > the game ended without showing its window; waiting up to ");
+        LogWrite(std::to_string(kWindowGraceTime / 1000));
+        LogWrite(" s for it to open\n");
+        LogFlush();
+        if (!WindowOpensInGraceTime()) {
+            LogWrite(" > no game window opened\n");
+            return;
+        }
+        LogWrite(" > the game went on in another process; waiting for its window to close\n");
+    }
+    LogFlush();
+    WaitWhileWindowOpen();
+}
+
+}  // namespace
+
+bool GameWindowOpen() {
+    return Host().WindowExists(kGameWindow, kGameWindow);
+}
 
 ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
                       const std::string& directory) {
@@ -17,14 +70,19 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
     LogWrite("\n");
     // The game may run for hours: whatever happens meanwhile, the log so far is kept.
     LogFlush();
-    ProgramRun run = Host().StartAndWait(file, parameters, directory);
+    bool windowSeen = false;
+    ProgramRun run = Host().StartAndWait(file, parameters, directory, [&windowSeen] {
+        windowSeen = windowSeen || GameWindowOpen();
+    });
     if (!run) {
         LogWrite("ERROR: failed to start '");
         LogWrite(file);
         LogWrite("': ");
         LogWrite(run.reason);
         LogWrite("!\n");
+        return run;
     }
+    WaitForGameWindow(windowSeen);
     return run;
 }
 

@@ -1,5 +1,6 @@
 #include "app/LaunchCycle.h"
 
+#include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
 #include "app/GameLaunch.h"
@@ -18,7 +19,7 @@ namespace {
 // The game's own window is open when the game was started without the launcher;
 // the player is told, and the run stops before anything changes.
 bool ReportRunningGame() {
-    if (!Host().WindowExists("Skyrend 2", "Skyrend 2")) {
+    if (!GameWindowOpen()) {
         return false;
     }
     ShowMessage(IDS_GAME_RUNNING, 0);
@@ -119,9 +120,17 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     }
     Host().BeginWaitCursor();
     paths.CommandLine = PrepareCommandLine(Host().CommandLineTail());
-    const CycleEnd end = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine)
-                             ? Recover(mode, script, source)
-                             : Play(mode, script, source);
+    // A game found elsewhere than beside the launcher may sit in a folder that
+    // needs administrator rights; a run without the mod changes nothing there.
+    const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine);
+    if ((restores || mode == LaunchMode::InstallMode) && !MayChange(paths.RootDir)) {
+        LogWrite("ERROR: cannot change the game folder '");
+        LogWrite(paths.RootDir);
+        LogWrite("' without administrator rights; nothing was changed!\n");
+        Host().EndWaitCursor();
+        return CycleEnd::NeedsRights;
+    }
+    const CycleEnd end = restores ? Recover(mode, script, source) : Play(mode, script, source);
     if (end == CycleEnd::Unfinished) {
         LogWrite(
             "ERROR: not everything could be put back; the marker, the journal and the start-up "

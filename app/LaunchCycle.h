@@ -15,6 +15,7 @@ enum class CycleEnd {
     Completed,    // the cycle ran (or the game was not found): the records can go
     GameRunning,  // stopped before any change because the game is already running
     Unfinished,   // something the install moved is not back: the records stay
+    NeedsRights,  // stopped before any change: the game folder needs administrator rights
 };
 
 // How the restore knows what to undo.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/AdminRights.h"
 #include "app/CrashRecovery.h"
 #include "app/LaunchCycle.h"
 #include "app/LaunchMode.h"
@@ -65,8 +66,13 @@ bool LauncherApp::Startup() {
         }
         return false;
     }
-    keepMarker_ = false;
+    // The log, the marker and the journal live beside the launcher: a folder
+    // that needs administrator rights is found out before any of them is touched.
     const std::string launcherDirectory = DirectoryOf(ownPath);
+    if (!MayChange(launcherDirectory)) {
+        return false;
+    }
+    keepMarker_ = false;
     LaunchPaths& paths = Paths();
     paths.MarkerFile = launcherDirectory + "\\restore.mod";
     paths.JournalFile = launcherDirectory + "\\restore.jnl";

@@ -8,6 +8,7 @@
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "platform/FileSystem.h"
+#include "srdw_version.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ Options:
                   does). Default: empty.
   --strict        exit with 1 when there are warnings.
   --json          print the report as JSON instead of text.
+  --version       print SrdwCheck's version.
   --help          print this help.
 
 Each finding names the script's line and column:
@@ -56,6 +58,7 @@ struct Options {
     bool strict = false;
     bool json = false;
     bool help = false;
+    bool version = false;
 };
 
 bool ParseOptions(const std::vector<std::string>& words, Options& options, std::string& error) {
@@ -64,6 +67,8 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
         const bool hasValue = i + 1 < words.size();
         if (word == "--help" || word == "-h" || word == "/?") {
             options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
         } else if (word == "--strict") {
             options.strict = true;
         } else if (word == "--json") {
@@ -85,7 +90,7 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
             options.script = word;
         }
     }
-    if (options.script.empty() && !options.help) {
+    if (options.script.empty() && !options.help && !options.version) {
         error = "which script? Name one, such as SrdwLaunch.dat";
         return false;
     }
@@ -103,6 +108,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << kHelp;
+        return kClean;
+    }
+    if (options.version) {
+        std::cout << "SrdwCheck " SRDW_VERSION "\n";
         return kClean;
     }
     const auto source = srdw::NativeFileSystem().ReadWholeFile(options.script);

@@ -8,6 +8,7 @@
 // replaces the whole desktop or, through DesktopProxy, a single operation.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,11 +34,20 @@ struct [[nodiscard]] ProgramRun {
     static ProgramRun NotStarted(std::string why) { return {false, std::move(why)}; }
 };
 
+// How a restart with administrator rights went.
+enum class Elevation {
+    Started,      // the player agreed; the elevated launcher runs now
+    Declined,     // the player said no
+    Unavailable,  // not possible here: already elevated, or no such thing on this system
+};
+
 enum class MutexState {
     Acquired,       // this process holds it now, until it ends
     HeldElsewhere,  // another launcher holds it
     Failed,         // it could not be made; nobody holds it
 };
+
+inline constexpr unsigned kWatchInterval = 200;
 
 class Desktop {
   public:
@@ -79,19 +89,39 @@ class Desktop {
     virtual OsResult WriteProfileString(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& value) = 0;
 
-    // The one-shot start-up entry: `command` runs once at the next log-in.
+    // The one-shot start-up entry: `command` runs once at the next log-in. The
+    // machine's entry runs at anybody's log-in and may need administrator rights;
+    // the user's runs at this user's. Where the system has one place only, both
+    // are that place.
     virtual OsResult WriteStartupEntry(const std::string& name, const std::string& command) = 0;
     virtual OsResult DeleteStartupEntry(const std::string& name) = 0;
+    virtual OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) = 0;
+    virtual OsResult DeleteUserStartupEntry(const std::string& name) = 0;
+
+    // Rights. Whether `folder` takes a new file: one is made there and removed at
+    // once. AccessDenied when the system refuses this process.
+    virtual OsResult ProbeNewFile(const std::string& folder) = 0;
+    // Starts `program` again with administrator rights, after the player agreed.
+    virtual Elevation RestartElevated(const std::string& program, const std::string& parameters,
+                                      const std::string& directory) = 0;
 
     // The named mutex that keeps a second launcher out; held until the process
     // ends. Failed when no place could be had to hold it.
     virtual MutexState AcquireMutex(const std::string& name) = 0;
+    // Lets go of a mutex this process holds, for a launcher that takes over.
+    virtual void ReleaseMutex(const std::string& name) = 0;
+    // Whether top-level windows can be seen here at all; where not, WindowExists
+    // is always false.
+    virtual bool HasWindows() = 0;
     // Whether a top-level window with this class and title is open.
     virtual bool WindowExists(const std::string& windowClass, const std::string& title) = 0;
-    // Starts `file` with the parameter text in `directory` and waits for it to
-    // end; says why when nothing could be started.
+    // Starts `file` with the parameter text in `directory` and waits until it
+    // and every process it started have ended; says why when nothing could be
+    // started. `whileRunning` is called every kWatchInterval milliseconds or so
+    // meanwhile, where the desktop has windows to watch.
     virtual ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
-                                    const std::string& directory) = 0;
+                                    const std::string& directory,
+                                    const std::function<void()>& whileRunning) = 0;
 };
 
 // The desktop built into this program: posix/ on Linux, ui/win32/ on Windows.

@@ -42,13 +42,29 @@ class DesktopProxy : public Desktop {
     OsResult DeleteStartupEntry(const std::string& name) override {
         return inner_.DeleteStartupEntry(name);
     }
+    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override {
+        return inner_.WriteUserStartupEntry(name, command);
+    }
+    OsResult DeleteUserStartupEntry(const std::string& name) override {
+        return inner_.DeleteUserStartupEntry(name);
+    }
+    OsResult ProbeNewFile(const std::string& folder) override {
+        return inner_.ProbeNewFile(folder);
+    }
+    Elevation RestartElevated(const std::string& program, const std::string& parameters,
+                              const std::string& directory) override {
+        return inner_.RestartElevated(program, parameters, directory);
+    }
     MutexState AcquireMutex(const std::string& name) override { return inner_.AcquireMutex(name); }
+    void ReleaseMutex(const std::string& name) override { inner_.ReleaseMutex(name); }
+    bool HasWindows() override { return inner_.HasWindows(); }
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
         return inner_.WindowExists(windowClass, title);
     }
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
-                            const std::string& directory) override {
-        return inner_.StartAndWait(file, parameters, directory);
+                            const std::string& directory,
+                            const std::function<void()>& whileRunning) override {
+        return inner_.StartAndWait(file, parameters, directory, whileRunning);
     }
 
   protected:

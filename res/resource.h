@@ -12,6 +12,7 @@
 #define IDS_OWN_PATH_UNUSABLE 7
 #define IDS_GAME_NOT_STARTED 8
 #define IDS_LOG_IS_LINK 9
+#define IDS_NEEDS_ADMIN 10
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -30,6 +31,10 @@
 #define TEXT_LOG_IS_LINK                                                                           \
     "Warning: The log file is a link to another file. It is not written; the run goes on without " \
     "a log."
+#define TEXT_NEEDS_ADMIN                                                                     \
+    "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow " \
+    "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
+    "your own."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

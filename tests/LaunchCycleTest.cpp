@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "app/CrashRecovery.h"
+#include "app/GameLaunch.h"
 #include "app/LaunchPaths.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
@@ -69,7 +70,8 @@ TEST_F(LaunchCycleTest, InstallsPlaysAndRestores) {
     EXPECT_TRUE(platform_.startupEntries.empty());
     EXPECT_EQ(platform_.events,
               (Strings{"begin wait cursor", "show splash", "write startup entry", "hide splash",
-                       "game", "delete startup entry", "destroy splash", "end wait cursor"}));
+                       "game", "delete startup entry", "delete user startup entry",
+                       "destroy splash", "end wait cursor"}));
     ASSERT_EQ(platform_.gameRuns.size(), 1u);
     EXPECT_EQ(platform_.gameRuns[0].file, Root() + "\\srend.exe");
     EXPECT_EQ(platform_.gameRuns[0].parameters, "-window  -debug");
@@ -129,8 +131,8 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
         EXPECT_EQ(Game(), before) << (byMarker ? "by the marker" : "by the switch");
         EXPECT_FALSE(MarkerExists());
         EXPECT_TRUE(platform_.gameRuns.empty());
-        EXPECT_EQ(platform_.events,
-                  (Strings{"begin wait cursor", "delete startup entry", "end wait cursor"}));
+        EXPECT_EQ(platform_.events, (Strings{"begin wait cursor", "delete startup entry",
+                                             "delete user startup entry", "end wait cursor"}));
         EXPECT_NE(log.find("found '/recover' switch, restoring MOD...\n\nRestoring script...\n"),
                   std::string::npos)
             << log;
@@ -316,6 +318,146 @@ TEST_F(LaunchCycleTest, AGameThatDoesNotStartIsRestoredAtOnce) {
     EXPECT_TRUE(platform_.startupEntries.empty());
     EXPECT_EQ(platform_.messages,
               Strings{std::string(TEXT_GAME_NOT_STARTED) + "\n" + game + ": not a program"});
+}
+
+// The started processes end; the game may still be on in another one. The mod
+// stays in place for as long as the game's window is open.
+TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
+    platform_.hasWindows = true;
+    const Snapshot before = Game();
+    const std::string handedOver =
+        " > the game went on in another process; waiting for its window to close\n";
+    const std::string grace =
+        " > the game ended without showing its window; waiting up to 15 s "
+        "for it to open\n";
+    // Each pause while the window is open sees the mod; the window closes after the
+    // pause that reaches `closeAt`, and opens at `openAt`.
+    auto playInWindow = [&](unsigned openAt, unsigned closeAt) {
+        platform_.slept = 0;
+        platform_.whileSleeping = [&, openAt, closeAt] {
+            if (platform_.gameWindowOpen) {
+                EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Sky.pak"), "dusk sky");
+            }
+            platform_.gameWindowOpen = platform_.slept >= openAt && platform_.slept < closeAt;
+        };
+    };
+
+    // The game's own process showed its window and closed it: no wait after.
+    platform_.whileGameRuns = [&] { platform_.gameWindowOpen = true; };
+    platform_.whenGameEnds = [&] { platform_.gameWindowOpen = false; };
+    std::string log = Run();
+    EXPECT_EQ(platform_.slept, 0u);
+    EXPECT_EQ(log.find(" > "), log.find(" > App: ")) << log;  // no wait of its own
+
+    // A child it handed over to holds the window when the started processes end.
+    platform_.whenGameEnds = nullptr;
+    playInWindow(0, 1000);
+    log = Run();
+    EXPECT_EQ(platform_.slept, 1000u);
+    EXPECT_NE(log.find(" > Path: " + Root() + "\n" + handedOver + "\nRestoring script...\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
+
+    // The store's client starts the game anew two seconds after the stub ended.
+    platform_.whileGameRuns = nullptr;
+    playInWindow(2000, 5000);
+    log = Run();
+    EXPECT_EQ(platform_.slept, 5000u);
+    EXPECT_NE(log.find(" > Path: " + Root() + "\n" + grace + handedOver + "\nRestoring script"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
+
+    // No window at all: the grace time, then the restore.
+    playInWindow(kWindowGraceTime + 1, kWindowGraceTime + 1);
+    log = Run();
+    EXPECT_EQ(platform_.slept, kWindowGraceTime);
+    EXPECT_NE(log.find(grace + " > no game window opened\n\nRestoring script"), std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
+}
+
+// A player without administrator rights: the start-up entry goes to the user's
+// own place, and is removed from there.
+TEST_F(LaunchCycleTest, WithoutRightsForTheMachinesEntryTheUsersOwnIsWritten) {
+    platform_.machineEntryRefused = true;
+    platform_.whileGameRuns = [&] {
+        EXPECT_TRUE(platform_.startupEntries.empty());
+        EXPECT_EQ(platform_.userStartupEntries,
+                  (std::map<std::string, std::string>{{"SrdwLaunch", RecoveryCommand()}}));
+    };
+    Run();
+    ASSERT_EQ(platform_.gameRuns.size(), 1u);
+    EXPECT_TRUE(platform_.userStartupEntries.empty());
+    EXPECT_TRUE(platform_.startupEntries.empty());
+}
+
+// A folder that refuses a new file to this process: the run goes to a launcher
+// with administrator rights, or, declined, changes nothing and says why.
+TEST_F(LaunchCycleTest, AProtectedFolderIsLeftToAnElevatedLauncher) {
+    platform_.commandLine = "-Window /Edit";
+    const std::string launcherFolder = game_.Path().string();
+    platform_.protectedFolders = {launcherFolder};
+    const Snapshot before = Game();
+    const auto runWithoutLog = [&] {
+        InDirectory keep(fs::current_path());
+        LauncherApp app;
+        app.Startup();
+        app.Shutdown();
+    };
+
+    platform_.elevation = Elevation::Started;
+    runWithoutLog();
+    ASSERT_EQ(platform_.restarts.size(), 1u);
+    EXPECT_EQ(platform_.restarts[0].program, platform_.ownPath);
+    EXPECT_EQ(platform_.restarts[0].parameters, "-Window /Edit");
+    EXPECT_EQ(platform_.restarts[0].directory, fs::current_path().string());
+    EXPECT_EQ(platform_.events, Strings{"release mutex"});
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(Game(), before);
+    EXPECT_FALSE(fs::exists(game_.Path() / "SrdwLaunch.log"));
+
+    platform_.elevation = Elevation::Declined;
+    platform_.events.clear();
+    runWithoutLog();
+    EXPECT_EQ(platform_.restarts.size(), 2u);
+    EXPECT_EQ(platform_.messages, Strings{TEXT_NEEDS_ADMIN});
+    EXPECT_EQ(platform_.events, Strings{"release mutex"});
+    EXPECT_EQ(Game(), before);
+    EXPECT_FALSE(fs::exists(game_.Path() / "SrdwLaunch.log"));
+    EXPECT_TRUE(platform_.gameRuns.empty());
+
+    // The game elsewhere, in a folder of its own that needs the rights.
+    ScratchDir elsewhere;
+    WriteFile(elsewhere.Path() / "Skyrend" / "srend.exe", "game");
+    WriteFile(elsewhere.Path() / "Skyrend" / "Data" / "Sky.pak", "sky");
+    WriteFile(elsewhere.Path() / "Skyrend" / "Data" / "Sky.dw", "dusk sky");
+    fs::remove(game_.Path() / "srend.exe");
+    platform_.choices = {elsewhere / "Skyrend\\srend.exe"};
+    platform_.protectedFolders = {elsewhere / "Skyrend"};
+    platform_.messages.clear();
+    const Snapshot gameBefore = TakeSnapshot(elsewhere.Path());
+    const std::string log = Run();
+    EXPECT_EQ(platform_.restarts.size(), 3u);
+    EXPECT_EQ(platform_.messages, (Strings{TEXT_GAME_NOT_FOUND, TEXT_NEEDS_ADMIN}));
+    EXPECT_EQ(TakeSnapshot(elsewhere.Path()), gameBefore);
+    EXPECT_TRUE(platform_.gameRuns.empty());
+    EXPECT_TRUE(platform_.startupEntries.empty());
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_NE(log.find("ERROR: cannot change the game folder '" + (elsewhere / "Skyrend") +
+                       "' without administrator rights; nothing was changed!\n"),
+              std::string::npos)
+        << log;
+}
+
+// The system's own probe: only refused rights may lead to an elevated restart.
+TEST(FolderProbeTest, LeavesNothingBehindAndTellsAMissingFolderFromRefusedRights) {
+    ScratchDir dir;
+    EXPECT_TRUE(NativeDesktop().ProbeNewFile(dir.Path().string()));
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    const OsResult missing = NativeDesktop().ProbeNewFile(dir / "missing");
+    EXPECT_EQ(missing.error, OsError::NotFound);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -88,6 +89,9 @@ OsResult TestPlatform::WriteProfileString(const std::string& file, const std::st
 
 OsResult TestPlatform::WriteStartupEntry(const std::string& name, const std::string& command) {
     events.emplace_back("write startup entry");
+    if (machineEntryRefused) {
+        return {OsError::AccessDenied};
+    }
     startupEntries[name] = command;
     return OsResult::Ok();
 }
@@ -97,12 +101,44 @@ OsResult TestPlatform::DeleteStartupEntry(const std::string& name) {
     return startupEntries.erase(name) ? OsResult::Ok() : OsResult{OsError::NotFound};
 }
 
+OsResult TestPlatform::WriteUserStartupEntry(const std::string& name, const std::string& command) {
+    events.emplace_back("write user startup entry");
+    userStartupEntries[name] = command;
+    return OsResult::Ok();
+}
+
+OsResult TestPlatform::DeleteUserStartupEntry(const std::string& name) {
+    events.emplace_back("delete user startup entry");
+    return userStartupEntries.erase(name) ? OsResult::Ok() : OsResult{OsError::NotFound};
+}
+
+OsResult TestPlatform::ProbeNewFile(const std::string& folder) {
+    probes.push_back(folder);
+    const bool refused = std::find(protectedFolders.begin(), protectedFolders.end(), folder) !=
+                         protectedFolders.end();
+    return refused ? OsResult{OsError::AccessDenied} : OsResult::Ok();
+}
+
+Elevation TestPlatform::RestartElevated(const std::string& program, const std::string& parameters,
+                                        const std::string& directory) {
+    restarts.push_back({program, parameters, directory});
+    return elevation;
+}
+
+void TestPlatform::Sleep(unsigned milliseconds) {
+    slept += milliseconds;
+    if (whileSleeping) {
+        whileSleeping();
+    }
+}
+
 bool TestPlatform::WindowExists(const std::string& windowClass, const std::string& title) {
     return gameWindowOpen && windowClass == "Skyrend 2" && title == "Skyrend 2";
 }
 
 ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string& parameters,
-                                      const std::string& directory) {
+                                      const std::string& directory,
+                                      const std::function<void()>& whileRunning) {
     if (!gameStarts) {
         return ProgramRun::NotStarted("not a program");
     }
@@ -110,6 +146,10 @@ ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string
     gameRuns.push_back({file, parameters, directory});
     if (whileGameRuns) {
         whileGameRuns();
+    }
+    whileRunning();
+    if (whenGameEnds) {
+        whenGameEnds();
     }
     return {};
 }

@@ -50,14 +50,27 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     std::vector<std::string> events;                    // splash, cursor, game, in order
     std::map<std::string, std::string> settings;        // "file|section|key" -> value
     std::map<std::string, std::string> startupEntries;  // name -> command
+    std::map<std::string, std::string> userStartupEntries;
+    bool machineEntryRefused = false;           // the machine's start-up entry needs rights
+    std::vector<std::string> protectedFolders;  // refuse a new file to this process
+    std::vector<std::string> probes;            // folders probed for a new file
+    Elevation elevation = Elevation::Declined;  // what a restart with rights comes to
+    struct Restart {
+        std::string program, parameters, directory;
+    };
+    std::vector<Restart> restarts;  // restarts with administrator rights asked for
     MutexState mutex = MutexState::Acquired;
+    bool hasWindows = false;  // else the game's window is never looked for
     bool gameWindowOpen = false;
-    bool gameStarts = true;  // else it fails with the reason "not a program"
+    unsigned slept = 0;                   // milliseconds of pauses, none of them real
+    std::function<void()> whileSleeping;  // looks at the world at each pause
+    bool gameStarts = true;               // else it fails with the reason "not a program"
     struct GameRun {
         std::string file, parameters, directory;
     };
     std::vector<GameRun> gameRuns;
     std::function<void()> whileGameRuns;  // looks at the world while the game "runs"
+    std::function<void()> whenGameEnds;   // after the wait's last look, as its processes end
 
     std::string OwnPath() override {
         return ownPath.empty() ? DesktopProxy::inner_.OwnPath() : ownPath;
@@ -78,10 +91,21 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
                                 const std::string& key, const std::string& value) override;
     OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;
     OsResult DeleteStartupEntry(const std::string& name) override;
+    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override;
+    OsResult DeleteUserStartupEntry(const std::string& name) override;
+    OsResult ProbeNewFile(const std::string& folder) override;
+    Elevation RestartElevated(const std::string& program, const std::string& parameters,
+                              const std::string& directory) override;
     MutexState AcquireMutex(const std::string&) override { return mutex; }
+    void ReleaseMutex(const std::string&) override { events.push_back("release mutex"); }
+    bool HasWindows() override { return hasWindows; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
+    // Plays the game: runs `whileGameRuns`, looks once as the wait does, then
+    // runs `whenGameEnds`.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
-                            const std::string& directory) override;
+                            const std::string& directory,
+                            const std::function<void()>& whileRunning) override;
+    void Sleep(unsigned milliseconds) override;
 };
 
 // Installs a TestPlatform as both the file system and the desktop for the

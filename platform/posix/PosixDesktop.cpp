@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,6 +122,8 @@ class PosixDesktop final : public Desktop {
                 return TEXT_GAME_NOT_STARTED;
             case IDS_LOG_IS_LINK:
                 return TEXT_LOG_IS_LINK;
+            case IDS_NEEDS_ADMIN:
+                return TEXT_NEEDS_ADMIN;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:
@@ -209,6 +212,31 @@ class PosixDesktop final : public Desktop {
         return ::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
+    // The autostart folder is the user's own: both entries are the one there.
+    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override {
+        return WriteStartupEntry(name, command);
+    }
+    OsResult DeleteUserStartupEntry(const std::string& name) override {
+        return DeleteStartupEntry(name);
+    }
+
+    OsResult ProbeNewFile(const std::string& folder) override {
+        const std::string probe =
+            ResolveCase(folder) + "/SrdwLaunch-" + std::to_string(::getpid()) + ".probe";
+        const UniqueFd fd(
+            ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.IsValid()) {
+            return LastError();
+        }
+        ::unlink(probe.c_str());
+        return OsResult::Ok();
+    }
+
+    // Linux asks for no rights in a box: the player starts the launcher with sudo.
+    Elevation RestartElevated(const std::string&, const std::string&, const std::string&) override {
+        return Elevation::Unavailable;
+    }
+
     // A lock on a file named after the mutex, held for the life of the process;
     // the system drops it when the process ends, however it ends. The file lives
     // in the runtime directory or, where it cannot be made there, beside the
@@ -241,10 +269,19 @@ class PosixDesktop final : public Desktop {
         return MutexState::Failed;
     }
 
+    void ReleaseMutex(const std::string& name) override { locks_.erase(name); }
+
+    bool HasWindows() override { return false; }
     bool WindowExists(const std::string&, const std::string&) override { return false; }
 
+    // The launcher is the subreaper of what the game starts: a child the game
+    // hands over to, even one that left its parent, ends as the launcher's own
+    // child, and the wait lasts until no child is left. There are no windows to
+    // watch meanwhile.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
-                            const std::string& directory) override {
+                            const std::string& directory,
+                            const std::function<void()>& /*whileRunning*/) override {
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
         const std::string program = ResolveCase(file);
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
         arguments.insert(arguments.begin(), program);
@@ -269,7 +306,7 @@ class PosixDesktop final : public Desktop {
             return ProgramRun::NotStarted(std::strerror(error));
         }
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
         }
         return {};
     }

@@ -150,6 +150,62 @@ OsResult SystemDesktop::DeleteStartupEntry(const std::string& name) {
     return RegDeleteString(HKEY_LOCAL_MACHINE, kRunOnceKey, name.c_str());
 }
 
+OsResult SystemDesktop::WriteUserStartupEntry(const std::string& name, const std::string& command) {
+    return RegWriteString(HKEY_CURRENT_USER, kRunOnceKey, name.c_str(), command);
+}
+
+OsResult SystemDesktop::DeleteUserStartupEntry(const std::string& name) {
+    return RegDeleteString(HKEY_CURRENT_USER, kRunOnceKey, name.c_str());
+}
+
+// A launcher without elevation is refused here under Program Files and the
+// Windows folder. The name holds the process id, so that two launchers (one
+// about to end) never probe with the same file; the system removes the file
+// as the handle closes, also when the process is killed in between.
+OsResult SystemDesktop::ProbeNewFile(const std::string& folder) {
+    const std::string probe =
+        folder + "\\SrdwLaunch-" + std::to_string(GetCurrentProcessId()) + ".probe";
+    const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                      nullptr));
+    return Check(file.IsValid());
+}
+
+namespace {
+
+bool IsElevated() {
+    KernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+}  // namespace
+
+// An elevated launcher that is still refused would only ask again and again.
+Elevation SystemDesktop::RestartElevated(const std::string& program, const std::string& parameters,
+                                         const std::string& directory) {
+    if (IsElevated()) {
+        return Elevation::Unavailable;
+    }
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = "runas";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExA(&info)) {
+        return Elevation::Started;
+    }
+    return GetLastError() == ERROR_CANCELLED ? Elevation::Declined : Elevation::Unavailable;
+}
+
 // Creating the mutex and finding that it exists already is one step, so two
 // launchers started together cannot both pass.
 MutexState SystemDesktop::AcquireMutex(const std::string& name) {
@@ -166,6 +222,11 @@ MutexState SystemDesktop::AcquireMutex(const std::string& name) {
     }
     mutex_ = std::move(mutex);
     return MutexState::Acquired;
+}
+
+// The mutex was made without an owner: the last handle closed ends it.
+void SystemDesktop::ReleaseMutex(const std::string& /*name*/) {
+    mutex_.Reset();
 }
 
 bool SystemDesktop::WindowExists(const std::string& windowClass, const std::string& title) {
@@ -194,24 +255,132 @@ std::string SystemReason(DWORD code, const std::string& file) {
 
 }  // namespace
 
-// The shell shows no error box of its own: the launcher tells the player itself.
+namespace {
+
+// A job that reports on a completion port when its last process has ended.
+class GameJob {
+  public:
+    GameJob()
+        : job_(CreateJobObjectA(nullptr, nullptr)),
+          port_(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)) {
+        if (!job_.IsValid() || !port_.IsValid()) {
+            return;
+        }
+        JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {};
+        association.CompletionKey = job_.Get();
+        association.CompletionPort = port_.Get();
+        usable_ = SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
+                                          &association, sizeof association) != 0;
+    }
+
+    // Processes the program starts join the job with it. False where the system
+    // refuses (a job that allows no nested one); the program is then waited
+    // for alone.
+    bool Take(HANDLE process) {
+        taken_ = usable_ && AssignProcessToJobObject(job_.Get(), process) != 0;
+        return taken_;
+    }
+
+    // Waits until no process is left in the job, or until `process` has ended
+    // when the job could not take it.
+    void WaitUntilEmpty(HANDLE process, const std::function<void()>& whileRunning) {
+        for (;;) {
+            if (!taken_) {
+                if (WaitForSingleObject(process, kWatchInterval) != WAIT_TIMEOUT) {
+                    return;
+                }
+            } else {
+                DWORD message = 0;
+                ULONG_PTR key = 0;
+                LPOVERLAPPED overlapped = nullptr;
+                if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped,
+                                              kWatchInterval)) {
+                    if (key == reinterpret_cast<ULONG_PTR>(job_.Get()) &&
+                        message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+                        return;
+                    }
+                    continue;  // a process started or ended; others are left
+                }
+                // The port's count is the backstop: its message may be lost when
+                // the system's queue for it is full.
+                if (ActiveProcesses() == 0) {
+                    return;
+                }
+            }
+            whileRunning();
+        }
+    }
+
+  private:
+    DWORD ActiveProcesses() const {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+        if (!QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                       sizeof accounting, nullptr)) {
+            return 1;
+        }
+        return accounting.ActiveProcesses;
+    }
+
+    KernelHandle job_;
+    KernelHandle port_;
+    bool usable_ = false;
+    bool taken_ = false;
+};
+
+// Started suspended, the game is in its job before it can start anything.
+KernelHandle StartSuspendedInJob(const std::string& file, const std::string& parameters,
+                                 const std::string& directory, GameJob& job) {
+    std::string commandLine = '"' + file + '"';
+    if (!parameters.empty()) {
+        commandLine += ' ' + parameters;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, directory.empty() ? nullptr : directory.c_str(), &startup,
+                        &started)) {
+        return {};
+    }
+    KernelHandle process(started.hProcess);
+    const KernelHandle thread(started.hThread);
+    job.Take(process.Get());
+    ResumeThread(thread.Get());
+    return process;
+}
+
+}  // namespace
+
+// The game is started directly, suspended, so that it is in the job before it
+// can hand over to a child. What the system does not start so (a program that
+// needs elevation, a file that is no program) goes to the shell, which asks for
+// the rights or gives the reason; the shell shows no error box of its own: the
+// launcher tells the player itself.
 ProgramRun SystemDesktop::StartAndWait(const std::string& file, const std::string& parameters,
-                                       const std::string& directory) {
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info)) {
-        return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
+                                       const std::string& directory,
+                                       const std::function<void()>& whileRunning) {
+    GameJob job;
+    KernelHandle process = StartSuspendedInJob(file, parameters, directory, job);
+    if (!process.IsValid()) {
+        SHELLEXECUTEINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+        info.lpFile = file.c_str();
+        info.lpParameters = parameters.c_str();
+        info.lpDirectory = directory.c_str();
+        info.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExA(&info)) {
+            return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
+        }
+        if (!info.hProcess) {
+            return ProgramRun::NotStarted("no process was started");
+        }
+        process.Reset(info.hProcess);
+        job.Take(process.Get());
     }
-    if (!info.hProcess) {
-        return ProgramRun::NotStarted("no process was started");
-    }
-    const KernelHandle process(info.hProcess);
-    WaitForSingleObject(process.Get(), INFINITE);
+    job.WaitUntilEmpty(process.Get(), whileRunning);
     return {};
 }
 

@@ -32,11 +32,20 @@ class SystemDesktop : public Desktop {
                                 const std::string& key, const std::string& value) override;
     OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;
     OsResult DeleteStartupEntry(const std::string& name) override;
+    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override;
+    OsResult DeleteUserStartupEntry(const std::string& name) override;
+
+    OsResult ProbeNewFile(const std::string& folder) override;
+    Elevation RestartElevated(const std::string& program, const std::string& parameters,
+                              const std::string& directory) override;
 
     MutexState AcquireMutex(const std::string& name) override;
+    void ReleaseMutex(const std::string& name) override;
+    bool HasWindows() override { return true; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
-                            const std::string& directory) override;
+                            const std::string& directory,
+                            const std::function<void()>& whileRunning) override;
 
   private:
     KernelHandle mutex_;  // held until the process ends

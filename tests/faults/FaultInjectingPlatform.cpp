@@ -79,4 +79,13 @@ OsResult FaultInjectingPlatform::DeleteStartupEntry(const std::string& name) {
     return Fails() ? Failure() : DesktopProxy::inner_.DeleteStartupEntry(name);
 }
 
+OsResult FaultInjectingPlatform::WriteUserStartupEntry(const std::string& name,
+                                                       const std::string& command) {
+    return Fails() ? Failure() : DesktopProxy::inner_.WriteUserStartupEntry(name, command);
+}
+
+OsResult FaultInjectingPlatform::DeleteUserStartupEntry(const std::string& name) {
+    return Fails() ? Failure() : DesktopProxy::inner_.DeleteUserStartupEntry(name);
+}
+
 }  // namespace srdw::test

@@ -34,6 +34,8 @@ class FaultInjectingPlatform : public FileSystemProxy, public DesktopProxy {
                                 const std::string& key, const std::string& value) override;
     OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;
     OsResult DeleteStartupEntry(const std::string& name) override;
+    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override;
+    OsResult DeleteUserStartupEntry(const std::string& name) override;
     // The trials do not wait for a held file to be let go.
     void Sleep(unsigned) override {}
 

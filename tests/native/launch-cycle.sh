@@ -332,5 +332,27 @@ log_of "$g" | grep -qF "ERROR: failed to start '$g\\srend.exe': Permission denie
 grep -qF "Failed to start Skyrend 2!" "$work/stderr" || fail "no message"
 check "$(state "$g")" "$before" "the folder afterwards" && pass
 
+# ---------------------------------------------------------------------------
+case="a game that hands over to a process of its own"
+g="$work/hand-over"
+make_game "$g"
+mv "$g/srend.exe" "$g/real-game"
+printf '%s\n' '#!/bin/sh' '# A store'"'"'s stub: the game goes on in a session of its own, and the stub ends.' \
+    'setsid ./real-game "$@" </dev/null >/dev/null 2>&1 &' >"$g/srend.exe"
+chmod +x "$g/srend.exe"
+before=$(state "$g")
+touch "$g/hold-game"
+(cd "$g" && exec ./SrdwLaunch </dev/null) &
+pid=$!
+if wait_for "$g/game-started"; then
+    sleep 0.5
+    kill -0 $pid 2>/dev/null || fail "the launcher ended while the game ran"
+    grep -qF "file: Data/Textures/Sky.pak = dusk sky" "$g/game-run.txt" || fail "the game saw no mod"
+    [ "$(state "$g")" != "$before" ] || fail "the mod was gone while the game ran"
+fi
+rm -f "$g/hold-game"
+wait $pid
+check "$(state "$g")" "$before" "the folder afterwards" && pass
+
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -47,8 +47,9 @@ const std::vector<std::string> kModdedGame = {
 // Left out of folder comparisons: what the stand-in game writes, and the logs
 // and the undo journal, which are looked at on their own.
 const std::vector<std::string> kRunFiles = {
-    "game-run.txt", "game-run.txt.partial", "game-started",     "game-started.partial",
-    "release-game", "SrdwLaunch.log",       "SrdwLaunch.log.1", "restore.jnl"};
+    "game-run.txt",  "game-run.txt.partial", "game-started",     "game-started.partial",
+    "release-game",  "SrdwLaunch.log",       "SrdwLaunch.log.1", "restore.jnl",
+    "start-request", "start-request.partial"};
 
 // ---- the log the launcher should write ------------------------------------------
 
@@ -351,6 +352,83 @@ TEST_F(LauncherTest, TakesDwsrDatWhenItsOwnScriptIsMissing) {
     EXPECT_EQ(Folder(), before);
     EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\DWSR.dat") + Install(root_) +
                          GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_) + kFooter);
+}
+
+// ---- a game that hands over to another process -----------------------------------
+
+const std::string kHandedOver =
+    " > the game went on in another process; waiting for its window to close\n";
+const std::string kGrace =
+    " > the game ended without showing its window; waiting up to 15 s for it to open\n";
+
+class HandOverTest : public LauncherTest {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(LauncherTest::SetUp());
+        MakeGameFolder();
+        before_ = Folder();
+    }
+
+    // While the game holds, well after the stub has ended: the launcher waits,
+    // and the game sees the mod.
+    void ExpectPlayingWithTheMod(ChildProcess& launcher) const {
+        Sleep(1500);
+        EXPECT_TRUE(launcher.Running());
+        EXPECT_EQ(Folder(), Installed(before_, root_ + "\\SrdwLaunch.dat"));
+        const auto report = ReadGameReport(root_);
+        ASSERT_TRUE(report);
+        EXPECT_EQ(GameFiles(*report), kModdedGame);
+    }
+
+    // The game ended: the launcher has put everything back.
+    void ExpectRestoredAfter(HeldGame& game, ChildProcess& launcher) const {
+        ASSERT_TRUE(game.Release(kPatience));
+        ASSERT_TRUE(Ends(launcher));
+        EXPECT_EQ(Folder(), before_);
+        EXPECT_FALSE(Exists(Marker()));
+        EXPECT_EQ(StartupEntry(), std::nullopt);
+    }
+
+    Snapshot before_;
+};
+
+// The stub starts the game as its child and ends: the child is in the launcher's
+// job, so the launcher waits for it as for the game itself.
+TEST_F(HandOverTest, TheLauncherWaitsForTheChildTheGameStarted) {
+    ScopedEnvironment handover("SRDW_STANDIN_HANDOVER", "child");
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(game.WaitStarted(kPatience)) << DescribeWindows(launcher->Id());
+    ExpectPlayingWithTheMod(*launcher);
+    ExpectRestoredAfter(game, *launcher);
+    const std::string log = Log();
+    EXPECT_EQ(log.find(kHandedOver), std::string::npos) << "the job, not the window, waited";
+    EXPECT_NE(log.find(GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_)),
+              std::string::npos)
+        << log;
+}
+
+// The stub asks the store's client, which runs outside the launcher, to start
+// the game, and ends; the client starts it anew two seconds later.
+TEST_F(HandOverTest, TheLauncherWaitsForAGameTheStoresClientStarted) {
+    auto launcher = [&] {
+        ScopedEnvironment handover("SRDW_STANDIN_HANDOVER", "client");
+        return StartLauncher();
+    }();
+    const std::string request = root_ + "\\start-request";
+    ASSERT_TRUE(WaitUntil([&] { return Exists(request); }, kPatience));
+    Sleep(2000);
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    ChildProcess client(root_ + "\\srend.exe", "\"" + root_ + "\\srend.exe\"", root_);
+    ASSERT_TRUE(game.WaitStarted(kPatience));
+    ExpectPlayingWithTheMod(*launcher);
+    ExpectRestoredAfter(game, *launcher);
+    EXPECT_NE(Log().find(GameStart(root_ + "\\srend.exe", "", root_) + kGrace + kHandedOver +
+                         Restore(root_)),
+              std::string::npos)
+        << Log();
 }
 
 // ---- recovery -------------------------------------------------------------------------

@@ -18,9 +18,19 @@
 //                          process id) and keep running until a file "release-game"
 //                          appears in the working directory; polled every 50 ms,
 //                          given up after SRDW_STANDIN_HOLD_LIMIT seconds (120).
-//   SRDW_STANDIN_WINDOW=1  open a top-level window of class "Skyrend 2" and title
-//                          "Skyrend 2" first, as the real game does; it implies HOLD.
-// The exit code is 0, or 3 when the hold ran out.
+//   SRDW_STANDIN_WINDOW    its top-level window of class "Skyrend 2" and title
+//                          "Skyrend 2" is opened first, as the real game does; 0
+//                          opens none, 1 also implies HOLD. Without HOLD the window
+//                          stays open for kLinger ms after the report, long enough
+//                          for a launcher that watches for it to see it.
+//   SRDW_STANDIN_HANDOVER  the stub of a store's game, which ends at once and
+//                          writes no report:
+//                          child   after starting this program again, the same
+//                                  way, as its child (which does all of the above);
+//                          client  after writing "start-request" (holding its own
+//                                  path), for the test that plays the store's client
+//                                  to start the game anew outside the launcher.
+// The exit code is 0, 3 when the hold ran out, or 4 when the hand-over failed.
 #include <windows.h>
 
 #include <algorithm>
@@ -41,6 +51,9 @@ using srdw::win32::FindHandle;
 constexpr char kReportFile[] = "game-run.txt";
 constexpr char kStartedFile[] = "game-started";
 constexpr char kReleaseFile[] = "release-game";
+constexpr char kRequestFile[] = "start-request";
+constexpr char kHandover[] = "SRDW_STANDIN_HANDOVER";
+constexpr DWORD kLinger = 1000;
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupEntry[] = "SrdwLaunch";
 constexpr DWORD kPollInterval = 50;
@@ -236,6 +249,23 @@ void PumpMessages() {
     }
 }
 
+// Starts this program again with the same command line in the same folder, as
+// its child, without the hand-over, and lets it go.
+bool StartChild() {
+    SetEnvironmentVariableA(kHandover, nullptr);
+    std::string commandLine = GetCommandLineA();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(OwnPath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &started)) {
+        return false;
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    return true;
+}
+
 std::string Report() {
     const std::string directory = WorkingDirectory();
     const std::string program = OwnPath();
@@ -267,8 +297,15 @@ int main() {
     // answered at once.
     PumpMessages();
 
-    const bool window = Environment("SRDW_STANDIN_WINDOW") == "1";
-    const bool hold = window || Environment("SRDW_STANDIN_HOLD") == "1";
+    if (const std::string handover = Environment(kHandover); handover == "child") {
+        return StartChild() ? 0 : 4;
+    } else if (handover == "client") {
+        return WriteWholeFile(kRequestFile, OwnPath()) ? 0 : 4;
+    }
+
+    const bool window = Environment("SRDW_STANDIN_WINDOW") != "0";
+    const bool hold =
+        Environment("SRDW_STANDIN_WINDOW") == "1" || Environment("SRDW_STANDIN_HOLD") == "1";
     DWORD holdSeconds = kDefaultHoldSeconds;
     if (const std::string limit = Environment("SRDW_STANDIN_HOLD_LIMIT"); !limit.empty()) {
         holdSeconds = static_cast<DWORD>(std::strtoul(limit.c_str(), nullptr, 10));
@@ -287,6 +324,13 @@ int main() {
 
     WriteWholeFile(kReportFile, Report());
     if (!hold) {
+        if (gameWindow.Get() != nullptr) {
+            const ULONGLONG close = GetTickCount64() + kLinger;
+            while (GetTickCount64() < close) {
+                PumpMessages();
+                Sleep(kPollInterval);
+            }
+        }
         return 0;
     }
     WriteWholeFile(kStartedFile, std::to_string(GetCurrentProcessId()) + "\r\n");

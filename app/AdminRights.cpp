@@ -1,0 +1,23 @@
+#include "app/AdminRights.h"
+
+#include "app/LauncherApp.h"
+#include "app/Messages.h"
+#include "platform/Desktop.h"
+#include "platform/FileSystem.h"
+
+namespace srdw {
+
+bool MayChange(const std::string& folder) {
+    const OsResult probe = Host().ProbeNewFile(folder);
+    if (probe || probe.error != OsError::AccessDenied) {
+        return true;
+    }
+    Host().ReleaseMutex(kLauncherMutex);
+    if (Host().RestartElevated(Host().OwnPath(), Host().CommandLineTail(),
+                               Files().WorkingDirectory()) != Elevation::Started) {
+        ShowMessage(IDS_NEEDS_ADMIN, 0);
+    }
+    return false;
+}
+
+}  // namespace srdw
