@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/ScopedHandle.h"
@@ -55,6 +56,36 @@ bool IsReadOnly(const std::string& path) {
     return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+FileAttributes AttributesOf(DWORD bits) {
+    FileAttributes attributes;
+    attributes.bits = bits;
+    attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+    attributes.normal = !attributes.readOnly;
+    return attributes;
+}
+
+// The path with its last part replaced by `name`; a drive-relative path
+// ("C:Sky.pak") keeps its drive.
+std::string WithName(const std::string& path, const char* name) {
+    const auto separator = path.find_last_of("/\\:");
+    return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
+}
+
+// Whether FindFirstFileA tells of the path's own entry: not for a pattern, a
+// root, a trailing separator, or "." and "..", whose entries it gives otherwise
+// or not at all.
+bool NamesAnEntry(const std::string& path) {
+    if (path.find_first_of("*?") != std::string::npos) {
+        return false;
+    }
+    const auto separator = path.find_last_of("/\\:");
+    const std::string_view name = separator == std::string::npos
+                                      ? std::string_view(path)
+                                      : std::string_view(path).substr(separator + 1);
+    return !name.empty() && name != "." && name != "..";
+}
+
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -62,12 +93,35 @@ class Win32FileSystem final : public FileSystem {
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
-        FileAttributes attributes;
-        attributes.bits = bits;
-        attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
-        attributes.normal = !attributes.readOnly;
-        return attributes;
+        return AttributesOf(bits);
+    }
+
+    // One FindFirstFileA per path gives both its attributes and its stored
+    // name, where Attributes and StoredName would ask twice.
+    std::vector<PathState> LookUp(std::span<const std::string> paths) override {
+        std::vector<PathState> states;
+        states.reserve(paths.size());
+        for (const auto& path : paths) {
+            PathState state;
+            state.path = path;
+            state.stored = path;
+            if (!NamesAnEntry(path)) {
+                state.attributes = Attributes(path);
+            } else {
+                WIN32_FIND_DATAA found;
+                const win32::FindHandle search(FindFirstFileA(path.c_str(), &found));
+                const DWORD error = search.IsValid() ? ERROR_SUCCESS : GetLastError();
+                if (search.IsValid()) {
+                    state.attributes = AttributesOf(found.dwFileAttributes);
+                    state.stored = WithName(path, found.cFileName);
+                } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                    state.attributes = Attributes(path);  // a folder it may not list
+                }
+            }
+            state.native = state.stored;
+            states.push_back(std::move(state));
+        }
+        return states;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -89,13 +143,7 @@ class Win32FileSystem final : public FileSystem {
         }
         WIN32_FIND_DATAA found;
         const win32::FindHandle search(FindFirstFileA(path.c_str(), &found));
-        if (!search.IsValid()) {
-            return path;
-        }
-        // A drive-relative path ("C:Sky.pak") keeps its drive.
-        const auto separator = path.find_last_of("/\\:");
-        return separator == std::string::npos ? found.cFileName
-                                              : path.substr(0, separator + 1) + found.cFileName;
+        return search.IsValid() ? WithName(path, found.cFileName) : path;
     }
 
     OsResult RemoveFile(const std::string& path) override {
