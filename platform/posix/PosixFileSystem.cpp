@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/FileSystem.h"
+#include "platform/Memory.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/UniqueFd.h"
@@ -255,7 +256,10 @@ class PosixFileSystem final : public FileSystem {
         if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return std::nullopt;
         }
-        std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+        std::string bytes;
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        PreferHugePages(bytes.data(), bytes.capacity());
+        bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         while (done < bytes.size()) {
             const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
