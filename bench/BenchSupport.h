@@ -42,8 +42,8 @@ class BenchPlatform : public FileSystemProxy, public DesktopProxy {
     LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
     // The backend's own look-ups and moves, as a launcher run makes them: the
     // proxy's defaults would ask again path by path.
-    std::vector<PathState> LookUp(std::span<const std::string> paths) override {
-        return FileSystemProxy::inner_.LookUp(paths);
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
+        return FileSystemProxy::inner_.LookUp(paths, storedNames);
     }
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
         return FileSystemProxy::inner_.MoveLookedUp(from, to);

@@ -14,7 +14,7 @@ void SetFiles(FileSystem* files) {
     g_installed = files;
 }
 
-std::vector<PathState> FileSystem::LookUp(std::span<const std::string> paths) {
+std::vector<PathState> FileSystem::LookUp(std::span<const std::string> paths, bool) {
     std::vector<PathState> states(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         PathState& state = states[i];

@@ -108,7 +108,10 @@ class FileSystem {
     // Looks up several paths at once, so that a backend can resolve a directory
     // they share once. The default asks Attributes and StoredName of each, so a
     // file system that overrides those alone (a proxy, a model) is asked as before.
-    virtual std::vector<PathState> LookUp(std::span<const std::string> paths);
+    // Without `storedNames` a backend may leave `stored` as the path where
+    // finding the stored name costs a call of its own (Windows).
+    virtual std::vector<PathState> LookUp(std::span<const std::string> paths,
+                                          bool storedNames = true);
     // Moves what `from` names to `to` without replacing anything, where both were
     // looked up by LookUp just before. The default is MoveNoReplace of the paths.
     virtual OsResult MoveLookedUp(const PathState& from, const PathState& to) {

@@ -81,7 +81,8 @@ struct UndoFailure {
     const JournalMove* move;
 };
 // Every path of the command's moves is looked up once, sources first, so that
-// a name shared by two moves is spelled as the journal stored it.
+// a name shared by two moves is spelled as the journal stored it; the journal
+// holds the stored names, so none is asked of the disk.
 std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
     std::vector<std::string> names;
     for (const auto& move : moves) {
@@ -90,7 +91,7 @@ std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
     for (const auto& move : moves) {
         names.push_back(move.to);
     }
-    CommandPaths paths(names);
+    CommandPaths paths(names, false);
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
         PathState& source = paths[move.from];

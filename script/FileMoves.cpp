@@ -113,7 +113,7 @@ bool MovePath(const std::string& from, const std::string& to) {
     return MovePath(paths[from], paths[to]);
 }
 
-CommandPaths::CommandPaths(const std::vector<std::string>& paths) {
+CommandPaths::CommandPaths(const std::vector<std::string>& paths, bool storedNames) {
     std::vector<std::string> distinct;
     for (const auto& path : paths) {
         std::string key = PathKey(path);
@@ -122,7 +122,7 @@ CommandPaths::CommandPaths(const std::vector<std::string>& paths) {
             distinct.push_back(path);
         }
     }
-    states_ = Files().LookUp(distinct);
+    states_ = Files().LookUp(distinct, storedNames);
 }
 
 PathState& CommandPaths::operator[](const std::string& path) {

@@ -34,7 +34,8 @@ bool MovePath(const std::string& from, const std::string& to);
 // Paths that differ only in letter case or separators share one state.
 class CommandPaths {
   public:
-    explicit CommandPaths(const std::vector<std::string>& paths);
+    // Without `storedNames`, what is there need not be asked its stored name.
+    explicit CommandPaths(const std::vector<std::string>& paths, bool storedNames = true);
     PathState& operator[](const std::string& path);
 
   private:

@@ -234,7 +234,7 @@ TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
 
 // One look-up a path gives what Attributes and StoredName would: also for a
 // folder named with its trailing backslash, which has no entry of its own.
-TEST(StoredNameTest, LookingUpGivesAttributesAndStoredNameAtOnce) {
+TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     ScratchDir dir;
     WriteFile(dir.Path() / "Sky.pak", "sky");
     MakeReadOnly(dir.Path() / "Sky.pak");

@@ -194,7 +194,7 @@ class PosixFileSystem final : public FileSystem {
     // One lstat per name that exists, and none for a name its directory's
     // listing lacks; the attributes are those of what a link leads to, as
     // Attributes gives them.
-    std::vector<PathState> LookUp(std::span<const std::string> paths) override {
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool) override {
         auto lookups = posix::LookUpPaths(paths);
         std::vector<PathState> states(paths.size());
         for (std::size_t i = 0; i < paths.size(); ++i) {

@@ -72,20 +72,6 @@ std::string WithName(const std::string& path, const char* name) {
     return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
 }
 
-// Whether FindFirstFileA tells of the path's own entry: not for a pattern, a
-// root, a trailing separator, or "." and "..", whose entries it gives otherwise
-// or not at all.
-bool NamesAnEntry(const std::string& path) {
-    if (path.find_first_of("*?") != std::string::npos) {
-        return false;
-    }
-    const auto separator = path.find_last_of("/\\:");
-    const std::string_view name = separator == std::string::npos
-                                      ? std::string_view(path)
-                                      : std::string_view(path).substr(separator + 1);
-    return !name.empty() && name != "." && name != "..";
-}
-
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -96,28 +82,17 @@ class Win32FileSystem final : public FileSystem {
         return AttributesOf(bits);
     }
 
-    // One FindFirstFileA per path gives both its attributes and its stored
-    // name, where Attributes and StoredName would ask twice.
-    std::vector<PathState> LookUp(std::span<const std::string> paths) override {
+    // GetFileAttributesA for each path, and FindFirstFileA only for a stored
+    // name that is wanted and there: under Wine a FindFirstFileA costs as much
+    // as a move, where GetFileAttributesA is cheap.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
         std::vector<PathState> states;
         states.reserve(paths.size());
         for (const auto& path : paths) {
             PathState state;
             state.path = path;
-            state.stored = path;
-            if (!NamesAnEntry(path)) {
-                state.attributes = Attributes(path);
-            } else {
-                WIN32_FIND_DATAA found;
-                const win32::FindHandle search(FindFirstFileA(path.c_str(), &found));
-                const DWORD error = search.IsValid() ? ERROR_SUCCESS : GetLastError();
-                if (search.IsValid()) {
-                    state.attributes = AttributesOf(found.dwFileAttributes);
-                    state.stored = WithName(path, found.cFileName);
-                } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-                    state.attributes = Attributes(path);  // a folder it may not list
-                }
-            }
+            state.attributes = Attributes(path);
+            state.stored = state.attributes && storedNames ? StoredName(path) : path;
             state.native = state.stored;
             states.push_back(std::move(state));
         }
