@@ -40,6 +40,14 @@ class BenchPlatform : public FileSystemProxy, public DesktopProxy {
     std::string OwnPath() override { return ownPath_; }
     std::string CommandLineTail() override { return "-window"; }
     LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
+    // The backend's own look-ups and moves, as a launcher run makes them: the
+    // proxy's defaults would ask again path by path.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
+        return FileSystemProxy::inner_.LookUp(paths, storedNames);
+    }
+    OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
+        return FileSystemProxy::inner_.MoveLookedUp(from, to);
+    }
 
   private:
     std::string ownPath_;

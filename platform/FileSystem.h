@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace srdw {
 
@@ -45,6 +47,21 @@ struct FileAttributes {
     bool directory = false;
     bool readOnly = false;
     bool normal = true;  // clearing to normal attributes would change nothing
+};
+
+// What one look-up of a path found, kept by the engine for the rest of a command:
+// its checks, its moves and the journal's records all read it instead of asking
+// the file system again, and a move updates it from its own result.
+struct PathState {
+    std::string path;  // as the engine asked for it
+    std::string
+        stored;  // `path` with its last part spelled as stored; `path` when nothing is there
+    // The name the backend moves, as that look-up resolved it; valid until the
+    // directory changes, so it is used within the command that looked it up.
+    std::string native;
+    std::optional<FileAttributes> attributes;  // none when nothing is there
+
+    bool Exists() const { return attributes.has_value(); }
 };
 
 struct LocalTime {
@@ -87,6 +104,19 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
+
+    // Looks up several paths at once, so that a backend can resolve a directory
+    // they share once. The default asks Attributes and StoredName of each, so a
+    // file system that overrides those alone (a proxy, a model) is asked as before.
+    // Without `storedNames` a backend may leave `stored` as the path where
+    // finding the stored name costs a call of its own (Windows).
+    virtual std::vector<PathState> LookUp(std::span<const std::string> paths,
+                                          bool storedNames = true);
+    // Moves what `from` names to `to` without replacing anything, where both were
+    // looked up by LookUp just before. The default is MoveNoReplace of the paths.
+    virtual OsResult MoveLookedUp(const PathState& from, const PathState& to) {
+        return MoveNoReplace(from.native, to.native);
+    }
 
     // Time lives here, as in SQLite's VFS: the run log stamps its header with it
     // and the script engine pauses between retries of a file another program holds.

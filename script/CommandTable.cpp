@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "log/RunLog.h"
 #include "platform/FileSystem.h"
@@ -25,11 +26,14 @@ void LogFileError(std::string_view leadIn, const std::string& path, std::string_
 }
 
 void RenameOneWay(const std::string& from, const std::string& to) {
-    if (!Exists(from)) {
+    CommandPaths paths({from, to});
+    PathState& source = paths[from];
+    PathState& target = paths[to];
+    if (!source.Exists()) {
         LogFileError("ERROR: the file '", from, "' does not exist!\n");
-    } else if (Exists(to)) {
+    } else if (target.Exists()) {
         LogFileError("ERROR: the file '", to, "' already exists!\n");
-    } else if (!MovePath(from, to)) {
+    } else if (!MovePath(source, target)) {
         LogWrite("ERROR: failed to rename '");
         LogWrite(from);
         LogFileError("' to '", to, "'!\n");
@@ -76,15 +80,28 @@ struct UndoFailure {
     UndoOutcome outcome;
     const JournalMove* move;
 };
+// Every path of the command's moves is looked up once, sources first, so that
+// a name shared by two moves is spelled as the journal stored it; the journal
+// holds the stored names, so none is asked of the disk.
 std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
+    std::vector<std::string> names;
+    for (const auto& move : moves) {
+        names.push_back(move.from);
+    }
+    for (const auto& move : moves) {
+        names.push_back(move.to);
+    }
+    CommandPaths paths(names, false);
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
+        PathState& source = paths[move.from];
+        PathState& target = paths[move.to];
         if (i > 0 && move.from == moves[i - 1].to && move.to == moves[i - 1].from &&
-            Exists(move.to) && !Exists(move.from)) {
+            target.Exists() && !source.Exists()) {
             --i;
             continue;
         }
-        const UndoOutcome outcome = UndoMove(move);
+        const UndoOutcome outcome = UndoMove(move, source, target);
         if (outcome != UndoOutcome::Undone && outcome != UndoOutcome::NotNeeded) {
             return UndoFailure{outcome, &move};
         }

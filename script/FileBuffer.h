@@ -19,6 +19,8 @@ class FileBuffer {
     bool IsEmpty() const { return data_.empty(); }
     std::uint32_t GetSize() const { return static_cast<std::uint32_t>(data_.size()); }
     std::string_view View() const { return data_; }
+    // Hands the bytes over, leaving the buffer empty.
+    std::string Release() { return std::move(data_); }
 
   private:
     std::string data_;

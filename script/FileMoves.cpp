@@ -1,5 +1,7 @@
 #include "script/FileMoves.h"
 
+#include <algorithm>
+
 #include "log/RunLog.h"
 #include "script/UndoJournal.h"
 
@@ -10,10 +12,10 @@ namespace {
 // A file that another program holds for a moment (a virus scanner, an indexer,
 // the game's lingering process) is tried again after growing pauses, each
 // noted in the log; any other failure is final at once.
-OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
+OsResult MoveRetryingHeldFile(const PathState& from, const PathState& to) {
     unsigned pause = kFirstRetryPause;
     for (int attempt = 0;; ++attempt) {
-        const OsResult moved = Files().MoveNoReplace(from, to);
+        const OsResult moved = Files().MoveLookedUp(from, to);
         if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
             return moved;
         }
@@ -21,7 +23,7 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
         // among them, begins a line as every verdict does.
         LogEndLine();
         LogWrite(" > '");
-        LogWrite(from);
+        LogWrite(from.path);
         LogWrite("' is in use by another program; trying again in ");
         LogWrite(std::to_string(pause));
         LogWrite(" ms...\n");
@@ -32,34 +34,44 @@ OsResult MoveRetryingHeldFile(const std::string& from, const std::string& to) {
 
 // A read-only file is made writable only when the system refuses to move it
 // otherwise, and read-only again right after.
-bool MoveKeepingAttributes(const std::string& from, const std::string& to) {
+bool MoveKeepingAttributes(const PathState& from, const PathState& to) {
     const OsResult moved = MoveRetryingHeldFile(from, to);
     if (moved || moved.error != OsError::AccessDenied) {
         return static_cast<bool>(moved);
     }
-    const auto attributes = Files().Attributes(from);
+    const auto& attributes = from.attributes;
     if (!attributes || attributes->normal) {
         return false;
     }
     // Ignored by design: the move that follows tells whether it helped.
-    static_cast<void>(Files().SetNormalAttributes(from));
+    static_cast<void>(Files().SetNormalAttributes(from.native));
     const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(from, to));
     // Ignored by design: the move is what the script asked for, and it is done.
-    static_cast<void>(Files().RestoreAttributes(movedNow ? to : from, *attributes));
+    static_cast<void>(Files().RestoreAttributes(movedNow ? to.native : from.native, *attributes));
     return movedNow;
 }
 
-// False when the journal could not take the record.
-bool Record(const std::string& from, const std::string& to) {
+// False when the journal could not take the record. The record is made of
+// what the command's look-up found: nothing is asked of the disk again.
+bool Record(const PathState& from, const PathState& to) {
     UndoJournal* journal = ActiveJournal();
     if (!journal) {
         return true;
     }
     JournalMove move;
-    move.from = FullPath(Files().StoredName(from));
-    move.to = FullPath(to);
-    move.attributes = Files().Attributes(from).value_or(FileAttributes{});
+    move.from = FullPath(from.stored);
+    move.to = FullPath(to.path);
+    move.attributes = from.attributes.value_or(FileAttributes{});
     return journal->BeforeMove(std::move(move));
+}
+
+// A move keeps the file's attributes, and the target's name is spelled as the
+// move gave it.
+void Moved(PathState& from, PathState& to) {
+    to.attributes = std::move(from.attributes);
+    to.stored = to.path;
+    from.attributes.reset();
+    from.stored = from.path;
 }
 
 void RecordFailure() {
@@ -83,28 +95,53 @@ std::string FullPath(const std::string& path) {
     return full + path;
 }
 
-bool MovePath(const std::string& from, const std::string& to) {
+bool MovePath(PathState& from, PathState& to) {
     if (!Record(from, to)) {
         return false;  // what no journal holds, no crash recovery could undo
     }
     const bool moved = MoveKeepingAttributes(from, to);
-    if (!moved) {
+    if (moved) {
+        Moved(from, to);
+    } else {
         RecordFailure();
     }
     return moved;
 }
 
-UndoOutcome UndoMove(const JournalMove& move) {
+bool MovePath(const std::string& from, const std::string& to) {
+    CommandPaths paths({from, to});
+    return MovePath(paths[from], paths[to]);
+}
+
+CommandPaths::CommandPaths(const std::vector<std::string>& paths, bool storedNames) {
+    std::vector<std::string> distinct;
+    for (const auto& path : paths) {
+        std::string key = PathKey(path);
+        if (std::find(keys_.begin(), keys_.end(), key) == keys_.end()) {
+            keys_.push_back(std::move(key));
+            distinct.push_back(path);
+        }
+    }
+    states_ = Files().LookUp(distinct, storedNames);
+}
+
+PathState& CommandPaths::operator[](const std::string& path) {
+    const auto at = std::find(keys_.begin(), keys_.end(), PathKey(path));
+    return states_[static_cast<std::size_t>(at - keys_.begin())];
+}
+
+UndoOutcome UndoMove(const JournalMove& move, PathState& source, PathState& target) {
     if (move.failed) {
         return UndoOutcome::NotNeeded;
     }
-    const auto atSource = Files().Attributes(move.from);
-    const auto atTarget = Files().Attributes(move.to);
+    const auto& atSource = source.attributes;
+    const auto& atTarget = target.attributes;
     if (atSource && !atTarget) {
         // Not moved, or moved back already; a crash may still have left its
         // read-only bit cleared.
-        if (atSource->bits != move.attributes.bits) {
-            static_cast<void>(Files().RestoreAttributes(move.from, move.attributes));
+        if (atSource->bits != move.attributes.bits &&
+            Files().RestoreAttributes(source.native, move.attributes)) {
+            source.attributes = move.attributes;
         }
         return UndoOutcome::NotNeeded;
     }
@@ -116,12 +153,13 @@ UndoOutcome UndoMove(const JournalMove& move) {
         // Undoing an earlier move of the chain takes the file on from its source.
         return move.sourceFilledEarlier ? UndoOutcome::NotNeeded : UndoOutcome::Missing;
     }
-    if (!MovePath(move.to, move.from)) {
+    const std::uint32_t bits = atTarget->bits;
+    if (!MovePath(target, source)) {
         return UndoOutcome::Failed;
     }
-    if (atTarget->bits != move.attributes.bits) {
-        // Ignored by design: the file is back; its bits are the lesser matter.
-        static_cast<void>(Files().RestoreAttributes(move.from, move.attributes));
+    // Ignored by design: the file is back; its bits are the lesser matter.
+    if (bits != move.attributes.bits && Files().RestoreAttributes(source.native, move.attributes)) {
+        source.attributes = move.attributes;
     }
     return UndoOutcome::Undone;
 }

@@ -18,20 +18,33 @@ void Fail(std::string_view leadIn, const std::string& path, std::string_view clo
 
 // After a failed second move the first one is taken back, so the triple is as it
 // was before: a game file must never be stranded under its backup name.
-void UndoFirstMove(const std::string& movedTo, const std::string& movedFrom) {
+void UndoFirstMove(PathState& movedTo, PathState& movedFrom) {
     if (MovePath(movedTo, movedFrom)) {
         LogWrite(" > the first move was undone: moved '");
-        LogWrite(movedTo);
+        LogWrite(movedTo.path);
         LogWrite("' back to '");
-        LogWrite(movedFrom);
+        LogWrite(movedFrom.path);
         LogWrite("'\n");
     } else {
         LogWrite(" > ERROR: cannot move '");
-        LogWrite(movedTo);
+        LogWrite(movedTo.path);
         LogWrite("' back to '");
-        LogWrite(movedFrom);
+        LogWrite(movedFrom.path);
         LogWrite("'!\n");
     }
+}
+
+// Moves the file at `original` away. The file that takes its place then gets
+// the name as it was stored: also when the script spells it in another letter
+// case, the game finds its file as it was.
+bool MoveOut(PathState& original, PathState& to) {
+    const std::string storedName = original.stored;
+    if (!MovePath(original, to)) {
+        return false;
+    }
+    original.path = storedName;
+    original.stored = storedName;
+    return true;
 }
 
 }  // namespace
@@ -39,24 +52,25 @@ void UndoFirstMove(const std::string& movedTo, const std::string& movedFrom) {
 void SwapFiles(const std::string& original, const std::string& modified,
                const std::string& backup) {
     LogWrite("Swapping files...");
-    if (Exists(backup)) {
+    CommandPaths paths({backup, original, modified});
+    PathState& atBackup = paths[backup];
+    PathState& atOriginal = paths[original];
+    PathState& atModified = paths[modified];
+    if (atBackup.Exists()) {
         return Fail("\n > the backup file '", backup, "' already exists!\n");
     }
-    if (!Exists(original)) {
+    if (!atOriginal.Exists()) {
         return Fail("\n > the original file '", original, "' does not exist!\n");
     }
-    if (!Exists(modified)) {
+    if (!atModified.Exists()) {
         return Fail("\n > the modified file '", modified, "' does not exist!\n");
     }
-    // The mod's file takes the game file's name exactly as it was stored, also
-    // when the script spells it in another letter case.
-    const std::string originalName = Files().StoredName(original);
-    if (!MovePath(original, backup)) {
+    if (!MoveOut(atOriginal, atBackup)) {
         return Fail("\n > cannot backup '", original, "'!\n");
     }
-    if (!MovePath(modified, originalName)) {
+    if (!MovePath(atModified, atOriginal)) {
         Fail("\n > cannot move '", modified, "'!\n");
-        return UndoFirstMove(backup, originalName);
+        return UndoFirstMove(atBackup, atOriginal);
     }
     LogWrite("succeeded!\n");
 }
@@ -64,22 +78,25 @@ void SwapFiles(const std::string& original, const std::string& modified,
 void UnswapFiles(const std::string& original, const std::string& modified,
                  const std::string& backup) {
     LogWrite("Unswapping files...");
-    if (Exists(modified)) {
+    CommandPaths paths({modified, original, backup});
+    PathState& atModified = paths[modified];
+    PathState& atOriginal = paths[original];
+    PathState& atBackup = paths[backup];
+    if (atModified.Exists()) {
         return Fail("\n > the modified file '", modified, "' still exists!\n");
     }
-    if (!Exists(original)) {
+    if (!atOriginal.Exists()) {
         return Fail("\n > the original file '", original, "' does not exist!\n");
     }
-    if (!Exists(backup)) {
+    if (!atBackup.Exists()) {
         return Fail("\n > the backup file '", backup, "' does not exist!\n");
     }
-    const std::string originalName = Files().StoredName(original);  // as the install stored it
-    if (!MovePath(original, modified)) {
+    if (!MoveOut(atOriginal, atModified)) {
         return Fail("\n > cannot move '", original, "'!\n");
     }
-    if (!MovePath(backup, originalName)) {
+    if (!MovePath(atBackup, atOriginal)) {
         Fail("\n > cannot restore '", backup, "'!\n");
-        return UndoFirstMove(modified, originalName);
+        return UndoFirstMove(atModified, atOriginal);
     }
     LogWrite("succeeded!\n");
 }

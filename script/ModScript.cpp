@@ -29,14 +29,11 @@ bool ModScript::Load(const std::string& path) {
     LogWrite(path);
     LogWrite("\n");
 
-    try {
-        text_.resize(file.GetSize());
-    } catch (const std::bad_alloc&) {
-        LogWrite("ERROR: Failed to allocate memory for Script processing!\n");
-        Clear();
-        return false;
-    }
-    const auto cleanLength = CleanScriptText(file.View(), text_.data());
+    // The file's own buffer becomes the working buffer, cleaned in place: the
+    // clean text is never longer, and a fresh process pays for every page of
+    // new memory it touches.
+    text_ = file.Release();
+    const auto cleanLength = CleanScriptText(text_, text_.data());
     if (!cleanLength) {
         LogWrite("ERROR: Script is incorrect!\n");
         Clear();
@@ -44,8 +41,14 @@ bool ModScript::Load(const std::string& path) {
     }
     text_.resize(*cleanLength);
 
-    if (!ParseCalls(text_, commands_, arguments_)) {
-        LogWrite("ERROR in script!\n");
+    try {
+        if (!ParseCalls(text_, commands_, arguments_)) {
+            LogWrite("ERROR in script!\n");
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        LogWrite("ERROR: Failed to allocate memory for Script processing!\n");
+        Clear();
         return false;
     }
     return true;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/Memory.h"
+
 namespace srdw {
 
 namespace {
@@ -13,12 +15,36 @@ struct CleanTextWriter {
 
     void Keep(std::size_t at) { *cursor++ = source[at]; }
     void Quoted(std::size_t at, std::size_t length) {
-        std::memcpy(cursor, source + at, length);
+        std::memmove(cursor, source + at, length);  // cleaning in place overlaps
         cursor += length;
     }
     void Comment(std::size_t, std::size_t) {}
     void UnclosedQuote(std::size_t) {}
 };
+
+// Room for `count` elements in one block, asked for in huge pages before it is
+// first touched: grown step by step, a vector touches about twice its final
+// memory, and in a fresh process every page of it costs a fault.
+template <typename T>
+void ReserveFresh(std::vector<T>& elements, std::size_t count) {
+    if (count > elements.capacity()) {
+        elements.reserve(count);
+        PreferHugePages(elements.data(), elements.capacity() * sizeof(T));
+    }
+}
+
+// How often `c` occurs in the text, found by memchr: scripts hold it a few
+// times a line, and a byte-by-byte count would take longer than the parse.
+std::size_t Occurrences(std::string_view text, char c) {
+    std::size_t count = 0;
+    const char* end = text.data() + text.size();
+    for (const char* at = text.data();
+         (at = static_cast<const char*>(std::memchr(at, c, static_cast<std::size_t>(end - at))));
+         ++at) {
+        ++count;
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -34,8 +60,15 @@ bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
                 std::vector<std::string_view>& arguments) {
     commands.clear();
     arguments.clear();
+    // Every call has a "(", and every argument after a call's first a ",":
+    // counted first, so that each list is made once, at its full size.
+    const std::size_t calls = Occurrences(text, '(');
+    const std::size_t commas = Occurrences(text, ',');
+    ReserveFresh(commands, calls);
+    ReserveFresh(arguments, calls + commas);
     // Spans are bound once all arguments are stored, since storing moves them.
     std::vector<std::size_t> firstArgument;
+    ReserveFresh(firstArgument, calls);
     const auto bindArguments = [&] {
         for (std::size_t c = 0; c < commands.size(); ++c) {
             const std::size_t end =

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -35,6 +36,10 @@ struct ScriptCommand {
 template <typename Reader>
 bool ScanScriptText(std::string_view source, Reader& reader) {
     const std::size_t size = source.size();
+    // Where the next LF at or after a comment is (size: none). A script of CR
+    // line ends has none, and one search says so for every comment after it.
+    std::size_t nextLineFeed = 0;
+    bool lineFeedKnown = false;
     std::size_t i = 0;
     while (i < size) {
         const auto byte = static_cast<unsigned char>(source[i]);
@@ -47,11 +52,20 @@ bool ScanScriptText(std::string_view source, Reader& reader) {
             reader.Quoted(i, closing + 1 - i);
             i = closing + 1;
         } else if (byte == '/' && i + 1 < size && source[i + 1] == '/') {
-            // A comment runs to the first CR or LF, which goes with it.
-            std::size_t lineEnd = i + 2;
-            while (lineEnd < size && source[lineEnd] != '\r' && source[lineEnd] != '\n') {
-                ++lineEnd;
+            // A comment runs to the first CR or LF, which goes with it: the LF
+            // found with one memchr, a CR before it with a second.
+            const std::size_t from = i + 2;
+            if (!lineFeedKnown || nextLineFeed < from) {
+                const void* lf = std::memchr(source.data() + from, '\n', size - from);
+                nextLineFeed =
+                    lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - source.data())
+                       : size;
+                lineFeedKnown = true;
             }
+            const void* cr = std::memchr(source.data() + from, '\r', nextLineFeed - from);
+            const std::size_t lineEnd =
+                cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - source.data())
+                   : nextLineFeed;
             const std::size_t end = lineEnd < size ? lineEnd + 1 : size;
             reader.Comment(i, end);
             i = end;
@@ -67,7 +81,8 @@ bool ScanScriptText(std::string_view source, Reader& reader) {
 
 // Drops blanks, control characters, bytes at or above 0x80 and "//" comments,
 // keeping quoted runs unchanged. Writes at most source.size() bytes to `out` and
-// returns how many; none when a quoted run is not closed.
+// returns how many; none when a quoted run is not closed. `out` may be
+// source.data() itself: no byte is written before it has been read.
 std::optional<std::size_t> CleanScriptText(std::string_view source, char* out);
 
 // Replaces `commands` with the calls of clean text, "name(arg,arg,...)" separated

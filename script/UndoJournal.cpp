@@ -81,7 +81,7 @@ class Reader {
 // Sets a move's links to the moves before it, and adds it to them.
 // Whether `paths` holds the path or a folder it lies in: moving a folder moves
 // what is in it.
-bool HoldsPathOrFolder(const std::unordered_set<std::string>& paths, const std::string& key) {
+bool HoldsPathOrFolder(const PathKeySet& paths, std::string_view key) {
     for (std::size_t end = key.size(); end != std::string::npos && end > 0;
          end = key.rfind('\\', end - 1)) {
         if (paths.contains(key.substr(0, end))) {
@@ -91,18 +91,19 @@ bool HoldsPathOrFolder(const std::unordered_set<std::string>& paths, const std::
     return false;
 }
 
-void Link(JournalMove& move, std::unordered_set<std::string>& sources,
-          std::unordered_set<std::string>& targets) {
-    move.sourceFilledEarlier = HoldsPathOrFolder(targets, PathKey(move.from));
-    move.targetFreedEarlier = HoldsPathOrFolder(sources, PathKey(move.to));
-    sources.insert(PathKey(move.from));
-    targets.insert(PathKey(move.to));
+void Link(JournalMove& move, PathKeySet& sources, PathKeySet& targets) {
+    std::string from = PathKey(move.from);
+    std::string to = PathKey(move.to);
+    move.sourceFilledEarlier = HoldsPathOrFolder(targets, from);
+    move.targetFreedEarlier = HoldsPathOrFolder(sources, to);
+    sources.insert(std::move(from));
+    targets.insert(std::move(to));
 }
 
 // Adds one record's payload to what was read; false, with nothing added, when
 // it makes no sense.
-bool Apply(std::string_view payload, JournalContents& contents, bool& started,
-           std::unordered_set<std::string>& sources, std::unordered_set<std::string>& targets) {
+bool Apply(std::string_view payload, JournalContents& contents, bool& started, PathKeySet& sources,
+           PathKeySet& targets) {
     if (payload.empty()) {
         return false;
     }
@@ -207,6 +208,7 @@ bool UndoJournal::Start(const std::string& path, std::uint32_t scriptChecksum) {
     contents_.scriptChecksum = scriptChecksum;
     sources_.clear();
     targets_.clear();
+    pendingCommand_.clear();
     failed_ = false;
     refusedMoves_ = false;
     file_ = path.empty() ? nullptr : Files().CreateOutputFile(path);
@@ -232,7 +234,9 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
             PutText(record, *argument.expanded);
         }
     }
-    Append(record);
+    if (file_ && !failed_) {
+        Frame(record, pendingCommand_);
+    }
     contents_.commands.push_back({index, std::string(name), std::move(arguments), {}});
 }
 
@@ -273,16 +277,21 @@ bool UndoJournal::Finish() {
     return Written();
 }
 
+void UndoJournal::Frame(const std::string& payload, std::string& out) const {
+    PutNumber(out, static_cast<std::uint32_t>(payload.size()));
+    out.append(payload);
+    PutNumber(out, Checksum(payload));
+}
+
+// Writes the pending commands' records, if any, and this one in one write.
 void UndoJournal::Append(const std::string& payload) {
     if (!file_ || failed_) {
         return;
     }
-    std::string record;
-    record.reserve(payload.size() + 8);
-    PutNumber(record, static_cast<std::uint32_t>(payload.size()));
-    record.append(payload);
-    PutNumber(record, Checksum(payload));
-    if (!file_->Write(record)) {
+    std::string records = std::move(pendingCommand_);
+    pendingCommand_.clear();
+    Frame(payload, records);
+    if (!file_->Write(records)) {
         failed_ = true;
     }
 }
@@ -298,8 +307,8 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
     }
     JournalContents contents;
     bool started = false;
-    std::unordered_set<std::string> sources;
-    std::unordered_set<std::string> targets;
+    PathKeySet sources;
+    PathKeySet targets;
     std::string_view rest = bytes.substr(kHeader.size());
     while (!rest.empty()) {
         Reader frame(rest);

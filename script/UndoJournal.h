@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,15 @@ struct JournalMove {
     bool sourceFilledEarlier = false;  // an earlier move put `from` (or its folder) there
     bool targetFreedEarlier = false;   // an earlier move took `to` (or its folder) away
 };
+
+// Path keys (see PathKey), looked up by a part of a key without copying it.
+struct PathKeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+        return std::hash<std::string_view>()(key);
+    }
+};
+using PathKeySet = std::unordered_set<std::string, PathKeyHash, std::equal_to<>>;
 
 // One argument of a command, as the install expanded it.
 struct JournalArgument {
@@ -85,9 +95,16 @@ class UndoJournal {
 
   private:
     void Append(const std::string& payload);
+    void Frame(const std::string& payload, std::string& out) const;
 
     JournalContents contents_;
-    std::unordered_set<std::string> sources_, targets_;  // of the moves so far, as PathKey
+    PathKeySet sources_;  // of the moves so far
+    PathKeySet targets_;
+    // Records of commands that have moved nothing yet, written together with
+    // the next record: before a command's first move, or at the end. A command
+    // that moved nothing has nothing to undo, so a crash that loses its record
+    // loses no file.
+    std::string pendingCommand_;
     std::unique_ptr<OutputFile> file_;
     bool failed_ = false;
     bool refusedMoves_ = false;

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "platform/posix/CaseInsensitivePath.h"
+#include "script/FileSwap.h"
 
 namespace srdw::test {
 namespace {
@@ -218,6 +220,52 @@ TEST_F(CaseLookupTest, AChangeSeenThroughAnotherPathToTheSameDirectory) {
     EXPECT_EQ(Resolve("DATA\\NEW.PAK"), "Data/New.pak");
     fs::remove(dir_.Path() / "Link/New.pak");
     EXPECT_EQ(Resolve("DATA\\NEW.PAK"), "Data/NEW.PAK");
+}
+
+// A command's paths looked up together: one name there in another letter case,
+// one in no case, and a link to nowhere, which has no attributes to move by.
+TEST_F(CaseLookupTest, LookingUpACommandsPathsTogether) {
+    WriteFile(dir_.Path() / "Data/Sky.pak", "sky!");
+    MakeReadOnly(dir_.Path() / "Data/Sky.pak");
+    ASSERT_EQ(::symlink("Nowhere", (dir_.Path() / "Data/Dangling").c_str()), 0);
+    const std::vector<std::string> paths{dir_ / "DATA\\SKY.PAK", dir_ / "data\\Sky.bak",
+                                         dir_ / "Data\\dangling", dir_ / "Gone\\Sky.pak"};
+    const auto states = Files().LookUp(paths);
+    ASSERT_EQ(states.size(), 4u);
+    EXPECT_EQ(states[0].native, Root() + "/Data/Sky.pak");
+    EXPECT_EQ(states[0].stored, dir_ / "DATA\\Sky.pak");
+    ASSERT_TRUE(states[0].Exists());
+    EXPECT_TRUE(states[0].attributes->readOnly);
+    EXPECT_EQ(states[1].native, Root() + "/Data/Sky.bak");
+    EXPECT_EQ(states[1].stored, paths[1]);
+    EXPECT_FALSE(states[1].Exists());
+    EXPECT_FALSE(states[2].Exists());
+    EXPECT_FALSE(states[3].Exists());
+    // Moving by the names found, the target's name is the script's.
+    ASSERT_TRUE(Files().MoveLookedUp(states[0], states[1]));
+    EXPECT_EQ(Resolve("DATA\\SKY.BAK"), "Data/Sky.bak");
+    EXPECT_EQ(Files().MoveLookedUp(states[1], states[0]).error, OsError::AlreadyExists);
+}
+
+// The game runs between install and restore, and other programs with it: what
+// they change in the meantime is what the restore looks up, not what the
+// install saw.
+TEST_F(CaseLookupTest, ARestoreSeesWhatOthersChangedSinceTheInstall) {
+    Touch("Data/Sky.pak");
+    Touch("Data/Sky.dw");
+    const std::string original = dir_ / "data\\SKY.PAK";
+    const std::string modified = dir_ / "DATA\\sky.dw";
+    const std::string backup = dir_ / "Data\\Sky.bak";
+    SwapFiles(original, modified, backup);
+    EXPECT_EQ(Resolve("DATA\\SKY.BAK"), "Data/Sky.bak");
+    fs::rename(dir_.Path() / "Data", dir_.Path() / "DATA");
+    fs::rename(dir_.Path() / "DATA/Sky.bak", dir_.Path() / "DATA/SKY.BAK");
+    Touch("DATA/Sky.dw.tmp");
+    UnswapFiles(original, modified, backup);
+    EXPECT_EQ(Resolve("data\\sky.pak"), "DATA/Sky.pak");
+    EXPECT_EQ(Resolve("data\\sky.DW"), "DATA/sky.dw");
+    EXPECT_EQ(Resolve("data\\sky.BAK"), "DATA/sky.BAK");
+    EXPECT_FALSE(posix::LookUpPath(dir_ / "DATA\\SKY.BAK").exists);
 }
 
 TEST_F(CaseLookupTest, ListingsReadAgainAfterBeingForgotten) {

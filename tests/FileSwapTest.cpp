@@ -231,6 +231,29 @@ TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
     const std::string drive = dir.Path().string().substr(0, 2);
     EXPECT_EQ(srdw::Files().StoredName(drive + "SKY.PAK"), drive + "Sky.pak");
 }
+
+// One look-up a path gives what Attributes and StoredName would: also for a
+// folder named with its trailing backslash, which has no entry of its own.
+TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "Sky.pak", "sky");
+    MakeReadOnly(dir.Path() / "Sky.pak");
+    InDirectory inside(dir.Path());
+    const std::vector<std::string> paths{"SKY.PAK", "sky.bak", "Gone\\Sky.pak",
+                                         dir.Path().string() + "\\"};
+    const auto states = srdw::NativeFileSystem().LookUp(paths);
+    ASSERT_EQ(states.size(), 4u);
+    ASSERT_TRUE(states[0].Exists());
+    EXPECT_EQ(states[0].stored, "Sky.pak");
+    EXPECT_TRUE(states[0].attributes->readOnly);
+    EXPECT_FALSE(states[1].Exists());
+    EXPECT_EQ(states[1].stored, "sky.bak");
+    EXPECT_FALSE(states[2].Exists());
+    ASSERT_TRUE(states[3].Exists());
+    EXPECT_TRUE(states[3].attributes->directory);
+    ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
+    EXPECT_EQ(srdw::Files().StoredName("SKY.BAK"), "sky.bak");
+}
 #endif
 
 }  // namespace

@@ -429,6 +429,64 @@ PathLookup LookUpPath(std::string_view path) {
     return lookup;
 }
 
+std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths) {
+    // The directories of this batch: a command's paths mostly share one.
+    struct Directory {
+        std::string spelled;   // as the paths spell it
+        std::string resolved;  // empty for the current directory
+        bool listed = false;   // it exists and is a directory
+        struct stat info {};
+    };
+    std::vector<Directory> directories;
+    std::vector<PathLookup> found(paths.size());
+    bool noticesApplied = false;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string native = NativePath(paths[i]);
+        const auto slash = native.rfind('/');
+        const std::string_view leaf = slash == std::string::npos
+                                          ? std::string_view(native)
+                                          : std::string_view(native).substr(slash + 1);
+        if (leaf.empty() || leaf == "." || leaf == "..") {
+            found[i] = LookUpPath(paths[i]);
+            continue;
+        }
+        const std::string spelled =
+            slash == std::string::npos ? std::string() : native.substr(0, slash == 0 ? 1 : slash);
+        auto directory = std::find_if(directories.begin(), directories.end(),
+                                      [&](const Directory& d) { return d.spelled == spelled; });
+        if (directory == directories.end()) {
+            Directory looked;
+            looked.spelled = spelled;
+            if (spelled.empty()) {
+                looked.listed = IsDirectory(".", looked.info);
+            } else {
+                PathLookup lookup = LookUpPath(spelled);
+                looked.resolved = std::move(lookup.path);
+                looked.info = lookup.status;
+                // A link to a directory is listed as the directory it leads to.
+                looked.listed =
+                    lookup.exists &&
+                    (S_ISDIR(looked.info.st_mode) ||
+                     (S_ISLNK(looked.info.st_mode) && IsDirectory(looked.resolved, looked.info)));
+            }
+            directories.push_back(std::move(looked));
+            directory = directories.end() - 1;
+        }
+        if (!directory->listed) {
+            found[i] = LookUpPath(paths[i]);  // nothing is below it: kept as spelled
+            continue;
+        }
+        const auto match = Cache().Find(directory->resolved.empty() ? "." : directory->resolved,
+                                        directory->info, leaf, !noticesApplied);
+        noticesApplied = true;
+        PathLookup& lookup = found[i];
+        lookup.path = Join(directory->resolved, match ? std::string_view(*match) : leaf);
+        // The listing is right as of the last notice; the file system as of now.
+        lookup.exists = match && ::lstat(lookup.path.c_str(), &lookup.status) == 0;
+    }
+    return found;
+}
+
 void ForgetDirectoryListings() {
     Cache().ForgetAll();
 }

@@ -5,8 +5,10 @@
 
 #include <sys/stat.h>
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace srdw::posix {
 
@@ -36,6 +38,11 @@ struct PathLookup {
     struct stat status {};  // lstat of it, when it exists
 };
 PathLookup LookUpPath(std::string_view path);
+
+// LookUpPath of several paths at once, for one command: each directory they
+// share is resolved once, the change notices are read once, and a name that
+// its directory's listing does not hold in any letter case costs no call at all.
+std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths);
 
 // Forgets every kept directory listing; the next lookups read the directories
 // again. Nothing else needs it: for tests and measurements.

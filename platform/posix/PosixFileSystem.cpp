@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/FileSystem.h"
+#include "platform/Memory.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/UniqueFd.h"
@@ -65,6 +66,22 @@ using posix::UniqueFd;
 
 bool IsWritable(const struct stat& info) {
     return (info.st_mode & S_IWUSR) != 0;
+}
+
+FileAttributes AttributesOf(const struct stat& info) {
+    FileAttributes attributes;
+    attributes.bits = info.st_mode & 07777;
+    attributes.directory = S_ISDIR(info.st_mode);
+    attributes.readOnly = !IsWritable(info);
+    attributes.normal = IsWritable(info);
+    return attributes;
+}
+
+// The path with its file name replaced by the resolved path's.
+std::string WithStoredName(const std::string& path, const std::string& resolved) {
+    const auto separator = path.find_last_of("/\\");
+    const std::string stored = resolved.substr(resolved.rfind('/') + 1);
+    return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
 }
 
 // Makes a new or renamed entry of `path`'s directory survive a power loss.
@@ -131,12 +148,7 @@ class PosixFileSystem final : public FileSystem {
         if (path.empty() || ::stat(ResolveCase(path).c_str(), &info) != 0) {
             return std::nullopt;
         }
-        FileAttributes attributes;
-        attributes.bits = info.st_mode & 07777;
-        attributes.directory = S_ISDIR(info.st_mode);
-        attributes.readOnly = !IsWritable(info);
-        attributes.normal = IsWritable(info);
-        return attributes;
+        return AttributesOf(info);
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -171,14 +183,41 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::string StoredName(const std::string& path) override {
-        const auto separator = path.find_last_of("/\\");
         const std::string resolved = ResolveCase(path);
         struct stat info;
         if (::lstat(resolved.c_str(), &info) != 0) {
             return path;
         }
-        const std::string stored = resolved.substr(resolved.rfind('/') + 1);
-        return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
+        return WithStoredName(path, resolved);
+    }
+
+    // One lstat per name that exists, and none for a name its directory's
+    // listing lacks; the attributes are those of what a link leads to, as
+    // Attributes gives them.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool) override {
+        auto lookups = posix::LookUpPaths(paths);
+        std::vector<PathState> states(paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            PathState& state = states[i];
+            posix::PathLookup& lookup = lookups[i];
+            state.path = paths[i];
+            state.native = std::move(lookup.path);
+            struct stat& info = lookup.status;
+            if (lookup.exists &&
+                (!S_ISLNK(info.st_mode) || ::stat(state.native.c_str(), &info) == 0)) {
+                state.attributes = AttributesOf(info);
+            }
+            state.stored = lookup.exists ? WithStoredName(state.path, state.native) : state.path;
+        }
+        return states;
+    }
+
+    // The look-up found the target free in every letter case.
+    OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
+        if (to.Exists()) {
+            return {OsError::AlreadyExists};
+        }
+        return RenameNoReplace(from.native, to.native) == 0 ? OsResult::Ok() : LastError();
     }
 
     OsResult RemoveFile(const std::string& path) override {
@@ -217,7 +256,10 @@ class PosixFileSystem final : public FileSystem {
         if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return std::nullopt;
         }
-        std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+        std::string bytes;
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+        PreferHugePages(bytes.data(), bytes.capacity());
+        bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         while (done < bytes.size()) {
             const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);

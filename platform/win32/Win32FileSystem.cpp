@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/ScopedHandle.h"
@@ -55,6 +56,22 @@ bool IsReadOnly(const std::string& path) {
     return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+FileAttributes AttributesOf(DWORD bits) {
+    FileAttributes attributes;
+    attributes.bits = bits;
+    attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+    attributes.normal = !attributes.readOnly;
+    return attributes;
+}
+
+// The path with its last part replaced by `name`; a drive-relative path
+// ("C:Sky.pak") keeps its drive.
+std::string WithName(const std::string& path, const char* name) {
+    const auto separator = path.find_last_of("/\\:");
+    return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
+}
+
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -62,12 +79,24 @@ class Win32FileSystem final : public FileSystem {
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
-        FileAttributes attributes;
-        attributes.bits = bits;
-        attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
-        attributes.normal = !attributes.readOnly;
-        return attributes;
+        return AttributesOf(bits);
+    }
+
+    // GetFileAttributesA for each path, and FindFirstFileA only for a stored
+    // name that is wanted and there: under Wine a FindFirstFileA costs as much
+    // as a move, where GetFileAttributesA is cheap.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
+        std::vector<PathState> states;
+        states.reserve(paths.size());
+        for (const auto& path : paths) {
+            PathState state;
+            state.path = path;
+            state.attributes = Attributes(path);
+            state.stored = state.attributes && storedNames ? StoredName(path) : path;
+            state.native = state.stored;
+            states.push_back(std::move(state));
+        }
+        return states;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -89,13 +118,7 @@ class Win32FileSystem final : public FileSystem {
         }
         WIN32_FIND_DATAA found;
         const win32::FindHandle search(FindFirstFileA(path.c_str(), &found));
-        if (!search.IsValid()) {
-            return path;
-        }
-        // A drive-relative path ("C:Sky.pak") keeps its drive.
-        const auto separator = path.find_last_of("/\\:");
-        return separator == std::string::npos ? found.cFileName
-                                              : path.substr(0, separator + 1) + found.cFileName;
+        return search.IsValid() ? WithName(path, found.cFileName) : path;
     }
 
     OsResult RemoveFile(const std::string& path) override {
