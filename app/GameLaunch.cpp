@@ -70,9 +70,19 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
     LogWrite("\n");
     // The game may run for hours: whatever happens meanwhile, the log so far is kept.
     LogFlush();
+    // A store's client that the game's stub started stays in the game's job for
+    // as long as the player keeps it: once the game's window was seen and has
+    // stayed closed for the grace time, the game has ended, whatever else runs.
     bool windowSeen = false;
-    ProgramRun run = Host().StartAndWait(file, parameters, directory, [&windowSeen] {
-        windowSeen = windowSeen || GameWindowOpen();
+    unsigned closedFor = 0;
+    ProgramRun run = Host().StartAndWait(file, parameters, directory, [&windowSeen, &closedFor] {
+        if (GameWindowOpen()) {
+            windowSeen = true;
+            closedFor = 0;
+        } else if (windowSeen) {
+            closedFor += kWatchInterval;
+        }
+        return closedFor < kWindowGraceTime;
     });
     if (!run) {
         LogWrite("ERROR: failed to start '");
@@ -80,6 +90,12 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
         LogWrite("': ");
         LogWrite(run.reason);
         LogWrite("!\n");
+        return run;
+    }
+    if (closedFor >= kWindowGraceTime) {
+        LogWrite(
+            " > the game's window has closed; not waiting for the other programs it "
+            "started\n");
         return run;
     }
     WaitForGameWindow(windowSeen);

@@ -118,10 +118,11 @@ class Desktop {
     // Starts `file` with the parameter text in `directory` and waits until it
     // and every process it started have ended; says why when nothing could be
     // started. `whileRunning` is called every kWatchInterval milliseconds or so
-    // meanwhile, where the desktop has windows to watch.
+    // meanwhile, where the desktop has windows to watch; when it returns false
+    // the wait ends, though processes are left.
     virtual ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                                     const std::string& directory,
-                                    const std::function<void()>& whileRunning) = 0;
+                                    const std::function<bool()>& whileRunning) = 0;
 };
 
 // The desktop built into this program: posix/ on Linux, ui/win32/ on Windows.

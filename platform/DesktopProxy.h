@@ -63,7 +63,7 @@ class DesktopProxy : public Desktop {
     }
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<void()>& whileRunning) override {
+                            const std::function<bool()>& whileRunning) override {
         return inner_.StartAndWait(file, parameters, directory, whileRunning);
     }
 

@@ -359,6 +359,21 @@ TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
         << log;
     EXPECT_EQ(Game(), before);
 
+    // The stub also started the store's client, which stays on after the game: the
+    // wait ends once the window has stayed closed for the grace time.
+    platform_.lingeringIntervals = 1000000;
+    playInWindow(0, 1000);
+    log = Run();
+    EXPECT_GE(platform_.slept, kWindowGraceTime);
+    EXPECT_LT(platform_.slept, 1000 + kWindowGraceTime);
+    EXPECT_NE(log.find(" > Path: " + Root() +
+                       "\n > the game's window has closed; not waiting for the other programs "
+                       "it started\n\nRestoring script...\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
+    platform_.lingeringIntervals = 0;
+
     // The store's client starts the game anew two seconds after the stub ended.
     platform_.whileGameRuns = nullptr;
     playInWindow(2000, 5000);

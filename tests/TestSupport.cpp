@@ -138,7 +138,7 @@ bool TestPlatform::WindowExists(const std::string& windowClass, const std::strin
 
 ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string& parameters,
                                       const std::string& directory,
-                                      const std::function<void()>& whileRunning) {
+                                      const std::function<bool()>& whileRunning) {
     if (!gameStarts) {
         return ProgramRun::NotStarted("not a program");
     }
@@ -147,7 +147,11 @@ ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string
     if (whileGameRuns) {
         whileGameRuns();
     }
-    whileRunning();
+    // What the game started (a store's client) may stay after it: watched at
+    // each interval until the launcher stops waiting.
+    for (unsigned left = lingeringIntervals; whileRunning() && left > 0; --left) {
+        Sleep(kWatchInterval);
+    }
     if (whenGameEnds) {
         whenGameEnds();
     }

@@ -62,6 +62,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     MutexState mutex = MutexState::Acquired;
     bool hasWindows = false;  // else the game's window is never looked for
     bool gameWindowOpen = false;
+    unsigned lingeringIntervals = 0;      // watch intervals a program the game started outlives it
     unsigned slept = 0;                   // milliseconds of pauses, none of them real
     std::function<void()> whileSleeping;  // looks at the world at each pause
     bool gameStarts = true;               // else it fails with the reason "not a program"
@@ -104,7 +105,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     // runs `whenGameEnds`.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<void()>& whileRunning) override;
+                            const std::function<bool()>& whileRunning) override;
     void Sleep(unsigned milliseconds) override;
 };
 

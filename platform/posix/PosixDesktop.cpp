@@ -280,7 +280,7 @@ class PosixDesktop final : public Desktop {
     // watch meanwhile.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<void()>& /*whileRunning*/) override {
+                            const std::function<bool()>& /*whileRunning*/) override {
         ::prctl(PR_SET_CHILD_SUBREAPER, 1);
         const std::string program = ResolveCase(file);
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);

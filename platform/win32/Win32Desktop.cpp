@@ -282,8 +282,8 @@ class GameJob {
     }
 
     // Waits until no process is left in the job, or until `process` has ended
-    // when the job could not take it.
-    void WaitUntilEmpty(HANDLE process, const std::function<void()>& whileRunning) {
+    // when the job could not take it, or until `whileRunning` says the wait is over.
+    void WaitUntilEmpty(HANDLE process, const std::function<bool()>& whileRunning) {
         for (;;) {
             if (!taken_) {
                 if (WaitForSingleObject(process, kWatchInterval) != WAIT_TIMEOUT) {
@@ -307,7 +307,9 @@ class GameJob {
                     return;
                 }
             }
-            whileRunning();
+            if (!whileRunning()) {
+                return;
+            }
         }
     }
 
@@ -360,7 +362,7 @@ KernelHandle StartSuspendedInJob(const std::string& file, const std::string& par
 // launcher tells the player itself.
 ProgramRun SystemDesktop::StartAndWait(const std::string& file, const std::string& parameters,
                                        const std::string& directory,
-                                       const std::function<void()>& whileRunning) {
+                                       const std::function<bool()>& whileRunning) {
     GameJob job;
     KernelHandle process = StartSuspendedInJob(file, parameters, directory, job);
     if (!process.IsValid()) {

@@ -45,7 +45,7 @@ class SystemDesktop : public Desktop {
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<void()>& whileRunning) override;
+                            const std::function<bool()>& whileRunning) override;
 
   private:
     KernelHandle mutex_;  // held until the process ends
