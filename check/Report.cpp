@@ -21,7 +21,7 @@ std::string_view SeverityName(Severity severity) {
 }
 
 void WriteLines(std::string_view text, std::size_t leftOut, std::string_view indent,
-                std::ostream& out) {
+                ReportOut& out) {
     while (!text.empty()) {
         const auto end = text.find('\n');
         out << indent << text.substr(0, end) << '\n';
@@ -32,7 +32,7 @@ void WriteLines(std::string_view text, std::size_t leftOut, std::string_view ind
     }
 }
 
-void WriteCommands(const CheckReport& report, std::ostream& out) {
+void WriteCommands(const CheckReport& report, ReportOut& out) {
     out << "\nCommands, as the launcher runs them at install\n"
         << "  @rootdir = " << report.gameDirectory
         << (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)")
@@ -69,7 +69,7 @@ bool IsBelow(std::string_view path, std::string_view directory) {
 }
 
 void WriteVerdict(std::string_view after, const std::vector<std::string>& differences,
-                  std::ostream& out) {
+                  ReportOut& out) {
     if (differences.empty()) {
         out << "  " << after << ", every path is back where it was.\n";
         return;
@@ -80,7 +80,7 @@ void WriteVerdict(std::string_view after, const std::vector<std::string>& differ
     }
 }
 
-void WriteDryRun(const CheckReport& report, std::ostream& out) {
+void WriteDryRun(const CheckReport& report, ReportOut& out) {
     const DryRunResult& run = *report.dryRun;
     out << "\nDry run in " << report.gameDirectory << " (nothing on disk was changed)\n";
     out << "  Install, as the launcher would log it:\n";
@@ -262,7 +262,7 @@ Json LeftOut(const CheckReport& report) {
 
 }  // namespace
 
-void WriteText(const CheckReport& report, std::ostream& out) {
+void WriteText(const CheckReport& report, ReportOut& out) {
     for (const auto& finding : report.findings) {
         out << report.script << ':';
         if (finding.where) {
@@ -292,7 +292,7 @@ void WriteText(const CheckReport& report, std::ostream& out) {
         << Plural(report.Count(Severity::Note), "note") << ".\n";
 }
 
-void WriteJson(const CheckReport& report, std::ostream& out) {
+void WriteJson(const CheckReport& report, ReportOut& out) {
     const Json document = {{"script", Text(report.script)},
                            {"game", report.gameGiven ? Text(report.gameDirectory) : nullptr},
                            {"cmdline", Text(report.commandLine)},

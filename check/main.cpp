@@ -1,6 +1,6 @@
 // SrdwCheck: checks a Duskwarden install script the way the launcher reads it,
 // and tries it on a game directory without changing anything there.
-#include <iostream>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,27 +103,30 @@ int main(int argc, char** argv) {
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::cerr << "SrdwCheck: " << error << "\nTry 'SrdwCheck --help'.\n";
+        std::fprintf(stderr, "SrdwCheck: %s\nTry 'SrdwCheck --help'.\n", error.c_str());
         return kErrors;
     }
     if (options.help) {
-        std::cout << kHelp;
+        std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
         return kClean;
     }
     if (options.version) {
-        std::cout << "SrdwCheck " SRDW_VERSION "\n";
+        std::fputs("SrdwCheck " SRDW_VERSION "\n", stdout);
         return kClean;
     }
     const auto source = srdw::NativeFileSystem().ReadWholeFile(options.script);
     if (!source) {
-        std::cerr << "SrdwCheck: cannot read the script '" << options.script << "'\n";
+        std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", options.script.c_str());
         return kErrors;
     }
     const auto report = srdw::check::CheckScript(options.script, *source, options.check);
-    if (options.json) {
-        srdw::check::WriteJson(report, std::cout);
-    } else {
-        srdw::check::WriteText(report, std::cout);
+    {
+        srdw::check::ReportOut out(stdout);
+        if (options.json) {
+            srdw::check::WriteJson(report, out);
+        } else {
+            srdw::check::WriteText(report, out);
+        }
     }
     if (report.Count(srdw::check::Severity::Error) > 0) {
         return kErrors;

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <ostream>
-#include <streambuf>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,11 +39,6 @@ std::size_t OffsetOf(const std::vector<std::size_t>& starts, std::size_t fileSiz
     Require(where.column >= 1 && offset <= lineEnd, "a finding's column is on its line");
     return offset;
 }
-
-class NullBuffer : public std::streambuf {
-  protected:
-    int overflow(int c) override { return c; }
-};
 
 }  // namespace
 
@@ -95,8 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    NullBuffer discard;
-    std::ostream out(&discard);
+    srdw::check::ReportOut out;
     srdw::check::WriteText(report, out);
     srdw::check::WriteJson(report, out);
     return 0;

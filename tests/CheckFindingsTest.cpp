@@ -1,7 +1,6 @@
 // SrdwCheck's findings on scripts with one surprise each, with where it stands.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <utility>
 
@@ -122,7 +121,7 @@ TEST(CheckReportTest, AnArgumentEndsAtANul) {
 
 TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     const auto report = Check("Rename(\"a\\b\tq\xE9\", b)\n");
-    std::ostringstream json;
+    ReportOut json;
     WriteJson(report, json);
     EXPECT_NE(json.str().find(R"("text":"\"a\\b\tq\u00e9\"")"), std::string::npos) << json.str();
     EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
@@ -139,7 +138,7 @@ TEST(CheckReportTest, JsonKeepsUtf8AndTakesAnythingElseByteForByte) {
         {"\xF4\x90\x80\x80", R"(\u00f4\u0090\u0080\u0080)"}     // past U+10FFFF
     };
     for (const auto& [commandLine, expected] : cases) {
-        std::ostringstream json;
+        ReportOut json;
         WriteJson(Check("", commandLine), json);
         EXPECT_NE(json.str().find("\"cmdline\":\"" + expected + '"'), std::string::npos)
             << json.str();
@@ -157,14 +156,14 @@ TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
     EXPECT_EQ(report.commands.size(), kListedCommands);
     EXPECT_EQ(report.commandCount, kListedCommands + 1);
     const std::string more = std::to_string(kListedCommands + 1 - kListedFindingsPerCode);
-    std::ostringstream text;
+    ReportOut text;
     WriteText(report, text);
     const std::string all = std::to_string(kListedCommands + 1);
     EXPECT_NE(text.str().find("mod.dat: warning: " + more + " more like this, not listed (" + all +
                               " in all) [unknown-command]\n"),
               std::string::npos);
     EXPECT_NE(text.str().find("  ... 1 more command, not listed\n"), std::string::npos);
-    std::ostringstream json;
+    ReportOut json;
     WriteJson(report, json);
     EXPECT_NE(json.str().find(R"("leftOut":{"findings":[{"code":"unknown-command","severity":)"
                               R"("warning","count":)" +
