@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <filesystem>
-#include <system_error>
 
 #include "log/TextFile.h"
 
 namespace srdw::check {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 class MemoryFile final : public OutputFile {
   public:
@@ -30,6 +26,17 @@ FileAttributes DirectoryAttributes() {
     FileAttributes attributes;
     attributes.directory = true;
     return attributes;
+}
+
+std::string ListingFailure(OsError error) {
+    switch (error) {
+        case OsError::NotFound:
+            return "not found";
+        case OsError::AccessDenied:
+            return "access denied";
+        default:
+            return "cannot be listed";
+    }
 }
 
 std::string Describe(const FileAttributes& attributes) {
@@ -56,32 +63,31 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
     while (!directories.empty()) {
         const ResolvedPath directory = std::move(directories.back());
         directories.pop_back();
-        std::error_code failure;
-        fs::directory_iterator it(fs::path(directory.Text()), failure);
-        for (; !failure && it != fs::directory_iterator(); it.increment(failure)) {
+        const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        for (const std::string& name : listing.names) {
             ResolvedPath path = directory;
-            path.parts.push_back(it->path().filename().string());
+            path.parts.push_back(name);
             const auto attributes = disk.Attributes(path.Text());
             if (!attributes) {
-                std::error_code why;
-                static_cast<void>(fs::status(it->path(), why));
-                unread_.push_back({path.Text(), why ? why.message() : "cannot be read"});
+                // A link to nowhere, or an entry gone since the listing.
+                unread_.push_back({path.Text(), disk.IsLink(path.Text())
+                                                    ? "a link to nothing that can be read"
+                                                    : "cannot be read"});
                 continue;
             }
-            std::error_code ignored;
-            if (attributes->directory && !it->is_symlink(ignored)) {
+            if (attributes->directory && !disk.IsLink(path.Text())) {
                 directories.push_back(path);
             }
             std::string origin = path.Text();
             const std::string key = PathKey(path);
             entries_[key] = Entry{std::move(path), std::move(origin), *attributes};
         }
-        if (failure) {
+        if (listing.error != OsError::None) {
             if (directory.parts.size() == game_.parts.size()) {
-                error = "cannot list '" + game_.Text() + "': " + failure.message();
+                error = "cannot list '" + game_.Text() + "': " + ListingFailure(listing.error);
                 break;
             }
-            unread_.push_back({directory.Text(), failure.message()});
+            unread_.push_back({directory.Text(), ListingFailure(listing.error)});
         }
     }
     if (!error.empty()) {

@@ -64,6 +64,13 @@ struct PathState {
     bool Exists() const { return attributes.has_value(); }
 };
 
+// What a directory holds: the names of its entries as stored, "." and ".."
+// left out, or why it could not be read.
+struct DirectoryListing {
+    OsError error = OsError::None;
+    std::vector<std::string> names;
+};
+
 struct LocalTime {
     int year = 0;   // e.g. 2027
     int month = 0;  // 1 to 12
@@ -104,6 +111,11 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
+    // The entries of the directory at `path`, in the system's own order. Only
+    // the backends read real directories; a model of one has nothing to list.
+    virtual DirectoryListing ListDirectory(const std::string& /*path*/) {
+        return {OsError::Other, {}};
+    }
 
     // Looks up several paths at once, so that a backend can resolve a directory
     // they share once. The default asks Attributes and StoredName of each, so a

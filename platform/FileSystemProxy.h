@@ -35,6 +35,9 @@ class FileSystemProxy : public FileSystem {
         return inner_.CreateOutputFile(path);
     }
     bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
+    DirectoryListing ListDirectory(const std::string& path) override {
+        return inner_.ListDirectory(path);
+    }
 
     LocalTime Now() override { return inner_.Now(); }
     void Sleep(unsigned milliseconds) override { inner_.Sleep(milliseconds); }

@@ -1,6 +1,7 @@
 // The POSIX file system: the launcher on Linux behaves as it does on Windows,
 // with backslash paths, letter case ignored, read-only as the owner's missing
 // write bit, and moves that never replace their target.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -288,6 +289,24 @@ class PosixFileSystem final : public FileSystem {
             return nullptr;
         }
         return std::make_unique<PosixOutputFile>(std::move(fd), native);
+    }
+
+    DirectoryListing ListDirectory(const std::string& path) override {
+        const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(ResolveCase(path).c_str()),
+                                                            ::closedir);
+        if (!directory) {
+            return {posix::ErrorFromErrno(errno), {}};
+        }
+        DirectoryListing listing;
+        errno = 0;
+        while (const dirent* entry = ::readdir(directory.get())) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..") {
+                listing.names.emplace_back(name);
+            }
+        }
+        listing.error = posix::ErrorFromErrno(errno);
+        return listing;
     }
 
     bool IsLink(const std::string& path) override {

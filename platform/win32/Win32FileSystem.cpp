@@ -178,6 +178,27 @@ class Win32FileSystem final : public FileSystem {
         return std::make_unique<Win32OutputFile>(std::move(file));
     }
 
+    DirectoryListing ListDirectory(const std::string& path) override {
+        WIN32_FIND_DATAA found;
+        const win32::FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+        if (!search.IsValid()) {
+            // A drive's root has no "." entry to find: empty, it has nothing at all.
+            return {GetLastError() == ERROR_FILE_NOT_FOUND ? OsError::None : Check(FALSE).error,
+                    {}};
+        }
+        DirectoryListing listing;
+        do {
+            const std::string_view name = found.cFileName;
+            if (name != "." && name != "..") {
+                listing.names.emplace_back(name);
+            }
+        } while (FindNextFileA(search.Get(), &found));
+        if (GetLastError() != ERROR_NO_MORE_FILES) {
+            listing.error = Check(FALSE).error;
+        }
+        return listing;
+    }
+
     bool IsLink(const std::string& path) override {
         const DWORD bits = GetFileAttributesA(path.c_str());
         return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
