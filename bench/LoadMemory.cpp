@@ -3,9 +3,9 @@
 //   srdw_load_memory [BYTES]      a generated script of about BYTES (16 MiB)
 // Prints "name=value" lines for tools/bench.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "BenchSupport.h"
