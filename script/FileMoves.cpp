@@ -68,7 +68,7 @@ bool Record(const PathState& from, const PathState& to) {
 // A move keeps the file's attributes, and the target's name is spelled as the
 // move gave it.
 void Moved(PathState& from, PathState& to) {
-    to.attributes = std::move(from.attributes);
+    to.attributes = from.attributes;
     to.stored = to.path;
     from.attributes.reset();
     from.stored = from.path;

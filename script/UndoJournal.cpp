@@ -277,7 +277,7 @@ bool UndoJournal::Finish() {
     return Written();
 }
 
-void UndoJournal::Frame(const std::string& payload, std::string& out) const {
+void UndoJournal::Frame(const std::string& payload, std::string& out) {
     PutNumber(out, static_cast<std::uint32_t>(payload.size()));
     out.append(payload);
     PutNumber(out, Checksum(payload));

@@ -95,7 +95,7 @@ class UndoJournal {
 
   private:
     void Append(const std::string& payload);
-    void Frame(const std::string& payload, std::string& out) const;
+    static void Frame(const std::string& payload, std::string& out);
 
     JournalContents contents_;
     PathKeySet sources_;  // of the moves so far

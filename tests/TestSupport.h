@@ -98,7 +98,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     Elevation RestartElevated(const std::string& program, const std::string& parameters,
                               const std::string& directory) override;
     MutexState AcquireMutex(const std::string&) override { return mutex; }
-    void ReleaseMutex(const std::string&) override { events.push_back("release mutex"); }
+    void ReleaseMutex(const std::string&) override { events.emplace_back("release mutex"); }
     bool HasWindows() override { return hasWindows; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
     // Plays the game: runs `whileGameRuns`, looks once as the wait does, then

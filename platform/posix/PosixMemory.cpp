@@ -15,7 +15,8 @@ void PreferHugePages(void* block, std::size_t bytes) {
     const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
     if (end > first) {
         // Refused (no transparent huge pages), the pages stay ordinary ones.
-        static_cast<void>(::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE));
+        static_cast<void>(
+            ::madvise(static_cast<char*>(block) + (first - start), end - first, MADV_HUGEPAGE));
     }
 #else
     static_cast<void>(block);
