@@ -48,7 +48,7 @@ class ReportOut {
     }
 
   private:
-    static constexpr std::size_t kBlock = 64 * 1024;
+    static constexpr std::size_t kBlock = std::size_t{64} << 10;
     std::FILE* file_ = nullptr;
     std::string text_;
 };
