@@ -20,10 +20,7 @@ import pefile
 
 EXPECTED = {"SrdwLaunch.exe", "SrdwCheck.exe", "ReadMe.txt", "example/SrdwLaunch.dat"}
 SUBSYSTEMS = {"SrdwLaunch.exe": 2, "SrdwCheck.exe": 3}  # Windows GUI, Windows console
-# SrdwCheck writes its report through iostreams and reads folders through
-# std::filesystem: the static libstdc++ brings 1 MB of locales, streams and
-# paths with them, so it gets more room until it writes without them.
-LIMITS = {"SrdwLaunch.exe": 1 << 20, "SrdwCheck.exe": 2 << 20}
+LIMITS = {"SrdwLaunch.exe": 1 << 20, "SrdwCheck.exe": 1 << 20}
 MINGW_DLLS = re.compile(r"^(libgcc|libstdc\+\+|libwinpthread|libssp|libgomp)", re.I)
 
 
