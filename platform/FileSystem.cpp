@@ -14,13 +14,13 @@ void SetFiles(FileSystem* files) {
     g_installed = files;
 }
 
-std::vector<PathState> FileSystem::LookUp(std::span<const std::string> paths, bool) {
+std::vector<PathState> FileSystem::LookUp(std::span<const std::string> paths, bool storedNames) {
     std::vector<PathState> states(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         PathState& state = states[i];
         state.path = paths[i];
         state.attributes = Attributes(paths[i]);
-        state.stored = state.attributes ? StoredName(paths[i]) : paths[i];
+        state.stored = state.attributes && storedNames ? StoredName(paths[i]) : paths[i];
         state.native = state.stored;
     }
     return states;

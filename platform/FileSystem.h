@@ -118,8 +118,9 @@ class FileSystem {
     }
 
     // Looks up several paths at once, so that a backend can resolve a directory
-    // they share once. The default asks Attributes and StoredName of each, so a
-    // file system that overrides those alone (a proxy, a model) is asked as before.
+    // they share once. The default asks Attributes of each path and, with
+    // `storedNames`, StoredName of each that is there, so a file system that
+    // overrides those alone (Windows, a proxy, a model) is asked as before.
     // Without `storedNames` a backend may leave `stored` as the path where
     // finding the stored name costs a call of its own (Windows).
     virtual std::vector<PathState> LookUp(std::span<const std::string> paths,

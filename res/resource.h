@@ -31,8 +31,8 @@
 #define TEXT_LOG_IS_LINK                                                                           \
     "Warning: The log file is a link to another file. It is not written; the run goes on without " \
     "a log."
-#define TEXT_NEEDS_ADMIN                                                                     \
-    "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow " \
+#define TEXT_NEEDS_ADMIN                                                                       \
+    "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow "   \
     "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
     "your own."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"

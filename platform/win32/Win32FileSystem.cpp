@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/ScopedHandle.h"
@@ -80,23 +79,6 @@ class Win32FileSystem final : public FileSystem {
             return std::nullopt;
         }
         return AttributesOf(bits);
-    }
-
-    // GetFileAttributesA for each path, and FindFirstFileA only for a stored
-    // name that is wanted and there: under Wine a FindFirstFileA costs as much
-    // as a move, where GetFileAttributesA is cheap.
-    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        std::vector<PathState> states;
-        states.reserve(paths.size());
-        for (const auto& path : paths) {
-            PathState state;
-            state.path = path;
-            state.attributes = Attributes(path);
-            state.stored = state.attributes && storedNames ? StoredName(path) : path;
-            state.native = state.stored;
-            states.push_back(std::move(state));
-        }
-        return states;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
