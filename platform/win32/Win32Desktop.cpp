@@ -30,7 +30,7 @@ OsResult RegWriteString(HKEY root, const char* key, const char* name, const std:
     }
     return FromStatus(RegSetValueExA(opened.Get(), name, 0, REG_SZ,
                                      reinterpret_cast<const BYTE*>(text.c_str()),
-                                     static_cast<DWORD>(text.size() + 1)));
+                                     static_cast<DWORD>(text.size()) + 1));
 }
 
 OsResult RegDeleteString(HKEY root, const char* key, const char* name) {

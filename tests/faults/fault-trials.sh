@@ -5,13 +5,21 @@
 #   fault-trials.sh FAULTY_LAUNCHER LAUNCHER
 # FAULTY_LAUNCHER is the launcher with a fault at its N-th change (see
 # FaultyLauncher.cpp); LAUNCHER is the real one, used for the starts after.
+# SRDW_TRIAL_SHARD=I/N runs only every N-th trial from the I-th, so that N runs
+# side by side share the trials out; every shard goes through the same
+# sequence, so together they run each trial once.
 set -eu
+shard=${SRDW_TRIAL_SHARD:-1/1}
+shard_index=${shard%/*}
+shard_count=${shard#*/}
 faulty=$(realpath "$1")
 real=$(realpath "$2")
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 failures=0
 trials=0
+ran=0
+mine=1
 
 # The sample: sub-folders, names with spaces and odd letter case (spelled in the
 # script as they are stored: a name that a crash catches between the two moves of
@@ -51,7 +59,9 @@ state() {
 contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
 
 # Runs a launcher in a trial's folder; the rest of the environment is the trial's own.
+# Nothing runs in another shard's trial.
 run() { # trial launcher [arguments...]
+    [ "$mine" -eq 1 ] || return 0
     t="$1"
     shift
     cp "$1" "$t/Skyrend 2/SrdwLaunch"
@@ -60,18 +70,24 @@ run() { # trial launcher [arguments...]
         ./SrdwLaunch "$@" </dev/null 2>/dev/null) || true
 }
 
-# A fresh trial folder.
+# A fresh trial folder. "trial always" is a trial that every shard runs, because
+# what follows depends on it (it counts a run's changes).
 trial() {
     t="$work/trial"
     chmod -R u+w "$t" 2>/dev/null || true
     rm -rf "$t"
     cp -a "$work/original" "$t"
     trials=$((trials + 1))
+    mine=$(((trials - 1) % shard_count + 1 == shard_index))
+    [ "${1:-}" != always ] || mine=1
+    ran=$((ran + mine))
 }
 
 # The folder is as it was, and nothing of the launcher's is left but its log.
 expect_restored() { # what
-    if [ "$(state "$t")" != "$original" ]; then
+    if [ "$mine" -ne 1 ]; then
+        return
+    elif [ "$(state "$t")" != "$original" ]; then
         echo "FAIL: $1: the folder differs"
         state "$t" | diff /dev/fd/3 - 3<<EOF || true
 $original
@@ -90,7 +106,7 @@ original=$(state "$work/original")
 original_contents=$(contents "$work/original")
 
 # How many changes a whole run makes.
-trial
+trial always
 SRDW_FAULT_COUNT="$work/count" run "$t" "$faulty"
 total=$(cat "$work/count")
 expect_restored "a run without faults"
@@ -109,7 +125,7 @@ for n in $(seq "$total"); do
         rm -f "$t/config/autostart/SrdwLaunch.desktop"
         expect_restored "killed at change $n, restarted by $restart"
     done
-    trial
+    trial always
     SRDW_FAULT_MODE=kill SRDW_FAULT_AT=$n run "$t" "$faulty"
     SRDW_FAULT_COUNT="$work/recovery-count" run "$t" "$faulty"
     recovery=$(cat "$work/recovery-count")
@@ -162,7 +178,7 @@ rm -rf "$work/original"
 mkdir -p "$work/original"
 make_hostile "$work/original"
 original=$(state "$work/original")
-trial
+trial always
 SRDW_FAULT_COUNT="$work/count" run "$t" "$faulty" /edit
 hostile_total=$(cat "$work/count")
 expect_restored "the hostile script without faults"
@@ -222,5 +238,5 @@ for n in $(seq "$total"); do
     done
 done
 echo "I/O-error trials: $((trials - kill_trials))"
-echo "fault trials: $((trials - failures)) passed, $failures failed"
+echo "fault trials: $((ran - failures)) passed, $failures failed (shard $shard of $trials trials)"
 [ $failures -eq 0 ]

@@ -157,11 +157,11 @@ class LauncherTest : public ::testing::Test {
         PutGameFiles(root_);
     }
 
-    Snapshot Folder(const std::string& folder) const { return TakeSnapshot(folder, kRunFiles); }
+    static Snapshot Folder(const std::string& folder) { return TakeSnapshot(folder, kRunFiles); }
     Snapshot Folder() const { return Folder(root_); }
 
     // The game folder of `before` with the mod installed and the marker written.
-    Snapshot Installed(Snapshot files, const std::string& script) const {
+    static Snapshot Installed(Snapshot files, const std::string& script) {
         const Entry gameSky = files.at("Data\\Sky Box.pak");
         const Entry duskSky = files.at("Data\\Sky Box.dw");
         const Entry oldMap = files.at("Maps\\Old Map.map");
@@ -176,7 +176,7 @@ class LauncherTest : public ::testing::Test {
         return files;
     }
 
-    std::string Marker(const std::string& folder) const { return folder + "\\restore.mod"; }
+    static std::string Marker(const std::string& folder) { return folder + "\\restore.mod"; }
     std::string Marker() const { return Marker(root_); }
 
     // ---- the launcher
@@ -211,7 +211,7 @@ class LauncherTest : public ::testing::Test {
     }
 
     // The launcher's log, readable; line ends and time stamps are checked here.
-    std::string Log(const std::string& folder) const {
+    static std::string Log(const std::string& folder) {
         const auto bytes = ReadBytes(folder + "\\SrdwLaunch.log");
         if (!bytes) {
             ADD_FAILURE() << "no log in " << folder;
@@ -224,7 +224,7 @@ class LauncherTest : public ::testing::Test {
     }
     std::string Log() const { return Log(root_); }
 
-    std::optional<MessageBoxView> ExpectMessageBox(const ChildProcess& launcher) const {
+    static std::optional<MessageBoxView> ExpectMessageBox(const ChildProcess& launcher) {
         auto box = WaitForMessageBox(launcher.Id());
         if (!box) {
             ADD_FAILURE() << "no message box came; the launcher "
@@ -574,7 +574,7 @@ class GameElsewhereTest : public LauncherTest {
         PutGameFiles(root_);
     }
 
-    std::optional<std::string> GameSetting() const {
+    static std::optional<std::string> GameSetting() {
         const auto text = ReadBytes(SettingsFile());
         if (!text) {
             return std::nullopt;
@@ -856,6 +856,19 @@ TEST_F(SplashTest, ShowsThePictureCentredUntilTheGameStarts) {
                 frame.bottom <= work.bottom);
     EXPECT_GE(frame.right - frame.left, picture->width);
     EXPECT_GE(frame.bottom - frame.top, picture->height);
+    // Whatever the dialog font: the control shows the picture at its own size, and
+    // the window holds the control and nothing beside it.
+    HWND control = GetWindow(splash, GW_CHILD);
+    ASSERT_NE(control, nullptr);
+    RECT shown = {};
+    GetClientRect(control, &shown);
+    EXPECT_EQ(shown.right, picture->width);
+    EXPECT_EQ(shown.bottom, picture->height);
+    RECT inside = {};
+    GetClientRect(splash, &inside);
+    const RECT controlFrame = RectOf(control);
+    EXPECT_EQ(inside.right, controlFrame.right - controlFrame.left);
+    EXPECT_EQ(inside.bottom, controlFrame.bottom - controlFrame.top);
 
     // Hidden, not gone, while the game runs; gone after.
     ASSERT_TRUE(game.WaitStarted(kPatience));

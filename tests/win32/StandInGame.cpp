@@ -297,9 +297,11 @@ int main() {
     // answered at once.
     PumpMessages();
 
-    if (const std::string handover = Environment(kHandover); handover == "child") {
+    const std::string handover = Environment(kHandover);
+    if (handover == "child") {
         return StartChild() ? 0 : 4;
-    } else if (handover == "client") {
+    }
+    if (handover == "client") {
         return WriteWholeFile(kRequestFile, OwnPath()) ? 0 : 4;
     }
 

@@ -82,6 +82,39 @@ void PaintIconic(HWND window) {
     DrawIcon(paint.Dc(), x, y, splashIcon);
 }
 
+// The size a window needs so that its client area is width x height, its frame
+// (the dialog's border, the control's sunken edge) kept as it is.
+SIZE AroundClientArea(HWND window, int width, int height) {
+    RECT outer = {};
+    RECT inner = {};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &inner);
+    return {width + (outer.right - outer.left) - inner.right,
+            height + (outer.bottom - outer.top) - inner.bottom};
+}
+
+// The template's size is in dialog units, which follow the dialog font's metrics and
+// so differ from system to system, while the picture keeps its size in pixels: the
+// control and the window are sized to the picture, so that it shows whole and
+// without bars.
+void FitToPicture(HWND window) {
+    HWND control = GetWindow(window, GW_CHILD);
+    if (control == nullptr) {
+        return;
+    }
+    auto* const image =
+        reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP picture = {};
+    if (image == nullptr || GetObjectA(image, sizeof picture, &picture) == 0) {
+        return;
+    }
+    const SIZE controlSize = AroundClientArea(control, picture.bmWidth, picture.bmHeight);
+    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(control, nullptr, 0, 0, controlSize.cx, controlSize.cy, flags);
+    const SIZE windowSize = AroundClientArea(window, controlSize.cx, controlSize.cy);
+    SetWindowPos(window, nullptr, 0, 0, windowSize.cx, windowSize.cy, flags);
+}
+
 INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
     switch (message) {
         case WM_INITDIALOG: {
@@ -93,6 +126,7 @@ INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*l
             SetWindowLongPtrA(window, GWL_STYLE, style | WS_SYSMENU);
             // The taskbar button and Alt+Tab show the window text.
             SetWindowTextA(window, win32::AppTitle().c_str());
+            FitToPicture(window);
             return TRUE;  // let the dialog manager set the focus
         }
         case WM_COMMAND:
