@@ -258,7 +258,7 @@ TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
         EXPECT_EQ(TakeSnapshot(game_.Path()), before);
         EXPECT_TRUE(platform_.events.empty());
     }
-    EXPECT_EQ(platform_.messages, Strings{TEXT_NO_GUARD});
+    EXPECT_EQ(platform_.messages, (Strings{TEXT_LAUNCHER_WAITING, TEXT_NO_GUARD}));
 }
 
 // Neither the log nor the marker is written through a link; the run goes on.
@@ -364,8 +364,8 @@ TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
     platform_.lingeringIntervals = 1000000;
     playInWindow(0, 1000);
     log = Run();
-    EXPECT_GE(platform_.slept, kWindowGraceTime);
-    EXPECT_LT(platform_.slept, 1000 + kWindowGraceTime);
+    EXPECT_GE(platform_.slept, kGraceTime);
+    EXPECT_LT(platform_.slept, 1000 + kGraceTime);
     EXPECT_NE(log.find(" > Path: " + Root() +
                        "\n > the game's window has closed; not waiting for the other programs "
                        "it started\n\nRestoring script...\n"),
@@ -385,9 +385,9 @@ TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
     EXPECT_EQ(Game(), before);
 
     // No window at all: the grace time, then the restore.
-    playInWindow(kWindowGraceTime + 1, kWindowGraceTime + 1);
+    playInWindow(kGraceTime + 1, kGraceTime + 1);
     log = Run();
-    EXPECT_EQ(platform_.slept, kWindowGraceTime);
+    EXPECT_EQ(platform_.slept, kGraceTime);
     EXPECT_NE(log.find(grace + " > no game window opened\n\nRestoring script"), std::string::npos)
         << log;
     EXPECT_EQ(Game(), before);
