@@ -10,6 +10,7 @@
 
 #include "GuiTestSupport.h"
 #include "WindowDriver.h"
+#include "platform/win32/ScopedHandle.h"
 
 namespace srdw::gui {
 namespace {
@@ -750,6 +751,39 @@ TEST_F(LauncherTest, ASecondLauncherSaysTheFirstWaitsAndTouchesNothing) {
     EXPECT_EQ(Folder(), before);
     EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + Install(root_) +
                          GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_) + kFooter);
+}
+
+// A launcher the mutex does not keep out (another user's session) holds the
+// folder's lock file: this one says so and touches nothing, not even its log.
+TEST_F(LauncherTest, TheFoldersLockKeepsOutALauncherTheMutexDoesNot) {
+    MakeGameFolder();
+    const Snapshot before = Folder();
+    const std::string lock = root_ + "\\SrdwLaunch.lock";
+    {
+        const srdw::win32::FileHandle held(CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                       OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                                                       nullptr));
+        ASSERT_TRUE(held.IsValid());
+        auto launcher = StartLauncher();
+        const auto box = ExpectMessageBox(*launcher);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, kLauncherWaiting);
+        EXPECT_TRUE(PressButton(box->window, IDOK));
+        ASSERT_TRUE(Ends(*launcher));
+    }
+    EXPECT_EQ(Folder(), before);
+    EXPECT_FALSE(Exists(root_ + "\\SrdwLaunch.log"));
+    EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
+
+    // Its lock goes with the launcher, also when it is killed.
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(game.WaitStarted(kPatience));
+    EXPECT_TRUE(Exists(lock));
+    launcher->Kill();
+    ASSERT_TRUE(launcher->WaitForExit(kPatience));
+    EXPECT_FALSE(Exists(lock));
 }
 
 class GameRunningTest : public LauncherTest {
