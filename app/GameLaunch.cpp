@@ -16,7 +16,7 @@ void WaitWhileWindowOpen() {
 
 // True when the window opened within the grace time.
 bool WindowOpensInGraceTime() {
-    for (unsigned waited = 0; waited < kWindowGraceTime; waited += kWatchInterval) {
+    for (unsigned waited = 0; waited < kGraceTime; waited += kWatchInterval) {
         Files().Sleep(kWatchInterval);
         if (GameWindowOpen()) {
             return true;
@@ -39,7 +39,7 @@ void WaitForGameWindow(bool windowSeen) {
         return;
     } else {
         LogWrite(" > the game ended without showing its window; waiting up to ");
-        LogWrite(std::to_string(kWindowGraceTime / 1000));
+        LogWrite(std::to_string(kGraceTime / 1000));
         LogWrite(" s for it to open\n");
         LogFlush();
         if (!WindowOpensInGraceTime()) {
@@ -50,6 +50,17 @@ void WaitForGameWindow(bool windowSeen) {
     }
     LogFlush();
     WaitWhileWindowOpen();
+}
+
+// " > still running: updater.exe (process 4242)", one line a process.
+void LogStillRunning(const std::vector<RunningProcess>& processes) {
+    for (const RunningProcess& process : processes) {
+        LogWrite(" > still running: ");
+        LogWrite(process.file.empty() ? std::string("(unknown)") : process.file);
+        LogWrite(" (process ");
+        LogWrite(std::to_string(process.id));
+        LogWrite(")\n");
+    }
 }
 
 }  // namespace
@@ -70,20 +81,21 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
     LogWrite("\n");
     // The game may run for hours: whatever happens meanwhile, the log so far is kept.
     LogFlush();
-    // A store's client that the game's stub started stays in the game's job for
-    // as long as the player keeps it: once the game's window was seen and has
-    // stayed closed for the grace time, the game has ended, whatever else runs.
+    // The game is over for this wait once its own process has ended, or its
+    // window was seen, and no window of it has been open for the grace time:
+    // what it leaves running may run for as long as the player is logged in.
     bool windowSeen = false;
-    unsigned closedFor = 0;
-    ProgramRun run = Host().StartAndWait(file, parameters, directory, [&windowSeen, &closedFor] {
-        if (GameWindowOpen()) {
-            windowSeen = true;
-            closedFor = 0;
-        } else if (windowSeen) {
-            closedFor += kWatchInterval;
-        }
-        return closedFor < kWindowGraceTime;
-    });
+    unsigned quietFor = 0;
+    ProgramRun run = Host().StartAndWait(file, parameters, directory,
+                                         [&windowSeen, &quietFor](bool programEnded) {
+                                             if (GameWindowOpen()) {
+                                                 windowSeen = true;
+                                                 quietFor = 0;
+                                             } else if (programEnded || windowSeen) {
+                                                 quietFor += kWatchInterval;
+                                             }
+                                             return quietFor < kGraceTime;
+                                         });
     if (!run) {
         LogWrite("ERROR: failed to start '");
         LogWrite(file);
@@ -92,10 +104,12 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
         LogWrite("!\n");
         return run;
     }
-    if (closedFor >= kWindowGraceTime) {
-        LogWrite(
-            " > the game's window has closed; not waiting for the other programs it "
-            "started\n");
+    if (quietFor >= kGraceTime) {
+        LogWrite(windowSeen ? " > the game's window has closed; not waiting for the other "
+                              "programs it started\n"
+                            : " > the game has ended; not waiting for the other programs it "
+                              "started\n");
+        LogStillRunning(run.left);
         return run;
     }
     WaitForGameWindow(windowSeen);

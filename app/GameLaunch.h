@@ -9,17 +9,21 @@ namespace srdw {
 
 // The game's main window has this class and this title.
 inline constexpr const char* kGameWindow = "Skyrend 2";
-// How long a game whose processes all ended without its window having been
-// seen is given to open it: a store's client that was asked to start the game
-// takes a few seconds to do so.
-inline constexpr unsigned kWindowGraceTime = 15000;
+// How long the game is given once it seems to have ended: once its own
+// process has ended, or its window has closed, the programs it left running
+// (a tray icon, an overlay, an updater, a store's client) are waited for this
+// long and no longer; when nothing is left and no window was seen, this is
+// how long its window may take to open (a store's client that was asked to
+// start the game takes a few seconds to do so).
+inline constexpr unsigned kGraceTime = 15000;
 
 bool GameWindowOpen();
 
 // Logs what is started, then starts it and waits until it and every process it
 // started have ended and, where there are windows, until the game's window has
-// closed. A game that could not be started gets an ERROR line with the
-// system's reason.
+// closed; what the game leaves running after its end is given the grace time
+// and then named in the log. A game that could not be started gets an ERROR
+// line with the system's reason.
 ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
                       const std::string& directory);
 

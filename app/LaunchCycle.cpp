@@ -6,7 +6,9 @@
 #include "app/GameLaunch.h"
 #include "app/GameLocation.h"
 #include "app/LaunchPaths.h"
+#include "app/LauncherApp.h"
 #include "app/Messages.h"
+#include "app/PathText.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
 #include "platform/Desktop.h"
@@ -105,6 +107,11 @@ CycleEnd Recover(LaunchMode mode, ModScript& script, const RestoreSource& source
     return CycleEnd::Completed;
 }
 
+// The launcher's own folder is locked already, before its log was opened.
+bool BesideLauncher(const std::string& folder) {
+    return Host().LowerCase(folder) == Host().LowerCase(DirectoryOf(Paths().MarkerFile));
+}
+
 }  // namespace
 
 CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& source) {
@@ -129,6 +136,13 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
         LogWrite("' without administrator rights; nothing was changed!\n");
         Host().EndWaitCursor();
         return CycleEnd::NeedsRights;
+    }
+    // A game found elsewhere than beside the launcher may be found so by a
+    // launcher in yet another folder: the game folder's own lock keeps it out.
+    if ((restores || mode == LaunchMode::InstallMode) && !BesideLauncher(paths.RootDir) &&
+        !Guarded(Host().LockFolder(paths.RootDir))) {
+        Host().EndWaitCursor();
+        return CycleEnd::FolderInUse;
     }
     const CycleEnd end = restores ? Recover(mode, script, source) : Play(mode, script, source);
     if (end == CycleEnd::Unfinished) {

@@ -16,6 +16,7 @@ enum class CycleEnd {
     GameRunning,  // stopped before any change because the game is already running
     Unfinished,   // something the install moved is not back: the records stay
     NeedsRights,  // stopped before any change: the game folder needs administrator rights
+    FolderInUse,  // stopped before any change: another launcher works on the game folder
 };
 
 // How the restore knows what to undo.

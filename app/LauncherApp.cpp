@@ -46,6 +46,15 @@ Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
 
 }  // namespace
 
+bool Guarded(MutexState guard) {
+    if (guard == MutexState::HeldElsewhere) {
+        ShowMessage(IDS_LAUNCHER_WAITING, 0);
+    } else if (guard == MutexState::Failed) {
+        ShowMessage(IDS_NO_GUARD, 0);
+    }
+    return guard == MutexState::Acquired;
+}
+
 bool LauncherApp::Startup() {
     Paths() = {};        // every run starts from nothing, also a second one in a process (tests)
     keepMarker_ = true;  // until the run may touch it
@@ -59,17 +68,18 @@ bool LauncherApp::Startup() {
     // Taken before anything else, so that a launcher started while another one
     // runs, or one that cannot tell, ends at once and touches neither the log,
     // the marker nor the game.
-    const MutexState guard = Host().AcquireMutex(kLauncherMutex);
-    if (guard != MutexState::Acquired) {
-        if (guard == MutexState::Failed) {
-            ShowMessage(IDS_NO_GUARD, 0);
-        }
+    if (!Guarded(Host().AcquireMutex(kLauncherMutex))) {
         return false;
     }
     // The log, the marker and the journal live beside the launcher: a folder
     // that needs administrator rights is found out before any of them is touched.
     const std::string launcherDirectory = DirectoryOf(ownPath);
     if (!MayChange(launcherDirectory)) {
+        return false;
+    }
+    // The named mutex is not the same for every launcher here (another user,
+    // another session, a start with sudo): the folder's own lock is.
+    if (!Guarded(Host().LockFolder(launcherDirectory))) {
         return false;
     }
     keepMarker_ = false;

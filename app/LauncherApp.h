@@ -1,9 +1,15 @@
 // The launcher: one run of the process is one call of Startup and one of Shutdown.
 #pragma once
 
+#include "platform/Desktop.h"
+
 namespace srdw {
 
 inline constexpr const char* kLauncherMutex = "Skyrend 2 - Duskwarden";
+
+// True when this launcher holds the guard; otherwise the player is told why
+// the launcher ends: another one is at work, or the guard could not be had.
+bool Guarded(MutexState guard);
 
 class LauncherApp {
   public:

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
@@ -24,14 +25,22 @@ enum class Answer {
     NoAnswer,  // nobody could be asked (no terminal, end of input, no desktop)
 };
 
+// A process that was still running when the wait for the game ended.
+struct RunningProcess {
+    std::string file;  // the program's file name, without its folder
+    unsigned long id = 0;
+    bool operator==(const RunningProcess&) const = default;
+};
+
 // The end of a program started and waited for: it ran, or why nothing started,
 // in the system's own words.
 struct [[nodiscard]] ProgramRun {
     bool started = true;
-    std::string reason;  // empty when it started
+    std::string reason;                // empty when it started
+    std::vector<RunningProcess> left;  // what it started that ran on when the wait ended
 
     explicit operator bool() const { return started; }
-    static ProgramRun NotStarted(std::string why) { return {false, std::move(why)}; }
+    static ProgramRun NotStarted(std::string why) { return {false, std::move(why), {}}; }
 };
 
 // How a restart with administrator rights went.
@@ -48,6 +57,10 @@ enum class MutexState {
 };
 
 inline constexpr unsigned kWatchInterval = 200;
+
+// Called while a started program runs: `programEnded` says whether the program
+// itself has ended (what it started may run on). False ends the wait.
+using WatchWhileRunning = std::function<bool(bool programEnded)>;
 
 class Desktop {
   public:
@@ -110,6 +123,10 @@ class Desktop {
     virtual MutexState AcquireMutex(const std::string& name) = 0;
     // Lets go of a mutex this process holds, for a launcher that takes over.
     virtual void ReleaseMutex(const std::string& name) = 0;
+    // A lock that belongs to `folder` itself: the same for every launcher
+    // working there, whoever started it and in whatever environment. Held
+    // until the process ends; whatever it needs on the disk goes with it.
+    virtual MutexState LockFolder(const std::string& folder) = 0;
     // Whether top-level windows can be seen here at all; where not, WindowExists
     // is always false.
     virtual bool HasWindows() = 0;
@@ -118,11 +135,12 @@ class Desktop {
     // Starts `file` with the parameter text in `directory` and waits until it
     // and every process it started have ended; says why when nothing could be
     // started. `whileRunning` is called every kWatchInterval milliseconds or so
-    // meanwhile, where the desktop has windows to watch; when it returns false
-    // the wait ends, though processes are left.
+    // meanwhile, told whether the started program itself has ended; when it
+    // returns false the wait ends, and the processes still running are listed
+    // in the result.
     virtual ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                                     const std::string& directory,
-                                    const std::function<bool()>& whileRunning) = 0;
+                                    const WatchWhileRunning& whileRunning) = 0;
 };
 
 // The desktop built into this program: posix/ on Linux, ui/win32/ on Windows.

@@ -57,13 +57,14 @@ class DesktopProxy : public Desktop {
     }
     MutexState AcquireMutex(const std::string& name) override { return inner_.AcquireMutex(name); }
     void ReleaseMutex(const std::string& name) override { inner_.ReleaseMutex(name); }
+    MutexState LockFolder(const std::string& folder) override { return inner_.LockFolder(folder); }
     bool HasWindows() override { return inner_.HasWindows(); }
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
         return inner_.WindowExists(windowClass, title);
     }
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<bool()>& whileRunning) override {
+                            const WatchWhileRunning& whileRunning) override {
         return inner_.StartAndWait(file, parameters, directory, whileRunning);
     }
 

@@ -13,6 +13,7 @@
 #define IDS_GAME_NOT_STARTED 8
 #define IDS_LOG_IS_LINK 9
 #define IDS_NEEDS_ADMIN 10
+#define IDS_LAUNCHER_WAITING 11
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -35,6 +36,9 @@
     "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow "   \
     "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
     "your own."
+#define TEXT_LAUNCHER_WAITING                                                                     \
+    "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend " \
+    "2 to end; then it puts the game's files back."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

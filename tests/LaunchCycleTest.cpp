@@ -238,6 +238,14 @@ TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
     EXPECT_TRUE(platform_.messages.empty());
     EXPECT_EQ(std::count(platform_.events.begin(), platform_.events.end(), "chooser"), 0);
     EXPECT_EQ(platform_.gameRuns.size(), 2u);
+    // The game's folder is locked as the launcher's own is, against a launcher
+    // in another folder that found the same game.
+    EXPECT_EQ(platform_.lockedFolders.back(), elsewhere / "Skyrend");
+    platform_.folderLock = MutexState::HeldElsewhere;
+    Run();
+    EXPECT_EQ(platform_.gameRuns.size(), 2u);
+    EXPECT_EQ(platform_.messages, Strings{TEXT_LAUNCHER_WAITING});
+    platform_.folderLock = MutexState::Acquired;
 
     platform_.settings[key] = elsewhere / "Skyrend\\other.bin";  // any name read from there
     WriteFile(elsewhere.Path() / "Skyrend" / "other.bin", "");
@@ -245,20 +253,26 @@ TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
     EXPECT_EQ(platform_.gameRuns.back().file, elsewhere / "Skyrend\\other.bin");
 }
 
-// Another launcher holds the guard, or no guard could be had at all (said so).
+// Another launcher holds the guard or the folder's lock, or either could not be
+// had at all: the player is told which, and nothing is touched.
 TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
     WriteFile(game_.Path() / "SrdwLaunch.log", "the first launcher's log");
     WriteFile(game_.Path() / "restore.mod", game_ / "SrdwLaunch.dat");
     const Snapshot before = TakeSnapshot(game_.Path());
-    for (const MutexState guard : {MutexState::HeldElsewhere, MutexState::Failed}) {
-        platform_.mutex = guard;
-        LauncherApp app;
-        EXPECT_FALSE(app.Startup());
-        EXPECT_EQ(app.Shutdown(), 0);
-        EXPECT_EQ(TakeSnapshot(game_.Path()), before);
-        EXPECT_TRUE(platform_.events.empty());
+    for (MutexState* lock : {&platform_.mutex, &platform_.folderLock}) {
+        for (const MutexState guard : {MutexState::HeldElsewhere, MutexState::Failed}) {
+            *lock = guard;
+            LauncherApp app;
+            EXPECT_FALSE(app.Startup());
+            EXPECT_EQ(app.Shutdown(), 0);
+            EXPECT_EQ(TakeSnapshot(game_.Path()), before);
+            EXPECT_TRUE(platform_.events.empty());
+        }
+        *lock = MutexState::Acquired;
     }
-    EXPECT_EQ(platform_.messages, Strings{TEXT_NO_GUARD});
+    EXPECT_EQ(platform_.messages, (Strings{TEXT_LAUNCHER_WAITING, TEXT_NO_GUARD,
+                                           TEXT_LAUNCHER_WAITING, TEXT_NO_GUARD}));
+    EXPECT_EQ(platform_.lockedFolders, Strings(2, Root()));
 }
 
 // Neither the log nor the marker is written through a link; the run goes on.
@@ -364,8 +378,8 @@ TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
     platform_.lingeringIntervals = 1000000;
     playInWindow(0, 1000);
     log = Run();
-    EXPECT_GE(platform_.slept, kWindowGraceTime);
-    EXPECT_LT(platform_.slept, 1000 + kWindowGraceTime);
+    EXPECT_GE(platform_.slept, kGraceTime);
+    EXPECT_LT(platform_.slept, 1000 + kGraceTime);
     EXPECT_NE(log.find(" > Path: " + Root() +
                        "\n > the game's window has closed; not waiting for the other programs "
                        "it started\n\nRestoring script...\n"),
@@ -385,12 +399,42 @@ TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
     EXPECT_EQ(Game(), before);
 
     // No window at all: the grace time, then the restore.
-    playInWindow(kWindowGraceTime + 1, kWindowGraceTime + 1);
+    playInWindow(kGraceTime + 1, kGraceTime + 1);
     log = Run();
-    EXPECT_EQ(platform_.slept, kWindowGraceTime);
+    EXPECT_EQ(platform_.slept, kGraceTime);
     EXPECT_NE(log.find(grace + " > no game window opened\n\nRestoring script"), std::string::npos)
         << log;
     EXPECT_EQ(Game(), before);
+}
+
+// The game's own process ends and leaves a helper (a tray icon, an updater):
+// the helper gets the grace time, then the restore runs and the log names it.
+// So on a desktop without windows, and on one where no game window opened.
+TEST_F(LaunchCycleTest, WhatTheGameLeavesRunningGetsTheGraceTime) {
+    const Snapshot before = Game();
+    platform_.playingIntervals = 10;
+    platform_.lingeringIntervals = 1000000;
+    platform_.lingering = {{"updater.exe", 4242}, {"tray helper.exe", 4243}};
+    for (const bool windows : {false, true}) {
+        platform_.hasWindows = windows;
+        platform_.slept = 0;
+        const unsigned played = 10 * kWatchInterval;
+        platform_.whileSleeping = [&] {
+            if (platform_.slept <= played + kGraceTime - kWatchInterval) {
+                EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Sky.pak"), "dusk sky");
+            }
+        };
+        const std::string log = Run();
+        EXPECT_GE(platform_.slept, played + kGraceTime - kWatchInterval);
+        EXPECT_LE(platform_.slept, played + kGraceTime);
+        EXPECT_NE(log.find(" > Path: " + Root() +
+                           "\n > the game has ended; not waiting for the other programs it "
+                           "started\n > still running: updater.exe (process 4242)\n > still "
+                           "running: tray helper.exe (process 4243)\n\nRestoring script...\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(Game(), before);
+    }
 }
 
 // A player without administrator rights: the start-up entry goes to the user's

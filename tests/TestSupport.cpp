@@ -138,7 +138,7 @@ bool TestPlatform::WindowExists(const std::string& windowClass, const std::strin
 
 ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string& parameters,
                                       const std::string& directory,
-                                      const std::function<bool()>& whileRunning) {
+                                      const WatchWhileRunning& whileRunning) {
     if (!gameStarts) {
         return ProgramRun::NotStarted("not a program");
     }
@@ -147,15 +147,24 @@ ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string
     if (whileGameRuns) {
         whileGameRuns();
     }
-    // What the game started (a store's client) may stay after it: watched at
-    // each interval until the launcher stops waiting.
-    for (unsigned left = lingeringIntervals; whileRunning() && left > 0; --left) {
+    ProgramRun run;
+    // Watched at each interval until the launcher stops waiting: the game's
+    // own process, then what it started that stays after it (a store's client).
+    for (unsigned interval = 0;; ++interval) {
+        const bool programEnded = interval >= playingIntervals;
+        if (!whileRunning(programEnded)) {
+            run.left = lingering;
+            break;
+        }
+        if (interval >= playingIntervals + lingeringIntervals) {
+            break;
+        }
         Sleep(kWatchInterval);
     }
     if (whenGameEnds) {
         whenGameEnds();
     }
-    return {};
+    return run;
 }
 
 LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) : scope_(platform_) {

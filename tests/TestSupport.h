@@ -60,12 +60,16 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     };
     std::vector<Restart> restarts;  // restarts with administrator rights asked for
     MutexState mutex = MutexState::Acquired;
-    bool hasWindows = false;  // else the game's window is never looked for
+    MutexState folderLock = MutexState::Acquired;
+    std::vector<std::string> lockedFolders;  // folders whose own lock was asked for
+    bool hasWindows = false;                 // else the game's window is never looked for
     bool gameWindowOpen = false;
-    unsigned lingeringIntervals = 0;      // watch intervals a program the game started outlives it
-    unsigned slept = 0;                   // milliseconds of pauses, none of them real
-    std::function<void()> whileSleeping;  // looks at the world at each pause
-    bool gameStarts = true;               // else it fails with the reason "not a program"
+    unsigned playingIntervals = 0;    // watch intervals the game's own process runs
+    unsigned lingeringIntervals = 0;  // watch intervals a program the game started outlives it
+    std::vector<RunningProcess> lingering;  // what runs on, when the wait ends before it
+    unsigned slept = 0;                     // milliseconds of pauses, none of them real
+    std::function<void()> whileSleeping;    // looks at the world at each pause
+    bool gameStarts = true;                 // else it fails with the reason "not a program"
     struct GameRun {
         std::string file, parameters, directory;
     };
@@ -99,13 +103,17 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
                               const std::string& directory) override;
     MutexState AcquireMutex(const std::string&) override { return mutex; }
     void ReleaseMutex(const std::string&) override { events.emplace_back("release mutex"); }
+    MutexState LockFolder(const std::string& folder) override {
+        lockedFolders.push_back(folder);
+        return folderLock;
+    }
     bool HasWindows() override { return hasWindows; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
-    // Plays the game: runs `whileGameRuns`, looks once as the wait does, then
-    // runs `whenGameEnds`.
+    // Plays the game: runs `whileGameRuns`, looks as the wait does while the
+    // game's own process and then what it left run, then runs `whenGameEnds`.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<bool()>& whileRunning) override;
+                            const WatchWhileRunning& whileRunning) override;
     void Sleep(unsigned milliseconds) override;
 };
 

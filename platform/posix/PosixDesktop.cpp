@@ -1,11 +1,8 @@
 // The POSIX desktop: messages and questions on the terminal, the settings file
 // and the start-up entry in the user's configuration, the mutex as a file lock.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +22,7 @@
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/ProcessWait.h"
 #include "platform/posix/UniqueFd.h"
 #include "platform/posix/WindowsCommandLine.h"
 #include "res/resource.h"
@@ -36,6 +34,8 @@ namespace {
 using posix::LastError;
 using posix::ResolveCase;
 using posix::UniqueFd;
+
+constexpr const char* kProbeName = "SrdwLaunch.probe";
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -124,6 +124,8 @@ class PosixDesktop final : public Desktop {
                 return TEXT_LOG_IS_LINK;
             case IDS_NEEDS_ADMIN:
                 return TEXT_NEEDS_ADMIN;
+            case IDS_LAUNCHER_WAITING:
+                return TEXT_LAUNCHER_WAITING;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:
@@ -220,11 +222,21 @@ class PosixDesktop final : public Desktop {
         return DeleteStartupEntry(name);
     }
 
+    // A file without a name, which is gone with the descriptor however the
+    // process ends. Where the file system makes none, a named one: always the
+    // same name, so that one left by a killed launcher is the next one's.
     OsResult ProbeNewFile(const std::string& folder) override {
-        const std::string probe =
-            ResolveCase(folder) + "/SrdwLaunch-" + std::to_string(::getpid()) + ".probe";
-        const UniqueFd fd(
-            ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        const std::string place = ResolveCase(folder);
+        UniqueFd fd(::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
+        if (fd.IsValid()) {
+            return OsResult::Ok();
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR) {
+            return LastError();
+        }
+        const std::string probe = place + "/" + kProbeName;
+        ::unlink(probe.c_str());
+        fd.Reset(::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.IsValid()) {
             return LastError();
         }
@@ -239,8 +251,10 @@ class PosixDesktop final : public Desktop {
 
     // A lock on a file named after the mutex, held for the life of the process;
     // the system drops it when the process ends, however it ends. The file lives
-    // in the runtime directory or, where it cannot be made there, beside the
-    // launcher.
+    // in the runtime directory (or /tmp) and is left there, readable to all, so
+    // that a launcher started by another user locks the same file. Where it
+    // cannot be had there, the file beside the launcher serves, and goes when
+    // the lock does.
     MutexState AcquireMutex(const std::string& name) override {
         if (locks_.contains(name)) {
             return MutexState::Acquired;
@@ -251,10 +265,14 @@ class PosixDesktop final : public Desktop {
         if (const auto slash = own.rfind('/'); slash != std::string::npos) {
             places.push_back(own.substr(0, slash));
         }
-        for (const std::string& place : places) {
-            const std::string path = place + "/" + name + ".lock";
-            UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
-            if (!fd.IsValid()) {
+        for (std::size_t index = 0; index < places.size(); ++index) {
+            const std::string path = places[index] + "/" + name + ".lock";
+            UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            if (!fd.IsValid() && errno == ENOENT) {
+                fd.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+            }
+            struct stat status = {};
+            if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
                 continue;
             }
             if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
@@ -263,7 +281,7 @@ class PosixDesktop final : public Desktop {
                 }
                 continue;
             }
-            locks_[name] = std::move(fd);
+            locks_.emplace(name, HeldLock{std::move(fd), index > 0 ? path : std::string()});
             return MutexState::Acquired;
         }
         return MutexState::Failed;
@@ -271,48 +289,62 @@ class PosixDesktop final : public Desktop {
 
     void ReleaseMutex(const std::string& name) override { locks_.erase(name); }
 
+    // A lock on the folder itself, which every launcher there sees whatever
+    // its environment, and which needs no file.
+    MutexState LockFolder(const std::string& folder) override {
+        UniqueFd fd(::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat status = {};
+        if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0) {
+            return MutexState::Failed;
+        }
+        const auto identity = std::make_pair(status.st_dev, status.st_ino);
+        if (folderLocks_.contains(identity)) {
+            return MutexState::Acquired;
+        }
+        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
+        }
+        folderLocks_.emplace(identity, std::move(fd));
+        return MutexState::Acquired;
+    }
+
     bool HasWindows() override { return false; }
     bool WindowExists(const std::string&, const std::string&) override { return false; }
 
     // The launcher is the subreaper of what the game starts: a child the game
     // hands over to, even one that left its parent, ends as the launcher's own
-    // child, and the wait lasts until no child is left. There are no windows to
-    // watch meanwhile.
+    // child. There are no windows to watch meanwhile.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<bool()>& /*whileRunning*/) override {
-        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-        const std::string program = ResolveCase(file);
+                            const WatchWhileRunning& whileRunning) override {
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
-        arguments.insert(arguments.begin(), program);
-        std::vector<char*> argv;
-        argv.reserve(arguments.size() + 1);
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string workingDirectory = ResolveCase(directory);
-        if (!workingDirectory.empty()) {
-            posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
-        }
-        pid_t child = 0;
-        const int error =
-            ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (error != 0) {
-            return ProgramRun::NotStarted(std::strerror(error));
-        }
-        int status = 0;
-        while (::waitpid(-1, &status, 0) > 0 || errno == EINTR) {
-        }
-        return {};
+        arguments.insert(arguments.begin(), ResolveCase(file));
+        return posix::RunAndReap(std::move(arguments), ResolveCase(directory), whileRunning);
     }
 
   private:
-    std::map<std::string, UniqueFd> locks_;  // by mutex name
+    // A lock file whose name goes before the lock, where it is the launcher's
+    // own: whoever opened it meanwhile holds a lock nobody else can see, and a
+    // new launcher makes a new one.
+    struct HeldLock {
+        UniqueFd fd;
+        std::string removeOnRelease;
+
+        HeldLock(UniqueFd held, std::string remove)
+            : fd(std::move(held)), removeOnRelease(std::move(remove)) {}
+        HeldLock(HeldLock&&) = default;
+        HeldLock& operator=(HeldLock&&) = default;
+        HeldLock(const HeldLock&) = delete;
+        HeldLock& operator=(const HeldLock&) = delete;
+        ~HeldLock() {
+            if (fd.IsValid() && !removeOnRelease.empty()) {
+                ::unlink(removeOnRelease.c_str());
+            }
+        }
+    };
+
+    std::map<std::string, HeldLock> locks_;                    // by mutex name
+    std::map<std::pair<dev_t, ino_t>, UniqueFd> folderLocks_;  // by the folder's identity
 };
 
 }  // namespace

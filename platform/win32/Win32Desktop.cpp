@@ -3,6 +3,9 @@
 #include "platform/win32/Win32Desktop.h"
 
 #include <shellapi.h>  // after windows.h, which it needs
+#include <tlhelp32.h>
+
+#include <vector>
 
 #include <utility>
 
@@ -159,13 +162,12 @@ OsResult SystemDesktop::DeleteUserStartupEntry(const std::string& name) {
 }
 
 // A launcher without elevation is refused here under Program Files and the
-// Windows folder. The name holds the process id, so that two launchers (one
-// about to end) never probe with the same file; the system removes the file
-// as the handle closes, also when the process is killed in between.
+// Windows folder. The system removes the file as the handle closes, also when
+// the process is killed in between; one that a power loss left has the same
+// name as the next probe's, which removes it.
 OsResult SystemDesktop::ProbeNewFile(const std::string& folder) {
-    const std::string probe =
-        folder + "\\SrdwLaunch-" + std::to_string(GetCurrentProcessId()) + ".probe";
-    const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::string probe = folder + "\\SrdwLaunch.probe";
+    const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
                                       nullptr));
     return Check(file.IsValid());
@@ -229,6 +231,26 @@ void SystemDesktop::ReleaseMutex(const std::string& /*name*/) {
     mutex_.Reset();
 }
 
+// A file that nobody else may open while this launcher runs, removed by the
+// system as its handle closes, however the process ends. One that a power loss
+// left is opened and removed by the next launcher.
+MutexState SystemDesktop::LockFolder(const std::string& folder) {
+    const std::string lock = folder + "\\SrdwLaunch.lock";
+    const std::string key = LowerCase(lock);
+    if (folderLocks_.contains(key)) {
+        return MutexState::Acquired;
+    }
+    FileHandle file(CreateFileA(
+        lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file.IsValid()) {
+        return GetLastError() == ERROR_SHARING_VIOLATION ? MutexState::HeldElsewhere
+                                                         : MutexState::Failed;
+    }
+    folderLocks_.emplace(key, std::move(file));
+    return MutexState::Acquired;
+}
+
 bool SystemDesktop::WindowExists(const std::string& windowClass, const std::string& title) {
     return FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
 }
@@ -282,33 +304,41 @@ class GameJob {
     }
 
     // Waits until no process is left in the job, or until `process` has ended
-    // when the job could not take it, or until `whileRunning` says the wait is over.
-    void WaitUntilEmpty(HANDLE process, const std::function<bool()>& whileRunning) {
+    // when the job could not take it, or until `whileRunning` says the wait is
+    // over; it is asked every kWatchInterval milliseconds, however many
+    // processes start and end meanwhile. Returns what still runs in the job.
+    std::vector<RunningProcess> WaitUntilEmpty(HANDLE process,
+                                               const WatchWhileRunning& whileRunning) {
+        ULONGLONG nextLook = GetTickCount64() + kWatchInterval;
         for (;;) {
+            const ULONGLONG now = GetTickCount64();
+            const DWORD timeout = nextLook > now ? static_cast<DWORD>(nextLook - now) : 0;
             if (!taken_) {
-                if (WaitForSingleObject(process, kWatchInterval) != WAIT_TIMEOUT) {
-                    return;
+                if (WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
+                    return {};
                 }
             } else {
                 DWORD message = 0;
                 ULONG_PTR key = 0;
                 LPOVERLAPPED overlapped = nullptr;
-                if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped,
-                                              kWatchInterval)) {
+                if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped, timeout)) {
                     if (key == reinterpret_cast<ULONG_PTR>(job_.Get()) &&
                         message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
-                        return;
+                        return {};
                     }
-                    continue;  // a process started or ended; others are left
+                    if (GetTickCount64() < nextLook) {
+                        continue;  // a process started or ended; others are left
+                    }
                 }
                 // The port's count is the backstop: its message may be lost when
                 // the system's queue for it is full.
                 if (ActiveProcesses() == 0) {
-                    return;
+                    return {};
                 }
             }
-            if (!whileRunning()) {
-                return;
+            nextLook = GetTickCount64() + kWatchInterval;
+            if (!whileRunning(WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
+                return taken_ ? Processes() : std::vector<RunningProcess>();
             }
         }
     }
@@ -322,6 +352,36 @@ class GameJob {
         }
         return accounting.ActiveProcesses;
     }
+
+    // The processes in the job, each with its program's file name.
+    std::vector<RunningProcess> Processes() const {
+        struct {
+            JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+            ULONG_PTR more[kListedProcesses - 1];
+        } ids = {};
+        if (!QueryInformationJobObject(job_.Get(), JobObjectBasicProcessIdList, &ids, sizeof ids,
+                                       nullptr)) {
+            return {};
+        }
+        std::vector<RunningProcess> processes;
+        for (DWORD index = 0; index < ids.list.NumberOfProcessIdsInList; ++index) {
+            processes.push_back({{}, static_cast<unsigned long>(ids.list.ProcessIdList[index])});
+        }
+        const FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = snapshot.IsValid() && Process32First(snapshot.Get(), &entry); more;
+             more = Process32Next(snapshot.Get(), &entry)) {
+            for (RunningProcess& process : processes) {
+                if (process.id == entry.th32ProcessID) {
+                    process.file = entry.szExeFile;
+                }
+            }
+        }
+        return processes;
+    }
+
+    static constexpr DWORD kListedProcesses = 64;
 
     KernelHandle job_;
     KernelHandle port_;
@@ -362,7 +422,7 @@ KernelHandle StartSuspendedInJob(const std::string& file, const std::string& par
 // launcher tells the player itself.
 ProgramRun SystemDesktop::StartAndWait(const std::string& file, const std::string& parameters,
                                        const std::string& directory,
-                                       const std::function<bool()>& whileRunning) {
+                                       const WatchWhileRunning& whileRunning) {
     GameJob job;
     KernelHandle process = StartSuspendedInJob(file, parameters, directory, job);
     if (!process.IsValid()) {
@@ -382,8 +442,9 @@ ProgramRun SystemDesktop::StartAndWait(const std::string& file, const std::strin
         process.Reset(info.hProcess);
         job.Take(process.Get());
     }
-    job.WaitUntilEmpty(process.Get(), whileRunning);
-    return {};
+    ProgramRun run;
+    run.left = job.WaitUntilEmpty(process.Get(), whileRunning);
+    return run;
 }
 
 }  // namespace srdw::win32

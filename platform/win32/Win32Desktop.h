@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 #include "platform/Desktop.h"
@@ -41,14 +42,16 @@ class SystemDesktop : public Desktop {
 
     MutexState AcquireMutex(const std::string& name) override;
     void ReleaseMutex(const std::string& name) override;
+    MutexState LockFolder(const std::string& folder) override;
     bool HasWindows() override { return true; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const std::function<bool()>& whileRunning) override;
+                            const WatchWhileRunning& whileRunning) override;
 
   private:
-    KernelHandle mutex_;  // held until the process ends
+    KernelHandle mutex_;                             // held until the process ends
+    std::map<std::string, FileHandle> folderLocks_;  // by the lock file's path, lower-cased
     HCURSOR previousCursor_ = nullptr;
 };
 

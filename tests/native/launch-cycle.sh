@@ -201,9 +201,11 @@ pid=$!
 if wait_for "$g/game-started"; then
     cp "$g/SrdwLaunch.log" "$work/first.log"
     cp "$g/restore.mod" "$work/first.mod"
-    (cd "$g" && ./SrdwLaunch </dev/null)
+    (cd "$g" && ./SrdwLaunch </dev/null 2>"$work/stderr")
     cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the second launcher touched the log"
     cmp -s "$g/restore.mod" "$work/first.mod" || fail "the second launcher touched the marker"
+    grep -q 'The MOD is installed, and the launcher waits for Skyrend 2 to end' "$work/stderr" ||
+        fail "the second launcher said nothing"
 fi
 rm -f "$g/hold-game"
 wait $pid
@@ -266,8 +268,9 @@ if wait_for "$g/game-started"; then
     cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the second launcher touched the log"
     check "$(cat "$g/restore.mod")" "$g/SrdwLaunch.dat" "the marker while the first plays"
 fi
-rm -f "$g/hold-game" "$lock" "$g/game-run.txt"
+rm -f "$g/hold-game" "$g/game-run.txt"
 wait $pid
+check "$(ls "$lock" 2>/dev/null)" "" "the lock file beside the launcher after the run"
 cp "$g/SrdwLaunch.log" "$work/first.log"
 mkdir "$lock"  # no place for a lock at all: a message, and nothing is touched
 (cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null 2>"$work/stderr")
@@ -333,25 +336,45 @@ grep -qF "Failed to start Skyrend 2!" "$work/stderr" || fail "no message"
 check "$(state "$g")" "$before" "the folder afterwards" && pass
 
 # ---------------------------------------------------------------------------
-case="a game that hands over to a process of its own"
-g="$work/hand-over"
+case="a game that ends and leaves a helper running"
+g="$work/helper"
 make_game "$g"
 mv "$g/srend.exe" "$g/real-game"
-printf '%s\n' '#!/bin/sh' '# A store'"'"'s stub: the game goes on in a session of its own, and the stub ends.' \
-    'setsid ./real-game "$@" </dev/null >/dev/null 2>&1 &' >"$g/srend.exe"
-chmod +x "$g/srend.exe"
+printf '%s\n' '#!/bin/sh' '# The game, then a tray helper that leaves its parent and its session.' \
+    './real-game "$@"' 'setsid ./tray-helper </dev/null >/dev/null 2>&1 &' >"$g/srend.exe"
+printf '%s\n' '#!/bin/sh' 'echo $$ >game-helper-pid' 'while [ -e game-hold-helper ]; do sleep 0.05; done' \
+    >"$g/tray-helper"
+chmod +x "$g/srend.exe" "$g/tray-helper"
 before=$(state "$g")
-touch "$g/hold-game"
+touch "$g/game-hold-helper"
 (cd "$g" && exec ./SrdwLaunch </dev/null) &
 pid=$!
-if wait_for "$g/game-started"; then
-    sleep 0.5
-    kill -0 $pid 2>/dev/null || fail "the launcher ended while the game ran"
+if wait_for "$g/game-helper-pid"; then
+    helper=$(cat "$g/game-helper-pid")
+    cp "$g/SrdwLaunch.log" "$work/first.log"
+    cp "$g/restore.mod" "$work/first.mod"
+    # Other launchers, started by others: as with sudo (no runtime folder, another
+    # home), and one whose runtime folder is missing (its lock beside it).
+    (cd "$g" && env -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME HOME="$work/root" ./SrdwLaunch \
+        </dev/null 2>"$work/stderr-sudo")
+    (cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null 2>"$work/stderr-missing")
+    for other in sudo missing; do
+        grep -q 'The MOD is installed, and the launcher waits for Skyrend 2 to end' \
+            "$work/stderr-$other" || fail "$other: no message"
+    done
+    cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "another launcher touched the log"
+    cmp -s "$g/restore.mod" "$work/first.mod" || fail "another launcher touched the marker"
     grep -qF "file: Data/Textures/Sky.pak = dusk sky" "$g/game-run.txt" || fail "the game saw no mod"
-    [ "$(state "$g")" != "$before" ] || fail "the mod was gone while the game ran"
+    [ "$(state "$g")" != "$before" ] || fail "the mod was gone right after the game"
+    wait $pid
+    kill -0 "$helper" 2>/dev/null || fail "the helper did not outlive the wait"
+    log_of "$g" | grep -qxF " > the game has ended; not waiting for the other programs it started" ||
+        fail "no log line for the end of the wait"
+    log_of "$g" | grep -qxF " > still running: tray-helper (process $helper)" ||
+        fail "the helper is not named in the log"
 fi
-rm -f "$g/hold-game"
-wait $pid
+rm -f "$g/game-hold-helper"
+wait $pid 2>/dev/null || true
 check "$(state "$g")" "$before" "the folder afterwards" && pass
 
 echo "$passes passed, $failures failed"

@@ -10,6 +10,7 @@
 
 #include "GuiTestSupport.h"
 #include "WindowDriver.h"
+#include "platform/win32/ScopedHandle.h"
 
 namespace srdw::gui {
 namespace {
@@ -22,6 +23,9 @@ constexpr char kGameRunning[] = "Skyrend 2 is already running.";
 constexpr char kReinstallQuestion[] =
     "Warning: It seems that the MOD is still installed, but it could not be restored. Do you "
     "want to re-install it?";
+constexpr char kLauncherWaiting[] =
+    "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend 2 "
+    "to end; then it puts the game's files back.";
 constexpr int kSplashPicture = 130;
 
 // The mod: a file swap with a read-only file, then a change of directory and a
@@ -47,9 +51,9 @@ const std::vector<std::string> kModdedGame = {
 // Left out of folder comparisons: what the stand-in game writes, and the logs
 // and the undo journal, which are looked at on their own.
 const std::vector<std::string> kRunFiles = {
-    "game-run.txt",  "game-run.txt.partial", "game-started",     "game-started.partial",
-    "release-game",  "SrdwLaunch.log",       "SrdwLaunch.log.1", "restore.jnl",
-    "start-request", "start-request.partial"};
+    "game-run.txt",  "game-run.txt.partial",  "game-started",     "game-started.partial",
+    "release-game",  "SrdwLaunch.log",        "SrdwLaunch.log.1", "restore.jnl",
+    "start-request", "start-request.partial", "SrdwLaunch.lock"};
 
 // ---- the log the launcher should write ------------------------------------------
 
@@ -431,6 +435,30 @@ TEST_F(HandOverTest, TheLauncherWaitsForAGameTheStoresClientStarted) {
         << Log();
 }
 
+// The game never shows its window and ends, leaving a helper in the job: the
+// helper gets the grace time, then everything is put back while it runs on,
+// and the log names it.
+TEST_F(HandOverTest, AHelperLeftWithoutTheGamesWindowGetsTheGraceTime) {
+    ScopedEnvironment handover("SRDW_STANDIN_HANDOVER", "helper");
+    HeldGame helper(root_);
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(helper.WaitStarted(kPatience)) << DescribeWindows(launcher->Id());
+    const auto started = ReadBytes(root_ + "\\game-started");
+    ASSERT_TRUE(started);
+    const std::string id = started->substr(0, started->find('\r'));
+    ExpectPlayingWithTheMod(*launcher);
+    ASSERT_TRUE(Ends(*launcher, kPatience + 15000));
+    EXPECT_EQ(Folder(), before_);
+    EXPECT_FALSE(Exists(Marker()));
+    EXPECT_NE(Log().find(GameStart(root_ + "\\srend.exe", "", root_) +
+                         " > the game has ended; not waiting for the other programs it "
+                         "started\n > still running: srend.exe (process " +
+                         id + ")\n" + Restore(root_)),
+              std::string::npos)
+        << Log();
+    ASSERT_TRUE(helper.Release(kPatience));
+}
+
 // ---- recovery -------------------------------------------------------------------------
 
 TEST_F(InterruptedRunTest, TheNextStartRestoresByTheMarker) {
@@ -692,7 +720,7 @@ TEST_F(GameElsewhereTest, TheChooserTakesTheGameInAnyLetterCaseAndRemembersIt) {
 
 // ---- other launchers and the running game -------------------------------------------
 
-TEST_F(LauncherTest, ASecondLauncherEndsAtOnceAndTouchesNothing) {
+TEST_F(LauncherTest, ASecondLauncherSaysTheFirstWaitsAndTouchesNothing) {
     MakeGameFolder();
     const Snapshot before = Folder();
     const std::string log = root_ + "\\SrdwLaunch.log";
@@ -706,10 +734,13 @@ TEST_F(LauncherTest, ASecondLauncherEndsAtOnceAndTouchesNothing) {
     const auto report = ReadBytes(root_ + "\\game-run.txt");
     ASSERT_TRUE(firstLog);
 
-    const ULONGLONG started = GetTickCount64();
     auto second = StartLauncher(" /recover");
+    const auto box = ExpectMessageBox(*second);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, kTitle);
+    EXPECT_EQ(box->text, kLauncherWaiting);
+    EXPECT_TRUE(PressButton(box->window, IDOK));
     ASSERT_TRUE(Ends(*second, 10000));
-    EXPECT_LT(GetTickCount64() - started, 10000u);
     EXPECT_EQ(ReadBytes(log), firstLog);
     EXPECT_EQ(ReadBytes(root_ + "\\game-run.txt"), report);
     EXPECT_EQ(Folder(), installed);
@@ -720,6 +751,39 @@ TEST_F(LauncherTest, ASecondLauncherEndsAtOnceAndTouchesNothing) {
     EXPECT_EQ(Folder(), before);
     EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + Install(root_) +
                          GameStart(root_ + "\\srend.exe", "", root_) + Restore(root_) + kFooter);
+}
+
+// A launcher the mutex does not keep out (another user's session) holds the
+// folder's lock file: this one says so and touches nothing, not even its log.
+TEST_F(LauncherTest, TheFoldersLockKeepsOutALauncherTheMutexDoesNot) {
+    MakeGameFolder();
+    const Snapshot before = Folder();
+    const std::string lock = root_ + "\\SrdwLaunch.lock";
+    {
+        const srdw::win32::FileHandle held(CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                       OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                                                       nullptr));
+        ASSERT_TRUE(held.IsValid());
+        auto launcher = StartLauncher();
+        const auto box = ExpectMessageBox(*launcher);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, kLauncherWaiting);
+        EXPECT_TRUE(PressButton(box->window, IDOK));
+        ASSERT_TRUE(Ends(*launcher));
+    }
+    EXPECT_EQ(Folder(), before);
+    EXPECT_FALSE(Exists(root_ + "\\SrdwLaunch.log"));
+    EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
+
+    // Its lock goes with the launcher, also when it is killed.
+    ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+    HeldGame game(root_);
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(game.WaitStarted(kPatience));
+    EXPECT_TRUE(Exists(lock));
+    launcher->Kill();
+    ASSERT_TRUE(launcher->WaitForExit(kPatience));
+    EXPECT_FALSE(Exists(lock));
 }
 
 class GameRunningTest : public LauncherTest {

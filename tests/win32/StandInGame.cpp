@@ -29,7 +29,11 @@
 //                                  way, as its child (which does all of the above);
 //                          client  after writing "start-request" (holding its own
 //                                  path), for the test that plays the store's client
-//                                  to start the game anew outside the launcher.
+//                                  to start the game anew outside the launcher;
+//                          helper  after starting this program again as its
+//                                  child, without a window and holding: a game
+//                                  that never showed its window (a crash at
+//                                  start) and left a tray helper or an updater.
 // The exit code is 0, 3 when the hold ran out, or 4 when the hand-over failed.
 #include <windows.h>
 
@@ -250,9 +254,14 @@ void PumpMessages() {
 }
 
 // Starts this program again with the same command line in the same folder, as
-// its child, without the hand-over, and lets it go.
-bool StartChild() {
+// its child, without the hand-over, and lets it go. A helper holds, and has
+// no window.
+bool StartChild(bool helper) {
     SetEnvironmentVariableA(kHandover, nullptr);
+    if (helper) {
+        SetEnvironmentVariableA("SRDW_STANDIN_WINDOW", "0");
+        SetEnvironmentVariableA("SRDW_STANDIN_HOLD", "1");
+    }
     std::string commandLine = GetCommandLineA();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -298,8 +307,8 @@ int main() {
     PumpMessages();
 
     const std::string handover = Environment(kHandover);
-    if (handover == "child") {
-        return StartChild() ? 0 : 4;
+    if (handover == "child" || handover == "helper") {
+        return StartChild(handover == "helper") ? 0 : 4;
     }
     if (handover == "client") {
         return WriteWholeFile(kRequestFile, OwnPath()) ? 0 : 4;
