@@ -13,6 +13,7 @@
 #define IDS_GAME_NOT_STARTED 8
 #define IDS_LOG_IS_LINK 9
 #define IDS_NEEDS_ADMIN 10
+#define IDS_PATH_CHARACTERS 11
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -35,6 +36,11 @@
     "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow "   \
     "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
     "your own."
+/* "%1" stands for the path, with "?" for the characters that cannot be used. */
+#define TEXT_PATH_CHARACTERS                                                                      \
+    "ERROR: The name of the game's folder (or of a folder above it) holds characters that "      \
+    "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please "   \
+    "give the folder a name in plain letters of your system's language."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/Desktop.h"
 #include "platform/win32/ScopedHandle.h"
@@ -16,6 +17,7 @@ namespace srdw::win32 {
 class SystemDesktop : public Desktop {
   public:
     std::string OwnPath() override;
+    std::string UnusablePath() override { return unusablePath_; }
     std::string ShortPathOf(const std::string& path) override;
     std::string CommandLineTail() override;
     std::string LowerCase(std::string text) override;
@@ -47,7 +49,13 @@ class SystemDesktop : public Desktop {
                             const std::string& directory,
                             const std::function<bool()>& whileRunning) override;
 
+  protected:
+    // The path in the code page, or none when it does not fit (it is then
+    // kept for UnusablePath).
+    std::string Accepted(std::wstring_view path);
+
   private:
+    std::string unusablePath_;
     KernelHandle mutex_;  // held until the process ends
     HCURSOR previousCursor_ = nullptr;
 };
