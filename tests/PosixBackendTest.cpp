@@ -87,6 +87,17 @@ TEST(PosixBackendTest, SettingsFileIsAPlainIniFile) {
     EXPECT_EQ(
         posix::WithIniValue("[Global - String3]\nA=1\n[Next]\n", "Global - String3", "Data", "x"),
         "[Global - String3]\nA=1\nData=x\n[Next]\n");
+
+    // As Windows reads it (held against it under Wine by SettingsFileTest): a
+    // byte-order mark, CR alone, the first section, quotes, text after "]".
+    const std::string odd =
+        "\xEF\xBB\xBF[Global - String3] ; game\r\"Data\"=no\rData=\"C:\\a b.exe\"\r"
+        "[Global - String3]\rData=second\rOther=2\r";
+    EXPECT_EQ(posix::IniValue(odd, "Global - String3", "Data"), "C:\\a b.exe");
+    EXPECT_EQ(posix::IniValue(odd, "Global - String3", "Other"), std::nullopt);
+    EXPECT_EQ(posix::WithIniValue(odd, "Global - String3", "Other", "1"),
+              "\xEF\xBB\xBF[Global - String3] ; game\r\"Data\"=no\rData=\"C:\\a b.exe\"\rOther=1\r"
+              "[Global - String3]\rData=second\rOther=2\r");
 }
 
 // The Exec value's arguments as the Desktop Entry rules read them: the string
