@@ -35,11 +35,17 @@ bool LocateGame() {
                             .ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                             .substr(0, kMaxPath);
         paths.RootDir.clear();
+        // A remembered game the code page cannot name is not asked for again:
+        // the player would only point at the same folder.
+        if (paths.GameExe.empty() && RefuseUnusablePath()) {
+            return false;
+        }
     }
     if (!IsUsable(paths.GameExe)) {
         ShowMessage(IDS_GAME_NOT_FOUND, 0);
         auto chosen = Host().ChooseGameFile();
         if (!chosen) {
+            static_cast<void>(RefuseUnusablePath());  // else the player cancelled
             return false;
         }
         paths.GameExe = std::move(*chosen);

@@ -59,10 +59,14 @@ bool LauncherApp::Startup() {
     Paths() = {};        // every run starts from nothing, also a second one in a process (tests)
     keepMarker_ = true;  // until the run may touch it
     // A cut or unusable own path would put the log, the marker and the script
-    // somewhere else: nothing is written anywhere.
+    // somewhere else: nothing is written anywhere. One in characters the
+    // system's code page lacks would name a look-alike folder, perhaps another
+    // copy of the game.
     const std::string ownPath = Host().OwnPath();
     if (ownPath.empty()) {
-        ShowMessage(IDS_OWN_PATH_UNUSABLE, 0);
+        if (!RefuseUnusablePath()) {
+            ShowMessage(IDS_OWN_PATH_UNUSABLE, 0);
+        }
         return false;
     }
     // Taken before anything else, so that a launcher started while another one

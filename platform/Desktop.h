@@ -71,6 +71,14 @@ class Desktop {
     // had whole or holds what the launcher's paths cannot (a backslash in a name
     // where the backslash is no separator).
     virtual std::string OwnPath() = 0;
+    // A path the system gave in characters the launcher cannot use here: on
+    // Windows, characters outside the ANSI code page, which the launcher's and
+    // the game's ANSI calls would see as look-alikes naming another file; on
+    // Linux, control characters a start-up entry cannot hold. OwnPath,
+    // ChooseGameFile and ReadProfileString then give no path, and this gives
+    // the path as it can be shown, "?" for each such character, until the
+    // next of them is asked. Empty when the last one was whole.
+    virtual std::string UnusablePath() = 0;
     virtual std::string ShortPathOf(const std::string& path) = 0;  // or the path unchanged
     virtual std::string CommandLineTail() = 0;  // the command line after the program name
     // A to Z lowered, and letters above 0x7F as the system's code page lowers them.

@@ -12,6 +12,7 @@ class DesktopProxy : public Desktop {
     explicit DesktopProxy(Desktop& inner) : inner_(inner) {}
 
     std::string OwnPath() override { return inner_.OwnPath(); }
+    std::string UnusablePath() override { return inner_.UnusablePath(); }
     std::string ShortPathOf(const std::string& path) override { return inner_.ShortPathOf(path); }
     std::string CommandLineTail() override { return inner_.CommandLineTail(); }
     std::string LowerCase(std::string text) override { return inner_.LowerCase(std::move(text)); }

@@ -14,6 +14,7 @@
 #define IDS_LOG_IS_LINK 9
 #define IDS_NEEDS_ADMIN 10
 #define IDS_LAUNCHER_WAITING 11
+#define IDS_PATH_CHARACTERS 12
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -39,6 +40,11 @@
 #define TEXT_LAUNCHER_WAITING                                                                     \
     "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend " \
     "2 to end; then it puts the game's files back."
+/* "%1" stands for the path, with "?" for the characters that cannot be used. */
+#define TEXT_PATH_CHARACTERS                                                                      \
+    "ERROR: The name of the game's folder (or of a folder above it) holds characters that "      \
+    "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please "   \
+    "give the folder a name in plain letters of your system's language."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

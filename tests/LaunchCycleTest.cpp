@@ -8,6 +8,7 @@
 #include "app/LaunchPaths.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
+#include "platform/ElevationRule.h"
 #include "res/resource.h"
 
 namespace srdw::test {
@@ -251,6 +252,50 @@ TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
     WriteFile(elsewhere.Path() / "Skyrend" / "other.bin", "");
     Run();
     EXPECT_EQ(platform_.gameRuns.back().file, elsewhere / "Skyrend\\other.bin");
+}
+
+// A game path the system can only give in look-alike characters (read from the
+// settings file or picked) is named to the player, and nothing is touched.
+TEST_F(LaunchCycleTest, AGamePathOutsideTheCodePageChangesNothing) {
+    fs::remove(game_.Path() / "srend.exe");
+    const std::string shown = "C:\\????\\Skyrend 2\\srend.exe";
+    const std::string message =
+        "ERROR: The name of the game's folder (or of a folder above it) "
+        "holds characters that cannot be used on this computer!\n" +
+        shown +
+        "\nThey are shown as ?. Nothing was changed. Please give the "
+        "folder a name in plain letters of your system's language.";
+    const std::string logLine = "ERROR: the path '" + shown +
+                                "' holds characters that cannot be used here; nothing "
+                                "was changed!\n";
+    const Snapshot before = Game();
+
+    platform_.unusablePath = shown;  // what the settings file holds
+    const std::string loading = "Loading script: " + (game_ / "SrdwLaunch.dat") + "\n";
+    EXPECT_EQ(Run(), loading + logLine);
+    EXPECT_EQ(platform_.messages, Strings{message});
+    EXPECT_EQ(std::count(platform_.events.begin(), platform_.events.end(), "chooser"), 0);
+
+    struct PicksForeignPath : TestPlatform {
+        std::optional<std::string> ChooseGameFile() override {
+            unusablePath = "C:\\Skyrend ?\\srend.exe";
+            return std::nullopt;
+        }
+    } picking;
+    picking.ownPath = platform_.ownPath;
+    ScopedPlatform scope(picking);
+    EXPECT_EQ(Run(), loading +
+                         "ERROR: the path 'C:\\Skyrend ?\\srend.exe' holds characters that "
+                         "cannot be used here; nothing was changed!\n");
+    ASSERT_EQ(picking.messages.size(), 2u);
+    EXPECT_EQ(picking.messages[0], TEXT_GAME_NOT_FOUND);
+    EXPECT_NE(picking.messages[1].find("\nC:\\Skyrend ?\\srend.exe\n"), std::string::npos);
+
+    EXPECT_EQ(Game(), before);
+    EXPECT_TRUE(platform_.gameRuns.empty());
+    EXPECT_TRUE(picking.gameRuns.empty());
+    EXPECT_TRUE(picking.startupEntries.empty());
+    EXPECT_TRUE(picking.settings.empty());
 }
 
 // Another launcher holds the guard or the folder's lock, or either could not be
@@ -508,6 +553,37 @@ TEST_F(LaunchCycleTest, AProtectedFolderIsLeftToAnElevatedLauncher) {
                        "' without administrator rights; nothing was changed!\n"),
               std::string::npos)
         << log;
+}
+
+// A folder that refuses every launcher, whatever its rights: however Windows is
+// set up, a launcher restarts with runas at most once. What runas starts is
+// Windows' part: the full token of a split one, an administrator's token where
+// UAC asks for their password, the same token where UAC is off; the
+// environment is handed on, or not.
+TEST(ElevationRuleTest, NoConfigurationRestartsMoreThanOnce) {
+    for (const TokenKind kind : {TokenKind::Plain, TokenKind::Full, TokenKind::Limited}) {
+        for (const bool uacOn : {false, true}) {
+            for (const bool environmentHandedOn : {false, true}) {
+                RightsFacts facts;
+                facts.kind = kind;
+                facts.elevated = kind == TokenKind::Full;
+                facts.uacOn = uacOn;
+                int restarts = 0;
+                while (ElevationCanHelp(facts) && restarts < 5) {
+                    ++restarts;
+                    const bool sameToken = kind == TokenKind::Plain && !uacOn;
+                    facts.elevated = !sameToken;
+                    facts.kind = sameToken ? TokenKind::Plain : TokenKind::Full;
+                    facts.restartedElevated = environmentHandedOn;
+                }
+                EXPECT_LE(restarts, 1) << "kind " << static_cast<int>(kind) << ", UAC " << uacOn
+                                       << ", environment handed on " << environmentHandedOn;
+                if (kind == TokenKind::Limited) {
+                    EXPECT_EQ(restarts, 1) << "the ordinary UAC prompt still comes";
+                }
+            }
+        }
+    }
 }
 
 // The system's own probe: only refused rights may lead to an elevated restart.

@@ -136,6 +136,18 @@ TEST_F(LauncherEntryTest, AnUnusableOwnPathWritesNothing) {
     EXPECT_EQ(platform.messages, std::vector<std::string>{TEXT_OWN_PATH_UNUSABLE});
     EXPECT_TRUE(fs::is_empty(dir_.Path()));
     EXPECT_TRUE(platform.startupEntries.empty());
+
+    // Characters the code page lacks: the player is shown where.
+    platform.unusablePath = "C:\\Games\\Skyrend ?\\SrdwLaunch.exe";
+    platform.messages.clear();
+    app.Startup();
+    app.Shutdown();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].rfind("ERROR: The name of the game's folder", 0), 0u);
+    EXPECT_NE(platform.messages[0].find("\nC:\\Games\\Skyrend ?\\SrdwLaunch.exe\n"),
+              std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir_.Path()));
+    EXPECT_TRUE(platform.startupEntries.empty());
 }
 
 TEST_F(LauncherEntryTest, LauncherWithoutExtensionInADottedDirectory) {

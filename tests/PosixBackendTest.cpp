@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "TestSupport.h"
 #include "app/CrashRecovery.h"
@@ -85,6 +87,17 @@ TEST(PosixBackendTest, SettingsFileIsAPlainIniFile) {
     EXPECT_EQ(
         posix::WithIniValue("[Global - String3]\nA=1\n[Next]\n", "Global - String3", "Data", "x"),
         "[Global - String3]\nA=1\nData=x\n[Next]\n");
+
+    // As Windows reads it (held against it under Wine by SettingsFileTest): a
+    // byte-order mark, CR alone, the first section, quotes, text after "]".
+    const std::string odd =
+        "\xEF\xBB\xBF[Global - String3] ; game\r\"Data\"=no\rData=\"C:\\a b.exe\"\r"
+        "[Global - String3]\rData=second\rOther=2\r";
+    EXPECT_EQ(posix::IniValue(odd, "Global - String3", "Data"), "C:\\a b.exe");
+    EXPECT_EQ(posix::IniValue(odd, "Global - String3", "Other"), std::nullopt);
+    EXPECT_EQ(posix::WithIniValue(odd, "Global - String3", "Other", "1"),
+              "\xEF\xBB\xBF[Global - String3] ; game\r\"Data\"=no\rData=\"C:\\a b.exe\"\rOther=1\r"
+              "[Global - String3]\rData=second\rOther=2\r");
 }
 
 // The Exec value's arguments as the Desktop Entry rules read them: the string
@@ -94,7 +107,8 @@ std::vector<std::string> ExecArguments(const std::string& value) {
     std::string text;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char next = value[i] == '\\' && i + 1 < value.size() ? value[++i] : '\0';
-        text.push_back(next == 's' ? ' ' : next == 'n' ? '\n' : next ? next : value[i]);
+        const char* escaped = next ? std::strchr("s n\nt\tr\r", next) : nullptr;
+        text.push_back(escaped && escaped[1] ? escaped[1] : next ? next : value[i]);
     }
     std::vector<std::string> arguments;
     bool quoted = false;
@@ -119,12 +133,12 @@ std::vector<std::string> ExecArguments(const std::string& value) {
     return arguments;
 }
 
-// The start-up entry of a launcher in an oddly named folder, its Exec line read
-// back by those rules and run, removes the entry and starts the launcher with
-// "/recover".
+// The start-up entry of a launcher in an oddly named folder is valid for
+// desktop-file-validate (desktop-file-utils), and its Exec line, read back by
+// those rules and run, removes the entry and starts the launcher with "/recover".
 TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     ScratchDir dir;
-    const std::string folder = dir / "it's \"odd\" $HOME `id` 100% ";
+    const std::string folder = dir / "it's \"odd\" $HOME `id` 100% \\n\n\r\tend\r";
     WriteFile(folder + "/SrdwLaunch",
               "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$(dirname \"$0\")/args\"\n");
     fs::permissions(folder + "/SrdwLaunch", fs::perms::owner_exec, fs::perm_options::add);
@@ -138,7 +152,18 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     configHome ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     ASSERT_TRUE(written);
 
-    const std::string entry = ReadFile(dir.Path() / "autostart/SrdwLaunch.desktop");
+    const std::string entryPath = dir.Path() / "autostart/SrdwLaunch.desktop";
+    const std::string validate = "desktop-file-validate " + posix::ShellQuote(entryPath) + " 2>&1";
+    std::unique_ptr<FILE, int (*)(FILE*)> validator(::popen(validate.c_str(), "r"), ::pclose);
+    ASSERT_TRUE(validator);
+    std::string findings;
+    for (int c; (c = std::fgetc(validator.get())) != EOF;) {
+        findings.push_back(static_cast<char>(c));
+    }
+    EXPECT_EQ(::pclose(validator.release()), 0) << findings << "(desktop-file-utils is needed)";
+    EXPECT_EQ(findings, "");
+
+    const std::string entry = ReadFile(entryPath);
     const auto at = entry.find("\nExec=") + 6;
     std::string command;
     for (const std::string& argument : ExecArguments(entry.substr(at, entry.find('\n', at) - at))) {
@@ -146,7 +171,14 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     }
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(ReadFile(folder + "/args"), "[/recover]\n");
-    EXPECT_FALSE(fs::exists(dir.Path() / "autostart/SrdwLaunch.desktop"));
+    EXPECT_FALSE(fs::exists(entryPath));
+
+    // A control character without an escape cannot be written: such a path is
+    // refused before anything is written.
+    EXPECT_EQ(posix::ShownInDesktopEntry(folder), folder);
+    EXPECT_EQ(posix::ShownInDesktopEntry("/games/a\x7f"
+                                         "b\x01/SrdwLaunch"),
+              "/games/a?b?/SrdwLaunch");
 }
 
 // A descriptor handed on is closed once, by its last holder.

@@ -41,7 +41,8 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
   public:
     TestPlatform() : FileSystemProxy(NativeFileSystem()), DesktopProxy(NativeDesktop()) {}
 
-    std::string ownPath;  // empty: the test program's own
+    std::string ownPath;       // empty: the test program's own
+    std::string unusablePath;  // a path the system gave that the launcher cannot use
     std::string commandLine;
     std::deque<Answer> answers;                      // Cancel when used up
     std::deque<std::optional<std::string>> choices;  // what the chooser gives; none when used up
@@ -80,6 +81,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     std::string OwnPath() override {
         return ownPath.empty() ? DesktopProxy::inner_.OwnPath() : ownPath;
     }
+    std::string UnusablePath() override { return unusablePath; }
     std::string CommandLineTail() override { return commandLine; }
     LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
     int ShowMessageBox(const std::string& text, unsigned) override;

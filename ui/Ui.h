@@ -23,7 +23,8 @@ void DestroySplash();
 
 // Asks for the game's SREND.EXE with an Open dialog. Only a file named srend.exe
 // (any letter case) is accepted; for any other name the dialog beeps and stays
-// open. Gives the full path of the accepted file, or nothing when cancelled.
-std::optional<std::string> ChooseGameFile();
+// open. Gives the full path of the accepted file in the system's own characters
+// (which the code page may lack), or nothing when cancelled.
+std::optional<std::wstring> ChooseGameFile();
 
 }  // namespace srdw::ui

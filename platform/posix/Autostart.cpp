@@ -5,7 +5,9 @@ namespace srdw::posix {
 namespace {
 
 // One argument of an Exec key: in double quotes, with the characters the desktop
-// entry format reserves escaped, then escaped again as a string value.
+// entry format reserves escaped, then escaped again as a string value, which
+// holds no control character but as the escapes \n, \t and \r. The launcher
+// refuses a path with any other (see ShownInDesktopEntry).
 std::string ExecArgument(const std::string& text) {
     std::string quoted = "\"";
     for (const char c : text) {
@@ -19,6 +21,12 @@ std::string ExecArgument(const std::string& text) {
     for (const char c : quoted) {
         if (c == '\\') {
             value.append("\\\\");
+        } else if (c == '\n') {
+            value.append("\\n");
+        } else if (c == '\t') {
+            value.append("\\t");
+        } else if (c == '\r') {
+            value.append("\\r");
         } else if (c == '%') {
             value.append("%%");
         } else {
@@ -29,6 +37,16 @@ std::string ExecArgument(const std::string& text) {
 }
 
 }  // namespace
+
+std::string ShownInDesktopEntry(std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\n' && c != '\t' && c != '\r') || byte == 0x7f) {
+            c = '?';
+        }
+    }
+    return text;
+}
 
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";

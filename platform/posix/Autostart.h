@@ -13,6 +13,10 @@ namespace srdw::posix {
 std::string RunOnceDesktopEntry(const std::string& entryPath,
                                 const std::vector<std::string>& arguments);
 
+// The text as a desktop entry can hold it: "?" for each control character but
+// LF, tab and CR, which its strings hold as escapes.
+std::string ShownInDesktopEntry(std::string text);
+
 // Text as one word of a POSIX shell, in single quotes.
 std::string ShellQuote(const std::string& text);
 

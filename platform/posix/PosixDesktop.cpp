@@ -75,9 +75,17 @@ class PosixDesktop final : public Desktop {
             return {};  // none, or longer than the launcher's paths hold
         }
         std::string path(buffer, static_cast<std::size_t>(length));
+        // The start-up entry that recovers a crashed run must name the launcher.
+        unusablePath_ = posix::ShownInDesktopEntry(path);
+        if (unusablePath_ != path) {
+            return {};
+        }
+        unusablePath_.clear();
         // A backslash separates on every platform, so a name holding one splits.
         return path.find('\\') == std::string::npos ? path : std::string();
     }
+
+    std::string UnusablePath() override { return unusablePath_; }
 
     std::string ShortPathOf(const std::string& path) override { return path; }
 
@@ -126,6 +134,8 @@ class PosixDesktop final : public Desktop {
                 return TEXT_NEEDS_ADMIN;
             case IDS_LAUNCHER_WAITING:
                 return TEXT_LAUNCHER_WAITING;
+            case IDS_PATH_CHARACTERS:
+                return TEXT_PATH_CHARACTERS;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:
@@ -345,6 +355,7 @@ class PosixDesktop final : public Desktop {
 
     std::map<std::string, HeldLock> locks_;                    // by mutex name
     std::map<std::pair<dev_t, ino_t>, UniqueFd> folderLocks_;  // by the folder's identity
+    std::string unusablePath_;
 };
 
 }  // namespace

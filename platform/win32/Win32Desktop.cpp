@@ -9,6 +9,8 @@
 
 #include <utility>
 
+#include "platform/ElevationRule.h"
+#include "platform/win32/CodePage.h"
 #include "platform/win32/ResourceText.h"
 #include "platform/win32/Win32Error.h"
 #include "res/resource.h"
@@ -47,11 +49,25 @@ OsResult RegDeleteString(HKEY root, const char* key, const char* name) {
 
 }  // namespace
 
-// A path that fills the whole buffer was cut: it is none.
+std::string SystemDesktop::Accepted(std::wstring_view path) {
+    AnsiPath converted = ToAnsi(path);
+    if (!converted.whole) {
+        unusablePath_ = std::move(converted.text);
+        return {};
+    }
+    unusablePath_.clear();
+    return std::move(converted.text);
+}
+
+// A path longer than the launcher's buffers of 260 characters hold is none.
 std::string SystemDesktop::OwnPath() {
-    char buffer[kPathBuffer] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, kPathBuffer);
-    return length > 0 && length < kPathBuffer ? std::string(buffer, length) : std::string();
+    std::wstring buffer(kLongPathBuffer, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kLongPathBuffer);
+    if (length == 0 || length >= kLongPathBuffer) {
+        return {};
+    }
+    const std::string path = Accepted(std::wstring_view(buffer.data(), length));
+    return path.size() < kPathBuffer ? path : std::string();
 }
 
 std::string SystemDesktop::ShortPathOf(const std::string& path) {
@@ -134,9 +150,11 @@ void SystemDesktop::EndWaitCursor() {
 
 std::string SystemDesktop::ReadProfileString(const std::string& file, const std::string& section,
                                              const std::string& key) {
-    char buffer[kPathBuffer] = {};
-    GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, kPathBuffer, file.c_str());
-    return buffer;
+    std::wstring buffer(kLongPathBuffer, L'\0');
+    const DWORD length =
+        GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
+                                 buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
+    return Accepted(std::wstring_view(buffer.data(), length));
 }
 
 OsResult SystemDesktop::WriteProfileString(const std::string& file, const std::string& section,
@@ -175,25 +193,43 @@ OsResult SystemDesktop::ProbeNewFile(const std::string& folder) {
 
 namespace {
 
-bool IsElevated() {
+// Set for the launcher a restart starts, where the system hands the
+// environment on (it does when runas starts the same token again).
+constexpr const char* kRestartedVariable = "SRDW_ELEVATED_RESTART";
+
+RightsFacts OwnRights() {
+    RightsFacts facts;
     KernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) {
-        return false;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) {
+        TOKEN_ELEVATION elevation = {};
+        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+        DWORD size = 0;
+        facts.elevated =
+            GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+            elevation.TokenIsElevated != 0;
+        if (GetTokenInformation(token.Get(), TokenElevationType, &type, sizeof type, &size)) {
+            facts.kind = static_cast<TokenKind>(type);
+        }
     }
-    TOKEN_ELEVATION elevation = {};
-    DWORD size = 0;
-    return GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-           elevation.TokenIsElevated != 0;
+    DWORD enableLua = 1;
+    DWORD size = sizeof enableLua;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE,
+                     "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", "EnableLUA",
+                     RRF_RT_REG_DWORD, nullptr, &enableLua, &size) == ERROR_SUCCESS) {
+        facts.uacOn = enableLua != 0;
+    }
+    facts.restartedElevated = GetEnvironmentVariableA(kRestartedVariable, nullptr, 0) > 0;
+    return facts;
 }
 
 }  // namespace
 
-// An elevated launcher that is still refused would only ask again and again.
 Elevation SystemDesktop::RestartElevated(const std::string& program, const std::string& parameters,
                                          const std::string& directory) {
-    if (IsElevated()) {
+    if (!ElevationCanHelp(OwnRights())) {
         return Elevation::Unavailable;
     }
+    SetEnvironmentVariableA(kRestartedVariable, "1");
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_FLAG_NO_UI;

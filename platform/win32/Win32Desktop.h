@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "platform/Desktop.h"
 #include "platform/win32/ScopedHandle.h"
@@ -17,6 +18,7 @@ namespace srdw::win32 {
 class SystemDesktop : public Desktop {
   public:
     std::string OwnPath() override;
+    std::string UnusablePath() override { return unusablePath_; }
     std::string ShortPathOf(const std::string& path) override;
     std::string CommandLineTail() override;
     std::string LowerCase(std::string text) override;
@@ -49,7 +51,13 @@ class SystemDesktop : public Desktop {
                             const std::string& directory,
                             const WatchWhileRunning& whileRunning) override;
 
+  protected:
+    // The path in the code page, or none when it does not fit (it is then
+    // kept for UnusablePath).
+    std::string Accepted(std::wstring_view path);
+
   private:
+    std::string unusablePath_;
     KernelHandle mutex_;                             // held until the process ends
     std::map<std::string, FileHandle> folderLocks_;  // by the lock file's path, lower-cased
     HCURSOR previousCursor_ = nullptr;

@@ -7,7 +7,8 @@
 
 namespace srdw::win32 {
 
-constexpr DWORD kPathBuffer = MAX_PATH;  // 260 characters with the terminator
+constexpr DWORD kPathBuffer = MAX_PATH;   // 260 characters with the terminator
+constexpr DWORD kLongPathBuffer = 32768;  // the longest path the system's own calls give
 
 inline OsError ErrorFromCode(DWORD code) {
     switch (code) {

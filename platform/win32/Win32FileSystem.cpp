@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
 #include "platform/win32/Win32Error.h"
 
@@ -17,8 +18,11 @@ namespace srdw {
 
 namespace {
 
+using win32::AnsiPath;
 using win32::Check;
+using win32::kLongPathBuffer;
 using win32::kPathBuffer;
+using win32::ToAnsi;
 
 class Win32OutputFile final : public OutputFile {
   public:
@@ -114,10 +118,15 @@ class Win32FileSystem final : public FileSystem {
         return Check(SetCurrentDirectoryA(path.c_str()));
     }
 
+    // A folder the code page cannot name is none: its look-alike would be another.
     std::string WorkingDirectory() override {
-        char buffer[kPathBuffer] = {};
-        const DWORD length = GetCurrentDirectoryA(kPathBuffer, buffer);
-        return length > 0 && length < kPathBuffer ? std::string(buffer, length) : std::string();
+        std::wstring buffer(kLongPathBuffer, L'\0');
+        const DWORD length = GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
+        if (length == 0 || length >= kLongPathBuffer) {
+            return {};
+        }
+        const AnsiPath path = ToAnsi(std::wstring_view(buffer.data(), length));
+        return path.whole && path.text.size() < kPathBuffer ? path.text : std::string();
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {

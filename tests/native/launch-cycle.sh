@@ -309,15 +309,19 @@ check "$(ls "$autostart" 2>/dev/null)" "$autostart" "the start-up entry" &&
 rm -f "$autostart"
 
 # ---------------------------------------------------------------------------
-case="a launcher whose own path is too long or holds a backslash"
-for name in "$(printf '%0250d' 0)" 'back\slash'; do
+case="a launcher whose own path is too long, holds a backslash or a control character"
+# A control character without an escape in a start-up entry: the path is shown.
+for name in "$(printf '%0250d' 0)" 'back\slash' "del$(printf '\177')ete$(printf '\001')"; do
     d="$work/own/$name"
     mkdir -p "$d"
     cp "$launcher" "$d/SrdwLaunch"
     printf 'Rename(a, b)' >"$d/SrdwLaunch.dat"
     listing=$(ls -AR "$work/own")
     (cd "$d" && ./SrdwLaunch </dev/null 2>"$work/stderr")
-    grep -q "Cannot use the launcher's own path!" "$work/stderr" || fail "$name: no message"
+    case "$name" in
+        del*) grep -qxF "$work/own/del?ete?/SrdwLaunch" "$work/stderr" ;;
+        *) grep -q "Cannot use the launcher's own path!" "$work/stderr" ;;
+    esac || fail "$name: no message"
     check "$(ls -AR "$work/own")" "$listing" "what is written" || break
     rm -rf "$work/own"
 done

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "RegistryKey.h"
+#include "WidePaths.h"
 #include "WindowDriver.h"
 #include "platform/win32/ScopedHandle.h"
 
@@ -245,13 +246,17 @@ bool UseTestDesktop() {
 }
 
 ChildProcess::ChildProcess(const std::string& application, const std::string& commandLine,
-                           const std::string& directory) {
-    STARTUPINFOA startup = {};
+                           const std::string& directory)
+    : ChildProcess(Wide(application), Wide(commandLine), Wide(directory)) {}
+
+ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& commandLine,
+                           const std::wstring& directory) {
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    std::string desktop = TestDesktopName();
+    std::wstring desktop = Wide(TestDesktopName());
     startup.lpDesktop = desktop.data();
-    std::string line = commandLine;  // CreateProcessA may write into it
-    if (!CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+    std::wstring line = commandLine;  // CreateProcessW may write into it
+    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
                         nullptr, FALSE, 0, nullptr, directory.empty() ? nullptr : directory.c_str(),
                         &startup, &info_)) {
         info_ = {};

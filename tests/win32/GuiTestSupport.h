@@ -70,6 +70,8 @@ class ChildProcess {
     // command line's first word names the program).
     ChildProcess(const std::string& application, const std::string& commandLine,
                  const std::string& directory);
+    ChildProcess(const std::wstring& application, const std::wstring& commandLine,
+                 const std::wstring& directory);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;

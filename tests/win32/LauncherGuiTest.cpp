@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "GuiTestSupport.h"
+#include "WidePaths.h"
 #include "WindowDriver.h"
 #include "platform/win32/ScopedHandle.h"
 
@@ -236,6 +237,19 @@ class LauncherTest : public ::testing::Test {
                           << DescribeWindows(launcher.Id());
         }
         return box;
+    }
+
+    // Answers the message that the game is not found; the chooser that follows.
+    HWND ChooserAfterGameNotFound(const ChildProcess& launcher) const {
+        const auto box = ExpectMessageBox(launcher);
+        if (!box) {
+            return nullptr;
+        }
+        EXPECT_EQ(box->text, kGameNotFound);
+        EXPECT_TRUE(PressButton(box->window, IDOK));
+        HWND chooser = WaitForOpenDialog(launcher.Id());
+        EXPECT_NE(chooser, nullptr) << DescribeWindows(launcher.Id());
+        return chooser;
     }
 
     std::string work_;  // the test's own folder
@@ -696,12 +710,8 @@ TEST_F(GameElsewhereTest, TheChooserTakesTheGameInAnyLetterCaseAndRemembersIt) {
     const Snapshot gameBefore = Folder();
 
     auto launcher = StartLauncher(" -Debug", launcherFolder_);
-    const auto box = ExpectMessageBox(*launcher);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->text, kGameNotFound);
-    EXPECT_TRUE(PressButton(box->window, IDOK));
-    HWND chooser = WaitForOpenDialog(launcher->Id());
-    ASSERT_NE(chooser, nullptr) << DescribeWindows(launcher->Id());
+    HWND chooser = ChooserAfterGameNotFound(*launcher);
+    ASSERT_NE(chooser, nullptr);
     ASSERT_TRUE(EnterFileName(chooser, game));
     ASSERT_TRUE(Ends(*launcher));
 
@@ -839,6 +849,129 @@ TEST_F(GameRunningTest, AnEarlierRunsMarkerStaysForItsRestore) {
     const Snapshot before = Folder();
     ExpectGameRunningMessage();
     EXPECT_EQ(Folder(), before);
+}
+
+// ---- folders the code page cannot name -------------------------------------------------
+
+// A game folder named in characters the ANSI code page lacks, beside a twin
+// whose name is what Windows' best fit makes of it ("ā" becomes "a"), with a
+// whole game of its own. The launcher must neither take the twin for its own
+// folder nor touch anything.
+class CodePageTest : public LauncherTest {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(LauncherTest::SetUp());
+        foreign_ = Wide(work_) + L"\\Skyrend \u0101";
+        if (CodePageHolds(foreign_)) {
+            GTEST_SKIP() << "the code page " << GetACP() << " holds the test's folder name";
+        }
+        twin_ = work_ + "\\Skyrend a";
+        MakeGameFolderAt(twin_);
+        twinBefore_ = Folder(twin_);
+    }
+    void TearDown() override {
+        RemoveTree(foreign_);
+        RemoveTree(Wide(work_) + L"\\\u0418\u0433\u0440\u044b");
+        LauncherTest::TearDown();
+    }
+
+    static void MakeGameFolderAt(const std::string& folder) {
+        PutLauncher(folder);
+        PutGame(folder);
+        PutScript(folder);
+        PutGameFiles(folder);
+    }
+    // The same game in a folder of any name; `launcher` puts the launcher in too.
+    static void MakeGameFolderAt(const std::wstring& folder, bool launcher) {
+        if (launcher) {
+            CopyInto(LauncherProgram(), folder + L"\\SrdwLaunch.exe");
+            WriteBytes(folder + L"\\SrdwLaunch.dat", kScript);
+        }
+        CopyInto(StandInProgram(), folder + L"\\srend.exe");
+        WriteBytes(folder + L"\\Data\\Sky Box.pak", "game sky");
+        WriteBytes(folder + L"\\Data\\Sky Box.dw", "dusk sky");
+        WriteBytes(folder + L"\\Maps\\Old Map.map", "old map");
+        WriteBytes(folder + L"\\Maps\\Dusk Map.dw", "dusk map");
+    }
+
+    static std::string PathMessage(const std::string& shown) {
+        return "ERROR: The name of the game's folder (or of a folder above it) holds characters "
+               "that cannot be used on this computer!\n" +
+               shown +
+               "\nThey are shown as ?. Nothing was changed. Please give the folder a name in "
+               "plain letters of your system's language.";
+    }
+
+    // Answers the message that names `shown` and waits for the launcher's end.
+    void ExpectPathMessage(ChildProcess& launcher, const std::string& shown) const {
+        const auto box = ExpectMessageBox(launcher);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->caption, kTitle);
+        EXPECT_EQ(box->text, PathMessage(shown));
+        EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
+        EXPECT_TRUE(PressButton(box->window, IDOK));
+        ASSERT_TRUE(Ends(launcher));
+    }
+
+    // Neither the twin nor anything else was touched, and no game started.
+    void ExpectTwinUntouched() const {
+        EXPECT_EQ(Folder(twin_), twinBefore_);
+        EXPECT_FALSE(Exists(twin_ + "\\SrdwLaunch.log"));
+        EXPECT_FALSE(Exists(twin_ + "\\game-run.txt"));
+        EXPECT_EQ(StartupEntry(), std::nullopt);
+    }
+
+    std::wstring foreign_;
+    std::string twin_;
+    Snapshot twinBefore_;
+};
+
+TEST_F(CodePageTest, ALauncherInSuchAFolderNamesItAndTouchesNothing) {
+    const std::wstring cyrillic = Wide(work_) + L"\\\u0418\u0433\u0440\u044b\\Skyrend 2";
+    for (const std::wstring& folder : {foreign_, cyrillic}) {
+        MakeGameFolderAt(folder, true);
+        const auto before = WideSnapshot(folder);
+        const std::wstring program = folder + L"\\SrdwLaunch.exe";
+        ChildProcess launcher(program, L'"' + program + L'"', Wide(work_));
+        ASSERT_NO_FATAL_FAILURE(ExpectPathMessage(launcher, Shown(program)));
+        EXPECT_EQ(WideSnapshot(folder), before) << Shown(folder);
+        ExpectTwinUntouched();
+    }
+}
+
+TEST_F(CodePageTest, AGameTheSettingsFileOrTheChooserNamesThereIsNotStarted) {
+    SettingsFileGuard settings;
+    const std::string launcherFolder = work_ + "\\Duskwarden";
+    PutLauncher(launcherFolder);
+    PutScript(launcherFolder);
+    MakeGameFolderAt(foreign_, false);
+    const auto before = WideSnapshot(foreign_);
+    const std::wstring game = foreign_ + L"\\srend.exe";
+    const std::string logLine = "ERROR: the path '" + Shown(game) +
+                                "' holds characters that cannot be used here; nothing was "
+                                "changed!\n";
+
+    // The settings file in UTF-16, as Windows reads it whatever the code page.
+    const std::wstring text = L"\uFEFF[Global - String3]\r\nData=" + game + L"\r\n";
+    WriteBytes(SettingsFile(), std::string(reinterpret_cast<const char*>(text.data()),
+                                           text.size() * sizeof(wchar_t)));
+    auto fromSettings = StartLauncher("", launcherFolder);
+    ASSERT_NO_FATAL_FAILURE(ExpectPathMessage(*fromSettings, Shown(game)));
+    EXPECT_EQ(Log(launcherFolder),
+              kHeader + Loading(launcherFolder + "\\SrdwLaunch.dat") + logLine + kFooter);
+
+    RemoveTree(SettingsFile());
+    auto chosen = StartLauncher("", launcherFolder);
+    HWND chooser = ChooserAfterGameNotFound(*chosen);
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(EnterFileName(chooser, game));
+    ASSERT_NO_FATAL_FAILURE(ExpectPathMessage(*chosen, Shown(game)));
+    EXPECT_EQ(Log(launcherFolder),
+              kHeader + Loading(launcherFolder + "\\SrdwLaunch.dat") + logLine + kFooter);
+    EXPECT_FALSE(Exists(SettingsFile())) << "a game that cannot be named is not remembered";
+
+    EXPECT_EQ(WideSnapshot(foreign_), before);
+    ExpectTwinUntouched();
 }
 
 // ---- the splash -------------------------------------------------------------------------

@@ -318,17 +318,20 @@ bool ClickAndWait(HWND dialog, int id, DWORD timeout) {
 }
 
 bool EnterFileName(HWND dialog, const std::string& path) {
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
+                            static_cast<int>(wide.size()))));
+    return EnterFileName(dialog, wide);
+}
+
+bool EnterFileName(HWND dialog, const std::wstring& path) {
     HWND field = FileNameField(dialog);
-    if (field == nullptr) {
-        return false;
-    }
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
-                             SMTO_ABORTIFHUNG, kAnswerTimeout, &result) ||
-        !result) {
-        return false;
-    }
-    return ClickAndWait(dialog, IDOK, kClickTimeout);
+    return field != nullptr &&
+           SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                               SMTO_ABORTIFHUNG, kAnswerTimeout, &result) &&
+           result && ClickAndWait(dialog, IDOK, kClickTimeout);
 }
 
 std::optional<Pixels> CaptureScreen(const RECT& area) {

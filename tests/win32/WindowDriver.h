@@ -76,6 +76,7 @@ HWND FileNameField(HWND dialog);
 // Types `path` into the file name field and clicks Open (IDOK); returns once the
 // dialog has dealt with the click, whether it took the name or refused it.
 bool EnterFileName(HWND dialog, const std::string& path);
+bool EnterFileName(HWND dialog, const std::wstring& path);
 
 // Pixels as 0x00RRGGBB, row by row from the top.
 struct Pixels {

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "platform/GameFile.h"
+#include "platform/win32/CodePage.h"
 #include "platform/win32/ResourceText.h"
 #include "res/resource.h"
 #include "ui/Ui.h"
@@ -12,8 +13,8 @@ namespace srdw::ui {
 
 namespace {
 
-constexpr char kSuggestedName[] = "Srend.exe";
-constexpr std::size_t kFileTitleBuffer = 64;
+constexpr wchar_t kSuggestedName[] = L"Srend.exe";
+constexpr DWORD kFileTitleBuffer = 64;
 
 // The explorer-style hook: a child dialog of the Open dialog, which is its parent.
 UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
@@ -25,13 +26,13 @@ UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARA
             return 1;
         }
         case WM_NOTIFY: {
-            const auto* notify = reinterpret_cast<const OFNOTIFYA*>(lParam);
+            const auto* notify = reinterpret_cast<const OFNOTIFYW*>(lParam);
             if (notify->hdr.code != CDN_FILEOK) {
                 return 0;
             }
             // By the time of CDN_FILEOK the dialog has filled in the chosen file's name.
-            const char* name = notify->lpOFN->lpstrFileTitle;
-            if (name != nullptr && IsGameFileName(name)) {
+            const wchar_t* name = notify->lpOFN->lpstrFileTitle;
+            if (name != nullptr && IsGameFileName(win32::ToAnsi(name).text)) {
                 return 0;  // accepted: the dialog closes with OK
             }
             // Any other file is refused with a beep alone; the dialog stays open so
@@ -47,35 +48,38 @@ UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARA
 
 }  // namespace
 
-std::optional<std::string> ChooseGameFile() {
+// The dialog works in the system's own characters: its ANSI form would hand on
+// a look-alike of a name the code page lacks, which cannot be told from the
+// name itself.
+std::optional<std::wstring> ChooseGameFile() {
     HMODULE module = GetModuleHandleA(nullptr);
 
     // The filter is kept in the string table with "|" for the NUL separators a
     // string resource cannot hold. The text ends in several "|", so the list is
     // closed by an empty text; the zeroed buffer adds the final NULs as well.
-    char filter[256] = {};
-    const int filterLength = LoadStringA(module, IDS_CHOOSER_FILTER, filter, sizeof filter - 1);
+    wchar_t filter[256] = {};
+    const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
     for (int i = 0; i < filterLength; ++i) {
-        if (filter[i] == '|') {
-            filter[i] = '\0';
+        if (filter[i] == L'|') {
+            filter[i] = L'\0';
         }
     }
 
-    const std::string title = win32::AppTitle();
-    char file[MAX_PATH] = {};
-    lstrcpynA(file, kSuggestedName, sizeof file);
-    char fileTitle[kFileTitleBuffer] = {};
+    const std::wstring title = win32::FromAnsi(win32::AppTitle());
+    wchar_t file[MAX_PATH] = {};
+    lstrcpynW(file, kSuggestedName, MAX_PATH);
+    wchar_t fileTitle[kFileTitleBuffer] = {};
 
-    OPENFILENAMEA dialog = {};
+    OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = nullptr;
     dialog.hInstance = module;
     dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof file;
+    dialog.nMaxFile = MAX_PATH;
     dialog.lpstrFileTitle = fileTitle;
-    dialog.nMaxFileTitle = sizeof fileTitle;
+    dialog.nMaxFileTitle = kFileTitleBuffer;
     dialog.lpstrInitialDir = nullptr;
     dialog.lpstrTitle = title.c_str();
     dialog.lpstrDefExt = nullptr;
@@ -83,10 +87,10 @@ std::optional<std::string> ChooseGameFile() {
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
     dialog.lpfnHook = GameFileHook;
 
-    if (!GetOpenFileNameA(&dialog)) {
+    if (!GetOpenFileNameW(&dialog)) {
         return std::nullopt;  // cancelled, or the dialog could not be shown
     }
-    return std::string(file);
+    return std::wstring(file);
 }
 
 }  // namespace srdw::ui

@@ -9,7 +9,15 @@ namespace {
 
 class LauncherDesktop final : public win32::SystemDesktop {
   public:
-    std::optional<std::string> ChooseGameFile() override { return ui::ChooseGameFile(); }
+    std::optional<std::string> ChooseGameFile() override {
+        const auto chosen = ui::ChooseGameFile();
+        if (!chosen) {
+            Accepted({});
+            return std::nullopt;
+        }
+        std::string path = Accepted(*chosen);
+        return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
+    }
     void ShowSplash() override { ui::ShowSplash(); }
     void HideSplash() override { ui::HideSplash(); }
     void DestroySplash() override { ui::DestroySplash(); }

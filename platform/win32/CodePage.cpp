@@ -1,0 +1,40 @@
+#include "platform/win32/CodePage.h"
+
+#include <windows.h>
+
+namespace srdw::win32 {
+
+std::wstring FromAnsi(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(
+        static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0)),
+        L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+AnsiPath ToAnsi(std::wstring_view wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    // UTF-8 as the code page holds every character, and takes neither the
+    // flag nor a default character.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* substitute = utf8 ? nullptr : "?";
+    BOOL usedDefault = FALSE;
+    BOOL* used = utf8 ? nullptr : &usedDefault;
+    const int size = static_cast<int>(wide.size());
+    AnsiPath path;
+    path.text.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, substitute, used)));
+    WideCharToMultiByte(CP_ACP, flags, wide.data(), size, path.text.data(),
+                        static_cast<int>(path.text.size()), substitute, used);
+    path.whole = !path.text.empty() && !usedDefault && FromAnsi(path.text) == wide;
+    return path;
+}
+
+}  // namespace srdw::win32
