@@ -13,6 +13,7 @@
 #define IDS_GAME_NOT_STARTED 8
 #define IDS_LOG_IS_LINK 9
 #define IDS_NEEDS_ADMIN 10
+#define IDS_RESTORE_UNFINISHED 11
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -35,6 +36,11 @@
     "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow "   \
     "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
     "your own."
+/* %1: how many files are out of place; %2: the log's path. */
+#define TEXT_RESTORE_UNFINISHED                                                             \
+    "Warning: The MOD could not be removed completely.\nFiles still out of place: %1\nThe " \
+    "log says which: %2\nThe next start of the launcher tries again.\n\nDo you want to "    \
+    "start the game without the MOD this time?"
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102
