@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 constexpr std::string_view kEditSwitch = "/edit";
+constexpr std::string_view kRecoverSwitch = "/recover";
 
 // Where `word` first begins a word of the text: at its start or after white space.
 std::size_t FindWordStart(std::string_view text, std::string_view word) {
@@ -31,13 +32,21 @@ std::string PrepareCommandLine(std::string_view tail) {
 }
 
 bool HasRecoverSwitch(std::string_view commandLine) {
-    return FindWordStart(commandLine, "/recover") != std::string_view::npos;
+    return FindWordStart(commandLine, kRecoverSwitch) != std::string_view::npos;
 }
 
 void RemoveEditSwitch(std::string& commandLine) {
     const auto at = FindWordStart(commandLine, kEditSwitch);
     if (at != std::string::npos) {
         commandLine.erase(at, kEditSwitch.size());
+    }
+}
+
+// The whole word goes, as a longer word counts as the switch too.
+void RemoveRecoverSwitch(std::string& commandLine) {
+    const auto at = FindWordStart(commandLine, kRecoverSwitch);
+    if (at != std::string::npos) {
+        commandLine.erase(at, commandLine.find_first_of(kWhiteSpace, at) - at);
     }
 }
 

@@ -14,5 +14,7 @@ std::string PrepareCommandLine(std::string_view tail);
 bool HasRecoverSwitch(std::string_view commandLine);
 // Cuts out the first "/edit" that begins a word, leaving the blanks around it.
 void RemoveEditSwitch(std::string& commandLine);
+// Cuts out the first word that counts as the "/recover" switch.
+void RemoveRecoverSwitch(std::string& commandLine);
 
 }  // namespace srdw

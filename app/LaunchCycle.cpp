@@ -1,5 +1,7 @@
 #include "app/LaunchCycle.h"
 
+#include <string>
+
 #include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
@@ -55,7 +57,7 @@ bool Restore(ModScript& script, const UndoJournal& journal, const RestoreSource&
         script.Restore(PlaceholdersOf(Paths()));
         return true;
     }
-    return UndoInstall(journal.Contents());
+    return UndoInstall(journal.Contents()) == 0;
 }
 
 CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
@@ -83,10 +85,11 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
 // A crashed run is undone from its journal; without one, a marker (left by an
 // older launcher) has it undone from the script, as far as the disk allows.
 // Without either, nothing was installed: the marker is written before the
-// first move, so there is nothing to restore.
-CycleEnd Recover(LaunchMode mode, ModScript& script, const RestoreSource& source) {
+// first move, so there is nothing to restore. Returns how many of the
+// install's moves are not undone.
+std::size_t Recover(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LogWrite("found '/recover' switch, restoring MOD...\n");
-    bool restored = true;
+    std::size_t notUndone = 0;
     if (!source.journal && mode != LaunchMode::RecoverMode) {
         LogWrite(" > nothing to restore: no marker and no journal record an install\n");
     } else if (source.journal) {
@@ -95,16 +98,35 @@ CycleEnd Recover(LaunchMode mode, ModScript& script, const RestoreSource& source
             LogWrite(Paths().JournalFile);
             LogWrite("' ends in a damaged record; what the install did after it is not known!\n");
         }
-        restored = UndoInstall(*source.journal);
+        notUndone = UndoInstall(*source.journal);
     } else {
         script.Restore(PlaceholdersOf(Paths()));
     }
-    if (!restored) {
-        return CycleEnd::Unfinished;
+    if (notUndone == 0) {
+        // The interrupted run's start-up entry has nothing left to do.
+        RemoveStartupEntry();
     }
-    // The interrupted run's start-up entry has nothing left to do.
-    RemoveStartupEntry();
-    return CycleEnd::Completed;
+    return notUndone;
+}
+
+// Without a word, a recovery that cannot finish would end every later start
+// of the launcher the same way, and the game would never start. The player is
+// told, and may play this once as the folder is now; the records stay either
+// way, so the next start tries again. Nobody to answer means no game.
+void OfferTheGameWithoutTheMod(std::size_t notUndone) {
+    LogFlush();  // the log the question names holds this run's lines
+    const std::string question = MessageText(
+        IDS_RESTORE_UNFINISHED, {std::to_string(notUndone), LogPathFor(Host().OwnPath())});
+    if (Host().AskYesNo(question) != Answer::Yes) {
+        return;
+    }
+    LaunchPaths& paths = Paths();
+    RemoveEditSwitch(paths.CommandLine);
+    RemoveRecoverSwitch(paths.CommandLine);
+    const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
+    if (!game) {
+        ReportGameNotStarted(paths.GameExe, game);
+    }
 }
 
 // The launcher's own folder is locked already, before its log was opened.
@@ -118,6 +140,12 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     LaunchPaths& paths = Paths();
     paths.GameExe.clear();
     paths.RootDir.clear();
+    if (mode == LaunchMode::RecoverMode) {
+        // The entry that started this run was used up as it ran (RunOnce deletes
+        // its value, the Linux entry itself): it is written again before anything
+        // can stop the run, and only a complete restore removes it.
+        RegisterStartupEntry();
+    }
     if (!LocateGame()) {
         // Without a game nothing was installed; a recovery is still to come.
         return mode == LaunchMode::RecoverMode ? CycleEnd::Unfinished : CycleEnd::Completed;
@@ -144,11 +172,16 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
         Host().EndWaitCursor();
         return CycleEnd::FolderInUse;
     }
-    const CycleEnd end = restores ? Recover(mode, script, source) : Play(mode, script, source);
+    const std::size_t notUndone = restores ? Recover(mode, script, source) : 0;
+    const CycleEnd end = restores ? (notUndone == 0 ? CycleEnd::Completed : CycleEnd::Unfinished)
+                                  : Play(mode, script, source);
     if (end == CycleEnd::Unfinished) {
         LogWrite(
             "ERROR: not everything could be put back; the marker, the journal and the start-up "
             "entry stay, and the next start tries again!\n");
+    }
+    if (notUndone > 0) {
+        OfferTheGameWithoutTheMod(notUndone);
     }
     Host().EndWaitCursor();
     return end;

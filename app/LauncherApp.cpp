@@ -19,11 +19,25 @@ namespace srdw {
 
 namespace {
 
-// A run that finds a marker keeps the crashed run's log, the only record of
-// what it changed, as "<log>.1", one generation.
-void KeepCrashedRunsLog(const std::string& logPath) {
+// The log of the run that installed what a recovery undoes is the only record
+// of what it changed. A run that finds a marker keeps the log before it as
+// "<log>.1" only when that log records an install: the logs of recoveries that
+// could not finish replace one another, and the installing run's stays in
+// place through any number of them, until the next install's takes its place.
+bool RecordsAnInstall(const std::string& logPath) {
+    if (Files().IsLink(logPath)) {
+        return false;  // not the launcher's: left to LogOpen, which refuses it
+    }
+    const auto log = Files().ReadWholeFile(logPath);
+    return log && log->find("\nInstalling script...") != std::string::npos;
+}
+
+void KeepInstallingRunsLog(const std::string& logPath) {
+    if (!RecordsAnInstall(logPath)) {
+        return;
+    }
     const std::string kept = logPath + ".1";
-    // Ignored by design: without an older copy or a log there is nothing to keep.
+    // Ignored by design: without an older copy there is nothing to replace.
     static_cast<void>(Files().RemoveFile(kept));
     static_cast<void>(Files().MoveNoReplace(logPath, kept));
 }
@@ -96,7 +110,7 @@ bool LauncherApp::Startup() {
     const std::string restoreScript = ReadRestoreScript(paths.MarkerFile);
     const std::string logPath = LogPathFor(ownPath);
     if (!restoreScript.empty()) {
-        KeepCrashedRunsLog(logPath);
+        KeepInstallingRunsLog(logPath);
     }
     if (!LogOpen(logPath) && Files().IsLink(logPath)) {
         ShowMessage(IDS_LOG_IS_LINK, 0);

@@ -9,16 +9,28 @@ int ShowMessage(unsigned id, unsigned style) {
     return Host().ShowMessageBox(Host().LoadText(id), style);
 }
 
+std::string MessageText(unsigned id, std::initializer_list<std::string_view> inserts) {
+    const std::string text = Host().LoadText(id);
+    std::string filled;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && next >= '1' && next <= '9' &&
+            static_cast<std::size_t>(next - '0') <= inserts.size()) {
+            filled.append(inserts.begin()[next - '1']);
+            ++i;
+        } else {
+            filled.push_back(text[i]);
+        }
+    }
+    return filled;
+}
+
 bool RefuseUnusablePath() {
     const std::string shown = Host().UnusablePath();
     if (shown.empty()) {
         return false;
     }
-    std::string text = Host().LoadText(IDS_PATH_CHARACTERS);
-    if (const auto at = text.find("%1"); at != std::string::npos) {
-        text.replace(at, 2, shown);
-    }
-    Host().ShowMessageBox(text, 0);
+    Host().ShowMessageBox(MessageText(IDS_PATH_CHARACTERS, {shown}), 0);
     LogWrite("ERROR: the path '");
     LogWrite(shown);
     LogWrite("' holds characters that cannot be used here; nothing was changed!\n");

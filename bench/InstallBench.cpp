@@ -101,7 +101,7 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Place
             problem = "the install did not do its work at " + folder.originals[i];
         }
     }
-    if (!UndoInstall(journal.Contents())) {
+    if (UndoInstall(journal.Contents()) != 0) {
         problem = "the restore did not finish";
     }
     LogClose();

@@ -91,6 +91,8 @@ class Desktop {
     virtual int ShowMessageBox(const std::string& text, unsigned style) = 0;
     // The Yes/No/Cancel question with the exclamation icon.
     virtual Answer AskYesNoCancel(const std::string& text) = 0;
+    // The same question with Yes and No only.
+    virtual Answer AskYesNo(const std::string& text) = 0;
     // Lets the user point at the game executable; only a file named srend.exe (any
     // letter case) is accepted. None when the user cancels.
     virtual std::optional<std::string> ChooseGameFile() = 0;

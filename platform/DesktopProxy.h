@@ -22,6 +22,7 @@ class DesktopProxy : public Desktop {
         return inner_.ShowMessageBox(text, style);
     }
     Answer AskYesNoCancel(const std::string& text) override { return inner_.AskYesNoCancel(text); }
+    Answer AskYesNo(const std::string& text) override { return inner_.AskYesNo(text); }
     std::optional<std::string> ChooseGameFile() override { return inner_.ChooseGameFile(); }
     void ShowSplash() override { inner_.ShowSplash(); }
     void HideSplash() override { inner_.HideSplash(); }

@@ -15,6 +15,7 @@
 #define IDS_NEEDS_ADMIN 10
 #define IDS_LAUNCHER_WAITING 11
 #define IDS_PATH_CHARACTERS 12
+#define IDS_RESTORE_UNFINISHED 13
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -45,6 +46,11 @@
     "ERROR: The name of the game's folder (or of a folder above it) holds characters that "      \
     "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please "   \
     "give the folder a name in plain letters of your system's language."
+/* %1: how many files are out of place; %2: the log's path. */
+#define TEXT_RESTORE_UNFINISHED                                                             \
+    "Warning: The MOD could not be removed completely.\nFiles still out of place: %1\nThe " \
+    "log says which: %2\nThe next start of the launcher tries again.\n\nDo you want to "    \
+    "start the game without the MOD this time?"
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

@@ -59,8 +59,8 @@ class ModScript {
 
 // Restore from the journal: the commands it recorded, last first, each logged
 // with its name and its arguments as they were installed, and its moves undone
-// as the disk shows them. The script is not needed. True when everything the
-// install moved is back.
-bool UndoInstall(const JournalContents& journal);
+// as the disk shows them. The script is not needed. Returns how many of the
+// install's moves are not undone: 0 when everything it moved is back.
+std::size_t UndoInstall(const JournalContents& journal);
 
 }  // namespace srdw

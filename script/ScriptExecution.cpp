@@ -117,9 +117,11 @@ void ModScript::Restore(const Placeholders& values) {
     }
 }
 
-bool UndoInstall(const JournalContents& journal) {
+std::size_t UndoInstall(const JournalContents& journal) {
     LogWrite("\nRestoring script...\n");
-    bool complete = true;
+    // A command stops at its first move that cannot be undone, so all of its
+    // moves count as not undone: an upper bound.
+    std::size_t notUndone = 0;
     for (auto command = journal.commands.rbegin(); command != journal.commands.rend(); ++command) {
         const CommandDefinition* definition = FindCommand(command->name);
         if (!definition) {
@@ -130,12 +132,12 @@ bool UndoInstall(const JournalContents& journal) {
             LogExpansion(argument.source, argument.expanded);
         }
         if (!command->moves.empty()) {
-            complete = definition->undo(command->moves) && complete;
+            notUndone += definition->undo(command->moves) ? 0 : command->moves.size();
         } else if (definition->MovesFiles()) {
             LogWrite(" > nothing to undo: its install moved nothing\n");
         }
     }
-    return complete;
+    return notUndone;
 }
 
 }  // namespace srdw

@@ -132,8 +132,13 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
         EXPECT_EQ(Game(), before) << (byMarker ? "by the marker" : "by the switch");
         EXPECT_FALSE(MarkerExists());
         EXPECT_TRUE(platform_.gameRuns.empty());
-        EXPECT_EQ(platform_.events, (Strings{"begin wait cursor", "delete startup entry",
-                                             "delete user startup entry", "end wait cursor"}));
+        // A recovery writes the entry that started it again, and removes it once done.
+        Strings events{"begin wait cursor", "delete startup entry", "delete user startup entry",
+                       "end wait cursor"};
+        if (byMarker) {
+            events.insert(events.begin(), "write startup entry");
+        }
+        EXPECT_EQ(platform_.events, events);
         EXPECT_NE(log.find("found '/recover' switch, restoring MOD...\n\nRestoring script...\n"),
                   std::string::npos)
             << log;
@@ -191,6 +196,48 @@ TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
               std::string::npos);
     EXPECT_FALSE(MarkerExists());
     EXPECT_FALSE(fs::exists(game_.Path() / "restore.jnl"));
+    EXPECT_TRUE(platform_.startupEntries.empty());
+}
+
+// A recovery that cannot put everything back says so, and the player may play
+// without the mod meanwhile; the records and the crashed run's log stay through
+// any number of such starts, and the first start that can finishes the job.
+TEST_F(LaunchCycleTest, AStuckRecoveryIsToldAndMayPlayWithoutTheMod) {
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    LogClose();
+    platform_.whileGameRuns = nullptr;
+    platform_.gameRuns.clear();
+    const std::string crashedLog = ReadFile(game_.Path() / "SrdwLaunch.log");
+    WriteFile(game_.Path() / "Data" / "Sky.dw", "unpacked again");  // in the way of the undo
+
+    const std::string told =
+        "Files still out of place: 2\nThe log says which: " + (game_ / "SrdwLaunch.log") + "\n";
+    for (const Answer answer : {Answer::No, Answer::NoAnswer, Answer::Yes}) {
+        platform_.startupEntries.clear();  // used up as it started this run
+        platform_.commandLine = "/recover /edit -Window";
+        platform_.answers = {answer};
+        platform_.questions.clear();
+        const std::string log = Run();
+        ASSERT_EQ(platform_.questions.size(), 1u) << log;
+        EXPECT_NE(platform_.questions[0].find(told), std::string::npos) << platform_.questions[0];
+        EXPECT_NE(log.find("ERROR: not everything could be put back"), std::string::npos) << log;
+        EXPECT_TRUE(MarkerExists());
+        EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl"));
+        EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+        EXPECT_EQ(ReadFile(game_.Path() / "SrdwLaunch.log.1"), crashedLog);
+    }
+    ASSERT_EQ(platform_.gameRuns.size(), 1u);  // only when the answer was Yes
+    EXPECT_EQ(platform_.gameRuns[0].parameters, "  -window");
+
+    fs::remove(game_.Path() / "Data" / "Sky.dw");
+    platform_.commandLine.clear();
+    platform_.questions.clear();
+    Run();
+    EXPECT_EQ(Game(), before);
+    EXPECT_TRUE(platform_.questions.empty());
+    EXPECT_FALSE(MarkerExists());
     EXPECT_TRUE(platform_.startupEntries.empty());
 }
 
@@ -357,8 +404,8 @@ TEST_F(LaunchCycleTest, ARunningGameIsReportedBeforeAnythingChanges) {
     Snapshot before = Game();
     const std::string log = Run();
     EXPECT_EQ(platform_.messages, Strings{TEXT_GAME_RUNNING});
-    EXPECT_TRUE(platform_.events.empty());
-    // The marker stays: its restore must wait until the game has ended.
+    // The marker and the start-up entry stay: the restore must wait until the game has ended.
+    EXPECT_EQ(platform_.events, Strings{"write startup entry"});
     EXPECT_EQ(Game(), before);
     EXPECT_EQ(log, "Loading script: " + (game_ / "SrdwLaunch.dat") + "\n");
 }

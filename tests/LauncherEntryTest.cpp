@@ -68,8 +68,10 @@ TEST_F(LauncherEntryTest, MarkerPutsTheRunIntoRecovery) {
     WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(c,d)");
     WriteFile(dir_.Path() / "restore.mod", dir_ / "Installed.dat");
     EXPECT_EQ(Run(), Loading("Installed.dat"));
-    // No game was found, so nothing was restored: the marker waits for the next start.
+    // No game was found, so nothing was restored: the marker and the start-up
+    // entry wait for the next start.
     EXPECT_TRUE(MarkerExists());
+    EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
     EXPECT_TRUE(platform_.questions.empty());
 }
 

@@ -67,7 +67,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     installed["Data/Maps/notes old.txt"] = {"notes", false};
     EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
 
-    EXPECT_TRUE(UndoInstall(journal.Contents()));
+    EXPECT_EQ(UndoInstall(journal.Contents()), 0u);
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
 
     const std::string sky = dir_.Path().string() + R"(\Data\Textures\Sky)";
@@ -125,7 +125,7 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
     const auto journal = ReadJournal(launcherDir_ / "restore.jnl");
     ASSERT_TRUE(journal.has_value());
     EXPECT_FALSE(journal->complete);
-    EXPECT_TRUE(UndoInstall(*journal));
+    EXPECT_EQ(UndoInstall(*journal), 0u);
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
 }

@@ -65,6 +65,11 @@ Answer TestPlatform::AskYesNoCancel(const std::string& text) {
     return answer;
 }
 
+Answer TestPlatform::AskYesNo(const std::string& text) {
+    const Answer answer = AskYesNoCancel(text);
+    return answer == Answer::Cancel ? Answer::No : answer;
+}
+
 std::optional<std::string> TestPlatform::ChooseGameFile() {
     events.emplace_back("chooser");
     if (choices.empty()) {

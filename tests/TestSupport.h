@@ -44,7 +44,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     std::string ownPath;       // empty: the test program's own
     std::string unusablePath;  // a path the system gave that the launcher cannot use
     std::string commandLine;
-    std::deque<Answer> answers;                      // Cancel when used up
+    std::deque<Answer> answers;                      // Cancel (or No) when used up
     std::deque<std::optional<std::string>> choices;  // what the chooser gives; none when used up
     std::vector<std::string> messages;               // texts of message boxes shown
     std::vector<std::string> questions;
@@ -86,6 +86,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
     int ShowMessageBox(const std::string& text, unsigned) override;
     Answer AskYesNoCancel(const std::string& text) override;
+    Answer AskYesNo(const std::string& text) override;
     std::optional<std::string> ChooseGameFile() override;
     void ShowSplash() override { events.emplace_back("show splash"); }
     void HideSplash() override { events.emplace_back("hide splash"); }

@@ -118,7 +118,7 @@ TEST_F(UndoJournalTest, RestoreFromACutJournalLosesNothing) {
         WriteFile(JournalPath(), bytes.substr(0, size));
         const auto journal = ReadJournal(JournalPath());
         ASSERT_TRUE(journal.has_value()) << size;
-        const bool complete = UndoInstall(*journal);
+        const bool complete = UndoInstall(*journal) == 0;
         const Snapshot after = TakeSnapshot(game_.Path());
         EXPECT_EQ(Contents(after), Contents(before)) << size;
         if (size == bytes.size()) {

@@ -66,6 +66,27 @@ void CreateDirectories(const std::string& path) {
     ::mkdir(path.c_str(), 0755);
 }
 
+// One line from standard input: y or Y answers Yes, n or N No, anything else
+// `otherwise`. The end of input, or no input at all, is no answer.
+Answer AskOnTerminal(const std::string& text, const char* choices, Answer otherwise) {
+    std::cerr << TEXT_APP_TITLE ": " << text << ' ' << choices << ' ' << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+        std::cerr << std::endl;
+        return Answer::NoAnswer;
+    }
+    switch (line.empty() ? '\0' : line.front()) {
+        case 'y':
+        case 'Y':
+            return Answer::Yes;
+        case 'n':
+        case 'N':
+            return Answer::No;
+        default:
+            return otherwise;
+    }
+}
+
 class PosixDesktop final : public Desktop {
   public:
     std::string OwnPath() override {
@@ -136,6 +157,8 @@ class PosixDesktop final : public Desktop {
                 return TEXT_LAUNCHER_WAITING;
             case IDS_PATH_CHARACTERS:
                 return TEXT_PATH_CHARACTERS;
+            case IDS_RESTORE_UNFINISHED:
+                return TEXT_RESTORE_UNFINISHED;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:
@@ -148,28 +171,12 @@ class PosixDesktop final : public Desktop {
         return 1;  // OK
     }
 
-    // One line from standard input: y or Y answers Yes, n or N No, anything
-    // else Cancel. The end of input, or no input at all, is no answer.
     Answer AskYesNoCancel(const std::string& text) override {
-        std::cerr << TEXT_APP_TITLE ": " << text << " [y/n/c] " << std::flush;
-        std::string line;
-        if (!std::getline(std::cin, line)) {
-            std::cerr << std::endl;
-            return Answer::NoAnswer;
-        }
-        if (line.empty()) {
-            return Answer::Cancel;
-        }
-        switch (line.front()) {
-            case 'y':
-            case 'Y':
-                return Answer::Yes;
-            case 'n':
-            case 'N':
-                return Answer::No;
-            default:
-                return Answer::Cancel;
-        }
+        return AskOnTerminal(text, "[y/n/c]", Answer::Cancel);
+    }
+
+    Answer AskYesNo(const std::string& text) override {
+        return AskOnTerminal(text, "[y/n]", Answer::No);
     }
 
     // Asks on standard input until the answer names an existing srend.exe (any

@@ -125,10 +125,12 @@ int SystemDesktop::ShowMessageBox(const std::string& text, unsigned style) {
     return MessageBoxIndirectA(&box);
 }
 
-Answer SystemDesktop::AskYesNoCancel(const std::string& text) {
+namespace {
+
+Answer AskInMessageBox(const std::string& text, UINT buttons) {
     const std::string title = AppTitle();
     switch (MessageBoxA(nullptr, text.c_str(), title.c_str(),
-                        MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_TASKMODAL)) {
+                        buttons | MB_ICONEXCLAMATION | MB_TASKMODAL)) {
         case IDYES:
             return Answer::Yes;
         case IDNO:
@@ -138,6 +140,16 @@ Answer SystemDesktop::AskYesNoCancel(const std::string& text) {
         default:
             return Answer::Cancel;
     }
+}
+
+}  // namespace
+
+Answer SystemDesktop::AskYesNoCancel(const std::string& text) {
+    return AskInMessageBox(text, MB_YESNOCANCEL);
+}
+
+Answer SystemDesktop::AskYesNo(const std::string& text) {
+    return AskInMessageBox(text, MB_YESNO);
 }
 
 void SystemDesktop::BeginWaitCursor() {

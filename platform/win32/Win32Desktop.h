@@ -26,6 +26,7 @@ class SystemDesktop : public Desktop {
     std::string LoadText(unsigned id) override;
     int ShowMessageBox(const std::string& text, unsigned style) override;
     Answer AskYesNoCancel(const std::string& text) override;
+    Answer AskYesNo(const std::string& text) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
 

@@ -74,9 +74,21 @@ wait_for() { # file
 
 # Runs the start-up entry's command as a desktop session would at log-in: the
 # value's escapes undone, "%%" read as "%", and the quoting left to the shell.
+# Its standard error goes to the file given, if any.
 run_autostart_entry() {
     command=$(sed -n 's/^Exec=//p' "$autostart" | sed 's/\\\\/\\/g; s/%%/%/g')
-    eval "$command" </dev/null 2>/dev/null
+    eval "$command" </dev/null 2>"${1:-/dev/null}"
+}
+
+# A fresh game folder "$g" (its state in "$before") and a launcher started there
+# in the background ("$pid"); true once the game runs, until hold-game is removed.
+start_playing() {
+    make_game "$g"
+    before=$(state "$g")
+    touch "$g/hold-game"
+    (cd "$g" && exec ./SrdwLaunch </dev/null) &
+    pid=$!
+    wait_for "$g/game-started"
 }
 
 # ---------------------------------------------------------------------------
@@ -191,14 +203,39 @@ done
 [ $failures -eq 0 ] && pass
 
 # ---------------------------------------------------------------------------
+case="a recovery that cannot finish is told"
+g="$work/stuck"
+if start_playing; then
+    kill -9 $pid
+    wait $pid 2>/dev/null || true
+    rm -f "$g/hold-game"
+    sleep 0.2
+    rm -f "$g/game-started"
+    cp "$g/SrdwLaunch.log" "$work/crashed.log"
+    printf 'unpacked again' >"$g/Data/Textures/Sky.dw"  # in the way of the undo
+    # At the log-in nobody answers: no game, and every record stays.
+    run_autostart_entry "$work/stderr"
+    grep -qF "Files still out of place: 2" "$work/stderr" || fail "not told: $(cat "$work/stderr")"
+    grep -qF "The log says which: $g/SrdwLaunch.log" "$work/stderr" || fail "no log named"
+    grep -qF "this time? [y/n]" "$work/stderr" || fail "no question"
+    [ ! -e "$g/game-started" ] || fail "the game started without an answer"
+    check "$(ls "$g/restore.mod" "$g/restore.jnl" "$autostart" 2>/dev/null | wc -l)" 3 "records kept"
+    # By hand, answering yes: the game starts as the folder is, without the switch.
+    (cd "$g" && echo y | ./SrdwLaunch /recover -Window 2>/dev/null)
+    [ -e "$g/game-started" ] && grep -qx 'args: \[-window\]' "$g/game-run.txt" ||
+        fail "yes did not start the game as asked"
+    cmp -s "$g/SrdwLaunch.log.1" "$work/crashed.log" || fail "the crashed run's log is gone"
+    rm "$g/Data/Textures/Sky.dw"
+    (cd "$g" && ./SrdwLaunch </dev/null 2>/dev/null)
+    check "$(state "$g")" "$before" "the folder after the next start" &&
+        check "$(ls "$g/restore.mod" "$g/restore.jnl" "$autostart" 2>/dev/null)" "" "records left" &&
+        pass
+fi
+
+# ---------------------------------------------------------------------------
 case="second launcher while the first waits"
 g="$work/second"
-make_game "$g"
-before=$(state "$g")
-touch "$g/hold-game"
-(cd "$g" && exec ./SrdwLaunch </dev/null) &
-pid=$!
-if wait_for "$g/game-started"; then
+if start_playing; then
     cp "$g/SrdwLaunch.log" "$work/first.log"
     cp "$g/restore.mod" "$work/first.mod"
     (cd "$g" && ./SrdwLaunch </dev/null 2>"$work/stderr")

@@ -507,6 +507,39 @@ TEST_F(InterruptedRunTest, TheStartupEntryRestores) {
     EXPECT_EQ(log.find("FAILED"), std::string::npos) << log;
 }
 
+// The mod's file unpacked again stands in the way of the undo: the recovery
+// says so and offers the game without the mod; its records stay for the next
+// start, and so does the crashed run's log.
+TEST_F(InterruptedRunTest, AStuckRecoveryIsToldAndTheNextStartFinishes) {
+    const auto crashedLog = ReadBytes(root_ + "\\SrdwLaunch.log");
+    WriteBytes(root_ + "\\Data\\Sky Box.dw", "unpacked again");
+    RemoveStartupEntry();  // used up as the system ran it
+    for (const int button : {IDNO, IDYES}) {
+        auto atLogIn = StartAsAtLogIn();
+        const auto box = ExpectMessageBox(*atLogIn);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->caption, kTitle);
+        EXPECT_NE(box->text.find("Files still out of place: 2\nThe log says which: " + root_ +
+                                 "\\SrdwLaunch.log\n"),
+                  std::string::npos)
+            << box->text;
+        EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
+        EXPECT_TRUE(PressButton(box->window, button));
+        ASSERT_TRUE(Ends(*atLogIn));
+        EXPECT_EQ(Exists(root_ + "\\game-run.txt"), button == IDYES);
+        EXPECT_TRUE(Exists(Marker()));
+        EXPECT_TRUE(Exists(Journal()));
+        EXPECT_EQ(StartupEntry(), entry_);
+        EXPECT_EQ(ReadBytes(root_ + "\\SrdwLaunch.log.1"), crashedLog);
+    }
+    for (const char* name : {"\\Data\\Sky Box.dw", "\\game-run.txt", "\\game-started"}) {
+        RemoveTree(root_ + name);
+    }
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(Ends(*launcher));
+    ExpectRestored();
+}
+
 TEST_F(InterruptedRunTest, TheRecoverSwitchRestoresWithoutTheMarker) {
     RemoveTree(Marker());
     auto launcher = StartLauncher(" /recover");
