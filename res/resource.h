@@ -37,9 +37,9 @@
     "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
     "your own."
 /* "%1" stands for the path, with "?" for the characters that cannot be used. */
-#define TEXT_PATH_CHARACTERS                                                                      \
-    "ERROR: The name of the game's folder (or of a folder above it) holds characters that "      \
-    "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please "   \
+#define TEXT_PATH_CHARACTERS                                                                  \
+    "ERROR: The name of the game's folder (or of a folder above it) holds characters that "   \
+    "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please " \
     "give the folder a name in plain letters of your system's language."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
