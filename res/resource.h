@@ -42,9 +42,9 @@
     "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend " \
     "2 to end; then it puts the game's files back."
 /* "%1" stands for the path, with "?" for the characters that cannot be used. */
-#define TEXT_PATH_CHARACTERS                                                                      \
-    "ERROR: The name of the game's folder (or of a folder above it) holds characters that "      \
-    "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please "   \
+#define TEXT_PATH_CHARACTERS                                                                  \
+    "ERROR: The name of the game's folder (or of a folder above it) holds characters that "   \
+    "cannot be used on this computer!\n%1\nThey are shown as ?. Nothing was changed. Please " \
     "give the folder a name in plain letters of your system's language."
 /* %1: how many files are out of place; %2: the log's path. */
 #define TEXT_RESTORE_UNFINISHED                                                             \
