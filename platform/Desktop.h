@@ -122,7 +122,9 @@ class Desktop {
     virtual OsResult DeleteUserStartupEntry(const std::string& name) = 0;
 
     // Rights. Whether `folder` takes a new file: one is made there and removed at
-    // once. AccessDenied when the system refuses this process.
+    // once, so that nothing is left that a later start would not remove, also
+    // when the process is killed meanwhile. AccessDenied when the system
+    // refuses this process.
     virtual OsResult ProbeNewFile(const std::string& folder) = 0;
     // Starts `program` again with administrator rights, after the player agreed.
     virtual Elevation RestartElevated(const std::string& program, const std::string& parameters,

@@ -5,9 +5,8 @@
 #include <shellapi.h>  // after windows.h, which it needs
 #include <tlhelp32.h>
 
-#include <vector>
-
 #include <utility>
+#include <vector>
 
 #include "platform/ElevationRule.h"
 #include "platform/win32/CodePage.h"
@@ -407,12 +406,15 @@ class GameJob {
             JOBOBJECT_BASIC_PROCESS_ID_LIST list;
             ULONG_PTR more[kListedProcesses - 1];
         } ids = {};
+        // More than fit are rare; those that fit are listed.
         if (!QueryInformationJobObject(job_.Get(), JobObjectBasicProcessIdList, &ids, sizeof ids,
-                                       nullptr)) {
+                                       nullptr) &&
+            GetLastError() != ERROR_MORE_DATA) {
             return {};
         }
         std::vector<RunningProcess> processes;
-        for (DWORD index = 0; index < ids.list.NumberOfProcessIdsInList; ++index) {
+        for (DWORD index = 0; index < ids.list.NumberOfProcessIdsInList && index < kListedProcesses;
+             ++index) {
             processes.push_back({{}, static_cast<unsigned long>(ids.list.ProcessIdList[index])});
         }
         const FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
