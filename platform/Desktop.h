@@ -133,11 +133,13 @@ class Desktop {
     // The named mutex that keeps a second launcher out; held until the process
     // ends. Failed when no place could be had to hold it.
     virtual MutexState AcquireMutex(const std::string& name) = 0;
-    // Lets go of a mutex this process holds, for a launcher that takes over.
+    // Lets go of a mutex this process holds, and of the folders' locks, for a
+    // launcher that takes over.
     virtual void ReleaseMutex(const std::string& name) = 0;
     // A lock that belongs to `folder` itself: the same for every launcher
     // working there, whoever started it and in whatever environment. Held
-    // until the process ends; whatever it needs on the disk goes with it.
+    // until the process ends or hands over; whatever it needs on the disk goes
+    // with it.
     virtual MutexState LockFolder(const std::string& folder) = 0;
     // Whether top-level windows can be seen here at all; where not, WindowExists
     // is always false.

@@ -2,6 +2,7 @@
 // case does not matter, read-only is respected and moves never replace.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 #include <cstdio>
 #include <cstring>
@@ -182,6 +183,22 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
 }
 
 // A descriptor handed on is closed once, by its last holder.
+// The folder's own lock: seen by any other process that locks the folder,
+// taken once for two spellings of it, no file, and let go for a successor.
+TEST(PosixBackendTest, TheFoldersLockIsHeldUntilHandedOver) {
+    ScratchDir dir;
+    const auto heldElsewhere = [&] {
+        const posix::UniqueFd other(::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY));
+        return ::flock(other.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    };
+    EXPECT_EQ(NativeDesktop().LockFolder(dir.Path().string()), MutexState::Acquired);
+    EXPECT_EQ(NativeDesktop().LockFolder(dir.Path().string() + "/."), MutexState::Acquired);
+    EXPECT_TRUE(heldElsewhere());
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    NativeDesktop().ReleaseMutex("Skyrend 2 - Duskwarden");
+    EXPECT_FALSE(heldElsewhere());
+}
+
 TEST(UniqueFdTest, MovesAndClosesOnce) {
     posix::UniqueFd first(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(first.IsValid());

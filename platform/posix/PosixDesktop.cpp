@@ -304,7 +304,10 @@ class PosixDesktop final : public Desktop {
         return MutexState::Failed;
     }
 
-    void ReleaseMutex(const std::string& name) override { locks_.erase(name); }
+    void ReleaseMutex(const std::string& name) override {
+        locks_.erase(name);
+        folderLocks_.clear();
+    }
 
     // A lock on the folder itself, which every launcher there sees whatever
     // its environment, and which needs no file.

@@ -1,7 +1,6 @@
 #include "platform/posix/ProcessWait.h"
 
 #include <dirent.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -9,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>

@@ -273,9 +273,11 @@ MutexState SystemDesktop::AcquireMutex(const std::string& name) {
     return MutexState::Acquired;
 }
 
-// The mutex was made without an owner: the last handle closed ends it.
+// The mutex was made without an owner: the last handle closed ends it. The
+// folders' lock files go with their handles.
 void SystemDesktop::ReleaseMutex(const std::string& /*name*/) {
     mutex_.Reset();
+    folderLocks_.clear();
 }
 
 // A file that nobody else may open while this launcher runs, removed by the
