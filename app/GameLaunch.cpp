@@ -29,13 +29,16 @@ bool WindowOpensInGraceTime() {
 // launcher's reach and end at once: the restore must wait for the game's
 // window instead. One that was seen and closed again while the started
 // processes ran was the game itself, which has ended.
-void WaitForGameWindow(bool windowSeen) {
+void WaitForGameWindow(bool windowSeen, bool crashed) {
     if (!Host().HasWindows()) {
         return;
     }
     if (GameWindowOpen()) {
         LogWrite(" > the game went on in another process; waiting for its window to close\n");
     } else if (windowSeen) {
+        return;
+    } else if (crashed) {
+        LogWrite(" > the game crashed without showing its window; not waiting for it\n");
         return;
     } else {
         LogWrite(" > the game ended without showing its window; waiting up to ");
@@ -112,7 +115,7 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
         LogStillRunning(run.left);
         return run;
     }
-    WaitForGameWindow(windowSeen);
+    WaitForGameWindow(windowSeen, run.crashed);
     return run;
 }
 

@@ -38,9 +38,12 @@ struct [[nodiscard]] ProgramRun {
     bool started = true;
     std::string reason;                // empty when it started
     std::vector<RunningProcess> left;  // what it started that ran on when the wait ended
+    // The program itself ended by a fault (an exception the system caught), not
+    // by its own exit: a crash at start hands nothing over to another process.
+    bool crashed = false;
 
     explicit operator bool() const { return started; }
-    static ProgramRun NotStarted(std::string why) { return {false, std::move(why), {}}; }
+    static ProgramRun NotStarted(std::string why) { return {false, std::move(why), {}, false}; }
 };
 
 // How a restart with administrator rights went.

@@ -497,6 +497,18 @@ TEST_F(LaunchCycleTest, WaitsForTheGamesWindowWhereverTheGameWentOn) {
     EXPECT_NE(log.find(grace + " > no game window opened\n\nRestoring script"), std::string::npos)
         << log;
     EXPECT_EQ(Game(), before);
+
+    // A crash at start hands nothing over: the restore runs at once.
+    platform_.gameCrashes = true;
+    platform_.slept = 0;
+    log = Run();
+    EXPECT_EQ(platform_.slept, 0u);
+    EXPECT_NE(log.find(" > Path: " + Root() +
+                       "\n > the game crashed without showing its window; not waiting for "
+                       "it\n\nRestoring script"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
 }
 
 // The game's own process ends and leaves a helper (a tray icon, an updater):

@@ -169,6 +169,7 @@ ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string
     if (whenGameEnds) {
         whenGameEnds();
     }
+    run.crashed = gameCrashes;
     return run;
 }
 

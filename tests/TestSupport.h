@@ -71,6 +71,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     unsigned slept = 0;                     // milliseconds of pauses, none of them real
     std::function<void()> whileSleeping;    // looks at the world at each pause
     bool gameStarts = true;                 // else it fails with the reason "not a program"
+    bool gameCrashes = false;               // the game's own process ends by a fault
     struct GameRun {
         std::string file, parameters, directory;
     };

@@ -496,6 +496,11 @@ ProgramRun SystemDesktop::StartAndWait(const std::string& file, const std::strin
     }
     ProgramRun run;
     run.left = job.WaitUntilEmpty(process.Get(), whileRunning);
+    // An exit code with the error severity of a status code is the system's
+    // word for an exception that ended the process.
+    DWORD exitCode = STILL_ACTIVE;
+    run.crashed = GetExitCodeProcess(process.Get(), &exitCode) && exitCode != STILL_ACTIVE &&
+                  (exitCode & 0xC0000000u) == 0xC0000000u;
     return run;
 }
 

@@ -473,6 +473,21 @@ TEST_F(HandOverTest, AHelperLeftWithoutTheGamesWindowGetsTheGraceTime) {
     ASSERT_TRUE(helper.Release(kPatience));
 }
 
+// A game that crashes at start, before its window, hands nothing over: the
+// restore runs at once, without the grace time.
+TEST_F(HandOverTest, AGameThatCrashesAtStartIsRestoredAtOnce) {
+    ScopedEnvironment crash("SRDW_STANDIN_CRASH", "1");
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(Ends(*launcher));
+    EXPECT_EQ(Folder(), before_);
+    EXPECT_FALSE(Exists(Marker()));
+    EXPECT_NE(Log().find(GameStart(root_ + "\\srend.exe", "", root_) +
+                         " > the game crashed without showing its window; not waiting for it\n" +
+                         Restore(root_)),
+              std::string::npos)
+        << Log();
+}
+
 // ---- recovery -------------------------------------------------------------------------
 
 TEST_F(InterruptedRunTest, TheNextStartRestoresByTheMarker) {
@@ -849,8 +864,9 @@ class GameRunningTest : public LauncherTest {
         LauncherTest::TearDown();
     }
 
-    // Runs the launcher up to its message and answers it.
-    void ExpectGameRunningMessage() {
+    // Runs the launcher up to its message and answers it. An earlier run's
+    // marker keeps its start-up entry, written anew, for the restore to come.
+    void ExpectGameRunningMessage(bool marked = false) {
         auto launcher = StartLauncher();
         const auto box = ExpectMessageBox(*launcher);
         ASSERT_TRUE(box);
@@ -860,7 +876,7 @@ class GameRunningTest : public LauncherTest {
         EXPECT_TRUE(PressButton(box->window, IDOK));
         ASSERT_TRUE(Ends(*launcher));
         EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
-        EXPECT_EQ(StartupEntry(), std::nullopt);
+        EXPECT_EQ(StartupEntry().has_value(), marked);
         EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kFooter);
     }
 
@@ -880,7 +896,7 @@ TEST_F(GameRunningTest, AnEarlierRunsMarkerStaysForItsRestore) {
     MakeGameFolder();
     WriteBytes(Marker(), root_ + "\\SrdwLaunch.dat");
     const Snapshot before = Folder();
-    ExpectGameRunningMessage();
+    ExpectGameRunningMessage(true);
     EXPECT_EQ(Folder(), before);
 }
 

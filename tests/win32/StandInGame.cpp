@@ -313,6 +313,12 @@ int main() {
     if (handover == "client") {
         return WriteWholeFile(kRequestFile, OwnPath()) ? 0 : 4;
     }
+    if (Environment("SRDW_STANDIN_CRASH") == "1") {
+        WriteWholeFile(kReportFile, Report());
+        // The exit code the system gives a process an access violation ended,
+        // without the crash dialog Wine would show for a real one.
+        ExitProcess(EXCEPTION_ACCESS_VIOLATION);
+    }
 
     const bool window = Environment("SRDW_STANDIN_WINDOW") != "0";
     const bool hold =
