@@ -30,15 +30,17 @@ bool ReportRunningGame() {
     return true;
 }
 
-// The journal is written before each move and synced once, before the game
-// starts, as the marker is; a journal that cannot be written is kept in memory,
-// which serves this run's restore but not a recovery after a crash.
+// The whole install is planned and its journal synced before the marker is
+// written, and the marker before the first move; so a marker never stands
+// beside a journal that lacks a move the install may have made. A journal
+// that cannot be made is kept in memory, which serves this run's restore but
+// not a recovery after a crash.
 void InstallJournalled(ModScript& script, UndoJournal& journal) {
     const LaunchPaths& paths = Paths();
-    // The journal is begun before the marker is written, so that the marker
-    // never stands beside an older run's journal.
-    static_cast<void>(journal.Start(paths.JournalFile, script.TextChecksum()));
-    WriteMarker(paths.MarkerFile, script.Path());
+    static_cast<void>(journal.Start(paths.JournalFile, paths.RootDir, script.TextChecksum()));
+    if (script.PlanInstall(PlaceholdersOf(paths), journal)) {
+        WriteMarker(paths.MarkerFile, script.Path());
+    }
     script.Install(PlaceholdersOf(paths), journal);
     if (journal.Finish()) {
         return;
@@ -52,12 +54,12 @@ void InstallJournalled(ModScript& script, UndoJournal& journal) {
 }
 
 // True when everything the install moved is back.
-bool Restore(ModScript& script, const UndoJournal& journal, const RestoreSource& source) {
+bool Restore(ModScript& script, UndoJournal& journal, const RestoreSource& source) {
     if (source.fromScript) {
         script.Restore(PlaceholdersOf(Paths()));
         return true;
     }
-    return UndoInstall(journal.Contents()) == 0;
+    return UndoInstall(journal.Contents(), &journal).Complete();
 }
 
 CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
@@ -82,41 +84,93 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
 }
 
-// A crashed run is undone from its journal; without one, a marker (left by an
-// older launcher) has it undone from the script, as far as the disk allows.
-// Without either, nothing was installed: the marker is written before the
-// first move, so there is nothing to restore. Returns how many of the
-// install's moves are not undone.
-std::size_t Recover(LaunchMode mode, ModScript& script, const RestoreSource& source) {
+// Says which records of a journal read back are missing, when any may be.
+void ReportLostRecords(const JournalContents& journal) {
+    LogWrite("ERROR: the undo journal '");
+    LogWrite(Paths().JournalFile);
+    if (journal.torn) {
+        LogWrite("' is damaged after its record ");
+        LogWrite(std::to_string(journal.records));
+        LogWrite("; the records after it are lost");
+    } else {
+        LogWrite("' ends before its plan of the install did");
+    }
+    LogWrite(", so what the install did after them is not known!\n");
+}
+
+// A journal written for another game folder names files that are not this
+// install's: it is not undone, and kept aside so that nothing is lost.
+bool BelongsHere(const JournalContents& journal) {
+    if (PathKey(journal.folder) == PathKey(Paths().RootDir)) {
+        return true;
+    }
+    const std::string kept = KeepJournalAside(Paths().JournalFile);
+    LogWrite("ERROR: the undo journal '");
+    LogWrite(Paths().JournalFile);
+    LogWrite("' belongs to the game folder '");
+    LogWrite(journal.folder);
+    LogWrite("', not to this one; it is not undone\n > it is kept as '");
+    LogWrite(kept);
+    LogWrite("'\n");
+    return false;
+}
+
+// What a recovery achieved: complete, or how many files it knows to be out
+// of place (none known where records are lost or the journal is not this
+// folder's, which still leaves the recovery unfinished).
+struct Recovery {
+    bool complete = true;
+    std::size_t outOfPlace = 0;
+};
+
+// A crashed run is undone from its journal, and the restore's progress goes
+// into it; without a journal file (a marker left by an older launcher) from
+// the script, as far as the disk allows. Without either, nothing was
+// installed: the marker is written before the first move.
+Recovery Recover(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LogWrite("found '/recover' switch, restoring MOD...\n");
-    std::size_t notUndone = 0;
-    if (!source.journal && mode != LaunchMode::RecoverMode) {
+    Recovery recovery;
+    if (source.unreadableJournal) {
+        LogWrite("ERROR: the undo journal '");
+        LogWrite(Paths().JournalFile);
+        LogWrite(
+            "' holds no record that can be read; nothing is restored from it or from the "
+            "script!\n");
+        recovery.complete = false;
+    } else if (!source.journal && mode != LaunchMode::RecoverMode) {
         LogWrite(" > nothing to restore: no marker and no journal record an install\n");
+    } else if (source.journal && !BelongsHere(*source.journal)) {
+        recovery.complete = false;  // what the crashed run changed here is not known
     } else if (source.journal) {
-        if (source.journal->torn) {
-            LogWrite("ERROR: the undo journal '");
-            LogWrite(Paths().JournalFile);
-            LogWrite("' ends in a damaged record; what the install did after it is not known!\n");
+        const bool lost = source.journal->RecordsMayBeLost();
+        if (lost) {
+            ReportLostRecords(*source.journal);
         }
-        notUndone = UndoInstall(*source.journal);
+        UndoJournal progress;
+        static_cast<void>(progress.Reopen(Paths().JournalFile));
+        recovery.outOfPlace = UndoInstall(*source.journal, &progress).outOfPlace;
+        recovery.complete = recovery.outOfPlace == 0 && !lost;
     } else {
         script.Restore(PlaceholdersOf(Paths()));
     }
-    if (notUndone == 0) {
+    if (recovery.complete) {
         // The interrupted run's start-up entry has nothing left to do.
         RemoveStartupEntry();
     }
-    return notUndone;
+    return recovery;
 }
 
 // Without a word, a recovery that cannot finish would end every later start
 // of the launcher the same way, and the game would never start. The player is
 // told, and may play this once as the folder is now; the records stay either
 // way, so the next start tries again. Nobody to answer means no game.
-void OfferTheGameWithoutTheMod(std::size_t notUndone) {
+void OfferTheGameWithoutTheMod(const Recovery& recovery) {
     LogFlush();  // the log the question names holds this run's lines
-    const std::string question = MessageText(
-        IDS_RESTORE_UNFINISHED, {std::to_string(notUndone), LogPathFor(Host().OwnPath())});
+    // Where the journal cannot tell, the count is only what is known.
+    const std::string count =
+        recovery.outOfPlace == 0 ? std::string("not known") : std::to_string(recovery.outOfPlace);
+    const std::string question =
+        MessageText(IDS_RESTORE_UNFINISHED, {count, LogPathFor(Host().OwnPath())});
     if (Host().AskYesNo(question) != Answer::Yes) {
         return;
     }
@@ -172,16 +226,16 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
         Host().EndWaitCursor();
         return CycleEnd::FolderInUse;
     }
-    const std::size_t notUndone = restores ? Recover(mode, script, source) : 0;
-    const CycleEnd end = restores ? (notUndone == 0 ? CycleEnd::Completed : CycleEnd::Unfinished)
+    const Recovery recovery = restores ? Recover(mode, script, source) : Recovery{};
+    const CycleEnd end = restores ? (recovery.complete ? CycleEnd::Completed : CycleEnd::Unfinished)
                                   : Play(mode, script, source);
     if (end == CycleEnd::Unfinished) {
         LogWrite(
             "ERROR: not everything could be put back; the marker, the journal and the start-up "
             "entry stay, and the next start tries again!\n");
     }
-    if (notUndone > 0) {
-        OfferTheGameWithoutTheMod(notUndone);
+    if (!recovery.complete) {
+        OfferTheGameWithoutTheMod(recovery);
     }
     Host().EndWaitCursor();
     return end;

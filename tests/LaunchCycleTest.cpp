@@ -125,8 +125,20 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
         platform_.events.clear();
         platform_.gameRuns.clear();
         if (!byMarker) {
-            fs::remove(game_.Path() / "restore.mod");  // used up by an earlier start
-            platform_.commandLine = "/recover";        // as the start-up entry starts it
+            // A journal without its marker is not this install's to undo: the
+            // files may have changed since by anyone. It is kept aside.
+            fs::remove(game_.Path() / "restore.mod");
+            platform_.commandLine = "/recover";  // as the start-up entry starts it
+            const std::string log = Run();
+            EXPECT_NE(log.find("' has no marker beside it; it is not undone\n > it is kept as '"),
+                      std::string::npos)
+                << log;
+            EXPECT_NE(log.find(" > nothing to restore"), std::string::npos) << log;
+            EXPECT_FALSE(fs::exists(game_.Path() / "restore.jnl"));
+            EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl.stale-1"));
+            fs::remove(game_.Path() / "restore.jnl.stale-1");
+            EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Sky.bak"), "sky");
+            break;
         }
         const std::string log = Run();
         EXPECT_EQ(Game(), before) << (byMarker ? "by the marker" : "by the switch");
@@ -176,13 +188,52 @@ TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
     }
 }
 
+// A marker beside a journal that is empty, or whose last records are damaged
+// (a power loss on a disk that lies about its syncs), never falls back on the
+// script: what can be read is undone, and the marker, the journal and the
+// start-up entry stay, with the log saying what was lost.
+TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
+    const Snapshot before = Game();
+    for (const bool empty : {true, false}) {
+        platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+        EXPECT_THROW(Run(), std::runtime_error);
+        LogClose();
+        platform_.whileGameRuns = nullptr;
+        const fs::path journal = game_.Path() / "restore.jnl";
+        const std::string bytes = ReadFile(journal);
+        WriteFile(journal, empty ? "" : bytes.substr(0, bytes.size() - 3));
+        const Snapshot installed = Game();
+        const std::string log = Run();
+        EXPECT_NE(log.find(empty ? "' holds no record that can be read; nothing is restored"
+                                 : "' is damaged after its record "),
+                  std::string::npos)
+            << log;
+        EXPECT_TRUE(MarkerExists());
+        EXPECT_TRUE(fs::exists(journal));
+        EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+        if (empty) {
+            EXPECT_EQ(Game().count("Data/Sky.bak"), installed.count("Data/Sky.bak"));
+            fs::remove(journal);  // the player's way out: the script restores it
+        }
+        Run();
+        EXPECT_EQ(Game().count("Data/Sky.bak"), 0u);
+        fs::remove(game_.Path() / "restore.mod");
+        fs::remove(journal);
+        platform_.startupEntries.clear();
+    }
+    EXPECT_EQ(Game().count("Data/Sky.pak"), before.count("Data/Sky.pak"));
+}
+
 // A restore that cannot put everything back keeps the marker, the journal and
 // the start-up entry, and the next start finishes it.
 TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
     const Snapshot before = Game();
     platform_.whileGameRuns = [&] { WriteFile(game_.Path() / "Data" / "Sky.dw", "in the way"); };
     std::string log = Run();
-    EXPECT_NE(log.find("FAILED!\n > the file '"), std::string::npos) << log;
+    EXPECT_NE(log.find("FAILED!\n > the modified file '" + Root() +
+                       "\\Data\\Sky.dw' still exists!\n > '"),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("ERROR: not everything could be put back"), std::string::npos) << log;
     EXPECT_TRUE(MarkerExists());
     EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl"));

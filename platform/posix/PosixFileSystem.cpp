@@ -75,6 +75,8 @@ FileAttributes AttributesOf(const struct stat& info) {
     attributes.directory = S_ISDIR(info.st_mode);
     attributes.readOnly = !IsWritable(info);
     attributes.normal = IsWritable(info);
+    attributes.identity = {static_cast<std::uint64_t>(info.st_dev),
+                           static_cast<std::uint64_t>(info.st_ino), true};
     return attributes;
 }
 
@@ -144,12 +146,21 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 class PosixFileSystem final : public FileSystem {
   public:
+    // What a link leads to, with the identity of the link itself, as LookUp
+    // gives them.
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         struct stat info;
-        if (path.empty() || ::stat(ResolveCase(path).c_str(), &info) != 0) {
+        const std::string native = path.empty() ? std::string() : ResolveCase(path);
+        if (path.empty() || ::lstat(native.c_str(), &info) != 0) {
             return std::nullopt;
         }
-        return AttributesOf(info);
+        const FileIdentity identity = AttributesOf(info).identity;
+        if (S_ISLNK(info.st_mode) && ::stat(native.c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        FileAttributes attributes = AttributesOf(info);
+        attributes.identity = identity;
+        return attributes;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -165,9 +176,24 @@ class PosixFileSystem final : public FileSystem {
                                                                               : LastError();
     }
 
+    // Only the owner's write bit, which is what read-only means here: whatever
+    // else a record says is not the launcher's to set.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        return ::chmod(ResolveCase(path).c_str(), attributes.bits) == 0 ? OsResult::Ok()
-                                                                        : LastError();
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (::lstat(native.c_str(), &info) != 0) {
+            return LastError();
+        }
+        if (S_ISLNK(info.st_mode)) {
+            return {OsError::AccessDenied};
+        }
+        const mode_t mode = attributes.readOnly ? (info.st_mode & 07777 & ~S_IWUSR)
+                                                : ((info.st_mode & 07777) | S_IWUSR);
+        if (mode == (info.st_mode & 07777)) {
+            return OsResult::Ok();
+        }
+        return ::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0 ? OsResult::Ok()
+                                                                                    : LastError();
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
@@ -204,9 +230,13 @@ class PosixFileSystem final : public FileSystem {
             state.path = paths[i];
             state.native = std::move(lookup.path);
             struct stat& info = lookup.status;
+            // A rename moves the link itself, so the link is what is known again.
+            const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
+                                        static_cast<std::uint64_t>(info.st_ino), true};
             if (lookup.exists &&
                 (!S_ISLNK(info.st_mode) || ::stat(state.native.c_str(), &info) == 0)) {
                 state.attributes = AttributesOf(info);
+                state.attributes->identity = identity;
             }
             state.stored = lookup.exists ? WithStoredName(state.path, state.native) : state.path;
         }
@@ -285,6 +315,15 @@ class PosixFileSystem final : public FileSystem {
         // created or emptied.
         UniqueFd fd(
             ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd.IsValid()) {
+            return nullptr;
+        }
+        return std::make_unique<PosixOutputFile>(std::move(fd), native);
+    }
+
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        const std::string native = ResolveCase(path);
+        UniqueFd fd(::open(native.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
         if (!fd.IsValid()) {
             return nullptr;
         }

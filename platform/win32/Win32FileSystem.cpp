@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/CodePage.h"
@@ -75,6 +78,33 @@ std::string WithName(const std::string& path, const char* name) {
     return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
 }
 
+std::uint64_t TimeOf(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+// A folder's times change with what is in it, so a folder is known by its
+// volume and file index, at the cost of an open; folders are seldom moved.
+FileIdentity FolderIdentity(const std::string& path) {
+    const win32::FileHandle folder(
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder.IsValid() || !GetFileInformationByHandle(folder.Get(), &info)) {
+        return {};
+    }
+    return {info.dwVolumeSerialNumber,
+            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+}
+
+FileIdentity FingerprintOf(const std::string& path, const WIN32_FIND_DATAA& found) {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return FolderIdentity(path);
+    }
+    const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    return {TimeOf(found.ftCreationTime),
+            TimeOf(found.ftLastWriteTime) ^ (size * 0x9E3779B97F4A7C15u), true};
+}
+
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -89,9 +119,42 @@ class Win32FileSystem final : public FileSystem {
         return Check(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
     }
 
+    // Only the read-only bit: the others are as the file has them now.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        DWORD bits = attributes.bits & kSettableAttributes;
+        const DWORD current = GetFileAttributesA(path.c_str());
+        if (current == INVALID_FILE_ATTRIBUTES) {
+            return Check(FALSE);
+        }
+        const DWORD bits = (current & kSettableAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) |
+                           (attributes.readOnly ? DWORD{FILE_ATTRIBUTE_READONLY} : DWORD{0});
+        if (bits == (current & kSettableAttributes)) {
+            return OsResult::Ok();
+        }
         return Check(SetFileAttributesA(path.c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL));
+    }
+
+    // The stored name comes from the FindFirstFileA that also gives the
+    // identity: a fingerprint of size, creation and last-write time, which a
+    // rename and a change of attributes keep, at no call of its own.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
+        std::vector<PathState> states(paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            PathState& state = states[i];
+            state.path = paths[i];
+            state.stored = state.path;
+            state.attributes = Attributes(state.path);
+            if (state.attributes && storedNames &&
+                state.path.find_first_of("*?") == std::string::npos) {
+                WIN32_FIND_DATAA found;
+                const win32::FindHandle search(FindFirstFileA(state.path.c_str(), &found));
+                if (search.IsValid()) {
+                    state.stored = WithName(state.path, found.cFileName);
+                    state.attributes->identity = FingerprintOf(state.path, found);
+                }
+            }
+            state.native = state.stored;
+        }
+        return states;
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
@@ -164,6 +227,26 @@ class Win32FileSystem final : public FileSystem {
         if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
             !SetEndOfFile(file.Get())) {
+            return nullptr;
+        }
+        return std::make_unique<Win32OutputFile>(std::move(file));
+    }
+
+    FileIdentity IdentityOf(const std::string& path) override {
+        WIN32_FIND_DATAA found;
+        const win32::FindHandle search(path.find_first_of("*?") == std::string::npos
+                                           ? FindFirstFileA(path.c_str(), &found)
+                                           : INVALID_HANDLE_VALUE);
+        return search.IsValid() ? FingerprintOf(path, found) : FileIdentity{};
+    }
+
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        win32::FileHandle file(
+            CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             return nullptr;
         }
         return std::make_unique<Win32OutputFile>(std::move(file));

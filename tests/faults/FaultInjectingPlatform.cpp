@@ -63,6 +63,12 @@ std::unique_ptr<OutputFile> FaultInjectingPlatform::CreateOutputFile(const std::
     return file ? std::make_unique<FaultInjectingFile>(std::move(file), *this) : nullptr;
 }
 
+// Opening adds nothing; each write to the file counts, as for a new file.
+std::unique_ptr<OutputFile> FaultInjectingPlatform::AppendToFile(const std::string& path) {
+    auto file = FileSystemProxy::inner_.AppendToFile(path);
+    return file ? std::make_unique<FaultInjectingFile>(std::move(file), *this) : nullptr;
+}
+
 OsResult FaultInjectingPlatform::WriteProfileString(const std::string& file,
                                                     const std::string& section,
                                                     const std::string& key,

@@ -30,6 +30,7 @@ class FaultInjectingPlatform : public FileSystemProxy, public DesktopProxy {
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override;
     OsResult RemoveFile(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override;
     OsResult WriteProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& value) override;
     OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;

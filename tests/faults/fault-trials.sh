@@ -51,10 +51,14 @@ make_sample() {
     chmod +x "$g/srend.exe"
 }
 
+# A journal found without its marker (a kill between writing the journal and
+# the marker, or between removing the two) is never undone but kept aside as
+# restore.jnl.stale-N: it belongs to the launcher's records, not to the game.
 state() {
-    (cd "$1/Skyrend 2" && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' -printf '%m %p\n' |
-        sort && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' -print0 | sort -z |
-        xargs -0 md5sum)
+    (cd "$1/Skyrend 2" && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' \
+        ! -name 'restore.jnl.stale-*' -printf '%m %p\n' | sort &&
+        find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' \
+            ! -name 'restore.jnl.stale-*' -print0 | sort -z | xargs -0 md5sum)
 }
 contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
 
