@@ -145,6 +145,10 @@ Recovery Recover(LaunchMode mode, ModScript& script, const RestoreSource& source
         const bool lost = source.journal->RecordsMayBeLost();
         if (lost) {
             ReportLostRecords(*source.journal);
+        } else if (source.journal->torn) {
+            LogWrite(" > the undo journal's records after record ");
+            LogWrite(std::to_string(source.journal->records));
+            LogWrite(" were cut short before they reached the disk; no move waited for them\n");
         }
         UndoJournal progress;
         static_cast<void>(progress.Reopen(Paths().JournalFile));

@@ -164,11 +164,47 @@ void AppendFrame(const JournalRecord& record, std::string& out) {
     frame(Checksum(payload));
 }
 
+namespace {
+
+// Far more than the records written between two syncs (a batch of a
+// restore's progress, an end record, one move's amendment): a damaged stretch
+// longer than this was not left by a power loss. Records are short, so a
+// whole one found after the damage is one of at most kLongestRecord bytes.
+constexpr std::size_t kUnsyncedTail = 64 * 1024;
+constexpr std::uint32_t kLongestRecord = 16 * 1024;
+
+bool WholeRecordAt(std::string_view bytes) {
+    if (bytes.size() < 9) {
+        return false;
+    }
+    const std::uint32_t length = NumberAt(bytes);
+    if (length == 0 || length > kLongestRecord || bytes.size() - 8 < length) {
+        return false;
+    }
+    const std::string_view payload = bytes.substr(4, length);
+    return NumberAt(bytes.substr(4 + length)) == Checksum(payload);
+}
+
+bool OnlyTailDamaged(std::string_view damaged) {
+    if (damaged.size() > kUnsyncedTail) {
+        return false;
+    }
+    for (std::size_t at = 1; at + 9 <= damaged.size(); ++at) {
+        if (WholeRecordAt(damaged.substr(at))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalRecord&&)>& use) {
     FrameWalk walk;
     while (!rest.empty()) {
         if (rest.size() < 8 || rest.size() - 8 < NumberAt(rest)) {
             walk.clean = false;
+            walk.tailOnly = OnlyTailDamaged(rest);
             break;
         }
         const std::uint32_t length = NumberAt(rest);
@@ -181,6 +217,7 @@ FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalReco
                             }();
         if (!record || !use(std::move(*record))) {
             walk.clean = false;
+            walk.tailOnly = !record && OnlyTailDamaged(rest);
             break;
         }
         ++walk.taken;

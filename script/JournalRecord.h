@@ -76,6 +76,11 @@ void AppendFrame(const JournalRecord& record, std::string& out);
 struct FrameWalk {
     std::size_t taken = 0;
     bool clean = true;
+    // Damage with no whole record after it, near the end: what a power loss
+    // leaves of bytes written since the last sync. A damaged record followed
+    // by good ones is not that: a sync made those later ones durable, and
+    // with them everything before.
+    bool tailOnly = false;
 };
 FrameWalk ReadFrames(std::string_view afterHeader, const std::function<bool(JournalRecord&&)>& use);
 

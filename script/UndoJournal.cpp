@@ -296,6 +296,7 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
     }
     contents.records = walk.taken;
     contents.torn = !walk.clean;
+    contents.tornTail = walk.tailOnly;
     return contents;
 }
 

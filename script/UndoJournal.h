@@ -40,11 +40,14 @@ struct JournalContents {
     bool planned = false;     // every move the install could make was on the disk before it
     bool complete = false;    // the install ran to its end
     bool torn = false;        // the file ends in a record that is cut or damaged
+    bool tornTail = false;    // only bytes written since the last sync are damaged
     std::size_t records = 0;  // how many records were read
 
     // Whether a move may have reached the disk without its record: the restore
-    // then cannot know that it put everything back.
-    bool RecordsMayBeLost() const { return torn || !planned; }
+    // then cannot know that it put everything back. Every move waits for the
+    // sync of its record, so the unsynced tail a power loss damages holds no
+    // record of a move that was made.
+    bool RecordsMayBeLost() const { return (torn && !tornTail) || !planned; }
 };
 
 // The undo journal of one install. The whole install is planned first, on a

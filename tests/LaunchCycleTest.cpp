@@ -200,8 +200,13 @@ TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
         LogClose();
         platform_.whileGameRuns = nullptr;
         const fs::path journal = game_.Path() / "restore.jnl";
+        // The end record damaged, and a good record after it, which only a
+        // sync after the damage could have made durable: not a torn tail.
         const std::string bytes = ReadFile(journal);
-        WriteFile(journal, empty ? "" : bytes.substr(0, bytes.size() - 3));
+        const std::size_t first = 8 + 8 + static_cast<unsigned char>(bytes[8]) +
+                                  256u * static_cast<unsigned char>(bytes[9]);
+        WriteFile(journal,
+                  empty ? "" : bytes.substr(0, bytes.size() - 3) + bytes.substr(8, first - 8));
         const Snapshot installed = Game();
         const std::string log = Run();
         EXPECT_NE(log.find(empty ? "' holds no record that can be read; nothing is restored"
@@ -222,6 +227,20 @@ TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
         platform_.startupEntries.clear();
     }
     EXPECT_EQ(Game().count("Data/Sky.pak"), before.count("Data/Sky.pak"));
+
+    // A tail cut short by a power loss held no record a move waited for.
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    LogClose();
+    platform_.whileGameRuns = nullptr;
+    const std::string bytes = ReadFile(game_.Path() / "restore.jnl");
+    WriteFile(game_.Path() / "restore.jnl", bytes.substr(0, bytes.size() - 3));
+    const std::string log = Run();
+    EXPECT_NE(log.find(" were cut short before they reached the disk; no move waited for them\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(Game(), before);
+    EXPECT_FALSE(MarkerExists());
 }
 
 // A restore that cannot put everything back keeps the marker, the journal and

@@ -94,8 +94,8 @@ TEST_F(UndoJournalTest, ReadsBackWhatWasWrittenAndNoMoreThanSurvived) {
     EXPECT_EQ(whole->commands[3].moves[1].to.substr(whole->commands[3].moves[1].to.size() - 9),
               "World.map");
 
-    // Cut anywhere: a cut inside a record is seen, and what comes before it is
-    // kept; a cut before the plan's end says records may be lost.
+    // Cut anywhere: a cut inside a record is seen as a torn tail, and what comes
+    // before it is kept; only a cut before the plan's end says records may be lost.
     std::size_t boundaries = 0;
     for (std::size_t size = 9; size < bytes.size(); ++size) {
         const auto cut = ParseJournal(std::string_view(bytes).substr(0, size));
@@ -103,7 +103,8 @@ TEST_F(UndoJournalTest, ReadsBackWhatWasWrittenAndNoMoreThanSurvived) {
             continue;  // not even its first record
         }
         EXPECT_FALSE(cut->complete);
-        EXPECT_EQ(cut->RecordsMayBeLost(), cut->torn || !cut->planned) << size;
+        EXPECT_TRUE(!cut->torn || cut->tornTail) << size;
+        EXPECT_EQ(cut->RecordsMayBeLost(), !cut->planned) << size;
         boundaries += cut->torn ? 0 : 1;
     }
     EXPECT_EQ(boundaries, 1u + 4u + 5u + 1u);  // start, commands, moves, plan's end
@@ -112,10 +113,13 @@ TEST_F(UndoJournalTest, ReadsBackWhatWasWrittenAndNoMoreThanSurvived) {
     const auto zeroed = ParseJournal(bytes + std::string(64, '\0'));
     ASSERT_TRUE(zeroed.has_value());
     EXPECT_TRUE(zeroed->torn);
+    EXPECT_FALSE(zeroed->RecordsMayBeLost());
     EXPECT_EQ(zeroed->commands.size(), 4u);
+    // Good records after the damage were synced, and so were the lost ones.
     std::string damaged = bytes;
     damaged[bytes.size() / 2] ^= 0x20;
     EXPECT_TRUE(ParseJournal(damaged)->torn);
+    EXPECT_TRUE(ParseJournal(damaged)->RecordsMayBeLost());
     EXPECT_FALSE(ParseJournal("not a journal").has_value());
 }
 
