@@ -25,11 +25,14 @@
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/UniqueFd.h"
 #include "platform/posix/WindowsCommandLine.h"
 #include "res/resource.h"
 
 namespace srdw {
+
+namespace sys = posix::sys;
 
 namespace {
 
@@ -61,9 +64,9 @@ std::string AutostartEntryPath(const std::string& name) {
 void CreateDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0755);
+        sys::mkdir(path.substr(0, slash).c_str(), 0755);
     }
-    ::mkdir(path.c_str(), 0755);
+    sys::mkdir(path.c_str(), 0755);
 }
 
 class PosixDesktop final : public Desktop {
@@ -209,7 +212,7 @@ class PosixDesktop final : public Desktop {
     }
 
     OsResult DeleteStartupEntry(const std::string& name) override {
-        return ::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
+        return sys::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     // The autostart folder is the user's own: both entries are the one there.
@@ -220,15 +223,26 @@ class PosixDesktop final : public Desktop {
         return DeleteStartupEntry(name);
     }
 
+    // A file without a name asks the same and leaves nothing behind when the
+    // process ends between making and removing a named one; a named probe only
+    // where the file system cannot make one.
     OsResult ProbeNewFile(const std::string& folder) override {
-        const std::string probe =
-            ResolveCase(folder) + "/SrdwLaunch-" + std::to_string(::getpid()) + ".probe";
+        const std::string native = ResolveCase(folder);
+        if (const UniqueFd unnamed(
+                sys::open(native.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            unnamed.IsValid()) {
+            return OsResult::Ok();
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            return LastError();
+        }
+        const std::string probe = native + "/SrdwLaunch-" + std::to_string(::getpid()) + ".probe";
         const UniqueFd fd(
-            ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.IsValid()) {
             return LastError();
         }
-        ::unlink(probe.c_str());
+        sys::unlink(probe.c_str());
         return OsResult::Ok();
     }
 
@@ -253,11 +267,11 @@ class PosixDesktop final : public Desktop {
         }
         for (const std::string& place : places) {
             const std::string path = place + "/" + name + ".lock";
-            UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+            UniqueFd fd(sys::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (!fd.IsValid()) {
                 continue;
             }
-            if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
                 if (errno == EWOULDBLOCK) {
                     return MutexState::HeldElsewhere;
                 }

@@ -8,7 +8,7 @@
 set -eu
 faulty=$(realpath "$1")
 real=$(realpath "$2")
-work=$(mktemp -d)
+work=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 failures=0
 trials=0
