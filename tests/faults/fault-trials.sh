@@ -6,9 +6,13 @@
 # FAULTY_LAUNCHER is the launcher with a fault at its N-th change (see
 # FaultyLauncher.cpp); LAUNCHER is the real one, used for the starts after.
 set -eu
-faulty=$(realpath "$1")
-real=$(realpath "$2")
+# In memory where it can be: the trials make many small files. The launchers are
+# copied there once and linked into each trial.
 work=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
+cp "$1" "$work/faulty"
+cp "$2" "$work/real"
+faulty="$work/faulty"
+real="$work/real"
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 failures=0
 trials=0
@@ -43,10 +47,14 @@ make_sample() {
     chmod +x "$g/srend.exe"
 }
 
+# The launcher's own files are left out: its program, its logs, and the lock it
+# keeps beside itself when the runtime folder refuses one.
 state() {
-    (cd "$1/Skyrend 2" && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' -printf '%m %p\n' |
-        sort && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' -print0 | sort -z |
-        xargs -0 md5sum)
+    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' ! -name '* - Duskwarden.lock'
+    d="$1/Skyrend 2"
+    shift
+    (cd "$d" && find . -type f "$@" -printf '%m %p\n' | sort &&
+        find . -type f "$@" -print0 | sort -z | xargs -0 md5sum)
 }
 contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
 
@@ -54,7 +62,7 @@ contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | 
 run() { # trial launcher [arguments...]
     t="$1"
     shift
-    cp "$1" "$t/Skyrend 2/SrdwLaunch"
+    ln -f "$1" "$t/Skyrend 2/SrdwLaunch"
     shift
     (cd "$t/Skyrend 2" && XDG_CONFIG_HOME="$t/config" XDG_RUNTIME_DIR="$t" WINDIR="$t" \
         ./SrdwLaunch "$@" </dev/null 2>/dev/null) || true

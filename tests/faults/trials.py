@@ -30,7 +30,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gamegen  # noqa: E402
 
 ENTRY = "config/autostart/SrdwLaunch.desktop"
-OWN = ("SrdwLaunch", "SrdwLaunch.log", "SrdwLaunch.log.1", "SrdwLaunch.log.2", "SrdwLaunch.log.3")
+# The launcher's own files: its program, its logs, and the lock it keeps beside
+# itself when the runtime folder refuses one.
+OWN = ("SrdwLaunch", "SrdwLaunch.log", "SrdwLaunch.log.1", "SrdwLaunch.log.2", "SrdwLaunch.log.3",
+       "Skyrend 2 - Duskwarden.lock")
 
 
 def game(t):
@@ -121,7 +124,6 @@ class Seed:
         if os.path.exists(t):
             shutil.rmtree(t)
         shutil.copytree(self.original, t, symlinks=True)
-        self.trials += 1
         return t
 
     def exact(self, t):
@@ -142,12 +144,14 @@ class Seed:
                 run(t, self.real, ["/recover"])
             elif exists(t, ENTRY) and not exists(t, gamegen.GAME + "/restore.mod"):
                 run(t, self.real, ["/recover"])  # an entry whose marker never came: log-in runs it
+        self.trials += 1
         if not self.exact(t):
             self.fail(what, t)
 
     def kill_trials(self, recovery_kills):
         t = self.fresh()
         total = count(t, self.faulty, self.arguments)
+        self.trials += 1
         if not self.exact(t):
             self.fail("a run without faults", t)
         choose = random.Random(self.seed)
