@@ -175,24 +175,35 @@ class Seed:
                 self.settle(t, "killed at change %d, then at change %d of the recovery" % (n, m))
         return total
 
-    def power_trials(self, cuts):
+    def power_trials(self, cuts, nested):
         record = self.fresh("record")
         trace = os.path.join(self.work, "trace")
         run(record, self.faulty, self.arguments, trace=trace)
-        states = 0
-        for name, t in crash_states(self, record, trace, cuts):
-            states += 1
-            self.trials += 1
-            told = run(t, self.real, ["/recover"])
-            if self.exact(t):
+        start = os.path.join(self.work, "start")
+        for number, (name, t) in enumerate(crash_states(self.original, record, trace, cuts)):
+            if not nested or number % nested:
+                self.recover(t, "power loss " + name)
                 continue
-            lost = contents(self.expected) - contents(state(t))
-            marker = exists(t, gamegen.GAME + "/restore.mod")
-            if lost or not marker or not told.strip():
-                self.fail("power loss %s (%s%s%s)" % (
-                    name, "content lost, " if lost else "", "" if marker else "marker gone, ",
-                    "told" if told.strip() else "not told"), t)
-        return states
+            # The recovery of this state is traced, and a power loss falls on it too.
+            snapshot(t, start)
+            self.recover(t, "power loss " + name, trace=trace + ".2")
+            for inner, u in crash_states(start, record, trace + ".2", cuts, "live.2"):
+                self.recover(u, "power loss %s, then in the recovery %s" % (name, inner))
+        return self.trials
+
+    def recover(self, t, what, **settings):
+        """Runs the recovery of a crash state: exact, or nothing lost, the marker
+        kept and the player told."""
+        self.trials += 1
+        told = run(t, self.faulty if settings else self.real, ["/recover"], **settings).strip()
+        if self.exact(t):
+            return
+        lost = contents(self.expected) - contents(state(t))
+        marker = exists(t, gamegen.GAME + "/restore.mod")
+        if lost or not marker or not told:
+            self.fail("%s (%s%s%s)" % (what, "content lost, " if lost else "",
+                                       "" if marker else "marker gone, ",
+                                       "told" if told else "not told"), t)
 
 
 def replay(operation, fields, root, recorded, fds):
@@ -241,15 +252,17 @@ def replay(operation, fields, root, recorded, fds):
             os.mkdir(paths[0], int(fields[1]))
 
 
-def crash_states(seed, recorded, trace, cuts):
+def crash_states(start, recorded, trace, cuts, live="live"):
     """Every on-disk state a power loss during the recorded run could leave, in
     the manner of ALICE and CrashMonkey: the changes persisted in order up to
-    any point, each built where the run was recorded; then, of each file written since its last sync (the logs aside),
+    any point; then, of each file written since its last sync (the logs aside),
     the bytes since that sync dropped, cut at a write's end or inside it (with
-    `cuts` "bytes": at every byte), or zeroed."""
+    `cuts` "bytes": at every byte), or zeroed. The run started from the folder
+    `start` and was recorded at `recorded`, where each state is built in turn
+    (the journal names its paths); `live` replays the trace beside it."""
     with open(trace) as f:
         lines = [line.rstrip("\n").split("\t") for line in f]
-    live = seed.fresh("live")
+    live = snapshot(start, os.path.join(os.path.dirname(recorded), live))
     fds = {}
     synced = {}  # inode -> (bytes at the last sync, the offsets where writes since then ended)
     step = 0
@@ -317,18 +330,18 @@ def variants(live, recorded, synced, name, cuts):
             yield "%s, %s %s" % (name, relative, label), t
 
 
-def snapshot(live, t):
-    """A copy of `live` where the run was recorded: the journal names its paths."""
+def snapshot(source, t):
+    """A copy of `source` at `t`, in place of what was there."""
     if os.path.exists(t):
         shutil.rmtree(t)
-    shutil.copytree(live, t, symlinks=True)
+    shutil.copytree(source, t, symlinks=True)
     return t
 
 
 def trial(job):
-    seed, mode, option, work, faulty, real = job
+    seed, mode, option, nested, work, faulty, real = job
     s = Seed(seed, work, faulty, real)
-    size = s.kill_trials(option) if mode == "kill" else s.power_trials(option)
+    size = s.kill_trials(option) if mode == "kill" else s.power_trials(option, nested)
     shutil.rmtree(s.work, ignore_errors=True)
     return seed, size, s.trials, s.failures
 
@@ -342,6 +355,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--recovery-kills", choices=["one", "all"], default="one")
     parser.add_argument("--cuts", choices=["writes", "bytes"], default="writes")
+    parser.add_argument("--nested", type=int, default=0, metavar="K",
+                        help="power: also explore the recovery of every K-th crash state")
     options = parser.parse_args()
     first, _, last = options.seeds.partition("-")
     seeds = range(int(first), int(last or first) + 1)
@@ -351,7 +366,7 @@ def main():
     shutil.copy(options.faulty, faulty)
     shutil.copy(options.real, real)
     option = options.recovery_kills if options.mode == "kill" else options.cuts
-    jobs = [(s, options.mode, option, work, faulty, real) for s in seeds]
+    jobs = [(s, options.mode, option, options.nested, work, faulty, real) for s in seeds]
     trials = failed = sizes = 0
     try:
         with multiprocessing.Pool(options.jobs) as pool:
