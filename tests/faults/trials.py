@@ -91,7 +91,9 @@ def run(t, launcher, arguments=(), **settings):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     env.update(XDG_CONFIG_HOME=os.path.join(t, "config"), XDG_RUNTIME_DIR=t, WINDIR=t, HOME=t)
     env.update({"SRDW_FAULT_" + k.upper(): str(v) for k, v in settings.items()})
-    done = subprocess.run(["./SrdwLaunch", *arguments], cwd=game(t), env=env,
+    # A player starts it in its folder; the start-up entry at log-in, from home.
+    home = list(arguments[:1]) == ["/recover"]
+    done = subprocess.run([own, *arguments], cwd=t if home else game(t), env=env,
                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, timeout=120)
     return done.stderr.decode("latin-1")
