@@ -50,11 +50,13 @@ Entry* Find(std::string_view name) {
 }  // namespace
 
 namespace sys {
+// NOLINTBEGIN(bugprone-macro-parentheses): an argument list cannot stand in parentheses
 #define SRDW_DEFINE_SYSTEM_CALL(name, result, parameters, arguments)             \
     result name parameters {                                                     \
         return reinterpret_cast<name##_call>(table[k_##name].current) arguments; \
     }
 SRDW_POSIX_SYSTEM_CALLS(SRDW_DEFINE_SYSTEM_CALL)
+// NOLINTEND(bugprone-macro-parentheses)
 #undef SRDW_DEFINE_SYSTEM_CALL
 }  // namespace sys
 

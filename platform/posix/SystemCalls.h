@@ -7,7 +7,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <time.h>
+
+#include <ctime>
 
 #include <string_view>
 
@@ -57,10 +58,13 @@ AnySystemCall Erased(Call call) {
 
 // The backend calls these; each goes to the table's current entry.
 namespace sys {
+// A parameter list and a type cannot stand in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define SRDW_DECLARE_SYSTEM_CALL(name, result, parameters, arguments) \
     using name##_call = result(*) parameters;                         \
     result name parameters;
 SRDW_POSIX_SYSTEM_CALLS(SRDW_DECLARE_SYSTEM_CALL)
+// NOLINTEND(bugprone-macro-parentheses)
 #undef SRDW_DECLARE_SYSTEM_CALL
 }  // namespace sys
 

@@ -24,7 +24,7 @@ struct FaultPlan {
 inline constexpr int kKilledExitCode = 86;
 
 // Puts the faulty calls into the table for the rest of the process.
-void InstallSystemCallFaults(const FaultPlan& plan);
+void InstallSystemCallFaults(const FaultPlan& faults);
 // The changes counted so far.
 int SystemCallChanges();
 
