@@ -57,7 +57,8 @@ std::string Absolute(int directory, const char* path) {
         const std::string link = "/proc/self/fd/" + std::to_string(directory);
         length = std::max<ssize_t>(0, ::readlink(link.c_str(), buffer, sizeof buffer));
     }
-    return std::string(buffer, static_cast<std::size_t>(length)) + "/" + path;
+    const std::string base(buffer, static_cast<std::size_t>(length));
+    return path[0] == '\0' ? base : base + "/" + path;  // AT_EMPTY_PATH: the descriptor's own
 }
 
 std::string Hex(const void* bytes, std::size_t size) {
