@@ -12,6 +12,8 @@
 #include "platform/Desktop.h"
 #include "script/ModScript.h"
 
+#include <string>
+
 namespace srdw {
 
 namespace {
@@ -26,15 +28,17 @@ bool ReportRunningGame() {
     return true;
 }
 
-// The journal is written before each move and synced once, before the game
-// starts, as the marker is; a journal that cannot be written is kept in memory,
-// which serves this run's restore but not a recovery after a crash.
+// The whole install is planned and its journal synced before the marker is
+// written, and the marker before the first move; so a marker never stands
+// beside a journal that lacks a move the install may have made. A journal
+// that cannot be made is kept in memory, which serves this run's restore but
+// not a recovery after a crash.
 void InstallJournalled(ModScript& script, UndoJournal& journal) {
     const LaunchPaths& paths = Paths();
-    // The journal is begun before the marker is written, so that the marker
-    // never stands beside an older run's journal.
-    static_cast<void>(journal.Start(paths.JournalFile, script.TextChecksum()));
-    WriteMarker(paths.MarkerFile, script.Path());
+    static_cast<void>(journal.Start(paths.JournalFile, paths.RootDir, script.TextChecksum()));
+    if (script.PlanInstall(PlaceholdersOf(paths), journal)) {
+        WriteMarker(paths.MarkerFile, script.Path());
+    }
     script.Install(PlaceholdersOf(paths), journal);
     if (journal.Finish()) {
         return;
@@ -48,12 +52,12 @@ void InstallJournalled(ModScript& script, UndoJournal& journal) {
 }
 
 // True when everything the install moved is back.
-bool Restore(ModScript& script, const UndoJournal& journal, const RestoreSource& source) {
+bool Restore(ModScript& script, UndoJournal& journal, const RestoreSource& source) {
     if (source.fromScript) {
         script.Restore(PlaceholdersOf(Paths()));
         return true;
     }
-    return UndoInstall(journal.Contents());
+    return UndoInstall(journal.Contents(), &journal).Complete();
 }
 
 CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
@@ -78,22 +82,63 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
 }
 
-// A crashed run is undone from its journal; without one, a marker (left by an
-// older launcher) has it undone from the script, as far as the disk allows.
-// Without either, nothing was installed: the marker is written before the
-// first move, so there is nothing to restore.
+// Says which records of a journal read back are missing, when any may be.
+void ReportLostRecords(const JournalContents& journal) {
+    LogWrite("ERROR: the undo journal '");
+    LogWrite(Paths().JournalFile);
+    if (journal.torn) {
+        LogWrite("' is damaged after its record ");
+        LogWrite(std::to_string(journal.records));
+        LogWrite("; the records after it are lost");
+    } else {
+        LogWrite("' ends before its plan of the install did");
+    }
+    LogWrite(", so what the install did after them is not known!\n");
+}
+
+// A journal written for another game folder names files that are not this
+// install's: it is not undone, and kept aside so that nothing is lost.
+bool BelongsHere(const JournalContents& journal) {
+    if (PathKey(journal.folder) == PathKey(Paths().RootDir)) {
+        return true;
+    }
+    const std::string kept = KeepJournalAside(Paths().JournalFile);
+    LogWrite("ERROR: the undo journal '");
+    LogWrite(Paths().JournalFile);
+    LogWrite("' belongs to the game folder '");
+    LogWrite(journal.folder);
+    LogWrite("', not to this one; it is not undone\n > it is kept as '");
+    LogWrite(kept);
+    LogWrite("'\n");
+    return false;
+}
+
+// A crashed run is undone from its journal, and the restore's progress goes
+// into it; without a journal file (a marker left by an older launcher) from
+// the script, as far as the disk allows. Without either, nothing was
+// installed: the marker is written before the first move.
 CycleEnd Recover(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LogWrite("found '/recover' switch, restoring MOD...\n");
     bool restored = true;
-    if (!source.journal && mode != LaunchMode::RecoverMode) {
+    if (source.unreadableJournal) {
+        LogWrite("ERROR: the undo journal '");
+        LogWrite(Paths().JournalFile);
+        LogWrite(
+            "' holds no record that can be read; nothing is restored from it or from the "
+            "script!\n");
+        restored = false;
+    } else if (!source.journal && mode != LaunchMode::RecoverMode) {
         LogWrite(" > nothing to restore: no marker and no journal record an install\n");
+    } else if (source.journal && !BelongsHere(*source.journal)) {
+        restored = false;  // what the crashed run changed here is not known
     } else if (source.journal) {
-        if (source.journal->torn) {
-            LogWrite("ERROR: the undo journal '");
-            LogWrite(Paths().JournalFile);
-            LogWrite("' ends in a damaged record; what the install did after it is not known!\n");
+        const bool lost = source.journal->RecordsMayBeLost();
+        if (lost) {
+            ReportLostRecords(*source.journal);
         }
-        restored = UndoInstall(*source.journal);
+        UndoJournal progress;
+        static_cast<void>(progress.Reopen(Paths().JournalFile));
+        restored = UndoInstall(*source.journal, &progress).Complete() && !lost;
     } else {
         script.Restore(PlaceholdersOf(Paths()));
     }

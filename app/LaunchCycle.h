@@ -22,6 +22,9 @@ enum class CycleEnd {
 struct RestoreSource {
     // A crashed run's journal; without it a recovery restores from the script.
     std::optional<JournalContents> journal;
+    // A journal file is there, but nothing in it can be read: no restore can
+    // know what to undo, and the script cannot say what the install did.
+    bool unreadableJournal = false;
     // The player chose to install again over a mod that could not be restored:
     // the restore then undoes the script, as far as the disk allows.
     bool fromScript = false;

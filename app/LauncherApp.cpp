@@ -44,6 +44,27 @@ Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
     return answer;
 }
 
+// A journal is undone only beside its marker. One without (a run killed
+// between removing the two, or a file put there) is kept aside instead: its
+// files may have been changed since by anyone.
+void ReadOrSetAsideJournal(bool markerThere, RestoreSource& source) {
+    const std::string& path = Paths().JournalFile;
+    if (!Files().Attributes(path)) {
+        return;
+    }
+    if (markerThere) {
+        source.journal = ReadJournal(path);
+        source.unreadableJournal = !source.journal;
+        return;
+    }
+    const std::string kept = KeepJournalAside(path);
+    LogWrite("ERROR: the undo journal '");
+    LogWrite(path);
+    LogWrite("' has no marker beside it; it is not undone\n > it is kept as '");
+    LogWrite(kept);
+    LogWrite("'\n");
+}
+
 }  // namespace
 
 bool LauncherApp::Startup() {
@@ -90,14 +111,12 @@ bool LauncherApp::Startup() {
     logOpened_ = true;
     ModScript script;
     LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
-    // Also for a "/recover" without a marker: a journal left behind is undone
-    // again harmlessly, and it knows better than the script.
     RestoreSource source;
-    source.journal = ReadJournal(paths.JournalFile);
+    ReadOrSetAsideJournal(Files().Attributes(paths.MarkerFile).has_value(), source);
 
     if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
-        if (source.journal) {
-            // The journal holds all that the restore needs.
+        if (source.journal || source.unreadableJournal) {
+            // The journal holds all that the restore needs, or says why nothing can be.
             LogWrite("ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
         } else {
             const Answer answer = AskHowToGoOn(mode, source);

@@ -1,5 +1,6 @@
 #include "app/RecoveryMarker.h"
 
+#include <string>
 #include <string_view>
 
 #include "app/PathText.h"
@@ -52,6 +53,21 @@ std::string ReadRestoreScript(const std::string& markerPath) {
         line.pop_back();
     }
     return line;
+}
+
+std::string KeepJournalAside(const std::string& journalPath) {
+    constexpr int kMostKept = 999;
+    for (int n = 1; n <= kMostKept; ++n) {
+        const std::string aside = journalPath + ".stale-" + std::to_string(n);
+        const OsResult moved = Files().MoveNoReplace(journalPath, aside);
+        if (moved) {
+            return aside;
+        }
+        if (moved.error != OsError::AlreadyExists) {
+            break;
+        }
+    }
+    return journalPath;
 }
 
 }  // namespace srdw

@@ -15,4 +15,9 @@ void WriteMarker(const std::string& markerPath, const std::string& scriptPath);
 // or unreadable.
 std::string ReadRestoreScript(const std::string& markerPath);
 
+// Renames a journal that is not to be undone to a free name beside it
+// ("restore.jnl.stale-1", "-2", ...), so that nothing in it is lost; the new
+// name, or the old one when it could not be renamed.
+std::string KeepJournalAside(const std::string& journalPath);
+
 }  // namespace srdw

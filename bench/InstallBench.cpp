@@ -77,11 +77,13 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// The launcher's install: every move recorded in the journal beside the game
-// first, the journal synced once at the end.
+// The launcher's install: the whole install planned and its journal synced
+// before the first move, then synced once more at its end.
 void InstallJournalled(const GameFolder& folder, ModScript& script, const Placeholders& values,
                        UndoJournal& journal) {
-    static_cast<void>(journal.Start((folder.root / "restore.jnl").string(), script.TextChecksum()));
+    static_cast<void>(journal.Start((folder.root / "restore.jnl").string(), folder.root.string(),
+                                    script.TextChecksum()));
+    static_cast<void>(script.PlanInstall(values, journal));
     script.Install(values, journal);
     static_cast<void>(journal.Finish());
 }
@@ -101,7 +103,7 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Place
             problem = "the install did not do its work at " + folder.originals[i];
         }
     }
-    if (!UndoInstall(journal.Contents())) {
+    if (!UndoInstall(journal.Contents(), &journal).Complete()) {
         problem = "the restore did not finish";
     }
     LogClose();
@@ -140,6 +142,7 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
     } else {
         problem = CheckOneRun(folder, script, values);
     }
+    std::size_t syncs = 0;
     if (!problem.empty()) {
         state.SkipWithError(problem.c_str());
     } else {
@@ -147,7 +150,8 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
         for (auto _ : state) {
             UndoJournal journal;
             InstallJournalled(folder, script, values, journal);
-            static_cast<void>(UndoInstall(journal.Contents()));
+            static_cast<void>(UndoInstall(journal.Contents(), &journal));
+            syncs = journal.Syncs();
             LogFlush();
             state.PauseTiming();
             LogOpen(LogPathOf(folder));  // the next run's log, from the start
@@ -156,6 +160,8 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
         LogClose();
     }
     fs::current_path(saved);
+    // The journal's own syncs of one install; the marker's is one more.
+    state.counters["syncs_per_install"] = static_cast<double>(syncs);
     state.counters["commands"] = static_cast<double>(count);
     state.counters["per_command"] = benchmark::Counter(
         static_cast<double>(count),

@@ -80,7 +80,10 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
             }
             std::string origin = path.Text();
             const std::string key = PathKey(path);
-            entries_[key] = Entry{std::move(path), std::move(origin), *attributes};
+            // Each entry its own identity, the same on every platform.
+            FileAttributes held = *attributes;
+            held.identity = {1, entries_.size() + 1, true};
+            entries_[key] = Entry{std::move(path), std::move(origin), held};
         }
         if (listing.error != OsError::None) {
             if (directory.parts.size() == game_.parts.size()) {
@@ -154,7 +157,9 @@ OsResult DirectoryModel::RestoreAttributes(const std::string& path,
     if (found == entries_.end()) {
         return {OsError::NotFound};
     }
-    found->second.attributes = attributes;
+    FileAttributes& held = found->second.attributes;
+    held.readOnly = attributes.readOnly;
+    held.normal = !attributes.readOnly;
     return OsResult::Ok();
 }
 
@@ -251,6 +256,11 @@ std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string& 
     auto file = std::make_shared<std::string>();
     written_[path] = file;
     return std::make_unique<MemoryFile>(std::move(file));
+}
+
+std::unique_ptr<OutputFile> DirectoryModel::AppendToFile(const std::string& path) {
+    const auto found = written_.find(path);
+    return found == written_.end() ? nullptr : std::make_unique<MemoryFile>(found->second);
 }
 
 LocalTime DirectoryModel::Now() {

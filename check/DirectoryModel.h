@@ -60,6 +60,7 @@ class DirectoryModel final : public FileSystem {
     std::string WorkingDirectory() override { return current_.Text(); }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override;
 
     LocalTime Now() override;
     void Sleep(unsigned) override {}

@@ -93,15 +93,19 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
     UndoJournal journal;
     result.installLinesLeftOut =
         Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
-            static_cast<void>(journal.Start(ModelJournalPath(launch), modScript.TextChecksum()));
-            modScript.Install({launch.RootDir(), launch.installCommandLine}, journal);
+            static_cast<void>(journal.Start(ModelJournalPath(launch), launch.RootDir(),
+                                            modScript.TextChecksum()));
+            const std::string rootDir = launch.RootDir();
+            const Placeholders values{rootDir, launch.installCommandLine};
+            static_cast<void>(modScript.PlanInstall(values, journal));
+            modScript.Install(values, journal);
             static_cast<void>(journal.Finish());
         });
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
     result.whileGameRuns = model.Moved();
     result.restoreLinesLeftOut =
         Record(tap, kRestoreHeading, FailureFinder(script, false, report), result.restoreLog,
-               [&] { UndoInstall(journal.Contents()); });
+               [&] { UndoInstall(journal.Contents(), &journal); });
     LogClose();
     result.notRestored = model.Differences();
 }
@@ -115,8 +119,12 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
         ModScript crashed;
         crashed.Load(scriptPath);
         UndoJournal journal;
-        static_cast<void>(journal.Start(ModelJournalPath(launch), crashed.TextChecksum()));
-        crashed.Install({launch.RootDir(), launch.installCommandLine}, journal);
+        static_cast<void>(
+            journal.Start(ModelJournalPath(launch), launch.RootDir(), crashed.TextChecksum()));
+        const std::string rootDir = launch.RootDir();
+        const Placeholders values{rootDir, launch.installCommandLine};
+        static_cast<void>(crashed.PlanInstall(values, journal));
+        crashed.Install(values, journal);
     }
     // As the launcher at its start, which does not look at the result either.
     static_cast<void>(model.ChangeDirectory(launch.RootDir()));
@@ -126,7 +134,9 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
     LogFlush();
     result.recoveryLinesLeftOut = Record(tap, kRestoreHeading, nullptr, result.recoveryLog, [&] {
         if (const auto journal = ReadJournal(ModelJournalPath(launch))) {
-            UndoInstall(*journal);
+            UndoJournal progress;
+            static_cast<void>(progress.Reopen(ModelJournalPath(launch)));
+            UndoInstall(*journal, &progress);
         }
     });
     LogClose();

@@ -21,6 +21,7 @@ struct OpenLog {
 };
 
 std::unique_ptr<OpenLog> g_log;
+int g_muted = 0;
 
 void WritePending() {
     if (!g_log->pending.empty()) {
@@ -38,6 +39,14 @@ std::string TimeStamp() {
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
+}
+
+LogMuted::LogMuted() {
+    ++g_muted;
+}
+
+LogMuted::~LogMuted() {
+    --g_muted;
 }
 
 bool LogOpen(const std::string& path) {
@@ -58,7 +67,7 @@ bool LogOpen(const std::string& path) {
 }
 
 void LogWrite(std::string_view text) {
-    if (!g_log || text.empty()) {
+    if (!g_log || text.empty() || g_muted > 0) {
         return;
     }
     AppendCrLf(g_log->pending, text);
@@ -69,7 +78,7 @@ void LogWrite(std::string_view text) {
 }
 
 void LogEndLine() {
-    if (g_log && g_log->lineOpen) {
+    if (g_log && g_log->lineOpen && g_muted == 0) {
         LogWrite("\n");
     }
 }

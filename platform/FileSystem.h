@@ -41,12 +41,25 @@ struct [[nodiscard]] OsResult {
     static OsResult Ok() { return {}; }
 };
 
+// Which file a path names, told apart from any other file on the machine, so
+// that a file renamed by the launcher is known again under its new name. Two
+// numbers the backend chooses (device and inode, or a fingerprint that a
+// rename keeps); unknown where the look-up that found the file did not say.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    bool known = false;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // What the launcher needs to know of a path that exists.
 struct FileAttributes {
     std::uint32_t bits = 0;  // the platform's own attribute or mode bits, to put back as they were
     bool directory = false;
     bool readOnly = false;
     bool normal = true;  // clearing to normal attributes would change nothing
+    FileIdentity identity;
 };
 
 // What one look-up of a path found, kept by the engine for the rest of a command:
@@ -95,6 +108,8 @@ class FileSystem {
 
     virtual std::optional<FileAttributes> Attributes(const std::string& path) = 0;
     virtual OsResult SetNormalAttributes(const std::string& path) = 0;  // clears read-only
+    // Puts back the read-only bit of `attributes` and nothing else, on the path
+    // itself: a link is refused, never followed.
     virtual OsResult RestoreAttributes(const std::string& path,
                                        const FileAttributes& attributes) = 0;
     virtual OsResult MoveNoReplace(const std::string& from, const std::string& to) = 0;
@@ -109,6 +124,11 @@ class FileSystem {
     // Never writes through a symbolic link or another reparse point: such a
     // path is refused, and its target stays as it is.
     virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
+    // Opens an existing file to add to its end, never through a link; none when
+    // that is refused or the file is not there.
+    virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& /*path*/) {
+        return nullptr;
+    }
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
     // The entries of the directory at `path`, in the system's own order. Only

@@ -34,6 +34,9 @@ class FileSystemProxy : public FileSystem {
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
         return inner_.CreateOutputFile(path);
     }
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        return inner_.AppendToFile(path);
+    }
     bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
     DirectoryListing ListDirectory(const std::string& path) override {
         return inner_.ListDirectory(path);

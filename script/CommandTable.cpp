@@ -78,12 +78,13 @@ void RenameBack(ExpandedArguments a) {
 // own reversal (the install took back half a swap) did nothing together.
 struct UndoFailure {
     UndoOutcome outcome;
-    const JournalMove* move;
+    std::size_t index;  // of the move among the command's
+    std::size_t outOfPlace;
 };
 // Every path of the command's moves is looked up once, sources first, so that
-// a name shared by two moves is spelled as the journal stored it; the journal
-// holds the stored names, so none is asked of the disk.
-std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
+// a name shared by two moves is spelled as the journal stored it.
+std::optional<UndoFailure> UndoMoves(const JournalCommand& command, const UndoChain& chain) {
+    const auto& moves = command.moves;
     std::vector<std::string> names;
     for (const auto& move : moves) {
         names.push_back(move.from);
@@ -91,7 +92,7 @@ std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
     for (const auto& move : moves) {
         names.push_back(move.to);
     }
-    CommandPaths paths(names, false);
+    CommandPaths paths(names);
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
         PathState& source = paths[move.from];
@@ -102,50 +103,115 @@ std::optional<UndoFailure> UndoMoves(std::span<const JournalMove> moves) {
             continue;
         }
         const UndoOutcome outcome = UndoMove(move, source, target);
-        if (outcome != UndoOutcome::Undone && outcome != UndoOutcome::NotNeeded) {
-            return UndoFailure{outcome, &move};
+        if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
+            ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
+             chain.FoundFurtherBack(move))) {
+            continue;
         }
+        const auto left = std::count_if(moves.begin(), moves.begin() + static_cast<long>(i) + 1,
+                                        [](const JournalMove& m) { return !m.failed; });
+        return UndoFailure{outcome, i, static_cast<std::size_t>(left)};
     }
     return std::nullopt;
 }
 
-void LogUndoFailure(std::string_view leadIn, const UndoFailure& failure) {
-    LogWrite(leadIn);
+// An argument as the install's command had it.
+std::string ArgumentText(const JournalCommand& command, std::size_t index) {
+    if (index >= command.arguments.size()) {
+        return {};
+    }
+    const auto& argument = command.arguments[index];
+    return argument.expanded.value_or(argument.source);
+}
+
+// The full paths behind a verdict, on lines of their own after it.
+void LogUndoDetail(const UndoFailure& failure, const JournalMove& move) {
     switch (failure.outcome) {
         case UndoOutcome::Occupied:
-            return LogFileError("the file '", failure.move->from, "' already exists!\n");
+            LogWrite(" > '");
+            LogWrite(move.from);
+            LogWrite("' is in the way of '");
+            LogWrite(move.to);
+            return LogWrite("'; nothing was moved\n");
+        case UndoOutcome::Replaced:
+            LogWrite(" > '");
+            LogWrite(move.to);
+            LogWrite("' is not the file the install moved there from '");
+            LogWrite(move.from);
+            return LogWrite("'; nothing was moved\n");
         case UndoOutcome::Missing:
-            return LogFileError("the file '", failure.move->to, "' does not exist!\n");
+            LogWrite(" > the file the install moved from '");
+            LogWrite(move.from);
+            LogWrite("' to '");
+            LogWrite(move.to);
+            return LogWrite("' is at neither\n");
         default:
-            LogWrite("cannot move '");
-            LogWrite(failure.move->to);
-            return LogFileError("' back to '", failure.move->from, "'!\n");
+            LogWrite(" > moving '");
+            LogWrite(move.to);
+            LogWrite("' back to '");
+            LogWrite(move.from);
+            return LogWrite("' was refused\n");
     }
 }
 
-bool UndoSwap(std::span<const JournalMove> moves) {
+// The swap's own verdicts: the first move took the original to the backup,
+// the second the modified file to the original; undone, the second goes
+// first.
+std::size_t UndoSwap(const JournalCommand& command, const UndoChain& chain) {
     LogWrite("Unswapping files...");
-    const auto failure = UndoMoves(moves);
-    if (failure) {
-        LogWrite("FAILED!");
-        LogUndoFailure("\n > ", *failure);
-        return false;
+    const auto failure = UndoMoves(command, chain);
+    if (!failure) {
+        LogWrite("succeeded!\n");
+        return 0;
     }
-    LogWrite("succeeded!\n");
-    return true;
+    const std::string original = ArgumentText(command, 0);
+    const std::string modified = ArgumentText(command, 1);
+    const std::string backup = ArgumentText(command, 2);
+    const bool second = failure->index > 0;
+    LogWrite("FAILED!");
+    switch (failure->outcome) {
+        case UndoOutcome::Occupied:
+            second ? LogFileError("\n > the modified file '", modified, "' still exists!\n")
+                   : LogFileError("\n > cannot restore '", backup, "'!\n");
+            break;
+        case UndoOutcome::Missing:
+            second ? LogFileError("\n > the original file '", original, "' does not exist!\n")
+                   : LogFileError("\n > the backup file '", backup, "' does not exist!\n");
+            break;
+        default:
+            second ? LogFileError("\n > cannot move '", original, "'!\n")
+                   : LogFileError("\n > cannot restore '", backup, "'!\n");
+    }
+    LogUndoDetail(*failure, command.moves[failure->index]);
+    return failure->outOfPlace;
 }
 
-bool UndoRename(std::span<const JournalMove> moves) {
-    const auto failure = UndoMoves(moves);
-    if (failure) {
-        LogUndoFailure("ERROR: ", *failure);
+std::size_t UndoRename(const JournalCommand& command, const UndoChain& chain) {
+    const auto failure = UndoMoves(command, chain);
+    if (!failure) {
+        return 0;
     }
-    return !failure;
+    const std::string source = ArgumentText(command, 0);
+    const std::string target = ArgumentText(command, 1);
+    switch (failure->outcome) {
+        case UndoOutcome::Missing:
+            LogFileError("ERROR: the file '", target, "' does not exist!\n");
+            break;
+        case UndoOutcome::Occupied:
+            LogFileError("ERROR: the file '", source, "' already exists!\n");
+            break;
+        default:
+            LogWrite("ERROR: failed to rename '");
+            LogWrite(target);
+            LogFileError("' to '", source, "'!\n");
+    }
+    LogUndoDetail(*failure, command.moves[failure->index]);
+    return failure->outOfPlace;
 }
 
 // Changing the directory moves nothing, and the journal's paths are whole.
-bool UndoNothing(std::span<const JournalMove>) {
-    return true;
+std::size_t UndoNothing(const JournalCommand&, const UndoChain&) {
+    return 0;
 }
 
 constexpr CommandArgument kSwapArguments[] = {

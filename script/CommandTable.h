@@ -28,11 +28,12 @@ struct CommandArgument {
 using ExpandedArguments = std::span<const std::string>;
 using CommandStep = void (*)(ExpandedArguments arguments);
 
-struct JournalMove;
+struct JournalCommand;
+class UndoChain;
 // Undoes the moves the command's install made, as its journal recorded them,
-// and logs the outcome in the command's words; false when something could not
-// be put back.
-using UndoStep = bool (*)(std::span<const JournalMove> moves);
+// and logs the outcome in the command's words; the number of files it could
+// not put back.
+using UndoStep = std::size_t (*)(const JournalCommand& command, const UndoChain& chain);
 
 struct CommandDefinition {
     std::string_view name;          // matched exactly, letter case included

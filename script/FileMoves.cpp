@@ -130,38 +130,88 @@ PathState& CommandPaths::operator[](const std::string& path) {
     return states_[static_cast<std::size_t>(at - keys_.begin())];
 }
 
+namespace {
+
+// Whether what the look-up found is the file the move recorded; a file of
+// unknown identity passes on its name alone.
+bool IsMovedFile(const JournalMove& move, const std::optional<FileAttributes>& found) {
+    const FileIdentity& recorded = move.attributes.identity;
+    return found && (!recorded.known || !found->identity.known || found->identity == recorded);
+}
+
+// A crash may have left the read-only bit cleared; only that bit is put back.
+void PutBackReadOnly(const JournalMove& move, PathState& at) {
+    if (at.attributes && at.attributes->readOnly != move.attributes.readOnly &&
+        Files().RestoreAttributes(at.native, move.attributes)) {
+        at.attributes->readOnly = move.attributes.readOnly;
+        at.attributes->normal = !move.attributes.readOnly;
+    }
+}
+
+}  // namespace
+
 UndoOutcome UndoMove(const JournalMove& move, PathState& source, PathState& target) {
     if (move.failed) {
         return UndoOutcome::NotNeeded;
     }
-    const auto& atSource = source.attributes;
-    const auto& atTarget = target.attributes;
-    if (atSource && !atTarget) {
-        // Not moved, or moved back already; a crash may still have left its
-        // read-only bit cleared.
-        if (atSource->bits != move.attributes.bits &&
-            Files().RestoreAttributes(source.native, move.attributes)) {
-            source.attributes = move.attributes;
+    const bool known = move.attributes.identity.known;
+    if (!IsMovedFile(move, target.attributes) || (!known && source.Exists())) {
+        if (IsMovedFile(move, source.attributes)) {
+            // Not moved, or moved back already.
+            if (known || !target.Exists()) {
+                PutBackReadOnly(move, source);
+                return UndoOutcome::NotNeeded;
+            }
         }
-        return UndoOutcome::NotNeeded;
+        if (source.Exists() && target.Exists() && !known) {
+            return UndoOutcome::Occupied;
+        }
+        return target.Exists() ? UndoOutcome::Replaced : UndoOutcome::Missing;
     }
-    if (atSource) {
-        // What stands at the target can be what an earlier move's undo put back.
-        return move.targetFreedEarlier ? UndoOutcome::NotNeeded : UndoOutcome::Occupied;
+    if (source.Exists()) {
+        return UndoOutcome::Occupied;
     }
-    if (!atTarget) {
-        // Undoing an earlier move of the chain takes the file on from its source.
-        return move.sourceFilledEarlier ? UndoOutcome::NotNeeded : UndoOutcome::Missing;
-    }
-    const std::uint32_t bits = atTarget->bits;
     if (!MovePath(target, source)) {
         return UndoOutcome::Failed;
     }
-    // Ignored by design: the file is back; its bits are the lesser matter.
-    if (bits != move.attributes.bits && Files().RestoreAttributes(source.native, move.attributes)) {
-        source.attributes = move.attributes;
-    }
+    // Ignored by design: the file is back; its bit is the lesser matter.
+    PutBackReadOnly(move, source);
     return UndoOutcome::Undone;
+}
+
+UndoChain::UndoChain(const JournalContents& journal) {
+    for (const auto& command : journal.commands) {
+        for (const auto& move : command.moves) {
+            moves_.push_back(&move);
+        }
+    }
+}
+
+// The move's source followed back through the moves before it: a move of the
+// file itself, or of a folder it lies in, took it there from somewhere else.
+bool UndoChain::FoundFurtherBack(const JournalMove& move) const {
+    const FileIdentity& identity = move.attributes.identity;
+    if (!identity.known) {
+        return false;
+    }
+    const auto at = std::find(moves_.begin(), moves_.end(), &move);
+    std::string path = move.from;
+    std::vector<std::string> earlier;
+    for (auto before = at; before != moves_.begin();) {
+        const JournalMove& other = **--before;
+        const std::string key = PathKey(path);
+        const std::string to = PathKey(other.to);
+        if (other.failed || !key.starts_with(to) ||
+            (key.size() > to.size() && key[to.size()] != '\\')) {
+            continue;
+        }
+        path = other.from + path.substr(to.size());
+        earlier.push_back(path);
+    }
+    const auto found = Files().LookUp(earlier);
+    return std::any_of(found.begin(), found.end(), [&identity](const PathState& state) {
+        return state.attributes && state.attributes->identity == identity;
+    });
 }
 
 }  // namespace srdw

@@ -44,6 +44,7 @@ class CommandPaths {
 };
 
 struct JournalMove;
+struct JournalContents;
 
 // What undoing one recorded move found and did.
 enum class UndoOutcome {
@@ -51,13 +52,30 @@ enum class UndoOutcome {
     NotNeeded,  // it never happened, or was undone already
     Occupied,   // something stands where the file is to go back: nothing is overwritten
     Missing,    // the file is neither where it went nor where it came from
+    Replaced,   // another file stands where the install put the file
     Failed,     // the move back was refused
 };
 
-// Moves a recorded move's file back where it came from, when the disk (as
-// `source` and `to` hold it) shows the move done and the way back free; puts
-// back its attributes.
+// Moves a recorded move's file back where it came from, when the file at the
+// move's target (as `target` holds it) is the file the install moved and the
+// way back (`source`) is free; puts back its read-only bit. A file known by
+// its identity is moved only when it is that file; one of unknown identity
+// (a look-up that could not say) when the disk shows the move done.
 UndoOutcome UndoMove(const JournalMove& move, PathState& source, PathState& target);
+
+// The moves of a whole journal, in the order the install made them, for a
+// move whose file is neither where it went nor where it came from: a file
+// that passed through several names (a chain across commands) and was put
+// back further already, by a restore whose records of that were lost.
+class UndoChain {
+  public:
+    explicit UndoChain(const JournalContents& journal);
+    // Whether the move's file is at the source of an earlier move of it.
+    bool FoundFurtherBack(const JournalMove& move) const;
+
+  private:
+    std::vector<const JournalMove*> moves_;
+};
 
 // The path made absolute against the current directory; an absolute one as it is.
 std::string FullPath(const std::string& path);

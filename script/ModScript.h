@@ -27,6 +27,11 @@ class ModScript {
     // Reads, cleans and parses the file. False when it cannot be read, is empty or
     // is broken; after a parse error the commands before the error are kept.
     bool Load(const std::string& path);
+    // Rehearses the install on a plan of the folder, without a change or a log
+    // line, and puts every move it will make in the journal and the journal on
+    // the disk. False when the journal could not be written through: then no
+    // move may be made. Nothing to do for a journal kept in memory only.
+    bool PlanInstall(const Placeholders& values, UndoJournal& journal);
     // Applies the commands forward, first to last, recording each command and
     // each move in the journal before it is made.
     void Install(const Placeholders& values, UndoJournal& journal);
@@ -57,10 +62,18 @@ class ModScript {
     std::vector<DirectoryStretch> installDirectories_;  // recorded by Install for Restore
 };
 
+// What a restore from the journal achieved.
+struct UndoResult {
+    std::size_t outOfPlace = 0;  // files it could not put back
+
+    bool Complete() const { return outOfPlace == 0; }
+};
+
 // Restore from the journal: the commands it recorded, last first, each logged
 // with its name and its arguments as they were installed, and its moves undone
-// as the disk shows them. The script is not needed. True when everything the
-// install moved is back.
-bool UndoInstall(const JournalContents& journal);
+// as the disk shows them. The script is not needed. Each command put back is
+// recorded in `progress`, when given, so that a restore cut short goes on
+// where it stopped.
+UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress = nullptr);
 
 }  // namespace srdw

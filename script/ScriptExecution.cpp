@@ -8,7 +8,9 @@
 #include "log/RunLog.h"
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
+#include "script/FileMoves.h"
 #include "script/ModScript.h"
+#include "script/PlannedFolder.h"
 #include "script/ScriptText.h"
 
 namespace srdw {
@@ -56,6 +58,39 @@ bool ChangesDirectory(const ScriptCommand& command) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plan stands in for the file system while the install is rehearsed.
+class PlanScope {
+  public:
+    explicit PlanScope(FileSystem& plan) : previous_(InstalledFileSystem()) { SetFiles(&plan); }
+    ~PlanScope() { SetFiles(previous_); }
+    PlanScope(const PlanScope&) = delete;
+    PlanScope& operator=(const PlanScope&) = delete;
+
+  private:
+    FileSystem* previous_;
+};
+
+}  // namespace
+
+bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
+    if (!journal.WantsPlan()) {
+        return true;
+    }
+    journal.BeginPlan();
+    {
+        PlannedFolder plan(Files());
+        const PlanScope planning(plan);
+        const LogMuted quiet;
+        const ActiveJournalScope recording(journal);
+        for (std::size_t i = 0; i < commands_.size(); ++i) {
+            Run(commands_[i], i, Direction::Install, values, &journal);
+        }
+    }
+    return journal.EndPlan();
+}
 
 void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
     LogWrite("\nInstalling script...\n");
@@ -117,25 +152,33 @@ void ModScript::Restore(const Placeholders& values) {
     }
 }
 
-bool UndoInstall(const JournalContents& journal) {
+UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
     LogWrite("\nRestoring script...\n");
-    bool complete = true;
-    for (auto command = journal.commands.rbegin(); command != journal.commands.rend(); ++command) {
-        const CommandDefinition* definition = FindCommand(command->name);
+    const UndoChain chain(journal);
+    UndoResult result;
+    for (std::size_t position = journal.commands.size(); position-- > 0;) {
+        const JournalCommand& command = journal.commands[position];
+        const CommandDefinition* definition = FindCommand(command.name);
         if (!definition) {
             continue;  // not written by this launcher's install
         }
         LogWrite(definition->announcement);
-        for (const auto& argument : command->arguments) {
+        for (const auto& argument : command.arguments) {
             LogExpansion(argument.source, argument.expanded);
         }
-        if (!command->moves.empty()) {
-            complete = definition->undo(command->moves) && complete;
+        if (command.undone) {
+            LogWrite(" > put back already by an earlier restore\n");
+        } else if (!command.moves.empty()) {
+            const std::size_t left = definition->undo(command, chain);
+            result.outOfPlace += left;
+            if (left == 0 && progress) {
+                progress->CommandUndone(position);
+            }
         } else if (definition->MovesFiles()) {
             LogWrite(" > nothing to undo: its install moved nothing\n");
         }
     }
-    return complete;
+    return result;
 }
 
 }  // namespace srdw

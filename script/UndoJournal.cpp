@@ -1,299 +1,259 @@
 #include "script/UndoJournal.h"
 
-#include <array>
-
-#include "platform/AsciiCase.h"
+#include <algorithm>
+#include <utility>
 
 namespace srdw {
 
 namespace {
 
-// The file: this header, then records of [length][payload][checksum of payload],
-// lengths and numbers as 32-bit little-endian.
-constexpr std::string_view kHeader = "SRDWJNL1";
+MoveRecord ToRecord(const JournalMove& move) {
+    return {move.from, move.to, move.attributes.directory, move.attributes.readOnly,
+            move.attributes.identity};
+}
 
-enum class RecordKind : unsigned char { Start = 1, Command = 2, Move = 3, End = 4, Failed = 5 };
+JournalMove FromRecord(MoveRecord&& record) {
+    JournalMove move;
+    move.from = std::move(record.from);
+    move.to = std::move(record.to);
+    move.attributes.directory = record.directory;
+    move.attributes.readOnly = record.readOnly;
+    move.attributes.normal = !record.readOnly;
+    move.attributes.identity = record.identity;
+    return move;
+}
 
-void PutNumber(std::string& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+// Keeps the first `commands` commands and the first `moves` moves of them.
+void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
+    contents.commands.resize(std::min(commands, contents.commands.size()));
+    for (auto& command : contents.commands) {
+        command.moves.resize(std::min(moves, command.moves.size()));
+        moves -= command.moves.size();
     }
 }
 
-void PutText(std::string& out, std::string_view text) {
-    PutNumber(out, static_cast<std::uint32_t>(text.size()));
-    out.append(text);
+// The same file name (letter case included) in the same folder (letter case
+// and separators aside): a plan of the folder spells the folders as the
+// script does, the install as the system gives them.
+bool SamePath(const std::string& a, const std::string& b) {
+    const auto lastA = a.find_last_of("\\/") + 1;
+    const auto lastB = b.find_last_of("\\/") + 1;
+    return a.size() - lastA == b.size() - lastB && a.compare(lastA, a.npos, b, lastB) == 0 &&
+           PathKey(a) == PathKey(b);
 }
 
-void PutFlag(std::string& out, bool flag) {
-    out.push_back(flag ? '\1' : '\0');
-}
-
-std::string Record(RecordKind kind) {
-    return std::string(1, static_cast<char>(kind));
-}
-
-// Reads a payload front to back; any read past its end makes it bad.
-class Reader {
-  public:
-    explicit Reader(std::string_view data) : data_(data) {}
-
-    std::uint32_t Number() {
-        if (data_.size() < 4) {
-            return Fail(), 0;
-        }
-        std::uint32_t value = 0;
-        for (int i = 3; i >= 0; --i) {
-            value = (value << 8) | static_cast<unsigned char>(data_[static_cast<std::size_t>(i)]);
-        }
-        data_.remove_prefix(4);
-        return value;
-    }
-    std::string Text() {
-        const std::uint32_t size = Number();
-        if (data_.size() < size) {
-            return Fail(), std::string();
-        }
-        std::string text(data_.substr(0, size));
-        data_.remove_prefix(size);
-        return text;
-    }
-    bool Flag() {
-        if (data_.empty()) {
-            return Fail(), false;
-        }
-        const bool flag = data_.front() != '\0';
-        data_.remove_prefix(1);
-        return flag;
-    }
-    bool Good() const { return good_; }
-    bool AtEnd() const { return data_.empty(); }
-
-  private:
-    void Fail() {
-        good_ = false;
-        data_ = {};
-    }
-    std::string_view data_;
-    bool good_ = true;
-};
-
-// Sets a move's links to the moves before it, and adds it to them.
-// Whether `paths` holds the path or a folder it lies in: moving a folder moves
-// what is in it.
-bool HoldsPathOrFolder(const PathKeySet& paths, std::string_view key) {
-    for (std::size_t end = key.size(); end != std::string::npos && end > 0;
-         end = key.rfind('\\', end - 1)) {
-        if (paths.contains(key.substr(0, end))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void Link(JournalMove& move, PathKeySet& sources, PathKeySet& targets) {
-    std::string from = PathKey(move.from);
-    std::string to = PathKey(move.to);
-    move.sourceFilledEarlier = HoldsPathOrFolder(targets, from);
-    move.targetFreedEarlier = HoldsPathOrFolder(sources, to);
-    sources.insert(std::move(from));
-    targets.insert(std::move(to));
-}
-
-// Adds one record's payload to what was read; false, with nothing added, when
-// it makes no sense.
-bool Apply(std::string_view payload, JournalContents& contents, bool& started, PathKeySet& sources,
-           PathKeySet& targets) {
-    if (payload.empty()) {
-        return false;
-    }
-    const auto kind = static_cast<RecordKind>(payload.front());
-    Reader in(payload.substr(1));
-    const auto whole = [&in] { return in.Good() && in.AtEnd(); };
-    if (kind == RecordKind::Start) {
-        const std::uint32_t checksum = in.Number();
-        if (started || !whole()) {
+// Adds one record to what was read; false when it makes no sense there.
+bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
+    if (auto* start = std::get_if<StartRecord>(&record)) {
+        if (started) {
             return false;
         }
-        contents.scriptChecksum = checksum;
-        started = true;
-        return true;
+        contents.folder = std::move(start->folder);
+        contents.scriptChecksum = start->scriptChecksum;
+        return started = true;
     }
     if (!started) {
         return false;
     }
-    switch (kind) {
-        case RecordKind::Command: {
-            JournalCommand command;
-            command.index = in.Number();
-            command.name = in.Text();
-            const std::uint32_t count = in.Number();
-            for (std::uint32_t i = 0; i < count && in.Good(); ++i) {
-                JournalArgument argument;
-                argument.source = in.Text();
-                if (in.Flag()) {
-                    argument.expanded = in.Text();
-                }
-                command.arguments.push_back(std::move(argument));
-            }
-            if (!whole()) {
-                return false;
-            }
-            contents.commands.push_back(std::move(command));
-            return true;
-        }
-        case RecordKind::Move: {
-            JournalMove move;
-            move.from = in.Text();
-            move.to = in.Text();
-            move.attributes.bits = in.Number();
-            move.attributes.directory = in.Flag();
-            move.attributes.readOnly = in.Flag();
-            move.attributes.normal = in.Flag();
-            if (!whole() || contents.commands.empty()) {
-                return false;
-            }
-            Link(move, sources, targets);
-            contents.commands.back().moves.push_back(std::move(move));
-            return true;
-        }
-        case RecordKind::Failed:
-            if (!whole() || contents.commands.empty() || contents.commands.back().moves.empty()) {
-                return false;
-            }
-            contents.commands.back().moves.back().failed = true;
-            return true;
-        case RecordKind::End:
-            contents.complete = whole();
-            return contents.complete;
-        default:
-            return false;
+    if (auto* command = std::get_if<CommandRecord>(&record)) {
+        contents.commands.push_back(
+            {command->index, std::move(command->name), std::move(command->arguments), {}, false});
+        return true;
     }
+    if (auto* move = std::get_if<MoveRecord>(&record)) {
+        if (contents.commands.empty()) {
+            return false;
+        }
+        contents.commands.back().moves.push_back(FromRecord(std::move(*move)));
+        return true;
+    }
+    if (std::holds_alternative<FailedRecord>(record)) {
+        if (contents.commands.empty() || contents.commands.back().moves.empty()) {
+            return false;
+        }
+        contents.commands.back().moves.back().failed = true;
+        return true;
+    }
+    if (std::holds_alternative<PlanEndRecord>(record)) {
+        return !std::exchange(contents.planned, true);
+    }
+    if (auto* cut = std::get_if<CutRecord>(&record)) {
+        Cut(contents, cut->commands, cut->moves);
+        return contents.planned;
+    }
+    if (std::holds_alternative<EndRecord>(record)) {
+        return contents.complete = true;
+    }
+    const auto& undone = std::get<UndoneRecord>(record);
+    if (undone.command >= contents.commands.size()) {
+        return false;
+    }
+    contents.commands[undone.command].undone = true;
+    return true;
 }
 
 UndoJournal* g_active = nullptr;
 
 }  // namespace
 
-std::string PathKey(std::string_view path) {
-    std::string key(path);
-    for (char& c : key) {
-        c = c == '/' ? '\\' : LowerAscii(c);
-    }
-    return key;
-}
-
-std::uint32_t Checksum(std::string_view data) {
-    // CRC-32 (IEEE 802.3), as zip and PNG use it.
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> entries{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            entries[i] = c;
-        }
-        return entries;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xff] ^ (crc >> 8);
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
-
-bool UndoJournal::Start(const std::string& path, std::uint32_t scriptChecksum) {
+bool UndoJournal::Start(const std::string& path, std::string folder, std::uint32_t scriptChecksum) {
     contents_ = {};
+    phase_ = Phase::Idle;
+    pending_.clear();
+    plannedMoves_.clear();
+    plannedCommands_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
+    failed_ = refusedMoves_ = false;
+    contents_.folder = std::move(folder);
     contents_.scriptChecksum = scriptChecksum;
-    sources_.clear();
-    targets_.clear();
-    pendingCommand_.clear();
-    failed_ = false;
-    refusedMoves_ = false;
     file_ = path.empty() ? nullptr : Files().CreateOutputFile(path);
-    if (file_ && !file_->Write(kHeader)) {
-        failed_ = true;
+    if (file_) {
+        pending_ = kJournalHeader;
+        Add(StartRecord{contents_.folder, scriptChecksum});
     }
-    std::string start = Record(RecordKind::Start);
-    PutNumber(start, scriptChecksum);
-    Append(start);
-    return Written();
+    return file_ != nullptr;
+}
+
+void UndoJournal::BeginPlan() {
+    phase_ = Phase::Planning;
+}
+
+bool UndoJournal::EndPlan() {
+    plannedCommands_ = contents_.commands.size();
+    for (std::size_t c = 0; c < plannedCommands_; ++c) {
+        for (std::size_t m = 0; m < contents_.commands[c].moves.size(); ++m) {
+            plannedMoves_.emplace_back(c, m);
+        }
+    }
+    phase_ = Phase::Following;
+    contents_.planned = true;
+    Add(PlanEndRecord{});
+    return WritePending(true) || !file_;
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
                                std::vector<JournalArgument> arguments) {
-    std::string record = Record(RecordKind::Command);
-    PutNumber(record, index);
-    PutText(record, name);
-    PutNumber(record, static_cast<std::uint32_t>(arguments.size()));
-    for (const auto& argument : arguments) {
-        PutText(record, argument.source);
-        PutFlag(record, argument.expanded.has_value());
-        if (argument.expanded) {
-            PutText(record, *argument.expanded);
+    if (phase_ == Phase::Idle) {
+        static_cast<void>(EndPlan());  // nothing planned: every move is recorded on its own
+    }
+    if (phase_ == Phase::Following) {
+        ++commandsSeen_;
+        if (commandsSeen_ <= plannedCommands_ &&
+            contents_.commands[commandsSeen_ - 1].index == index) {
+            return;
         }
+        Diverge(commandsSeen_ - 1, movesMatched_);
     }
-    if (file_ && !failed_) {
-        Frame(record, pendingCommand_);
+    CommandRecord record{index, std::string(name), std::move(arguments)};
+    Add(record);
+    contents_.commands.push_back(
+        {index, std::move(record.name), std::move(record.arguments), {}, false});
+}
+
+bool UndoJournal::MatchesPlan(const JournalMove& move) const {
+    if (movesMatched_ >= plannedMoves_.size()) {
+        return false;
     }
-    contents_.commands.push_back({index, std::string(name), std::move(arguments), {}});
+    const auto [command, at] = plannedMoves_[movesMatched_];
+    const JournalMove& planned = contents_.commands[command].moves[at];
+    return command + 1 == commandsSeen_ && !planned.failed && SamePath(planned.from, move.from) &&
+           SamePath(planned.to, move.to) && planned.attributes.identity == move.attributes.identity;
 }
 
 bool UndoJournal::BeforeMove(JournalMove move) {
-    std::string record = Record(RecordKind::Move);
-    PutText(record, move.from);
-    PutText(record, move.to);
-    PutNumber(record, move.attributes.bits);
-    PutFlag(record, move.attributes.directory);
-    PutFlag(record, move.attributes.readOnly);
-    PutFlag(record, move.attributes.normal);
-    Append(record);
+    if (phase_ == Phase::Idle) {
+        static_cast<void>(EndPlan());
+    }
     if (file_ && failed_) {
+        refusedMoves_ = true;
+        return false;
+    }
+    if (phase_ == Phase::Following) {
+        if (MatchesPlan(move)) {
+            ++movesMatched_;
+            return true;
+        }
+        Diverge(commandsSeen_, movesMatched_);
+    }
+    Add(ToRecord(move));
+    // A planned move needs no write now; any other reaches the disk before the move.
+    if (phase_ == Phase::Diverged && !WritePending(true) && file_) {
         refusedMoves_ = true;
         return false;
     }
     if (contents_.commands.empty()) {
         contents_.commands.push_back({});  // a move outside any command: undone all the same
     }
-    Link(move, sources_, targets_);
     contents_.commands.back().moves.push_back(std::move(move));
     return true;
 }
 
 void UndoJournal::MoveFailed() {
-    Append(Record(RecordKind::Failed));
+    if (phase_ == Phase::Following) {
+        // The plan counted on it: the plan stands only up to it, and the
+        // install goes on record by record.
+        Diverge(commandsSeen_, movesMatched_);
+    }
+    Add(FailedRecord{});
     if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
         contents_.commands.back().moves.back().failed = true;
     }
 }
 
 bool UndoJournal::Finish() {
-    Append(Record(RecordKind::End));
+    if (phase_ == Phase::Idle) {
+        static_cast<void>(EndPlan());
+    }
+    if (phase_ == Phase::Following &&
+        (commandsSeen_ != plannedCommands_ || movesMatched_ != plannedMoves_.size())) {
+        Diverge(commandsSeen_, movesMatched_);
+    }
+    Add(EndRecord{});
     contents_.complete = true;
-    if (Written() && !file_->SyncToDisk()) {
-        failed_ = true;
+    return WritePending(true) && Written();
+}
+
+bool UndoJournal::Reopen(const std::string& path) {
+    file_ = Files().AppendToFile(path);
+    failed_ = false;
+    return file_ != nullptr;
+}
+
+void UndoJournal::CommandUndone(std::size_t position) {
+    if (position < contents_.commands.size()) {
+        contents_.commands[position].undone = true;
     }
-    return Written();
+    // Not synced: a record lost to a power loss costs only a look at the disk,
+    // which finds the files back by their identity.
+    Add(UndoneRecord{static_cast<std::uint32_t>(position)});
+    static_cast<void>(WritePending(false));
 }
 
-void UndoJournal::Frame(const std::string& payload, std::string& out) {
-    PutNumber(out, static_cast<std::uint32_t>(payload.size()));
-    out.append(payload);
-    PutNumber(out, Checksum(payload));
+void UndoJournal::Diverge(std::size_t commands, std::size_t moves) {
+    Cut(contents_, commands, moves);
+    Add(CutRecord{static_cast<std::uint32_t>(commands), static_cast<std::uint32_t>(moves)});
+    phase_ = Phase::Diverged;
 }
 
-// Writes the pending commands' records, if any, and this one in one write.
-void UndoJournal::Append(const std::string& payload) {
+void UndoJournal::Add(const JournalRecord& record) {
+    if (file_ && !failed_) {
+        AppendFrame(record, pending_);
+    }
+}
+
+// While planning, records wait for the plan's end; a command's record waits
+// for its first move or the journal's end, since a command that moved nothing
+// has nothing to undo.
+bool UndoJournal::WritePending(bool sync) {
     if (!file_ || failed_) {
-        return;
+        return false;
     }
-    std::string records = std::move(pendingCommand_);
-    pendingCommand_.clear();
-    Frame(payload, records);
-    if (!file_->Write(records)) {
+    if (!file_->Write(pending_) || (sync && !file_->SyncToDisk())) {
         failed_ = true;
+        return false;
     }
+    syncs_ += sync ? 1 : 0;
+    pending_.clear();
+    return true;
 }
 
 std::optional<JournalContents> ReadJournal(const std::string& path) {
@@ -302,36 +262,19 @@ std::optional<JournalContents> ReadJournal(const std::string& path) {
 }
 
 std::optional<JournalContents> ParseJournal(std::string_view bytes) {
-    if (!bytes.starts_with(kHeader)) {
+    if (!bytes.starts_with(kJournalHeader)) {
         return std::nullopt;
     }
     JournalContents contents;
     bool started = false;
-    PathKeySet sources;
-    PathKeySet targets;
-    std::string_view rest = bytes.substr(kHeader.size());
-    while (!rest.empty()) {
-        Reader frame(rest);
-        const std::uint32_t length = frame.Number();
-        if (!frame.Good() || rest.size() - 4 < length || rest.size() - 4 - length < 4) {
-            contents.torn = true;
-            break;
-        }
-        const std::string_view payload = rest.substr(4, length);
-        Reader tail(rest.substr(4 + length, 4));
-        if (tail.Number() != Checksum(payload) ||
-            !Apply(payload, contents, started, sources, targets)) {
-            contents.torn = true;
-            break;
-        }
-        rest.remove_prefix(8 + length);
-    }
+    const FrameWalk walk = ReadFrames(bytes.substr(kJournalHeader.size()), [&](JournalRecord&& r) {
+        return Apply(std::move(r), contents, started);
+    });
     if (!started) {
         return std::nullopt;
     }
-    if (contents.torn) {
-        contents.complete = false;
-    }
+    contents.records = walk.taken;
+    contents.torn = !walk.clean;
     return contents;
 }
 

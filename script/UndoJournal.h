@@ -1,11 +1,7 @@
-// The undo journal: what an install did, move by move, so that restore undoes
-// exactly that, also after a crash, whatever the script says by then.
-//
-// Each record is written to the journal file before the move it describes is
-// made, so the operating system has it even when the launcher is killed right
-// after; the install's end is marked and synced once, before the game starts.
-// Records carry a checksum: a tail torn or zeroed by a power loss is recognised
-// and left out.
+// The undo journal: what an install did, move by move, each move with the
+// identity of the file it moved, so that restore undoes exactly that, also
+// after a crash or a power loss, whatever the script says by then, and never
+// moves a file that is not the one the install moved.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "script/JournalRecord.h"
 
 namespace srdw {
 
@@ -25,29 +21,8 @@ namespace srdw {
 struct JournalMove {
     std::string from;           // full path, the name spelled as stored
     std::string to;             // full path
-    FileAttributes attributes;  // of `from`: put back whatever a crash left
+    FileAttributes attributes;  // of `from`, its identity among them
     bool failed = false;        // the system refused the move: there is nothing to undo
-
-    // Worked out from the moves before it, not stored. A chain such as
-    // Rename(a, b) then Rename(b, c) makes a file pass through several names,
-    // and a restore cut short leaves it further back than any one move says.
-    bool sourceFilledEarlier = false;  // an earlier move put `from` (or its folder) there
-    bool targetFreedEarlier = false;   // an earlier move took `to` (or its folder) away
-};
-
-// Path keys (see PathKey), looked up by a part of a key without copying it.
-struct PathKeyHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view key) const {
-        return std::hash<std::string_view>()(key);
-    }
-};
-using PathKeySet = std::unordered_set<std::string, PathKeyHash, std::equal_to<>>;
-
-// One argument of a command, as the install expanded it.
-struct JournalArgument {
-    std::string source;                   // as written in the script
-    std::optional<std::string> expanded;  // none when it was too long
 };
 
 struct JournalCommand {
@@ -55,25 +30,48 @@ struct JournalCommand {
     std::string name;
     std::vector<JournalArgument> arguments;
     std::vector<JournalMove> moves;
+    bool undone = false;  // a restore put all its moves back already
 };
 
 struct JournalContents {
+    std::string folder;                // the game folder it belongs to
     std::uint32_t scriptChecksum = 0;  // of the script's text, to tell a changed script
     std::vector<JournalCommand> commands;
-    bool complete = false;  // the install ran to its end
-    bool torn = false;      // the file ends in a record that is cut or damaged
+    bool planned = false;     // every move the install could make was on the disk before it
+    bool complete = false;    // the install ran to its end
+    bool torn = false;        // the file ends in a record that is cut or damaged
+    std::size_t records = 0;  // how many records were read
+
+    // Whether a move may have reached the disk without its record: the restore
+    // then cannot know that it put everything back.
+    bool RecordsMayBeLost() const { return torn || !planned; }
 };
 
+// The undo journal of one install. The whole install is planned first, on a
+// model of the folder, and recorded and synced at once, before the marker and
+// before any move; the install then only compares its moves with the plan.
+// Where a move differs, the plan is cut there and every later move gets its
+// own record, synced before the move. So an install that goes as planned
+// costs one sync for the plan and one at its end, whatever its length.
 class UndoJournal {
   public:
     UndoJournal() = default;
     UndoJournal(const UndoJournal&) = delete;
     UndoJournal& operator=(const UndoJournal&) = delete;
 
-    // Starts a journal of an install of the script with that checksum, kept in
-    // memory and, when `path` is given, in that file, emptied first. False when
-    // the file cannot be written; the journal is then kept in memory only.
-    bool Start(const std::string& path, std::uint32_t scriptChecksum);
+    // Starts a journal of an install in `folder` of the script with that
+    // checksum, kept in memory and, when `path` is given, in that file,
+    // emptied first. False when the file cannot be made; the journal is then
+    // kept in memory only.
+    bool Start(const std::string& path, std::string folder, std::uint32_t scriptChecksum);
+    // Whether a plan is worth making: there is a file to keep it in.
+    bool WantsPlan() const { return file_ != nullptr && phase_ == Phase::Idle; }
+    // The records between these two are the plan.
+    void BeginPlan();
+    // Writes the start and the plan through to the disk. False when that
+    // failed: then no move may be made.
+    bool EndPlan();
+
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::vector<JournalArgument> arguments);
     // Records a move about to be made. False when the journal's file could not
@@ -85,6 +83,11 @@ class UndoJournal {
     // Marks the install's end and writes the journal through to the disk.
     bool Finish();
 
+    // Opens the journal's file again to add a restore's progress to it.
+    bool Reopen(const std::string& path);
+    // A restore put back every move of the command at that position.
+    void CommandUndone(std::size_t position);
+
     const JournalContents& Contents() const { return contents_; }
     // Whether every record so far reached the file.
     bool Written() const { return file_ != nullptr && !failed_; }
@@ -92,20 +95,27 @@ class UndoJournal {
     bool InMemoryOnly() const { return file_ == nullptr; }
     // Whether a move was refused because its record could not be written.
     bool RefusedMoves() const { return refusedMoves_; }
+    // How often the journal was written through to the disk.
+    std::size_t Syncs() const { return syncs_; }
 
   private:
-    void Append(const std::string& payload);
-    static void Frame(const std::string& payload, std::string& out);
+    enum class Phase { Idle, Planning, Following, Diverged };
+
+    void Add(const JournalRecord& record);
+    bool WritePending(bool sync);
+    void Diverge(std::size_t commands, std::size_t moves);
+    bool MatchesPlan(const JournalMove& move) const;
 
     JournalContents contents_;
-    PathKeySet sources_;  // of the moves so far
-    PathKeySet targets_;
-    // Records of commands that have moved nothing yet, written together with
-    // the next record: before a command's first move, or at the end. A command
-    // that moved nothing has nothing to undo, so a crash that loses its record
-    // loses no file.
-    std::string pendingCommand_;
+    Phase phase_ = Phase::Idle;
+    std::string pending_;  // records not written yet
+    // Where the install stands against its plan.
+    std::vector<std::pair<std::size_t, std::size_t>> plannedMoves_;  // command, move
+    std::size_t plannedCommands_ = 0;
+    std::size_t commandsSeen_ = 0;
+    std::size_t movesMatched_ = 0;
     std::unique_ptr<OutputFile> file_;
+    std::size_t syncs_ = 0;
     bool failed_ = false;
     bool refusedMoves_ = false;
 };
@@ -115,12 +125,6 @@ class UndoJournal {
 std::optional<JournalContents> ReadJournal(const std::string& path);
 // The same, from the file's bytes.
 std::optional<JournalContents> ParseJournal(std::string_view bytes);
-
-// A path as the journal compares it: letter case and separators folded.
-std::string PathKey(std::string_view path);
-
-// The checksum the journal keeps of data.
-std::uint32_t Checksum(std::string_view data);
 
 // The journal that moves are recorded in while an install runs; none otherwise.
 UndoJournal* ActiveJournal();

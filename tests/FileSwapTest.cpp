@@ -215,7 +215,7 @@ TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
     const Snapshot cutOff = Files();
     Unswap();
     EXPECT_EQ(Files(), cutOff);
-    EXPECT_TRUE(UndoInstall(journal.Contents()));
+    EXPECT_TRUE(UndoInstall(journal.Contents()).Complete());
     EXPECT_EQ(Files(), before);
     EXPECT_EQ(logged_.Body(), "Unswapping files...FAILED!\n > the modified file '" + modified_ +
                                   "' still exists!\n\nRestoring script...\nExecuting "

@@ -80,6 +80,28 @@ TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {
     EXPECT_FALSE(IsReadOnly(dir.Path() / "f"));
     EXPECT_TRUE(Files().RestoreAttributes(dir / "f", *attributes));
     EXPECT_TRUE(IsReadOnly(dir.Path() / "f"));
+
+    // Putting attributes back sets the owner's write bit alone, whatever else
+    // they say, and never through a link.
+    fs::permissions(dir.Path() / "f", fs::perms::owner_read | fs::perms::group_read);
+    FileAttributes hostile;
+    hostile.bits = 04777;
+    EXPECT_TRUE(Files().RestoreAttributes(dir / "f", hostile));
+    EXPECT_EQ(fs::status(dir.Path() / "f").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(dir.Path() / "f", dir.Path() / "link");
+    hostile.readOnly = true;
+    EXPECT_EQ(Files().RestoreAttributes(dir / "link", hostile).error, OsError::AccessDenied);
+    EXPECT_FALSE(IsReadOnly(dir.Path() / "f"));
+    // A rename keeps a file's identity; another file has another.
+    const auto before = Files().LookUp(std::vector<std::string>{dir / "f"});
+    ASSERT_TRUE(Files().MoveNoReplace(dir / "f", dir / "g"));
+    WriteFile(dir.Path() / "f", "y");
+    const auto after = Files().LookUp(std::vector<std::string>{dir / "g", dir / "f"});
+    ASSERT_TRUE(before[0].attributes && after[0].attributes && after[1].attributes);
+    EXPECT_TRUE(before[0].attributes->identity.known);
+    EXPECT_EQ(after[0].attributes->identity, before[0].attributes->identity);
+    EXPECT_NE(after[1].attributes->identity, before[0].attributes->identity);
 }
 
 TEST(PosixBackendTest, SplitsTheGamesParametersAsWindowsDoes) {

@@ -67,7 +67,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     installed["Data/Maps/notes old.txt"] = {"notes", false};
     EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
 
-    EXPECT_TRUE(UndoInstall(journal.Contents()));
+    EXPECT_TRUE(UndoInstall(journal.Contents()).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
 
     const std::string sky = dir_.Path().string() + R"(\Data\Textures\Sky)";
@@ -116,7 +116,9 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
         ModScript installing;
         ASSERT_TRUE(installing.Load(Path("DWSR.dat")));
         UndoJournal journal;
-        ASSERT_TRUE(journal.Start(launcherDir_ / "restore.jnl", installing.TextChecksum()));
+        ASSERT_TRUE(journal.Start(launcherDir_ / "restore.jnl", dir_.Path().string(),
+                                  installing.TextChecksum()));
+        ASSERT_TRUE(installing.PlanInstall(Values(), journal));
         installing.Install(Values(), journal);  // and then the launcher is gone
     }
     fs::current_path(dir_.Path());  // the next start locates the game again
@@ -125,7 +127,7 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
     const auto journal = ReadJournal(launcherDir_ / "restore.jnl");
     ASSERT_TRUE(journal.has_value());
     EXPECT_FALSE(journal->complete);
-    EXPECT_TRUE(UndoInstall(*journal));
+    EXPECT_TRUE(UndoInstall(*journal).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
 }

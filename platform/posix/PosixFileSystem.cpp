@@ -76,6 +76,8 @@ FileAttributes AttributesOf(const struct stat& info) {
     attributes.directory = S_ISDIR(info.st_mode);
     attributes.readOnly = !IsWritable(info);
     attributes.normal = IsWritable(info);
+    attributes.identity = {static_cast<std::uint64_t>(info.st_dev),
+                           static_cast<std::uint64_t>(info.st_ino), true};
     return attributes;
 }
 
@@ -166,9 +168,25 @@ class PosixFileSystem final : public FileSystem {
                                                                                  : LastError();
     }
 
+    // Only the owner's write bit, which is what read-only means here: whatever
+    // else a record says is not the launcher's to set.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        return sys::chmod(ResolveCase(path).c_str(), attributes.bits) == 0 ? OsResult::Ok()
-                                                                           : LastError();
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (sys::lstat(native.c_str(), &info) != 0) {
+            return LastError();
+        }
+        if (S_ISLNK(info.st_mode)) {
+            return {OsError::AccessDenied};
+        }
+        const mode_t mode = attributes.readOnly ? (info.st_mode & 07777 & ~S_IWUSR)
+                                                : ((info.st_mode & 07777) | S_IWUSR);
+        if (mode == (info.st_mode & 07777)) {
+            return OsResult::Ok();
+        }
+        return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0
+                   ? OsResult::Ok()
+                   : LastError();
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
@@ -205,9 +223,13 @@ class PosixFileSystem final : public FileSystem {
             state.path = paths[i];
             state.native = std::move(lookup.path);
             struct stat& info = lookup.status;
+            // A rename moves the link itself, so the link is what is known again.
+            const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
+                                        static_cast<std::uint64_t>(info.st_ino), true};
             if (lookup.exists &&
                 (!S_ISLNK(info.st_mode) || sys::stat(state.native.c_str(), &info) == 0)) {
                 state.attributes = AttributesOf(info);
+                state.attributes->identity = identity;
             }
             state.stored = lookup.exists ? WithStoredName(state.path, state.native) : state.path;
         }
@@ -286,6 +308,15 @@ class PosixFileSystem final : public FileSystem {
         // created or emptied.
         UniqueFd fd(
             sys::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd.IsValid()) {
+            return nullptr;
+        }
+        return std::make_unique<PosixOutputFile>(std::move(fd), native);
+    }
+
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        const std::string native = ResolveCase(path);
+        UniqueFd fd(sys::open(native.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return nullptr;
         }

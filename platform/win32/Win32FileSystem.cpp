@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/win32/ScopedHandle.h"
@@ -71,6 +74,16 @@ std::string WithName(const std::string& path, const char* name) {
     return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
 }
 
+std::uint64_t TimeOf(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+FileIdentity IdentityOf(const WIN32_FIND_DATAA& found) {
+    const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+    return {TimeOf(found.ftCreationTime),
+            TimeOf(found.ftLastWriteTime) ^ (size * 0x9E3779B97F4A7C15u), true};
+}
+
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -85,9 +98,42 @@ class Win32FileSystem final : public FileSystem {
         return Check(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
     }
 
+    // Only the read-only bit: the others are as the file has them now.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        DWORD bits = attributes.bits & kSettableAttributes;
+        const DWORD current = GetFileAttributesA(path.c_str());
+        if (current == INVALID_FILE_ATTRIBUTES) {
+            return Check(FALSE);
+        }
+        const DWORD bits = (current & kSettableAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) |
+                           (attributes.readOnly ? DWORD{FILE_ATTRIBUTE_READONLY} : DWORD{0});
+        if (bits == (current & kSettableAttributes)) {
+            return OsResult::Ok();
+        }
         return Check(SetFileAttributesA(path.c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL));
+    }
+
+    // The stored name comes from the FindFirstFileA that also gives the
+    // identity: a fingerprint of size, creation and last-write time, which a
+    // rename and a change of attributes keep, at no call of its own.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
+        std::vector<PathState> states(paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            PathState& state = states[i];
+            state.path = paths[i];
+            state.stored = state.path;
+            state.attributes = Attributes(state.path);
+            if (state.attributes && storedNames &&
+                state.path.find_first_of("*?") == std::string::npos) {
+                WIN32_FIND_DATAA found;
+                const win32::FindHandle search(FindFirstFileA(state.path.c_str(), &found));
+                if (search.IsValid()) {
+                    state.stored = WithName(state.path, found.cFileName);
+                    state.attributes->identity = IdentityOf(found);
+                }
+            }
+            state.native = state.stored;
+        }
+        return states;
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
@@ -155,6 +201,18 @@ class Win32FileSystem final : public FileSystem {
         if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
             !SetEndOfFile(file.Get())) {
+            return nullptr;
+        }
+        return std::make_unique<Win32OutputFile>(std::move(file));
+    }
+
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        win32::FileHandle file(
+            CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             return nullptr;
         }
         return std::make_unique<Win32OutputFile>(std::move(file));

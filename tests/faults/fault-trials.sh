@@ -47,10 +47,14 @@ make_sample() {
     chmod +x "$g/srend.exe"
 }
 
-# The launcher's own files are left out: its program, its logs, and the lock it
-# keeps beside itself when the runtime folder refuses one.
+# The launcher's own files are left out: its program, its logs, the lock it
+# keeps beside itself when the runtime folder refuses one, and a journal found
+# without its marker (a kill between writing the journal and the marker, or
+# between removing the two), which is never undone but kept aside as
+# restore.jnl.stale-N: it belongs to the launcher's records, not to the game.
 state() {
-    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' ! -name '* - Duskwarden.lock'
+    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' ! -name '* - Duskwarden.lock' \
+        ! -name 'restore.jnl.stale-*'
     d="$1/Skyrend 2"
     shift
     (cd "$d" && find . -type f "$@" -printf '%m %p\n' | sort &&

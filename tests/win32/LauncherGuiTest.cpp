@@ -48,9 +48,9 @@ const std::vector<std::string> kModdedGame = {
 // Left out of folder comparisons: what the stand-in game writes, and the logs
 // and the undo journal, which are looked at on their own.
 const std::vector<std::string> kRunFiles = {
-    "game-run.txt",  "game-run.txt.partial", "game-started",     "game-started.partial",
-    "release-game",  "SrdwLaunch.log",       "SrdwLaunch.log.1", "restore.jnl",
-    "start-request", "start-request.partial"};
+    "game-run.txt",        "game-run.txt.partial", "game-started",         "game-started.partial",
+    "release-game",        "SrdwLaunch.log",       "SrdwLaunch.log.1",     "restore.jnl",
+    "restore.jnl.stale-1", "start-request",        "start-request.partial"};
 
 // ---- the log the launcher should write ------------------------------------------
 
@@ -466,13 +466,40 @@ TEST_F(InterruptedRunTest, TheStartupEntryRestores) {
     EXPECT_EQ(log.find("FAILED"), std::string::npos) << log;
 }
 
-TEST_F(InterruptedRunTest, TheRecoverSwitchRestoresWithoutTheMarker) {
+// A journal names the game folder it belongs to. Found beside another one (a
+// copy of the folder, or a file put there) it is not undone, for its paths
+// lead out of that folder; found without its marker it is not undone either.
+// Either way it is kept aside, and nothing is moved.
+TEST_F(InterruptedRunTest, AJournalOfAnotherFolderOrWithoutItsMarkerIsKeptAside) {
+    const std::string copy = work_ + "\\Copy";
+    for (const auto& [path, entry] : TakeSnapshot(root_)) {
+        if (entry.directory) {
+            MakeDirectories(copy + "\\" + path);
+        } else {
+            WriteBytes(copy + "\\" + path, entry.bytes, entry.readOnly);
+        }
+    }
+    const Snapshot installed = Folder(root_);
+    const Snapshot copied = Folder(copy);
+    auto inCopy = StartLauncher("", copy);
+    ASSERT_TRUE(Ends(*inCopy));
+    EXPECT_EQ(Folder(root_), installed) << "nothing outside the copy is touched";
+    EXPECT_EQ(Folder(copy), copied);
+    EXPECT_TRUE(Exists(Marker(copy)));
+    EXPECT_FALSE(Exists(copy + "\\restore.jnl"));
+    EXPECT_EQ(ReadBytes(copy + "\\restore.jnl.stale-1"), ReadBytes(Journal()));
+    EXPECT_NE(Log(copy).find("' belongs to the game folder '"), std::string::npos) << Log(copy);
+
     RemoveTree(Marker());
-    auto launcher = StartLauncher(" /recover");
-    ASSERT_TRUE(Ends(*launcher));
-    ExpectRestored();
-    EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kRecoverSwitch +
-                         Restore(root_) + kFooter);
+    const Snapshot withoutMarker = Folder(root_);
+    const auto journal = ReadBytes(Journal());
+    auto recover = StartLauncher(" /recover");
+    ASSERT_TRUE(Ends(*recover));
+    EXPECT_EQ(Folder(root_), withoutMarker);
+    EXPECT_FALSE(Exists(Journal()));
+    EXPECT_EQ(ReadBytes(root_ + "\\restore.jnl.stale-1"), journal);
+    EXPECT_NE(Log().find("' has no marker beside it; it is not undone"), std::string::npos)
+        << Log();
 }
 
 // A restore killed inside a chain across commands (the second swap takes the
