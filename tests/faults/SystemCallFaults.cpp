@@ -72,13 +72,16 @@ std::string Hex(const void* bytes, std::size_t size) {
     return hex;
 }
 
-// One line per call that went through: "+" for a change, "." for an open or
-// close the changes refer to; the fields after the name are tab-separated.
-void Record(bool change, const char* name, std::initializer_list<std::string> fields) {
+// One line per call: "+" for a change made, "-" for one the system refused
+// (counted all the same), "." for an open or close the changes refer to; the
+// fields after the name are tab-separated.
+enum Kind : char { kMade = '+', kRefused = '-', kReferred = '.' };
+
+void Record(Kind kind, const char* name, std::initializer_list<std::string> fields) {
     if (!trace) {
         return;
     }
-    std::string line = std::string(change ? "+" : ".") + name;
+    std::string line = static_cast<char>(kind) + std::string(name);
     for (const std::string& field : fields) {
         line += "\t" + field;
     }
@@ -100,9 +103,11 @@ int Open(const char* path, int flags, mode_t mode) {
         return -1;
     }
     const int fd = Original<sys::open_call>("open")(path, flags, mode);
-    if (fd >= 0) {
-        Record(Changes(flags), "open",
-               {Number(fd), Absolute(AT_FDCWD, path), Number(flags), Number(mode)});
+    if (fd >= 0 || Changes(flags)) {
+        Record(fd < 0           ? kRefused
+               : Changes(flags) ? kMade
+                                : kReferred,
+               "open", {Number(fd), Absolute(AT_FDCWD, path), Number(flags), Number(mode)});
     }
     return fd;
 }
@@ -113,14 +118,17 @@ int OpenAt(int directory, const char* path, int flags, mode_t mode) {
     }
     const std::string absolute = Absolute(directory, path);
     const int fd = Original<sys::openat_call>("openat")(directory, path, flags, mode);
-    if (fd >= 0) {
-        Record(Changes(flags), "open", {Number(fd), absolute, Number(flags), Number(mode)});
+    if (fd >= 0 || Changes(flags)) {
+        Record(fd < 0           ? kRefused
+               : Changes(flags) ? kMade
+                                : kReferred,
+               "open", {Number(fd), absolute, Number(flags), Number(mode)});
     }
     return fd;
 }
 
 int Close(int fd) {
-    Record(false, "close", {Number(fd)});
+    Record(kReferred, "close", {Number(fd)});
     return Original<sys::close_call>("close")(fd);
 }
 
@@ -129,9 +137,8 @@ ssize_t Write(int fd, const void* bytes, size_t size) {
         return -1;
     }
     const ssize_t written = Original<sys::write_call>("write")(fd, bytes, size);
-    if (written > 0) {
-        Record(true, "write", {Number(fd), Hex(bytes, static_cast<std::size_t>(written))});
-    }
+    Record(written > 0 ? kMade : kRefused, "write",
+           {Number(fd), Hex(bytes, static_cast<std::size_t>(std::max<ssize_t>(written, 0)))});
     return written;
 }
 
@@ -140,10 +147,9 @@ ssize_t PositionedWrite(int fd, const void* bytes, size_t size, off_t at) {
         return -1;
     }
     const ssize_t written = Original<sys::pwrite_call>("pwrite")(fd, bytes, size, at);
-    if (written > 0) {
-        Record(true, "pwrite",
-               {Number(fd), Hex(bytes, static_cast<std::size_t>(written)), Number(at)});
-    }
+    Record(written > 0 ? kMade : kRefused, "pwrite",
+           {Number(fd), Hex(bytes, static_cast<std::size_t>(std::max<ssize_t>(written, 0))),
+            Number(at)});
     return written;
 }
 
@@ -154,9 +160,7 @@ int Forward(const char* name, std::initializer_list<std::string> fields, Argumen
         return -1;
     }
     const int result = Get()(arguments...);
-    if (result == 0) {
-        Record(true, name, fields);
-    }
+    Record(result == 0 ? kMade : kRefused, name, fields);
     return result;
 }
 

@@ -181,17 +181,33 @@ class Seed:
         record = self.fresh("record")
         trace = os.path.join(self.work, "trace")
         run(record, self.faulty, self.arguments, trace=trace)
-        start = os.path.join(self.work, "start")
-        for number, (name, t) in enumerate(crash_states(self.original, record, trace, cuts)):
+        for number, (name, loss) in enumerate(crash_states(self.original, record, trace, cuts)):
+            steps = [(self.arguments, loss)]
             if not nested or number % nested:
-                self.recover(t, "power loss " + name)
+                self.recover(self.build(record, steps), "power loss " + name)
                 continue
             # The recovery of this state is traced, and a power loss falls on it too.
-            snapshot(t, start)
-            self.recover(t, "power loss " + name, trace=trace + ".2")
-            for inner, u in crash_states(start, record, trace + ".2", cuts, "live.2"):
-                self.recover(u, "power loss %s, then in the recovery %s" % (name, inner))
+            start = snapshot(self.build(record, steps), os.path.join(self.work, "start"))
+            self.recover(self.build(record, steps), "power loss " + name, trace=trace + ".2")
+            for inner, loss2 in crash_states(start, record, trace + ".2", cuts, "live.2"):
+                t = self.build(record, steps + [(["/recover"], loss2)])
+                self.recover(t, "power loss %s, then in the recovery %s" % (name, inner))
         return self.trials
+
+    def build(self, t, steps):
+        """Makes a crash state as a power loss would, the files' identities kept:
+        each step's run ends before its change N (what came before persisted in
+        order), then what it wrote since the last sync is damaged in place."""
+        snapshot(self.original, t)
+        for arguments, (at, damage) in steps:
+            run(t, self.faulty, arguments, mode="kill", at=at)
+            for relative, length, zeroed in damage:
+                with open(os.path.join(t, relative), "r+b") as f:
+                    content = f.read()
+                    f.seek(0)
+                    f.write(content[:length] + (bytes(len(content) - length) if zeroed else b""))
+                    f.truncate()
+        return t
 
     def recover(self, t, what, **settings):
         """Runs the recovery of a crash state: exact, or nothing lost, the marker
@@ -259,9 +275,10 @@ def crash_states(start, recorded, trace, cuts, live="live"):
     the manner of ALICE and CrashMonkey: the changes persisted in order up to
     any point; then, of each file written since its last sync (the logs aside),
     the bytes since that sync dropped, cut at a write's end or inside it (with
-    `cuts` "bytes": at every byte), or zeroed. The run started from the folder
-    `start` and was recorded at `recorded`, where each state is built in turn
-    (the journal names its paths); `live` replays the trace beside it."""
+    `cuts` "bytes": at every byte), or zeroed. Each comes as its name and the
+    loss that makes it: the change the run ends before, and the damage.
+    The trace is replayed on a copy of `start` (where the run started) at
+    `live`, beside `recorded` (where it ran), to know what each file holds."""
     with open(trace) as f:
         lines = [line.rstrip("\n").split("\t") for line in f]
     live = snapshot(start, os.path.join(os.path.dirname(recorded), live))
@@ -269,14 +286,17 @@ def crash_states(start, recorded, trace, cuts, live="live"):
     synced = {}  # inode -> (bytes at the last sync, the offsets where writes since then ended)
     step = 0
     for index in range(len(lines) + 1):
-        if index == len(lines) or lines[index][0][0] == "+":
-            # The state after every change before this one.
-            yield from variants(live, recorded, synced, "after change %d" % step, cuts)
+        if index == len(lines) or lines[index][0][0] in "+-":
+            # The states after every change before this one.
+            for label, damage in variants(live, synced, cuts):
+                yield "after change %d%s" % (step, label), (step + 1, damage)
             step += 1
         if index == len(lines):
             break
         kind, fields = lines[index][0], lines[index][1:]
         operation = kind[1:]
+        if kind[0] == "-":
+            continue  # refused by the system: counted, nothing changed
         replay(operation, fields, live, recorded, fds)
         if operation in ("open", "write", "pwrite", "ftruncate", "fsync") and fields[0] in fds:
             track(synced, operation, fields, fds[fields[0]])
@@ -300,10 +320,10 @@ def track(synced, operation, fields, fd):
         synced[info.st_ino][1].append(len(now))
 
 
-def variants(live, recorded, synced, name, cuts):
-    """The state of `live` as it is, and with the unsynced bytes of each file lost."""
-    t = snapshot(live, recorded)
-    yield name, t
+def variants(live, synced, cuts):
+    """No damage, then each way of losing the unsynced bytes of each file, as
+    (label, [(path, length kept, whether the rest is zeroed)])."""
+    yield "", []
     inodes = {}
     for folder, _, files in os.walk(live):
         for file in files:
@@ -315,21 +335,16 @@ def variants(live, recorded, synced, name, cuts):
             continue
         with open(os.path.join(live, relative), "rb") as f:
             current = f.read()
-        if current == durable:
+        if current == durable or not current.startswith(durable):
             continue
-        lost = {"dropped": durable}
-        if current.startswith(durable):
-            lengths = {e for e in ends if len(durable) < e < len(current)}
-            lengths |= {e - 1 for e in ends if len(durable) < e <= len(current)}  # torn records
-            if cuts == "bytes":
-                lengths = range(len(durable) + 1, len(current))
-            lost.update(("cut at %d" % n, current[:n]) for n in sorted(lengths))
-            lost["zeroed"] = durable + bytes(len(current) - len(durable))
-        for label, content in lost.items():
-            t = snapshot(live, recorded)
-            with open(os.path.join(t, relative), "wb") as f:
-                f.write(content)
-            yield "%s, %s %s" % (name, relative, label), t
+        lengths = {e for e in ends if len(durable) < e < len(current)}
+        lengths |= {e - 1 for e in ends if len(durable) < e <= len(current)}  # torn records
+        if cuts == "bytes":
+            lengths = range(len(durable) + 1, len(current))
+        yield ", %s dropped" % relative, [(relative, len(durable), False)]
+        for n in sorted(lengths):
+            yield ", %s cut at %d" % (relative, n), [(relative, n, False)]
+        yield ", %s zeroed" % relative, [(relative, len(durable), True)]
 
 
 def snapshot(source, t):
