@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "TestSupport.h"
+#include "platform/FileSystemProxy.h"
 #include "script/ModScript.h"
 
 namespace srdw::test {
@@ -39,13 +40,14 @@ class UndoJournalTest : public ::testing::Test {
 
     // Installs the script as a run does, planned first, its journal in the
     // launcher's folder; returns the journal's bytes.
-    std::string Install(std::size_t* syncs = nullptr) {
+    std::string Install(std::size_t* syncs = nullptr, const std::string& name = "mod.dat") {
         InDirectory inGame(game_.Path());
         ModScript script;
-        EXPECT_TRUE(script.Load(launcher_ / "mod.dat"));
+        EXPECT_TRUE(script.Load(launcher_ / name));
         UndoJournal journal;
         EXPECT_TRUE(journal.Start(JournalPath(), game_.Path().string(), script.TextChecksum()));
-        const Placeholders values{game_.Path().string(), ""};
+        const std::string rootDir = game_.Path().string();
+        const Placeholders values{rootDir, ""};
         EXPECT_TRUE(script.PlanInstall(values, journal));
         script.Install(values, journal);
         EXPECT_TRUE(journal.Finish());
@@ -169,6 +171,54 @@ TEST_F(UndoJournalTest, MovesBackOnlyTheFileTheInstallMoved) {
         << log;
     EXPECT_NE(log.find("old notes.txt' is not the file the install moved there from '"),
               std::string::npos);
+}
+
+// A restore killed at any move of a chain across commands (the second swap
+// takes the first one's result) goes on where it stopped at the next start,
+// from the records of its progress and the files' identities, however often.
+TEST_F(UndoJournalTest, ARestoreCutShortOfAChainFinishesExactly) {
+    WriteFile(launcher_.Path() / "chain.dat",
+              "RenameEx(\"@rootdir\\A\", \"@rootdir\\M\", \"@rootdir\\A.bak\")\n"
+              "RenameEx(\"@rootdir\\B\", \"@rootdir\\A\", \"@rootdir\\B.bak\")\n");
+    WriteFile(game_.Path() / "A", "game a");
+    WriteFile(game_.Path() / "M", "mod");
+    WriteFile(game_.Path() / "B", "game b");
+    MakeReadOnly(game_.Path() / "B");
+    const Snapshot before = TakeSnapshot(game_.Path());
+    struct Killed {};
+    // Ends the restore at its move `at`, as a kill would.
+    struct KillingFiles : FileSystemProxy {
+        using FileSystemProxy::FileSystemProxy;
+        OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+            if (moves++ == at) {
+                throw Killed{};
+            }
+            return inner_.MoveNoReplace(from, to);
+        }
+        int at = 0;
+        int moves = 0;
+    };
+    for (int at = 0; at < 4; ++at) {
+        ScratchDir launcher;
+        LoggedTest logged(launcher);
+        Install(nullptr, "chain.dat");
+        for (int start = 0; start < 3; ++start) {
+            const auto journal = ReadJournal(JournalPath());
+            ASSERT_TRUE(journal.has_value());
+            UndoJournal progress;
+            ASSERT_TRUE(progress.Reopen(JournalPath()));
+            if (start > 0) {
+                EXPECT_TRUE(UndoInstall(*journal, &progress).Complete()) << at << logged.Body();
+                continue;
+            }
+            KillingFiles killing(Files());
+            killing.at = at;
+            const ScopedFiles scope(killing);
+            EXPECT_THROW(UndoInstall(*journal, &progress), Killed);
+        }
+        EXPECT_EQ(TakeSnapshot(game_.Path()), before) << at << Describe(TakeSnapshot(game_.Path()));
+        PutBack(before);
+    }
 }
 
 }  // namespace
