@@ -21,6 +21,9 @@ std::vector<PathState> FileSystem::LookUp(std::span<const std::string> paths, bo
         state.path = paths[i];
         state.attributes = Attributes(paths[i]);
         state.stored = state.attributes && storedNames ? StoredName(paths[i]) : paths[i];
+        if (state.attributes && storedNames && !state.attributes->identity.known) {
+            state.attributes->identity = IdentityOf(paths[i]);
+        }
         state.native = state.stored;
     }
     return states;

@@ -129,6 +129,9 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& /*path*/) {
         return nullptr;
     }
+    // The identity of what is at the path, where Attributes does not give it
+    // (Windows); unknown by default.
+    virtual FileIdentity IdentityOf(const std::string& /*path*/) { return {}; }
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
     // The entries of the directory at `path`, in the system's own order. Only
@@ -140,7 +143,9 @@ class FileSystem {
     // Looks up several paths at once, so that a backend can resolve a directory
     // they share once. The default asks Attributes of each path and, with
     // `storedNames`, StoredName of each that is there, so a file system that
-    // overrides those alone (Windows, a proxy, a model) is asked as before.
+    // overrides those alone (Windows, a proxy, a model) is asked as before;
+    // with `storedNames` an identity Attributes did not give is asked of
+    // IdentityOf.
     // Without `storedNames` a backend may leave `stored` as the path where
     // finding the stored name costs a call of its own (Windows).
     virtual std::vector<PathState> LookUp(std::span<const std::string> paths,

@@ -37,6 +37,7 @@ class FileSystemProxy : public FileSystem {
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
         return inner_.AppendToFile(path);
     }
+    FileIdentity IdentityOf(const std::string& path) override { return inner_.IdentityOf(path); }
     bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
     DirectoryListing ListDirectory(const std::string& path) override {
         return inner_.ListDirectory(path);

@@ -78,7 +78,24 @@ std::uint64_t TimeOf(const FILETIME& time) {
     return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
 
-FileIdentity IdentityOf(const WIN32_FIND_DATAA& found) {
+// A folder's times change with what is in it, so a folder is known by its
+// volume and file index, at the cost of an open; folders are seldom moved.
+FileIdentity FolderIdentity(const std::string& path) {
+    const win32::FileHandle folder(
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!folder.IsValid() || !GetFileInformationByHandle(folder.Get(), &info)) {
+        return {};
+    }
+    return {info.dwVolumeSerialNumber,
+            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+}
+
+FileIdentity FingerprintOf(const std::string& path, const WIN32_FIND_DATAA& found) {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return FolderIdentity(path);
+    }
     const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
     return {TimeOf(found.ftCreationTime),
             TimeOf(found.ftLastWriteTime) ^ (size * 0x9E3779B97F4A7C15u), true};
@@ -128,7 +145,7 @@ class Win32FileSystem final : public FileSystem {
                 const win32::FindHandle search(FindFirstFileA(state.path.c_str(), &found));
                 if (search.IsValid()) {
                     state.stored = WithName(state.path, found.cFileName);
-                    state.attributes->identity = IdentityOf(found);
+                    state.attributes->identity = FingerprintOf(state.path, found);
                 }
             }
             state.native = state.stored;
@@ -204,6 +221,14 @@ class Win32FileSystem final : public FileSystem {
             return nullptr;
         }
         return std::make_unique<Win32OutputFile>(std::move(file));
+    }
+
+    FileIdentity IdentityOf(const std::string& path) override {
+        WIN32_FIND_DATAA found;
+        const win32::FindHandle search(path.find_first_of("*?") == std::string::npos
+                                           ? FindFirstFileA(path.c_str(), &found)
+                                           : INVALID_HANDLE_VALUE);
+        return search.IsValid() ? FingerprintOf(path, found) : FileIdentity{};
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
