@@ -2,7 +2,7 @@
 """Kill and power-loss trials of the launcher on seeded random scripts.
 
   trials.py kill  FAULTY REAL [--seeds A-B] [--jobs N] [--recovery-kills one|all]
-  trials.py power FAULTY REAL [--seeds A-B] [--jobs N] [--cuts writes|bytes]
+  trials.py power FAULTY REAL [--seeds A-B] [--jobs N] [--cuts writes|bytes] [--nested K]
 
 FAULTY is the launcher with faults in its system-call table (FaultyLauncher.cpp),
 REAL the one that ships. `kill` ends the run at every change it makes to the
