@@ -34,8 +34,13 @@ std::string PlannedFolder::Absolute(const std::string& path) const {
 // The nearest entry of the plan at the path or a folder above it decides;
 // without one the disk is as the plan has it.
 PlannedFolder::Mapping PlannedFolder::Map(const std::string& full) const {
+    if (placed_.empty()) {
+        return {full, nullptr};
+    }
     const std::string key = PathKey(full);
-    for (std::size_t end = key.size(); end != std::string::npos && end > 0;
+    // Folders above matter only once a folder has been moved.
+    const std::size_t last = movedFolders_ ? 0 : key.size();
+    for (std::size_t end = key.size(); end != std::string::npos && end > last;
          end = key.rfind('\\', end - 1)) {
         const auto found = placed_.find(key.substr(0, end));
         if (found == placed_.end()) {
@@ -96,6 +101,7 @@ OsResult PlannedFolder::MoveLookedUp(const PathState& from, const PathState& to)
     const std::string toKey = PathKey(to.native);
     const std::string fromFolder = fromKey + '\\';
     const std::string toFolder = toKey + '\\';
+    movedFolders_ += from.attributes->directory ? 1 : 0;
     placed_.erase(placed_.lower_bound(toFolder), placed_.lower_bound(toKey + char('\\' + 1)));
     std::map<std::string, Placed> below;
     for (auto at = placed_.lower_bound(fromFolder);

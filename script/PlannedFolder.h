@@ -63,6 +63,7 @@ class PlannedFolder final : public FileSystem {
     FileSystem& disk_;
     std::string current_;
     std::map<std::string, Placed> placed_;  // by PathKey of the full path
+    std::size_t movedFolders_ = 0;
 };
 
 }  // namespace srdw

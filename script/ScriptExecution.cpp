@@ -178,6 +178,9 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
             LogWrite(" > nothing to undo: its install moved nothing\n");
         }
     }
+    if (progress) {
+        progress->FlushProgress();
+    }
     return result;
 }
 

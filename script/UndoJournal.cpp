@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/AsciiCase.h"
+
 namespace srdw {
 
 namespace {
@@ -36,10 +38,17 @@ void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
 // and separators aside): a plan of the folder spells the folders as the
 // script does, the install as the system gives them.
 bool SamePath(const std::string& a, const std::string& b) {
-    const auto lastA = a.find_last_of("\\/") + 1;
-    const auto lastB = b.find_last_of("\\/") + 1;
-    return a.size() - lastA == b.size() - lastB && a.compare(lastA, a.npos, b, lastB) == 0 &&
-           PathKey(a) == PathKey(b);
+    if (a.size() != b.size()) {
+        return false;
+    }
+    const auto fold = [](char c) { return c == '/' ? '\\' : LowerAscii(c); };
+    const auto last = a.find_last_of("\\/") + 1;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (i < last ? fold(a[i]) != fold(b[i]) : a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Adds one record to what was read; false when it makes no sense there.
@@ -93,6 +102,9 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
 }
 
 UndoJournal* g_active = nullptr;
+
+// A restore's progress records are written in batches of about this size.
+constexpr std::size_t kProgressBatch = 4096;
 
 }  // namespace
 
@@ -222,10 +234,19 @@ void UndoJournal::CommandUndone(std::size_t position) {
     if (position < contents_.commands.size()) {
         contents_.commands[position].undone = true;
     }
-    // Not synced: a record lost to a power loss costs only a look at the disk,
-    // which finds the files back by their identity.
+    // Gathered into few writes and not synced: a record lost to a kill or a
+    // power loss costs only a look at the disk, which finds the files back
+    // by their identity.
     Add(UndoneRecord{static_cast<std::uint32_t>(position)});
-    static_cast<void>(WritePending(false));
+    if (pending_.size() >= kProgressBatch) {
+        static_cast<void>(WritePending(false));
+    }
+}
+
+void UndoJournal::FlushProgress() {
+    if (!pending_.empty()) {
+        static_cast<void>(WritePending(false));
+    }
 }
 
 void UndoJournal::Diverge(std::size_t commands, std::size_t moves) {

@@ -87,6 +87,8 @@ class UndoJournal {
     bool Reopen(const std::string& path);
     // A restore put back every move of the command at that position.
     void CommandUndone(std::size_t position);
+    // Hands the progress records gathered so far to the file.
+    void FlushProgress();
 
     const JournalContents& Contents() const { return contents_; }
     // Whether every record so far reached the file.
