@@ -1,5 +1,7 @@
 #include "app/LaunchCycle.h"
 
+#include <string>
+
 #include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
@@ -11,8 +13,6 @@
 #include "log/RunLog.h"
 #include "platform/Desktop.h"
 #include "script/ModScript.h"
-
-#include <string>
 
 namespace srdw {
 

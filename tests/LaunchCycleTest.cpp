@@ -182,6 +182,42 @@ TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
     }
 }
 
+// A marker beside a journal that is empty, or whose last records are damaged
+// (a power loss on a disk that lies about its syncs), never falls back on the
+// script: what can be read is undone, and the marker, the journal and the
+// start-up entry stay, with the log saying what was lost.
+TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
+    const Snapshot before = Game();
+    for (const bool empty : {true, false}) {
+        platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+        EXPECT_THROW(Run(), std::runtime_error);
+        LogClose();
+        platform_.whileGameRuns = nullptr;
+        const fs::path journal = game_.Path() / "restore.jnl";
+        const std::string bytes = ReadFile(journal);
+        WriteFile(journal, empty ? "" : bytes.substr(0, bytes.size() - 3));
+        const Snapshot installed = Game();
+        const std::string log = Run();
+        EXPECT_NE(log.find(empty ? "' holds no record that can be read; nothing is restored"
+                                 : "' is damaged after its record "),
+                  std::string::npos)
+            << log;
+        EXPECT_TRUE(MarkerExists());
+        EXPECT_TRUE(fs::exists(journal));
+        EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+        if (empty) {
+            EXPECT_EQ(Game().count("Data/Sky.bak"), installed.count("Data/Sky.bak"));
+            fs::remove(journal);  // the player's way out: the script restores it
+        }
+        Run();
+        EXPECT_EQ(Game().count("Data/Sky.bak"), 0u);
+        fs::remove(game_.Path() / "restore.mod");
+        fs::remove(journal);
+        platform_.startupEntries.clear();
+    }
+    EXPECT_EQ(Game().count("Data/Sky.pak"), before.count("Data/Sky.pak"));
+}
+
 // A restore that cannot put everything back keeps the marker, the journal and
 // the start-up entry, and the next start finishes it.
 TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {

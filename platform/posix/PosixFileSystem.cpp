@@ -147,12 +147,21 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 class PosixFileSystem final : public FileSystem {
   public:
+    // What a link leads to, with the identity of the link itself, as LookUp
+    // gives them.
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         struct stat info;
-        if (path.empty() || sys::stat(ResolveCase(path).c_str(), &info) != 0) {
+        const std::string native = path.empty() ? std::string() : ResolveCase(path);
+        if (path.empty() || sys::lstat(native.c_str(), &info) != 0) {
             return std::nullopt;
         }
-        return AttributesOf(info);
+        const FileIdentity identity = AttributesOf(info).identity;
+        if (S_ISLNK(info.st_mode) && sys::stat(native.c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        FileAttributes attributes = AttributesOf(info);
+        attributes.identity = identity;
+        return attributes;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
