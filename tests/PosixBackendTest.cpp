@@ -13,6 +13,7 @@
 #include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/UniqueFd.h"
 #include "platform/posix/WindowsCommandLine.h"
 
@@ -45,6 +46,26 @@ TEST(PosixPathTest, MovesNeverReplaceInAnyLetterCase) {
     EXPECT_TRUE(Files().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
     EXPECT_EQ(ReadFile(dir.Path() / "New.txt"), "a");
     EXPECT_EQ(ReadFile(dir.Path() / "B.txt"), "b");
+}
+
+// A call put into the table is the one the backend makes: the trials' faults
+// meet the shipped code there.
+int RefuseWithNoSpace(int, const char*, int, const char*, unsigned) {
+    errno = ENOSPC;
+    return -1;
+}
+
+TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "a.txt", "a");
+    ASSERT_TRUE(posix::SetSystemCall("renameat2", posix::Erased(&RefuseWithNoSpace)));
+    EXPECT_EQ(Files().MoveNoReplace(dir / "a.txt", dir / "b.txt").error, OsError::DiskFull);
+    const std::vector<std::string> paths = {dir / "a.txt", dir / "c.txt"};
+    const auto states = Files().LookUp(paths);
+    EXPECT_EQ(Files().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
+    posix::ResetSystemCalls();
+    EXPECT_TRUE(Files().MoveNoReplace(dir / "a.txt", dir / "b.txt"));
+    EXPECT_FALSE(posix::SetSystemCall("no such call", nullptr));
 }
 
 TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {

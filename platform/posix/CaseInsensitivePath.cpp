@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/AsciiCase.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/UniqueFd.h"
 
 namespace srdw::posix {
@@ -93,19 +94,19 @@ class Listing {
 
 // Reads every name of an open directory into `listing`; closes the descriptor.
 bool ReadNames(UniqueFd fd, Listing& listing) {
-    DIR* stream = ::fdopendir(fd.Get());
+    DIR* stream = sys::fdopendir(fd.Get());
     if (!stream) {
         return false;
     }
     fd.Release();  // the stream owns it now
     listing.Clear();
-    while (const dirent* entry = ::readdir(stream)) {
+    while (const dirent* entry = sys::readdir(stream)) {
         const std::string_view name(entry->d_name);
         if (name != "." && name != "..") {
             listing.Add(name);
         }
     }
-    ::closedir(stream);
+    sys::closedir(stream);
     return true;
 }
 
@@ -176,7 +177,7 @@ class ListingCache {
     // this one lookup only.
     static std::optional<std::string> FindOnce(const std::string& directory,
                                                std::string_view name) {
-        UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
         Listing listing;
         if (!fd.IsValid() || !ReadNames(std::move(fd), listing)) {
             return std::nullopt;
@@ -215,14 +216,14 @@ class ListingCache {
     // Reads the directory's names anew. False when it cannot be read, or when the
     // path has led to another directory meanwhile.
     static bool Reread(const std::string& directory, const DirectoryId& id, Listing& listing) {
-        UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return false;
         }
         // Taken before the names are read: a change while they are read then
         // shows as a newer time (and as a notice).
         struct stat info;
-        if (::fstat(fd.Get(), &info) != 0 || DirectoryId{info.st_dev, info.st_ino} != id) {
+        if (sys::fstat(fd.Get(), &info) != 0 || DirectoryId{info.st_dev, info.st_ino} != id) {
             return false;
         }
         listing.modified = info.st_mtim;
@@ -244,7 +245,7 @@ class ListingCache {
         }
         alignas(inotify_event) char buffer[16 * 1024];
         for (;;) {
-            const ssize_t length = ::read(notices_.Get(), buffer, sizeof buffer);
+            const ssize_t length = sys::read(notices_.Get(), buffer, sizeof buffer);
             if (length < 0 && errno == EINTR) {
                 continue;
             }
@@ -331,7 +332,7 @@ std::string Prefix(bool absolute, const std::vector<std::string_view>& component
 }
 
 bool IsDirectory(const std::string& path, struct stat& info) {
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return sys::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -353,7 +354,7 @@ std::string Resolve(std::string_view path, bool* exists, struct stat* status) {
     if (native.empty()) {
         return native;
     }
-    if (::lstat(native.c_str(), &info) == 0) {
+    if (sys::lstat(native.c_str(), &info) == 0) {
         if (exists) {
             *exists = true;
             *status = info;
@@ -380,7 +381,7 @@ std::string Resolve(std::string_view path, bool* exists, struct stat* status) {
     while (known > 0 && !found) {
         --known;
         resolved = Prefix(absolute, components, known);
-        found = ::stat(resolved.empty() ? "." : resolved.c_str(), &info) == 0;
+        found = sys::stat(resolved.empty() ? "." : resolved.c_str(), &info) == 0;
     }
     bool directory = found && S_ISDIR(info.st_mode);
 
@@ -412,7 +413,7 @@ std::string Resolve(std::string_view path, bool* exists, struct stat* status) {
         resolved.push_back('/');
     }
     if (exists) {
-        *exists = matchedAll && ::lstat(resolved.c_str(), status) == 0;
+        *exists = matchedAll && sys::lstat(resolved.c_str(), status) == 0;
     }
     return resolved;
 }
@@ -482,7 +483,7 @@ std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths) {
         PathLookup& lookup = found[i];
         lookup.path = Join(directory->resolved, match ? std::string_view(*match) : leaf);
         // The listing is right as of the last notice; the file system as of now.
-        lookup.exists = match && ::lstat(lookup.path.c_str(), &lookup.status) == 0;
+        lookup.exists = match && sys::lstat(lookup.path.c_str(), &lookup.status) == 0;
     }
     return found;
 }

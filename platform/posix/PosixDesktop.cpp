@@ -23,11 +23,14 @@
 #include "platform/posix/IniFile.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/posix/ProcessWait.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/UniqueFd.h"
 #include "platform/posix/WindowsCommandLine.h"
 #include "res/resource.h"
 
 namespace srdw {
+
+namespace sys = posix::sys;
 
 namespace {
 
@@ -61,9 +64,9 @@ std::string AutostartEntryPath(const std::string& name) {
 void CreateDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0755);
+        sys::mkdir(path.substr(0, slash).c_str(), 0755);
     }
-    ::mkdir(path.c_str(), 0755);
+    sys::mkdir(path.c_str(), 0755);
 }
 
 // One line from standard input: y or Y answers Yes, n or N No, anything else
@@ -228,7 +231,7 @@ class PosixDesktop final : public Desktop {
     }
 
     OsResult DeleteStartupEntry(const std::string& name) override {
-        return ::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
+        return sys::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     // The autostart folder is the user's own: both entries are the one there.
@@ -244,7 +247,7 @@ class PosixDesktop final : public Desktop {
     // same name, so that one left by a killed launcher is the next one's.
     OsResult ProbeNewFile(const std::string& folder) override {
         const std::string place = ResolveCase(folder);
-        UniqueFd fd(::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
+        UniqueFd fd(sys::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
         if (fd.IsValid()) {
             return OsResult::Ok();
         }
@@ -252,12 +255,12 @@ class PosixDesktop final : public Desktop {
             return LastError();
         }
         const std::string probe = place + "/" + kProbeName;
-        ::unlink(probe.c_str());
-        fd.Reset(::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        sys::unlink(probe.c_str());
+        fd.Reset(sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.IsValid()) {
             return LastError();
         }
-        ::unlink(probe.c_str());
+        sys::unlink(probe.c_str());
         return OsResult::Ok();
     }
 
@@ -284,15 +287,15 @@ class PosixDesktop final : public Desktop {
         }
         for (std::size_t index = 0; index < places.size(); ++index) {
             const std::string path = places[index] + "/" + name + ".lock";
-            UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
             if (!fd.IsValid() && errno == ENOENT) {
-                fd.Reset(::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+                fd.Reset(sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
             }
             struct stat status = {};
-            if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
                 continue;
             }
-            if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
                 if (errno == EWOULDBLOCK) {
                     return MutexState::HeldElsewhere;
                 }
@@ -312,16 +315,16 @@ class PosixDesktop final : public Desktop {
     // A lock on the folder itself, which every launcher there sees whatever
     // its environment, and which needs no file.
     MutexState LockFolder(const std::string& folder) override {
-        UniqueFd fd(::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd fd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         struct stat status = {};
-        if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0) {
+        if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0) {
             return MutexState::Failed;
         }
         const auto identity = std::make_pair(status.st_dev, status.st_ino);
         if (folderLocks_.contains(identity)) {
             return MutexState::Acquired;
         }
-        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
         }
         folderLocks_.emplace(identity, std::move(fd));
@@ -358,7 +361,7 @@ class PosixDesktop final : public Desktop {
         HeldLock& operator=(const HeldLock&) = delete;
         ~HeldLock() {
             if (fd.IsValid() && !removeOnRelease.empty()) {
-                ::unlink(removeOnRelease.c_str());
+                sys::unlink(removeOnRelease.c_str());
             }
         }
     };

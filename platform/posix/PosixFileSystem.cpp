@@ -7,22 +7,23 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "platform/FileSystem.h"
 #include "platform/Memory.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/PosixFiles.h"
+#include "platform/posix/SystemCalls.h"
 #include "platform/posix/UniqueFd.h"
 
 namespace srdw {
+
+namespace sys = posix::sys;
 
 namespace posix {
 
@@ -92,9 +93,9 @@ void SyncParentDirectory(const std::string& path) {
     const auto slash = path.rfind('/');
     const std::string directory =
         slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     if (fd.IsValid()) {
-        ::fsync(fd.Get());
+        sys::fsync(fd.Get());
     }
 }
 
@@ -104,7 +105,7 @@ class PosixOutputFile final : public OutputFile {
 
     OsResult Write(std::string_view bytes) override {
         while (!bytes.empty()) {
-            const ssize_t written = ::write(fd_.Get(), bytes.data(), bytes.size());
+            const ssize_t written = sys::write(fd_.Get(), bytes.data(), bytes.size());
             if (written < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -117,7 +118,7 @@ class PosixOutputFile final : public OutputFile {
     }
 
     OsResult SyncToDisk() override {
-        if (::fsync(fd_.Get()) != 0) {
+        if (sys::fsync(fd_.Get()) != 0) {
             return LastError();
         }
         SyncParentDirectory(path_);
@@ -132,16 +133,16 @@ class PosixOutputFile final : public OutputFile {
 // A move that fails instead of replacing: atomic where the file system knows
 // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
 int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    if (sys::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) {
         return -1;
     }
-    if (::link(from.c_str(), to.c_str()) != 0) {
+    if (sys::link(from.c_str(), to.c_str()) != 0) {
         return -1;
     }
-    return ::unlink(from.c_str());
+    return sys::unlink(from.c_str());
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -151,11 +152,11 @@ class PosixFileSystem final : public FileSystem {
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         struct stat info;
         const std::string native = path.empty() ? std::string() : ResolveCase(path);
-        if (path.empty() || ::lstat(native.c_str(), &info) != 0) {
+        if (path.empty() || sys::lstat(native.c_str(), &info) != 0) {
             return std::nullopt;
         }
         const FileIdentity identity = AttributesOf(info).identity;
-        if (S_ISLNK(info.st_mode) && ::stat(native.c_str(), &info) != 0) {
+        if (S_ISLNK(info.st_mode) && sys::stat(native.c_str(), &info) != 0) {
             return std::nullopt;
         }
         FileAttributes attributes = AttributesOf(info);
@@ -166,14 +167,14 @@ class PosixFileSystem final : public FileSystem {
     OsResult SetNormalAttributes(const std::string& path) override {
         const std::string native = ResolveCase(path);
         struct stat info;
-        if (::stat(native.c_str(), &info) != 0) {
+        if (sys::stat(native.c_str(), &info) != 0) {
             return LastError();
         }
         if (IsWritable(info)) {
             return OsResult::Ok();
         }
-        return ::chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 ? OsResult::Ok()
-                                                                              : LastError();
+        return sys::chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 ? OsResult::Ok()
+                                                                                 : LastError();
     }
 
     // Only the owner's write bit, which is what read-only means here: whatever
@@ -181,7 +182,7 @@ class PosixFileSystem final : public FileSystem {
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
         const std::string native = ResolveCase(path);
         struct stat info;
-        if (::lstat(native.c_str(), &info) != 0) {
+        if (sys::lstat(native.c_str(), &info) != 0) {
             return LastError();
         }
         if (S_ISLNK(info.st_mode)) {
@@ -192,15 +193,16 @@ class PosixFileSystem final : public FileSystem {
         if (mode == (info.st_mode & 07777)) {
             return OsResult::Ok();
         }
-        return ::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0 ? OsResult::Ok()
-                                                                                    : LastError();
+        return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0
+                   ? OsResult::Ok()
+                   : LastError();
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         const std::string source = ResolveCase(from);
         const std::string target = ResolveCase(to);
         struct stat info;
-        if (::lstat(target.c_str(), &info) == 0) {
+        if (sys::lstat(target.c_str(), &info) == 0) {
             return {OsError::AlreadyExists};  // in some letter case
         }
         if (RenameNoReplace(source, target) != 0) {
@@ -212,7 +214,7 @@ class PosixFileSystem final : public FileSystem {
     std::string StoredName(const std::string& path) override {
         const std::string resolved = ResolveCase(path);
         struct stat info;
-        if (::lstat(resolved.c_str(), &info) != 0) {
+        if (sys::lstat(resolved.c_str(), &info) != 0) {
             return path;
         }
         return WithStoredName(path, resolved);
@@ -234,7 +236,7 @@ class PosixFileSystem final : public FileSystem {
             const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
                                         static_cast<std::uint64_t>(info.st_ino), true};
             if (lookup.exists &&
-                (!S_ISLNK(info.st_mode) || ::stat(state.native.c_str(), &info) == 0)) {
+                (!S_ISLNK(info.st_mode) || sys::stat(state.native.c_str(), &info) == 0)) {
                 state.attributes = AttributesOf(info);
                 state.attributes->identity = identity;
             }
@@ -254,20 +256,20 @@ class PosixFileSystem final : public FileSystem {
     OsResult RemoveFile(const std::string& path) override {
         const std::string native = ResolveCase(path);
         struct stat info;
-        if (::lstat(native.c_str(), &info) != 0) {
+        if (sys::lstat(native.c_str(), &info) != 0) {
             return LastError();
         }
         if (S_ISDIR(info.st_mode) || !IsWritable(info)) {
             return {OsError::AccessDenied};  // as for a directory or a read-only file on Windows
         }
-        return ::unlink(native.c_str()) == 0 ? OsResult::Ok() : LastError();
+        return sys::unlink(native.c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
         if (path.empty()) {
             return {OsError::NotFound};
         }
-        return ::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
+        return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string WorkingDirectory() override {
@@ -279,12 +281,12 @@ class PosixFileSystem final : public FileSystem {
         if (path.empty()) {
             return std::nullopt;
         }
-        const UniqueFd fd(::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC));
+        const UniqueFd fd(sys::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return std::nullopt;
         }
         struct stat info;
-        if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (sys::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return std::nullopt;
         }
         std::string bytes;
@@ -293,7 +295,7 @@ class PosixFileSystem final : public FileSystem {
         bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+            const ssize_t n = sys::read(fd.Get(), bytes.data() + done, bytes.size() - done);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -308,13 +310,13 @@ class PosixFileSystem final : public FileSystem {
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
         const std::string native = ResolveCase(path);
         struct stat info;
-        if (::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !IsWritable(info)) {
+        if (sys::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !IsWritable(info)) {
             return nullptr;  // a read-only file is not overwritten, as on Windows
         }
         // O_NOFOLLOW: a link, also one to nowhere, is refused, so its target is never
         // created or emptied.
         UniqueFd fd(
-            ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+            sys::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!fd.IsValid()) {
             return nullptr;
         }
@@ -323,7 +325,7 @@ class PosixFileSystem final : public FileSystem {
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
         const std::string native = ResolveCase(path);
-        UniqueFd fd(::open(native.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+        UniqueFd fd(sys::open(native.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return nullptr;
         }
@@ -331,14 +333,14 @@ class PosixFileSystem final : public FileSystem {
     }
 
     DirectoryListing ListDirectory(const std::string& path) override {
-        const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(ResolveCase(path).c_str()),
-                                                            ::closedir);
+        const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
+                                                            sys::closedir);
         if (!directory) {
             return {posix::ErrorFromErrno(errno), {}};
         }
         DirectoryListing listing;
         errno = 0;
-        while (const dirent* entry = ::readdir(directory.get())) {
+        while (const dirent* entry = sys::readdir(directory.get())) {
             const std::string_view name = entry->d_name;
             if (name != "." && name != "..") {
                 listing.names.emplace_back(name);
@@ -350,7 +352,7 @@ class PosixFileSystem final : public FileSystem {
 
     bool IsLink(const std::string& path) override {
         struct stat info;
-        return ::lstat(ResolveCase(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+        return sys::lstat(ResolveCase(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
     }
 
     LocalTime Now() override {
@@ -362,7 +364,9 @@ class PosixFileSystem final : public FileSystem {
     }
 
     void Sleep(unsigned milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        const timespec pause{static_cast<time_t>(milliseconds / 1000),
+                             static_cast<long>(milliseconds % 1000) * 1000000L};
+        sys::nanosleep(&pause, nullptr);
     }
 };
 
@@ -372,7 +376,7 @@ namespace posix {
 
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     const std::string temporary = path + ".tmp";
-    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    UniqueFd fd(sys::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd.IsValid()) {
         return LastError();
     }
@@ -381,11 +385,11 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     if (result) {
         result = file.SyncToDisk();
     }
-    if (result && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (result && sys::rename(temporary.c_str(), path.c_str()) != 0) {
         result = LastError();
     }
     if (!result) {
-        ::unlink(temporary.c_str());
+        sys::unlink(temporary.c_str());
     }
     return result;
 }

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "platform/posix/SystemCalls.h"
+
 namespace srdw::posix {
 
 class UniqueFd {
@@ -29,7 +31,7 @@ class UniqueFd {
     // Closes the descriptor held, if any, and holds `fd` instead.
     void Reset(int fd = -1) {
         if (fd_ >= 0) {
-            ::close(fd_);
+            sys::close(fd_);
         }
         fd_ = fd;
     }

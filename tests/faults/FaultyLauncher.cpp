@@ -1,15 +1,17 @@
-// The launcher with a fault at its N-th change to the system, for the crash and
-// I/O-error trials. Only the tests build it; the shipped launcher has no such
-// switch. Set by the environment:
+// The launcher as it ships, with faults in its system-call table, for the crash,
+// I/O-error and power-loss trials. Only the tests build it. Set by the
+// environment:
 //   SRDW_FAULT_MODE   kill | once | always   (none: count only)
 //   SRDW_FAULT_AT     N, counting from 1
 //   SRDW_FAULT_ERROR  access | sharing | full | xdev   (for once and always)
 //   SRDW_FAULT_COUNT  a file that receives the number of changes of a whole run
+//   SRDW_FAULT_TRACE  a file that receives the trace of the run's changes
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
-#include "FaultInjectingPlatform.h"
+#include "SystemCallFaults.h"
 #include "app/LauncherApp.h"
 
 namespace {
@@ -28,24 +30,17 @@ srdw::test::FaultMode ModeSetting() {
                               : FaultMode::None;
 }
 
-srdw::OsError ErrorSetting() {
+int ErrorSetting() {
     const std::string error = Setting("SRDW_FAULT_ERROR");
-    using srdw::OsError;
-    return error == "sharing" ? OsError::SharingViolation
-           : error == "full"  ? OsError::DiskFull
-           : error == "xdev"  ? OsError::CrossDevice
-                              : OsError::AccessDenied;
+    return error == "sharing" ? EBUSY : error == "full" ? ENOSPC : error == "xdev" ? EXDEV : EACCES;
 }
 
 }  // namespace
 
 int main() {
     const std::string at = Setting("SRDW_FAULT_AT");
-    srdw::test::FaultInjectingPlatform platform(srdw::NativeFileSystem(), srdw::NativeDesktop(),
-                                                ModeSetting(), at.empty() ? 0 : std::stoi(at),
-                                                ErrorSetting());
-    srdw::SetFiles(&platform);
-    srdw::SetHost(&platform);
+    srdw::test::InstallSystemCallFaults({ModeSetting(), at.empty() ? 0 : std::stoi(at),
+                                         ErrorSetting(), Setting("SRDW_FAULT_TRACE")});
     int exitCode = 0;
     {
         srdw::LauncherApp app;
@@ -53,9 +48,7 @@ int main() {
         exitCode = app.Shutdown();
     }
     if (const std::string countFile = Setting("SRDW_FAULT_COUNT"); !countFile.empty()) {
-        std::ofstream(countFile) << platform.Changes() << "\n";
+        std::ofstream(countFile) << srdw::test::SystemCallChanges() << "\n";
     }
-    srdw::SetHost(nullptr);
-    srdw::SetFiles(nullptr);
     return exitCode;
 }

@@ -12,9 +12,13 @@ set -eu
 shard=${SRDW_TRIAL_SHARD:-1/1}
 shard_index=${shard%/*}
 shard_count=${shard#*/}
-faulty=$(realpath "$1")
-real=$(realpath "$2")
-work=$(mktemp -d)
+# In memory where it can be: the trials make many small files. The launchers are
+# copied there once and linked into each trial.
+work=$(mktemp -d -p "$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp)")
+cp "$1" "$work/faulty"
+cp "$2" "$work/real"
+faulty="$work/faulty"
+real="$work/real"
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 failures=0
 trials=0
@@ -51,14 +55,18 @@ make_sample() {
     chmod +x "$g/srend.exe"
 }
 
-# A journal found without its marker (a kill between writing the journal and
-# the marker, or between removing the two) is never undone but kept aside as
+# The launcher's own files are left out: its program, its logs, the lock it
+# keeps beside itself when the runtime folder refuses one, and a journal found
+# without its marker (a kill between writing the journal and the marker, or
+# between removing the two), which is never undone but kept aside as
 # restore.jnl.stale-N: it belongs to the launcher's records, not to the game.
 state() {
-    (cd "$1/Skyrend 2" && find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' \
-        ! -name 'restore.jnl.stale-*' -printf '%m %p\n' | sort &&
-        find . -type f ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' \
-            ! -name 'restore.jnl.stale-*' -print0 | sort -z | xargs -0 md5sum)
+    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' ! -name '* - Duskwarden.lock' \
+        ! -name 'restore.jnl.stale-*'
+    d="$1/Skyrend 2"
+    shift
+    (cd "$d" && find . -type f "$@" -printf '%m %p\n' | sort &&
+        find . -type f "$@" -print0 | sort -z | xargs -0 md5sum)
 }
 contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
 
@@ -68,7 +76,7 @@ run() { # trial launcher [arguments...]
     [ "$mine" -eq 1 ] || return 0
     t="$1"
     shift
-    cp "$1" "$t/Skyrend 2/SrdwLaunch"
+    ln -f "$1" "$t/Skyrend 2/SrdwLaunch"
     shift
     (cd "$t/Skyrend 2" && XDG_CONFIG_HOME="$t/config" XDG_RUNTIME_DIR="$t" WINDIR="$t" \
         ./SrdwLaunch "$@" </dev/null 2>/dev/null) || true

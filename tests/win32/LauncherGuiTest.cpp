@@ -597,6 +597,57 @@ TEST_F(InterruptedRunTest, AJournalOfAnotherFolderOrWithoutItsMarkerIsKeptAside)
         << Log();
 }
 
+// A restore killed inside a chain across commands (the second swap takes the
+// first one's result), between its third and fourth move back: the next start,
+// by the start-up entry or by hand, puts every file back under its own name.
+TEST_F(LauncherTest, ARestoreKilledInAChainAcrossCommandsIsFinishedByTheNextStart) {
+    for (const bool atLogIn : {true, false}) {
+        RemoveTree(root_);
+        RemoveStartupEntry();
+        PutLauncher(root_);
+        PutGame(root_);
+        WriteBytes(root_ + "\\SrdwLaunch.dat",
+                   "RenameEx(\"@rootdir\\A\", \"@rootdir\\M\", \"@rootdir\\A.bak\");\r\n"
+                   "RenameEx(\"@rootdir\\B\", \"@rootdir\\A\", \"@rootdir\\B.bak\");\r\n");
+        WriteBytes(root_ + "\\A", "game a");
+        WriteBytes(root_ + "\\B", "game b", true);
+        WriteBytes(root_ + "\\M", "mod m");
+        const Snapshot before = Folder();
+        std::string entry;
+        {
+            ScopedEnvironment hold("SRDW_STANDIN_HOLD", "1");
+            HeldGame game(root_);
+            auto launcher = StartLauncher();
+            ASSERT_TRUE(game.WaitStarted(kPatience)) << DescribeWindows(launcher->Id());
+            entry = StartupEntry().value_or("");
+            // The last move back, of the game's A from its backup, finds that file
+            // held and waits for it: the launcher is ended there.
+            const win32::FileHandle held(CreateFileA((root_ + "\\A.bak").c_str(), GENERIC_READ, 0,
+                                                     nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.IsValid());
+            ASSERT_TRUE(game.Release(kPatience));
+            ASSERT_TRUE(WaitUntil([&] { return Exists(root_ + "\\M"); }, kPatience));
+            ASSERT_TRUE(launcher->Running()) << "the restore ended before it could be killed";
+            launcher->Kill();
+        }
+        ASSERT_FALSE(Exists(root_ + "\\A")) << "killed after the last move back";
+        RemoveTree(root_ + "\\game-run.txt");
+        if (atLogIn) {
+            char windows[MAX_PATH] = {};
+            GetWindowsDirectoryA(windows, sizeof windows);
+            ChildProcess restart("", entry, windows);
+            ASSERT_TRUE(Ends(restart));
+        } else {
+            auto restart = StartLauncher();
+            ASSERT_TRUE(Ends(*restart));
+        }
+        EXPECT_EQ(Folder(), before) << (atLogIn ? "at log-in" : "by hand") << "\n" << Log();
+        EXPECT_FALSE(Exists(Marker()));
+        EXPECT_FALSE(Exists(root_ + "\\restore.jnl"));
+        EXPECT_EQ(StartupEntry(), std::nullopt);
+    }
+}
+
 // ---- the re-install question ---------------------------------------------------------
 
 class ReinstallQuestionTest : public LauncherTest {
