@@ -256,7 +256,8 @@ class PosixDesktop final : public Desktop {
         }
         const std::string probe = place + "/" + kProbeName;
         sys::unlink(probe.c_str());
-        fd.Reset(sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        fd.Reset(
+            sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.IsValid()) {
             return LastError();
         }
@@ -287,9 +288,10 @@ class PosixDesktop final : public Desktop {
         }
         for (std::size_t index = 0; index < places.size(); ++index) {
             const std::string path = places[index] + "/" + name + ".lock";
-            UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
             if (!fd.IsValid() && errno == ENOENT) {
-                fd.Reset(sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+                fd.Reset(
+                    sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
             }
             struct stat status = {};
             if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -315,7 +317,7 @@ class PosixDesktop final : public Desktop {
     // A lock on the folder itself, which every launcher there sees whatever
     // its environment, and which needs no file.
     MutexState LockFolder(const std::string& folder) override {
-        UniqueFd fd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd fd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
         struct stat status = {};
         if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0) {
             return MutexState::Failed;
