@@ -58,7 +58,7 @@ std::string ReadRestoreScript(const std::string& markerPath) {
 std::string KeepJournalAside(const std::string& journalPath) {
     constexpr int kMostKept = 999;
     for (int n = 1; n <= kMostKept; ++n) {
-        const std::string aside = journalPath + ".stale-" + std::to_string(n);
+        std::string aside = journalPath + ".stale-" + std::to_string(n);
         const OsResult moved = Files().MoveNoReplace(journalPath, aside);
         if (moved) {
             return aside;

@@ -86,6 +86,7 @@ struct UndoFailure {
 std::optional<UndoFailure> UndoMoves(const JournalCommand& command, const UndoChain& chain) {
     const auto& moves = command.moves;
     std::vector<std::string> names;
+    names.reserve(2 * moves.size());
     for (const auto& move : moves) {
         names.push_back(move.from);
     }

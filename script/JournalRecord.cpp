@@ -170,7 +170,7 @@ namespace {
 // restore's progress, an end record, one move's amendment): a damaged stretch
 // longer than this was not left by a power loss. Records are short, so a
 // whole one found after the damage is one of at most kLongestRecord bytes.
-constexpr std::size_t kUnsyncedTail = 64 * 1024;
+constexpr std::size_t kUnsyncedTail = std::size_t{64} * 1024;
 constexpr std::uint32_t kLongestRecord = 16 * 1024;
 
 bool WholeRecordAt(std::string_view bytes) {

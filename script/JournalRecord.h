@@ -82,7 +82,7 @@ struct FrameWalk {
     // with them everything before.
     bool tailOnly = false;
 };
-FrameWalk ReadFrames(std::string_view afterHeader, const std::function<bool(JournalRecord&&)>& use);
+FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalRecord&&)>& use);
 
 // A path as the journal compares it: letter case and separators folded.
 std::string PathKey(std::string_view path);

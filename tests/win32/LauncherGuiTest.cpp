@@ -240,7 +240,7 @@ class LauncherTest : public ::testing::Test {
     }
 
     // Answers the message that the game is not found; the chooser that follows.
-    HWND ChooserAfterGameNotFound(const ChildProcess& launcher) const {
+    static HWND ChooserAfterGameNotFound(const ChildProcess& launcher) {
         const auto box = ExpectMessageBox(launcher);
         if (!box) {
             return nullptr;
@@ -1036,7 +1036,7 @@ class CodePageTest : public LauncherTest {
     }
 
     // Answers the message that names `shown` and waits for the launcher's end.
-    void ExpectPathMessage(ChildProcess& launcher, const std::string& shown) const {
+    static void ExpectPathMessage(ChildProcess& launcher, const std::string& shown) {
         const auto box = ExpectMessageBox(launcher);
         ASSERT_TRUE(box);
         EXPECT_EQ(box->caption, kTitle);
