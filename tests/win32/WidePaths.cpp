@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
 
 namespace srdw::gui {
@@ -48,24 +49,17 @@ void AddFiles(const std::wstring& folder, const std::wstring& prefix,
 
 }  // namespace
 
+// The launcher's own conversions, so that the tests see paths as it does.
 std::wstring Wide(const std::string& ansi) {
-    std::wstring wide(ansi.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
-                            static_cast<int>(wide.size()))));
-    return wide;
+    return win32::FromAnsi(ansi);
 }
 
 std::string Shown(const std::wstring& wide) {
-    std::string text(wide.size() * 2, '\0');
-    text.resize(static_cast<std::size_t>(WideCharToMultiByte(
-        CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), text.data(),
-        static_cast<int>(text.size()), "?", nullptr)));
-    return text;
+    return win32::ToAnsi(wide).text;
 }
 
 bool CodePageHolds(const std::wstring& wide) {
-    return Wide(Shown(wide)) == wide;
+    return win32::ToAnsi(wide).whole;
 }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {

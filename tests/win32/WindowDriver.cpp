@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
 
 namespace srdw::gui {
@@ -318,11 +319,7 @@ bool ClickAndWait(HWND dialog, int id, DWORD timeout) {
 }
 
 bool EnterFileName(HWND dialog, const std::string& path) {
-    std::wstring wide(path.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(),
-                            static_cast<int>(wide.size()))));
-    return EnterFileName(dialog, wide);
+    return EnterFileName(dialog, win32::FromAnsi(path));
 }
 
 bool EnterFileName(HWND dialog, const std::wstring& path) {
