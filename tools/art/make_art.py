@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Paint the Duskwarden splash picture and the SrdwLaunch icon.
 
-    python3 res/make_art.py           write splash.bmp and SrdwLaunch.ico here
-    python3 res/make_art.py --check   exit 1 if the files here are stale
+    tools/art/make_art.py                 write res/splash.bmp and res/SrdwLaunch.ico
+    tools/art/make_art.py --check         exit 1 if the files in res/ are stale
+    tools/art/make_art.py [--check] DIR   the same with the files in DIR
 
 Only the standard library is used, and the output is byte-for-byte
 reproducible.  Randomness comes from a fixed-seed LCG and an integer hash,
@@ -17,7 +18,8 @@ import os
 import struct
 import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+# The pictures live with the other resources the build compiles in.
+RESOURCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res")
 SPLASH_NAME = "splash.bmp"
 ICON_NAME = "SrdwLaunch.ico"
 
@@ -1003,15 +1005,16 @@ def build_all():
 
 def main(argv):
     check = "--check" in argv[1:]
-    unknown = [a for a in argv[1:] if a != "--check"]
-    if unknown:
-        print("usage: make_art.py [--check]", file=sys.stderr)
+    folders = [a for a in argv[1:] if a != "--check"]
+    if len(folders) > 1 or any(f.startswith("-") for f in folders):
+        print("usage: make_art.py [--check] [FOLDER]", file=sys.stderr)
         return 2
+    folder = folders[0] if folders else os.path.normpath(RESOURCES)
     outputs = build_all()
     if check:
         stale = []
         for name, data in outputs.items():
-            path = os.path.join(HERE, name)
+            path = os.path.join(folder, name)
             try:
                 with open(path, "rb") as f:
                     problem = None if f.read() == data else "differs from what make_art.py draws"
@@ -1019,12 +1022,13 @@ def main(argv):
                 problem = "is missing"
             if problem:
                 stale.append(name)
-                print("%s %s" % (name, problem))
+                print("%s %s" % (path, problem))
         return 1 if stale else 0
     for name, data in outputs.items():
-        with open(os.path.join(HERE, name), "wb") as f:
+        path = os.path.join(folder, name)
+        with open(path, "wb") as f:
             f.write(data)
-        print("wrote %s (%d bytes)" % (name, len(data)))
+        print("wrote %s (%d bytes)" % (path, len(data)))
     return 0
 
 
