@@ -6,6 +6,9 @@ inside the file instead: machine type, subsystem, the DLLs it imports (to prove 
 is linked statically) and the resources windres compiled in (string table, icon, bitmap, dialog
 and its controls' styles, version information, manifest).
 
+The string table is held to the resource script it was compiled from (rc_strings.py reads it),
+so that every id is checked against the one place its text is written.
+
 pefile (Debian's python3-pefile) reads the container, the imports, the string table and the
 version block; what it does not decode (icon groups, bitmap headers, dialog templates) is read
 here from the resource's bytes.
@@ -30,6 +33,8 @@ except ImportError:
     print(f"{sys.argv[0]} needs pefile: install python3-pefile (tools/bootstrap does)",
           file=sys.stderr)
     sys.exit(2)
+
+from rc_strings import ScriptError, string_table
 
 MACHINES = {"i386": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
             "x86-64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
@@ -57,7 +62,7 @@ def fields(fmt: str, data: bytes, offset: int, what: str) -> tuple:
 
 
 def show(text: str) -> str:
-    """Quotes a text for a one-line message, escaping line feeds the way the options take them."""
+    """Quotes a text for a one-line message, escaping line feeds as C does."""
     escaped = text.replace("\\", "\\\\").replace("\n", "\\n")
     escaped = "".join(c if c >= " " else f"\\x{ord(c):02x}" for c in escaped)
     return f'"{escaped}"'
@@ -244,15 +249,26 @@ def check_dlls(pe: pefile.PE, allowed: set[str], report: Report) -> None:
         report.ok(f"imports only allowed DLLs ({', '.join(dlls) or 'none'})")
 
 
+def string_resources(pe: pefile.PE) -> dict[int, str]:
+    """Every string of the table by id. Strings are stored in blocks of 16 (block id = string
+    id / 16 + 1); like LoadString, take each block's first language, where an absent string
+    has length 0."""
+    strings: dict[int, str] = {}
+    blocks = {block.name: block for block in reversed(find_resources(pe, RT["RT_STRING"]))}
+    for block_id, block in blocks.items():
+        if isinstance(block_id, int) and block_id > 0:
+            pefile.parse_strings(block.data, (block_id - 1) * 16, strings)
+    return strings
+
+
 def check_strings(pe: pefile.PE, expected: list[tuple[int, str]], report: Report) -> None:
+    """The string table holds exactly the expected texts."""
+    strings = string_resources(pe)
+    for string_id in sorted(strings.keys() - {string_id for string_id, _ in expected}):
+        report.fail(f"has string {string_id} {show(strings[string_id])}, which the resource "
+                    f"script does not define")
     matched = []
     for string_id, text in expected:
-        # Strings are stored in blocks of 16 (block id = string id / 16 + 1); like LoadString,
-        # take the block's first language, where an absent string has length 0.
-        block = find_resource(pe, RT["RT_STRING"], string_id // 16 + 1)
-        strings: dict[int, str] = {}
-        if block:
-            pefile.parse_strings(block.data, string_id // 16 * 16, strings)
         actual = strings.get(string_id)
         if actual is None:
             report.fail(f"has no string {string_id}")
@@ -410,8 +426,8 @@ def run_checks(pe: pefile.PE, args: argparse.Namespace) -> Report:
         check_gui(pe, report)
     if args.allowed_dlls is not None:
         check_dlls(pe, args.allowed_dlls, report)
-    if args.string:
-        check_strings(pe, args.string, report)
+    if args.strings_from:
+        check_strings(pe, args.strings_from, report)
     if args.icon is not None:
         check_icon(pe, args.icon, args.icon_format, report)
     for bitmap_id, expected in args.bitmap or []:
@@ -448,17 +464,11 @@ def parse_format(text: str) -> ImageFormat:
     return ImageFormat(*map(int, match.groups()))
 
 
-def parse_string_option(text: str) -> tuple[int, str]:
-    """ID=TEXT, where \\n in TEXT is a line feed and \\\\ a backslash; any other escape is a
-    mistake."""
-    string_id, sep, value = text.partition("=")
-    if not sep or not string_id.isdigit() or int(string_id) > 0xFFFF:
-        raise argparse.ArgumentTypeError(f"expected ID=TEXT with a numeric ID, got {text!r}")
-    bad = re.search(r"\\([^n\\]|$)", value.replace("\\\\", ""))
-    if bad:
-        raise argparse.ArgumentTypeError(f"unknown escape '{bad.group(0)}' in {text!r} "
-                                         f"(only \\n and \\\\ are understood)")
-    return int(string_id), re.sub(r"\\(.)", lambda m: "\n" if m[1] == "n" else m[1], value)
+def read_string_table(path: str) -> list[tuple[int, str]]:
+    try:
+        return string_table(path)
+    except ScriptError as error:
+        raise argparse.ArgumentTypeError(str(error)) from None
 
 
 def parse_bitmap_option(text: str) -> tuple[ResId, Optional[ImageFormat]]:
@@ -495,10 +505,9 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument("--allowed-dlls", metavar="LIST", type=parse_dll_list,
                         help="comma-separated DLLs (any case) that may be imported; any other "
                              "import fails")
-    parser.add_argument("--string", metavar="ID=TEXT", action="append",
-                        type=parse_string_option,
-                        help="string table entry ID is TEXT (\\n is a line feed, \\\\ a "
-                             "backslash); repeatable")
+    parser.add_argument("--strings-from", metavar="RC", type=read_string_table,
+                        help="the string table holds exactly the STRINGTABLE of this resource "
+                             "script, its ids and texts taken through the headers it includes")
     parser.add_argument("--icon", metavar="ID", type=parse_res_id,
                         help="an icon group with this id exists (its images are reported)")
     parser.add_argument("--icon-format", metavar="WxHxBPP", type=parse_format,
