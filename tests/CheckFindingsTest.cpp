@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "TestSupport.h"
 #include "check/GamePath.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
@@ -200,6 +201,17 @@ TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
     command("Swapping files...FAILED!\n", Verdict::Failed);
     EXPECT_EQ(failures, (std::vector<std::string>{"0: ERROR: failed to rename 'a' to 'b'!",
                                                   "2: Swapping files...FAILED!"}));
+}
+
+TEST(CheckReportTest, ARecoveryWithNothingToLogSaysSoInOneLine) {
+    const test::ScratchDir game;
+    const auto report = CheckScript(game / "mod.dat", "// nothing yet\n", {game / "", ""});
+    ReportOut out;
+    WriteText(report, out);
+    EXPECT_NE(out.str().find("(@cmdline = /recover) would find nothing to undo and log no "
+                             "command.\n  After that recovery, every path is back"),
+              std::string::npos)
+        << out.str();
 }
 
 TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {
