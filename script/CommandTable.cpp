@@ -127,7 +127,7 @@ std::string ArgumentText(const JournalCommand& command, std::size_t index) {
 }
 
 // The full paths behind a verdict, on lines of their own after it.
-void LogUndoDetail(const UndoFailure& failure, const JournalMove& move) {
+void SayUndoDetail(const UndoFailure& failure, const JournalMove& move) {
     switch (failure.outcome) {
         case UndoOutcome::Occupied:
             Say(" > '");
@@ -184,7 +184,7 @@ std::size_t UndoSwap(const JournalCommand& command, const UndoChain& chain) {
             second ? SayFileError("\n > cannot move '", original, "'!\n")
                    : SayFileError("\n > cannot restore '", backup, "'!\n");
     }
-    LogUndoDetail(*failure, command.moves[failure->index]);
+    SayUndoDetail(*failure, command.moves[failure->index]);
     return failure->outOfPlace;
 }
 
@@ -207,7 +207,7 @@ std::size_t UndoRename(const JournalCommand& command, const UndoChain& chain) {
             Say(target);
             SayFileError("' to '", source, "'!\n");
     }
-    LogUndoDetail(*failure, command.moves[failure->index]);
+    SayUndoDetail(*failure, command.moves[failure->index]);
     return failure->outOfPlace;
 }
 
