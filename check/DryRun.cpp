@@ -1,11 +1,12 @@
 // The dry run: the launcher's own script engine installs and restores the
-// script on a model of the game directory, and its log is read back command by
-// command.
+// script on a model of the game directory. Its verdicts tell what fails; its
+// log is kept to be shown.
 #include <algorithm>
 
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
 #include "check/WalkLog.h"
+#include "check/WalkVerdicts.h"
 #include "log/RunLog.h"
 #include "platform/FileSystemProxy.h"
 #include "script/ModScript.h"
@@ -16,9 +17,10 @@ namespace {
 
 constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
 constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
-// Reports each failure that the walk's log tells of at the call that ran
-// there; restore runs the calls last to first.
-WalkLog::FailureSink FailureFinder(const ParsedScript& script, bool install, CheckReport& report) {
+// Reports each command the engine says failed at the call that ran there;
+// restore runs the calls last to first.
+WalkVerdicts::FailureSink FailureFinder(const ParsedScript& script, bool install,
+                                        CheckReport& report) {
     std::vector<const ParsedCall*> ran;
     for (const auto& call : script.calls) {
         if (call.info) {
@@ -39,13 +41,17 @@ WalkLog::FailureSink FailureFinder(const ParsedScript& script, bool install, Che
 }
 
 // The log of `walk`, from its heading on: the lines a report lists, and how
-// many more there are.
-template <typename Walk>
-std::size_t Record(LogTap& tap, std::string_view heading, WalkLog::FailureSink failed,
-                   std::string& text, Walk walk) {
-    WalkLog log(heading, kListedLogLines, std::move(failed));
+// many more there are; each failed command goes to `failed`.
+template <typename Steps>
+std::size_t Record(LogTap& tap, std::string_view heading, WalkVerdicts::FailureSink failed,
+                   std::string& text, Steps walk) {
+    WalkLog log(heading, kListedLogLines);
+    WalkVerdicts verdicts(Outcomes(), std::move(failed));
     tap.Follow(&log);
-    walk();
+    {
+        const OutcomesScope listening(verdicts);
+        walk();
+    }
     LogFlush();
     tap.Follow(nullptr);
     log.Finish();

@@ -104,8 +104,15 @@ void WriteDryRun(const CheckReport& report, ReportOut& out) {
     WriteLines(run.restoreLog, run.restoreLinesLeftOut, "    ", out);
     WriteVerdict("After restore", run.notRestored, out);
     out << "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
-           "/recover) would log:\n";
-    WriteLines(run.recoveryLog, run.recoveryLinesLeftOut, "    ", out);
+           "/recover) would ";
+    // A journal without a command (an install that ran none) leaves the
+    // recovery nothing to log: a heading over no lines would read as lost.
+    if (run.recoveryLog.empty() && run.recoveryLinesLeftOut == 0) {
+        out << "find nothing to undo and log no command.\n";
+    } else {
+        out << "log:\n";
+        WriteLines(run.recoveryLog, run.recoveryLinesLeftOut, "    ", out);
+    }
     WriteVerdict("After that recovery", run.notRecovered, out);
 }
 

@@ -1,20 +1,8 @@
 #include "check/WalkLog.h"
 
-#include <algorithm>
-
-#include "script/CommandTable.h"
-
 namespace srdw::check {
 
 namespace {
-
-bool IsAnnouncement(std::string_view line) {
-    const auto table = CommandTable();
-    return std::any_of(table.begin(), table.end(), [line](const CommandDefinition& c) {
-        return c.announcement.size() == line.size() + 1 && c.announcement.starts_with(line) &&
-               c.announcement.back() == '\n';
-    });
-}
 
 class TapFile final : public OutputFile {
   public:
@@ -33,8 +21,8 @@ class TapFile final : public OutputFile {
 
 }  // namespace
 
-WalkLog::WalkLog(std::string_view heading, std::size_t listedLines, FailureSink failed)
-    : skip_(heading.size()), listedLines_(listedLines), failed_(std::move(failed)) {}
+WalkLog::WalkLog(std::string_view heading, std::size_t listedLines)
+    : skip_(heading.size()), listedLines_(listedLines) {}
 
 void WalkLog::Write(std::string_view bytes) {
     for (const char c : bytes) {
@@ -61,8 +49,6 @@ void WalkLog::Finish() {
         Line(line_, false);
         line_.clear();
     }
-    EndCommand();
-    inCommand_ = false;
 }
 
 void WalkLog::Receive(char c) {
@@ -83,33 +69,6 @@ void WalkLog::Line(std::string_view line, bool ended) {
     } else {
         ++leftOut_;
     }
-    if (IsAnnouncement(line)) {
-        EndCommand();
-        inCommand_ = true;
-        return;
-    }
-    // The expansions are checked on their own.
-    if (!inCommand_ || line.empty() || line.starts_with("- Parsing path: ") ||
-        line.starts_with("ERROR: the expanded path")) {
-        return;
-    }
-    failing_ =
-        failing_ || line.find("FAILED!") != std::string_view::npos || line.starts_with("ERROR");
-    const auto text = line.find_first_not_of(' ');
-    verdict_ += verdict_.empty() ? "" : " ";
-    verdict_ += text == std::string_view::npos ? std::string_view() : line.substr(text);
-}
-
-void WalkLog::EndCommand() {
-    if (!inCommand_) {
-        return;
-    }
-    if (failing_ && failed_) {
-        failed_(command_, std::move(verdict_));
-    }
-    ++command_;
-    failing_ = false;
-    verdict_.clear();
 }
 
 std::unique_ptr<OutputFile> LogTap::CreateOutputFile(const std::string& path) {

@@ -1,11 +1,11 @@
 // The launcher's log of one walk over a script (an install, a restore, a
 // recovery) as the dry run receives it, line by line while it is written: the
-// lines a report lists, and each command's verdict. Nothing more of it is kept,
-// so that a huge script's dry run does not hold its logs whole.
+// lines a report lists. Nothing more of it is kept, so that a huge script's
+// dry run does not hold its logs whole. What failed the dry run hears from the
+// engine itself (WalkVerdicts), not from these lines.
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,17 +15,13 @@ namespace srdw::check {
 
 class WalkLog {
   public:
-    // Called for each command whose lines tell of a failure, with the command's
-    // number in the walk's order (from 0) and those lines, joined.
-    using FailureSink = std::function<void(std::size_t command, std::string verdict)>;
-
     // The walk's log begins with `heading`, which is left out; the first
     // `listedLines` lines after it are kept.
-    WalkLog(std::string_view heading, std::size_t listedLines, FailureSink failed);
+    WalkLog(std::string_view heading, std::size_t listedLines);
 
     // Bytes as the log file takes them, with CR LF line ends.
     void Write(std::string_view bytes);
-    // The end of the walk: its last line and its last command.
+    // The end of the walk: its last line.
     void Finish();
 
     // The kept lines, "\n" line ends.
@@ -35,20 +31,14 @@ class WalkLog {
   private:
     void Receive(char c);
     void Line(std::string_view line, bool ended);
-    void EndCommand();
 
     std::size_t skip_;
     std::size_t listedLines_;
-    FailureSink failed_;
     std::string text_;
     std::size_t lines_ = 0;
     std::size_t leftOut_ = 0;
     std::string line_;  // the line being received
     bool carriageReturn_ = false;
-    bool inCommand_ = false;
-    std::size_t command_ = 0;
-    bool failing_ = false;
-    std::string verdict_;
 };
 
 // The file system of a dry run, whose log (the file at `logPath`) goes to the

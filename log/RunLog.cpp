@@ -21,7 +21,6 @@ struct OpenLog {
 };
 
 std::unique_ptr<OpenLog> g_log;
-int g_muted = 0;
 
 void WritePending() {
     if (!g_log->pending.empty()) {
@@ -39,14 +38,6 @@ std::string TimeStamp() {
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
-}
-
-LogMuted::LogMuted() {
-    ++g_muted;
-}
-
-LogMuted::~LogMuted() {
-    --g_muted;
 }
 
 bool LogOpen(const std::string& path) {
@@ -67,7 +58,7 @@ bool LogOpen(const std::string& path) {
 }
 
 void LogWrite(std::string_view text) {
-    if (!g_log || text.empty() || g_muted > 0) {
+    if (!g_log || text.empty()) {
         return;
     }
     AppendCrLf(g_log->pending, text);
@@ -78,7 +69,7 @@ void LogWrite(std::string_view text) {
 }
 
 void LogEndLine() {
-    if (g_log && g_log->lineOpen && g_muted == 0) {
+    if (g_log && g_log->lineOpen) {
         LogWrite("\n");
     }
 }

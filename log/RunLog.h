@@ -20,16 +20,6 @@ void LogFlush();
 // Writes the footer and closes the log; later writes do nothing.
 void LogClose();
 
-// Nothing reaches the log while one lives: the script engine's rehearsal of
-// an install before the install says nothing of its own.
-class LogMuted {
-  public:
-    LogMuted();
-    ~LogMuted();
-    LogMuted(const LogMuted&) = delete;
-    LogMuted& operator=(const LogMuted&) = delete;
-};
-
 // "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
 std::string TimeStamp();
 

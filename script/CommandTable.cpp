@@ -4,7 +4,6 @@
 #include <optional>
 #include <vector>
 
-#include "log/RunLog.h"
 #include "platform/FileSystem.h"
 #include "script/FileMoves.h"
 #include "script/FileSwap.h"
@@ -19,58 +18,60 @@ bool AnyEmpty(ExpandedArguments arguments) {
                        [](const std::string& argument) { return argument.empty(); });
 }
 
-void LogFileError(std::string_view leadIn, const std::string& path, std::string_view closing) {
-    LogWrite(leadIn);
-    LogWrite(path);
-    LogWrite(closing);
+void SayFileError(std::string_view leadIn, const std::string& path, std::string_view closing) {
+    Say(leadIn);
+    Say(path);
+    Say(closing);
 }
 
-void RenameOneWay(const std::string& from, const std::string& to) {
+Verdict Succeeded(bool done) {
+    return done ? Verdict::Done : Verdict::Failed;
+}
+
+bool RenameOneWay(const std::string& from, const std::string& to) {
     CommandPaths paths({from, to});
     PathState& source = paths[from];
     PathState& target = paths[to];
     if (!source.Exists()) {
-        LogFileError("ERROR: the file '", from, "' does not exist!\n");
+        SayFileError("ERROR: the file '", from, "' does not exist!\n");
     } else if (target.Exists()) {
-        LogFileError("ERROR: the file '", to, "' already exists!\n");
+        SayFileError("ERROR: the file '", to, "' already exists!\n");
     } else if (!MovePath(source, target)) {
-        LogWrite("ERROR: failed to rename '");
-        LogWrite(from);
-        LogFileError("' to '", to, "'!\n");
+        Say("ERROR: failed to rename '");
+        Say(from);
+        SayFileError("' to '", to, "'!\n");
+    } else {
+        return true;
     }
+    return false;
 }
 
-void Swap(ExpandedArguments a) {
-    if (!AnyEmpty(a)) {
-        SwapFiles(a[0], a[1], a[2]);
-    }
+Verdict Swap(ExpandedArguments a) {
+    return AnyEmpty(a) ? Verdict::Skipped : Succeeded(SwapFiles(a[0], a[1], a[2]));
 }
 
-void Unswap(ExpandedArguments a) {
-    if (!AnyEmpty(a)) {
-        UnswapFiles(a[0], a[1], a[2]);
-    }
+Verdict Unswap(ExpandedArguments a) {
+    return AnyEmpty(a) ? Verdict::Skipped : Succeeded(UnswapFiles(a[0], a[1], a[2]));
 }
 
 // A directory that cannot be changed to is no error of the script's: the
-// commands after it work where the launcher is.
-void ChangeDirectory(ExpandedArguments a) {
+// commands after it work where the launcher is, and nothing is said.
+Verdict ChangeDirectory(ExpandedArguments a) {
     static_cast<void>(Files().ChangeDirectory(a[0]));
+    return Verdict::Done;
 }
 
 // Restore puts back the directory from before the command instead.
-void KeepDirectory(ExpandedArguments) {}
-
-void RenameForward(ExpandedArguments a) {
-    if (!AnyEmpty(a)) {
-        RenameOneWay(a[0], a[1]);
-    }
+Verdict KeepDirectory(ExpandedArguments) {
+    return Verdict::Done;
 }
 
-void RenameBack(ExpandedArguments a) {
-    if (!AnyEmpty(a)) {
-        RenameOneWay(a[1], a[0]);
-    }
+Verdict RenameForward(ExpandedArguments a) {
+    return AnyEmpty(a) ? Verdict::Skipped : Succeeded(RenameOneWay(a[0], a[1]));
+}
+
+Verdict RenameBack(ExpandedArguments a) {
+    return AnyEmpty(a) ? Verdict::Skipped : Succeeded(RenameOneWay(a[1], a[0]));
 }
 
 // Undoes moves last to first and says the first that cannot be undone, after
@@ -126,32 +127,32 @@ std::string ArgumentText(const JournalCommand& command, std::size_t index) {
 }
 
 // The full paths behind a verdict, on lines of their own after it.
-void LogUndoDetail(const UndoFailure& failure, const JournalMove& move) {
+void SayUndoDetail(const UndoFailure& failure, const JournalMove& move) {
     switch (failure.outcome) {
         case UndoOutcome::Occupied:
-            LogWrite(" > '");
-            LogWrite(move.from);
-            LogWrite("' is in the way of '");
-            LogWrite(move.to);
-            return LogWrite("'; nothing was moved\n");
+            Say(" > '");
+            Say(move.from);
+            Say("' is in the way of '");
+            Say(move.to);
+            return Say("'; nothing was moved\n");
         case UndoOutcome::Replaced:
-            LogWrite(" > '");
-            LogWrite(move.to);
-            LogWrite("' is not the file the install moved there from '");
-            LogWrite(move.from);
-            return LogWrite("'; nothing was moved\n");
+            Say(" > '");
+            Say(move.to);
+            Say("' is not the file the install moved there from '");
+            Say(move.from);
+            return Say("'; nothing was moved\n");
         case UndoOutcome::Missing:
-            LogWrite(" > the file the install moved from '");
-            LogWrite(move.from);
-            LogWrite("' to '");
-            LogWrite(move.to);
-            return LogWrite("' is at neither\n");
+            Say(" > the file the install moved from '");
+            Say(move.from);
+            Say("' to '");
+            Say(move.to);
+            return Say("' is at neither\n");
         default:
-            LogWrite(" > moving '");
-            LogWrite(move.to);
-            LogWrite("' back to '");
-            LogWrite(move.from);
-            return LogWrite("' was refused\n");
+            Say(" > moving '");
+            Say(move.to);
+            Say("' back to '");
+            Say(move.from);
+            return Say("' was refused\n");
     }
 }
 
@@ -159,31 +160,31 @@ void LogUndoDetail(const UndoFailure& failure, const JournalMove& move) {
 // the second the modified file to the original; undone, the second goes
 // first.
 std::size_t UndoSwap(const JournalCommand& command, const UndoChain& chain) {
-    LogWrite("Unswapping files...");
+    Say("Unswapping files...");
     const auto failure = UndoMoves(command, chain);
     if (!failure) {
-        LogWrite("succeeded!\n");
+        Say("succeeded!\n");
         return 0;
     }
     const std::string original = ArgumentText(command, 0);
     const std::string modified = ArgumentText(command, 1);
     const std::string backup = ArgumentText(command, 2);
     const bool second = failure->index > 0;
-    LogWrite("FAILED!");
+    Say("FAILED!");
     switch (failure->outcome) {
         case UndoOutcome::Occupied:
-            second ? LogFileError("\n > the modified file '", modified, "' still exists!\n")
-                   : LogFileError("\n > cannot restore '", backup, "'!\n");
+            second ? SayFileError("\n > the modified file '", modified, "' still exists!\n")
+                   : SayFileError("\n > cannot restore '", backup, "'!\n");
             break;
         case UndoOutcome::Missing:
-            second ? LogFileError("\n > the original file '", original, "' does not exist!\n")
-                   : LogFileError("\n > the backup file '", backup, "' does not exist!\n");
+            second ? SayFileError("\n > the original file '", original, "' does not exist!\n")
+                   : SayFileError("\n > the backup file '", backup, "' does not exist!\n");
             break;
         default:
-            second ? LogFileError("\n > cannot move '", original, "'!\n")
-                   : LogFileError("\n > cannot restore '", backup, "'!\n");
+            second ? SayFileError("\n > cannot move '", original, "'!\n")
+                   : SayFileError("\n > cannot restore '", backup, "'!\n");
     }
-    LogUndoDetail(*failure, command.moves[failure->index]);
+    SayUndoDetail(*failure, command.moves[failure->index]);
     return failure->outOfPlace;
 }
 
@@ -196,17 +197,17 @@ std::size_t UndoRename(const JournalCommand& command, const UndoChain& chain) {
     const std::string target = ArgumentText(command, 1);
     switch (failure->outcome) {
         case UndoOutcome::Missing:
-            LogFileError("ERROR: the file '", target, "' does not exist!\n");
+            SayFileError("ERROR: the file '", target, "' does not exist!\n");
             break;
         case UndoOutcome::Occupied:
-            LogFileError("ERROR: the file '", source, "' already exists!\n");
+            SayFileError("ERROR: the file '", source, "' already exists!\n");
             break;
         default:
-            LogWrite("ERROR: failed to rename '");
-            LogWrite(target);
-            LogFileError("' to '", source, "'!\n");
+            Say("ERROR: failed to rename '");
+            Say(target);
+            SayFileError("' to '", source, "'!\n");
     }
-    LogUndoDetail(*failure, command.moves[failure->index]);
+    SayUndoDetail(*failure, command.moves[failure->index]);
     return failure->outOfPlace;
 }
 

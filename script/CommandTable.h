@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "script/ScriptObserver.h"
+
 namespace srdw {
 
 // What a command does with the path one of its arguments names.
@@ -24,14 +26,15 @@ struct CommandArgument {
 };
 
 // A command's arguments after path expansion, one for each it uses; an argument
-// the call did not give is empty.
+// the call did not give is empty. A step says its outcome in the command's
+// words and returns its verdict.
 using ExpandedArguments = std::span<const std::string>;
-using CommandStep = void (*)(ExpandedArguments arguments);
+using CommandStep = Verdict (*)(ExpandedArguments arguments);
 
 struct JournalCommand;
 class UndoChain;
 // Undoes the moves the command's install made, as its journal recorded them,
-// and logs the outcome in the command's words; the number of files it could
+// and says the outcome in the command's words; the number of files it could
 // not put back.
 using UndoStep = std::size_t (*)(const JournalCommand& command, const UndoChain& chain);
 
@@ -40,7 +43,7 @@ struct CommandDefinition {
     std::string_view announcement;  // the log line every run of the command starts with
     std::span<const CommandArgument> arguments;  // those it uses; further ones are ignored
     // A recovery replays the install step of a command that changes the
-    // directory without logging it, so such a step writes nothing to the log.
+    // directory without telling it, so such a step says nothing.
     CommandStep install;
     // Restore undoes what the install's journal recorded, last move first.
     UndoStep undo;

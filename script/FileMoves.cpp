@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "log/RunLog.h"
+#include "script/ScriptObserver.h"
 #include "script/UndoJournal.h"
 
 namespace srdw {
@@ -11,7 +11,7 @@ namespace {
 
 // A file that another program holds for a moment (a virus scanner, an indexer,
 // the game's lingering process) is tried again after growing pauses, each
-// noted in the log; any other failure is final at once.
+// told to the engine's listener; any other failure is final at once.
 OsResult MoveRetryingHeldFile(const PathState& from, const PathState& to) {
     unsigned pause = kFirstRetryPause;
     for (int attempt = 0;; ++attempt) {
@@ -19,14 +19,7 @@ OsResult MoveRetryingHeldFile(const PathState& from, const PathState& to) {
         if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
             return moved;
         }
-        // Whole lines, so that the verdict after them, an ERROR or FAILED!
-        // among them, begins a line as every verdict does.
-        LogEndLine();
-        LogWrite(" > '");
-        LogWrite(from.path);
-        LogWrite("' is in use by another program; trying again in ");
-        LogWrite(std::to_string(pause));
-        LogWrite(" ms...\n");
+        Outcomes().MoveHeld(from.path, pause);
         Files().Sleep(pause);
         pause *= 2;
     }

@@ -2,35 +2,36 @@
 
 #include <string_view>
 
-#include "log/RunLog.h"
 #include "script/FileMoves.h"
+#include "script/ScriptObserver.h"
 
 namespace srdw {
 
 namespace {
 
-void Fail(std::string_view leadIn, const std::string& path, std::string_view closing) {
-    LogWrite("FAILED!");
-    LogWrite(leadIn);
-    LogWrite(path);
-    LogWrite(closing);
+bool Fail(std::string_view leadIn, const std::string& path, std::string_view closing) {
+    Say("FAILED!");
+    Say(leadIn);
+    Say(path);
+    Say(closing);
+    return false;
 }
 
 // After a failed second move the first one is taken back, so the triple is as it
 // was before: a game file must never be stranded under its backup name.
 void UndoFirstMove(PathState& movedTo, PathState& movedFrom) {
     if (MovePath(movedTo, movedFrom)) {
-        LogWrite(" > the first move was undone: moved '");
-        LogWrite(movedTo.path);
-        LogWrite("' back to '");
-        LogWrite(movedFrom.path);
-        LogWrite("'\n");
+        Say(" > the first move was undone: moved '");
+        Say(movedTo.path);
+        Say("' back to '");
+        Say(movedFrom.path);
+        Say("'\n");
     } else {
-        LogWrite(" > ERROR: cannot move '");
-        LogWrite(movedTo.path);
-        LogWrite("' back to '");
-        LogWrite(movedFrom.path);
-        LogWrite("'!\n");
+        Say(" > ERROR: cannot move '");
+        Say(movedTo.path);
+        Say("' back to '");
+        Say(movedFrom.path);
+        Say("'!\n");
     }
 }
 
@@ -49,9 +50,9 @@ bool MoveOut(PathState& original, PathState& to) {
 
 }  // namespace
 
-void SwapFiles(const std::string& original, const std::string& modified,
+bool SwapFiles(const std::string& original, const std::string& modified,
                const std::string& backup) {
-    LogWrite("Swapping files...");
+    Say("Swapping files...");
     CommandPaths paths({backup, original, modified});
     PathState& atBackup = paths[backup];
     PathState& atOriginal = paths[original];
@@ -70,14 +71,16 @@ void SwapFiles(const std::string& original, const std::string& modified,
     }
     if (!MovePath(atModified, atOriginal)) {
         Fail("\n > cannot move '", modified, "'!\n");
-        return UndoFirstMove(atBackup, atOriginal);
+        UndoFirstMove(atBackup, atOriginal);
+        return false;
     }
-    LogWrite("succeeded!\n");
+    Say("succeeded!\n");
+    return true;
 }
 
-void UnswapFiles(const std::string& original, const std::string& modified,
+bool UnswapFiles(const std::string& original, const std::string& modified,
                  const std::string& backup) {
-    LogWrite("Unswapping files...");
+    Say("Unswapping files...");
     CommandPaths paths({modified, original, backup});
     PathState& atModified = paths[modified];
     PathState& atOriginal = paths[original];
@@ -96,9 +99,11 @@ void UnswapFiles(const std::string& original, const std::string& modified,
     }
     if (!MovePath(atBackup, atOriginal)) {
         Fail("\n > cannot restore '", backup, "'!\n");
-        return UndoFirstMove(atModified, atOriginal);
+        UndoFirstMove(atModified, atOriginal);
+        return false;
     }
-    LogWrite("succeeded!\n");
+    Say("succeeded!\n");
+    return true;
 }
 
 }  // namespace srdw

@@ -8,8 +8,9 @@
 
 namespace srdw {
 
-void SwapFiles(const std::string& original, const std::string& modified, const std::string& backup);
-void UnswapFiles(const std::string& original, const std::string& modified,
+// Each says its verdict in the command's words; true when the files changed places.
+bool SwapFiles(const std::string& original, const std::string& modified, const std::string& backup);
+bool UnswapFiles(const std::string& original, const std::string& modified,
                  const std::string& backup);
 
 }  // namespace srdw

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "log/RunLog.h"
 #include "platform/AsciiCase.h"
+#include "script/ScriptObserver.h"
 
 namespace srdw {
 
@@ -48,25 +48,8 @@ std::string ExpandPath(std::string_view source, const Placeholders& values) {
         return {};
     }
     auto expanded = ExpandArgument(source, values.rootDir, values.commandLine);
-    LogExpansion(source, expanded);
+    Outcomes().PathExpanded(source, expanded);
     return std::move(expanded).value_or(std::string());
-}
-
-void LogExpansion(std::string_view source, const std::optional<std::string>& expanded) {
-    if (source.empty()) {
-        return;
-    }
-    LogWrite("- Parsing path: '");
-    LogWrite(source);
-    LogWrite("' -> '");
-    if (!expanded) {
-        LogWrite(
-            "'\nERROR: the expanded path would be longer than 511 characters; it is left "
-            "empty and its command does nothing!\n");
-        return;
-    }
-    LogWrite(*expanded);
-    LogWrite("'\n");
 }
 
 }  // namespace srdw

@@ -5,51 +5,47 @@
 // so that chains such as Rename(a, b) then Rename(b, c) come apart in order.
 #include <array>
 
-#include "log/RunLog.h"
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
 #include "script/FileMoves.h"
 #include "script/ModScript.h"
 #include "script/PlannedFolder.h"
+#include "script/ScriptObserver.h"
 #include "script/ScriptText.h"
 
 namespace srdw {
 
 namespace {
 
-enum class Direction { Install, Restore };
-
 // Names match exactly, letter case included; other names are skipped silently.
 // At install the command is recorded in the journal before it moves anything.
-void Run(const ScriptCommand& command, std::size_t index, Direction direction,
-         const Placeholders& values, UndoJournal* journal) {
+void Run(const ScriptCommand& command, std::size_t index, Walk walk, const Placeholders& values,
+         UndoJournal* journal) {
     const CommandDefinition* definition = FindCommand(command.name);
     if (!definition) {
         return;
     }
-    LogWrite(definition->announcement);
+    ScriptObserver& outcomes = Outcomes();
+    outcomes.CommandStarted(*definition);
     std::array<std::string, kMaxArguments> expanded;
     std::vector<JournalArgument> recorded;
     const std::size_t count = definition->ArgumentCount();
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view source = command.Arg(i);
         auto expansion = ExpandArgument(source, values.rootDir, values.commandLine);
-        LogExpansion(source, expansion);
+        outcomes.PathExpanded(source, expansion);
         if (journal) {
             recorded.push_back({std::string(source), expansion});
         }
         expanded[i] = std::move(expansion).value_or(std::string());
     }
     const ExpandedArguments arguments(expanded.data(), count);
-    if (direction == Direction::Install) {
-        if (journal) {
-            journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
-                                  std::move(recorded));
-        }
-        definition->install(arguments);
-    } else {
-        definition->restore(arguments);
+    if (walk == Walk::Install && journal) {
+        journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
+                              std::move(recorded));
     }
+    outcomes.CommandFinished(walk == Walk::Install ? definition->install(arguments)
+                                                   : definition->restore(arguments));
 }
 
 bool ChangesDirectory(const ScriptCommand& command) {
@@ -83,21 +79,22 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     {
         PlannedFolder plan(Files());
         const PlanScope planning(plan);
-        const LogMuted quiet;
+        ScriptObserver nobody;
+        const OutcomesScope quiet(nobody);
         const ActiveJournalScope recording(journal);
         for (std::size_t i = 0; i < commands_.size(); ++i) {
-            Run(commands_[i], i, Direction::Install, values, &journal);
+            Run(commands_[i], i, Walk::Install, values, &journal);
         }
     }
     return journal.EndPlan();
 }
 
 void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
-    LogWrite("\nInstalling script...\n");
+    Outcomes().WalkStarted(Walk::Install);
     ActiveJournalScope recording(journal);
     installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
-        Run(commands_[i], i, Direction::Install, values, &journal);
+        Run(commands_[i], i, Walk::Install, values, &journal);
         if (ChangesDirectory(commands_[i])) {
             installDirectories_.push_back({i + 1, Files().WorkingDirectory()});
         }
@@ -123,7 +120,8 @@ std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories(
             expanded[a] = std::move(argument).value_or(std::string());
         }
         if (complete) {
-            definition->install(ExpandedArguments(expanded.data(), definition->ArgumentCount()));
+            static_cast<void>(definition->install(
+                ExpandedArguments(expanded.data(), definition->ArgumentCount())));
         }
         stretches.push_back({i + 1, Files().WorkingDirectory()});
     }
@@ -131,7 +129,7 @@ std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories(
 }
 
 void ModScript::Restore(const Placeholders& values) {
-    LogWrite("\nRestoring script...\n");
+    Outcomes().WalkStarted(Walk::Restore);
     std::vector<DirectoryStretch> replayed;
     if (installDirectories_.empty()) {
         replayed = ReplayDirectories(values);
@@ -148,12 +146,13 @@ void ModScript::Restore(const Placeholders& values) {
             // A directory gone since the install leaves the commands where they are.
             static_cast<void>(Files().ChangeDirectory(*current));
         }
-        Run(commands_[i], i, Direction::Restore, values, nullptr);
+        Run(commands_[i], i, Walk::Restore, values, nullptr);
     }
 }
 
 UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
-    LogWrite("\nRestoring script...\n");
+    ScriptObserver& outcomes = Outcomes();
+    outcomes.WalkStarted(Walk::Restore);
     const UndoChain chain(journal);
     UndoResult result;
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
@@ -162,21 +161,26 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
         if (!definition) {
             continue;  // not written by this launcher's install
         }
-        LogWrite(definition->announcement);
+        outcomes.CommandStarted(*definition);
         for (const auto& argument : command.arguments) {
-            LogExpansion(argument.source, argument.expanded);
+            outcomes.PathExpanded(argument.source, argument.expanded);
         }
+        Verdict verdict = Verdict::Done;
         if (command.undone) {
-            LogWrite(" > put back already by an earlier restore\n");
+            Say(" > put back already by an earlier restore\n");
+            verdict = Verdict::UndoneBefore;
         } else if (!command.moves.empty()) {
             const std::size_t left = definition->undo(command, chain);
             result.outOfPlace += left;
             if (left == 0 && progress) {
                 progress->CommandUndone(position);
             }
+            verdict = left == 0 ? Verdict::Done : Verdict::Failed;
         } else if (definition->MovesFiles()) {
-            LogWrite(" > nothing to undo: its install moved nothing\n");
+            Say(" > nothing to undo: its install moved nothing\n");
+            verdict = Verdict::NothingToUndo;
         }
+        outcomes.CommandFinished(verdict);
     }
     if (progress) {
         progress->FlushProgress();

@@ -4,10 +4,13 @@
 #include <string>
 #include <utility>
 
+#include "TestSupport.h"
 #include "check/GamePath.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "check/WalkLog.h"
+#include "check/WalkVerdicts.h"
+#include "script/CommandTable.h"
 
 namespace srdw::check {
 namespace {
@@ -172,18 +175,43 @@ TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
 }
 
 TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
-    std::vector<std::string> failures;
-    WalkLog log("\nHead\n", 2, [&](std::size_t command, const std::string& verdict) {
-        failures.push_back(std::to_string(command) + ": " + verdict);
-    });
+    WalkLog log("\nHead\n", 2);
     log.Write("\r\nHead\r\nExecuting 'Rename()'\r");
     log.Write("\n- Parsing path: 'a' -> 'a'\r\nERROR: failed to rename 'a' to 'b'!\r\n");
     log.Write("Executing 'Rename()'\r\nExecuting 'Rename()'\r\nSwapping files...FAILED!\r\n");
     log.Finish();
     EXPECT_EQ(log.TakeText(), "Executing 'Rename()'\n- Parsing path: 'a' -> 'a'\n");
     EXPECT_EQ(log.LinesLeftOut(), 4u);
+
+    // The engine's verdict decides, whatever the words look like.
+    std::vector<std::string> failures;
+    ScriptObserver nobody;
+    WalkVerdicts verdicts(nobody, [&](std::size_t command, const std::string& verdict) {
+        failures.push_back(std::to_string(command) + ": " + verdict);
+    });
+    const CommandDefinition& rename = *FindCommand("Rename");
+    const auto command = [&](std::string_view words, Verdict verdict) {
+        verdicts.CommandStarted(rename);
+        verdicts.PathExpanded("a", std::string("a"));
+        verdicts.Said(words);
+        verdicts.CommandFinished(verdict);
+    };
+    command("ERROR: failed to rename 'a' to 'b'!\n", Verdict::Failed);
+    command("ERROR FAILED! but done\n", Verdict::Done);
+    command("Swapping files...FAILED!\n", Verdict::Failed);
     EXPECT_EQ(failures, (std::vector<std::string>{"0: ERROR: failed to rename 'a' to 'b'!",
                                                   "2: Swapping files...FAILED!"}));
+}
+
+TEST(CheckReportTest, ARecoveryWithNothingToLogSaysSoInOneLine) {
+    const test::ScratchDir game;
+    const auto report = CheckScript(game / "mod.dat", "// nothing yet\n", {game / "", ""});
+    ReportOut out;
+    WriteText(report, out);
+    EXPECT_NE(out.str().find("(@cmdline = /recover) would find nothing to undo and log no "
+                             "command.\n  After that recovery, every path is back"),
+              std::string::npos)
+        << out.str();
 }
 
 TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {
