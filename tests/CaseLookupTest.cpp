@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "platform/posix/CaseInsensitivePath.h"
+#include "platform/posix/ListingCache.h"
 #include "script/FileSwap.h"
 
 namespace srdw::test {
@@ -220,6 +221,35 @@ TEST_F(CaseLookupTest, AChangeSeenThroughAnotherPathToTheSameDirectory) {
     EXPECT_EQ(Resolve("DATA\\NEW.PAK"), "Data/New.pak");
     fs::remove(dir_.Path() / "Link/New.pak");
     EXPECT_EQ(Resolve("DATA\\NEW.PAK"), "Data/NEW.PAK");
+}
+
+// A link to a folder leads into the folder, as a junction does on Windows; a
+// link to a file is itself the entry, with what it leads to as attributes. A
+// file system that hands its look-ups on path by path (a proxy) finds what the
+// backend's own look-up of them together finds.
+TEST_F(CaseLookupTest, ALinkToAFolderIsTheFolderHoweverItIsAsked) {
+    WriteFile(dir_.Path() / "Data/Maps/World.map", "world");
+    ASSERT_EQ(::symlink("Data/Maps", (dir_.Path() / "Atlas").c_str()), 0);
+    ASSERT_EQ(::symlink("World.map", (dir_.Path() / "Data/Maps/Alias.map").c_str()), 0);
+    const std::vector<std::string> paths{dir_ / "ATLAS\\WORLD.MAP", dir_ / "atlas\\World.bak",
+                                         dir_ / "atlas\\ALIAS.MAP"};
+    FileSystemProxy pathByPath(NativeFileSystem());
+    const auto together = NativeFileSystem().LookUp(paths);
+    const auto oneByOne = pathByPath.LookUp(paths);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(together[i].stored, oneByOne[i].stored) << paths[i];
+        ASSERT_EQ(together[i].Exists(), oneByOne[i].Exists()) << paths[i];
+        if (together[i].Exists()) {
+            EXPECT_EQ(together[i].attributes->identity, oneByOne[i].attributes->identity);
+        }
+    }
+    EXPECT_EQ(together[0].stored, dir_ / "ATLAS\\World.map");
+    EXPECT_FALSE(together[1].Exists());
+    ASSERT_TRUE(together[2].Exists());
+    EXPECT_FALSE(together[2].attributes->directory);
+    EXPECT_NE(together[2].attributes->identity, together[0].attributes->identity);
+    ASSERT_TRUE(pathByPath.MoveNoReplace(paths[0], paths[1]));
+    EXPECT_EQ(ReadFile(dir_.Path() / "Data/Maps/World.bak"), "world");
 }
 
 // A command's paths looked up together: one name there in another letter case,

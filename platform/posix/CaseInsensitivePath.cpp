@@ -1,313 +1,16 @@
 #include "platform/posix/CaseInsensitivePath.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/inotify.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
-#include <vector>
+#include <utility>
 
-#include "platform/AsciiCase.h"
+#include "platform/posix/ListingCache.h"
 #include "platform/posix/SystemCalls.h"
-#include "platform/posix/UniqueFd.h"
 
 namespace srdw::posix {
 
 namespace {
-
-std::string Lowered(std::string_view name) {
-    std::string lowered(name);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), LowerAscii);
-    return lowered;
-}
-
-bool SameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-// A directory as the file system knows it, whatever path leads to it.
-struct DirectoryId {
-    dev_t device;
-    ino_t inode;
-    bool operator==(const DirectoryId&) const = default;
-};
-
-struct DirectoryIdHash {
-    std::size_t operator()(const DirectoryId& id) const {
-        return std::hash<ino_t>()(id.inode) ^ (std::hash<dev_t>()(id.device) << 1);
-    }
-};
-
-// The names in one directory, grouped by their lower-case spelling.
-class Listing {
-  public:
-    void Add(std::string_view name) {
-        auto& stored = names_[Lowered(name)];
-        const auto at = std::lower_bound(stored.begin(), stored.end(), name);
-        if (at == stored.end() || *at != name) {
-            stored.emplace(at, name);
-        }
-    }
-
-    void Remove(std::string_view name) {
-        const auto group = names_.find(Lowered(name));
-        if (group == names_.end()) {
-            return;
-        }
-        auto& stored = group->second;
-        stored.erase(std::remove(stored.begin(), stored.end(), name), stored.end());
-        if (stored.empty()) {
-            names_.erase(group);
-        }
-    }
-
-    void Clear() { names_.clear(); }
-
-    // The name as spelled when it is there, else the first in byte order that
-    // matches it ignoring case.
-    std::optional<std::string> Find(std::string_view name) const {
-        const auto group = names_.find(Lowered(name));
-        if (group == names_.end()) {
-            return std::nullopt;
-        }
-        const auto& stored = group->second;
-        if (std::binary_search(stored.begin(), stored.end(), name)) {
-            return std::string(name);
-        }
-        return stored.front();
-    }
-
-    int watch = -1;                // the change notices' watch on the directory
-    timespec modified{};           // the directory's modification time when last checked
-    bool changedByNotice = false;  // a change notice came since then
-
-  private:
-    std::unordered_map<std::string, std::vector<std::string>> names_;
-};
-
-// Reads every name of an open directory into `listing`; closes the descriptor.
-bool ReadNames(UniqueFd fd, Listing& listing) {
-    DIR* stream = sys::fdopendir(fd.Get());
-    if (!stream) {
-        return false;
-    }
-    fd.Release();  // the stream owns it now
-    listing.Clear();
-    while (const dirent* entry = sys::readdir(stream)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") {
-            listing.Add(name);
-        }
-    }
-    sys::closedir(stream);
-    return true;
-}
-
-// The kept listings. Each is watched with inotify: every creation, removal and
-// rename in the directory, by this process or any other, arrives as a notice
-// that is applied to the listing before the next lookup. That is exact where a
-// modification time is not: two changes within one tick of the file system's
-// clock leave the same time behind, and an install changes its directories
-// many times a tick. The modification time is still compared, for what no notice
-// reports (changes made through a network file system by another machine).
-class ListingCache {
-  public:
-    ListingCache() = default;
-    ~ListingCache() { Reset(); }
-    ListingCache(const ListingCache&) = delete;
-    ListingCache& operator=(const ListingCache&) = delete;
-
-    // The entry of `directory` (found by stat as `info`) named `name` in any
-    // letter case. The notices that have come in are applied first; a lookup of
-    // the next component of the same path may skip that, as what changed since is
-    // seen in the modification time (and read again).
-    std::optional<std::string> Find(const std::string& directory, const struct stat& info,
-                                    std::string_view name, bool applyNotices) {
-        const std::lock_guard lock(mutex_);
-        if (applyNotices) {
-            ApplyNotices();
-        }
-        const DirectoryId id{info.st_dev, info.st_ino};
-        if (const auto kept = listings_.find(id); kept != listings_.end()) {
-            Listing& listing = kept->second;
-            if (SameTime(listing.modified, info.st_mtim) || listing.changedByNotice) {
-                listing.modified = info.st_mtim;
-                listing.changedByNotice = false;
-                return listing.Find(name);
-            }
-            // Changed behind the notices' back: read it again.
-            if (Reread(directory, id, listing)) {
-                return listing.Find(name);
-            }
-            Forget(kept);
-            return FindOnce(directory, name);
-        }
-        if (Listing* listing = Keep(directory, id)) {
-            return listing->Find(name);
-        }
-        return FindOnce(directory, name);
-    }
-
-    void Reset() {
-        notices_.Reset();  // drops every watch with it
-        listings_.clear();
-        byWatch_.clear();
-    }
-
-    void ForgetAll() {
-        const std::lock_guard lock(mutex_);
-        Reset();
-    }
-
-  private:
-    using Listings = std::unordered_map<DirectoryId, Listing, DirectoryIdHash>;
-
-    // The launcher works in a handful of directories; a process that wanders
-    // through many starts afresh rather than keeping them all.
-    static constexpr std::size_t kMaxListings = 64;
-
-    // Without a watch a listing could not be trusted: the directory is read for
-    // this one lookup only.
-    static std::optional<std::string> FindOnce(const std::string& directory,
-                                               std::string_view name) {
-        UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-        Listing listing;
-        if (!fd.IsValid() || !ReadNames(std::move(fd), listing)) {
-            return std::nullopt;
-        }
-        return listing.Find(name);
-    }
-
-    // A new listing of `directory`, watched before it is read so that no change
-    // falls between the two. None when it cannot be watched.
-    Listing* Keep(const std::string& directory, const DirectoryId& id) {
-        if (listings_.size() >= kMaxListings) {
-            Reset();
-        }
-        if (!notices_.IsValid()) {
-            notices_.Reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-            if (!notices_.IsValid()) {
-                return nullptr;
-            }
-        }
-        const int watch = ::inotify_add_watch(notices_.Get(), directory.c_str(), kWatchedChanges);
-        if (watch < 0) {
-            return nullptr;
-        }
-        Listing listing;
-        listing.watch = watch;
-        if (!Reread(directory, id, listing)) {
-            if (!byWatch_.contains(watch)) {
-                ::inotify_rm_watch(notices_.Get(), watch);
-            }
-            return nullptr;
-        }
-        byWatch_[watch] = id;
-        return &(listings_[id] = std::move(listing));
-    }
-
-    // Reads the directory's names anew. False when it cannot be read, or when the
-    // path has led to another directory meanwhile.
-    static bool Reread(const std::string& directory, const DirectoryId& id, Listing& listing) {
-        UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-        if (!fd.IsValid()) {
-            return false;
-        }
-        // Taken before the names are read: a change while they are read then
-        // shows as a newer time (and as a notice).
-        struct stat info;
-        if (sys::fstat(fd.Get(), &info) != 0 || DirectoryId{info.st_dev, info.st_ino} != id) {
-            return false;
-        }
-        listing.modified = info.st_mtim;
-        listing.changedByNotice = false;
-        return ReadNames(std::move(fd), listing);
-    }
-
-    void Forget(Listings::iterator kept) {
-        ::inotify_rm_watch(notices_.Get(), kept->second.watch);
-        byWatch_.erase(kept->second.watch);
-        listings_.erase(kept);
-    }
-
-    // Applies every change notice that has come in. Usually there is none, and
-    // this costs one read that finds the queue empty.
-    void ApplyNotices() {
-        if (!notices_.IsValid()) {
-            return;
-        }
-        alignas(inotify_event) char buffer[16 * 1024];
-        for (;;) {
-            const ssize_t length = sys::read(notices_.Get(), buffer, sizeof buffer);
-            if (length < 0 && errno == EINTR) {
-                continue;
-            }
-            if (length <= 0) {
-                return;  // EAGAIN: nothing more has come
-            }
-            for (ssize_t at = 0; at < length;) {
-                const auto* notice = reinterpret_cast<const inotify_event*>(buffer + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + notice->len);
-                if (notice->mask & IN_Q_OVERFLOW) {
-                    Reset();  // notices were lost: nothing kept can be trusted
-                    return;
-                }
-                Apply(*notice);
-            }
-            // A read that left room for another notice emptied the queue.
-            if (static_cast<std::size_t>(length) + sizeof(inotify_event) + NAME_MAX + 1 <=
-                sizeof buffer) {
-                return;
-            }
-        }
-    }
-
-    void Apply(const inotify_event& notice) {
-        const auto watched = byWatch_.find(notice.wd);
-        if (watched == byWatch_.end()) {
-            return;
-        }
-        const auto kept = listings_.find(watched->second);
-        if (notice.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) {
-            // The directory is gone; its watch goes with it.
-            if (kept != listings_.end()) {
-                listings_.erase(kept);
-            }
-            byWatch_.erase(watched);
-            return;
-        }
-        if (kept == listings_.end() || notice.len == 0) {
-            return;
-        }
-        const std::string_view name(notice.name, ::strnlen(notice.name, notice.len));
-        if (notice.mask & (IN_CREATE | IN_MOVED_TO)) {
-            kept->second.Add(name);
-        } else if (notice.mask & (IN_DELETE | IN_MOVED_FROM)) {
-            kept->second.Remove(name);
-        }
-        kept->second.changedByNotice = true;
-    }
-
-    static constexpr std::uint32_t kWatchedChanges =
-        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
-
-    std::mutex mutex_;
-    UniqueFd notices_;  // the inotify descriptor
-    Listings listings_;
-    std::unordered_map<int, DirectoryId> byWatch_;
-};
-
-ListingCache& Cache() {
-    static ListingCache cache;
-    return cache;
-}
 
 std::string Join(const std::string& directory, std::string_view name) {
     if (directory.empty()) {
@@ -321,19 +24,115 @@ std::string Join(const std::string& directory, std::string_view name) {
     return joined;
 }
 
-// The first `count` components, as a path.
-std::string Prefix(bool absolute, const std::vector<std::string_view>& components,
-                   std::size_t count) {
-    std::string path = absolute ? "/" : "";
-    for (std::size_t i = 0; i < count; ++i) {
-        path = Join(path, components[i]);
-    }
-    return path;
-}
-
 bool IsDirectory(const std::string& path, struct stat& info) {
     return sys::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+// A native path taken apart at its separators; empty parts ("a//b") are left out.
+struct PathParts {
+    explicit PathParts(std::string_view native)
+        : spelling(native),
+          absolute(!native.empty() && native.front() == '/'),
+          trailingSlash(!native.empty() && native.back() == '/') {
+        for (std::string_view rest = native; !rest.empty();) {
+            const auto slash = rest.find('/');
+            if (slash != 0) {
+                parts.push_back(rest.substr(0, slash));
+            }
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        }
+    }
+
+    // The first `count` parts as the path spells them.
+    std::string_view Leading(std::size_t count) const {
+        if (count == 0) {
+            return absolute ? "/" : "";
+        }
+        const std::string_view last = parts[count - 1];
+        return spelling.substr(
+            0, static_cast<std::size_t>(last.data() - spelling.data()) + last.size());
+    }
+
+    std::string_view spelling;
+    bool absolute;
+    bool trailingSlash;
+    std::vector<std::string_view> parts;
+};
+
+// The look-ups of one batch. A directory is resolved once, however many of the
+// batch's paths lie in it or below it.
+class Resolver {
+  public:
+    PathLookup LookUp(std::string_view path) {
+        const std::string native = NativePath(path);
+        const PathParts parts(native);
+        PathLookup found;
+        if (parts.parts.empty()) {  // "" or the root
+            found.path = native;
+            found.exists = !native.empty() && sys::lstat(native.c_str(), &found.status) == 0;
+            return found;
+        }
+        const Directory& directory = DirectoryOf(parts, parts.parts.size() - 1);
+        const std::string_view leaf = parts.parts.back();
+        const auto match = Match(directory, leaf);
+        found.path = Join(directory.resolved, match ? std::string_view(*match) : leaf);
+        if (parts.trailingSlash) {
+            found.path.push_back('/');
+        }
+        // The listing is right as of the last notice; the file system as of now.
+        found.exists = match && sys::lstat(found.path.c_str(), &found.status) == 0;
+        return found;
+    }
+
+  private:
+    struct Directory {
+        std::string resolved;  // empty for the current directory
+        bool listed = false;   // it is a directory, or a link to one
+        struct stat info {};   // stat of it, when listed
+    };
+
+    // The directory that the path's first `count` parts name. Mostly it is
+    // there as spelled, and one stat says so; else its parent is resolved and
+    // the last part looked up there.
+    const Directory& DirectoryOf(const PathParts& parts, std::size_t count) {
+        std::string spelled(parts.Leading(count));
+        if (const auto known = directories_.find(spelled); known != directories_.end()) {
+            return known->second;
+        }
+        Directory directory;
+        if (count == 0) {
+            directory.listed = IsDirectory(parts.absolute ? "/" : ".", directory.info);
+            directory.resolved = spelled;
+        } else if (sys::stat(spelled.c_str(), &directory.info) == 0) {
+            directory.listed = S_ISDIR(directory.info.st_mode);
+            directory.resolved = spelled;
+        } else {
+            const Directory& parent = DirectoryOf(parts, count - 1);
+            const std::string_view part = parts.parts[count - 1];
+            const auto match = Match(parent, part);
+            directory.resolved = Join(parent.resolved, match ? std::string_view(*match) : part);
+            directory.listed = match && IsDirectory(directory.resolved, directory.info);
+        }
+        // The map's elements stay where they are as it grows.
+        return directories_.emplace(std::move(spelled), std::move(directory)).first->second;
+    }
+
+    // The entry of `directory` that `name` means; none when nothing can be
+    // below the directory or it holds the name in no letter case.
+    std::optional<std::string> Match(const Directory& directory, std::string_view name) {
+        if (!directory.listed) {
+            return std::nullopt;
+        }
+        if (name == "." || name == "..") {
+            return std::string(name);
+        }
+        return listings_.Find(directory.resolved.empty() ? "." : directory.resolved, directory.info,
+                              name);
+    }
+
+    ListingPass listings_;
+    std::unordered_map<std::string, Directory> directories_;  // by their spelling
+};
 
 }  // namespace
 
@@ -343,153 +142,23 @@ std::string NativePath(std::string_view path) {
     return native;
 }
 
-namespace {
-
-// ResolveCase, and when `status` is wanted, whether the path exists with its
-// lstat. A name found in a listing is confirmed by lstat then: the listing is
-// right as of the last notice, the file system as of now.
-std::string Resolve(std::string_view path, bool* exists, struct stat* status) {
-    std::string native = NativePath(path);
-    struct stat info;
-    if (native.empty()) {
-        return native;
-    }
-    if (sys::lstat(native.c_str(), &info) == 0) {
-        if (exists) {
-            *exists = true;
-            *status = info;
-        }
-        return native;
-    }
-    std::vector<std::string_view> components;
-    for (std::string_view rest(native); !rest.empty();) {
-        const auto slash = rest.find('/');
-        if (slash != 0) {
-            components.push_back(rest.substr(0, slash));
-        }
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-    }
-    const bool absolute = native.front() == '/';
-
-    // The longest leading part that exists as spelled, looked for from the end:
-    // mostly only the last component is missing (a backup not made yet). What
-    // exists but is no directory has nothing below it, which the first lookup
-    // below finds out.
-    std::size_t known = components.size();
-    std::string resolved;
-    bool found = false;
-    while (known > 0 && !found) {
-        --known;
-        resolved = Prefix(absolute, components, known);
-        found = sys::stat(resolved.empty() ? "." : resolved.c_str(), &info) == 0;
-    }
-    bool directory = found && S_ISDIR(info.st_mode);
-
-    bool firstLookup = true;
-    bool matchedAll = true;
-    for (std::size_t i = known; i < components.size(); ++i) {
-        const std::string_view component = components[i];
-        std::optional<std::string> match;
-        if (component == "." || component == "..") {
-            match = std::string(component);
-        } else if (directory) {
-            match = Cache().Find(resolved.empty() ? "." : resolved, info, component, firstLookup);
-            firstLookup = false;
-        }
-        if (!match) {
-            // Nothing deeper can exist: keep the rest as spelled.
-            for (; i < components.size(); ++i) {
-                resolved = Join(resolved, components[i]);
-            }
-            matchedAll = false;
-            break;
-        }
-        resolved = Join(resolved, *match);
-        if (i + 1 < components.size()) {
-            directory = IsDirectory(resolved, info);
-        }
-    }
-    if (native.back() == '/' && resolved.back() != '/') {
-        resolved.push_back('/');
-    }
-    if (exists) {
-        *exists = matchedAll && sys::lstat(resolved.c_str(), status) == 0;
-    }
-    return resolved;
-}
-
-}  // namespace
-
-std::string ResolveCase(std::string_view path) {
-    return Resolve(path, nullptr, nullptr);
-}
-
-PathLookup LookUpPath(std::string_view path) {
-    PathLookup lookup;
-    lookup.path = Resolve(path, &lookup.exists, &lookup.status);
-    return lookup;
-}
-
 std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths) {
-    // The directories of this batch: a command's paths mostly share one.
-    struct Directory {
-        std::string spelled;   // as the paths spell it
-        std::string resolved;  // empty for the current directory
-        bool listed = false;   // it exists and is a directory
-        struct stat info {};
-    };
-    std::vector<Directory> directories;
-    std::vector<PathLookup> found(paths.size());
-    bool noticesApplied = false;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const std::string native = NativePath(paths[i]);
-        const auto slash = native.rfind('/');
-        const std::string_view leaf = slash == std::string::npos
-                                          ? std::string_view(native)
-                                          : std::string_view(native).substr(slash + 1);
-        if (leaf.empty() || leaf == "." || leaf == "..") {
-            found[i] = LookUpPath(paths[i]);
-            continue;
-        }
-        const std::string spelled =
-            slash == std::string::npos ? std::string() : native.substr(0, slash == 0 ? 1 : slash);
-        auto directory = std::find_if(directories.begin(), directories.end(),
-                                      [&](const Directory& d) { return d.spelled == spelled; });
-        if (directory == directories.end()) {
-            Directory looked;
-            looked.spelled = spelled;
-            if (spelled.empty()) {
-                looked.listed = IsDirectory(".", looked.info);
-            } else {
-                PathLookup lookup = LookUpPath(spelled);
-                looked.resolved = std::move(lookup.path);
-                looked.info = lookup.status;
-                // A link to a directory is listed as the directory it leads to.
-                looked.listed =
-                    lookup.exists &&
-                    (S_ISDIR(looked.info.st_mode) ||
-                     (S_ISLNK(looked.info.st_mode) && IsDirectory(looked.resolved, looked.info)));
-            }
-            directories.push_back(std::move(looked));
-            directory = directories.end() - 1;
-        }
-        if (!directory->listed) {
-            found[i] = LookUpPath(paths[i]);  // nothing is below it: kept as spelled
-            continue;
-        }
-        const auto match = Cache().Find(directory->resolved.empty() ? "." : directory->resolved,
-                                        directory->info, leaf, !noticesApplied);
-        noticesApplied = true;
-        PathLookup& lookup = found[i];
-        lookup.path = Join(directory->resolved, match ? std::string_view(*match) : leaf);
-        // The listing is right as of the last notice; the file system as of now.
-        lookup.exists = match && sys::lstat(lookup.path.c_str(), &lookup.status) == 0;
+    Resolver resolver;
+    std::vector<PathLookup> found;
+    found.reserve(paths.size());
+    for (const std::string& path : paths) {
+        found.push_back(resolver.LookUp(path));
     }
     return found;
 }
 
-void ForgetDirectoryListings() {
-    Cache().ForgetAll();
+PathLookup LookUpPath(std::string_view path) {
+    const std::string one(path);
+    return std::move(LookUpPaths(std::span(&one, 1)).front());
+}
+
+std::string ResolveCase(std::string_view path) {
+    return std::move(LookUpPath(path).path);
 }
 
 }  // namespace srdw::posix

@@ -17,17 +17,12 @@ std::string NativePath(std::string_view path);
 
 // The native path with each component that does not exist as spelled replaced by
 // an entry of its directory with the same name in another letter case (ASCII); of
-// several such entries the first in byte order. An exact match is tried first, so
-// the common case costs one lookup. Components from the first one that exists in
-// no letter case on are kept as spelled.
-//
-// A directory's names are read once and then kept, so that a script of thousands
-// of commands, each of which asks after a backup name that does not exist yet,
-// does not read a large directory thousands of times. What is kept follows every
-// change of the directory, whoever makes it: changes on this machine are seen
-// through the kernel's change notices, and a directory whose identity or
-// modification time differs without such a notice (a network file system) is
-// read again.
+// several such entries the first in byte order. Components from the first one
+// that exists in no letter case on are kept as spelled. A directory is taken as
+// spelled when it is there so, with one stat; a link to a directory leads into
+// the directory, as a junction does on Windows. The last component is looked up
+// in its directory's kept listing (see ListingCache.h), which holds the spelling
+// itself when that is there.
 std::string ResolveCase(std::string_view path);
 
 // ResolveCase's path with what is there, so that a caller need not ask again:
@@ -42,10 +37,7 @@ PathLookup LookUpPath(std::string_view path);
 // LookUpPath of several paths at once, for one command: each directory they
 // share is resolved once, the change notices are read once, and a name that
 // its directory's listing does not hold in any letter case costs no call at all.
+// ResolveCase and LookUpPath are this for one path.
 std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths);
-
-// Forgets every kept directory listing; the next lookups read the directories
-// again. Nothing else needs it: for tests and measurements.
-void ForgetDirectoryListings();
 
 }  // namespace srdw::posix

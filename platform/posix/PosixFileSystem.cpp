@@ -63,6 +63,7 @@ OsResult LastError() {
 namespace {
 
 using posix::LastError;
+using posix::LookUpPath;
 using posix::ResolveCase;
 using posix::UniqueFd;
 
@@ -78,6 +79,19 @@ FileAttributes AttributesOf(const struct stat& info) {
     attributes.normal = IsWritable(info);
     attributes.identity = {static_cast<std::uint64_t>(info.st_dev),
                            static_cast<std::uint64_t>(info.st_ino), true};
+    return attributes;
+}
+
+// The attributes of what a look-up found, of what a link leads to where it is
+// one, with the identity of the found entry itself: a rename moves the link,
+// so the link is what is known again. None for a link that leads nowhere.
+std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
+    struct stat info = lookup.status;
+    if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    FileAttributes attributes = AttributesOf(info);
+    attributes.identity = AttributesOf(lookup.status).identity;
     return attributes;
 }
 
@@ -150,18 +164,11 @@ class PosixFileSystem final : public FileSystem {
     // What a link leads to, with the identity of the link itself, as LookUp
     // gives them.
     std::optional<FileAttributes> Attributes(const std::string& path) override {
-        struct stat info;
-        const std::string native = path.empty() ? std::string() : ResolveCase(path);
-        if (path.empty() || sys::lstat(native.c_str(), &info) != 0) {
+        if (path.empty()) {
             return std::nullopt;
         }
-        const FileIdentity identity = AttributesOf(info).identity;
-        if (S_ISLNK(info.st_mode) && sys::stat(native.c_str(), &info) != 0) {
-            return std::nullopt;
-        }
-        FileAttributes attributes = AttributesOf(info);
-        attributes.identity = identity;
-        return attributes;
+        const posix::PathLookup lookup = LookUpPath(path);
+        return lookup.exists ? AttributesFound(lookup) : std::nullopt;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -199,25 +206,20 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
-        const std::string source = ResolveCase(from);
-        const std::string target = ResolveCase(to);
-        struct stat info;
-        if (sys::lstat(target.c_str(), &info) == 0) {
+        const std::string both[] = {from, to};
+        const auto lookups = posix::LookUpPaths(both);
+        if (lookups[1].exists) {
             return {OsError::AlreadyExists};  // in some letter case
         }
-        if (RenameNoReplace(source, target) != 0) {
+        if (RenameNoReplace(lookups[0].path, lookups[1].path) != 0) {
             return LastError();
         }
         return OsResult::Ok();
     }
 
     std::string StoredName(const std::string& path) override {
-        const std::string resolved = ResolveCase(path);
-        struct stat info;
-        if (sys::lstat(resolved.c_str(), &info) != 0) {
-            return path;
-        }
-        return WithStoredName(path, resolved);
+        const posix::PathLookup lookup = LookUpPath(path);
+        return lookup.exists ? WithStoredName(path, lookup.path) : path;
     }
 
     // One lstat per name that exists, and none for a name its directory's
@@ -230,16 +232,10 @@ class PosixFileSystem final : public FileSystem {
             PathState& state = states[i];
             posix::PathLookup& lookup = lookups[i];
             state.path = paths[i];
-            state.native = std::move(lookup.path);
-            struct stat& info = lookup.status;
-            // A rename moves the link itself, so the link is what is known again.
-            const FileIdentity identity{static_cast<std::uint64_t>(info.st_dev),
-                                        static_cast<std::uint64_t>(info.st_ino), true};
-            if (lookup.exists &&
-                (!S_ISLNK(info.st_mode) || sys::stat(state.native.c_str(), &info) == 0)) {
-                state.attributes = AttributesOf(info);
-                state.attributes->identity = identity;
+            if (lookup.exists) {
+                state.attributes = AttributesFound(lookup);
             }
+            state.native = std::move(lookup.path);
             state.stored = lookup.exists ? WithStoredName(state.path, state.native) : state.path;
         }
         return states;
@@ -308,11 +304,11 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
-        const std::string native = ResolveCase(path);
-        struct stat info;
-        if (sys::lstat(native.c_str(), &info) == 0 && !S_ISLNK(info.st_mode) && !IsWritable(info)) {
+        const posix::PathLookup lookup = LookUpPath(path);
+        if (lookup.exists && !S_ISLNK(lookup.status.st_mode) && !IsWritable(lookup.status)) {
             return nullptr;  // a read-only file is not overwritten, as on Windows
         }
+        const std::string& native = lookup.path;
         // O_NOFOLLOW: a link, also one to nowhere, is refused, so its target is never
         // created or emptied.
         UniqueFd fd(
@@ -351,8 +347,8 @@ class PosixFileSystem final : public FileSystem {
     }
 
     bool IsLink(const std::string& path) override {
-        struct stat info;
-        return sys::lstat(ResolveCase(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+        const posix::PathLookup lookup = LookUpPath(path);
+        return lookup.exists && S_ISLNK(lookup.status.st_mode);
     }
 
     LocalTime Now() override {
