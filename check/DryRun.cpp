@@ -167,7 +167,7 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     DryRunResult result;
     {
         LogTap tap(model, ModelLogPath(launch));
-        ScopedFiles scope(tap);
+        Installed<FileSystem> scope(tap);
         RehearseCycle(script, scriptPath, launch, model, tap, result, report);
         model.Reset();
         RehearseRecovery(scriptPath, launch, model, tap, result);

@@ -59,22 +59,6 @@ bool ChangesDirectory(const ScriptCommand& command) {
 
 }  // namespace
 
-namespace {
-
-// The plan stands in for the file system while the install is rehearsed.
-class PlanScope {
-  public:
-    explicit PlanScope(FileSystem& plan) : previous_(InstalledFileSystem()) { SetFiles(&plan); }
-    ~PlanScope() { SetFiles(previous_); }
-    PlanScope(const PlanScope&) = delete;
-    PlanScope& operator=(const PlanScope&) = delete;
-
-  private:
-    FileSystem* previous_;
-};
-
-}  // namespace
-
 bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     if (!journal.WantsPlan()) {
         return true;
@@ -82,9 +66,10 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     journal.BeginPlan();
     {
         PlannedFolder plan(Files());
-        const PlanScope planning(plan);
+        // The plan stands in for the file system while the install is rehearsed.
+        const Installed<FileSystem> planning(plan);
         const LogMuted quiet;
-        const ActiveJournalScope recording(journal);
+        const Installed<UndoJournal> recording(journal);
         for (std::size_t i = 0; i < commands_.size(); ++i) {
             Run(commands_[i], i, Direction::Install, values, &journal);
         }
@@ -94,7 +79,7 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
 
 void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
     LogWrite("\nInstalling script...\n");
-    ActiveJournalScope recording(journal);
+    const Installed<UndoJournal> recording(journal);
     installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
         Run(commands_[i], i, Direction::Install, values, &journal);
