@@ -2,8 +2,8 @@
 
 #include "app/LauncherApp.h"
 #include "app/Messages.h"
-#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw {
 

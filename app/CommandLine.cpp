@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw {
 

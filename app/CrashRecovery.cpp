@@ -1,6 +1,7 @@
 #include "app/CrashRecovery.h"
 
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
+#include "platform/SystemRecords.h"
 
 namespace srdw {
 

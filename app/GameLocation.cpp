@@ -3,8 +3,10 @@
 #include "app/LaunchPaths.h"
 #include "app/Messages.h"
 #include "app/PathText.h"
-#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
+#include "platform/SystemRecords.h"
 
 namespace srdw {
 

@@ -13,7 +13,9 @@
 #include "app/PathText.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
-#include "platform/Desktop.h"
+#include "platform/GameProcess.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
 #include "script/ModScript.h"
 
 namespace srdw {

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "app/LaunchPaths.h"
-#include "platform/Desktop.h"
 #include "platform/Installed.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw {
 

@@ -1,7 +1,8 @@
 #include "app/Messages.h"
 
 #include "log/RunLog.h"
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
 
 namespace srdw {
 

@@ -1,6 +1,6 @@
 #include "check/GamePath.h"
 
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw::check {
 
