@@ -3,6 +3,8 @@
 #include "app/Messages.h"
 #include "log/RunLog.h"
 #include "platform/FileSystem.h"
+#include "platform/GameProcess.h"
+#include "platform/PlayerDialogs.h"
 
 namespace srdw {
 
