@@ -2,19 +2,19 @@
 
 #include "app/LauncherApp.h"
 #include "app/Messages.h"
-#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw {
 
 bool MayChange(const std::string& folder) {
-    const OsResult probe = Host().ProbeNewFile(folder);
+    const OsResult probe = OwnProcess().ProbeNewFile(folder);
     if (probe || probe.error != OsError::AccessDenied) {
         return true;
     }
-    Host().ReleaseMutex(kLauncherMutex);
-    if (Host().RestartElevated(Host().OwnPath(), Host().CommandLineTail(),
-                               Files().WorkingDirectory()) != Elevation::Started) {
+    OwnProcess().ReleaseMutex(kLauncherMutex);
+    if (OwnProcess().RestartElevated(OwnProcess().OwnPath(), OwnProcess().CommandLineTail(),
+                                     Files().WorkingDirectory()) != Elevation::Started) {
         ShowMessage(IDS_NEEDS_ADMIN, 0);
     }
     return false;

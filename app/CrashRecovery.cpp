@@ -1,6 +1,7 @@
 #include "app/CrashRecovery.h"
 
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
+#include "platform/SystemRecords.h"
 
 namespace srdw {
 
@@ -35,7 +36,7 @@ std::string CommandLineArgument(const std::string& text) {
 
 std::string RecoveryCommand() {
     // Without a short form the long path stays one argument.
-    return CommandLineArgument(Host().ShortPathOf(Host().OwnPath())) + " /recover";
+    return CommandLineArgument(OwnProcess().ShortPathOf(OwnProcess().OwnPath())) + " /recover";
 }
 
 // Best effort: without the entry only the automatic restore after a crash is
@@ -44,9 +45,9 @@ std::string RecoveryCommand() {
 // that matters for a crash of this user's game.
 void RegisterStartupEntry() {
     const std::string command = RecoveryCommand();
-    const OsResult machine = Host().WriteStartupEntry(kStartupEntryName, command);
+    const OsResult machine = Records().WriteStartupEntry(kStartupEntryName, command);
     if (!machine && machine.error == OsError::AccessDenied) {
-        static_cast<void>(Host().WriteUserStartupEntry(kStartupEntryName, command));
+        static_cast<void>(Records().WriteUserStartupEntry(kStartupEntryName, command));
     }
 }
 
@@ -54,8 +55,8 @@ void RegisterStartupEntry() {
 // Both places go, as a recovery does not know where the interrupted run could
 // write its entry; the place without one refuses harmlessly.
 void RemoveStartupEntry() {
-    static_cast<void>(Host().DeleteStartupEntry(kStartupEntryName));
-    static_cast<void>(Host().DeleteUserStartupEntry(kStartupEntryName));
+    static_cast<void>(Records().DeleteStartupEntry(kStartupEntryName));
+    static_cast<void>(Records().DeleteUserStartupEntry(kStartupEntryName));
 }
 
 }  // namespace srdw

@@ -3,6 +3,8 @@
 #include "app/Messages.h"
 #include "log/RunLog.h"
 #include "platform/FileSystem.h"
+#include "platform/GameProcess.h"
+#include "platform/PlayerDialogs.h"
 
 namespace srdw {
 
@@ -30,7 +32,7 @@ bool WindowOpensInGraceTime() {
 // window instead. One that was seen and closed again while the started
 // processes ran was the game itself, which has ended.
 void WaitForGameWindow(bool windowSeen, bool crashed) {
-    if (!Host().HasWindows()) {
+    if (!Game().HasWindows()) {
         return;
     }
     if (GameWindowOpen()) {
@@ -69,7 +71,7 @@ void LogStillRunning(const std::vector<RunningProcess>& processes) {
 }  // namespace
 
 bool GameWindowOpen() {
-    return Host().WindowExists(kGameWindow, kGameWindow);
+    return Game().WindowExists(kGameWindow, kGameWindow);
 }
 
 ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
@@ -89,7 +91,7 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
     // what it leaves running may run for as long as the player is logged in.
     bool windowSeen = false;
     unsigned quietFor = 0;
-    ProgramRun run = Host().StartAndWait(file, parameters, directory,
+    ProgramRun run = Game().StartAndWait(file, parameters, directory,
                                          [&windowSeen, &quietFor](bool programEnded) {
                                              if (GameWindowOpen()) {
                                                  windowSeen = true;
@@ -120,8 +122,8 @@ ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
 }
 
 void ReportGameNotStarted(const std::string& file, const ProgramRun& run) {
-    Host().ShowMessageBox(Host().LoadText(IDS_GAME_NOT_STARTED) + "\n" + file + ": " + run.reason,
-                          0);
+    Player().ShowMessageBox(
+        Player().LoadText(IDS_GAME_NOT_STARTED) + "\n" + file + ": " + run.reason, 0);
 }
 
 }  // namespace srdw

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/Desktop.h"
+#include "platform/GameProcess.h"
 
 namespace srdw {
 

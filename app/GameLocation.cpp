@@ -3,8 +3,10 @@
 #include "app/LaunchPaths.h"
 #include "app/Messages.h"
 #include "app/PathText.h"
-#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
+#include "platform/SystemRecords.h"
 
 namespace srdw {
 
@@ -27,11 +29,11 @@ bool IsUsable(const std::string& path) {
 
 bool LocateGame() {
     LaunchPaths& paths = Paths();
-    paths.RootDir = DirectoryOf(Host().OwnPath());
+    paths.RootDir = DirectoryOf(OwnProcess().OwnPath());
     paths.GameExe = paths.RootDir + "\\srend.exe";
 
     if (!IsUsable(paths.GameExe)) {
-        paths.GameExe = Host()
+        paths.GameExe = Records()
                             .ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                             .substr(0, kMaxPath);
         paths.RootDir.clear();
@@ -43,7 +45,7 @@ bool LocateGame() {
     }
     if (!IsUsable(paths.GameExe)) {
         ShowMessage(IDS_GAME_NOT_FOUND, 0);
-        auto chosen = Host().ChooseGameFile();
+        auto chosen = Player().ChooseGameFile();
         if (!chosen) {
             static_cast<void>(RefuseUnusablePath());  // else the player cancelled
             return false;
@@ -51,8 +53,8 @@ bool LocateGame() {
         paths.GameExe = std::move(*chosen);
         paths.RootDir.clear();
         // Best effort: unsaved, the user is asked again at the next start.
-        static_cast<void>(Host().WriteProfileString(kSettingsFile, kSettingsSection, kSettingsKey,
-                                                    paths.GameExe));
+        static_cast<void>(Records().WriteProfileString(kSettingsFile, kSettingsSection,
+                                                       kSettingsKey, paths.GameExe));
     }
     if (paths.RootDir.empty()) {
         paths.RootDir = DirectoryOf(paths.GameExe);

@@ -13,7 +13,9 @@
 #include "app/PathText.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
-#include "platform/Desktop.h"
+#include "platform/GameProcess.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
 #include "script/ModScript.h"
 
 namespace srdw {
@@ -64,20 +66,20 @@ bool Restore(ModScript& script, UndoJournal& journal, const RestoreSource& sourc
 
 CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     LaunchPaths& paths = Paths();
-    Host().ShowSplash();
+    Player().ShowSplash();
     RegisterStartupEntry();
     UndoJournal journal;
     if (mode == LaunchMode::InstallMode) {
         InstallJournalled(script, journal);
     }
     RemoveEditSwitch(paths.CommandLine);
-    Host().HideSplash();
+    Player().HideSplash();
     const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
     const bool restored = mode != LaunchMode::InstallMode || Restore(script, journal, source);
     if (restored) {
         RemoveStartupEntry();
     }
-    Host().DestroySplash();
+    Player().DestroySplash();
     if (!game) {
         ReportGameNotStarted(paths.GameExe, game);  // once everything is back
     }
@@ -174,8 +176,8 @@ void OfferTheGameWithoutTheMod(const Recovery& recovery) {
     const std::string count =
         recovery.outOfPlace == 0 ? std::string("not known") : std::to_string(recovery.outOfPlace);
     const std::string question =
-        MessageText(IDS_RESTORE_UNFINISHED, {count, LogPathFor(Host().OwnPath())});
-    if (Host().AskYesNo(question) != Answer::Yes) {
+        MessageText(IDS_RESTORE_UNFINISHED, {count, LogPathFor(OwnProcess().OwnPath())});
+    if (Player().AskYesNo(question) != Answer::Yes) {
         return;
     }
     LaunchPaths& paths = Paths();
@@ -189,7 +191,8 @@ void OfferTheGameWithoutTheMod(const Recovery& recovery) {
 
 // The launcher's own folder is locked already, before its log was opened.
 bool BesideLauncher(const std::string& folder) {
-    return Host().LowerCase(folder) == Host().LowerCase(DirectoryOf(Paths().MarkerFile));
+    return OwnProcess().LowerCase(folder) ==
+           OwnProcess().LowerCase(DirectoryOf(Paths().MarkerFile));
 }
 
 }  // namespace
@@ -211,8 +214,8 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     if (ReportRunningGame()) {
         return CycleEnd::GameRunning;
     }
-    Host().BeginWaitCursor();
-    paths.CommandLine = PrepareCommandLine(Host().CommandLineTail());
+    Player().BeginWaitCursor();
+    paths.CommandLine = PrepareCommandLine(OwnProcess().CommandLineTail());
     // A game found elsewhere than beside the launcher may sit in a folder that
     // needs administrator rights; a run without the mod changes nothing there.
     const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine);
@@ -220,14 +223,14 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
         LogWrite("ERROR: cannot change the game folder '");
         LogWrite(paths.RootDir);
         LogWrite("' without administrator rights; nothing was changed!\n");
-        Host().EndWaitCursor();
+        Player().EndWaitCursor();
         return CycleEnd::NeedsRights;
     }
     // A game found elsewhere than beside the launcher may be found so by a
     // launcher in yet another folder: the game folder's own lock keeps it out.
     if ((restores || mode == LaunchMode::InstallMode) && !BesideLauncher(paths.RootDir) &&
-        !Guarded(Host().LockFolder(paths.RootDir))) {
-        Host().EndWaitCursor();
+        !Guarded(OwnProcess().LockFolder(paths.RootDir))) {
+        Player().EndWaitCursor();
         return CycleEnd::FolderInUse;
     }
     const Recovery recovery = restores ? Recover(mode, script, source) : Recovery{};
@@ -241,7 +244,7 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     if (!recovery.complete) {
         OfferTheGameWithoutTheMod(recovery);
     }
-    Host().EndWaitCursor();
+    Player().EndWaitCursor();
     return end;
 }
 

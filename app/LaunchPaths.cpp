@@ -1,10 +1,13 @@
 #include "app/LaunchPaths.h"
 
+#include "platform/Installed.h"
+
 namespace srdw {
 
 LaunchPaths& Paths() {
-    static LaunchPaths paths;
-    return paths;
+    static LaunchPaths none;
+    LaunchPaths* paths = Installed<LaunchPaths>::Current();
+    return paths ? *paths : none;
 }
 
 }  // namespace srdw

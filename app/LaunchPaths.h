@@ -1,4 +1,4 @@
-// The four process-wide paths of one launcher run.
+// The process-wide paths of one launcher run.
 #pragma once
 
 #include <string>
@@ -15,7 +15,9 @@ struct LaunchPaths {
     std::string JournalFile;  // beside it, "restore.jnl": the install's undo journal
 };
 
-// The one instance, alive for the whole process.
+// The paths of the run under way: each launcher run installs its own
+// (Installed<LaunchPaths>), so a run starts from nothing; while none is
+// installed, an empty set.
 LaunchPaths& Paths();
 
 // What "@rootdir" and "@cmdline" stand for now; the views follow `paths`.

@@ -11,8 +11,9 @@
 #include "app/PathText.h"
 #include "app/RecoveryMarker.h"
 #include "log/RunLog.h"
-#include "platform/Desktop.h"
 #include "platform/FileSystem.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
 #include "script/ModScript.h"
 
 namespace srdw {
@@ -45,7 +46,7 @@ void KeepInstallingRunsLog(const std::string& logPath) {
 // Neither the marker's script nor a journal can be read: the player chooses.
 // Yes and No set how the run goes on.
 Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
-    const Answer answer = Host().AskYesNoCancel(Host().LoadText(IDS_REINSTALL_QUESTION));
+    const Answer answer = Player().AskYesNoCancel(Player().LoadText(IDS_REINSTALL_QUESTION));
     LogWrite("ERROR: Failed to load restore script!\n");
     if (answer == Answer::Yes) {
         // Installs over what is still installed, and undoes the script after.
@@ -91,13 +92,12 @@ bool Guarded(MutexState guard) {
 }
 
 bool LauncherApp::Startup() {
-    Paths() = {};        // every run starts from nothing, also a second one in a process (tests)
     keepMarker_ = true;  // until the run may touch it
     // A cut or unusable own path would put the log, the marker and the script
     // somewhere else: nothing is written anywhere. One in characters the
     // system's code page lacks would name a look-alike folder, perhaps another
     // copy of the game.
-    const std::string ownPath = Host().OwnPath();
+    const std::string ownPath = OwnProcess().OwnPath();
     if (ownPath.empty()) {
         if (!RefuseUnusablePath()) {
             ShowMessage(IDS_OWN_PATH_UNUSABLE, 0);
@@ -107,7 +107,7 @@ bool LauncherApp::Startup() {
     // Taken before anything else, so that a launcher started while another one
     // runs, or one that cannot tell, ends at once and touches neither the log,
     // the marker nor the game.
-    if (!Guarded(Host().AcquireMutex(kLauncherMutex))) {
+    if (!Guarded(OwnProcess().AcquireMutex(kLauncherMutex))) {
         return false;
     }
     // The log, the marker and the journal live beside the launcher: a folder
@@ -118,7 +118,7 @@ bool LauncherApp::Startup() {
     }
     // The named mutex is not the same for every launcher here (another user,
     // another session, a start with sudo): the folder's own lock is.
-    if (!Guarded(Host().LockFolder(launcherDirectory))) {
+    if (!Guarded(OwnProcess().LockFolder(launcherDirectory))) {
         return false;
     }
     keepMarker_ = false;

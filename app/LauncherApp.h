@@ -1,7 +1,9 @@
 // The launcher: one run of the process is one call of Startup and one of Shutdown.
 #pragma once
 
-#include "platform/Desktop.h"
+#include "app/LaunchPaths.h"
+#include "platform/Installed.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw {
 
@@ -19,6 +21,9 @@ class LauncherApp {
     int Shutdown();
 
   private:
+    // The run's own paths, installed for as long as the launcher lives.
+    LaunchPaths paths_;
+    Installed<LaunchPaths> usingPaths_{paths_};
     // A launcher stopped by another one leaves that one's log alone.
     bool logOpened_ = false;
     // The marker stays for a run whose restore is still to come.

@@ -1,16 +1,17 @@
 #include "app/Messages.h"
 
 #include "log/RunLog.h"
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
+#include "platform/PlayerDialogs.h"
 
 namespace srdw {
 
 int ShowMessage(unsigned id, unsigned style) {
-    return Host().ShowMessageBox(Host().LoadText(id), style);
+    return Player().ShowMessageBox(Player().LoadText(id), style);
 }
 
 std::string MessageText(unsigned id, std::initializer_list<std::string_view> inserts) {
-    const std::string text = Host().LoadText(id);
+    const std::string text = Player().LoadText(id);
     std::string filled;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
@@ -26,11 +27,11 @@ std::string MessageText(unsigned id, std::initializer_list<std::string_view> ins
 }
 
 bool RefuseUnusablePath() {
-    const std::string shown = Host().UnusablePath();
+    const std::string shown = OwnProcess().UnusablePath();
     if (shown.empty()) {
         return false;
     }
-    Host().ShowMessageBox(MessageText(IDS_PATH_CHARACTERS, {shown}), 0);
+    Player().ShowMessageBox(MessageText(IDS_PATH_CHARACTERS, {shown}), 0);
     LogWrite("ERROR: the path '");
     LogWrite(shown);
     LogWrite("' holds characters that cannot be used here; nothing was changed!\n");

@@ -16,7 +16,7 @@ int ShowMessage(unsigned id, unsigned style);
 std::string MessageText(unsigned id, std::initializer_list<std::string_view> inserts);
 
 // Where the system gave a path in characters the launcher cannot use (see
-// Desktop::UnusablePath), tells the player, naming the path, and writes it to
+// LauncherProcess::UnusablePath), tells the player, naming the path, and writes it to
 // the log; true then, and the run is to change nothing.
 bool RefuseUnusablePath();
 

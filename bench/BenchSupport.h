@@ -9,6 +9,7 @@
 
 #include "platform/DesktopProxy.h"
 #include "platform/FileSystemProxy.h"
+#include "ui/Dialogs.h"
 
 namespace srdw::bench {
 
@@ -34,7 +35,7 @@ class BenchPlatform : public FileSystemProxy, public DesktopProxy {
   public:
     explicit BenchPlatform(std::string ownPath)
         : FileSystemProxy(NativeFileSystem()),
-          DesktopProxy(NativeDesktop()),
+          DesktopProxy(ui::NativeDialogs()),
           ownPath_(std::move(ownPath)) {}
 
     std::string OwnPath() override { return ownPath_; }

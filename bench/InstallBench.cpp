@@ -127,8 +127,8 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
     const auto count = static_cast<std::size_t>(state.range(0));
     const GameFolder& folder = AllFolders().Get({command, count, fillers, wrongCase});
     BenchPlatform platform((folder.root / "SrdwLaunch.exe").string());
-    ScopedFiles files(platform);
-    ScopedHost host(platform);
+    Installed<FileSystem> files(platform);
+    InstalledDesktop host(platform);
     const fs::path saved = fs::current_path();
     fs::current_path(folder.root);
     const std::string rootDir = folder.root.string();

@@ -96,8 +96,8 @@ void ExpandPathBench(benchmark::State& state, std::string_view source) {
     const fs::path log = dir.Path() / "SrdwLaunch.log";
     fs::create_symlink("/dev/null", log);
     BenchPlatform platform((dir.Path() / "SrdwLaunch.exe").string());
-    ScopedFiles files(platform);
-    ScopedHost host(platform);
+    Installed<FileSystem> files(platform);
+    InstalledDesktop host(platform);
     LogOpen(log.string());
     for (auto _ : state) {
         auto expanded = ExpandPath(source, {kRoot, kCommandLine});

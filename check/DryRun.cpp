@@ -9,6 +9,7 @@
 #include "check/WalkVerdicts.h"
 #include "log/RunLog.h"
 #include "platform/FileSystemProxy.h"
+#include "platform/Installed.h"
 #include "script/ModScript.h"
 
 namespace srdw::check {
@@ -49,7 +50,7 @@ std::size_t Record(LogTap& tap, std::string_view heading, WalkVerdicts::FailureS
     WalkVerdicts verdicts(Outcomes(), std::move(failed));
     tap.Follow(&log);
     {
-        const OutcomesScope listening(verdicts);
+        const Installed<ScriptObserver> listening(verdicts);
         walk();
     }
     LogFlush();
@@ -173,7 +174,7 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     DryRunResult result;
     {
         LogTap tap(model, ModelLogPath(launch));
-        ScopedFiles scope(tap);
+        Installed<FileSystem> scope(tap);
         RehearseCycle(script, scriptPath, launch, model, tap, result, report);
         model.Reset();
         RehearseRecovery(scriptPath, launch, model, tap, result);

@@ -1,6 +1,6 @@
 #include "check/GamePath.h"
 
-#include "platform/Desktop.h"
+#include "platform/LauncherProcess.h"
 
 namespace srdw::check {
 
@@ -83,8 +83,8 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
         resolved.root = std::move(share);
         AppendParts(resolved, rest);
     } else if (kWindowsPaths && HasDrive(path)) {
-        const std::string drive = Host().LowerCase(std::string(path.substr(0, 2)));
-        const bool sameDrive = Host().LowerCase(directory.root) == drive;
+        const std::string drive = OwnProcess().LowerCase(std::string(path.substr(0, 2)));
+        const bool sameDrive = OwnProcess().LowerCase(directory.root) == drive;
         const std::string_view rest = path.substr(2);
         const bool fromRoot = !rest.empty() && IsSeparator(rest[0]);
         if (sameDrive && !fromRoot) {
@@ -128,16 +128,16 @@ bool NamesDrive(std::string_view path) {
 }
 
 std::string PathKey(const ResolvedPath& path) {
-    return Host().LowerCase(path.Text());
+    return OwnProcess().LowerCase(path.Text());
 }
 
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
     if (path.parts.size() < directory.parts.size() ||
-        Host().LowerCase(path.root) != Host().LowerCase(directory.root)) {
+        OwnProcess().LowerCase(path.root) != OwnProcess().LowerCase(directory.root)) {
         return false;
     }
     for (std::size_t i = 0; i < directory.parts.size(); ++i) {
-        if (Host().LowerCase(path.parts[i]) != Host().LowerCase(directory.parts[i])) {
+        if (OwnProcess().LowerCase(path.parts[i]) != OwnProcess().LowerCase(directory.parts[i])) {
             return false;
         }
     }

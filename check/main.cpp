@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/NativeServices.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "platform/FileSystem.h"
@@ -100,6 +101,7 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
 }  // namespace
 
 int main(int argc, char** argv) {
+    const srdw::NativeServices services;
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
@@ -114,7 +116,7 @@ int main(int argc, char** argv) {
         std::fputs("SrdwCheck " SRDW_VERSION "\n", stdout);
         return kClean;
     }
-    const auto source = srdw::NativeFileSystem().ReadWholeFile(options.script);
+    const auto source = srdw::Files().ReadWholeFile(options.script);
     if (!source) {
         std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", options.script.c_str());
         return kErrors;

@@ -14,19 +14,22 @@ constexpr std::string_view kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
 // Written in pieces of this size, so a long install costs few system calls.
 constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 
-struct OpenLog {
-    std::unique_ptr<OutputFile> file;
-    std::string pending;    // already converted to CR LF
-    bool lineOpen = false;  // the last text written did not end its line
-};
+RunLog& Current() {
+    static RunLog processLog;
+    RunLog* installed = Installed<RunLog>::Current();
+    return installed ? *installed : processLog;
+}
 
-std::unique_ptr<OpenLog> g_log;
+bool IsOpen() {
+    return Current().file != nullptr;
+}
 
 void WritePending() {
-    if (!g_log->pending.empty()) {
+    RunLog& log = Current();
+    if (!log.pending.empty()) {
         // A failed write is not the run's concern.
-        static_cast<void>(g_log->file->Write(g_log->pending));
-        g_log->pending.clear();
+        static_cast<void>(log.file->Write(log.pending));
+        log.pending.clear();
     }
 }
 
@@ -46,9 +49,11 @@ bool LogOpen(const std::string& path) {
     if (!file) {
         return false;
     }
-    g_log = std::make_unique<OpenLog>();
-    g_log->file = std::move(file);
-    g_log->pending.reserve(kBufferSize);
+    RunLog& log = Current();
+    log.file = std::move(file);
+    log.pending.clear();
+    log.pending.reserve(kBufferSize);
+    log.lineOpen = false;
     LogWrite("Skyrend II: Duskwarden\nLog started: ");
     LogWrite(TimeStamp());
     LogWrite("\n");
@@ -58,30 +63,31 @@ bool LogOpen(const std::string& path) {
 }
 
 void LogWrite(std::string_view text) {
-    if (!g_log || text.empty()) {
+    if (!IsOpen() || text.empty()) {
         return;
     }
-    AppendCrLf(g_log->pending, text);
-    g_log->lineOpen = text.back() != '\n';
-    if (g_log->pending.size() >= kBufferSize) {
+    RunLog& log = Current();
+    AppendCrLf(log.pending, text);
+    log.lineOpen = text.back() != '\n';
+    if (log.pending.size() >= kBufferSize) {
         WritePending();
     }
 }
 
 void LogEndLine() {
-    if (g_log && g_log->lineOpen) {
+    if (IsOpen() && Current().lineOpen) {
         LogWrite("\n");
     }
 }
 
 void LogFlush() {
-    if (g_log) {
+    if (IsOpen()) {
         WritePending();
     }
 }
 
 void LogClose() {
-    if (!g_log) {
+    if (!IsOpen()) {
         return;
     }
     LogWrite("\n");
@@ -90,7 +96,7 @@ void LogClose() {
     LogWrite(TimeStamp());
     LogWrite("\n");
     WritePending();
-    g_log.reset();
+    Current().file.reset();
 }
 
 }  // namespace srdw

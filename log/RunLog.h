@@ -2,10 +2,23 @@
 // next run. Every step and every failure of the launcher is written here.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/FileSystem.h"
+#include "platform/Installed.h"
+
 namespace srdw {
+
+// Where the Log functions below write: one run's log, from LogOpen to
+// LogClose. The program's entry point installs one (Installed<RunLog>); while
+// none is installed, the process's own serves. Only those functions touch it.
+struct RunLog {
+    std::unique_ptr<OutputFile> file;  // none while closed
+    std::string pending;               // already converted to CR LF
+    bool lineOpen = false;             // the last text written did not end its line
+};
 
 // Opens (and empties) the log at `path` and writes the header. Without a log the
 // run goes on; false then.

@@ -2,18 +2,6 @@
 
 namespace srdw {
 
-namespace {
-FileSystem* g_installed = nullptr;
-}
-
-FileSystem* InstalledFileSystem() {
-    return g_installed;
-}
-
-void SetFiles(FileSystem* files) {
-    g_installed = files;
-}
-
 std::vector<PathState> FileSystem::LookUp(std::span<const std::string> paths, bool storedNames) {
     std::vector<PathState> states(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {

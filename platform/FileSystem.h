@@ -3,8 +3,8 @@
 //
 // The run log, the script engine and the launch cycle reach files only through
 // `Files()`. Each backend (win32/, posix/) provides one implementation; a test or
-// SrdwCheck's model of a game directory replaces the whole of it or, through
-// FileSystemProxy, a single operation, without the core noticing.
+// SrdwCheck's model of a game directory is installed in its place (Installed<FileSystem>)
+// or, through FileSystemProxy, replaces a single operation, without the core noticing.
 //
 // Paths are byte strings in the system's ANSI code page, written as the scripts
 // write them: a backslash is a separator on every platform.
@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Installed.h"
 
 namespace srdw {
 
@@ -164,14 +166,11 @@ class FileSystem {
 
 // The backend built into this program.
 FileSystem& NativeFileSystem();
-// The file system installed in place of the native one, or none.
-FileSystem* InstalledFileSystem();
-// Replaces the file system (tests, dry runs); nullptr returns to the native one.
-void SetFiles(FileSystem* files);
 
-// The file system every core operation goes through.
+// The file system every core operation goes through: the installed one (a
+// test's, a dry run's model), else the backend.
 inline FileSystem& Files() {
-    FileSystem* files = InstalledFileSystem();
+    FileSystem* files = Installed<FileSystem>::Current();
     return files ? *files : NativeFileSystem();
 }
 

@@ -50,13 +50,4 @@ class FileSystemProxy : public FileSystem {
     FileSystem& inner_;
 };
 
-// Installs a file system for the life of a scope.
-class ScopedFiles {
-  public:
-    explicit ScopedFiles(FileSystem& files) { SetFiles(&files); }
-    ~ScopedFiles() { SetFiles(nullptr); }
-    ScopedFiles(const ScopedFiles&) = delete;
-    ScopedFiles& operator=(const ScopedFiles&) = delete;
-};
-
 }  // namespace srdw

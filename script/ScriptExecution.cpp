@@ -6,6 +6,7 @@
 #include <array>
 
 #include "platform/FileSystem.h"
+#include "platform/Installed.h"
 #include "script/CommandTable.h"
 #include "script/FileMoves.h"
 #include "script/ModScript.h"
@@ -55,22 +56,6 @@ bool ChangesDirectory(const ScriptCommand& command) {
 
 }  // namespace
 
-namespace {
-
-// The plan stands in for the file system while the install is rehearsed.
-class PlanScope {
-  public:
-    explicit PlanScope(FileSystem& plan) : previous_(InstalledFileSystem()) { SetFiles(&plan); }
-    ~PlanScope() { SetFiles(previous_); }
-    PlanScope(const PlanScope&) = delete;
-    PlanScope& operator=(const PlanScope&) = delete;
-
-  private:
-    FileSystem* previous_;
-};
-
-}  // namespace
-
 bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     if (!journal.WantsPlan()) {
         return true;
@@ -78,10 +63,12 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     journal.BeginPlan();
     {
         PlannedFolder plan(Files());
-        const PlanScope planning(plan);
+        // The plan stands in for the file system while the install is rehearsed,
+        // and the rehearsal tells nobody what it did.
+        const Installed<FileSystem> planning(plan);
         ScriptObserver nobody;
-        const OutcomesScope quiet(nobody);
-        const ActiveJournalScope recording(journal);
+        const Installed<ScriptObserver> quiet(nobody);
+        const Installed<UndoJournal> recording(journal);
         for (std::size_t i = 0; i < commands_.size(); ++i) {
             Run(commands_[i], i, Walk::Install, values, &journal);
         }
@@ -91,7 +78,7 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
 
 void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
     Outcomes().WalkStarted(Walk::Install);
-    ActiveJournalScope recording(journal);
+    const Installed<UndoJournal> recording(journal);
     installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
         Run(commands_[i], i, Walk::Install, values, &journal);

@@ -1,25 +1,13 @@
 #include "script/ScriptObserver.h"
 
 #include "log/RunLogObserver.h"
+#include "platform/Installed.h"
 
 namespace srdw {
 
-namespace {
-
-ScriptObserver* g_installed = nullptr;
-
-}  // namespace
-
 ScriptObserver& Outcomes() {
-    return g_installed ? *g_installed : RunLogOutcomes();
-}
-
-OutcomesScope::OutcomesScope(ScriptObserver& observer) : previous_(g_installed) {
-    g_installed = &observer;
-}
-
-OutcomesScope::~OutcomesScope() {
-    g_installed = previous_;
+    ScriptObserver* installed = Installed<ScriptObserver>::Current();
+    return installed ? *installed : RunLogOutcomes();
 }
 
 }  // namespace srdw

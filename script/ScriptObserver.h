@@ -40,24 +40,12 @@ class ScriptObserver {
     virtual void CommandFinished(Verdict /*verdict*/) {}
 };
 
-// The installed listener; the run log when none is.
+// The listener installed (Installed<ScriptObserver>); the run log when none is.
 ScriptObserver& Outcomes();
 
 // A piece of the running command's words.
 inline void Say(std::string_view words) {
     Outcomes().Said(words);
 }
-
-// Installs a listener for its lifetime and then puts back the one before.
-class OutcomesScope {
-  public:
-    explicit OutcomesScope(ScriptObserver& observer);
-    ~OutcomesScope();
-    OutcomesScope(const OutcomesScope&) = delete;
-    OutcomesScope& operator=(const OutcomesScope&) = delete;
-
-  private:
-    ScriptObserver* previous_;
-};
 
 }  // namespace srdw

@@ -101,8 +101,6 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
     return true;
 }
 
-UndoJournal* g_active = nullptr;
-
 // A restore's progress records are written in batches of about this size.
 constexpr std::size_t kProgressBatch = 4096;
 
@@ -298,18 +296,6 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
     contents.torn = !walk.clean;
     contents.tornTail = walk.tailOnly;
     return contents;
-}
-
-UndoJournal* ActiveJournal() {
-    return g_active;
-}
-
-ActiveJournalScope::ActiveJournalScope(UndoJournal& journal) : previous_(g_active) {
-    g_active = &journal;
-}
-
-ActiveJournalScope::~ActiveJournalScope() {
-    g_active = previous_;
 }
 
 }  // namespace srdw

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Installed.h"
 #include "script/JournalRecord.h"
 
 namespace srdw {
@@ -131,18 +132,10 @@ std::optional<JournalContents> ReadJournal(const std::string& path);
 // The same, from the file's bytes.
 std::optional<JournalContents> ParseJournal(std::string_view bytes);
 
-// The journal that moves are recorded in while an install runs; none otherwise.
-UndoJournal* ActiveJournal();
-
-class ActiveJournalScope {
-  public:
-    explicit ActiveJournalScope(UndoJournal& journal);
-    ~ActiveJournalScope();
-    ActiveJournalScope(const ActiveJournalScope&) = delete;
-    ActiveJournalScope& operator=(const ActiveJournalScope&) = delete;
-
-  private:
-    UndoJournal* previous_;
-};
+// The journal that moves are recorded in while an install runs (the one
+// installed as Installed<UndoJournal>); none otherwise.
+inline UndoJournal* ActiveJournal() {
+    return Installed<UndoJournal>::Current();
+}
 
 }  // namespace srdw

@@ -208,7 +208,7 @@ TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
     const Snapshot before = Files();
     UndoJournal journal;
     {
-        ActiveJournalScope recording(journal);
+        const Installed<UndoJournal> recording(journal);
         journal.BeginCommand(0, "RenameEx", {});
         ASSERT_TRUE(MovePath(original_, backup_));
     }

@@ -718,9 +718,9 @@ TEST(ElevationRuleTest, NoConfigurationRestartsMoreThanOnce) {
 // The system's own probe: only refused rights may lead to an elevated restart.
 TEST(FolderProbeTest, LeavesNothingBehindAndTellsAMissingFolderFromRefusedRights) {
     ScratchDir dir;
-    EXPECT_TRUE(NativeDesktop().ProbeNewFile(dir.Path().string()));
+    EXPECT_TRUE(NativeLauncherProcess().ProbeNewFile(dir.Path().string()));
     EXPECT_TRUE(fs::is_empty(dir.Path()));
-    const OsResult missing = NativeDesktop().ProbeNewFile(dir / "missing");
+    const OsResult missing = NativeLauncherProcess().ProbeNewFile(dir / "missing");
     EXPECT_EQ(missing.error, OsError::NotFound);
 }
 

@@ -2,6 +2,8 @@
 // shows, and what it leaves behind.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "TestSupport.h"
 #include "app/LaunchPaths.h"
 #include "app/LauncherApp.h"
@@ -18,7 +20,7 @@ class LauncherEntryTest : public ::testing::Test {
 
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {
-        LauncherApp app;
+        LauncherApp& app = app_.emplace();
         EXPECT_FALSE(app.Startup());
         EXPECT_EQ(app.Shutdown(), 0);
         return LogBody(ReadFile(LogPathFor(platform_.ownPath)));
@@ -35,6 +37,7 @@ class LauncherEntryTest : public ::testing::Test {
     ScratchDir dir_;
     TestPlatform platform_;
     ScopedPlatform scope_{platform_};
+    std::optional<LauncherApp> app_;  // the last run's, whose paths stay installed
 };
 
 TEST_F(LauncherEntryTest, LoadsTheFirstCandidateBesideTheLauncher) {

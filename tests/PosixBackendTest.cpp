@@ -192,7 +192,7 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = configHome ? configHome : "";
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    const OsResult written = NativeDesktop().WriteStartupEntry("SrdwLaunch", RecoveryCommand());
+    const OsResult written = NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand());
     configHome ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     ASSERT_TRUE(written);
 
@@ -234,11 +234,11 @@ TEST(PosixBackendTest, TheFoldersLockIsHeldUntilHandedOver) {
         const posix::UniqueFd other(::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY));
         return ::flock(other.Get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     };
-    EXPECT_EQ(NativeDesktop().LockFolder(dir.Path().string()), MutexState::Acquired);
-    EXPECT_EQ(NativeDesktop().LockFolder(dir.Path().string() + "/."), MutexState::Acquired);
+    EXPECT_EQ(NativeLauncherProcess().LockFolder(dir.Path().string()), MutexState::Acquired);
+    EXPECT_EQ(NativeLauncherProcess().LockFolder(dir.Path().string() + "/."), MutexState::Acquired);
     EXPECT_TRUE(heldElsewhere());
     EXPECT_TRUE(fs::is_empty(dir.Path()));
-    NativeDesktop().ReleaseMutex("Skyrend 2 - Duskwarden");
+    NativeLauncherProcess().ReleaseMutex("Skyrend 2 - Duskwarden");
     EXPECT_FALSE(heldElsewhere());
 }
 

@@ -39,6 +39,24 @@ TEST(RunLogTest, EachRunReplacesTheLogAndWritesAfterCloseAreDropped) {
     EXPECT_EQ(LogBody(ReadFile(logged.LogPath())), "second run\n");
 }
 
+// A log installed inside another run's takes the lines while its scope lasts;
+// then the outer log, still open, takes them again.
+TEST(RunLogTest, AnInstalledLogServesItsScopeAndHandsBack) {
+    ScratchDir dir;
+    LoggedTest outer(dir);
+    LogWrite("outer ");
+    {
+        RunLog inner;
+        const Installed<RunLog> scope(inner);
+        ASSERT_TRUE(LogOpen(dir / "inner.log"));
+        LogWrite("inner\n");
+        LogClose();
+    }
+    LogWrite("again\n");
+    EXPECT_EQ(outer.Body(), "outer again\n");
+    EXPECT_EQ(LogBody(ReadFile(dir.Path() / "inner.log")), "inner\n");
+}
+
 TEST(RunLogTest, LongRunsAreWrittenWhole) {
     ScratchDir dir;
     LoggedTest logged(dir);

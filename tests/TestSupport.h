@@ -12,6 +12,8 @@
 
 #include "platform/DesktopProxy.h"
 #include "platform/FileSystemProxy.h"
+#include "platform/Installed.h"
+#include "ui/Dialogs.h"
 
 namespace srdw::test {
 
@@ -39,7 +41,7 @@ class ScratchDir {
 // entries, the mutex, the game's window and the game itself.
 class TestPlatform : public FileSystemProxy, public DesktopProxy {
   public:
-    TestPlatform() : FileSystemProxy(NativeFileSystem()), DesktopProxy(NativeDesktop()) {}
+    TestPlatform() : FileSystemProxy(NativeFileSystem()), DesktopProxy(ui::NativeDialogs()) {}
 
     std::string ownPath;       // empty: the test program's own
     std::string unusablePath;  // a path the system gave that the launcher cannot use
@@ -80,7 +82,7 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     std::function<void()> whenGameEnds;   // after the wait's last look, as its processes end
 
     std::string OwnPath() override {
-        return ownPath.empty() ? DesktopProxy::inner_.OwnPath() : ownPath;
+        return ownPath.empty() ? LauncherProcessProxy::inner_.OwnPath() : ownPath;
     }
     std::string UnusablePath() override { return unusablePath; }
     std::string CommandLineTail() override { return commandLine; }
@@ -125,11 +127,11 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
 // life of a scope.
 class ScopedPlatform {
   public:
-    explicit ScopedPlatform(TestPlatform& platform) : files_(platform), host_(platform) {}
+    explicit ScopedPlatform(TestPlatform& platform) : files_(platform), desktop_(platform) {}
 
   private:
-    ScopedFiles files_;
-    ScopedHost host_;
+    Installed<FileSystem> files_;
+    InstalledDesktop desktop_;
 };
 
 // Installs a TestPlatform with the launcher at dir/SrdwLaunch.exe and opens its

@@ -217,7 +217,7 @@ TEST_F(UndoJournalTest, ARestoreCutShortOfAChainFinishesExactly) {
             }
             KillingFiles killing(Files());
             killing.at = at;
-            const ScopedFiles scope(killing);
+            const Installed<FileSystem> scope(killing);
             EXPECT_THROW(UndoInstall(*journal, &progress), Killed);
         }
         EXPECT_EQ(TakeSnapshot(game_.Path()), before) << at << Describe(TakeSnapshot(game_.Path()));

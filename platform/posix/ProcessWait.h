@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Desktop.h"
+#include "platform/GameProcess.h"
 
 namespace srdw::posix {
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace srdw::win32 {
 
 std::wstring FromAnsi(std::string_view text) {
@@ -35,6 +37,24 @@ AnsiPath ToAnsi(std::wstring_view wide) {
                         static_cast<int>(path.text.size()), substitute, used);
     path.whole = !path.text.empty() && !usedDefault && FromAnsi(path.text) == wide;
     return path;
+}
+
+namespace {
+std::string g_unusablePath;
+}
+
+std::string AcceptedPath(std::wstring_view path) {
+    AnsiPath converted = ToAnsi(path);
+    if (!converted.whole) {
+        g_unusablePath = std::move(converted.text);
+        return {};
+    }
+    g_unusablePath.clear();
+    return std::move(converted.text);
+}
+
+std::string UnusablePath() {
+    return g_unusablePath;
 }
 
 }  // namespace srdw::win32

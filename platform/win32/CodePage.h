@@ -18,4 +18,11 @@ struct AnsiPath {
 AnsiPath ToAnsi(std::wstring_view wide);
 std::wstring FromAnsi(std::string_view text);
 
+// A path the system gave, in the code page; none when it does not fit, and
+// it is then kept, as it can be shown, for UnusablePath(). Every place that
+// takes a path from the system (the launcher's own path, the settings file,
+// the chooser) goes through here, so the last of them is the one told.
+std::string AcceptedPath(std::wstring_view path);
+std::string UnusablePath();
+
 }  // namespace srdw::win32

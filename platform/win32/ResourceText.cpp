@@ -2,18 +2,12 @@
 
 #include <windows.h>
 
-#include "res/resource.h"
-
 namespace srdw::win32 {
 
 std::string ResourceText(unsigned id) {
     char buffer[1024] = {};
     const int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-}
-
-std::string AppTitle() {
-    return ResourceText(IDS_APP_TITLE);
 }
 
 }  // namespace srdw::win32

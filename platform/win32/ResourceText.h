@@ -1,4 +1,5 @@
-// Texts of the launcher's string table, for the desktop and its windows alike.
+// Texts of the running program's string table, by id: the ids and the texts
+// are the application's (res/), handed down to the platform by number.
 #pragma once
 
 #include <string>
@@ -7,7 +8,5 @@ namespace srdw::win32 {
 
 // A string-table entry of the running program, or empty.
 std::string ResourceText(unsigned id);
-// The application title: caption of the message boxes, the splash and the chooser.
-std::string AppTitle();
 
 }  // namespace srdw::win32

@@ -13,6 +13,7 @@
 
 #include "SystemCallFaults.h"
 #include "app/LauncherApp.h"
+#include "app/NativeServices.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ int main() {
                                          ErrorSetting(), Setting("SRDW_FAULT_TRACE")});
     int exitCode = 0;
     {
+        const srdw::NativeServices services;
         srdw::LauncherApp app;
         app.Startup();
         exitCode = app.Shutdown();

@@ -65,7 +65,7 @@ std::optional<std::wstring> ChooseGameFile() {
         }
     }
 
-    const std::wstring title = win32::FromAnsi(win32::AppTitle());
+    const std::wstring title = win32::FromAnsi(win32::ResourceText(IDS_APP_TITLE));
     wchar_t file[MAX_PATH] = {};
     lstrcpynW(file, kSuggestedName, MAX_PATH);
     wchar_t fileTitle[kFileTitleBuffer] = {};

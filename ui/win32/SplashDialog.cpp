@@ -125,7 +125,7 @@ INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*l
             const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
             SetWindowLongPtrA(window, GWL_STYLE, style | WS_SYSMENU);
             // The taskbar button and Alt+Tab show the window text.
-            SetWindowTextA(window, win32::AppTitle().c_str());
+            SetWindowTextA(window, win32::ResourceText(IDS_APP_TITLE).c_str());
             FitToPicture(window);
             return TRUE;  // let the dialog manager set the focus
         }
