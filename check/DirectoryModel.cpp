@@ -9,17 +9,14 @@ namespace srdw::check {
 
 namespace {
 
-class MemoryFile final : public OutputFile {
+// What the launcher writes beside itself (its undo journal) is taken and let
+// go: the dry run undoes the journal it holds in memory, as the launcher's own
+// restore does, and a second copy of the bytes would double the memory a large
+// script's dry run takes.
+class DiscardingFile final : public OutputFile {
   public:
-    explicit MemoryFile(std::shared_ptr<std::string> text) : text_(std::move(text)) {}
-    OsResult Write(std::string_view bytes) override {
-        text_->append(bytes);
-        return OsResult::Ok();
-    }
+    OsResult Write(std::string_view) override { return OsResult::Ok(); }
     OsResult SyncToDisk() override { return OsResult::Ok(); }
-
-  private:
-    std::shared_ptr<std::string> text_;
 };
 
 FileAttributes DirectoryAttributes() {
@@ -248,19 +245,16 @@ std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path
     if (path == scriptPath_) {
         return std::string(script_);
     }
-    const auto found = written_.find(path);
-    return found == written_.end() ? std::nullopt : std::optional(*found->second);
+    return std::nullopt;  // no contents are held but the script's
 }
 
 std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string& path) {
-    auto file = std::make_shared<std::string>();
-    written_[path] = file;
-    return std::make_unique<MemoryFile>(std::move(file));
+    written_.insert(path);
+    return std::make_unique<DiscardingFile>();
 }
 
 std::unique_ptr<OutputFile> DirectoryModel::AppendToFile(const std::string& path) {
-    const auto found = written_.find(path);
-    return found == written_.end() ? nullptr : std::make_unique<MemoryFile>(found->second);
+    return written_.contains(path) ? std::make_unique<DiscardingFile>() : nullptr;
 }
 
 LocalTime DirectoryModel::Now() {

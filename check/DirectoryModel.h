@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,8 +89,9 @@ class DirectoryModel final : public FileSystem {
     ResolvedPath current_;
     Entries entries_;
     Entries initial_;
-    // The files the launcher writes beside itself, by path; nothing on disk.
-    std::map<std::string, std::shared_ptr<std::string>> written_;
+    // The files the launcher wrote beside itself, by path; neither their bytes
+    // nor anything on disk.
+    std::set<std::string> written_;
     std::vector<std::string> unmodelled_;
     std::vector<Unread> unread_;
     std::vector<DirectoryChange> directoryChanges_;
