@@ -15,6 +15,7 @@
 #include "log/RunLog.h"
 #include "platform/Desktop.h"
 #include "script/ModScript.h"
+#include "script/PathModel.h"
 
 namespace srdw {
 

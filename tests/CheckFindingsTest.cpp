@@ -4,10 +4,10 @@
 #include <string>
 #include <utility>
 
-#include "check/GamePath.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "check/WalkLog.h"
+#include "script/PathModel.h"
 
 namespace srdw::check {
 namespace {
