@@ -17,6 +17,7 @@
 #include "platform/LauncherProcess.h"
 #include "platform/PlayerDialogs.h"
 #include "script/ModScript.h"
+#include "script/PathModel.h"
 
 namespace srdw {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "check/CheckReport.h"
-#include "check/GamePath.h"
 #include "check/SourceMap.h"
 #include "script/CommandTable.h"
+#include "script/PathModel.h"
 #include "script/ScriptText.h"
 
 namespace srdw::check {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
 #include "log/TextFile.h"
 
@@ -9,17 +10,14 @@ namespace srdw::check {
 
 namespace {
 
-class MemoryFile final : public OutputFile {
+// What the launcher writes beside itself (its undo journal) is taken and let
+// go: the dry run undoes the journal it holds in memory, as the launcher's own
+// restore does, and a second copy of the bytes would double the memory a large
+// script's dry run takes.
+class DiscardingFile final : public OutputFile {
   public:
-    explicit MemoryFile(std::shared_ptr<std::string> text) : text_(std::move(text)) {}
-    OsResult Write(std::string_view bytes) override {
-        text_->append(bytes);
-        return OsResult::Ok();
-    }
+    OsResult Write(std::string_view) override { return OsResult::Ok(); }
     OsResult SyncToDisk() override { return OsResult::Ok(); }
-
-  private:
-    std::shared_ptr<std::string> text_;
 };
 
 FileAttributes DirectoryAttributes() {
@@ -79,11 +77,11 @@ DirectoryModel::DirectoryModel(const ResolvedPath& gameDirectory, std::string sc
                 directories.push_back(path);
             }
             std::string origin = path.Text();
-            const std::string key = PathKey(path);
+            Key key = KeyOf(path);
             // Each entry its own identity, the same on every platform.
             FileAttributes held = *attributes;
             held.identity = {1, entries_.size() + 1, true};
-            entries_[key] = Entry{std::move(path), std::move(origin), held};
+            entries_[std::move(key)] = Entry{std::move(path), std::move(origin), held};
         }
         if (listing.error != OsError::None) {
             if (directory.parts.size() == game_.parts.size()) {
@@ -111,11 +109,53 @@ bool DirectoryModel::IsFixed(const ResolvedPath& path) const {
     return path.parts.size() <= game_.parts.size() && IsWithin(game_, path);
 }
 
+namespace {
+
+// Whether `path` is `directory` or below it, every name spelled alike.
+bool WithinAsSpelled(const ResolvedPath& path, const ResolvedPath& directory) {
+    return path.root == directory.root && path.parts.size() >= directory.parts.size() &&
+           std::equal(directory.parts.begin(), directory.parts.end(), path.parts.begin());
+}
+
+}  // namespace
+
+DirectoryModel::Entries::const_iterator DirectoryModel::Find(const ResolvedPath& path) const {
+    if (IsFixed(path) || !IsWithin(path, game_)) {
+        return entries_.end();
+    }
+    ResolvedPath stored = game_;
+    auto found = entries_.end();
+    for (std::size_t i = game_.parts.size(); i < path.parts.size(); ++i) {
+        const ResolvedPath parent = stored;
+        stored.parts.push_back(path.parts[i]);
+        const Key key = KeyOf(stored);
+        found = entries_.find(key);
+        if (found == entries_.end()) {
+            found = entries_.lower_bound({key.first, {}});
+            while (found != entries_.end() && found->first.first == key.first &&
+                   !(found->second.path.parts.size() == stored.parts.size() &&
+                     WithinAsSpelled(found->second.path, parent))) {
+                ++found;
+            }
+            if (found == entries_.end() || found->first.first != key.first) {
+                return entries_.end();
+            }
+        }
+        stored = found->second.path;
+    }
+    return found;
+}
+
+DirectoryModel::Entries::iterator DirectoryModel::Find(const ResolvedPath& path) {
+    const auto found = std::as_const(*this).Find(path);
+    return entries_.erase(found, found);  // the same place, writable
+}
+
 std::optional<FileAttributes> DirectoryModel::Look(const ResolvedPath& path) {
     if (IsFixed(path)) {
         return DirectoryAttributes();
     }
-    const auto found = entries_.find(PathKey(path));
+    const auto found = Find(path);
     if (found != entries_.end()) {
         return found->second.attributes;
     }
@@ -132,7 +172,7 @@ ResolvedPath DirectoryModel::StoredPath(const ResolvedPath& path) const {
         stored.parts.resize(path.parts.size());
         return stored;
     }
-    const auto found = entries_.find(PathKey(path));
+    const auto found = Find(path);
     return found == entries_.end() ? path : found->second.path;
 }
 
@@ -141,7 +181,7 @@ std::optional<FileAttributes> DirectoryModel::Attributes(const std::string& path
 }
 
 OsResult DirectoryModel::SetNormalAttributes(const std::string& path) {
-    const auto found = entries_.find(PathKey(Resolve(current_, path)));
+    const auto found = Find(Resolve(current_, path));
     if (found == entries_.end()) {
         return {OsError::NotFound};
     }
@@ -153,7 +193,7 @@ OsResult DirectoryModel::SetNormalAttributes(const std::string& path) {
 
 OsResult DirectoryModel::RestoreAttributes(const std::string& path,
                                            const FileAttributes& attributes) {
-    const auto found = entries_.find(PathKey(Resolve(current_, path)));
+    const auto found = Find(Resolve(current_, path));
     if (found == entries_.end()) {
         return {OsError::NotFound};
     }
@@ -189,13 +229,12 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
     // under the new name as written and in the directory as it is stored.
     ResolvedPath newPath = StoredPath(to.Parent());
     newPath.parts.push_back(to.parts.back());
-    const std::string fromKey = PathKey(from);
+    const ResolvedPath stored = StoredPath(from);
+    const std::string fromKey = PathKey(stored);
     std::vector<Entry> moved;
-    for (auto it = entries_.lower_bound(fromKey); it != entries_.end();) {
-        if (!IsWithin(it->second.path, from)) {
-            if (it->first.compare(0, fromKey.size(), fromKey) != 0) {
-                break;
-            }
+    for (auto it = entries_.lower_bound({fromKey, {}});
+         it != entries_.end() && it->first.first.starts_with(fromKey);) {
+        if (!WithinAsSpelled(it->second.path, stored)) {
             ++it;
             continue;
         }
@@ -209,8 +248,8 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
         it = entries_.erase(it);
     }
     for (auto& entry : moved) {
-        const std::string key = PathKey(entry.path);
-        entries_.emplace(key, std::move(entry));
+        Key key = KeyOf(entry.path);
+        entries_.emplace(std::move(key), std::move(entry));
     }
     if (movesCurrent) {
         ResolvedPath current = newPath;
@@ -224,7 +263,7 @@ OsResult DirectoryModel::MoveNoReplace(const std::string& fromText, const std::s
 }
 
 std::string DirectoryModel::StoredName(const std::string& path) {
-    const auto found = entries_.find(PathKey(Resolve(current_, path)));
+    const auto found = Find(Resolve(current_, path));
     if (found == entries_.end()) {
         return path;
     }
@@ -248,19 +287,16 @@ std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path
     if (path == scriptPath_) {
         return std::string(script_);
     }
-    const auto found = written_.find(path);
-    return found == written_.end() ? std::nullopt : std::optional(*found->second);
+    return std::nullopt;  // no contents are held but the script's
 }
 
 std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string& path) {
-    auto file = std::make_shared<std::string>();
-    written_[path] = file;
-    return std::make_unique<MemoryFile>(std::move(file));
+    written_.insert(path);
+    return std::make_unique<DiscardingFile>();
 }
 
 std::unique_ptr<OutputFile> DirectoryModel::AppendToFile(const std::string& path) {
-    const auto found = written_.find(path);
-    return found == written_.end() ? nullptr : std::make_unique<MemoryFile>(found->second);
+    return written_.contains(path) ? std::make_unique<DiscardingFile>() : nullptr;
 }
 
 LocalTime DirectoryModel::Now() {
@@ -297,7 +333,7 @@ std::vector<std::string> DirectoryModel::Differences() const {
         }
         const Entry& entry = *now->second;
         if (entry.path.Text() != was.path.Text()) {
-            const bool caseOnly = PathKey(entry.path) == key;
+            const bool caseOnly = PathKey(entry.path) == key.first;
             differences.push_back("'" + name + "' is now at '" + Relative(entry.path) + "'" +
                                   (caseOnly ? " (only the letter case differs: spell the name in "
                                               "the script as it is on disk)"

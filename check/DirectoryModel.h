@@ -7,13 +7,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "check/CheckReport.h"
-#include "check/GamePath.h"
 #include "platform/FileSystem.h"
+#include "script/PathModel.h"
 
 namespace srdw::check {
 
@@ -71,7 +72,11 @@ class DirectoryModel final : public FileSystem {
         std::string origin;  // where the entry was when the model was made
         FileAttributes attributes;
     };
-    using Entries = std::map<std::string, Entry>;  // by PathKey
+    // By PathKey, then as stored: where the system holds two names that differ
+    // only in letter case (Wine on a Linux folder can), both are kept.
+    using Key = std::pair<std::string, std::string>;
+    using Entries = std::map<Key, Entry>;
+    static Key KeyOf(const ResolvedPath& stored) { return {PathKey(stored), stored.Text()}; }
 
     // What stands where, relative to the game directory.
     std::string Relative(const ResolvedPath& path) const;
@@ -79,6 +84,10 @@ class DirectoryModel final : public FileSystem {
     // not held; none when nothing is there.
     std::optional<FileAttributes> Look(const ResolvedPath& path);
     bool IsFixed(const ResolvedPath& path) const;  // the game directory or above it
+    // The entry a path names, found as the system finds it: each name as
+    // spelled where that is there, else one that differs only in letter case.
+    Entries::iterator Find(const ResolvedPath& path);
+    Entries::const_iterator Find(const ResolvedPath& path) const;
     // The path spelled as stored, for a path that is there.
     ResolvedPath StoredPath(const ResolvedPath& path) const;
 
@@ -88,8 +97,9 @@ class DirectoryModel final : public FileSystem {
     ResolvedPath current_;
     Entries entries_;
     Entries initial_;
-    // The files the launcher writes beside itself, by path; nothing on disk.
-    std::map<std::string, std::shared_ptr<std::string>> written_;
+    // The files the launcher wrote beside itself, by path; neither their bytes
+    // nor anything on disk.
+    std::set<std::string> written_;
     std::vector<std::string> unmodelled_;
     std::vector<Unread> unread_;
     std::vector<DirectoryChange> directoryChanges_;

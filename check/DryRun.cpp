@@ -119,13 +119,15 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
 
 // Install, then a crash while the game runs: nothing of the run is left but
 // the changed directory and the journal. The start-up entry then starts a
-// launcher with "/recover", which undoes the journal.
+// launcher with "/recover", which undoes the journal. Its file holds the
+// records the crashed install kept in memory, so those are undone here: the
+// model keeps no second copy of them.
 void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
                       DirectoryModel& model, LogTap& tap, DryRunResult& result) {
+    UndoJournal journal;
     {
         ModScript crashed;
         crashed.Load(scriptPath);
-        UndoJournal journal;
         static_cast<void>(
             journal.Start(ModelJournalPath(launch), launch.RootDir(), crashed.TextChecksum()));
         const std::string rootDir = launch.RootDir();
@@ -140,11 +142,9 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
     recovery.Load(scriptPath);
     LogFlush();
     result.recoveryLinesLeftOut = Record(tap, kRestoreHeading, nullptr, result.recoveryLog, [&] {
-        if (const auto journal = ReadJournal(ModelJournalPath(launch))) {
-            UndoJournal progress;
-            static_cast<void>(progress.Reopen(ModelJournalPath(launch)));
-            UndoInstall(*journal, &progress);
-        }
+        UndoJournal progress;
+        static_cast<void>(progress.Reopen(ModelJournalPath(launch)));
+        UndoInstall(journal.Contents(), &progress);
     });
     LogClose();
     result.notRecovered = model.Differences();

@@ -75,19 +75,6 @@ void RecordFailure() {
 
 }  // namespace
 
-std::string FullPath(const std::string& path) {
-    const bool absolute = (!path.empty() && (path.front() == '\\' || path.front() == '/')) ||
-                          (path.size() >= 2 && path[1] == ':');
-    if (absolute) {
-        return path;
-    }
-    std::string full = Files().WorkingDirectory();
-    if (!full.empty() && full.back() != '\\' && full.back() != '/') {
-        full.push_back('\\');
-    }
-    return full + path;
-}
-
 bool MovePath(PathState& from, PathState& to) {
     if (!Record(from, to)) {
         return false;  // what no journal holds, no crash recovery could undo

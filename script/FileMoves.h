@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "script/PathModel.h"
 
 namespace srdw {
 
@@ -76,8 +77,5 @@ class UndoChain {
   private:
     std::vector<const JournalMove*> moves_;
 };
-
-// The path made absolute against the current directory; an absolute one as it is.
-std::string FullPath(const std::string& path);
 
 }  // namespace srdw

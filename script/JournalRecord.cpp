@@ -3,8 +3,6 @@
 #include <array>
 #include <type_traits>
 
-#include "platform/AsciiCase.h"
-
 namespace srdw {
 
 namespace {
@@ -224,14 +222,6 @@ FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalReco
         rest.remove_prefix(8 + length);
     }
     return walk;
-}
-
-std::string PathKey(std::string_view path) {
-    std::string key(path);
-    for (char& c : key) {
-        c = c == '/' ? '\\' : LowerAscii(c);
-    }
-    return key;
 }
 
 std::uint32_t Checksum(std::string_view data) {

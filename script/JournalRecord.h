@@ -84,9 +84,6 @@ struct FrameWalk {
 };
 FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalRecord&&)>& use);
 
-// A path as the journal compares it: letter case and separators folded.
-std::string PathKey(std::string_view path);
-
 // The CRC-32 the journal keeps of each record, and of the script's text.
 std::uint32_t Checksum(std::string_view data);
 

@@ -1,6 +1,6 @@
 #include "script/PlannedFolder.h"
 
-#include "script/JournalRecord.h"
+#include "script/PathModel.h"
 
 namespace srdw {
 

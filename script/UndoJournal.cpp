@@ -103,6 +103,8 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
 
 // A restore's progress records are written in batches of about this size.
 constexpr std::size_t kProgressBatch = 4096;
+// A plan is handed to the file in pieces of about this size.
+constexpr std::size_t kPlanBatch = 1 << 16;
 
 }  // namespace
 
@@ -256,12 +258,17 @@ void UndoJournal::Diverge(std::size_t commands, std::size_t moves) {
 void UndoJournal::Add(const JournalRecord& record) {
     if (file_ && !failed_) {
         AppendFrame(record, pending_);
+        // A long plan goes to the file as it grows, unsynced, so that its
+        // bytes are not held beside its contents; the plan's end syncs once.
+        if (phase_ == Phase::Planning && pending_.size() >= kPlanBatch) {
+            static_cast<void>(WritePending(false));
+        }
     }
 }
 
-// While planning, records wait for the plan's end; a command's record waits
-// for its first move or the journal's end, since a command that moved nothing
-// has nothing to undo.
+// While planning, records reach the disk at the plan's end; a command's record
+// waits for its first move or the journal's end, since a command that moved
+// nothing has nothing to undo.
 bool UndoJournal::WritePending(bool sync) {
     if (!file_ || failed_) {
         return false;

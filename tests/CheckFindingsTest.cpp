@@ -5,12 +5,12 @@
 #include <utility>
 
 #include "TestSupport.h"
-#include "check/GamePath.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "check/WalkLog.h"
 #include "check/WalkVerdicts.h"
 #include "script/CommandTable.h"
+#include "script/PathModel.h"
 
 namespace srdw::check {
 namespace {

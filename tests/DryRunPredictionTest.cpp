@@ -206,6 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"letter_case",
                  {"Data/Sky.pak", "Data/sky.dw"},
                  "RenameEx(data\\SKY.PAK, DATA\\SKY.DW, data\\sky.bak)"},
+        // Two names that differ only in letter case, as a Linux folder (also
+        // under Wine) holds them: two files.
+        Scenario{"two_spellings", {"Data/Sky.pak", "Data/sky.pak"}, "Rename(Data, Mods)\n"},
         Scenario{"chain", {"a"}, "Rename(a, b)\nRename(b, c)\n"},
         Scenario{"same_backup",
                  {"a", "a.dw", "b", "b.dw"},

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 #include "script/ModScript.h"
+#include "script/PathModel.h"
 
 namespace srdw::test {
 namespace {
@@ -130,6 +131,26 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
     EXPECT_TRUE(UndoInstall(*journal).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
+}
+
+// Outside Windows "C:" begins a name, not a drive: such a file, moved where a
+// SetDirectory led, is put back from there by a later start.
+TEST_F(ScriptExecutionTest, ADriveLikeNameOutsideWindowsIsRestoredWhereItWas) {
+    if (kWindowsPaths) {
+        GTEST_SKIP() << "a drive on Windows";
+    }
+    WriteFile(dir_.Path() / "Data/C:sky.pak", "sky");
+    WriteFile(dir_.Path() / "drive.dat", "SetDirectory(Data)\r\nRename(C:sky.pak, sky.off)\r\n");
+    const Snapshot before = TakeSnapshot(dir_.Path());
+    LoggedTest logged(launcherDir_);
+    ModScript script;
+    ASSERT_TRUE(script.Load(Path("drive.dat")));
+    UndoJournal journal;
+    script.Install(Values(), journal);
+    ASSERT_NE(TakeSnapshot(dir_.Path()), before);
+    fs::current_path(dir_.Path());  // the next start works from the game directory
+    EXPECT_TRUE(UndoInstall(journal.Contents()).Complete());
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
 }
 
 TEST_F(ScriptExecutionTest, RestoringWhatWasNeverInstalledMovesNothing) {

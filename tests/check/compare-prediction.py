@@ -16,6 +16,10 @@ def between(text, start, end):
 
 real_install = between(log, "\nInstalling script...\n", "\nExecuting 'ShellExecuteEx()'")
 real_restore = between(log, "\nRestoring script...\n", "\n~~~~~~~~")
+# What the launcher adds after a restore that could not put everything back.
+unfinished = real_restore.find("\nERROR: not everything could be put back")
+if unfinished >= 0:
+    real_restore = real_restore[:unfinished + 1]
 run = report["dryRun"]
 predicted_install = "".join(line + "\n" for line in run["install"])
 predicted_restore = "".join(line + "\n" for line in run["restore"])

@@ -1,8 +1,9 @@
-#include "check/GamePath.h"
+#include "script/PathModel.h"
 
-#include "platform/LauncherProcess.h"
+#include "platform/FileSystem.h"
+#include "platform/NameCase.h"
 
-namespace srdw::check {
+namespace srdw {
 
 namespace {
 
@@ -10,9 +11,8 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-bool HasDrive(std::string_view path) {
-    return path.size() >= 2 && path[1] == ':' &&
-           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+bool StartsWithSeparator(std::string_view path) {
+    return !path.empty() && IsSeparator(path[0]);
 }
 
 void AppendParts(ResolvedPath& resolved, std::string_view path) {
@@ -82,18 +82,15 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
         auto [share, rest] = SplitShare(path);
         resolved.root = std::move(share);
         AppendParts(resolved, rest);
-    } else if (kWindowsPaths && HasDrive(path)) {
-        const std::string drive = OwnProcess().LowerCase(std::string(path.substr(0, 2)));
-        const bool sameDrive = OwnProcess().LowerCase(directory.root) == drive;
+    } else if (kWindowsPaths && NamesDrive(path)) {
         const std::string_view rest = path.substr(2);
-        const bool fromRoot = !rest.empty() && IsSeparator(rest[0]);
-        if (sameDrive && !fromRoot) {
+        if (SameName(directory.root, path.substr(0, 2)) && !StartsWithSeparator(rest)) {
             resolved = directory;  // "C:name" is relative to the drive's current directory
         } else {
             resolved.root = std::string(path.substr(0, 2));
         }
         AppendParts(resolved, rest);
-    } else if (!path.empty() && IsSeparator(path[0])) {
+    } else if (StartsWithSeparator(path)) {
         resolved.root = directory.root;
         AppendParts(resolved, path);
     } else {
@@ -107,8 +104,17 @@ ResolvedPath ResolveAbsolute(std::string_view path) {
     return Resolve(ResolvedPath{}, path);
 }
 
+bool IsAbsolute(std::string_view path) {
+    return StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path));
+}
+
 bool LooksAbsolute(std::string_view path) {
-    return (!path.empty() && IsSeparator(path[0])) || HasDrive(path);
+    return StartsWithSeparator(path) || NamesDrive(path);
+}
+
+bool NamesDrive(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
 std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base) {
@@ -123,25 +129,43 @@ std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base) {
     return text;
 }
 
-bool NamesDrive(std::string_view path) {
-    return HasDrive(path);
-}
-
-std::string PathKey(const ResolvedPath& path) {
-    return OwnProcess().LowerCase(path.Text());
-}
-
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
-    if (path.parts.size() < directory.parts.size() ||
-        OwnProcess().LowerCase(path.root) != OwnProcess().LowerCase(directory.root)) {
+    if (path.parts.size() < directory.parts.size() || !SameName(path.root, directory.root)) {
         return false;
     }
     for (std::size_t i = 0; i < directory.parts.size(); ++i) {
-        if (OwnProcess().LowerCase(path.parts[i]) != OwnProcess().LowerCase(directory.parts[i])) {
+        if (!SameName(path.parts[i], directory.parts[i])) {
             return false;
         }
     }
     return true;
 }
 
-}  // namespace srdw::check
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && FoldNameCase(std::string(a)) == FoldNameCase(std::string(b));
+}
+
+std::string PathKey(const ResolvedPath& path) {
+    return FoldNameCase(path.Text());
+}
+
+std::string PathKey(std::string_view path) {
+    std::string key = FoldNameCase(std::string(path));
+    for (char& c : key) {
+        c = c == '/' ? '\\' : c;
+    }
+    return key;
+}
+
+std::string FullPath(const std::string& path) {
+    if (IsAbsolute(path)) {
+        return path;
+    }
+    std::string full = Files().WorkingDirectory();
+    if (!full.empty() && full.back() != '\\' && full.back() != '/') {
+        full.push_back('\\');
+    }
+    return full + path;
+}
+
+}  // namespace srdw

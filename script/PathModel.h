@@ -1,21 +1,25 @@
-// Paths as the system under the launcher resolves them: relative to the current
-// directory, "." and ".." folded, either slash a separator, letter case ignored
-// when comparing. On Windows a path may start with a drive ("C:\", "C:"), a
-// UNC share ("\\server\share") or a lone separator (the current drive's root);
-// elsewhere only a leading separator makes it absolute.
+// Paths as the system under the launcher resolves them, for the engine and for
+// every model of a folder: relative to the current directory, "." and ".."
+// folded, either slash a separator, letter case ignored as the file system
+// ignores it. On Windows a path may start with a drive ("C:\", "C:"), a UNC
+// share ("\\server\share") or a lone separator (the current drive's root);
+// elsewhere only a leading separator makes it absolute, and "C:" is a name.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace srdw::check {
+namespace srdw {
 
 #ifdef _WIN32
 inline constexpr bool kWindowsPaths = true;
 #else
 inline constexpr bool kWindowsPaths = false;
 #endif
+
+// The platform's separator.
+inline constexpr char kSeparator = kWindowsPaths ? '\\' : '/';
 
 struct ResolvedPath {
     std::string root;  // "C:", "\\server\share" or "" (the POSIX root)
@@ -32,24 +36,31 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path);
 // An absolute path in the platform's form.
 ResolvedPath ResolveAbsolute(std::string_view path);
 
+// Whether this system takes the path as starting somewhere by itself rather
+// than at the current directory.
+bool IsAbsolute(std::string_view path);
 // Whether a script path names a place by itself, whatever the current directory:
 // a drive, a share or a leading separator, on any platform, since scripts are
 // written for Windows.
 bool LooksAbsolute(std::string_view path);
-
 // Whether the path starts with a drive, as in "C:\Games" or "C:Games".
 bool NamesDrive(std::string_view path);
-
-// The platform's separator.
-inline constexpr char kSeparator = kWindowsPaths ? '\\' : '/';
 
 // `path` relative to `base` when it lies below it ("Data\\Sky.pak"), empty for
 // `base` itself, and the whole path when it lies elsewhere.
 std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base);
-
-// The comparison key of a path: its text with letter case folded.
-std::string PathKey(const ResolvedPath& path);
 // Whether `path` is `directory` or lies below it.
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory);
+// Whether two names are one to the file system when only one of them is there.
+bool SameName(std::string_view a, std::string_view b);
 
-}  // namespace srdw::check
+// The comparison key of a resolved path: its text with letter case folded.
+std::string PathKey(const ResolvedPath& path);
+// The same for a path as written: separators folded too.
+std::string PathKey(std::string_view path);
+
+// The path made absolute against the current directory, joined as written;
+// one this system takes as absolute stays as it is.
+std::string FullPath(const std::string& path);
+
+}  // namespace srdw
