@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "platform/LauncherProcess.h"
+#include "platform/NameCase.h"
 
 namespace srdw {
 
@@ -28,7 +28,7 @@ std::string PrepareCommandLine(std::string_view tail) {
         return {};
     }
     const auto last = tail.find_last_not_of(kWhiteSpace);
-    return OwnProcess().LowerCase(std::string(tail.substr(first, last - first + 1)));
+    return FoldNameCase(std::string(tail.substr(first, last - first + 1)));
 }
 
 bool HasRecoverSwitch(std::string_view commandLine) {

@@ -192,8 +192,7 @@ void OfferTheGameWithoutTheMod(const Recovery& recovery) {
 
 // The launcher's own folder is locked already, before its log was opened.
 bool BesideLauncher(const std::string& folder) {
-    return OwnProcess().LowerCase(folder) ==
-           OwnProcess().LowerCase(DirectoryOf(Paths().MarkerFile));
+    return SameName(folder, DirectoryOf(Paths().MarkerFile));
 }
 
 }  // namespace

@@ -15,7 +15,6 @@ class LauncherProcessProxy : public LauncherProcess {
     std::string UnusablePath() override { return inner_.UnusablePath(); }
     std::string ShortPathOf(const std::string& path) override { return inner_.ShortPathOf(path); }
     std::string CommandLineTail() override { return inner_.CommandLineTail(); }
-    std::string LowerCase(std::string text) override { return inner_.LowerCase(std::move(text)); }
     OsResult ProbeNewFile(const std::string& folder) override {
         return inner_.ProbeNewFile(folder);
     }

@@ -40,8 +40,6 @@ class LauncherProcess {
     virtual std::string UnusablePath() = 0;
     virtual std::string ShortPathOf(const std::string& path) = 0;  // or the path unchanged
     virtual std::string CommandLineTail() = 0;  // the command line after the program name
-    // A to Z lowered, and letters above 0x7F as the system's code page lowers them.
-    virtual std::string LowerCase(std::string text) = 0;
 
     // Whether `folder` takes a new file: one is made there and removed at once,
     // so that nothing is left that a later start would not remove, also when

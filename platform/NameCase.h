@@ -8,6 +8,8 @@
 
 namespace srdw {
 
+// A to Z lowered, and on Windows every other letter as the code page lowers it;
+// the command line's switches are matched in the same case.
 std::string FoldNameCase(std::string text);
 
 }  // namespace srdw

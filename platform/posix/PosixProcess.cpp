@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -14,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/AsciiCase.h"
 #include "platform/LauncherProcess.h"
 #include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
@@ -71,11 +69,6 @@ class PosixProcess final : public LauncherProcess {
             }
         }
         return tail;
-    }
-
-    std::string LowerCase(std::string text) override {
-        std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
-        return text;
     }
 
     // A file without a name, which is gone with the descriptor however the

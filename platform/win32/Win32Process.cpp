@@ -10,6 +10,7 @@
 
 #include "platform/ElevationRule.h"
 #include "platform/LauncherProcess.h"
+#include "platform/NameCase.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
 #include "platform/win32/Win32Error.h"
@@ -53,7 +54,6 @@ class Win32Process final : public LauncherProcess {
     std::string UnusablePath() override { return win32::UnusablePath(); }
     std::string ShortPathOf(const std::string& path) override;
     std::string CommandLineTail() override;
-    std::string LowerCase(std::string text) override;
     OsResult ProbeNewFile(const std::string& folder) override;
     Elevation RestartElevated(const std::string& program, const std::string& parameters,
                               const std::string& directory) override;
@@ -105,13 +105,6 @@ std::string Win32Process::CommandLineTail() {
         ++p;
     }
     return p;
-}
-
-std::string Win32Process::LowerCase(std::string text) {
-    if (!text.empty()) {
-        CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    }
-    return text;
 }
 
 // A launcher without elevation is refused here under Program Files and the
@@ -176,7 +169,7 @@ void Win32Process::ReleaseMutex(const std::string& /*name*/) {
 // left is opened and removed by the next launcher.
 MutexState Win32Process::LockFolder(const std::string& folder) {
     const std::string lock = folder + "\\SrdwLaunch.lock";
-    const std::string key = LowerCase(lock);
+    const std::string key = FoldNameCase(lock);
     if (folderLocks_.contains(key)) {
         return MutexState::Acquired;
     }
