@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
@@ -159,6 +161,11 @@ class DryRunPredictionTest : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(DryRunPredictionTest, PredictsTheLaunchersRun) {
     const Scenario& scenario = GetParam();
+#ifdef _WIN32
+    if (std::string_view(scenario.name) == "two_spellings") {
+        GTEST_SKIP() << "a Windows folder holds one file under both spellings";
+    }
+#endif
     ScratchDir game;
     ScratchDir mod;
     MakeGame(scenario, game.Path());
