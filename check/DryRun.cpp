@@ -2,6 +2,7 @@
 // script on a model of the game directory. Its verdicts tell what fails; its
 // log is kept to be shown.
 #include <algorithm>
+#include <memory>
 
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
@@ -105,20 +106,21 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
                    DryRunResult& result, CheckReport& report) {
     LogOpen(ModelLogPath(launch));
-    ModScript modScript;
-    LoadChecked(modScript, script, scriptPath);
+    auto modScript = std::make_unique<ModScript>();
+    LoadChecked(*modScript, script, scriptPath);
     LogFlush();
     UndoJournal journal;
     result.installLinesLeftOut =
         Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
             static_cast<void>(journal.Start(ModelJournalPath(launch), launch.RootDir(),
-                                            modScript.TextChecksum()));
+                                            modScript->TextChecksum()));
             const std::string rootDir = launch.RootDir();
             const Placeholders values{rootDir, launch.installCommandLine};
-            static_cast<void>(modScript.PlanInstall(values, journal));
-            modScript.Install(values, journal);
+            static_cast<void>(modScript->PlanInstall(values, journal));
+            modScript->Install(values, journal);
             static_cast<void>(journal.Finish());
         });
+    modScript.reset();  // the restore needs the journal alone
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
     result.whileGameRuns = model.Moved();
     result.restoreLinesLeftOut =
