@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -34,8 +35,19 @@ struct JournalMove {
 class JournalStore {
   public:
     JournalStore() = default;
-    JournalStore(JournalStore&&) noexcept = default;
-    JournalStore& operator=(JournalStore&&) noexcept = default;
+    // A store moved from starts afresh instead of writing into the blocks it gave away.
+    JournalStore(JournalStore&& other) noexcept { *this = std::move(other); }
+    JournalStore& operator=(JournalStore&& other) noexcept {
+        if (this == &other) {
+            return *this;
+        }
+        blocks_ = std::move(other.blocks_);
+        other.blocks_.clear();
+        used_ = std::exchange(other.used_, 0);
+        size_ = std::exchange(other.size_, 0);
+        block_ = std::exchange(other.block_, nullptr);
+        return *this;
+    }
 
     std::string_view Keep(std::string_view text);
     // The arguments with their texts kept: an expansion that is part of its
