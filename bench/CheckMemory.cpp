@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
         srdw::check::WriteJson(report, json);
         jsonBytes = json.str().size();
     }
-    // The script's bytes, its cleaned text and map, the checker's calls and the
-    // launcher's own load of it in the dry run, and what a report lists at most.
+    // The script's bytes, its cleaned text and map, the checker's calls (which
+    // the dry run's engine runs, without a load of its own), the dry run's
+    // journal, and what a report lists at most.
     const double bound =
         6.0 * static_cast<double>(bytes) + 250.0 * static_cast<double>(commands) + 16.0 * (1 << 20);
     const std::size_t peak = probe.Print(bytes, commands, bound);

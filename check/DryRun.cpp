@@ -2,6 +2,7 @@
 // script on a model of the game directory. Its verdicts tell what fails; its
 // log is kept to be shown.
 #include <algorithm>
+#include <memory>
 
 #include "check/CheckSteps.h"
 #include "check/DirectoryModel.h"
@@ -89,25 +90,37 @@ std::string ModelJournalPath(const LaunchContext& launch) {
     return Resolve(launch.game, "restore.jnl").Text();
 }
 
+// The launcher's load of the script, made of what the checker read: the same
+// bytes, cleaned and parsed by the same code, so not read and held twice.
+void LoadChecked(ModScript& modScript, const ParsedScript& script, const std::string& scriptPath) {
+    std::vector<ScriptCommand> commands;
+    commands.reserve(script.calls.size());
+    for (const auto& call : script.calls) {
+        commands.push_back(call.command);
+    }
+    modScript.UseParsed(scriptPath, script.map.CleanText(), std::move(commands));
+}
+
 // One launch cycle: install, the game, restore, with the log of each.
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
                    DryRunResult& result, CheckReport& report) {
     LogOpen(ModelLogPath(launch));
-    ModScript modScript;
-    modScript.Load(scriptPath);
+    auto modScript = std::make_unique<ModScript>();
+    LoadChecked(*modScript, script, scriptPath);
     LogFlush();
     UndoJournal journal;
     result.installLinesLeftOut =
         Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
             static_cast<void>(journal.Start(ModelJournalPath(launch), launch.RootDir(),
-                                            modScript.TextChecksum()));
+                                            modScript->TextChecksum()));
             const std::string rootDir = launch.RootDir();
             const Placeholders values{rootDir, launch.installCommandLine};
-            static_cast<void>(modScript.PlanInstall(values, journal));
-            modScript.Install(values, journal);
+            static_cast<void>(modScript->PlanInstall(values, journal));
+            modScript->Install(values, journal);
             static_cast<void>(journal.Finish());
         });
+    modScript.reset();  // the restore needs the journal alone
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
     result.whileGameRuns = model.Moved();
     result.restoreLinesLeftOut =
@@ -122,12 +135,13 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
 // launcher with "/recover", which undoes the journal. Its file holds the
 // records the crashed install kept in memory, so those are undone here: the
 // model keeps no second copy of them.
-void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch,
-                      DirectoryModel& model, LogTap& tap, DryRunResult& result) {
+void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
+                      const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
+                      DryRunResult& result) {
     UndoJournal journal;
     {
         ModScript crashed;
-        crashed.Load(scriptPath);
+        LoadChecked(crashed, script, scriptPath);
         static_cast<void>(
             journal.Start(ModelJournalPath(launch), launch.RootDir(), crashed.TextChecksum()));
         const std::string rootDir = launch.RootDir();
@@ -139,7 +153,7 @@ void RehearseRecovery(const std::string& scriptPath, const LaunchContext& launch
     static_cast<void>(model.ChangeDirectory(launch.RootDir()));
     LogOpen(ModelLogPath(launch));
     ModScript recovery;
-    recovery.Load(scriptPath);
+    LoadChecked(recovery, script, scriptPath);
     LogFlush();
     result.recoveryLinesLeftOut = Record(tap, kRestoreHeading, nullptr, result.recoveryLog, [&] {
         UndoJournal progress;
@@ -177,7 +191,7 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
         Installed<FileSystem> scope(tap);
         RehearseCycle(script, scriptPath, launch, model, tap, result, report);
         model.Reset();
-        RehearseRecovery(scriptPath, launch, model, tap, result);
+        RehearseRecovery(script, scriptPath, launch, model, tap, result);
         result.unmodelled = model.UnmodelledPaths();
     }
 

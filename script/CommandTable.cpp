@@ -123,7 +123,7 @@ std::string ArgumentText(const JournalCommand& command, std::size_t index) {
         return {};
     }
     const auto& argument = command.arguments[index];
-    return argument.expanded.value_or(argument.source);
+    return std::string(argument.expanded.value_or(argument.source));
 }
 
 // The full paths behind a verdict, on lines of their own after it.

@@ -15,17 +15,18 @@ class Writer {
     void operator()(std::uint32_t value) { Put(value, 4); }
     void operator()(std::uint64_t value) { Put(value, 8); }
     void operator()(bool flag) { out_.push_back(flag ? '\1' : '\0'); }
-    void operator()(const std::string& text) {
+    void operator()(std::string_view text) {
         (*this)(static_cast<std::uint32_t>(text.size()));
         out_.append(text);
     }
-    void operator()(const std::optional<std::string>& text) {
+    void operator()(const std::string& text) { (*this)(std::string_view(text)); }
+    void operator()(const std::optional<std::string_view>& text) {
         (*this)(text.has_value());
         if (text) {
             (*this)(*text);
         }
     }
-    void operator()(const std::vector<JournalArgument>& arguments) {
+    void operator()(std::span<const JournalArgument> arguments) {
         (*this)(static_cast<std::uint32_t>(arguments.size()));
         for (const auto& argument : arguments) {
             (*this)(argument.source);
@@ -43,9 +44,16 @@ class Writer {
 };
 
 // Takes the same fields out again; any read past the end makes it bad.
+// The texts it takes are views into the record's bytes; a command's
+// arguments are kept in the reader until the next record.
 class Reader {
   public:
-    explicit Reader(std::string_view data) : data_(data) {}
+    // Starts on the fields of one record.
+    void Start(std::string_view data) {
+        data_ = data;
+        good_ = true;
+        arguments_.clear();
+    }
 
     void operator()(std::uint32_t& value) { value = static_cast<std::uint32_t>(Take(4)); }
     void operator()(std::uint64_t& value) { value = Take(8); }
@@ -54,29 +62,35 @@ class Reader {
         good_ = good_ && byte <= 1;
         flag = byte == 1;
     }
-    void operator()(std::string& text) {
+    void operator()(std::string_view& text) {
         std::uint32_t size = 0;
         (*this)(size);
         if (data_.size() < size) {
             return Fail();
         }
-        text.assign(data_.substr(0, size));
+        text = data_.substr(0, size);
         data_.remove_prefix(size);
     }
-    void operator()(std::optional<std::string>& text) {
+    void operator()(std::string& text) {
+        std::string_view view;
+        (*this)(view);
+        text.assign(view);
+    }
+    void operator()(std::optional<std::string_view>& text) {
         bool present = false;
         (*this)(present);
         if (present) {
             (*this)(text.emplace());
         }
     }
-    void operator()(std::vector<JournalArgument>& arguments) {
+    void operator()(std::span<const JournalArgument>& arguments) {
         std::uint32_t count = 0;
         (*this)(count);
         for (std::uint32_t i = 0; i < count && good_; ++i) {
-            (*this)(arguments.emplace_back().source);
-            (*this)(arguments.back().expanded);
+            (*this)(arguments_.emplace_back().source);
+            (*this)(arguments_.back().expanded);
         }
+        arguments = arguments_;
     }
     bool Whole() const { return good_ && data_.empty(); }
 
@@ -99,6 +113,7 @@ class Reader {
     }
     std::string_view data_;
     bool good_ = true;
+    std::vector<JournalArgument> arguments_;
 };
 
 // The one list of each record's fields, in the order they are stored; the
@@ -146,7 +161,9 @@ std::optional<JournalRecord> DecodeKind(std::size_t kind, Reader& in) {
 
 std::uint32_t NumberAt(std::string_view bytes) {
     std::uint32_t value = 0;
-    Reader(bytes.substr(0, 4))(value);
+    for (std::size_t i = bytes.size() < 4 ? 0 : 4; i-- > 0;) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    }
     return value;
 }
 
@@ -199,6 +216,7 @@ bool OnlyTailDamaged(std::string_view damaged) {
 
 FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalRecord&&)>& use) {
     FrameWalk walk;
+    Reader in;
     while (!rest.empty()) {
         if (rest.size() < 8 || rest.size() - 8 < NumberAt(rest)) {
             walk.clean = false;
@@ -207,12 +225,11 @@ FrameWalk ReadFrames(std::string_view rest, const std::function<bool(JournalReco
         }
         const std::uint32_t length = NumberAt(rest);
         const std::string_view payload = rest.substr(4, length);
-        auto record = payload.empty() || NumberAt(rest.substr(4 + length)) != Checksum(payload)
-                          ? std::nullopt
-                          : [&] {
-                                Reader in(payload.substr(1));
-                                return DecodeKind(static_cast<unsigned char>(payload.front()), in);
-                            }();
+        std::optional<JournalRecord> record;
+        if (!payload.empty() && NumberAt(rest.substr(4 + length)) == Checksum(payload)) {
+            in.Start(payload.substr(1));
+            record = DecodeKind(static_cast<unsigned char>(payload.front()), in);
+        }
         if (!record || !use(std::move(*record))) {
             walk.clean = false;
             walk.tailOnly = !record && OnlyTailDamaged(rest);

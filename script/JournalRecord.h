@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -20,10 +21,11 @@ namespace srdw {
 
 inline constexpr std::string_view kJournalHeader = "SRDWJNL2";
 
-// One argument of a command, as the install expanded it.
+// One argument of a command, as the install expanded it. Views: into the
+// journal's own store once recorded, into a record's bytes while read.
 struct JournalArgument {
-    std::string source;                   // as written in the script
-    std::optional<std::string> expanded;  // none when it was too long
+    std::string_view source;                   // as written in the script
+    std::optional<std::string_view> expanded;  // none when it was too long
 };
 
 // The journal's first record: the game folder it belongs to and the script.
@@ -32,16 +34,17 @@ struct StartRecord {
     std::uint32_t scriptChecksum = 0;
 };
 
+// Its texts are views, as the arguments are.
 struct CommandRecord {
     std::uint32_t index = 0;  // its position in the script
-    std::string name;
-    std::vector<JournalArgument> arguments;
+    std::string_view name;
+    std::span<const JournalArgument> arguments;
 };
 
-// A move, as things stood just before it.
+// A move, as things stood just before it; the paths are views, as above.
 struct MoveRecord {
-    std::string from;  // full path, the name spelled as stored
-    std::string to;    // full path
+    std::string_view from;  // full path, the name spelled as stored
+    std::string_view to;    // full path
     bool directory = false;
     bool readOnly = false;  // of the file moved; the only attribute put back
     FileIdentity identity;  // of the file moved
@@ -71,8 +74,8 @@ using JournalRecord = std::variant<StartRecord, CommandRecord, MoveRecord, Faile
 void AppendFrame(const JournalRecord& record, std::string& out);
 
 // Reads the frames after the header, in order, handing each record to `use`
-// until `use` refuses one. Returns how many were taken, and whether the
-// bytes ended cleanly (false: a frame was damaged, cut or refused).
+// until `use` refuses one. The views in a record hold while `use` runs. Returns how many were
+// taken, and whether the bytes ended cleanly (false: a frame was damaged, cut or refused).
 struct FrameWalk {
     std::size_t taken = 0;
     bool clean = true;

@@ -10,8 +10,9 @@ namespace srdw {
 void ModScript::Clear() {
     commands_.clear();
     arguments_.clear();
-    text_.clear();
-    text_.shrink_to_fit();
+    text_ = {};
+    ownText_.clear();
+    ownText_.shrink_to_fit();
     installDirectories_.clear();
 }
 
@@ -24,22 +25,20 @@ bool ModScript::Load(const std::string& path) {
     if (!file.LoadFromFile(path)) {
         return false;
     }
-    path_ = path.substr(0, kMaxScriptPath);
-    LogWrite("Loading script: ");
-    LogWrite(path);
-    LogWrite("\n");
+    Loading(path);
 
     // The file's own buffer becomes the working buffer, cleaned in place: the
     // clean text is never longer, and a fresh process pays for every page of
     // new memory it touches.
-    text_ = file.Release();
-    const auto cleanLength = CleanScriptText(text_, text_.data());
+    ownText_ = file.Release();
+    const auto cleanLength = CleanScriptText(ownText_, ownText_.data());
     if (!cleanLength) {
         LogWrite("ERROR: Script is incorrect!\n");
         Clear();
         return false;
     }
-    text_.resize(*cleanLength);
+    ownText_.resize(*cleanLength);
+    text_ = ownText_;
 
     try {
         if (!ParseCalls(text_, commands_, arguments_)) {
@@ -52,6 +51,21 @@ bool ModScript::Load(const std::string& path) {
         return false;
     }
     return true;
+}
+
+void ModScript::UseParsed(const std::string& path, std::string_view text,
+                          std::vector<ScriptCommand> commands) {
+    Clear();
+    Loading(path);
+    text_ = text;
+    commands_ = std::move(commands);
+}
+
+void ModScript::Loading(const std::string& path) {
+    path_ = path.substr(0, kMaxScriptPath);
+    LogWrite("Loading script: ");
+    LogWrite(path);
+    LogWrite("\n");
 }
 
 }  // namespace srdw

@@ -27,6 +27,11 @@ class ModScript {
     // Reads, cleans and parses the file. False when it cannot be read, is empty or
     // is broken; after a parse error the commands before the error are kept.
     bool Load(const std::string& path);
+    // Takes the script at `path` as another reader already cleaned and parsed
+    // it, the same as Load makes of it: `text` and what the commands view must
+    // outlive this script, which copies neither.
+    void UseParsed(const std::string& path, std::string_view text,
+                   std::vector<ScriptCommand> commands);
     // Rehearses the install on a plan of the folder, without a change or a log
     // line, and puts every move it will make in the journal and the journal on
     // the disk. False when the journal could not be written through: then no
@@ -54,9 +59,12 @@ class ModScript {
     };
 
     std::vector<DirectoryStretch> ReplayDirectories(const Placeholders& values) const;
+    // Takes `path` as the script's and says so in the log.
+    void Loading(const std::string& path);
 
     std::string path_;
-    std::string text_;  // the cleaned script text the commands point into
+    std::string ownText_;    // the cleaned text of a script this one read itself
+    std::string_view text_;  // the cleaned script text the commands point into
     std::vector<ScriptCommand> commands_;
     std::vector<std::string_view> arguments_;
     std::vector<DirectoryStretch> installDirectories_;  // recorded by Install for Restore

@@ -29,21 +29,22 @@ void Run(const ScriptCommand& command, std::size_t index, Walk walk, const Place
     ScriptObserver& outcomes = Outcomes();
     outcomes.CommandStarted(*definition);
     std::array<std::string, kMaxArguments> expanded;
-    std::vector<JournalArgument> recorded;
+    std::array<JournalArgument, kMaxArguments> recorded;  // views of the script and `expanded`
     const std::size_t count = definition->ArgumentCount();
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view source = command.Arg(i);
         auto expansion = ExpandArgument(source, values.rootDir, values.commandLine);
         outcomes.PathExpanded(source, expansion);
-        if (journal) {
-            recorded.push_back({std::string(source), expansion});
+        recorded[i].source = source;
+        if (expansion) {
+            expanded[i] = std::move(*expansion);
+            recorded[i].expanded = expanded[i];
         }
-        expanded[i] = std::move(expansion).value_or(std::string());
     }
     const ExpandedArguments arguments(expanded.data(), count);
     if (walk == Walk::Install && journal) {
         journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
-                              std::move(recorded));
+                              std::span(recorded.data(), count));
     }
     outcomes.CommandFinished(walk == Walk::Install ? definition->install(arguments)
                                                    : definition->restore(arguments));
@@ -60,7 +61,7 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     if (!journal.WantsPlan()) {
         return true;
     }
-    journal.BeginPlan();
+    journal.BeginPlan(commands_.size());
     {
         PlannedFolder plan(Files());
         // The plan stands in for the file system while the install is rehearsed,
@@ -150,7 +151,7 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
         }
         outcomes.CommandStarted(*definition);
         for (const auto& argument : command.arguments) {
-            outcomes.PathExpanded(argument.source, argument.expanded);
+            outcomes.PathExpanded(argument.source, std::optional<std::string>(argument.expanded));
         }
         Verdict verdict = Verdict::Done;
         if (command.undone) {

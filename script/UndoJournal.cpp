@@ -1,6 +1,8 @@
 #include "script/UndoJournal.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "platform/AsciiCase.h"
@@ -9,6 +11,11 @@ namespace srdw {
 
 namespace {
 
+// Most of a journal is small texts; a block holds a few hundred commands'.
+constexpr std::size_t kStoreBlock = std::size_t{64} * 1024;
+static_assert(std::is_trivially_destructible_v<JournalArgument>,
+              "the store's arguments are never destroyed one by one");
+
 MoveRecord ToRecord(const JournalMove& move) {
     return {move.from, move.to, move.attributes.directory, move.attributes.readOnly,
             move.attributes.identity};
@@ -16,8 +23,8 @@ MoveRecord ToRecord(const JournalMove& move) {
 
 JournalMove FromRecord(MoveRecord&& record) {
     JournalMove move;
-    move.from = std::move(record.from);
-    move.to = std::move(record.to);
+    move.from = record.from;
+    move.to = record.to;
     move.attributes.directory = record.directory;
     move.attributes.readOnly = record.readOnly;
     move.attributes.normal = !record.readOnly;
@@ -65,8 +72,7 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
         return false;
     }
     if (auto* command = std::get_if<CommandRecord>(&record)) {
-        contents.commands.push_back(
-            {command->index, std::move(command->name), std::move(command->arguments), {}, false});
+        contents.AddCommand(command->index, command->name, command->arguments);
         return true;
     }
     if (auto* move = std::get_if<MoveRecord>(&record)) {
@@ -108,6 +114,58 @@ constexpr std::size_t kPlanBatch = 1 << 16;
 
 }  // namespace
 
+void* JournalStore::Take(std::size_t bytes, std::size_t alignment) {
+    const std::size_t at = (used_ + alignment - 1) & ~(alignment - 1);
+    if (block_ && at + bytes <= size_) {
+        used_ = at + bytes;
+        return block_ + at;
+    }
+    if (bytes > kStoreBlock / 4) {
+        // A long one gets a block of its own; the current block stays in use.
+        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(bytes));
+        return blocks_.back().get();
+    }
+    blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kStoreBlock));
+    block_ = blocks_.back().get();
+    size_ = kStoreBlock;
+    used_ = bytes;
+    return block_;
+}
+
+std::string_view JournalStore::Keep(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    auto* kept = static_cast<char*>(Take(text.size(), 1));
+    std::memcpy(kept, text.data(), text.size());
+    return {kept, text.size()};
+}
+
+std::span<const JournalArgument> JournalStore::Keep(std::span<const JournalArgument> arguments) {
+    if (arguments.empty()) {
+        return {};
+    }
+    auto* kept = static_cast<JournalArgument*>(
+        Take(sizeof(JournalArgument) * arguments.size(), alignof(JournalArgument)));
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view source = Keep(arguments[i].source);
+        std::optional<std::string_view> expanded;
+        if (const auto& given = arguments[i].expanded) {
+            const auto at = source.find(*given);
+            expanded =
+                at == std::string_view::npos ? Keep(*given) : source.substr(at, given->size());
+        }
+        std::construct_at(kept + i, JournalArgument{source, expanded});
+    }
+    return {kept, arguments.size()};
+}
+
+JournalCommand& JournalContents::AddCommand(std::uint32_t index, std::string_view name,
+                                            std::span<const JournalArgument> arguments) {
+    return commands.emplace_back(
+        JournalCommand{index, store.Keep(name), store.Keep(arguments), {}, false});
+}
+
 bool UndoJournal::Start(const std::string& path, std::string folder, std::uint32_t scriptChecksum) {
     contents_ = {};
     phase_ = Phase::Idle;
@@ -125,8 +183,10 @@ bool UndoJournal::Start(const std::string& path, std::string folder, std::uint32
     return file_ != nullptr;
 }
 
-void UndoJournal::BeginPlan() {
+void UndoJournal::BeginPlan(std::size_t commands) {
     phase_ = Phase::Planning;
+    // The plan's list then grows once, not by doubling through copies of itself.
+    contents_.commands.reserve(commands);
 }
 
 bool UndoJournal::EndPlan() {
@@ -143,7 +203,7 @@ bool UndoJournal::EndPlan() {
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
-                               std::vector<JournalArgument> arguments) {
+                               std::span<const JournalArgument> arguments) {
     if (phase_ == Phase::Idle) {
         static_cast<void>(EndPlan());  // nothing planned: every move is recorded on its own
     }
@@ -155,10 +215,8 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
         }
         Diverge(commandsSeen_ - 1, movesMatched_);
     }
-    CommandRecord record{index, std::string(name), std::move(arguments)};
-    Add(record);
-    contents_.commands.push_back(
-        {index, std::move(record.name), std::move(record.arguments), {}, false});
+    Add(CommandRecord{index, name, arguments});
+    contents_.AddCommand(index, name, arguments);
 }
 
 bool UndoJournal::MatchesPlan(const JournalMove& move) const {

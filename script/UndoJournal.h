@@ -8,8 +8,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -26,10 +28,45 @@ struct JournalMove {
     bool failed = false;        // the system refused the move: there is nothing to undo
 };
 
+// The bytes of a journal's commands: their names, their arguments and the
+// arguments' texts, kept together in blocks that never move. A long script's
+// journal so costs a few bytes beyond its texts a command, not a string and a
+// list each; the commands view what the store keeps.
+class JournalStore {
+  public:
+    JournalStore() = default;
+    // A store moved from starts afresh instead of writing into the blocks it gave away.
+    JournalStore(JournalStore&& other) noexcept { *this = std::move(other); }
+    JournalStore& operator=(JournalStore&& other) noexcept {
+        if (this == &other) {
+            return *this;
+        }
+        blocks_ = std::move(other.blocks_);
+        other.blocks_.clear();
+        used_ = std::exchange(other.used_, 0);
+        size_ = std::exchange(other.size_, 0);
+        block_ = std::exchange(other.block_, nullptr);
+        return *this;
+    }
+
+    std::string_view Keep(std::string_view text);
+    // The arguments with their texts kept: an expansion that is part of its
+    // source (a path in quotes, one without a placeholder) shares its bytes.
+    std::span<const JournalArgument> Keep(std::span<const JournalArgument> arguments);
+
+  private:
+    void* Take(std::size_t bytes, std::size_t alignment);
+
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::size_t used_ = 0;  // of the last ordinary block
+    std::size_t size_ = 0;  // of the last ordinary block
+    std::byte* block_ = nullptr;
+};
+
 struct JournalCommand {
-    std::uint32_t index = 0;  // its position in the script
-    std::string name;
-    std::vector<JournalArgument> arguments;
+    std::uint32_t index = 0;                     // its position in the script
+    std::string_view name;                       // in the journal's store
+    std::span<const JournalArgument> arguments;  // in the journal's store
     std::vector<JournalMove> moves;
     bool undone = false;  // a restore put all its moves back already
 };
@@ -38,6 +75,7 @@ struct JournalContents {
     std::string folder;                // the game folder it belongs to
     std::uint32_t scriptChecksum = 0;  // of the script's text, to tell a changed script
     std::vector<JournalCommand> commands;
+    JournalStore store;       // what the commands' names and arguments view
     bool planned = false;     // every move the install could make was on the disk before it
     bool complete = false;    // the install ran to its end
     bool torn = false;        // the file ends in a record that is cut or damaged
@@ -49,6 +87,10 @@ struct JournalContents {
     // sync of its record, so the unsynced tail a power loss damages holds no
     // record of a move that was made.
     bool RecordsMayBeLost() const { return (torn && !tornTail) || !planned; }
+
+    // Adds a command with no moves yet, its texts kept in the store.
+    JournalCommand& AddCommand(std::uint32_t index, std::string_view name,
+                               std::span<const JournalArgument> arguments);
 };
 
 // The undo journal of one install. The whole install is planned first, on a
@@ -70,14 +112,15 @@ class UndoJournal {
     bool Start(const std::string& path, std::string folder, std::uint32_t scriptChecksum);
     // Whether a plan is worth making: there is a file to keep it in.
     bool WantsPlan() const { return file_ != nullptr && phase_ == Phase::Idle; }
-    // The records between these two are the plan.
-    void BeginPlan();
+    // The records between these two are the plan, of at most `commands` commands.
+    void BeginPlan(std::size_t commands = 0);
     // Writes the start and the plan through to the disk. False when that
     // failed: then no move may be made.
     bool EndPlan();
 
+    // Records a command; its texts are copied.
     void BeginCommand(std::uint32_t index, std::string_view name,
-                      std::vector<JournalArgument> arguments);
+                      std::span<const JournalArgument> arguments);
     // Records a move about to be made. False when the journal's file could not
     // take the record: then the move must not be made, since a crash after it
     // could not be undone.
