@@ -185,6 +185,51 @@ Json List(const Items& items, ToJson toJson) {
     return list;
 }
 
+// Writes a JSON object member by member, and a long list item by item, so
+// that a report of a huge script is never held a second time as a document.
+// The bytes are those of the whole document's compact, ASCII-only dump.
+class JsonObjectOut {
+  public:
+    explicit JsonObjectOut(ReportOut& out) : out_(out) { out_ << '{'; }
+    ~JsonObjectOut() { out_ << '}'; }
+    JsonObjectOut(const JsonObjectOut&) = delete;
+    JsonObjectOut& operator=(const JsonObjectOut&) = delete;
+
+    void Member(std::string_view key, const Json& value) {
+        Key(key);
+        Dump(value);
+    }
+    template <typename Items, typename ToJson>
+    void ListMember(std::string_view key, const Items& items, ToJson toJson) {
+        Key(key);
+        out_ << '[';
+        bool first = true;
+        for (const auto& item : items) {
+            out_ << (first ? "" : ",");
+            first = false;
+            Dump(toJson(item));
+        }
+        out_ << ']';
+    }
+    // Starts a member whose value the caller writes (an object of its own).
+    ReportOut& Open(std::string_view key) {
+        Key(key);
+        return out_;
+    }
+
+  private:
+    void Key(std::string_view key) {
+        out_ << (first_ ? "" : ",");
+        first_ = false;
+        Dump(Json(std::string(key)));
+        out_ << ':';
+    }
+    void Dump(const Json& value) { out_ << value.dump(-1, ' ', true); }
+
+    ReportOut& out_;
+    bool first_ = true;
+};
+
 Json Texts(const std::vector<std::string>& texts) {
     return List(texts, [](const std::string& text) { return Text(text); });
 }
@@ -230,21 +275,22 @@ Json CommandJson(const CheckedCommand& command) {
     return item;
 }
 
-Json DryRunJson(const DryRunResult& run) {
-    Json item;
-    item["install"] = LogLines(run.installLog);
-    item["whileGameRuns"] = List(run.whileGameRuns, [](const Placement& placement) {
-        return Json{{"path", Text(placement.path)},
-                    {"was", Text(placement.was)},
-                    {"directory", placement.directory}};
-    });
-    item["restore"] = LogLines(run.restoreLog);
-    item["notRestored"] = Texts(run.notRestored);
-    item["restored"] = run.notRestored.empty();
-    item["recovery"] = LogLines(run.recoveryLog);
-    item["notRecovered"] = Texts(run.notRecovered);
-    item["recovered"] = run.notRecovered.empty();
-    return item;
+Json PlacementJson(const Placement& placement) {
+    return Json{{"path", Text(placement.path)},
+                {"was", Text(placement.was)},
+                {"directory", placement.directory}};
+}
+
+void WriteDryRunJson(const DryRunResult& run, ReportOut& out) {
+    JsonObjectOut item(out);
+    item.Member("install", LogLines(run.installLog));
+    item.ListMember("whileGameRuns", run.whileGameRuns, PlacementJson);
+    item.Member("restore", LogLines(run.restoreLog));
+    item.Member("notRestored", Texts(run.notRestored));
+    item.Member("restored", run.notRestored.empty());
+    item.Member("recovery", LogLines(run.recoveryLog));
+    item.Member("notRecovered", Texts(run.notRecovered));
+    item.Member("recovered", run.notRecovered.empty());
 }
 
 // What the report does not list.
@@ -300,19 +346,25 @@ void WriteText(const CheckReport& report, ReportOut& out) {
 }
 
 void WriteJson(const CheckReport& report, ReportOut& out) {
-    const Json document = {{"script", Text(report.script)},
-                           {"game", report.gameGiven ? Text(report.gameDirectory) : nullptr},
-                           {"cmdline", Text(report.commandLine)},
-                           {"loaded", report.loaded},
-                           {"errors", report.Count(Severity::Error)},
-                           {"warnings", report.Count(Severity::Warning)},
-                           {"notes", report.Count(Severity::Note)},
-                           {"findings", List(report.findings, FindingJson)},
-                           {"commands", List(report.commands, CommandJson)},
-                           {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : nullptr},
-                           {"leftOut", LeftOut(report)}};
-    // ASCII only, so that the document reads the same in any code page.
-    out << document.dump(-1, ' ', true) << '\n';
+    {
+        JsonObjectOut document(out);
+        document.Member("script", Text(report.script));
+        document.Member("game", report.gameGiven ? Text(report.gameDirectory) : nullptr);
+        document.Member("cmdline", Text(report.commandLine));
+        document.Member("loaded", report.loaded);
+        document.Member("errors", report.Count(Severity::Error));
+        document.Member("warnings", report.Count(Severity::Warning));
+        document.Member("notes", report.Count(Severity::Note));
+        document.ListMember("findings", report.findings, FindingJson);
+        document.ListMember("commands", report.commands, CommandJson);
+        if (report.dryRun) {
+            WriteDryRunJson(*report.dryRun, document.Open("dryRun"));
+        } else {
+            document.Member("dryRun", nullptr);
+        }
+        document.Member("leftOut", LeftOut(report));
+    }
+    out << '\n';
 }
 
 }  // namespace srdw::check
