@@ -21,7 +21,7 @@ MoveRecord ToRecord(const JournalMove& move) {
             move.attributes.identity};
 }
 
-JournalMove FromRecord(MoveRecord&& record) {
+JournalMove FromRecord(const MoveRecord& record) {
     JournalMove move;
     move.from = record.from;
     move.to = record.to;
@@ -79,7 +79,7 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
         if (contents.commands.empty()) {
             return false;
         }
-        contents.commands.back().moves.push_back(FromRecord(std::move(*move)));
+        contents.commands.back().moves.push_back(FromRecord(*move));
         return true;
     }
     if (std::holds_alternative<FailedRecord>(record)) {
