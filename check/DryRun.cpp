@@ -101,6 +101,17 @@ void LoadChecked(ModScript& modScript, const ParsedScript& script, const std::st
     modScript.UseParsed(scriptPath, script.map.CleanText(), std::move(commands));
 }
 
+// The install as the launcher makes it: the journal started, the plan
+// written, then the commands run.
+void InstallOnModel(ModScript& modScript, UndoJournal& journal, const LaunchContext& launch) {
+    static_cast<void>(
+        journal.Start(ModelJournalPath(launch), launch.RootDir(), modScript.TextChecksum()));
+    const std::string rootDir = launch.RootDir();
+    const Placeholders values{rootDir, launch.installCommandLine};
+    static_cast<void>(modScript.PlanInstall(values, journal));
+    modScript.Install(values, journal);
+}
+
 // One launch cycle: install, the game, restore, with the log of each.
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
@@ -112,12 +123,7 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
     UndoJournal journal;
     result.installLinesLeftOut =
         Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
-            static_cast<void>(journal.Start(ModelJournalPath(launch), launch.RootDir(),
-                                            modScript->TextChecksum()));
-            const std::string rootDir = launch.RootDir();
-            const Placeholders values{rootDir, launch.installCommandLine};
-            static_cast<void>(modScript->PlanInstall(values, journal));
-            modScript->Install(values, journal);
+            InstallOnModel(*modScript, journal, launch);
             static_cast<void>(journal.Finish());
         });
     modScript.reset();  // the restore needs the journal alone
@@ -142,12 +148,7 @@ void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
     {
         ModScript crashed;
         LoadChecked(crashed, script, scriptPath);
-        static_cast<void>(
-            journal.Start(ModelJournalPath(launch), launch.RootDir(), crashed.TextChecksum()));
-        const std::string rootDir = launch.RootDir();
-        const Placeholders values{rootDir, launch.installCommandLine};
-        static_cast<void>(crashed.PlanInstall(values, journal));
-        crashed.Install(values, journal);
+        InstallOnModel(crashed, journal, launch);
     }
     // As the launcher at its start, which does not look at the result either.
     static_cast<void>(model.ChangeDirectory(launch.RootDir()));

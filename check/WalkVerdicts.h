@@ -24,8 +24,7 @@ class WalkVerdicts final : public ScriptObserver {
 
     void WalkStarted(Walk walk) override { next_.WalkStarted(walk); }
     void CommandStarted(const CommandDefinition& command) override;
-    void PathExpanded(std::string_view source,
-                      const std::optional<std::string>& expanded) override {
+    void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override {
         next_.PathExpanded(source, expanded);
     }
     void Said(std::string_view words) override;

@@ -14,7 +14,7 @@ void RunLogObserver::CommandStarted(const CommandDefinition& command) {
 }
 
 void RunLogObserver::PathExpanded(std::string_view source,
-                                  const std::optional<std::string>& expanded) {
+                                  std::optional<std::string_view> expanded) {
     if (source.empty()) {
         return;
     }

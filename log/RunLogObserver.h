@@ -10,7 +10,7 @@ class RunLogObserver final : public ScriptObserver {
   public:
     void WalkStarted(Walk walk) override;
     void CommandStarted(const CommandDefinition& command) override;
-    void PathExpanded(std::string_view source, const std::optional<std::string>& expanded) override;
+    void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override;
     void Said(std::string_view words) override;
     void MoveHeld(const std::string& path, unsigned pause) override;
 };

@@ -47,8 +47,10 @@ std::string ExpandPath(std::string_view source, const Placeholders& values) {
     if (source.empty()) {
         return {};
     }
-    auto expanded = ExpandArgument(source, values.rootDir, values.commandLine);
-    Outcomes().PathExpanded(source, expanded);
+    std::optional<std::string> expanded =
+        ExpandArgument(source, values.rootDir, values.commandLine);
+    Outcomes().PathExpanded(source,
+                            expanded ? std::optional<std::string_view>(*expanded) : std::nullopt);
     return std::move(expanded).value_or(std::string());
 }
 

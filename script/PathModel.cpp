@@ -1,5 +1,7 @@
 #include "script/PathModel.h"
 
+#include <algorithm>
+
 #include "platform/FileSystem.h"
 #include "platform/NameCase.h"
 
@@ -151,9 +153,7 @@ std::string PathKey(const ResolvedPath& path) {
 
 std::string PathKey(std::string_view path) {
     std::string key = FoldNameCase(std::string(path));
-    for (char& c : key) {
-        c = c == '/' ? '\\' : c;
-    }
+    std::ranges::replace(key, '/', '\\');
     return key;
 }
 

@@ -34,12 +34,12 @@ void Run(const ScriptCommand& command, std::size_t index, Walk walk, const Place
     for (std::size_t i = 0; i < count; ++i) {
         const std::string_view source = command.Arg(i);
         auto expansion = ExpandArgument(source, values.rootDir, values.commandLine);
-        outcomes.PathExpanded(source, expansion);
         recorded[i].source = source;
         if (expansion) {
             expanded[i] = std::move(*expansion);
             recorded[i].expanded = expanded[i];
         }
+        outcomes.PathExpanded(source, recorded[i].expanded);
     }
     const ExpandedArguments arguments(expanded.data(), count);
     if (walk == Walk::Install && journal) {
@@ -151,7 +151,7 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
         }
         outcomes.CommandStarted(*definition);
         for (const auto& argument : command.arguments) {
-            outcomes.PathExpanded(argument.source, std::optional<std::string>(argument.expanded));
+            outcomes.PathExpanded(argument.source, argument.expanded);
         }
         Verdict verdict = Verdict::Done;
         if (command.undone) {

@@ -32,7 +32,7 @@ class ScriptObserver {
     virtual void CommandStarted(const CommandDefinition& /*command*/) {}
     // `expanded` is none when the expansion would exceed the longest path.
     virtual void PathExpanded(std::string_view /*source*/,
-                              const std::optional<std::string>& /*expanded*/) {}
+                              std::optional<std::string_view> /*expanded*/) {}
     // The command's words on its outcome, piece by piece as they come.
     virtual void Said(std::string_view /*words*/) {}
     // Another program holds `path`; the move is tried again after `pause` ms.

@@ -392,26 +392,23 @@ def report(figures, memory, check_memory, runs, wine, smoke):
               f"{wrong['per_command'] * 1e6:.1f}us, system calls {bare['per_command'] * 1e6:.1f}us")
         print(f"  wrong / exact = {ratio:.2f}  target <= {CASE_TARGET}: {verdict(ratio <= CASE_TARGET)}")
 
-    if memory:
-        peak, bound = memory["peak_heap_bytes"], memory["bound_bytes"]
-        resident = (memory["max_resident_after_kib"] - memory["max_resident_before_kib"]) * 1024
-        print(f"\nPeak memory loading a {memory['script_bytes'] / 2**20:.1f} MiB script "
-              f"({int(memory['commands'])} commands)")
-        print(f"  heap at its peak {peak / 2**20:.1f} MiB ({memory['peak_per_script_byte']:.2f} x the "
-              f"script), resident set grew {resident / 2**20:.1f} MiB")
-        print(f"  bound {MEMORY_TARGET} = {bound / 2**20:.1f} MiB: {verdict(peak <= bound)}")
-
-    if check_memory:
-        m = check_memory
+    def print_memory(m, what, target):
         peak, bound = m["peak_heap_bytes"], m["bound_bytes"]
         resident = (m["max_resident_after_kib"] - m["max_resident_before_kib"]) * 1024
-        print(f"\nPeak memory of SrdwCheck with the dry run on a {m['script_bytes'] / 2**20:.1f} MiB "
-              f"script ({int(m['commands'])} commands, every one failing)")
+        print(f"\n{what.format(mib=m['script_bytes'] / 2**20, commands=int(m['commands']))}")
         print(f"  heap at its peak {peak / 2**20:.1f} MiB ({m['peak_per_script_byte']:.2f} x the "
               f"script), resident set grew {resident / 2**20:.1f} MiB")
-        print(f"  bound {CHECK_MEMORY_TARGET} = {bound / 2**20:.1f} MiB: {verdict(peak <= bound)}")
-        print(f"  report: text {m['text_report_bytes'] / 2**20:.1f} MiB, "
-              f"JSON {m['json_report_bytes'] / 2**20:.1f} MiB")
+        print(f"  bound {target} = {bound / 2**20:.1f} MiB: {verdict(peak <= bound)}")
+
+    if memory:
+        print_memory(memory, "Peak memory loading a {mib:.1f} MiB script ({commands} commands)",
+                     MEMORY_TARGET)
+
+    if check_memory:
+        print_memory(check_memory, "Peak memory of SrdwCheck with the dry run on a {mib:.1f} MiB "
+                     "script ({commands} commands, every one failing)", CHECK_MEMORY_TARGET)
+        print(f"  report: text {check_memory['text_report_bytes'] / 2**20:.1f} MiB, "
+              f"JSON {check_memory['json_report_bytes'] / 2**20:.1f} MiB")
 
     if runs:
         r = runs
