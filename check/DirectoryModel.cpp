@@ -290,7 +290,7 @@ std::optional<std::string> DirectoryModel::ReadWholeFile(const std::string& path
     return std::nullopt;  // no contents are held but the script's
 }
 
-std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string& path) {
+std::unique_ptr<OutputFile> DirectoryModel::CreateOutputFile(const std::string& path, OsError*) {
     written_.insert(path);
     return std::make_unique<DiscardingFile>();
 }

@@ -60,7 +60,7 @@ class DirectoryModel final : public FileSystem {
     OsResult ChangeDirectory(const std::string& path) override;
     std::string WorkingDirectory() override { return current_.Text(); }
     std::optional<std::string> ReadWholeFile(const std::string& path) override;
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override;
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override;
 
     LocalTime Now() override;

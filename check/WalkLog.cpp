@@ -71,9 +71,9 @@ void WalkLog::Line(std::string_view line, bool ended) {
     }
 }
 
-std::unique_ptr<OutputFile> LogTap::CreateOutputFile(const std::string& path) {
+std::unique_ptr<OutputFile> LogTap::CreateOutputFile(const std::string& path, OsError* why) {
     if (path != logPath_) {
-        return inner_.CreateOutputFile(path);
+        return inner_.CreateOutputFile(path, why);
     }
     return std::make_unique<TapFile>(walk_);
 }

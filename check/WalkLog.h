@@ -50,7 +50,7 @@ class LogTap final : public FileSystemProxy {
         : FileSystemProxy(inner), logPath_(std::move(logPath)) {}
 
     void Follow(WalkLog* walk) { walk_ = walk; }
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override;
 
   private:
     std::string logPath_;

@@ -25,6 +25,7 @@ class LauncherProcessProxy : public LauncherProcess {
     MutexState AcquireMutex(const std::string& name) override { return inner_.AcquireMutex(name); }
     void ReleaseMutex(const std::string& name) override { inner_.ReleaseMutex(name); }
     MutexState LockFolder(const std::string& folder) override { return inner_.LockFolder(folder); }
+    std::vector<std::string> LockFiles() override { return inner_.LockFiles(); }
 
   protected:
     LauncherProcess& inner_;
@@ -53,6 +54,9 @@ class SystemRecordsProxy : public SystemRecords {
     }
     OsResult DeleteUserStartupEntry(const std::string& name) override {
         return inner_.DeleteUserStartupEntry(name);
+    }
+    std::string StartupEntryFile(const std::string& name) override {
+        return inner_.StartupEntryFile(name);
     }
 
   protected:

@@ -122,10 +122,12 @@ class FileSystem {
     virtual OsResult ChangeDirectory(const std::string& path) = 0;
     virtual std::string WorkingDirectory() = 0;  // empty when it cannot be read
     virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
-    // Creates the file, or empties an existing one; none when that is refused.
-    // Never writes through a symbolic link or another reparse point: such a
-    // path is refused, and its target stays as it is.
-    virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
+    // Creates the file, or empties an existing one; none when that is refused,
+    // and then `why`, when given, says why. Never writes through a symbolic
+    // link or another reparse point: such a path is refused, and its target
+    // stays as it is.
+    virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path,
+                                                         OsError* why = nullptr) = 0;
     // Opens an existing file to add to its end, never through a link; none when
     // that is refused or the file is not there.
     virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& /*path*/) {
@@ -136,6 +138,9 @@ class FileSystem {
     virtual FileIdentity IdentityOf(const std::string& /*path*/) { return {}; }
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
+    // Makes the folder's entries as they are now survive a power loss: a move
+    // into or out of it is on the disk once this returns.
+    virtual OsResult SyncFolder(const std::string& /*path*/) { return OsResult::Ok(); }
     // The entries of the directory at `path`, in the system's own order. Only
     // the backends read real directories; a model of one has nothing to list.
     virtual DirectoryListing ListDirectory(const std::string& /*path*/) {

@@ -31,9 +31,10 @@ class FileSystemProxy : public FileSystem {
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         return inner_.ReadWholeFile(path);
     }
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
-        return inner_.CreateOutputFile(path);
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
+        return inner_.CreateOutputFile(path, why);
     }
+    OsResult SyncFolder(const std::string& path) override { return inner_.SyncFolder(path); }
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
         return inner_.AppendToFile(path);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Installed.h"
@@ -61,6 +62,9 @@ class LauncherProcess {
     // until the process ends or hands over; whatever it needs on the disk goes
     // with it.
     virtual MutexState LockFolder(const std::string& folder) = 0;
+    // The files the mutex and the folders' locks keep on the disk while they
+    // are held: none of them may be touched by a script.
+    virtual std::vector<std::string> LockFiles() = 0;
 };
 
 // The backend's own.

@@ -28,6 +28,9 @@ class SystemRecords {
     virtual OsResult DeleteStartupEntry(const std::string& name) = 0;
     virtual OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) = 0;
     virtual OsResult DeleteUserStartupEntry(const std::string& name) = 0;
+    // The file that holds the entry, where the system keeps it in one (not in
+    // the registry); empty otherwise.
+    virtual std::string StartupEntryFile(const std::string& /*name*/) { return {}; }
 };
 
 // The backend's own.

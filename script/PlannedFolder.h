@@ -35,7 +35,9 @@ class PlannedFolder final : public FileSystem {
         return OsResult::Ok();
     }
     OsResult RemoveFile(const std::string&) override { return {OsError::AccessDenied}; }
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string&) override { return nullptr; }
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string&, OsError*) override {
+        return nullptr;
+    }
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         return disk_.ReadWholeFile(path);
     }

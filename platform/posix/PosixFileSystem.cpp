@@ -303,20 +303,33 @@ class PosixFileSystem final : public FileSystem {
         return bytes;
     }
 
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
         const posix::PathLookup lookup = LookUpPath(path);
-        if (lookup.exists && !S_ISLNK(lookup.status.st_mode) && !IsWritable(lookup.status)) {
-            return nullptr;  // a read-only file is not overwritten, as on Windows
+        OsError refused =
+            OsError::AccessDenied;  // a read-only file is not overwritten, as on Windows
+        if (!lookup.exists || S_ISLNK(lookup.status.st_mode) || IsWritable(lookup.status)) {
+            // O_NOFOLLOW: a link, also one to nowhere, is refused, so its target is
+            // never created or emptied.
+            UniqueFd fd(sys::open(lookup.path.c_str(),
+                                  O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+            if (fd.IsValid()) {
+                return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
+            }
+            refused = posix::ErrorFromErrno(errno);
         }
-        const std::string& native = lookup.path;
-        // O_NOFOLLOW: a link, also one to nowhere, is refused, so its target is never
-        // created or emptied.
-        UniqueFd fd(
-            sys::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (why) {
+            *why = refused;
+        }
+        return nullptr;
+    }
+
+    OsResult SyncFolder(const std::string& path) override {
+        const UniqueFd fd(
+            sys::open(ResolveCase(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
-            return nullptr;
+            return LastError();
         }
-        return std::make_unique<PosixOutputFile>(std::move(fd), native);
+        return sys::fsync(fd.Get()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
@@ -371,7 +384,7 @@ class PosixFileSystem final : public FileSystem {
 namespace posix {
 
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
-    const std::string temporary = path + ".tmp";
+    const std::string temporary = TemporaryFileOf(path);
     UniqueFd fd(sys::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!fd.IsValid()) {
         return LastError();

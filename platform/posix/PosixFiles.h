@@ -15,5 +15,9 @@ OsResult LastError();
 
 // Replaces a file's content so that a reader sees the old or the new text, never a mix.
 OsResult ReplaceFileContent(const std::string& path, std::string_view content);
+// The file beside `path` that ReplaceFileContent writes first.
+inline std::string TemporaryFileOf(const std::string& path) {
+    return path + ".tmp";
+}
 
 }  // namespace srdw::posix

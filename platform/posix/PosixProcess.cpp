@@ -103,23 +103,18 @@ class PosixProcess final : public LauncherProcess {
     // the system drops it when the process ends, however it ends. The file lives
     // in the runtime directory (or /tmp) and is left there, readable to all, so
     // that a launcher started by another user locks the same file. Where it
-    // cannot be had there, the file beside the launcher serves, and goes when
-    // the lock does.
+    // cannot be had there, the launcher's own program serves: every launcher of
+    // this copy locks it, and nothing is left behind by a kill.
     MutexState AcquireMutex(const std::string& name) override {
         if (locks_.contains(name)) {
             return MutexState::Acquired;
         }
         const char* runtimeVariable = std::getenv("XDG_RUNTIME_DIR");
         const std::string runtime = runtimeVariable ? runtimeVariable : "";
-        std::vector<std::string> places = {runtime.empty() ? "/tmp" : runtime};
-        const std::string own = OwnPath();
-        if (const auto slash = own.rfind('/'); slash != std::string::npos) {
-            places.push_back(own.substr(0, slash));
-        }
-        for (std::size_t index = 0; index < places.size(); ++index) {
-            const std::string path = places[index] + "/" + name + ".lock";
+        const std::string lockFile = (runtime.empty() ? "/tmp" : runtime) + "/" + name + ".lock";
+        for (const std::string& path : {lockFile, OwnPath()}) {
             UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
-            if (!fd.IsValid() && errno == ENOENT) {
+            if (!fd.IsValid() && errno == ENOENT && path == lockFile) {
                 fd.Reset(
                     sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
             }
@@ -133,7 +128,7 @@ class PosixProcess final : public LauncherProcess {
                 }
                 continue;
             }
-            locks_.emplace(name, HeldLock{std::move(fd), index > 0 ? path : std::string()});
+            locks_.emplace(name, HeldLock{std::move(fd), path});
             return MutexState::Acquired;
         }
         return MutexState::Failed;
@@ -163,25 +158,18 @@ class PosixProcess final : public LauncherProcess {
         return MutexState::Acquired;
     }
 
+    std::vector<std::string> LockFiles() override {
+        std::vector<std::string> files;
+        for (const auto& [name, lock] : locks_) {
+            files.push_back(lock.path);
+        }
+        return files;
+    }
+
   private:
-    // A lock file whose name goes before the lock, where it is the launcher's
-    // own: whoever opened it meanwhile holds a lock nobody else can see, and a
-    // new launcher makes a new one.
     struct HeldLock {
         UniqueFd fd;
-        std::string removeOnRelease;
-
-        HeldLock(UniqueFd held, std::string remove)
-            : fd(std::move(held)), removeOnRelease(std::move(remove)) {}
-        HeldLock(HeldLock&&) = default;
-        HeldLock& operator=(HeldLock&&) = default;
-        HeldLock(const HeldLock&) = delete;
-        HeldLock& operator=(const HeldLock&) = delete;
-        ~HeldLock() {
-            if (fd.IsValid() && !removeOnRelease.empty()) {
-                sys::unlink(removeOnRelease.c_str());
-            }
-        }
+        std::string path;
     };
 
     std::map<std::string, HeldLock> locks_;                    // by mutex name

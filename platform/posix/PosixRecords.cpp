@@ -77,8 +77,15 @@ class PosixRecords final : public SystemRecords {
             path, posix::RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
     }
 
+    // A kill while the entry was written may have left its temporary file.
     OsResult DeleteStartupEntry(const std::string& name) override {
-        return sys::unlink(AutostartEntryPath(name).c_str()) == 0 ? OsResult::Ok() : LastError();
+        const std::string path = AutostartEntryPath(name);
+        sys::unlink(posix::TemporaryFileOf(path).c_str());
+        return sys::unlink(path.c_str()) == 0 ? OsResult::Ok() : LastError();
+    }
+
+    std::string StartupEntryFile(const std::string& name) override {
+        return AutostartEntryPath(name);
     }
 
     // The autostart folder is the user's own: both entries are the one there.

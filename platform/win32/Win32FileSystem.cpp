@@ -214,22 +214,36 @@ class Win32FileSystem final : public FileSystem {
         return bytes;
     }
 
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
-        if (IsReadOnly(path)) {
-            return nullptr;
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
+        OsError refused = OsError::AccessDenied;
+        if (!IsReadOnly(path)) {
+            // Opened as it is, a reparse point itself rather than its target, and
+            // emptied only once it is known to be none.
+            win32::FileHandle file(CreateFileA(
+                path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            BY_HANDLE_FILE_INFORMATION info;
+            const bool opened = file.IsValid() && GetFileInformationByHandle(file.Get(), &info);
+            if (opened && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+                SetEndOfFile(file.Get())) {
+                return std::make_unique<Win32OutputFile>(std::move(file));
+            }
+            refused = opened ? OsError::AccessDenied : Check(FALSE).error;
         }
-        // Opened as it is, a reparse point itself rather than its target, and
-        // emptied only once it is known to be none.
-        win32::FileHandle file(CreateFileA(
-            path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
-            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-            !SetEndOfFile(file.Get())) {
-            return nullptr;
+        if (why) {
+            *why = refused;
         }
-        return std::make_unique<Win32OutputFile>(std::move(file));
+        return nullptr;
+    }
+
+    // A folder opened for writing, as FlushFileBuffers needs it, writes its
+    // entries through.
+    OsResult SyncFolder(const std::string& path) override {
+        const win32::FileHandle folder(
+            CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return folder.IsValid() ? Check(FlushFileBuffers(folder.Get())) : Check(FALSE);
     }
 
     FileIdentity IdentityOf(const std::string& path) override {

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/ElevationRule.h"
 #include "platform/LauncherProcess.h"
@@ -60,10 +61,15 @@ class Win32Process final : public LauncherProcess {
     MutexState AcquireMutex(const std::string& name) override;
     void ReleaseMutex(const std::string& name) override;
     MutexState LockFolder(const std::string& folder) override;
+    std::vector<std::string> LockFiles() override;
 
   private:
+    struct FolderLock {
+        std::string path;
+        FileHandle file;
+    };
     KernelHandle mutex_;                             // held until the process ends
-    std::map<std::string, FileHandle> folderLocks_;  // by the lock file's path, lower-cased
+    std::map<std::string, FolderLock> folderLocks_;  // by the lock file's path, lower-cased
 };
 
 // A path longer than the launcher's buffers of 260 characters hold is none.
@@ -180,8 +186,16 @@ MutexState Win32Process::LockFolder(const std::string& folder) {
         return GetLastError() == ERROR_SHARING_VIOLATION ? MutexState::HeldElsewhere
                                                          : MutexState::Failed;
     }
-    folderLocks_.emplace(key, std::move(file));
+    folderLocks_.emplace(key, FolderLock{lock, std::move(file)});
     return MutexState::Acquired;
+}
+
+std::vector<std::string> Win32Process::LockFiles() {
+    std::vector<std::string> files;
+    for (const auto& [key, lock] : folderLocks_) {
+        files.push_back(lock.path);
+    }
+    return files;
 }
 
 }  // namespace
