@@ -16,6 +16,7 @@
 #include "platform/GameProcess.h"
 #include "platform/LauncherProcess.h"
 #include "platform/PlayerDialogs.h"
+#include "platform/SystemRecords.h"
 #include "script/ModScript.h"
 #include "script/PathModel.h"
 
@@ -33,27 +34,84 @@ bool ReportRunningGame() {
     return true;
 }
 
-// The whole install is planned and its journal synced before the marker is
-// written, and the marker before the first move; so a marker never stands
-// beside a journal that lacks a move the install may have made. A journal
-// that cannot be made is kept in memory, which serves this run's restore but
-// not a recovery after a crash.
-void InstallJournalled(ModScript& script, UndoJournal& journal) {
+// The game's folder, which the journal names and the script works in: the
+// launcher's own when the game's path names no folder (then "@rootdir" is
+// empty, and the game starts in the current folder).
+std::string GameFolder() {
     const LaunchPaths& paths = Paths();
-    static_cast<void>(journal.Start(paths.JournalFile, paths.RootDir, script.TextChecksum()));
-    if (script.PlanInstall(PlaceholdersOf(paths), journal)) {
-        WriteMarker(paths.MarkerFile, script.Path());
+    return paths.RootDir.empty() ? DirectoryOf(paths.MarkerFile) : paths.RootDir;
+}
+
+FileIdentity FolderIdentity(const std::string& folder) {
+    const auto found = Files().LookUp(std::span(&folder, 1));
+    return found.front().attributes ? found.front().attributes->identity : FileIdentity{};
+}
+
+// The launcher's records and everything else of its own: no script command may
+// move them.
+OwnFiles LaunchersOwnFiles() {
+    const LaunchPaths& paths = Paths();
+    const std::string logPath = LogPathFor(OwnProcess().OwnPath());
+    std::vector<std::string> files = OwnProcess().LockFiles();
+    files.insert(files.end(),
+                 {paths.MarkerFile, paths.JournalFile, logPath, logPath + ".1",
+                  OwnProcess().OwnPath(), Records().StartupEntryFile(kStartupEntryName)});
+    return OwnFiles(files);
+}
+
+void ReportUnwritable(std::string_view what, const std::string& path, OsError error) {
+    LogWrite("ERROR: cannot write the ");
+    LogWrite(what);
+    LogWrite(" '");
+    LogWrite(path);
+    LogWrite("': ");
+    LogWrite(Files().IsLink(path) ? "it is a link, and the launcher writes through none"
+                                  : ReasonOf(error));
+    LogWrite("; nothing was installed!\n");
+}
+
+// The journal is the record of an install: its start and plan, then the
+// marker, are on the disk before the first move, so that a crash at any
+// moment can be undone. Where either cannot be made, nothing is moved: false.
+bool InstallJournalled(ModScript& script, UndoJournal& journal) {
+    const LaunchPaths& paths = Paths();
+    const std::string folder = GameFolder();
+    OsResult journalled =
+        journal.Start(paths.JournalFile, folder, FolderIdentity(folder), script.TextChecksum());
+    if (journalled) {
+        journalled = script.PlanInstall(PlaceholdersOf(paths), journal);
+    }
+    if (!journalled) {
+        ReportUnwritable("undo journal", paths.JournalFile, journalled.error);
+        return false;
+    }
+    if (const OsResult marked = WriteMarker(paths.MarkerFile, script.Path()); !marked) {
+        ReportUnwritable("recovery marker", paths.MarkerFile, marked.error);
+        return false;
     }
     script.Install(PlaceholdersOf(paths), journal);
     if (journal.Finish()) {
-        return;
+        return true;
     }
     LogWrite("ERROR: cannot write the undo journal '");
     LogWrite(paths.JournalFile);
-    LogWrite(journal.InMemoryOnly()   ? "'; a crash now would be undone from the script alone!\n"
-             : journal.RefusedMoves() ? "'; no file was moved after that, so that a crash can "
-                                        "still be undone!\n"
-                                      : "' through to the disk; a power loss now may lose it!\n");
+    LogWrite(journal.RefusedMoves() ? "'; no file was moved after that, so that a crash can "
+                                      "still be undone!\n"
+                                    : "' through to the disk; a power loss now may lose it!\n");
+    return true;
+}
+
+// An install that did not begin leaves no records behind, and the player
+// chooses whether to play without the mod. Nobody to answer means no game.
+bool PlayWithoutTheMod(UndoJournal& journal) {
+    journal.Close();
+    static_cast<void>(Files().RemoveFile(Paths().MarkerFile));
+    static_cast<void>(Files().RemoveFile(Paths().JournalFile));
+    LogFlush();
+    Player().HideSplash();
+    const std::string question =
+        MessageText(IDS_FOLDER_NOT_WRITABLE, {DirectoryOf(Paths().MarkerFile)});
+    return Player().AskYesNo(question) == Answer::Yes;
 }
 
 // True when everything the install moved is back.
@@ -70,13 +128,19 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     Player().ShowSplash();
     RegisterStartupEntry();
     UndoJournal journal;
+    bool installed = false;
     if (mode == LaunchMode::InstallMode) {
-        InstallJournalled(script, journal);
+        installed = InstallJournalled(script, journal);
+        if (!installed && !PlayWithoutTheMod(journal)) {
+            RemoveStartupEntry();
+            Player().DestroySplash();
+            return CycleEnd::Completed;
+        }
     }
     RemoveEditSwitch(paths.CommandLine);
     Player().HideSplash();
     const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
-    const bool restored = mode != LaunchMode::InstallMode || Restore(script, journal, source);
+    const bool restored = !installed || Restore(script, journal, source);
     if (restored) {
         RemoveStartupEntry();
     }
@@ -101,20 +165,22 @@ void ReportLostRecords(const JournalContents& journal) {
     LogWrite(", so what the install did after them is not known!\n");
 }
 
-// A journal written for another game folder names files that are not this
-// install's: it is not undone, and kept aside so that nothing is lost.
+// A journal written for another game folder (a copy of this one, or another
+// folder of this name) names files that are not this install's: it is not
+// undone, and stays as it is.
 bool BelongsHere(const JournalContents& journal) {
-    if (PathKey(journal.folder) == PathKey(Paths().RootDir)) {
+    const std::string folder = GameFolder();
+    const FileIdentity here = FolderIdentity(folder);
+    const FileIdentity& there = journal.folderIdentity;
+    if (SameFileSystemName(journal.folder, folder) &&
+        (!here.known || !there.known || here == there)) {
         return true;
     }
-    const std::string kept = KeepJournalAside(Paths().JournalFile);
     LogWrite("ERROR: the undo journal '");
     LogWrite(Paths().JournalFile);
     LogWrite("' belongs to the game folder '");
     LogWrite(journal.folder);
-    LogWrite("', not to this one; it is not undone\n > it is kept as '");
-    LogWrite(kept);
-    LogWrite("'\n");
+    LogWrite("', not to this one; it is not undone, and stays as it is\n");
     return false;
 }
 
@@ -124,6 +190,7 @@ bool BelongsHere(const JournalContents& journal) {
 struct Recovery {
     bool complete = true;
     std::size_t outOfPlace = 0;
+    std::string foreignFolder;  // the folder the journal was written for, when not this one
 };
 
 // A crashed run is undone from its journal, and the restore's progress goes
@@ -144,6 +211,7 @@ Recovery Recover(LaunchMode mode, ModScript& script, const RestoreSource& source
         LogWrite(" > nothing to restore: no marker and no journal record an install\n");
     } else if (source.journal && !BelongsHere(*source.journal)) {
         recovery.complete = false;  // what the crashed run changed here is not known
+        recovery.foreignFolder = source.journal->folder;
     } else if (source.journal) {
         const bool lost = source.journal->RecordsMayBeLost();
         if (lost) {
@@ -177,7 +245,9 @@ void OfferTheGameWithoutTheMod(const Recovery& recovery) {
     const std::string count =
         recovery.outOfPlace == 0 ? std::string("not known") : std::to_string(recovery.outOfPlace);
     const std::string question =
-        MessageText(IDS_RESTORE_UNFINISHED, {count, LogPathFor(OwnProcess().OwnPath())});
+        recovery.foreignFolder.empty()
+            ? MessageText(IDS_RESTORE_UNFINISHED, {count, LogPathFor(OwnProcess().OwnPath())})
+            : MessageText(IDS_FOREIGN_JOURNAL, {recovery.foreignFolder});
     if (Player().AskYesNo(question) != Answer::Yes) {
         return;
     }
@@ -219,20 +289,22 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     // A game found elsewhere than beside the launcher may sit in a folder that
     // needs administrator rights; a run without the mod changes nothing there.
     const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine);
-    if ((restores || mode == LaunchMode::InstallMode) && !MayChange(paths.RootDir)) {
+    const std::string folder = GameFolder();
+    const bool changes = (restores || mode == LaunchMode::InstallMode) && !BesideLauncher(folder);
+    if (changes && !MayChange(folder)) {
         LogWrite("ERROR: cannot change the game folder '");
-        LogWrite(paths.RootDir);
+        LogWrite(folder);
         LogWrite("' without administrator rights; nothing was changed!\n");
         Player().EndWaitCursor();
         return CycleEnd::NeedsRights;
     }
     // A game found elsewhere than beside the launcher may be found so by a
     // launcher in yet another folder: the game folder's own lock keeps it out.
-    if ((restores || mode == LaunchMode::InstallMode) && !BesideLauncher(paths.RootDir) &&
-        !Guarded(OwnProcess().LockFolder(paths.RootDir))) {
+    if (changes && !Guarded(OwnProcess().LockFolder(folder))) {
         Player().EndWaitCursor();
         return CycleEnd::FolderInUse;
     }
+    script.KeepOutOfReach(LaunchersOwnFiles());
     const Recovery recovery = restores ? Recover(mode, script, source) : Recovery{};
     const CycleEnd end = restores ? (recovery.complete ? CycleEnd::Completed : CycleEnd::Unfinished)
                                   : Play(mode, script, source);

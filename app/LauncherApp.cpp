@@ -59,25 +59,21 @@ Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
     return answer;
 }
 
-// A journal is undone only beside its marker. One without (a run killed
-// between removing the two, or a file put there) is kept aside instead: its
-// files may have been changed since by anyone.
-void ReadOrSetAsideJournal(bool markerThere, RestoreSource& source) {
+// The journal is the record of an install, whatever the marker says: one that
+// has moves to undo is undone, one with nothing left to undo goes without a
+// word. One that cannot be read goes too when no marker names a script, since
+// no move is made before both are on the disk. True when a recovery is due.
+bool ReadRecords(bool markerNamesScript, RestoreSource& source) {
     const std::string& path = Paths().JournalFile;
-    if (!Files().Attributes(path)) {
-        return;
-    }
-    if (markerThere) {
+    if (Files().Attributes(path)) {
         source.journal = ReadJournal(path);
         source.unreadableJournal = !source.journal;
-        return;
+        if (!markerNamesScript && (!source.journal || source.journal->NothingToUndo())) {
+            static_cast<void>(Files().RemoveFile(path));
+            source = {};
+        }
     }
-    const std::string kept = KeepJournalAside(path);
-    LogWrite("ERROR: the undo journal '");
-    LogWrite(path);
-    LogWrite("' has no marker beside it; it is not undone\n > it is kept as '");
-    LogWrite(kept);
-    LogWrite("'\n");
+    return markerNamesScript || source.journal.has_value();
 }
 
 }  // namespace
@@ -129,8 +125,10 @@ bool LauncherApp::Startup() {
     const std::string secondCandidate = launcherDirectory + "\\DWSR.dat";
 
     const std::string restoreScript = ReadRestoreScript(paths.MarkerFile);
+    RestoreSource source;
+    const bool recovering = ReadRecords(!restoreScript.empty(), source);
     const std::string logPath = LogPathFor(ownPath);
-    if (!restoreScript.empty()) {
+    if (recovering) {
         KeepInstallingRunsLog(logPath);
     }
     if (!LogOpen(logPath) && Files().IsLink(logPath)) {
@@ -138,11 +136,9 @@ bool LauncherApp::Startup() {
     }
     logOpened_ = true;
     ModScript script;
-    LaunchMode mode = restoreScript.empty() ? LaunchMode::InstallMode : LaunchMode::RecoverMode;
-    RestoreSource source;
-    ReadOrSetAsideJournal(Files().Attributes(paths.MarkerFile).has_value(), source);
+    LaunchMode mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
 
-    if (mode == LaunchMode::RecoverMode && !script.Load(restoreScript)) {
+    if (!restoreScript.empty() && !script.Load(restoreScript)) {
         if (source.journal || source.unreadableJournal) {
             // The journal holds all that the restore needs, or says why nothing can be.
             LogWrite("ERROR: Failed to load restore script!\n > restoring from the undo journal\n");

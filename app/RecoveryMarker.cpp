@@ -4,21 +4,33 @@
 #include <string_view>
 
 #include "app/PathText.h"
-#include "log/RunLog.h"
 #include "log/TextFile.h"
 #include "platform/FileSystem.h"
 
 namespace srdw {
 
-void WriteMarker(const std::string& markerPath, const std::string& scriptPath) {
-    if (auto marker = Files().CreateOutputFile(markerPath)) {
-        if (marker->Write(ToCrLf(scriptPath))) {
-            static_cast<void>(marker->SyncToDisk());  // written is better than nothing
-        }
-    } else if (Files().IsLink(markerPath)) {
-        LogWrite("ERROR: the file '");
-        LogWrite(markerPath);
-        LogWrite("' is a link; the recovery marker is not written through it!\n");
+OsResult WriteMarker(const std::string& markerPath, const std::string& scriptPath) {
+    OsError refused = OsError::Other;
+    auto marker = Files().CreateOutputFile(markerPath, &refused);
+    if (!marker) {
+        return {refused};
+    }
+    const OsResult written = marker->Write(ToCrLf(scriptPath));
+    return written ? marker->SyncToDisk() : written;
+}
+
+std::string_view ReasonOf(OsError error) {
+    switch (error) {
+        case OsError::AccessDenied:
+            return "access is denied";
+        case OsError::DiskFull:
+            return "the disk is full";
+        case OsError::NotFound:
+            return "its folder is not there";
+        case OsError::SharingViolation:
+            return "another program holds it";
+        default:
+            return "the system reports an input/output error";
     }
 }
 
@@ -53,21 +65,6 @@ std::string ReadRestoreScript(const std::string& markerPath) {
         line.pop_back();
     }
     return line;
-}
-
-std::string KeepJournalAside(const std::string& journalPath) {
-    constexpr int kMostKept = 999;
-    for (int n = 1; n <= kMostKept; ++n) {
-        std::string aside = journalPath + ".stale-" + std::to_string(n);
-        const OsResult moved = Files().MoveNoReplace(journalPath, aside);
-        if (moved) {
-            return aside;
-        }
-        if (moved.error != OsError::AlreadyExists) {
-            break;
-        }
-    }
-    return journalPath;
 }
 
 }  // namespace srdw

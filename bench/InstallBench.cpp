@@ -82,7 +82,7 @@ bool Exists(const std::string& path) {
 void InstallJournalled(const GameFolder& folder, ModScript& script, const Placeholders& values,
                        UndoJournal& journal) {
     static_cast<void>(journal.Start((folder.root / "restore.jnl").string(), folder.root.string(),
-                                    script.TextChecksum()));
+                                    FileIdentity{}, script.TextChecksum()));
     static_cast<void>(script.PlanInstall(values, journal));
     script.Install(values, journal);
     static_cast<void>(journal.Finish());

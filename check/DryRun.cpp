@@ -104,8 +104,8 @@ void LoadChecked(ModScript& modScript, const ParsedScript& script, const std::st
 // The install as the launcher makes it: the journal started, the plan
 // written, then the commands run.
 void InstallOnModel(ModScript& modScript, UndoJournal& journal, const LaunchContext& launch) {
-    static_cast<void>(
-        journal.Start(ModelJournalPath(launch), launch.RootDir(), modScript.TextChecksum()));
+    static_cast<void>(journal.Start(ModelJournalPath(launch), launch.RootDir(), FileIdentity{},
+                                    modScript.TextChecksum()));
     const std::string rootDir = launch.RootDir();
     const Placeholders values{rootDir, launch.installCommandLine};
     static_cast<void>(modScript.PlanInstall(values, journal));

@@ -16,6 +16,8 @@
 #define IDS_LAUNCHER_WAITING 11
 #define IDS_PATH_CHARACTERS 12
 #define IDS_RESTORE_UNFINISHED 13
+#define IDS_FOLDER_NOT_WRITABLE 14
+#define IDS_FOREIGN_JOURNAL 15
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -51,6 +53,18 @@
     "Warning: The MOD could not be removed completely.\nFiles still out of place: %1\nThe " \
     "log says which: %2\nThe next start of the launcher tries again.\n\nDo you want to "    \
     "start the game without the MOD this time?"
+/* %1: the launcher's folder, where the marker and the journal go. */
+#define TEXT_FOLDER_NOT_WRITABLE                                                             \
+    "Warning: The MOD could not be put in place, because the launcher's folder cannot be "   \
+    "written:\n%1\nThe log says why. Nothing was changed.\n\nDo you want to start the game " \
+    "without the MOD?"
+/* %1: the game folder the journal was written for. */
+#define TEXT_FOREIGN_JOURNAL                                                                  \
+    "Warning: The record of an interrupted MOD installation beside the launcher was written " \
+    "for another game folder:\n%1\nIt is not used here, and nothing was changed. If this "    \
+    "folder is a copy of that one, put its game files back by hand, then delete restore.mod " \
+    "and restore.jnl beside the launcher.\n\nDo you want to start the game without the MOD "  \
+    "this time?"
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

@@ -141,6 +141,10 @@ void Fields(Io& io, Record& record) {
         io(record.moves);
     } else if constexpr (std::is_same_v<Kind, UndoneRecord>) {
         io(record.command);
+    } else if constexpr (std::is_same_v<Kind, FolderRecord>) {
+        io(record.identity.known);
+        io(record.identity.volume);
+        io(record.identity.file);
     }
 }
 

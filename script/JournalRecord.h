@@ -66,9 +66,14 @@ struct EndRecord {};
 struct UndoneRecord {
     std::uint32_t command = 0;
 };
+// Right after the start: the game folder as the file system knows it, so that
+// a copy of the folder, or another folder of that name, is told from it.
+struct FolderRecord {
+    FileIdentity identity;
+};
 
 using JournalRecord = std::variant<StartRecord, CommandRecord, MoveRecord, FailedRecord,
-                                   PlanEndRecord, CutRecord, EndRecord, UndoneRecord>;
+                                   PlanEndRecord, CutRecord, EndRecord, UndoneRecord, FolderRecord>;
 
 // Appends the record's frame to `out`.
 void AppendFrame(const JournalRecord& record, std::string& out);

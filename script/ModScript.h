@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "script/OwnFiles.h"
 #include "script/PathExpansion.h"
 #include "script/ScriptText.h"
 #include "script/UndoJournal.h"
@@ -32,11 +33,14 @@ class ModScript {
     // outlive this script, which copies neither.
     void UseParsed(const std::string& path, std::string_view text,
                    std::vector<ScriptCommand> commands);
+    // The files no command may move, at install and at restore: a command
+    // that names one is refused and moves nothing.
+    void KeepOutOfReach(OwnFiles files) { ownFiles_ = std::move(files); }
     // Rehearses the install on a plan of the folder, without a change or a log
     // line, and puts every move it will make in the journal and the journal on
-    // the disk. False when the journal could not be written through: then no
-    // move may be made. Nothing to do for a journal kept in memory only.
-    bool PlanInstall(const Placeholders& values, UndoJournal& journal);
+    // the disk. The reason when the journal could not be written through: then
+    // no move may be made. Nothing to do for a journal kept in memory only.
+    OsResult PlanInstall(const Placeholders& values, UndoJournal& journal);
     // Applies the commands forward, first to last, recording each command and
     // each move in the journal before it is made.
     void Install(const Placeholders& values, UndoJournal& journal);
@@ -68,6 +72,7 @@ class ModScript {
     std::vector<ScriptCommand> commands_;
     std::vector<std::string_view> arguments_;
     std::vector<DirectoryStretch> installDirectories_;  // recorded by Install for Restore
+    OwnFiles ownFiles_;
 };
 
 // What a restore from the journal achieved.

@@ -53,6 +53,12 @@ std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base);
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory);
 // Whether two names are one to the file system when only one of them is there.
 bool SameName(std::string_view a, std::string_view b);
+// Whether two names of things that are there are the same name as the file
+// system holding them compares names: letter case aside on Windows, byte for
+// byte elsewhere, where the launcher only finds names as Windows would.
+inline bool SameFileSystemName(std::string_view a, std::string_view b) {
+    return kWindowsPaths ? SameName(a, b) : a == b;
+}
 
 // The comparison key of a resolved path: its text with letter case folded.
 std::string PathKey(const ResolvedPath& path);

@@ -3,6 +3,7 @@
 // a journal (a marker left by an older launcher) Restore undoes the script last
 // command first, each in the directory that was current when it was installed,
 // so that chains such as Rename(a, b) then Rename(b, c) come apart in order.
+#include <algorithm>
 #include <array>
 
 #include "platform/FileSystem.h"
@@ -18,10 +19,26 @@ namespace srdw {
 
 namespace {
 
+// A command that would move one of the launcher's own files, or a folder
+// holding one, would leave a crash that cannot be undone, or a recovery that
+// writes its log into a game file: it moves nothing.
+bool NamesOwnFile(const CommandDefinition& definition, ExpandedArguments arguments,
+                  const OwnFiles& ownFiles) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (definition.arguments[i].role != PathRole::Directory && ownFiles.Holds(arguments[i])) {
+            Say("ERROR: '");
+            Say(arguments[i]);
+            Say("' is one of the launcher's own files, or holds one; nothing is moved!\n");
+            return true;
+        }
+    }
+    return false;
+}
+
 // Names match exactly, letter case included; other names are skipped silently.
 // At install the command is recorded in the journal before it moves anything.
 void Run(const ScriptCommand& command, std::size_t index, Walk walk, const Placeholders& values,
-         UndoJournal* journal) {
+         UndoJournal* journal, const OwnFiles& ownFiles) {
     const CommandDefinition* definition = FindCommand(command.name);
     if (!definition) {
         return;
@@ -46,6 +63,9 @@ void Run(const ScriptCommand& command, std::size_t index, Walk walk, const Place
         journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
                               std::span(recorded.data(), count));
     }
+    if (NamesOwnFile(*definition, arguments, ownFiles)) {
+        return outcomes.CommandFinished(Verdict::Failed);
+    }
     outcomes.CommandFinished(walk == Walk::Install ? definition->install(arguments)
                                                    : definition->restore(arguments));
 }
@@ -57,9 +77,9 @@ bool ChangesDirectory(const ScriptCommand& command) {
 
 }  // namespace
 
-bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
+OsResult ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
     if (!journal.WantsPlan()) {
-        return true;
+        return OsResult::Ok();
     }
     journal.BeginPlan(commands_.size());
     {
@@ -71,7 +91,7 @@ bool ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
         const Installed<ScriptObserver> quiet(nobody);
         const Installed<UndoJournal> recording(journal);
         for (std::size_t i = 0; i < commands_.size(); ++i) {
-            Run(commands_[i], i, Walk::Install, values, &journal);
+            Run(commands_[i], i, Walk::Install, values, &journal, ownFiles_);
         }
     }
     return journal.EndPlan();
@@ -82,7 +102,7 @@ void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
     const Installed<UndoJournal> recording(journal);
     installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
-        Run(commands_[i], i, Walk::Install, values, &journal);
+        Run(commands_[i], i, Walk::Install, values, &journal, ownFiles_);
         if (ChangesDirectory(commands_[i])) {
             installDirectories_.push_back({i + 1, Files().WorkingDirectory()});
         }
@@ -134,7 +154,7 @@ void ModScript::Restore(const Placeholders& values) {
             // A directory gone since the install leaves the commands where they are.
             static_cast<void>(Files().ChangeDirectory(*current));
         }
-        Run(commands_[i], i, Walk::Restore, values, nullptr);
+        Run(commands_[i], i, Walk::Restore, values, nullptr, ownFiles_);
     }
 }
 
@@ -153,11 +173,13 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
         for (const auto& argument : command.arguments) {
             outcomes.PathExpanded(argument.source, argument.expanded);
         }
+        const bool moved = std::any_of(command.moves.begin(), command.moves.end(),
+                                       [](const JournalMove& move) { return !move.failed; });
         Verdict verdict = Verdict::Done;
         if (command.undone) {
             Say(" > put back already by an earlier restore\n");
             verdict = Verdict::UndoneBefore;
-        } else if (!command.moves.empty()) {
+        } else if (moved) {
             const std::size_t left = definition->undo(command, chain);
             result.outOfPlace += left;
             if (left == 0 && progress) {
@@ -172,6 +194,9 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
     }
     if (progress) {
         progress->FlushProgress();
+    }
+    if (result.Complete()) {
+        SyncMovedFolders(journal);
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/AsciiCase.h"
+#include "script/PathModel.h"
 
 namespace srdw {
 
@@ -70,6 +71,13 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
     }
     if (!started) {
         return false;
+    }
+    if (auto* folder = std::get_if<FolderRecord>(&record)) {
+        if (!contents.commands.empty() || contents.folderIdentity.known) {
+            return false;
+        }
+        contents.folderIdentity = folder->identity;
+        return true;
     }
     if (auto* command = std::get_if<CommandRecord>(&record)) {
         contents.AddCommand(command->index, command->name, command->arguments);
@@ -166,21 +174,25 @@ JournalCommand& JournalContents::AddCommand(std::uint32_t index, std::string_vie
         JournalCommand{index, store.Keep(name), store.Keep(arguments), {}, false});
 }
 
-bool UndoJournal::Start(const std::string& path, std::string folder, std::uint32_t scriptChecksum) {
+OsResult UndoJournal::Start(const std::string& path, std::string folder,
+                            FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
     contents_ = {};
     phase_ = Phase::Idle;
     pending_.clear();
     plannedMoves_.clear();
     plannedCommands_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
     failed_ = refusedMoves_ = false;
+    error_ = OsError::None;
     contents_.folder = std::move(folder);
+    contents_.folderIdentity = folderIdentity;
     contents_.scriptChecksum = scriptChecksum;
-    file_ = path.empty() ? nullptr : Files().CreateOutputFile(path);
+    file_ = path.empty() ? nullptr : Files().CreateOutputFile(path, &error_);
     if (file_) {
         pending_ = kJournalHeader;
         Add(StartRecord{contents_.folder, scriptChecksum});
+        Add(FolderRecord{folderIdentity});
     }
-    return file_ != nullptr;
+    return {path.empty() ? OsError::None : error_};
 }
 
 void UndoJournal::BeginPlan(std::size_t commands) {
@@ -189,7 +201,7 @@ void UndoJournal::BeginPlan(std::size_t commands) {
     contents_.commands.reserve(commands);
 }
 
-bool UndoJournal::EndPlan() {
+OsResult UndoJournal::EndPlan() {
     plannedCommands_ = contents_.commands.size();
     for (std::size_t c = 0; c < plannedCommands_; ++c) {
         for (std::size_t m = 0; m < contents_.commands[c].moves.size(); ++m) {
@@ -199,7 +211,7 @@ bool UndoJournal::EndPlan() {
     phase_ = Phase::Following;
     contents_.planned = true;
     Add(PlanEndRecord{});
-    return WritePending(true) || !file_;
+    return file_ ? WritePending(true) : OsResult::Ok();
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
@@ -246,7 +258,7 @@ bool UndoJournal::BeforeMove(JournalMove move) {
     }
     Add(ToRecord(move));
     // A planned move needs no write now; any other reaches the disk before the move.
-    if (phase_ == Phase::Diverged && !WritePending(true) && file_) {
+    if (phase_ == Phase::Diverged && file_ && !WritePending(true)) {
         refusedMoves_ = true;
         return false;
     }
@@ -267,6 +279,11 @@ void UndoJournal::MoveFailed() {
     if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
         contents_.commands.back().moves.back().failed = true;
     }
+    // Handed to the file at once, so that a recovery after a kill knows the
+    // command moved nothing; lost to a power loss, the disk says as much.
+    if (phase_ != Phase::Planning && file_) {
+        static_cast<void>(WritePending(false));
+    }
 }
 
 bool UndoJournal::Finish() {
@@ -280,6 +297,40 @@ bool UndoJournal::Finish() {
     Add(EndRecord{});
     contents_.complete = true;
     return WritePending(true) && Written();
+}
+
+bool JournalContents::NothingToUndo() const {
+    if (torn && !tornTail) {
+        return false;  // what the lost records say is not known
+    }
+    return !planned || std::all_of(commands.begin(), commands.end(), [](const JournalCommand& c) {
+        return c.undone || std::all_of(c.moves.begin(), c.moves.end(),
+                                       [](const JournalMove& m) { return m.failed; });
+    });
+}
+
+void SyncMovedFolders(const JournalContents& journal) {
+    std::vector<std::string> synced;  // by PathKey
+    for (const auto& command : journal.commands) {
+        for (const auto& move : command.moves) {
+            for (const std::string* path : {&move.from, &move.to}) {
+                std::string folder = path->substr(0, path->find_last_of("\\/") + 1);
+                // A drive's or the system's root keeps its separator.
+                if (folder.size() > 1 && folder[folder.size() - 2] != ':') {
+                    folder.pop_back();
+                }
+                std::string key = PathKey(folder);
+                if (move.failed || folder.empty() ||
+                    std::find(synced.begin(), synced.end(), key) != synced.end()) {
+                    continue;
+                }
+                synced.push_back(std::move(key));
+                // Best effort: a folder that cannot be written through is no reason
+                // to keep records that the next start would only find put back.
+                static_cast<void>(Files().SyncFolder(folder));
+            }
+        }
+    }
 }
 
 bool UndoJournal::Reopen(const std::string& path) {
@@ -327,17 +378,22 @@ void UndoJournal::Add(const JournalRecord& record) {
 // While planning, records reach the disk at the plan's end; a command's record
 // waits for its first move or the journal's end, since a command that moved
 // nothing has nothing to undo.
-bool UndoJournal::WritePending(bool sync) {
+OsResult UndoJournal::WritePending(bool sync) {
     if (!file_ || failed_) {
-        return false;
+        return {file_ ? error_ : OsError::Other};
     }
-    if (!file_->Write(pending_) || (sync && !file_->SyncToDisk())) {
+    OsResult written = file_->Write(pending_);
+    if (written && sync) {
+        written = file_->SyncToDisk();
+    }
+    if (!written) {
         failed_ = true;
-        return false;
+        error_ = written.error;
+        return written;
     }
     syncs_ += sync ? 1 : 0;
     pending_.clear();
-    return true;
+    return OsResult::Ok();
 }
 
 std::optional<JournalContents> ReadJournal(const std::string& path) {

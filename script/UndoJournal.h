@@ -73,6 +73,7 @@ struct JournalCommand {
 
 struct JournalContents {
     std::string folder;                // the game folder it belongs to
+    FileIdentity folderIdentity;       // and that folder as the file system knows it
     std::uint32_t scriptChecksum = 0;  // of the script's text, to tell a changed script
     std::vector<JournalCommand> commands;
     JournalStore store;       // what the commands' names and arguments view
@@ -87,6 +88,10 @@ struct JournalContents {
     // sync of its record, so the unsynced tail a power loss damages holds no
     // record of a move that was made.
     bool RecordsMayBeLost() const { return (torn && !tornTail) || !planned; }
+    // Whether undoing it would move nothing: every command that moved a file
+    // is back, or no move was made, since none is made before the plan is on
+    // the disk.
+    bool NothingToUndo() const;
 
     // Adds a command with no moves yet, its texts kept in the store.
     JournalCommand& AddCommand(std::uint32_t index, std::string_view name,
@@ -107,16 +112,16 @@ class UndoJournal {
 
     // Starts a journal of an install in `folder` of the script with that
     // checksum, kept in memory and, when `path` is given, in that file,
-    // emptied first. False when the file cannot be made; the journal is then
-    // kept in memory only.
-    bool Start(const std::string& path, std::string folder, std::uint32_t scriptChecksum);
+    // emptied first. The reason when the file cannot be made.
+    OsResult Start(const std::string& path, std::string folder, FileIdentity folderIdentity,
+                   std::uint32_t scriptChecksum);
     // Whether a plan is worth making: there is a file to keep it in.
     bool WantsPlan() const { return file_ != nullptr && phase_ == Phase::Idle; }
     // The records between these two are the plan, of at most `commands` commands.
     void BeginPlan(std::size_t commands = 0);
-    // Writes the start and the plan through to the disk. False when that
+    // Writes the start and the plan through to the disk. The reason when that
     // failed: then no move may be made.
-    bool EndPlan();
+    OsResult EndPlan();
 
     // Records a command; its texts are copied.
     void BeginCommand(std::uint32_t index, std::string_view name,
@@ -138,6 +143,9 @@ class UndoJournal {
     void FlushProgress();
 
     const JournalContents& Contents() const { return contents_; }
+    // Lets go of the file, which may then be removed.
+    void Close() { file_.reset(); }
+
     // Whether every record so far reached the file.
     bool Written() const { return file_ != nullptr && !failed_; }
     // Whether the file could not be made at all, so the journal is in memory only.
@@ -151,7 +159,7 @@ class UndoJournal {
     enum class Phase { Idle, Planning, Following, Diverged };
 
     void Add(const JournalRecord& record);
-    bool WritePending(bool sync);
+    OsResult WritePending(bool sync);
     void Diverge(std::size_t commands, std::size_t moves);
     bool MatchesPlan(const JournalMove& move) const;
 
@@ -166,8 +174,14 @@ class UndoJournal {
     std::unique_ptr<OutputFile> file_;
     std::size_t syncs_ = 0;
     bool failed_ = false;
+    OsError error_ = OsError::None;  // why the file failed, when it did
     bool refusedMoves_ = false;
 };
+
+// Writes through the folders the journal's moves went into and out of, each
+// once, so that what a restore put back is on the disk before the records
+// that would undo the install again go.
+void SyncMovedFolders(const JournalContents& journal);
 
 // The journal in the file at `path`; none when there is none, or the file is no
 // journal. Records after a damaged one are left out, and `torn` says so.

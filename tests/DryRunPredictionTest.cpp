@@ -79,7 +79,7 @@ void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const 
         UndoJournal journal;
         const auto installing = Load(script);
         static_cast<void>(
-            journal.Start(launcherDir / "restore.jnl", rootDir, installing->TextChecksum()));
+            journal.Start(launcherDir / "restore.jnl", rootDir, {}, installing->TextChecksum()));
         static_cast<void>(installing->PlanInstall({rootDir, commandLine}, journal));
         installing->Install({rootDir, commandLine}, journal);
     }

@@ -125,32 +125,18 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
         platform_.events.clear();
         platform_.gameRuns.clear();
         if (!byMarker) {
-            // A journal without its marker is not this install's to undo: the
-            // files may have changed since by anyone. It is kept aside.
+            // The journal is the record of the install, marker or no marker.
             fs::remove(game_.Path() / "restore.mod");
             platform_.commandLine = "/recover";  // as the start-up entry starts it
-            const std::string log = Run();
-            EXPECT_NE(log.find("' has no marker beside it; it is not undone\n > it is kept as '"),
-                      std::string::npos)
-                << log;
-            EXPECT_NE(log.find(" > nothing to restore"), std::string::npos) << log;
-            EXPECT_FALSE(fs::exists(game_.Path() / "restore.jnl"));
-            EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl.stale-1"));
-            fs::remove(game_.Path() / "restore.jnl.stale-1");
-            EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Sky.bak"), "sky");
-            break;
         }
         const std::string log = Run();
         EXPECT_EQ(Game(), before) << (byMarker ? "by the marker" : "by the switch");
         EXPECT_FALSE(MarkerExists());
         EXPECT_TRUE(platform_.gameRuns.empty());
         // A recovery writes the entry that started it again, and removes it once done.
-        Strings events{"begin wait cursor", "delete startup entry", "delete user startup entry",
-                       "end wait cursor"};
-        if (byMarker) {
-            events.insert(events.begin(), "write startup entry");
-        }
-        EXPECT_EQ(platform_.events, events);
+        EXPECT_EQ(platform_.events,
+                  (Strings{"write startup entry", "begin wait cursor", "delete startup entry",
+                           "delete user startup entry", "end wait cursor"}));
         EXPECT_NE(log.find("found '/recover' switch, restoring MOD...\n\nRestoring script...\n"),
                   std::string::npos)
             << log;
@@ -450,22 +436,62 @@ TEST_F(LaunchCycleTest, TheLogAndTheMarkerAreNeverWrittenThroughALink) {
     }
     InDirectory keep(fs::current_path());
     LauncherApp app;
+    platform_.answers.push_back(Answer::Yes);  // play without the mod
     app.Startup();
     app.Shutdown();
     EXPECT_EQ(platform_.messages, Strings{TEXT_LOG_IS_LINK});
+    ASSERT_EQ(platform_.questions.size(), 1u);
+    EXPECT_NE(platform_.questions[0].find("folder cannot be written:\n" + Root() + "\n"),
+              std::string::npos)
+        << platform_.questions[0];
     EXPECT_EQ(platform_.gameRuns.size(), 1u);
     EXPECT_EQ(TakeSnapshot(elsewhere.Path()), (Snapshot{{"precious", {"precious"}}}));
 
     fs::remove(game_.Path() / "SrdwLaunch.log");
     fs::create_symlink(elsewhere.Path() / "new", game_.Path() / "restore.mod");
     const std::string log = Run();
-    EXPECT_NE(log.find("ERROR: the file '" + Root() + "\\restore.mod" +
-                       "' is a link; the recovery marker is not written through it!\n"
-                       "\nInstalling script...\n"),
+    EXPECT_NE(log.find("ERROR: cannot write the recovery marker '" + Root() + "\\restore.mod" +
+                       "': it is a link, and the launcher writes through none; nothing was "
+                       "installed!\n"),
               std::string::npos)
         << log;
+    EXPECT_EQ(log.find("Installing script..."), std::string::npos) << log;
     EXPECT_EQ(Game(), before);
     EXPECT_FALSE(fs::exists(elsewhere.Path() / "new"));
+}
+
+// The launcher's own files and the folder that holds them are out of the
+// script's reach, in any letter case; a command refused so, or one whose
+// install moved nothing, has nothing to undo.
+TEST_F(LaunchCycleTest, CommandsThatMoveNothingHaveNothingToUndo) {
+    WriteFile(game_.Path() / "SrdwLaunch.log.1", "the installing run's log");
+    WriteFile(game_.Path() / "Data" / "m0", "mod");
+    WriteFile(game_.Path() / "SrdwLaunch.dat",
+              "RenameEx(SrdwLaunch.log, Data\\m0, log.bak)\n"
+              "Rename(RESTORE.MOD, x)\nRename(x, restore.jnl)\nRename(SrdwLaunch.log.1, y)\n"
+              "Rename(srdwlaunch.exe, z)\nRename(Data\\.., \"@rootdir.off\")\n"
+              "RenameEx(Data\\Sky.pak, Data\\Sky.dw, Nowhere\\Sky.bak)\n");
+    WriteFile(game_.Path() / "SrdwLaunch.exe", "launcher");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] {
+        EXPECT_EQ(ReadFile(game_.Path() / "Data" / "m0"), "mod");
+        EXPECT_EQ(ReadFile(game_.Path() / "restore.mod"), game_ / "SrdwLaunch.dat");
+    };
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before);
+    const auto count = [&log](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("' is one of the launcher's own files, or holds one; nothing is moved!\n"), 6u)
+        << log;
+    EXPECT_NE(log.find("ERROR: 'Data\\..' is one of the launcher's own"), std::string::npos);
+    EXPECT_NE(log.find("FAILED!\n > cannot backup 'Data\\Sky.pak'!\n"), std::string::npos);
+    EXPECT_EQ(count(" > nothing to undo: its install moved nothing\n"), 7u) << log;
+    EXPECT_EQ(log.find("Unswapping files...succeeded!"), std::string::npos) << log;
 }
 
 TEST_F(LaunchCycleTest, ARunningGameIsReportedBeforeAnythingChanges) {

@@ -117,7 +117,7 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
         ModScript installing;
         ASSERT_TRUE(installing.Load(Path("DWSR.dat")));
         UndoJournal journal;
-        ASSERT_TRUE(journal.Start(launcherDir_ / "restore.jnl", dir_.Path().string(),
+        ASSERT_TRUE(journal.Start(launcherDir_ / "restore.jnl", dir_.Path().string(), {},
                                   installing.TextChecksum()));
         ASSERT_TRUE(installing.PlanInstall(Values(), journal));
         installing.Install(Values(), journal);  // and then the launcher is gone

@@ -45,7 +45,7 @@ class UndoJournalTest : public ::testing::Test {
         ModScript script;
         EXPECT_TRUE(script.Load(launcher_ / name));
         UndoJournal journal;
-        EXPECT_TRUE(journal.Start(JournalPath(), game_.Path().string(), script.TextChecksum()));
+        EXPECT_TRUE(journal.Start(JournalPath(), game_.Path().string(), {}, script.TextChecksum()));
         const std::string rootDir = game_.Path().string();
         const Placeholders values{rootDir, ""};
         EXPECT_TRUE(script.PlanInstall(values, journal));
@@ -107,7 +107,7 @@ TEST_F(UndoJournalTest, ReadsBackWhatWasWrittenAndNoMoreThanSurvived) {
         EXPECT_EQ(cut->RecordsMayBeLost(), !cut->planned) << size;
         boundaries += cut->torn ? 0 : 1;
     }
-    EXPECT_EQ(boundaries, 1u + 4u + 5u + 1u);  // start, commands, moves, plan's end
+    EXPECT_EQ(boundaries, 2u + 4u + 5u + 1u);  // start and folder, commands, moves, plan's end
 
     // A tail of zeros, as a power loss leaves it, and a damaged byte in the middle.
     const auto zeroed = ParseJournal(bytes + std::string(64, '\0'));

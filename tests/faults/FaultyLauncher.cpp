@@ -1,9 +1,9 @@
 // The launcher as it ships, with faults in its system-call table, for the crash,
 // I/O-error and power-loss trials. Only the tests build it. Set by the
 // environment:
-//   SRDW_FAULT_MODE   kill | once | always   (none: count only)
+//   SRDW_FAULT_MODE   kill | once | always | short   (none: count only)
 //   SRDW_FAULT_AT     N, counting from 1
-//   SRDW_FAULT_ERROR  access | sharing | full | xdev   (for once and always)
+//   SRDW_FAULT_ERROR  access | sharing | full | xdev | io   (for once and always)
 //   SRDW_FAULT_COUNT  a file that receives the number of changes of a whole run
 //   SRDW_FAULT_TRACE  a file that receives the trace of the run's changes
 #include <cerrno>
@@ -28,12 +28,17 @@ srdw::test::FaultMode ModeSetting() {
     return mode == "kill"     ? FaultMode::Kill
            : mode == "once"   ? FaultMode::FailOnce
            : mode == "always" ? FaultMode::FailFromThenOn
+           : mode == "short"  ? FaultMode::ShortThenFull
                               : FaultMode::None;
 }
 
 int ErrorSetting() {
     const std::string error = Setting("SRDW_FAULT_ERROR");
-    return error == "sharing" ? EBUSY : error == "full" ? ENOSPC : error == "xdev" ? EXDEV : EACCES;
+    return error == "sharing" ? EBUSY
+           : error == "full"  ? ENOSPC
+           : error == "xdev"  ? EXDEV
+           : error == "io"    ? EIO
+                              : EACCES;
 }
 
 }  // namespace

@@ -33,15 +33,16 @@ Call Original(const char* name) {
 // when it is to kill: no destructor runs, no buffer is written.
 bool Fails() {
     ++changes;
-    const bool hit =
-        changes == plan.at || (plan.mode == FaultMode::FailFromThenOn && changes > plan.at);
+    const bool lasting =
+        plan.mode == FaultMode::FailFromThenOn || plan.mode == FaultMode::ShortThenFull;
+    const bool hit = changes == plan.at || (lasting && changes > plan.at);
     if (!hit || plan.mode == FaultMode::None) {
         return false;
     }
     if (plan.mode == FaultMode::Kill) {
         std::_Exit(kKilledExitCode);
     }
-    errno = plan.error;
+    errno = plan.mode == FaultMode::ShortThenFull ? ENOSPC : plan.error;
     return true;
 }
 
@@ -134,7 +135,10 @@ int Close(int fd) {
 
 ssize_t Write(int fd, const void* bytes, size_t size) {
     if (Fails()) {
-        return -1;
+        if (plan.mode != FaultMode::ShortThenFull || changes != plan.at || size < 2) {
+            return -1;
+        }
+        size /= 2;  // a disk that fills up in the middle of the write
     }
     const ssize_t written = Original<sys::write_call>("write")(fd, bytes, size);
     Record(written > 0 ? kMade : kRefused, "write",

@@ -11,7 +11,9 @@
 
 namespace srdw::test {
 
-enum class FaultMode { None, Kill, FailOnce, FailFromThenOn };
+// ShortThenFull: the N-th change, a write, writes half its bytes and reports
+// that; every change from then on fails as on a full disk.
+enum class FaultMode { None, Kill, FailOnce, FailFromThenOn, ShortThenFull };
 
 struct FaultPlan {
     FaultMode mode = FaultMode::None;

@@ -51,18 +51,15 @@ make_sample() {
         'Rename(ambient.snd, ambient.tmp)' \
         'Rename(ambient.tmp, "Ambient Off.snd")' \
         'RenameEx(missing.pak, missing.dw, missing.bak)' >"$g/SrdwLaunch.dat"
-    printf '#!/bin/sh\nexit 0\n' >"$g/srend.exe"
+    # The game crashes the machine, as far as the launcher sees it, when told to.
+    printf '#!/bin/sh\n[ ! -e ../crash ] || kill -KILL $PPID\nexit 0\n' >"$g/srend.exe"
     chmod +x "$g/srend.exe"
 }
 
-# The launcher's own files are left out: its program, its logs, the lock it
-# keeps beside itself when the runtime folder refuses one, and a journal found
-# without its marker (a kill between writing the journal and the marker, or
-# between removing the two), which is never undone but kept aside as
-# restore.jnl.stale-N: it belongs to the launcher's records, not to the game.
+# The launcher's own files are left out: its program and its logs. Nothing else
+# of the launcher's may be left: no lock file, no journal.
 state() {
-    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*' ! -name '* - Duskwarden.lock' \
-        ! -name 'restore.jnl.stale-*'
+    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*'
     d="$1/Skyrend 2"
     shift
     (cd "$d" && find . -type f "$@" -printf '%m %p\n' | sort &&
@@ -249,6 +246,29 @@ for n in $(seq "$total"); do
         done
     done
 done
-echo "I/O-error trials: $((trials - kill_trials))"
+io_trials=$((trials - kill_trials))
+
+# Every change refused or cut short (a full disk, an I/O error), and then a
+# crash while the game runs: above all the marker's and the journal's open,
+# write and sync. An install that could not be recorded moves nothing; one
+# that was is undone by the next start. Nothing of the launcher's is left.
+for n in $(seq "$total"); do
+    for fault in once:access once:io always:full short:full; do
+        trial
+        touch "$t/crash"
+        SRDW_FAULT_MODE=${fault%:*} SRDW_FAULT_AT=$n SRDW_FAULT_ERROR=${fault#*:} run "$t" "$faulty"
+        rm -f "$t/crash"
+        if [ "$mine" -eq 1 ] && [ "$(contents "$t")" != "$original_contents" ]; then
+            echo "FAIL: change $n ($fault), then a crash: file content lost"
+            failures=$((failures + 1))
+            continue
+        fi
+        run "$t" "$real"
+        [ "$(state "$t")" = "$original" ] || run "$t" "$real"  # a recovery's start, then play
+        rm -f "$t/config/autostart/SrdwLaunch.desktop"
+        expect_restored "change $n ($fault), then a crash"
+    done
+done
+echo "I/O-error trials: $io_trials, and $((trials - kill_trials - io_trials)) followed by a crash"
 echo "fault trials: $((ran - failures)) passed, $failures failed (shard $shard of $trials trials)"
 [ $failures -eq 0 ]

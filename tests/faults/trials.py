@@ -30,10 +30,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gamegen  # noqa: E402
 
 ENTRY = "config/autostart/SrdwLaunch.desktop"
-# The launcher's own files: its program, its logs, and the lock it keeps beside
-# itself when the runtime folder refuses one.
-OWN = ("SrdwLaunch", "SrdwLaunch.log", "SrdwLaunch.log.1", "SrdwLaunch.log.2", "SrdwLaunch.log.3",
-       "Skyrend 2 - Duskwarden.lock")
+# The launcher's own files: its program and its logs. Nothing else of the
+# launcher's may be left in the folder.
+OWN = ("SrdwLaunch", "SrdwLaunch.log", "SrdwLaunch.log.1", "SrdwLaunch.log.2", "SrdwLaunch.log.3")
 
 
 def game(t):
@@ -49,8 +48,8 @@ def state(t):
         for name in dirs + files:
             path = os.path.join(folder, name)
             relative = os.path.relpath(path, g)
-            if relative in OWN or relative.startswith("restore.jnl.stale-"):
-                continue  # a journal found without its marker is kept aside, not undone
+            if relative in OWN:
+                continue
             info = os.lstat(path)
             digest = ""
             if stat.S_ISREG(info.st_mode):

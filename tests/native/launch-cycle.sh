@@ -7,7 +7,7 @@
 set -eu
 launcher=$(realpath "$1")
 work=$(mktemp -d)
-trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+trap 'umount "$work/full" 2>/dev/null || true; chmod -R u+w "$work"; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" WINDIR="$work/windows"
 mkdir -p "$XDG_RUNTIME_DIR" "$WINDIR"
 autostart="$XDG_CONFIG_HOME/autostart/SrdwLaunch.desktop"
@@ -291,11 +291,10 @@ done
 check "$(state "$g")" "$before" "the folder afterwards" && pass
 
 # ---------------------------------------------------------------------------
-case="no lock in the runtime folder: the launcher's folder holds it"
+case="no lock in the runtime folder: the launcher's own program holds it"
 g="$work/lock"
 make_game "$g"
 before=$(state "$g")
-lock="$g/Skyrend 2 - Duskwarden.lock"
 touch "$g/hold-game"
 (cd "$g" && XDG_RUNTIME_DIR="$work/missing" exec ./SrdwLaunch </dev/null) &
 pid=$!
@@ -305,16 +304,15 @@ if wait_for "$g/game-started"; then
     cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the second launcher touched the log"
     check "$(cat "$g/restore.mod")" "$g/SrdwLaunch.dat" "the marker while the first plays"
 fi
-rm -f "$g/hold-game" "$g/game-run.txt"
-wait $pid
-check "$(ls "$lock" 2>/dev/null)" "" "the lock file beside the launcher after the run"
-cp "$g/SrdwLaunch.log" "$work/first.log"
-mkdir "$lock"  # no place for a lock at all: a message, and nothing is touched
-(cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null 2>"$work/stderr")
-grep -q 'Cannot make sure that only one launcher runs!' "$work/stderr" || fail "no message"
-check "$(ls "$g/game-run.txt" 2>/dev/null)" "" "a game run without a lock"
-cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the log was touched without a lock"
-check "$(state "$g")" "$before" "the folder afterwards" && pass
+kill -KILL $pid  # a kill leaves no lock file behind
+wait $pid 2>/dev/null || true
+rm -f "$g/hold-game"
+sleep 1
+rm -f "$g/game-run.txt" "$g/game-started"
+check "$(ls "$g"/*.lock 2>/dev/null)" "" "a lock file after the kill"
+(cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null 2>/dev/null)
+check "$(ls "$g/game-run.txt" 2>/dev/null)" "" "a game run by the recovery"
+check "$(state "$g")" "$before" "the folder after the recovery" && pass
 
 # ---------------------------------------------------------------------------
 case="log and marker that are links"
@@ -324,9 +322,10 @@ before=$(state "$g")
 printf 'precious' >"$work/precious"
 ln -s "$work/precious" "$g/SrdwLaunch.log"
 ln -s "$work/nowhere" "$g/restore.mod"
-(cd "$g" && ./SrdwLaunch </dev/null 2>"$work/stderr")
+echo y | (cd "$g" && ./SrdwLaunch 2>"$work/stderr")  # a marker that cannot be written: play without the mod
 grep -q 'The log file is a link' "$work/stderr" || fail "no message"
-grep -q 'file: Data/Textures/Sky.pak = dusk sky' "$g/game-run.txt" || fail "not installed"
+grep -q "because the launcher's folder cannot be written" "$work/stderr" || fail "no question"
+grep -q 'file: Data/Textures/Sky.pak = sky' "$g/game-run.txt" || fail "installed without a marker"
 check "$(cat "$work/precious")" "precious" "the log's target" &&
     check "$(ls "$work/nowhere" 2>/dev/null)" "" "the marker's target" &&
     check "$(state "$g")" "$before" "the folder afterwards" && pass
@@ -417,6 +416,66 @@ fi
 rm -f "$g/game-hold-helper"
 wait $pid 2>/dev/null || true
 check "$(state "$g")" "$before" "the folder afterwards" && pass
+
+# ---------------------------------------------------------------------------
+case="a copy of a crashed game folder, named in other letters"
+g="$work/Copied"
+start_playing
+kill -KILL $pid  # a crash while the game runs
+wait $pid 2>/dev/null || true
+rm -f "$g/hold-game" "$g/game-run.txt" "$g/game-started"
+sleep 0.2
+installed=$(state "$g")
+copy="$work/copied"
+cp -a "$g" "$copy"
+echo n | (cd "$copy" && ./SrdwLaunch 2>"$work/stderr")
+grep -q "was written for another game folder:" "$work/stderr" || fail "the player was not told"
+grep -qF "$g" "$work/stderr" || fail "the folder it came from is not named"
+check "$(state "$g")" "$installed" "the original folder" &&
+    check "$(state "$copy")" "$installed" "the copy" || true
+(cd "$g" && ./SrdwLaunch </dev/null 2>/dev/null)  # the original's own recovery
+check "$(state "$g")" "$before" "the original after its recovery" && pass
+
+# ---------------------------------------------------------------------------
+case="a game path that names no folder"
+g="$work/bare path"
+make_game "$g"
+mkdir "$g/launcher"
+mv "$g/SrdwLaunch" "$g/SrdwLaunch.dat" "$g/launcher/"
+printf '%s\r\n' 'RenameEx("@rootdirData\Textures\Sky.pak", Data\Textures\Sky.dw, Data\Textures\Sky.bak)' \
+    >"$g/launcher/SrdwLaunch.dat"
+before=$(state "$g")
+printf '[Global - String3]\r\nData=srend.exe\r\n' >"$WINDIR/Srendcfg.ini"
+(cd "$g" && ./launcher/SrdwLaunch </dev/null 2>"$work/stderr")
+check "$(cat "$work/stderr")" "" "messages" &&
+    check "$(sed -n 's/^cwd: //p' "$g/game-run.txt")" "$g" "the game's folder" &&
+    check "$(grep -c 'Sky.pak = dusk sky' "$g/game-run.txt")" 1 "the mod while the game runs" &&
+    check "$(log_of "$g/launcher" | grep -cxF ' > Path: ')" 1 "the game's folder in the log" &&
+    check "$(ls "$g"/*.lock "$g"/launcher/*.lock 2>/dev/null)" "" "a lock file" &&
+    check "$(state "$g")" "$before" "the folder afterwards" && pass
+rm -f "$WINDIR/Srendcfg.ini"
+
+# ---------------------------------------------------------------------------
+case="a really full disk"
+g="$work/full"
+mkdir -p "$g"
+size=$(($(stat -c %s "$launcher") / 1024 + 512))k
+if [ "$(id -u)" -ne 0 ] || ! mount -t tmpfs -o "size=$size" tmpfs "$g" 2>/dev/null; then
+    echo "skip [$case]: no small tmpfs here (needs root)"
+else
+    make_game "$g"
+    before=$(state "$g")
+    # What is left is less than the journal's plan; the launcher's log gets none.
+    head -c 2M /dev/zero >"$g/filler" 2>/dev/null || true
+    echo n | (cd "$g" && ./SrdwLaunch 2>"$work/stderr")
+    rm -f "$g/filler"
+    grep -q "because the launcher's folder cannot be written" "$work/stderr" ||
+        fail "the player was not told"
+    check "$(ls "$g/game-run.txt" "$g/restore.mod" "$g/restore.jnl" 2>/dev/null)" "" \
+        "a game run, a marker or a journal" &&
+        check "$(state "$g")" "$before" "the folder afterwards" && pass
+    umount "$g"
+fi
 
 echo "$passes passed, $failures failed"
 [ $failures -eq 0 ]

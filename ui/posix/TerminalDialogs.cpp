@@ -65,6 +65,10 @@ class TerminalDialogs final : public PlayerDialogs {
                 return TEXT_PATH_CHARACTERS;
             case IDS_RESTORE_UNFINISHED:
                 return TEXT_RESTORE_UNFINISHED;
+            case IDS_FOLDER_NOT_WRITABLE:
+                return TEXT_FOLDER_NOT_WRITABLE;
+            case IDS_FOREIGN_JOURNAL:
+                return TEXT_FOREIGN_JOURNAL;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:

@@ -1,0 +1,50 @@
+#include "script/OwnFiles.h"
+
+#include <algorithm>
+
+#include "platform/FileSystem.h"
+#include "platform/NameCase.h"
+#include "script/PathModel.h"
+
+namespace srdw {
+
+namespace {
+
+std::string LastPart(std::string_view path) {
+    return std::string(path.substr(path.find_last_of("\\/") + 1));
+}
+
+}  // namespace
+
+OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) {
+        if (path.empty()) {
+            continue;
+        }
+        const ResolvedPath resolved = ResolveAbsolute(path);
+        keys_.push_back(PathKey(resolved));
+        for (const auto& part : resolved.parts) {
+            names_.push_back(FoldNameCase(part));
+        }
+    }
+}
+
+bool OwnFiles::Holds(std::string_view path) const {
+    if (keys_.empty() || path.empty()) {
+        return false;
+    }
+    // Most names are no part of the launcher's paths: they cost no look at the
+    // current directory.
+    const std::string name = FoldNameCase(LastPart(path));
+    if (!name.empty() && name != "." && name != ".." &&
+        std::find(names_.begin(), names_.end(), name) == names_.end()) {
+        return false;
+    }
+    const std::string key = PathKey(Resolve(ResolveAbsolute(Files().WorkingDirectory()), path));
+    return std::any_of(keys_.begin(), keys_.end(), [&key](const std::string& own) {
+        return own == key || (own.starts_with(key) &&
+                              (key.back() == kSeparator || own[key.size()] == kSeparator));
+    });
+}
+
+}  // namespace srdw

@@ -1,0 +1,27 @@
+// The launcher's own files (its program, its log, the marker, the journal, its
+// locks, the start-up entry's file): the records that undo an install, which
+// no script command may move, nor a folder that holds one of them.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace srdw {
+
+class OwnFiles {
+  public:
+    OwnFiles() = default;
+    // Full paths; empty ones are left out.
+    explicit OwnFiles(const std::vector<std::string>& paths);
+
+    // Whether `path`, resolved against the current directory, is one of them
+    // or a folder that holds one.
+    bool Holds(std::string_view path) const;
+
+  private:
+    std::vector<std::string> keys_;   // PathKey of each, resolved
+    std::vector<std::string> names_;  // every part of them, letter case folded
+};
+
+}  // namespace srdw
