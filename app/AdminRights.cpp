@@ -2,20 +2,19 @@
 
 #include "app/LauncherApp.h"
 #include "app/Messages.h"
-#include "platform/FileSystem.h"
-#include "platform/LauncherProcess.h"
 
 namespace srdw {
 
-bool MayChange(const std::string& folder) {
-    const OsResult probe = OwnProcess().ProbeNewFile(folder);
+bool MayChange(const Launch& launch, const std::string& folder) {
+    LauncherProcess& process = launch.platform.process;
+    const OsResult probe = process.ProbeNewFile(folder);
     if (probe || probe.error != OsError::AccessDenied) {
         return true;
     }
-    OwnProcess().ReleaseMutex(kLauncherMutex);
-    if (OwnProcess().RestartElevated(OwnProcess().OwnPath(), OwnProcess().CommandLineTail(),
-                                     Files().WorkingDirectory()) != Elevation::Started) {
-        ShowMessage(IDS_NEEDS_ADMIN, 0);
+    process.ReleaseMutex(kLauncherMutex);
+    if (process.RestartElevated(process.OwnPath(), process.CommandLineTail(),
+                                launch.Files().WorkingDirectory()) != Elevation::Started) {
+        ShowMessage(launch.Player(), IDS_NEEDS_ADMIN, 0);
     }
     return false;
 }

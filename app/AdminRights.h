@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/Launch.h"
+
 namespace srdw {
 
 // True when this process may go on to change `folder`. Otherwise it has handed
@@ -13,6 +15,6 @@ namespace srdw {
 // rights; either way this process is to end without changing anything. A
 // probe that fails for another reason than the rights lets the run go on: the
 // moves then meet the problem and log it.
-bool MayChange(const std::string& folder);
+bool MayChange(const Launch& launch, const std::string& folder);
 
 }  // namespace srdw

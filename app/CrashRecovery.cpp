@@ -1,8 +1,5 @@
 #include "app/CrashRecovery.h"
 
-#include "platform/LauncherProcess.h"
-#include "platform/SystemRecords.h"
-
 namespace srdw {
 
 namespace {
@@ -34,29 +31,29 @@ std::string CommandLineArgument(const std::string& text) {
 
 }  // namespace
 
-std::string RecoveryCommand() {
+std::string RecoveryCommand(LauncherProcess& process) {
     // Without a short form the long path stays one argument.
-    return CommandLineArgument(OwnProcess().ShortPathOf(OwnProcess().OwnPath())) + " /recover";
+    return CommandLineArgument(process.ShortPathOf(process.OwnPath())) + " /recover";
 }
 
 // Best effort: without the entry only the automatic restore after a crash is
 // lost. A player without administrator rights may not write the machine's
 // entry; the user's own then runs at this user's next log-in, which is the one
 // that matters for a crash of this user's game.
-void RegisterStartupEntry() {
-    const std::string command = RecoveryCommand();
-    const OsResult machine = Records().WriteStartupEntry(kStartupEntryName, command);
+void RegisterStartupEntry(const Platform& platform) {
+    const std::string command = RecoveryCommand(platform.process);
+    const OsResult machine = platform.records.WriteStartupEntry(kStartupEntryName, command);
     if (!machine && machine.error == OsError::AccessDenied) {
-        static_cast<void>(Records().WriteUserStartupEntry(kStartupEntryName, command));
+        static_cast<void>(platform.records.WriteUserStartupEntry(kStartupEntryName, command));
     }
 }
 
 // Best effort: an entry left behind starts a recovery that finds no marker.
 // Both places go, as a recovery does not know where the interrupted run could
 // write its entry; the place without one refuses harmlessly.
-void RemoveStartupEntry() {
-    static_cast<void>(Records().DeleteStartupEntry(kStartupEntryName));
-    static_cast<void>(Records().DeleteUserStartupEntry(kStartupEntryName));
+void RemoveStartupEntry(const Platform& platform) {
+    static_cast<void>(platform.records.DeleteStartupEntry(kStartupEntryName));
+    static_cast<void>(platform.records.DeleteUserStartupEntry(kStartupEntryName));
 }
 
 }  // namespace srdw

@@ -5,14 +5,16 @@
 
 #include <string>
 
+#include "platform/Platform.h"
+
 namespace srdw {
 
 inline constexpr const char* kStartupEntryName = "SrdwLaunch";
 
-void RegisterStartupEntry();
-void RemoveStartupEntry();
+void RegisterStartupEntry(const Platform& platform);
+void RemoveStartupEntry(const Platform& platform);
 // The start-up entry's command: the launcher's short path (quoted as one argument
 // of a Windows command line when it has blanks or quotes) followed by " /recover".
-std::string RecoveryCommand();
+std::string RecoveryCommand(LauncherProcess& process);
 
 }  // namespace srdw

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/GameProcess.h"
+#include "app/Launch.h"
 
 namespace srdw {
 
@@ -17,17 +17,17 @@ inline constexpr const char* kGameWindow = "Skyrend 2";
 // start the game takes a few seconds to do so).
 inline constexpr unsigned kGraceTime = 15000;
 
-bool GameWindowOpen();
+bool GameWindowOpen(GameProcess& game);
 
 // Logs what is started, then starts it and waits until it and every process it
 // started have ended and, where there are windows, until the game's window has
 // closed; what the game leaves running after its end is given the grace time
 // and then named in the log. A game that could not be started gets an ERROR
 // line with the system's reason.
-ProgramRun RunAndWait(const std::string& file, const std::string& parameters,
+ProgramRun RunAndWait(const Launch& launch, const std::string& file, const std::string& parameters,
                       const std::string& directory);
 
 // Tells the player that the game could not be started, and why.
-void ReportGameNotStarted(const std::string& file, const ProgramRun& run);
+void ReportGameNotStarted(PlayerDialogs& player, const std::string& file, const ProgramRun& run);
 
 }  // namespace srdw

@@ -2,10 +2,12 @@
 // the user points.
 #pragma once
 
+#include "app/Launch.h"
+
 namespace srdw {
 
 // Sets GameExe and RootDir and makes RootDir the current directory. False when
 // the user cancelled the chooser.
-bool LocateGame();
+bool LocateGame(const Launch& launch);
 
 }  // namespace srdw

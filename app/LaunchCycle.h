@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "app/Launch.h"
 #include "app/LaunchMode.h"
 #include "script/UndoJournal.h"
 
@@ -31,6 +32,7 @@ struct RestoreSource {
     bool fromScript = false;
 };
 
-CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& source);
+CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
+                     const RestoreSource& source);
 
 }  // namespace srdw

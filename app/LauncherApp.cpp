@@ -6,7 +6,6 @@
 #include "app/CrashRecovery.h"
 #include "app/LaunchCycle.h"
 #include "app/LaunchMode.h"
-#include "app/LaunchPaths.h"
 #include "app/Messages.h"
 #include "app/PathText.h"
 #include "app/RecoveryMarker.h"
@@ -25,29 +24,30 @@ namespace {
 // "<log>.1" only when that log records an install: the logs of recoveries that
 // could not finish replace one another, and the installing run's stays in
 // place through any number of them, until the next install's takes its place.
-bool RecordsAnInstall(const std::string& logPath) {
-    if (Files().IsLink(logPath)) {
-        return false;  // not the launcher's: left to LogOpen, which refuses it
+bool RecordsAnInstall(FileSystem& files, const std::string& logPath) {
+    if (files.IsLink(logPath)) {
+        return false;  // not the launcher's: left to the log's opening, which refuses it
     }
-    const auto log = Files().ReadWholeFile(logPath);
+    const auto log = files.ReadWholeFile(logPath);
     return log && log->find("\nInstalling script...") != std::string::npos;
 }
 
-void KeepInstallingRunsLog(const std::string& logPath) {
-    if (!RecordsAnInstall(logPath)) {
+void KeepInstallingRunsLog(FileSystem& files, const std::string& logPath) {
+    if (!RecordsAnInstall(files, logPath)) {
         return;
     }
     const std::string kept = logPath + ".1";
     // Ignored by design: without an older copy there is nothing to replace.
-    static_cast<void>(Files().RemoveFile(kept));
-    static_cast<void>(Files().MoveNoReplace(logPath, kept));
+    static_cast<void>(files.RemoveFile(kept));
+    static_cast<void>(files.MoveNoReplace(logPath, kept));
 }
 
 // Neither the marker's script nor a journal can be read: the player chooses.
 // Yes and No set how the run goes on.
-Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
-    const Answer answer = Player().AskYesNoCancel(Player().LoadText(IDS_REINSTALL_QUESTION));
-    LogWrite("ERROR: Failed to load restore script!\n");
+Answer AskHowToGoOn(const Launch& launch, LaunchMode& mode, RestoreSource& source) {
+    const Answer answer =
+        launch.Player().AskYesNoCancel(launch.Player().LoadText(IDS_REINSTALL_QUESTION));
+    launch.log.Write("ERROR: Failed to load restore script!\n");
     if (answer == Answer::Yes) {
         // Installs over what is still installed, and undoes the script after.
         mode = LaunchMode::InstallMode;
@@ -63,13 +63,13 @@ Answer AskHowToGoOn(LaunchMode& mode, RestoreSource& source) {
 // has moves to undo is undone, one with nothing left to undo goes without a
 // word. One that cannot be read goes too when no marker names a script, since
 // no move is made before both are on the disk. True when a recovery is due.
-bool ReadRecords(bool markerNamesScript, RestoreSource& source) {
-    const std::string& path = Paths().JournalFile;
-    if (Files().Attributes(path)) {
-        source.journal = ReadJournal(path);
+bool ReadRecords(const Launch& launch, bool markerNamesScript, RestoreSource& source) {
+    const std::string& path = launch.paths.JournalFile;
+    if (launch.Files().Attributes(path)) {
+        source.journal = ReadJournal(launch.Files(), path);
         source.unreadableJournal = !source.journal;
         if (!markerNamesScript && (!source.journal || source.journal->NothingToUndo())) {
-            static_cast<void>(Files().RemoveFile(path));
+            static_cast<void>(launch.Files().RemoveFile(path));
             source = {};
         }
     }
@@ -78,77 +78,81 @@ bool ReadRecords(bool markerNamesScript, RestoreSource& source) {
 
 }  // namespace
 
-bool Guarded(MutexState guard) {
+bool Guarded(PlayerDialogs& player, MutexState guard) {
     if (guard == MutexState::HeldElsewhere) {
-        ShowMessage(IDS_LAUNCHER_WAITING, 0);
+        ShowMessage(player, IDS_LAUNCHER_WAITING, 0);
     } else if (guard == MutexState::Failed) {
-        ShowMessage(IDS_NO_GUARD, 0);
+        ShowMessage(player, IDS_NO_GUARD, 0);
     }
     return guard == MutexState::Acquired;
 }
 
 bool LauncherApp::Startup() {
+    const Launch& launch = launch_;
+    LauncherProcess& process = launch.platform.process;
+    FileSystem& files = launch.Files();
     keepMarker_ = true;  // until the run may touch it
     // A cut or unusable own path would put the log, the marker and the script
     // somewhere else: nothing is written anywhere. One in characters the
     // system's code page lacks would name a look-alike folder, perhaps another
     // copy of the game.
-    const std::string ownPath = OwnProcess().OwnPath();
+    const std::string ownPath = process.OwnPath();
     if (ownPath.empty()) {
-        if (!RefuseUnusablePath()) {
-            ShowMessage(IDS_OWN_PATH_UNUSABLE, 0);
+        if (!RefuseUnusablePath(launch)) {
+            ShowMessage(launch.Player(), IDS_OWN_PATH_UNUSABLE, 0);
         }
         return false;
     }
     // Taken before anything else, so that a launcher started while another one
     // runs, or one that cannot tell, ends at once and touches neither the log,
     // the marker nor the game.
-    if (!Guarded(OwnProcess().AcquireMutex(kLauncherMutex))) {
+    if (!Guarded(launch.Player(), process.AcquireMutex(kLauncherMutex))) {
         return false;
     }
     // The log, the marker and the journal live beside the launcher: a folder
     // that needs administrator rights is found out before any of them is touched.
     const std::string launcherDirectory = DirectoryOf(ownPath);
-    if (!MayChange(launcherDirectory)) {
+    if (!MayChange(launch, launcherDirectory)) {
         return false;
     }
     // The named mutex is not the same for every launcher here (another user,
     // another session, a start with sudo): the folder's own lock is.
-    if (!Guarded(OwnProcess().LockFolder(launcherDirectory))) {
+    if (!Guarded(launch.Player(), process.LockFolder(launcherDirectory))) {
         return false;
     }
     keepMarker_ = false;
-    LaunchPaths& paths = Paths();
+    LaunchPaths& paths = paths_;
     paths.MarkerFile = launcherDirectory + "\\restore.mod";
     paths.JournalFile = launcherDirectory + "\\restore.jnl";
     const std::string firstCandidate = ReplaceExtension(ownPath, "dat");
     const std::string secondCandidate = launcherDirectory + "\\DWSR.dat";
 
-    const std::string restoreScript = ReadRestoreScript(paths.MarkerFile);
+    const std::string restoreScript = ReadRestoreScript(files, paths.MarkerFile);
     RestoreSource source;
-    const bool recovering = ReadRecords(!restoreScript.empty(), source);
+    const bool recovering = ReadRecords(launch, !restoreScript.empty(), source);
     const std::string logPath = LogPathFor(ownPath);
     if (recovering) {
-        KeepInstallingRunsLog(logPath);
+        KeepInstallingRunsLog(files, logPath);
     }
-    if (!LogOpen(logPath) && Files().IsLink(logPath)) {
-        ShowMessage(IDS_LOG_IS_LINK, 0);
+    if (!log_.Open(logPath) && files.IsLink(logPath)) {
+        ShowMessage(launch.Player(), IDS_LOG_IS_LINK, 0);
     }
     logOpened_ = true;
     ModScript script;
     LaunchMode mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
 
-    if (!restoreScript.empty() && !script.Load(restoreScript)) {
+    if (!restoreScript.empty() && !script.Load(files, log_, restoreScript)) {
         if (source.journal || source.unreadableJournal) {
             // The journal holds all that the restore needs, or says why nothing can be.
-            LogWrite("ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
+            launch.log.Write(
+                "ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
         } else {
-            const Answer answer = AskHowToGoOn(mode, source);
+            const Answer answer = AskHowToGoOn(launch, mode, source);
             if (answer == Answer::NoAnswer) {
                 // Nobody to ask: the mod stays as it is, and the next start, by
                 // hand or at the next log-in, asks again.
-                LogWrite("No answer: nothing is changed; the next start asks again.\n");
-                RegisterStartupEntry();
+                launch.log.Write("No answer: nothing is changed; the next start asks again.\n");
+                RegisterStartupEntry(launch.platform);
                 keepMarker_ = true;
                 return false;
             }
@@ -157,30 +161,31 @@ bool LauncherApp::Startup() {
             }
         }
     }
-    if (mode == LaunchMode::InstallMode && !script.Load(firstCandidate) &&
-        !script.Load(secondCandidate)) {
-        ShowMessage(IDS_SCRIPT_NOT_LOADED, 0);
-        LogWrite("ERROR: Failed to load script!\n");
+    if (mode == LaunchMode::InstallMode && !script.Load(files, log_, firstCandidate) &&
+        !script.Load(files, log_, secondCandidate)) {
+        ShowMessage(launch.Player(), IDS_SCRIPT_NOT_LOADED, 0);
+        launch.log.Write("ERROR: Failed to load script!\n");
         return false;
     }
     // A game already running stops the run before anything changed; a marker
     // found now belongs to an earlier run whose restore is still to come. So
     // does one of a run whose restore left something undone.
-    keepMarker_ = LaunchCycle(mode, script, source) != CycleEnd::Completed;
+    keepMarker_ = LaunchCycle(launch, mode, script, source) != CycleEnd::Completed;
     return false;
 }
 
 int LauncherApp::Shutdown() {
-    const LaunchPaths& paths = Paths();
+    const LaunchPaths& paths = paths_;
+    FileSystem& files = launch_.Files();
     if (!keepMarker_ && !paths.MarkerFile.empty()) {
         // The marker goes first: a journal without it is never read, and the
         // next install starts a new one. What stays only makes the next start
         // offer a restore.
-        static_cast<void>(Files().RemoveFile(paths.MarkerFile));
-        static_cast<void>(Files().RemoveFile(paths.JournalFile));
+        static_cast<void>(files.RemoveFile(paths.MarkerFile));
+        static_cast<void>(files.RemoveFile(paths.JournalFile));
     }
     if (logOpened_) {
-        LogClose();
+        log_.Close();
     }
     return 0;
 }

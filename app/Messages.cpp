@@ -1,17 +1,14 @@
 #include "app/Messages.h"
 
-#include "log/RunLog.h"
-#include "platform/LauncherProcess.h"
-#include "platform/PlayerDialogs.h"
-
 namespace srdw {
 
-int ShowMessage(unsigned id, unsigned style) {
-    return Player().ShowMessageBox(Player().LoadText(id), style);
+int ShowMessage(PlayerDialogs& player, unsigned id, unsigned style) {
+    return player.ShowMessageBox(player.LoadText(id), style);
 }
 
-std::string MessageText(unsigned id, std::initializer_list<std::string_view> inserts) {
-    const std::string text = Player().LoadText(id);
+std::string MessageText(PlayerDialogs& player, unsigned id,
+                        std::initializer_list<std::string_view> inserts) {
+    const std::string text = player.LoadText(id);
     std::string filled;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char next = i + 1 < text.size() ? text[i + 1] : '\0';
@@ -26,15 +23,15 @@ std::string MessageText(unsigned id, std::initializer_list<std::string_view> ins
     return filled;
 }
 
-bool RefuseUnusablePath() {
-    const std::string shown = OwnProcess().UnusablePath();
+bool RefuseUnusablePath(const Launch& launch) {
+    const std::string shown = launch.platform.process.UnusablePath();
     if (shown.empty()) {
         return false;
     }
-    Player().ShowMessageBox(MessageText(IDS_PATH_CHARACTERS, {shown}), 0);
-    LogWrite("ERROR: the path '");
-    LogWrite(shown);
-    LogWrite("' holds characters that cannot be used here; nothing was changed!\n");
+    launch.Player().ShowMessageBox(MessageText(launch.Player(), IDS_PATH_CHARACTERS, {shown}), 0);
+    launch.log.Write("ERROR: the path '");
+    launch.log.Write(shown);
+    launch.log.Write("' holds characters that cannot be used here; nothing was changed!\n");
     return true;
 }
 

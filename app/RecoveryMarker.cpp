@@ -4,18 +4,21 @@
 #include <string_view>
 
 #include "app/PathText.h"
-#include "log/TextFile.h"
+#include "log/RunLog.h"
 #include "platform/FileSystem.h"
 
 namespace srdw {
 
-OsResult WriteMarker(const std::string& markerPath, const std::string& scriptPath) {
+OsResult WriteMarker(FileSystem& files, const std::string& markerPath,
+                     const std::string& scriptPath) {
     OsError refused = OsError::Other;
-    auto marker = Files().CreateOutputFile(markerPath, &refused);
+    auto marker = files.CreateOutputFile(markerPath, &refused);
     if (!marker) {
         return {refused};
     }
-    const OsResult written = marker->Write(ToCrLf(scriptPath));
+    std::string text;
+    AppendCrLf(text, scriptPath);
+    const OsResult written = marker->Write(text);
     return written ? marker->SyncToDisk() : written;
 }
 
@@ -34,11 +37,11 @@ std::string_view ReasonOf(OsError error) {
     }
 }
 
-std::string ReadRestoreScript(const std::string& markerPath) {
-    if (!Files().Attributes(markerPath)) {
+std::string ReadRestoreScript(FileSystem& files, const std::string& markerPath) {
+    if (!files.Attributes(markerPath)) {
         return {};
     }
-    const auto bytes = Files().ReadWholeFile(markerPath);
+    const auto bytes = files.ReadWholeFile(markerPath);
     if (!bytes) {
         return {};
     }

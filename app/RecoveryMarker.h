@@ -12,12 +12,13 @@ namespace srdw {
 // Writes the script's path into the marker and through to the disk, so that a
 // power loss after the install began still finds it; the reason when it could
 // not be made, written or written through.
-OsResult WriteMarker(const std::string& markerPath, const std::string& scriptPath);
+OsResult WriteMarker(FileSystem& files, const std::string& markerPath,
+                     const std::string& scriptPath);
 
 // The marker's first line as a text-mode line read takes it, at most 259
 // characters, without the CR and LF that end it. Empty when the marker is missing
 // or unreadable.
-std::string ReadRestoreScript(const std::string& markerPath);
+std::string ReadRestoreScript(FileSystem& files, const std::string& markerPath);
 
 // Why a file of the launcher's could not be written, for its log.
 std::string_view ReasonOf(OsError error);

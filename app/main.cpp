@@ -1,9 +1,11 @@
 #include "app/LauncherApp.h"
-#include "app/NativeServices.h"
+#include "ui/Dialogs.h"
 
 int main() {
-    const srdw::NativeServices services;
-    srdw::LauncherApp app;
+    srdw::Platform platform{srdw::NativeFileSystem(), srdw::NativeLauncherProcess(),
+                            srdw::NativeRecords(), srdw::NativeGameProcess(),
+                            srdw::ui::NativeDialogs()};
+    srdw::LauncherApp app(platform);
     app.Startup();
     return app.Shutdown();
 }

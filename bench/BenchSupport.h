@@ -7,9 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/DesktopProxy.h"
-#include "platform/FileSystemProxy.h"
-#include "ui/Dialogs.h"
+#include "platform/FileSystem.h"
 
 namespace srdw::bench {
 
@@ -27,31 +25,6 @@ class ScratchDir {
 
   private:
     fs::path path_;
-};
-
-// The native platform, with the launcher placed at `ownPath` so that its log
-// goes where the benchmark wants it, and a stopped clock.
-class BenchPlatform : public FileSystemProxy, public DesktopProxy {
-  public:
-    explicit BenchPlatform(std::string ownPath)
-        : FileSystemProxy(NativeFileSystem()),
-          DesktopProxy(ui::NativeDialogs()),
-          ownPath_(std::move(ownPath)) {}
-
-    std::string OwnPath() override { return ownPath_; }
-    std::string CommandLineTail() override { return "-window"; }
-    LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
-    // The backend's own look-ups and moves, as a launcher run makes them: the
-    // proxy's defaults would ask again path by path.
-    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        return FileSystemProxy::inner_.LookUp(paths, storedNames);
-    }
-    OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
-        return FileSystemProxy::inner_.MoveLookedUp(from, to);
-    }
-
-  private:
-    std::string ownPath_;
 };
 
 // A script of about `bytes` bytes as mod authors write them: comments of their

@@ -16,6 +16,7 @@
 
 #include "BenchSupport.h"
 #include "log/RunLog.h"
+#include "log/RunLogObserver.h"
 #include "script/ModScript.h"
 
 namespace srdw::bench {
@@ -79,22 +80,23 @@ bool Exists(const std::string& path) {
 
 // The launcher's install: the whole install planned and its journal synced
 // before the first move, then synced once more at its end.
-void InstallJournalled(const GameFolder& folder, ModScript& script, const Placeholders& values,
-                       UndoJournal& journal) {
-    static_cast<void>(journal.Start((folder.root / "restore.jnl").string(), folder.root.string(),
-                                    FileIdentity{}, script.TextChecksum()));
-    static_cast<void>(script.PlanInstall(values, journal));
-    script.Install(values, journal);
+void InstallJournalled(const Engine& engine, const GameFolder& folder, ModScript& script,
+                       const Placeholders& values, UndoJournal& journal) {
+    static_cast<void>(journal.Start(engine.files, (folder.root / "restore.jnl").string(),
+                                    folder.root.string(), FileIdentity{}, script.TextChecksum()));
+    static_cast<void>(script.PlanInstall(engine, values, journal));
+    script.Install(engine, values, journal);
     static_cast<void>(journal.Finish());
 }
 
 // Whether every command did its work: the changes are all there after the
 // install, all gone after the restore, and the log names no failure. A fast run
 // of commands that failed would measure nothing.
-std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Placeholders& values) {
-    LogOpen(LogPathOf(folder));
+std::string CheckOneRun(RunLog& log, const Engine& engine, const GameFolder& folder,
+                        ModScript& script, const Placeholders& values) {
+    log.Open(LogPathOf(folder));
     UndoJournal journal;
-    InstallJournalled(folder, script, values, journal);
+    InstallJournalled(engine, folder, script, values, journal);
     std::string problem;
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
         // A swap leaves the mod's file under the game file's name; a rename
@@ -103,10 +105,10 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Place
             problem = "the install did not do its work at " + folder.originals[i];
         }
     }
-    if (!UndoInstall(journal.Contents(), &journal).Complete()) {
+    if (!UndoInstall(engine, journal.Contents(), &journal).Complete()) {
         problem = "the restore did not finish";
     }
-    LogClose();
+    log.Close();
     for (std::size_t i = 0; i < folder.targets.size() && problem.empty(); ++i) {
         if (Exists(folder.targets[i]) || !Exists(folder.originals[i]) ||
             (!folder.modified.empty() && !Exists(folder.modified[i]))) {
@@ -126,9 +128,10 @@ std::string CheckOneRun(const GameFolder& folder, ModScript& script, const Place
 void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, bool wrongCase) {
     const auto count = static_cast<std::size_t>(state.range(0));
     const GameFolder& folder = AllFolders().Get({command, count, fillers, wrongCase});
-    BenchPlatform platform((folder.root / "SrdwLaunch.exe").string());
-    Installed<FileSystem> files(platform);
-    InstalledDesktop host(platform);
+    FileSystem& files = NativeFileSystem();
+    RunLog log(files);
+    RunLogObserver told(log);
+    const Engine engine{files, told};
     const fs::path saved = fs::current_path();
     fs::current_path(folder.root);
     const std::string rootDir = folder.root.string();
@@ -136,28 +139,28 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
 
     ModScript script;
     std::string problem;
-    if (!script.Load((folder.root / "SrdwLaunch.dat").string()) ||
+    if (!script.Load(files, log, (folder.root / "SrdwLaunch.dat").string()) ||
         script.Commands().size() != count) {
         problem = "the script did not load";
     } else {
-        problem = CheckOneRun(folder, script, values);
+        problem = CheckOneRun(log, engine, folder, script, values);
     }
     std::size_t syncs = 0;
     if (!problem.empty()) {
         state.SkipWithError(problem.c_str());
     } else {
-        LogOpen(LogPathOf(folder));
+        log.Open(LogPathOf(folder));
         for (auto _ : state) {
             UndoJournal journal;
-            InstallJournalled(folder, script, values, journal);
-            static_cast<void>(UndoInstall(journal.Contents(), &journal));
+            InstallJournalled(engine, folder, script, values, journal);
+            static_cast<void>(UndoInstall(engine, journal.Contents(), &journal));
             syncs = journal.Syncs();
-            LogFlush();
+            log.Flush();
             state.PauseTiming();
-            LogOpen(LogPathOf(folder));  // the next run's log, from the start
+            log.Open(LogPathOf(folder));  // the next run's log, from the start
             state.ResumeTiming();
         }
-        LogClose();
+        log.Close();
     }
     fs::current_path(saved);
     // The journal's own syncs of one install; the marker's is one more.

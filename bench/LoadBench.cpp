@@ -9,6 +9,7 @@
 
 #include "BenchSupport.h"
 #include "log/RunLog.h"
+#include "log/RunLogObserver.h"
 #include "script/ModScript.h"
 #include "script/PathExpansion.h"
 
@@ -55,7 +56,8 @@ void BM_Load(benchmark::State& state) {
     std::size_t commands = 0;
     for (auto _ : state) {
         ModScript script;
-        if (!script.Load(path)) {
+        RunLog closed(NativeFileSystem());
+        if (!script.Load(NativeFileSystem(), closed, path)) {
             state.SkipWithError("the script did not load");
             return;
         }
@@ -95,15 +97,17 @@ void ExpandPathBench(benchmark::State& state, std::string_view source) {
     ScratchDir dir("expand");
     const fs::path log = dir.Path() / "SrdwLaunch.log";
     fs::create_symlink("/dev/null", log);
-    BenchPlatform platform((dir.Path() / "SrdwLaunch.exe").string());
-    Installed<FileSystem> files(platform);
-    InstalledDesktop host(platform);
-    LogOpen(log.string());
+    RunLog runLog(NativeFileSystem());
+    RunLogObserver told(runLog);
+    runLog.Open(log.string());
     for (auto _ : state) {
-        auto expanded = ExpandPath(source, {kRoot, kCommandLine});
+        // As a command expands an argument: the expansion, told to the log.
+        auto expanded = ExpandArgument(source, kRoot, kCommandLine);
+        told.PathExpanded(source, expanded ? std::optional<std::string_view>(*expanded)
+                                           : std::nullopt);
         benchmark::DoNotOptimize(expanded);
     }
-    LogClose();
+    runLog.Close();
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK_CAPTURE(ExpandPathBench, typical, kTypical)->Name("ExpandPath/typical");

@@ -10,6 +10,7 @@
 
 #include "BenchSupport.h"
 #include "CountingHeap.h"
+#include "log/RunLog.h"
 #include "script/ModScript.h"
 
 int main(int argc, char** argv) {
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
     std::size_t commands = 0;
     {
         srdw::ModScript script;
-        if (!script.Load(path)) {
+        srdw::RunLog closed(srdw::NativeFileSystem());
+        if (!script.Load(srdw::NativeFileSystem(), closed, path)) {
             std::fprintf(stderr, "the script did not load\n");
             return 1;
         }

@@ -1,10 +1,6 @@
 #include "log/RunLog.h"
 
 #include <cstdio>
-#include <memory>
-
-#include "log/TextFile.h"
-#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -14,89 +10,87 @@ constexpr std::string_view kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
 // Written in pieces of this size, so a long install costs few system calls.
 constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 
-RunLog& Current() {
-    static RunLog processLog;
-    RunLog* installed = Installed<RunLog>::Current();
-    return installed ? *installed : processLog;
-}
-
-bool IsOpen() {
-    return Current().file != nullptr;
-}
-
-void WritePending() {
-    RunLog& log = Current();
-    if (!log.pending.empty()) {
-        // A failed write is not the run's concern.
-        static_cast<void>(log.file->Write(log.pending));
-        log.pending.clear();
-    }
-}
-
 }  // namespace
 
-std::string TimeStamp() {
-    const LocalTime t = Files().Now();
+std::string TimeStamp(const LocalTime& t) {
     char stamp[128];
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
 
-bool LogOpen(const std::string& path) {
-    LogClose();
-    auto file = Files().CreateOutputFile(path);
+void AppendCrLf(std::string& out, std::string_view text) {
+    for (;;) {
+        const auto lineEnd = text.find('\n');
+        if (lineEnd == std::string_view::npos) {
+            out.append(text);
+            return;
+        }
+        out.append(text.substr(0, lineEnd));
+        out.append("\r\n");
+        text.remove_prefix(lineEnd + 1);
+    }
+}
+
+bool RunLog::Open(const std::string& path) {
+    auto file = files_.CreateOutputFile(path);
     if (!file) {
+        Close();
         return false;
     }
-    RunLog& log = Current();
-    log.file = std::move(file);
-    log.pending.clear();
-    log.pending.reserve(kBufferSize);
-    log.lineOpen = false;
-    LogWrite("Skyrend II: Duskwarden\nLog started: ");
-    LogWrite(TimeStamp());
-    LogWrite("\n");
-    LogWrite(kRule);
-    LogWrite("\n");
+    Open(std::move(file));
     return true;
 }
 
-void LogWrite(std::string_view text) {
-    if (!IsOpen() || text.empty()) {
+void RunLog::Open(std::unique_ptr<OutputFile> file) {
+    Close();
+    file_ = std::move(file);
+    pending_.clear();
+    pending_.reserve(kBufferSize);
+    lineOpen_ = false;
+    Write("Skyrend II: Duskwarden\nLog started: ");
+    Write(TimeStamp(files_.Now()));
+    Write("\n");
+    Write(kRule);
+    Write("\n");
+}
+
+void RunLog::Write(std::string_view text) {
+    if (!file_ || text.empty()) {
         return;
     }
-    RunLog& log = Current();
-    AppendCrLf(log.pending, text);
-    log.lineOpen = text.back() != '\n';
-    if (log.pending.size() >= kBufferSize) {
-        WritePending();
+    AppendCrLf(pending_, text);
+    lineOpen_ = text.back() != '\n';
+    if (pending_.size() >= kBufferSize) {
+        Flush();
     }
 }
 
-void LogEndLine() {
-    if (IsOpen() && Current().lineOpen) {
-        LogWrite("\n");
+void RunLog::EndLine() {
+    if (lineOpen_) {
+        Write("\n");
     }
 }
 
-void LogFlush() {
-    if (IsOpen()) {
-        WritePending();
+void RunLog::Flush() {
+    if (file_ && !pending_.empty()) {
+        // A failed write is not the run's concern.
+        static_cast<void>(file_->Write(pending_));
+        pending_.clear();
     }
 }
 
-void LogClose() {
-    if (!IsOpen()) {
+void RunLog::Close() {
+    if (!file_) {
         return;
     }
-    LogWrite("\n");
-    LogWrite(kRule);
-    LogWrite("\nLog finished: ");
-    LogWrite(TimeStamp());
-    LogWrite("\n");
-    WritePending();
-    Current().file.reset();
+    Write("\n");
+    Write(kRule);
+    Write("\nLog finished: ");
+    Write(TimeStamp(files_.Now()));
+    Write("\n");
+    Flush();
+    file_.reset();
 }
 
 }  // namespace srdw

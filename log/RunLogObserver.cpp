@@ -1,16 +1,15 @@
 #include "log/RunLogObserver.h"
 
-#include "log/RunLog.h"
 #include "script/CommandTable.h"
 
 namespace srdw {
 
 void RunLogObserver::WalkStarted(Walk walk) {
-    LogWrite(walk == Walk::Install ? "\nInstalling script...\n" : "\nRestoring script...\n");
+    log_.Write(walk == Walk::Install ? "\nInstalling script...\n" : "\nRestoring script...\n");
 }
 
 void RunLogObserver::CommandStarted(const CommandDefinition& command) {
-    LogWrite(command.announcement);
+    log_.Write(command.announcement);
 }
 
 void RunLogObserver::PathExpanded(std::string_view source,
@@ -18,37 +17,28 @@ void RunLogObserver::PathExpanded(std::string_view source,
     if (source.empty()) {
         return;
     }
-    LogWrite("- Parsing path: '");
-    LogWrite(source);
-    LogWrite("' -> '");
+    log_.Write("- Parsing path: '");
+    log_.Write(source);
+    log_.Write("' -> '");
     if (!expanded) {
-        LogWrite(
+        log_.Write(
             "'\nERROR: the expanded path would be longer than 511 characters; it is left "
             "empty and its command does nothing!\n");
         return;
     }
-    LogWrite(*expanded);
-    LogWrite("'\n");
-}
-
-void RunLogObserver::Said(std::string_view words) {
-    LogWrite(words);
+    log_.Write(*expanded);
+    log_.Write("'\n");
 }
 
 // Whole lines, so that the verdict after them, an ERROR or FAILED! among
 // them, begins a line as every verdict does.
 void RunLogObserver::MoveHeld(const std::string& path, unsigned pause) {
-    LogEndLine();
-    LogWrite(" > '");
-    LogWrite(path);
-    LogWrite("' is in use by another program; trying again in ");
-    LogWrite(std::to_string(pause));
-    LogWrite(" ms...\n");
-}
-
-RunLogObserver& RunLogOutcomes() {
-    static RunLogObserver observer;
-    return observer;
+    log_.EndLine();
+    log_.Write(" > '");
+    log_.Write(path);
+    log_.Write("' is in use by another program; trying again in ");
+    log_.Write(std::to_string(pause));
+    log_.Write(" ms...\n");
 }
 
 }  // namespace srdw

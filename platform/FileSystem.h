@@ -2,9 +2,8 @@
 // clock, and nothing of the user.
 //
 // The run log, the script engine and the launch cycle reach files only through
-// `Files()`. Each backend (win32/, posix/) provides one implementation; a test or
-// SrdwCheck's model of a game directory is installed in its place (Installed<FileSystem>)
-// or, through FileSystemProxy, replaces a single operation, without the core noticing.
+// the one they are handed. Each backend (win32/, posix/) provides one; a test,
+// a trial or a rehearsal on a model of the game folder hands in its own.
 //
 // Paths are byte strings in the system's ANSI code page, written as the scripts
 // write them: a backslash is a separator on every platform.
@@ -17,8 +16,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "platform/Installed.h"
 
 namespace srdw {
 
@@ -171,12 +168,5 @@ class FileSystem {
 
 // The backend built into this program.
 FileSystem& NativeFileSystem();
-
-// The file system every core operation goes through: the installed one (a
-// test's, a dry run's model), else the backend.
-inline FileSystem& Files() {
-    FileSystem* files = Installed<FileSystem>::Current();
-    return files ? *files : NativeFileSystem();
-}
 
 }  // namespace srdw

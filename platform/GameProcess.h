@@ -6,8 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Installed.h"
-
 namespace srdw {
 
 // A process that was still running when the wait for the game ended.
@@ -59,11 +57,5 @@ class GameProcess {
 
 // The backend's own.
 GameProcess& NativeGameProcess();
-
-// Where the game is started: the installed one, else the backend's.
-inline GameProcess& Game() {
-    GameProcess* game = Installed<GameProcess>::Current();
-    return game ? *game : NativeGameProcess();
-}
 
 }  // namespace srdw

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/Installed.h"
 
 namespace srdw {
 
@@ -69,11 +68,5 @@ class LauncherProcess {
 
 // The backend's own.
 LauncherProcess& NativeLauncherProcess();
-
-// The launcher process every core operation asks: the installed one, else the backend's.
-inline LauncherProcess& OwnProcess() {
-    LauncherProcess* process = Installed<LauncherProcess>::Current();
-    return process ? *process : NativeLauncherProcess();
-}
 
 }  // namespace srdw

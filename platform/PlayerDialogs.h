@@ -1,13 +1,11 @@
 // What the player sees of the launcher and answers: the application's texts,
 // message boxes and questions, the game file chooser, the splash and the wait
 // cursor. The windows belong to the layer above (ui/), which the program's
-// entry point installs; while none is installed, nobody is asked.
+// entry point hands in.
 #pragma once
 
 #include <optional>
 #include <string>
-
-#include "platform/Installed.h"
 
 namespace srdw {
 
@@ -43,8 +41,5 @@ class PlayerDialogs {
     virtual void BeginWaitCursor() {}
     virtual void EndWaitCursor() {}
 };
-
-// The installed dialogs; while none are, ones that show nothing and get no answer.
-PlayerDialogs& Player();
 
 }  // namespace srdw

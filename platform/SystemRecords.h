@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/FileSystem.h"
-#include "platform/Installed.h"
 
 namespace srdw {
 
@@ -35,11 +34,5 @@ class SystemRecords {
 
 // The backend's own.
 SystemRecords& NativeRecords();
-
-// The records every core operation reads and writes: the installed ones, else the backend's.
-inline SystemRecords& Records() {
-    SystemRecords* records = Installed<SystemRecords>::Current();
-    return records ? *records : NativeRecords();
-}
 
 }  // namespace srdw

@@ -1,15 +1,16 @@
-// The commands a script can use, each written once: its name, its arguments
-// with what it does to the path each names, and what it does at install and at
-// restore. The engine runs commands from this table, and SrdwCheck reads it to
-// check calls, follow paths and rehearse a run; a new command is a new entry.
+// The commands a script can use, each written once: its name, its log line,
+// its arguments with what it does to the path each names, and its checks and
+// moves at install and at restore, each with the words it says when it fails.
+// The engine runs commands from this table, undoes a journal's moves with the
+// restore's words, and SrdwCheck reads it to check calls, follow paths and
+// rehearse a run; a new command is a new entry.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
-
-#include "script/ScriptObserver.h"
 
 namespace srdw {
 
@@ -25,39 +26,46 @@ struct CommandArgument {
     PathRole role;
 };
 
-// A command's arguments after path expansion, one for each it uses; an argument
-// the call did not give is empty. A step says its outcome in the command's
-// words and returns its verdict.
-using ExpandedArguments = std::span<const std::string>;
-using CommandStep = Verdict (*)(ExpandedArguments arguments);
+// One check or move of a command, and its words when it fails: `leadIn`, the
+// path checked (a move's source), `between` and the move's target when a
+// failure names both, then `closing`.
+struct CommandStep {
+    enum Kind : std::uint8_t { Absent, Present, Move };
+    Kind kind;
+    std::uint8_t path;    // the argument checked, or moved
+    std::uint8_t to = 0;  // where a move goes
+    std::string_view leadIn;
+    std::string_view closing;
+    std::string_view between = {};
+};
 
-struct JournalCommand;
-class UndoChain;
-// Undoes the moves the command's install made, as its journal recorded them,
-// and says the outcome in the command's words; the number of files it could
-// not put back.
-using UndoStep = std::size_t (*)(const JournalCommand& command, const UndoChain& chain);
+// A command's work in one direction: its words before, its steps in order
+// (stopping at the first that fails), and its words after either outcome.
+struct Procedure {
+    std::string_view opening;    // "Swapping files..."
+    std::string_view failed;     // "FAILED!", before the failed step's words
+    std::string_view succeeded;  // "succeeded!\n"
+    std::span<const CommandStep> steps;
+};
 
 struct CommandDefinition {
     std::string_view name;          // matched exactly, letter case included
     std::string_view announcement;  // the log line every run of the command starts with
     std::span<const CommandArgument> arguments;  // those it uses; further ones are ignored
-    // A recovery replays the install step of a command that changes the
-    // directory without telling it, so such a step says nothing.
-    CommandStep install;
-    // Restore undoes what the install's journal recorded, last move first.
-    UndoStep undo;
-    // Without a journal (a recovery after an older launcher), restore runs this
-    // instead, from the script, last command first, each in the directory that
-    // was current when it was installed.
-    CommandStep restore;
+    // The install's steps, and the restore's from the script alone (a
+    // recovery after an older launcher); a journal's moves are undone with the
+    // restore's words. None for a command that changes the directory, which
+    // it does at install, and whose restore puts back the directory from
+    // before instead.
+    const Procedure* install = nullptr;
+    const Procedure* restore = nullptr;
 
     std::size_t ArgumentCount() const { return arguments.size(); }
     // Whether installing it changes the directory later commands work in.
-    bool ChangesDirectory() const;
+    bool ChangesDirectory() const { return install == nullptr; }
     // Whether it puts files in places, so that an install that moved nothing
     // is worth a word at restore.
-    bool MovesFiles() const;
+    bool MovesFiles() const { return install != nullptr; }
     // "original, modified, backup"
     std::string ArgumentNames() const;
 };

@@ -4,12 +4,12 @@
 
 namespace srdw {
 
-bool FileBuffer::LoadFromFile(const std::string& path) {
+bool FileBuffer::LoadFromFile(FileSystem& files, const std::string& path) {
     if (path.empty()) {
         return false;
     }
     Clear();
-    if (auto bytes = Files().ReadWholeFile(path)) {
+    if (auto bytes = files.ReadWholeFile(path)) {
         data_ = std::move(*bytes);
     }
     return !IsEmpty();

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileSystem.h"
+
 namespace srdw {
 
 class FileBuffer {
@@ -15,7 +17,7 @@ class FileBuffer {
     }
     // Replaces the content with the whole file. False, with the buffer empty, when
     // the file cannot be read or is empty.
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(FileSystem& files, const std::string& path);
     bool IsEmpty() const { return data_.empty(); }
     std::uint32_t GetSize() const { return static_cast<std::uint32_t>(data_.size()); }
     std::string_view View() const { return data_; }

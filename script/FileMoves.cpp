@@ -1,34 +1,62 @@
 #include "script/FileMoves.h"
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
-#include "script/ScriptObserver.h"
-#include "script/UndoJournal.h"
+#include "script/PathModel.h"
 
 namespace srdw {
 
 namespace {
 
+// The paths one command works on, each looked up once, together: the command's
+// checks, moves and records read these, and its moves keep them up to date.
+// Paths that differ only in letter case or separators share one state.
+class CommandPaths {
+  public:
+    CommandPaths(FileSystem& files, const std::vector<std::string>& paths) {
+        std::vector<std::string> distinct;
+        for (const auto& path : paths) {
+            std::string key = PathKey(path);
+            if (std::find(keys_.begin(), keys_.end(), key) == keys_.end()) {
+                keys_.push_back(std::move(key));
+                distinct.push_back(path);
+            }
+        }
+        states_ = files.LookUp(distinct);
+    }
+    PathState& operator[](const std::string& path) {
+        const auto at = std::find(keys_.begin(), keys_.end(), PathKey(path));
+        return states_[static_cast<std::size_t>(at - keys_.begin())];
+    }
+
+  private:
+    std::vector<std::string> keys_;
+    std::vector<PathState> states_;
+};
+
 // A file that another program holds for a moment (a virus scanner, an indexer,
 // the game's lingering process) is tried again after growing pauses, each
 // told to the engine's listener; any other failure is final at once.
-OsResult MoveRetryingHeldFile(const PathState& from, const PathState& to) {
+OsResult MoveRetryingHeldFile(const Engine& engine, const PathState& from, const PathState& to) {
     unsigned pause = kFirstRetryPause;
     for (int attempt = 0;; ++attempt) {
-        const OsResult moved = Files().MoveLookedUp(from, to);
+        const OsResult moved = engine.files.MoveLookedUp(from, to);
         if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
             return moved;
         }
-        Outcomes().MoveHeld(from.path, pause);
-        Files().Sleep(pause);
+        engine.observer.MoveHeld(from.path, pause);
+        engine.files.Sleep(pause);
         pause *= 2;
     }
 }
 
 // A read-only file is made writable only when the system refuses to move it
-// otherwise, and read-only again right after.
-bool MoveKeepingAttributes(const PathState& from, const PathState& to) {
-    const OsResult moved = MoveRetryingHeldFile(from, to);
+// otherwise, and read-only again right after, so that no crash can leave a
+// game file writable that was read-only.
+bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const PathState& to) {
+    const OsResult moved = MoveRetryingHeldFile(engine, from, to);
     if (moved || moved.error != OsError::AccessDenied) {
         return static_cast<bool>(moved);
     }
@@ -37,111 +65,153 @@ bool MoveKeepingAttributes(const PathState& from, const PathState& to) {
         return false;
     }
     // Ignored by design: the move that follows tells whether it helped.
-    static_cast<void>(Files().SetNormalAttributes(from.native));
-    const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(from, to));
+    static_cast<void>(engine.files.SetNormalAttributes(from.native));
+    const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(engine, from, to));
     // Ignored by design: the move is what the script asked for, and it is done.
-    static_cast<void>(Files().RestoreAttributes(movedNow ? to.native : from.native, *attributes));
+    static_cast<void>(
+        engine.files.RestoreAttributes(movedNow ? to.native : from.native, *attributes));
     return movedNow;
 }
 
-// False when the journal could not take the record. The record is made of
-// what the command's look-up found: nothing is asked of the disk again.
-bool Record(const PathState& from, const PathState& to) {
-    UndoJournal* journal = ActiveJournal();
-    if (!journal) {
-        return true;
+// Moves a file or directory; never replaces an existing target. While an
+// install runs, the move is recorded in its undo journal first, made of what
+// the command's look-up found, and not made when the journal's file cannot
+// take the record: what no journal holds, no crash recovery could undo. A
+// move that is made updates both states, keeping the file's attributes.
+bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
+    if (run.journal) {
+        const FileAttributes attributes = from.attributes.value_or(FileAttributes{});
+        const std::string source = FullPath(from.stored, run.directory);
+        const std::string target = FullPath(to.path, run.directory);
+        if (!run.journal->BeforeMove(
+                {source, target, attributes.directory, attributes.readOnly, attributes.identity})) {
+            return false;
+        }
     }
-    JournalMove move;
-    move.from = FullPath(from.stored);
-    move.to = FullPath(to.path);
-    move.attributes = from.attributes.value_or(FileAttributes{});
-    return journal->BeforeMove(std::move(move));
-}
-
-// A move keeps the file's attributes, and the target's name is spelled as the
-// move gave it.
-void Moved(PathState& from, PathState& to) {
+    if (!MoveKeepingAttributes(run.engine, from, to)) {
+        if (run.journal) {
+            run.journal->MoveFailed();
+        }
+        return false;
+    }
     to.attributes = from.attributes;
     to.stored = to.path;
     from.attributes.reset();
     from.stored = from.path;
+    return true;
 }
 
-void RecordFailure() {
-    if (UndoJournal* journal = ActiveJournal()) {
-        journal->MoveFailed();
+std::string_view Argument(const CommandRun& run, std::size_t index) {
+    return index < run.arguments.size() ? std::string_view(run.arguments[index]) : "";
+}
+
+void SayStep(const Engine& engine, const CommandStep& step,
+             const std::function<std::string_view(std::size_t)>& argument) {
+    engine.Say(step.leadIn);
+    engine.Say(argument(step.path));
+    if (!step.between.empty()) {
+        engine.Say(step.between);
+        engine.Say(argument(step.to));
     }
+    engine.Say(step.closing);
+}
+
+// After a failed second move the first one is taken back, so the triple is as
+// it was before.
+void TakeBack(const CommandRun& run, PathState& movedTo, PathState& movedFrom) {
+    const Engine& engine = run.engine;
+    const bool back = MovePath(run, movedTo, movedFrom);
+    engine.Say(back ? " > the first move was undone: moved '" : " > ERROR: cannot move '");
+    engine.Say(movedTo.path);
+    engine.Say("' back to '");
+    engine.Say(movedFrom.path);
+    engine.Say(back ? "'\n" : "'!\n");
 }
 
 }  // namespace
 
-bool MovePath(PathState& from, PathState& to) {
-    if (!Record(from, to)) {
-        return false;  // what no journal holds, no crash recovery could undo
+Verdict Perform(const CommandRun& run, const Procedure& procedure) {
+    if (std::any_of(run.arguments.begin(), run.arguments.end(),
+                    [](const std::string& argument) { return argument.empty(); })) {
+        return Verdict::Skipped;
     }
-    const bool moved = MoveKeepingAttributes(from, to);
-    if (moved) {
-        Moved(from, to);
-    } else {
-        RecordFailure();
+    const Engine& engine = run.engine;
+    engine.Say(procedure.opening);
+    std::vector<std::string> named;
+    for (const auto& step : procedure.steps) {
+        named.push_back(run.arguments[step.path]);
     }
-    return moved;
-}
-
-bool MovePath(const std::string& from, const std::string& to) {
-    CommandPaths paths({from, to});
-    return MovePath(paths[from], paths[to]);
-}
-
-CommandPaths::CommandPaths(const std::vector<std::string>& paths, bool storedNames) {
-    std::vector<std::string> distinct;
-    for (const auto& path : paths) {
-        std::string key = PathKey(path);
-        if (std::find(keys_.begin(), keys_.end(), key) == keys_.end()) {
-            keys_.push_back(std::move(key));
-            distinct.push_back(path);
+    CommandPaths paths(engine.files, named);
+    const CommandStep* moved = nullptr;
+    for (const auto& step : procedure.steps) {
+        PathState& at = paths[run.arguments[step.path]];
+        bool done = step.kind == CommandStep::Present ? at.Exists() : !at.Exists();
+        if (step.kind == CommandStep::Move) {
+            // The file that takes the place of one moved away gets the name as
+            // it was stored: also when the script spells it in another letter
+            // case, the game finds its file as it was.
+            const std::string stored = at.stored;
+            done = MovePath(run, at, paths[run.arguments[step.to]]);
+            if (done) {
+                at.path = stored;
+                at.stored = stored;
+            }
         }
+        if (!done) {
+            engine.Say(procedure.failed);
+            SayStep(engine, step, [&run](std::size_t i) { return Argument(run, i); });
+            if (step.kind == CommandStep::Move && moved) {
+                TakeBack(run, paths[run.arguments[moved->to]], paths[run.arguments[moved->path]]);
+            }
+            return Verdict::Failed;
+        }
+        moved = step.kind == CommandStep::Move ? &step : moved;
     }
-    states_ = Files().LookUp(distinct, storedNames);
-}
-
-PathState& CommandPaths::operator[](const std::string& path) {
-    const auto at = std::find(keys_.begin(), keys_.end(), PathKey(path));
-    return states_[static_cast<std::size_t>(at - keys_.begin())];
+    engine.Say(procedure.succeeded);
+    return Verdict::Done;
 }
 
 namespace {
 
+// What undoing one recorded move found and did.
+enum class UndoOutcome {
+    Undone,     // moved back
+    NotNeeded,  // it never happened, or was undone already
+    Occupied,   // something stands where the file is to go back: nothing is overwritten
+    Missing,    // the file is neither where it went nor where it came from
+    Replaced,   // another file stands where the install put the file
+    Failed,     // the move back was refused
+};
+
 // Whether what the look-up found is the file the move recorded; a file of
 // unknown identity passes on its name alone.
 bool IsMovedFile(const JournalMove& move, const std::optional<FileAttributes>& found) {
-    const FileIdentity& recorded = move.attributes.identity;
-    return found && (!recorded.known || !found->identity.known || found->identity == recorded);
+    return found &&
+           (!move.identity.known || !found->identity.known || found->identity == move.identity);
 }
 
 // A crash may have left the read-only bit cleared; only that bit is put back.
-void PutBackReadOnly(const JournalMove& move, PathState& at) {
-    if (at.attributes && at.attributes->readOnly != move.attributes.readOnly &&
-        Files().RestoreAttributes(at.native, move.attributes)) {
-        at.attributes->readOnly = move.attributes.readOnly;
-        at.attributes->normal = !move.attributes.readOnly;
+void PutBackReadOnly(FileSystem& files, const JournalMove& move, PathState& at) {
+    FileAttributes recorded;
+    recorded.readOnly = move.readOnly;
+    if (at.attributes && at.attributes->readOnly != move.readOnly &&
+        files.RestoreAttributes(at.native, recorded)) {
+        at.attributes->readOnly = move.readOnly;
+        at.attributes->normal = !move.readOnly;
     }
 }
 
-}  // namespace
-
-UndoOutcome UndoMove(const JournalMove& move, PathState& source, PathState& target) {
+UndoOutcome UndoMove(const CommandRun& run, const JournalMove& move, PathState& source,
+                     PathState& target) {
     if (move.failed) {
         return UndoOutcome::NotNeeded;
     }
-    const bool known = move.attributes.identity.known;
+    FileSystem& files = run.engine.files;
+    const bool known = move.identity.known;
     if (!IsMovedFile(move, target.attributes) || (!known && source.Exists())) {
-        if (IsMovedFile(move, source.attributes)) {
-            // Not moved, or moved back already.
-            if (known || !target.Exists()) {
-                PutBackReadOnly(move, source);
-                return UndoOutcome::NotNeeded;
-            }
+        if (IsMovedFile(move, source.attributes) && (known || !target.Exists())) {
+            PutBackReadOnly(files, move, source);  // not moved, or moved back already
+            return UndoOutcome::NotNeeded;
         }
         if (source.Exists() && target.Exists() && !known) {
             return UndoOutcome::Occupied;
@@ -151,13 +221,107 @@ UndoOutcome UndoMove(const JournalMove& move, PathState& source, PathState& targ
     if (source.Exists()) {
         return UndoOutcome::Occupied;
     }
-    if (!MovePath(target, source)) {
+    if (!MovePath(run, target, source)) {
         return UndoOutcome::Failed;
     }
-    // Ignored by design: the file is back; its bit is the lesser matter.
-    PutBackReadOnly(move, source);
+    PutBackReadOnly(files, move, source);  // the file is back; its bit is the lesser matter
     return UndoOutcome::Undone;
 }
+
+// The first move that cannot be undone, after which the undo stops: what is
+// left stays for the next try.
+struct UndoFailure {
+    UndoOutcome outcome;
+    std::size_t index;  // of the move among the command's
+    std::size_t outOfPlace;
+};
+
+// Every path of the command's moves is looked up once, sources first, so that
+// a name shared by two moves is spelled as the journal stored it. A move
+// followed by its own reversal (the install took back half a swap) did
+// nothing together.
+std::optional<UndoFailure> UndoMoves(const CommandRun& run, const JournalCommand& command,
+                                     const UndoChain& chain) {
+    const auto& moves = command.moves;
+    std::vector<std::string> names;
+    names.reserve(2 * moves.size());
+    for (const auto& move : moves) {
+        names.emplace_back(move.from);
+    }
+    for (const auto& move : moves) {
+        names.emplace_back(move.to);
+    }
+    CommandPaths paths(run.engine.files, names);
+    for (std::size_t i = moves.size(); i-- > 0;) {
+        const JournalMove& move = moves[i];
+        PathState& source = paths[std::string(move.from)];
+        PathState& target = paths[std::string(move.to)];
+        if (i > 0 && move.from == moves[i - 1].to && move.to == moves[i - 1].from &&
+            target.Exists() && !source.Exists()) {
+            --i;
+            continue;
+        }
+        const UndoOutcome outcome = UndoMove(run, move, source, target);
+        if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
+            ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
+             chain.FoundFurtherBack(run.engine.files, move))) {
+            continue;
+        }
+        const auto left = std::count_if(moves.begin(), moves.begin() + static_cast<long>(i) + 1,
+                                        [](const JournalMove& m) { return !m.failed; });
+        return UndoFailure{outcome, i, static_cast<std::size_t>(left)};
+    }
+    return std::nullopt;
+}
+
+// The restore's step whose words tell the failure: the move back of the
+// install's `index`-th move (the restore's moves take the install's back in
+// the other order), or the check before it that guards its target (something
+// in the way) or its source (the file missing).
+const CommandStep& StepFor(const Procedure& restore, std::size_t index, UndoOutcome outcome) {
+    std::vector<const CommandStep*> moves;
+    for (const auto& step : restore.steps) {
+        if (step.kind == CommandStep::Move) {
+            moves.push_back(&step);
+        }
+    }
+    const CommandStep& back = *moves[moves.size() - 1 - std::min(index, moves.size() - 1)];
+    const auto guard = [&](CommandStep::Kind kind, std::uint8_t path) {
+        const auto found = std::find_if(
+            restore.steps.begin(), restore.steps.end(),
+            [&](const CommandStep& step) { return step.kind == kind && step.path == path; });
+        return found == restore.steps.end() ? &back : &*found;
+    };
+    if (outcome == UndoOutcome::Occupied) {
+        return *guard(CommandStep::Absent, back.to);
+    }
+    return outcome == UndoOutcome::Missing ? *guard(CommandStep::Present, back.path) : back;
+}
+
+// The full paths behind a verdict, on lines of their own after it.
+void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove& move) {
+    const std::string_view from = move.from;
+    const std::string_view to = move.to;
+    const auto say = [&engine](std::initializer_list<std::string_view> pieces) {
+        for (const auto piece : pieces) {
+            engine.Say(piece);
+        }
+    };
+    switch (outcome) {
+        case UndoOutcome::Occupied:
+            return say({" > '", from, "' is in the way of '", to, "'; nothing was moved\n"});
+        case UndoOutcome::Replaced:
+            return say({" > '", to, "' is not the file the install moved there from '", from,
+                        "'; nothing was moved\n"});
+        case UndoOutcome::Missing:
+            return say(
+                {" > the file the install moved from '", from, "' to '", to, "' is at neither\n"});
+        default:
+            return say({" > moving '", to, "' back to '", from, "' was refused\n"});
+    }
+}
+
+}  // namespace
 
 UndoChain::UndoChain(const JournalContents& journal) {
     for (const auto& command : journal.commands) {
@@ -169,13 +333,12 @@ UndoChain::UndoChain(const JournalContents& journal) {
 
 // The move's source followed back through the moves before it: a move of the
 // file itself, or of a folder it lies in, took it there from somewhere else.
-bool UndoChain::FoundFurtherBack(const JournalMove& move) const {
-    const FileIdentity& identity = move.attributes.identity;
-    if (!identity.known) {
+bool UndoChain::FoundFurtherBack(FileSystem& files, const JournalMove& move) const {
+    if (!move.identity.known) {
         return false;
     }
     const auto at = std::find(moves_.begin(), moves_.end(), &move);
-    std::string path = move.from;
+    std::string path(move.from);
     std::vector<std::string> earlier;
     for (auto before = at; before != moves_.begin();) {
         const JournalMove& other = **--before;
@@ -185,13 +348,35 @@ bool UndoChain::FoundFurtherBack(const JournalMove& move) const {
             (key.size() > to.size() && key[to.size()] != '\\')) {
             continue;
         }
-        path = other.from + path.substr(to.size());
+        path = std::string(other.from) + path.substr(to.size());
         earlier.push_back(path);
     }
-    const auto found = Files().LookUp(earlier);
-    return std::any_of(found.begin(), found.end(), [&identity](const PathState& state) {
-        return state.attributes && state.attributes->identity == identity;
+    const auto found = files.LookUp(earlier);
+    return std::any_of(found.begin(), found.end(), [&move](const PathState& state) {
+        return state.attributes && state.attributes->identity == move.identity;
     });
+}
+
+std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
+                 const UndoChain& chain) {
+    const Engine& engine = run.engine;
+    engine.Say(restore.opening);
+    const auto failure = UndoMoves(run, command, chain);
+    if (!failure) {
+        engine.Say(restore.succeeded);
+        return 0;
+    }
+    engine.Say(restore.failed);
+    // In the command's words, with its arguments as the install had them.
+    SayStep(engine, StepFor(restore, failure->index, failure->outcome), [&command](std::size_t i) {
+        if (i >= command.arguments.size()) {
+            return std::string_view();
+        }
+        const auto& argument = command.arguments[i];
+        return argument.expanded.value_or(argument.source);
+    });
+    SayUndoDetail(engine, failure->outcome, command.moves[failure->index]);
+    return failure->outOfPlace;
 }
 
 }  // namespace srdw

@@ -16,16 +16,16 @@ void ModScript::Clear() {
     installDirectories_.clear();
 }
 
-bool ModScript::Load(const std::string& path) {
+bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     if (path.empty()) {
         return false;
     }
     Clear();
     FileBuffer file;
-    if (!file.LoadFromFile(path)) {
+    if (!file.LoadFromFile(files, path)) {
         return false;
     }
-    Loading(path);
+    Loading(log, path);
 
     // The file's own buffer becomes the working buffer, cleaned in place: the
     // clean text is never longer, and a fresh process pays for every page of
@@ -33,7 +33,7 @@ bool ModScript::Load(const std::string& path) {
     ownText_ = file.Release();
     const auto cleanLength = CleanScriptText(ownText_, ownText_.data());
     if (!cleanLength) {
-        LogWrite("ERROR: Script is incorrect!\n");
+        log.Write("ERROR: Script is incorrect!\n");
         Clear();
         return false;
     }
@@ -42,30 +42,30 @@ bool ModScript::Load(const std::string& path) {
 
     try {
         if (!ParseCalls(text_, commands_, arguments_)) {
-            LogWrite("ERROR in script!\n");
+            log.Write("ERROR in script!\n");
             return false;
         }
     } catch (const std::bad_alloc&) {
-        LogWrite("ERROR: Failed to allocate memory for Script processing!\n");
+        log.Write("ERROR: Failed to allocate memory for Script processing!\n");
         Clear();
         return false;
     }
     return true;
 }
 
-void ModScript::UseParsed(const std::string& path, std::string_view text,
+void ModScript::UseParsed(RunLog& log, const std::string& path, std::string_view text,
                           std::vector<ScriptCommand> commands) {
     Clear();
-    Loading(path);
+    Loading(log, path);
     text_ = text;
     commands_ = std::move(commands);
 }
 
-void ModScript::Loading(const std::string& path) {
+void ModScript::Loading(RunLog& log, const std::string& path) {
     path_ = path.substr(0, kMaxScriptPath);
-    LogWrite("Loading script: ");
-    LogWrite(path);
-    LogWrite("\n");
+    log.Write("Loading script: ");
+    log.Write(path);
+    log.Write("\n");
 }
 
 }  // namespace srdw

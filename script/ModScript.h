@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "log/RunLog.h"
+#include "script/Engine.h"
 #include "script/OwnFiles.h"
 #include "script/PathExpansion.h"
 #include "script/ScriptText.h"
@@ -25,13 +27,14 @@ class ModScript {
 
     // Empties the script; the path of the last file read stays.
     void Clear();
-    // Reads, cleans and parses the file. False when it cannot be read, is empty or
-    // is broken; after a parse error the commands before the error are kept.
-    bool Load(const std::string& path);
+    // Reads, cleans and parses the file, saying so in the log. False when it
+    // cannot be read, is empty or is broken; after a parse error the commands
+    // before the error are kept.
+    bool Load(FileSystem& files, RunLog& log, const std::string& path);
     // Takes the script at `path` as another reader already cleaned and parsed
     // it, the same as Load makes of it: `text` and what the commands view must
     // outlive this script, which copies neither.
-    void UseParsed(const std::string& path, std::string_view text,
+    void UseParsed(RunLog& log, const std::string& path, std::string_view text,
                    std::vector<ScriptCommand> commands);
     // The files no command may move, at install and at restore: a command
     // that names one is refused and moves nothing.
@@ -40,13 +43,13 @@ class ModScript {
     // line, and puts every move it will make in the journal and the journal on
     // the disk. The reason when the journal could not be written through: then
     // no move may be made. Nothing to do for a journal kept in memory only.
-    OsResult PlanInstall(const Placeholders& values, UndoJournal& journal);
+    OsResult PlanInstall(const Engine& engine, const Placeholders& values, UndoJournal& journal);
     // Applies the commands forward, first to last, recording each command and
     // each move in the journal before it is made.
-    void Install(const Placeholders& values, UndoJournal& journal);
+    void Install(const Engine& engine, const Placeholders& values, UndoJournal& journal);
     // Without a journal: undoes the commands from the script alone, last to
     // first, each in the directory it ran in at install.
-    void Restore(const Placeholders& values);
+    void Restore(const Engine& engine, const Placeholders& values);
     // The checksum of the cleaned text, which the journal keeps to tell a
     // changed script.
     std::uint32_t TextChecksum() const { return Checksum(text_); }
@@ -62,9 +65,10 @@ class ModScript {
         std::string directory;
     };
 
-    std::vector<DirectoryStretch> ReplayDirectories(const Placeholders& values) const;
+    std::vector<DirectoryStretch> ReplayDirectories(FileSystem& files,
+                                                    const Placeholders& values) const;
     // Takes `path` as the script's and says so in the log.
-    void Loading(const std::string& path);
+    void Loading(RunLog& log, const std::string& path);
 
     std::string path_;
     std::string ownText_;    // the cleaned text of a script this one read itself
@@ -87,6 +91,7 @@ struct UndoResult {
 // as the disk shows them. The script is not needed. Each command put back is
 // recorded in `progress`, when given, so that a restore cut short goes on
 // where it stopped.
-UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress = nullptr);
+UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
+                       UndoJournal* progress = nullptr);
 
 }  // namespace srdw

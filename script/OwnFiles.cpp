@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/FileSystem.h"
 #include "platform/NameCase.h"
 #include "script/PathModel.h"
 
@@ -29,7 +28,7 @@ OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
     }
 }
 
-bool OwnFiles::Holds(std::string_view path) const {
+bool OwnFiles::Holds(std::string_view path, const std::string& directory) const {
     if (keys_.empty() || path.empty()) {
         return false;
     }
@@ -40,7 +39,7 @@ bool OwnFiles::Holds(std::string_view path) const {
         std::find(names_.begin(), names_.end(), name) == names_.end()) {
         return false;
     }
-    const std::string key = PathKey(Resolve(ResolveAbsolute(Files().WorkingDirectory()), path));
+    const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));
     return std::any_of(keys_.begin(), keys_.end(), [&key](const std::string& own) {
         return own == key || (own.starts_with(key) &&
                               (key.back() == kSeparator || own[key.size()] == kSeparator));

@@ -15,9 +15,9 @@ class OwnFiles {
     // Full paths; empty ones are left out.
     explicit OwnFiles(const std::vector<std::string>& paths);
 
-    // Whether `path`, resolved against the current directory, is one of them
-    // or a folder that holds one.
-    bool Holds(std::string_view path) const;
+    // Whether `path`, resolved against `directory` (the current one), is one
+    // of them or a folder that holds one.
+    bool Holds(std::string_view path, const std::string& directory) const;
 
   private:
     std::vector<std::string> keys_;   // PathKey of each, resolved

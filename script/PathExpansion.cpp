@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/AsciiCase.h"
-#include "script/ScriptObserver.h"
 
 namespace srdw {
 
@@ -41,17 +40,6 @@ std::optional<std::string> ExpandArgument(std::string_view source, std::string_v
         }
     }
     return result;
-}
-
-std::string ExpandPath(std::string_view source, const Placeholders& values) {
-    if (source.empty()) {
-        return {};
-    }
-    std::optional<std::string> expanded =
-        ExpandArgument(source, values.rootDir, values.commandLine);
-    Outcomes().PathExpanded(source,
-                            expanded ? std::optional<std::string_view>(*expanded) : std::nullopt);
-    return std::move(expanded).value_or(std::string());
 }
 
 }  // namespace srdw

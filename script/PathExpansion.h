@@ -24,10 +24,4 @@ inline constexpr std::size_t kMaxExpandedPath = 511;
 std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
                                           std::string_view commandLine);
 
-// Expands with the launch's "@rootdir" and "@cmdline" and tells the outcome to
-// the engine's listener (the log: a line, an error line when too long). An
-// empty source gives an empty path; an expansion that would be too long gives
-// an empty path, so its command does nothing.
-std::string ExpandPath(std::string_view source, const Placeholders& values);
-
 }  // namespace srdw

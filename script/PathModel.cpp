@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/FileSystem.h"
 #include "platform/NameCase.h"
 
 namespace srdw {
@@ -157,11 +156,11 @@ std::string PathKey(std::string_view path) {
     return key;
 }
 
-std::string FullPath(const std::string& path) {
+std::string FullPath(const std::string& path, const std::string& directory) {
     if (IsAbsolute(path)) {
         return path;
     }
-    std::string full = Files().WorkingDirectory();
+    std::string full = directory;
     if (!full.empty() && full.back() != '\\' && full.back() != '/') {
         full.push_back('\\');
     }

@@ -65,8 +65,8 @@ std::string PathKey(const ResolvedPath& path);
 // The same for a path as written: separators folded too.
 std::string PathKey(std::string_view path);
 
-// The path made absolute against the current directory, joined as written;
-// one this system takes as absolute stays as it is.
-std::string FullPath(const std::string& path);
+// The path made absolute against `directory`, the current one, joined as
+// written; one this system takes as absolute stays as it is.
+std::string FullPath(const std::string& path, const std::string& directory);
 
 }  // namespace srdw

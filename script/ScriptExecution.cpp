@@ -6,13 +6,10 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/FileSystem.h"
-#include "platform/Installed.h"
 #include "script/CommandTable.h"
 #include "script/FileMoves.h"
 #include "script/ModScript.h"
 #include "script/PlannedFolder.h"
-#include "script/ScriptObserver.h"
 #include "script/ScriptText.h"
 
 namespace srdw {
@@ -22,53 +19,78 @@ namespace {
 // A command that would move one of the launcher's own files, or a folder
 // holding one, would leave a crash that cannot be undone, or a recovery that
 // writes its log into a game file: it moves nothing.
-bool NamesOwnFile(const CommandDefinition& definition, ExpandedArguments arguments,
+bool NamesOwnFile(const CommandRun& run, const CommandDefinition& definition,
                   const OwnFiles& ownFiles) {
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (definition.arguments[i].role != PathRole::Directory && ownFiles.Holds(arguments[i])) {
-            Say("ERROR: '");
-            Say(arguments[i]);
-            Say("' is one of the launcher's own files, or holds one; nothing is moved!\n");
+    for (std::size_t i = 0; i < run.arguments.size(); ++i) {
+        if (definition.arguments[i].role != PathRole::Directory &&
+            ownFiles.Holds(run.arguments[i], run.directory)) {
+            run.engine.Say("ERROR: '");
+            run.engine.Say(run.arguments[i]);
+            run.engine.Say(
+                "' is one of the launcher's own files, or holds one; nothing is moved!\n");
             return true;
         }
     }
     return false;
 }
 
-// Names match exactly, letter case included; other names are skipped silently.
-// At install the command is recorded in the journal before it moves anything.
-void Run(const ScriptCommand& command, std::size_t index, Walk walk, const Placeholders& values,
-         UndoJournal* journal, const OwnFiles& ownFiles) {
-    const CommandDefinition* definition = FindCommand(command.name);
-    if (!definition) {
-        return;
-    }
-    ScriptObserver& outcomes = Outcomes();
-    outcomes.CommandStarted(*definition);
-    std::array<std::string, kMaxArguments> expanded;
-    std::array<JournalArgument, kMaxArguments> recorded;  // views of the script and `expanded`
-    const std::size_t count = definition->ArgumentCount();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view source = command.Arg(i);
-        auto expansion = ExpandArgument(source, values.rootDir, values.commandLine);
-        recorded[i].source = source;
-        if (expansion) {
-            expanded[i] = std::move(*expansion);
-            recorded[i].expanded = expanded[i];
+// One walk over the script: what its commands share, the current directory
+// among it, which only the directory commands change.
+struct Walker {
+    const Engine& engine;
+    Walk walk;
+    const Placeholders& values;
+    UndoJournal* journal;
+    const OwnFiles& ownFiles;
+    std::string directory = engine.files.WorkingDirectory();
+
+    // Names match exactly, letter case included; other names are skipped
+    // silently. At install the command is recorded in the journal before it
+    // moves anything.
+    void Run(const ScriptCommand& command, std::size_t index) {
+        const CommandDefinition* definition = FindCommand(command.name);
+        if (!definition) {
+            return;
         }
-        outcomes.PathExpanded(source, recorded[i].expanded);
+        ScriptObserver& observer = engine.observer;
+        observer.CommandStarted(*definition);
+        std::array<std::string, kMaxArguments> expanded;
+        std::array<JournalArgument, kMaxArguments> recorded;  // views of the script and `expanded`
+        const std::size_t count = definition->ArgumentCount();
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view source = command.Arg(i);
+            auto expansion = ExpandArgument(source, values.rootDir, values.commandLine);
+            recorded[i].source = source;
+            if (expansion) {
+                expanded[i] = std::move(*expansion);
+                recorded[i].expanded = expanded[i];
+            }
+            observer.PathExpanded(source, recorded[i].expanded);
+        }
+        if (walk == Walk::Install && journal) {
+            journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
+                                  std::span(recorded.data(), count));
+        }
+        const CommandRun run{engine, walk == Walk::Install ? journal : nullptr, directory,
+                             std::span(expanded.data(), count)};
+        if (definition->ChangesDirectory()) {
+            // A directory that cannot be changed to is no error of the script's:
+            // the commands after it work where the launcher is, and nothing is
+            // said. Restore puts back the directory from before the command
+            // instead.
+            if (walk == Walk::Install) {
+                static_cast<void>(engine.files.ChangeDirectory(expanded[0]));
+                directory = engine.files.WorkingDirectory();
+            }
+            return observer.CommandFinished(Verdict::Done);
+        }
+        if (NamesOwnFile(run, *definition, ownFiles)) {
+            return observer.CommandFinished(Verdict::Failed);
+        }
+        observer.CommandFinished(
+            Perform(run, walk == Walk::Install ? *definition->install : *definition->restore));
     }
-    const ExpandedArguments arguments(expanded.data(), count);
-    if (walk == Walk::Install && journal) {
-        journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
-                              std::span(recorded.data(), count));
-    }
-    if (NamesOwnFile(*definition, arguments, ownFiles)) {
-        return outcomes.CommandFinished(Verdict::Failed);
-    }
-    outcomes.CommandFinished(walk == Walk::Install ? definition->install(arguments)
-                                                   : definition->restore(arguments));
-}
+};
 
 bool ChangesDirectory(const ScriptCommand& command) {
     const CommandDefinition* definition = FindCommand(command.name);
@@ -77,34 +99,34 @@ bool ChangesDirectory(const ScriptCommand& command) {
 
 }  // namespace
 
-OsResult ModScript::PlanInstall(const Placeholders& values, UndoJournal& journal) {
+OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values,
+                                UndoJournal& journal) {
     if (!journal.WantsPlan()) {
         return OsResult::Ok();
     }
     journal.BeginPlan(commands_.size());
     {
-        PlannedFolder plan(Files());
-        // The plan stands in for the file system while the install is rehearsed,
-        // and the rehearsal tells nobody what it did.
-        const Installed<FileSystem> planning(plan);
+        // The plan stands in for the file system while the install is
+        // rehearsed, and the rehearsal tells nobody what it did.
+        PlannedFolder plan(engine.files);
         ScriptObserver nobody;
-        const Installed<ScriptObserver> quiet(nobody);
-        const Installed<UndoJournal> recording(journal);
+        const Engine rehearsing{plan, nobody};
+        Walker rehearsal{rehearsing, Walk::Install, values, &journal, ownFiles_};
         for (std::size_t i = 0; i < commands_.size(); ++i) {
-            Run(commands_[i], i, Walk::Install, values, &journal, ownFiles_);
+            rehearsal.Run(commands_[i], i);
         }
     }
     return journal.EndPlan();
 }
 
-void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
-    Outcomes().WalkStarted(Walk::Install);
-    const Installed<UndoJournal> recording(journal);
-    installDirectories_.assign({DirectoryStretch{0, Files().WorkingDirectory()}});
+void ModScript::Install(const Engine& engine, const Placeholders& values, UndoJournal& journal) {
+    engine.observer.WalkStarted(Walk::Install);
+    Walker install{engine, Walk::Install, values, &journal, ownFiles_};
+    installDirectories_.assign({DirectoryStretch{0, install.directory}});
     for (std::size_t i = 0; i < commands_.size(); ++i) {
-        Run(commands_[i], i, Walk::Install, values, &journal, ownFiles_);
+        install.Run(commands_[i], i);
         if (ChangesDirectory(commands_[i])) {
-            installDirectories_.push_back({i + 1, Files().WorkingDirectory()});
+            installDirectories_.push_back({i + 1, install.directory});
         }
     }
 }
@@ -113,38 +135,31 @@ void ModScript::Install(const Placeholders& values, UndoJournal& journal) {
 // are found again by installing the directory commands once more from where
 // Restore starts, quietly.
 std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories(
-    const Placeholders& values) const {
-    std::vector<DirectoryStretch> stretches{{0, Files().WorkingDirectory()}};
+    FileSystem& files, const Placeholders& values) const {
+    std::vector<DirectoryStretch> stretches{{0, files.WorkingDirectory()}};
     for (std::size_t i = 0; i < commands_.size(); ++i) {
-        const CommandDefinition* definition = FindCommand(commands_[i].name);
-        if (!definition || !definition->ChangesDirectory()) {
+        if (!ChangesDirectory(commands_[i])) {
             continue;
         }
-        std::array<std::string, kMaxArguments> expanded;
-        bool complete = true;
-        for (std::size_t a = 0; a < definition->ArgumentCount(); ++a) {
-            auto argument = ExpandArgument(commands_[i].Arg(a), values.rootDir, values.commandLine);
-            complete = complete && argument.has_value();
-            expanded[a] = std::move(argument).value_or(std::string());
+        if (auto directory =
+                ExpandArgument(commands_[i].Arg(0), values.rootDir, values.commandLine)) {
+            static_cast<void>(files.ChangeDirectory(*directory));
         }
-        if (complete) {
-            static_cast<void>(definition->install(
-                ExpandedArguments(expanded.data(), definition->ArgumentCount())));
-        }
-        stretches.push_back({i + 1, Files().WorkingDirectory()});
+        stretches.push_back({i + 1, files.WorkingDirectory()});
     }
     return stretches;
 }
 
-void ModScript::Restore(const Placeholders& values) {
-    Outcomes().WalkStarted(Walk::Restore);
+void ModScript::Restore(const Engine& engine, const Placeholders& values) {
+    engine.observer.WalkStarted(Walk::Restore);
     std::vector<DirectoryStretch> replayed;
     if (installDirectories_.empty()) {
-        replayed = ReplayDirectories(values);
+        replayed = ReplayDirectories(engine.files, values);
     }
     const auto& stretches = installDirectories_.empty() ? replayed : installDirectories_;
     auto stretch = stretches.rbegin();
     const std::string* current = nullptr;
+    Walker restore{engine, Walk::Restore, values, nullptr, ownFiles_};
     for (std::size_t i = commands_.size(); i-- > 0;) {
         while (stretch->firstCommand > i) {
             ++stretch;
@@ -152,16 +167,19 @@ void ModScript::Restore(const Placeholders& values) {
         if (current != &stretch->directory) {
             current = &stretch->directory;
             // A directory gone since the install leaves the commands where they are.
-            static_cast<void>(Files().ChangeDirectory(*current));
+            static_cast<void>(engine.files.ChangeDirectory(*current));
+            restore.directory = engine.files.WorkingDirectory();
         }
-        Run(commands_[i], i, Walk::Restore, values, nullptr, ownFiles_);
+        restore.Run(commands_[i], i);
     }
 }
 
-UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
-    ScriptObserver& outcomes = Outcomes();
-    outcomes.WalkStarted(Walk::Restore);
+UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
+                       UndoJournal* progress) {
+    ScriptObserver& observer = engine.observer;
+    observer.WalkStarted(Walk::Restore);
     const UndoChain chain(journal);
+    const std::string directory = engine.files.WorkingDirectory();
     UndoResult result;
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
         const JournalCommand& command = journal.commands[position];
@@ -169,34 +187,33 @@ UndoResult UndoInstall(const JournalContents& journal, UndoJournal* progress) {
         if (!definition) {
             continue;  // not written by this launcher's install
         }
-        outcomes.CommandStarted(*definition);
+        observer.CommandStarted(*definition);
         for (const auto& argument : command.arguments) {
-            outcomes.PathExpanded(argument.source, argument.expanded);
+            observer.PathExpanded(argument.source, argument.expanded);
         }
-        const bool moved = std::any_of(command.moves.begin(), command.moves.end(),
-                                       [](const JournalMove& move) { return !move.failed; });
         Verdict verdict = Verdict::Done;
         if (command.undone) {
-            Say(" > put back already by an earlier restore\n");
+            engine.Say(" > put back already by an earlier restore\n");
             verdict = Verdict::UndoneBefore;
-        } else if (moved) {
-            const std::size_t left = definition->undo(command, chain);
+        } else if (command.Moved()) {
+            const std::size_t left =
+                Undo({engine, nullptr, directory, {}}, *definition->restore, command, chain);
             result.outOfPlace += left;
             if (left == 0 && progress) {
                 progress->CommandUndone(position);
             }
             verdict = left == 0 ? Verdict::Done : Verdict::Failed;
         } else if (definition->MovesFiles()) {
-            Say(" > nothing to undo: its install moved nothing\n");
+            engine.Say(" > nothing to undo: its install moved nothing\n");
             verdict = Verdict::NothingToUndo;
         }
-        outcomes.CommandFinished(verdict);
+        observer.CommandFinished(verdict);
     }
     if (progress) {
         progress->FlushProgress();
     }
     if (result.Complete()) {
-        SyncMovedFolders(journal);
+        SyncMovedFolders(engine.files, journal);
     }
     return result;
 }

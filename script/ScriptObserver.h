@@ -40,12 +40,4 @@ class ScriptObserver {
     virtual void CommandFinished(Verdict /*verdict*/) {}
 };
 
-// The listener installed (Installed<ScriptObserver>); the run log when none is.
-ScriptObserver& Outcomes();
-
-// A piece of the running command's words.
-inline void Say(std::string_view words) {
-    Outcomes().Said(words);
-}
-
 }  // namespace srdw

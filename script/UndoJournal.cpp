@@ -1,9 +1,11 @@
 #include "script/UndoJournal.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "platform/AsciiCase.h"
 #include "script/PathModel.h"
@@ -12,25 +14,234 @@ namespace srdw {
 
 namespace {
 
-// Most of a journal is small texts; a block holds a few hundred commands'.
-constexpr std::size_t kStoreBlock = std::size_t{64} * 1024;
-static_assert(std::is_trivially_destructible_v<JournalArgument>,
-              "the store's arguments are never destroyed one by one");
+// The records, in the order of the kind byte that begins each (from 1).
+struct StartRecord {
+    std::string_view folder;
+    std::uint32_t scriptChecksum = 0;
+};
+struct CommandRecord {
+    std::uint32_t index = 0;
+    std::string_view name;
+    std::vector<JournalArgument> arguments;
+};
+struct FailedRecord {};   // the move just recorded was refused by the system
+struct PlanEndRecord {};  // everything the install is to do is above, and on the disk
+// The install went otherwise than planned: only the first `commands` commands
+// and `moves` moves of the plan stand; the records after this one say the rest.
+struct CutRecord {
+    std::uint32_t commands = 0;
+    std::uint32_t moves = 0;
+};
+struct EndRecord {};  // the install ran to its end
+// A restore put back every move of the command at this position of the journal.
+struct UndoneRecord {
+    std::uint32_t command = 0;
+};
+// Right after the start: the game folder as the file system knows it, so that
+// a copy of the folder, or another folder of that name, is told from it.
+struct FolderRecord {
+    FileIdentity identity;
+};
+using Record = std::variant<StartRecord, CommandRecord, JournalMove, FailedRecord, PlanEndRecord,
+                            CutRecord, EndRecord, UndoneRecord, FolderRecord>;
 
-MoveRecord ToRecord(const JournalMove& move) {
-    return {move.from, move.to, move.attributes.directory, move.attributes.readOnly,
-            move.attributes.identity};
+// Puts fields into a record's bytes.
+class Writer {
+  public:
+    explicit Writer(std::string& out) : out_(out) {}
+
+    void operator()(std::uint32_t value) { Put(value, 4); }
+    void operator()(std::uint64_t value) { Put(value, 8); }
+    void operator()(bool flag) { out_.push_back(flag ? '\1' : '\0'); }
+    void operator()(std::string_view text) {
+        (*this)(static_cast<std::uint32_t>(text.size()));
+        out_.append(text);
+    }
+    void operator()(const std::optional<std::string_view>& text) {
+        (*this)(text.has_value());
+        if (text) {
+            (*this)(*text);
+        }
+    }
+    void operator()(const std::vector<JournalArgument>& arguments) {
+        (*this)(static_cast<std::uint32_t>(arguments.size()));
+        for (const auto& argument : arguments) {
+            (*this)(argument.source);
+            (*this)(argument.expanded);
+        }
+    }
+
+  private:
+    void Put(std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+        }
+    }
+    std::string& out_;
+};
+
+// Takes the same fields out again; any read past the end makes it bad. The
+// texts it takes are views into the record's bytes.
+class Reader {
+  public:
+    explicit Reader(std::string_view data) : data_(data) {}
+
+    void operator()(std::uint32_t& value) { value = static_cast<std::uint32_t>(Take(4)); }
+    void operator()(std::uint64_t& value) { value = Take(8); }
+    void operator()(bool& flag) {
+        const auto byte = Take(1);
+        good_ = good_ && byte <= 1;
+        flag = byte == 1;
+    }
+    void operator()(std::string_view& text) {
+        const auto size = Take(4);
+        if (data_.size() < size) {
+            return Fail();
+        }
+        text = data_.substr(0, size);
+        data_.remove_prefix(size);
+    }
+    void operator()(std::optional<std::string_view>& text) {
+        bool present = false;
+        (*this)(present);
+        if (present) {
+            (*this)(text.emplace());
+        }
+    }
+    void operator()(std::vector<JournalArgument>& arguments) {
+        std::uint32_t count = 0;
+        (*this)(count);
+        for (std::uint32_t i = 0; i < count && good_; ++i) {
+            (*this)(arguments.emplace_back().source);
+            (*this)(arguments.back().expanded);
+        }
+    }
+    bool Whole() const { return good_ && data_.empty(); }
+
+  private:
+    std::uint64_t Take(std::size_t bytes) {
+        if (data_.size() < bytes) {
+            Fail();
+            return 0;
+        }
+        std::uint64_t value = 0;
+        for (std::size_t i = bytes; i-- > 0;) {
+            value = (value << 8) | static_cast<unsigned char>(data_[i]);
+        }
+        data_.remove_prefix(bytes);
+        return value;
+    }
+    void Fail() {
+        good_ = false;
+        data_ = {};
+    }
+    std::string_view data_;
+    bool good_ = true;
+};
+
+template <typename Io, typename Identity>
+void IdentityFields(Io& io, Identity& identity) {
+    io(identity.known);
+    io(identity.volume);
+    io(identity.file);
 }
 
-JournalMove FromRecord(const MoveRecord& record) {
-    JournalMove move;
-    move.from = record.from;
-    move.to = record.to;
-    move.attributes.directory = record.directory;
-    move.attributes.readOnly = record.readOnly;
-    move.attributes.normal = !record.readOnly;
-    move.attributes.identity = record.identity;
-    return move;
+// The one list of each record's fields, in the order they are stored; the
+// same for writing (`record` const) and reading.
+template <typename Io, typename Kept>
+void Fields(Io& io, Kept& record) {
+    using Kind = std::remove_const_t<Kept>;
+    if constexpr (std::is_same_v<Kind, StartRecord>) {
+        io(record.folder);
+        io(record.scriptChecksum);
+    } else if constexpr (std::is_same_v<Kind, CommandRecord>) {
+        io(record.index);
+        io(record.name);
+        io(record.arguments);
+    } else if constexpr (std::is_same_v<Kind, JournalMove>) {
+        io(record.from);
+        io(record.to);
+        io(record.directory);
+        io(record.readOnly);
+        IdentityFields(io, record.identity);
+    } else if constexpr (std::is_same_v<Kind, CutRecord>) {
+        io(record.commands);
+        io(record.moves);
+    } else if constexpr (std::is_same_v<Kind, UndoneRecord>) {
+        io(record.command);
+    } else if constexpr (std::is_same_v<Kind, FolderRecord>) {
+        IdentityFields(io, record.identity);
+    }
+}
+
+std::uint32_t NumberAt(std::string_view bytes) {
+    std::uint32_t value = 0;
+    for (std::size_t i = bytes.size() < 4 ? 0 : 4; i-- > 0;) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    }
+    return value;
+}
+
+// The kind byte of a record: its place among the records, from 1.
+template <class Kind, std::size_t Index = 0>
+constexpr std::size_t KindOf() {
+    if constexpr (std::is_same_v<Kind, std::variant_alternative_t<Index, Record>>) {
+        return Index + 1;
+    } else {
+        return KindOf<Kind, Index + 1>();
+    }
+}
+
+template <class Kept>
+void AppendFrame(const Kept& record, std::string& out) {
+    std::string payload(1, static_cast<char>(KindOf<Kept>()));
+    Writer writer(payload);
+    Fields(writer, record);
+    Writer frame(out);
+    frame(static_cast<std::uint32_t>(payload.size()));
+    out.append(payload);
+    frame(Checksum(payload));
+}
+
+template <std::size_t Index = 0>
+std::optional<Record> Decode(std::size_t kind, std::string_view fields) {
+    if constexpr (Index < std::variant_size_v<Record>) {
+        if (kind != Index + 1) {
+            return Decode<Index + 1>(kind, fields);
+        }
+        Reader in(fields);
+        Record record(std::in_place_index<Index>);
+        Fields(in, std::get<Index>(record));
+        return in.Whole() ? std::optional(std::move(record)) : std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+}
+
+// Far more than the records written between two syncs (a batch of a
+// restore's progress, an end record, one move's amendment): a damaged stretch
+// longer than this was not left by a power loss. Records are short, so a
+// whole one found after the damage is one of at most kLongestRecord bytes.
+constexpr std::size_t kUnsyncedTail = std::size_t{64} * 1024;
+constexpr std::uint32_t kLongestRecord = 16 * 1024;
+
+// Damage with no whole record after it, near the end, is what a power loss
+// leaves of bytes written since the last sync. A damaged record followed by
+// good ones is not that: a sync made those later ones durable, and with them
+// everything before.
+bool OnlyTailDamaged(std::string_view damaged) {
+    if (damaged.size() > kUnsyncedTail) {
+        return false;
+    }
+    for (std::size_t at = 1; at + 9 <= damaged.size(); ++at) {
+        const std::string_view rest = damaged.substr(at);
+        const std::uint32_t length = NumberAt(rest);
+        if (length != 0 && length <= kLongestRecord && rest.size() - 8 >= length &&
+            NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Keeps the first `commands` commands and the first `moves` moves of them.
@@ -42,59 +253,74 @@ void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
     }
 }
 
-// The same file name (letter case included) in the same folder (letter case
-// and separators aside): a plan of the folder spells the folders as the
-// script does, the install as the system gives them.
-bool SamePath(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    const auto fold = [](char c) { return c == '/' ? '\\' : LowerAscii(c); };
-    const auto last = a.find_last_of("\\/") + 1;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (i < last ? fold(a[i]) != fold(b[i]) : a[i] != b[i]) {
-            return false;
+void Keep(TextStore& texts, std::vector<JournalArgument>& arguments) {
+    for (auto& argument : arguments) {
+        const std::string_view source = texts.Keep(argument.source);
+        if (argument.expanded) {
+            // An expansion that is part of its source (a path in quotes, one
+            // without a placeholder) shares its bytes.
+            const auto at = source.find(*argument.expanded);
+            argument.expanded = at == std::string_view::npos
+                                    ? texts.Keep(*argument.expanded)
+                                    : source.substr(at, argument.expanded->size());
         }
+        argument.source = source;
     }
-    return true;
+}
+
+// A move's paths are mostly its command's expanded arguments, and kept once.
+JournalMove Kept(TextStore& texts, const JournalCommand* command, JournalMove move) {
+    const auto keep = [&](std::string_view text) {
+        if (command) {
+            for (const auto& argument : command->arguments) {
+                if (argument.expanded == text) {
+                    return *argument.expanded;
+                }
+            }
+        }
+        return texts.Keep(text);
+    };
+    move.from = keep(move.from);
+    move.to = keep(move.to);
+    return move;
 }
 
 // Adds one record to what was read; false when it makes no sense there.
-bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
+bool Apply(Record&& record, JournalContents& contents, bool& started) {
     if (auto* start = std::get_if<StartRecord>(&record)) {
-        if (started) {
-            return false;
-        }
-        contents.folder = std::move(start->folder);
+        contents.folder = std::string(start->folder);
         contents.scriptChecksum = start->scriptChecksum;
-        return started = true;
+        return !std::exchange(started, true);
     }
+    auto& commands = contents.commands;
     if (!started) {
         return false;
     }
     if (auto* folder = std::get_if<FolderRecord>(&record)) {
-        if (!contents.commands.empty() || contents.folderIdentity.known) {
-            return false;
-        }
         contents.folderIdentity = folder->identity;
-        return true;
+        return commands.empty();
     }
     if (auto* command = std::get_if<CommandRecord>(&record)) {
-        contents.AddCommand(command->index, command->name, command->arguments);
+        Keep(contents.texts, command->arguments);
+        commands.push_back({command->index,
+                            contents.texts.Keep(command->name),
+                            std::move(command->arguments),
+                            {},
+                            false});
         return true;
     }
-    if (auto* move = std::get_if<MoveRecord>(&record)) {
-        if (contents.commands.empty()) {
+    if (auto* move = std::get_if<JournalMove>(&record)) {
+        if (commands.empty()) {
             return false;
         }
-        contents.commands.back().moves.push_back(FromRecord(*move));
+        commands.back().moves.push_back(Kept(contents.texts, &commands.back(), *move));
         return true;
     }
     if (std::holds_alternative<FailedRecord>(record)) {
-        if (contents.commands.empty() || contents.commands.back().moves.empty()) {
+        if (commands.empty() || commands.back().moves.empty()) {
             return false;
         }
-        contents.commands.back().moves.back().failed = true;
+        commands.back().moves.back().failed = true;
         return true;
     }
     if (std::holds_alternative<PlanEndRecord>(record)) {
@@ -108,10 +334,10 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
         return contents.complete = true;
     }
     const auto& undone = std::get<UndoneRecord>(record);
-    if (undone.command >= contents.commands.size()) {
+    if (undone.command >= commands.size()) {
         return false;
     }
-    contents.commands[undone.command].undone = true;
+    commands[undone.command].undone = true;
     return true;
 }
 
@@ -119,80 +345,65 @@ bool Apply(JournalRecord&& record, JournalContents& contents, bool& started) {
 constexpr std::size_t kProgressBatch = 4096;
 // A plan is handed to the file in pieces of about this size.
 constexpr std::size_t kPlanBatch = 1 << 16;
+// Most of a journal is small texts; a block holds a few hundred commands'.
+constexpr std::size_t kStoreBlock = std::size_t{64} * 1024;
 
 }  // namespace
 
-void* JournalStore::Take(std::size_t bytes, std::size_t alignment) {
-    const std::size_t at = (used_ + alignment - 1) & ~(alignment - 1);
-    if (block_ && at + bytes <= size_) {
-        used_ = at + bytes;
-        return block_ + at;
-    }
-    if (bytes > kStoreBlock / 4) {
-        // A long one gets a block of its own; the current block stays in use.
-        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(bytes));
-        return blocks_.back().get();
-    }
-    blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kStoreBlock));
-    block_ = blocks_.back().get();
-    size_ = kStoreBlock;
-    used_ = bytes;
-    return block_;
-}
-
-std::string_view JournalStore::Keep(std::string_view text) {
+std::string_view TextStore::Keep(std::string_view text) {
     if (text.empty()) {
         return {};
     }
-    auto* kept = static_cast<char*>(Take(text.size(), 1));
+    if (blocks_.empty() || used_ + text.size() > size_) {
+        // A long one gets a block of its own; the one in use stays so.
+        const std::size_t size = std::max(kStoreBlock, text.size());
+        auto block = std::make_unique_for_overwrite<char[]>(size);
+        if (size > kStoreBlock && !blocks_.empty()) {
+            std::memcpy(block.get(), text.data(), text.size());
+            blocks_.insert(blocks_.end() - 1, std::move(block));
+            return {blocks_[blocks_.size() - 2].get(), text.size()};
+        }
+        blocks_.push_back(std::move(block));
+        used_ = 0;
+        size_ = size;
+    }
+    char* kept = blocks_.back().get() + used_;
     std::memcpy(kept, text.data(), text.size());
+    used_ += text.size();
     return {kept, text.size()};
 }
 
-std::span<const JournalArgument> JournalStore::Keep(std::span<const JournalArgument> arguments) {
-    if (arguments.empty()) {
-        return {};
-    }
-    auto* kept = static_cast<JournalArgument*>(
-        Take(sizeof(JournalArgument) * arguments.size(), alignof(JournalArgument)));
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string_view source = Keep(arguments[i].source);
-        std::optional<std::string_view> expanded;
-        if (const auto& given = arguments[i].expanded) {
-            const auto at = source.find(*given);
-            expanded =
-                at == std::string_view::npos ? Keep(*given) : source.substr(at, given->size());
-        }
-        std::construct_at(kept + i, JournalArgument{source, expanded});
-    }
-    return {kept, arguments.size()};
+bool JournalCommand::Moved() const {
+    return std::any_of(moves.begin(), moves.end(), [](const JournalMove& m) { return !m.failed; });
 }
 
-JournalCommand& JournalContents::AddCommand(std::uint32_t index, std::string_view name,
-                                            std::span<const JournalArgument> arguments) {
-    return commands.emplace_back(
-        JournalCommand{index, store.Keep(name), store.Keep(arguments), {}, false});
+bool JournalContents::NothingToUndo() const {
+    if (torn && !tornTail) {
+        return false;  // what the lost records say is not known
+    }
+    return !planned || std::all_of(commands.begin(), commands.end(),
+                                   [](const JournalCommand& c) { return c.undone || !c.Moved(); });
 }
 
-OsResult UndoJournal::Start(const std::string& path, std::string folder,
+OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string folder,
                             FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
     contents_ = {};
     phase_ = Phase::Idle;
     pending_.clear();
-    plannedMoves_.clear();
-    plannedCommands_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
-    failed_ = refusedMoves_ = false;
+    plannedCommands_ = plannedMoves_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
+    matchedCommand_ = matchedMove_ = 0;
+    refusedMoves_ = false;
     error_ = OsError::None;
     contents_.folder = std::move(folder);
     contents_.folderIdentity = folderIdentity;
     contents_.scriptChecksum = scriptChecksum;
-    file_ = path.empty() ? nullptr : Files().CreateOutputFile(path, &error_);
+    file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
     if (file_) {
         pending_ = kJournalHeader;
         Add(StartRecord{contents_.folder, scriptChecksum});
         Add(FolderRecord{folderIdentity});
     }
-    return {path.empty() ? OsError::None : error_};
+    return {error_};
 }
 
 void UndoJournal::BeginPlan(std::size_t commands) {
@@ -203,10 +414,8 @@ void UndoJournal::BeginPlan(std::size_t commands) {
 
 OsResult UndoJournal::EndPlan() {
     plannedCommands_ = contents_.commands.size();
-    for (std::size_t c = 0; c < plannedCommands_; ++c) {
-        for (std::size_t m = 0; m < contents_.commands[c].moves.size(); ++m) {
-            plannedMoves_.emplace_back(c, m);
-        }
+    for (const auto& command : contents_.commands) {
+        plannedMoves_ += command.moves.size();
     }
     phase_ = Phase::Following;
     contents_.planned = true;
@@ -225,47 +434,76 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
             contents_.commands[commandsSeen_ - 1].index == index) {
             return;
         }
-        Diverge(commandsSeen_ - 1, movesMatched_);
+        --commandsSeen_;
+        Diverge();
+        ++commandsSeen_;
     }
-    Add(CommandRecord{index, name, arguments});
-    contents_.AddCommand(index, name, arguments);
+    CommandRecord record{index, name, {arguments.begin(), arguments.end()}};
+    Add(record);
+    Keep(contents_.texts, record.arguments);
+    contents_.commands.push_back(
+        {index, contents_.texts.Keep(name), std::move(record.arguments), {}, false});
+}
+
+// The same file name (letter case included) in the same folder (letter case
+// and separators aside): a plan of the folder spells the folders as the
+// script does, the install as the system gives them.
+bool SamePath(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    const auto fold = [](char c) { return c == '/' ? '\\' : LowerAscii(c); };
+    const auto last = a.find_last_of("\\/") + 1;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (i < last ? fold(a[i]) != fold(b[i]) : a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool UndoJournal::MatchesPlan(const JournalMove& move) const {
-    if (movesMatched_ >= plannedMoves_.size()) {
+    if (movesMatched_ >= plannedMoves_ || matchedCommand_ + 1 != commandsSeen_) {
         return false;
     }
-    const auto [command, at] = plannedMoves_[movesMatched_];
-    const JournalMove& planned = contents_.commands[command].moves[at];
-    return command + 1 == commandsSeen_ && !planned.failed && SamePath(planned.from, move.from) &&
-           SamePath(planned.to, move.to) && planned.attributes.identity == move.attributes.identity;
+    const JournalMove& planned = contents_.commands[matchedCommand_].moves[matchedMove_];
+    return !planned.failed && SamePath(planned.from, move.from) && SamePath(planned.to, move.to) &&
+           planned.identity == move.identity;
 }
 
-bool UndoJournal::BeforeMove(JournalMove move) {
+bool UndoJournal::BeforeMove(const JournalMove& move) {
     if (phase_ == Phase::Idle) {
         static_cast<void>(EndPlan());
     }
-    if (file_ && failed_) {
+    if (file_ && error_ != OsError::None) {
         refusedMoves_ = true;
         return false;
     }
     if (phase_ == Phase::Following) {
+        // The next planned move, past commands the plan has none for.
+        while (matchedCommand_ < plannedCommands_ &&
+               matchedMove_ >= contents_.commands[matchedCommand_].moves.size()) {
+            ++matchedCommand_;
+            matchedMove_ = 0;
+        }
         if (MatchesPlan(move)) {
             ++movesMatched_;
+            ++matchedMove_;
             return true;
         }
-        Diverge(commandsSeen_, movesMatched_);
+        Diverge();
     }
-    Add(ToRecord(move));
+    Add(move);
     // A planned move needs no write now; any other reaches the disk before the move.
     if (phase_ == Phase::Diverged && file_ && !WritePending(true)) {
         refusedMoves_ = true;
         return false;
     }
     if (contents_.commands.empty()) {
-        contents_.commands.push_back({});  // a move outside any command: undone all the same
+        contents_.commands.emplace_back();  // a move outside any command: undone all the same
     }
-    contents_.commands.back().moves.push_back(std::move(move));
+    auto& command = contents_.commands.back();
+    command.moves.push_back(Kept(contents_.texts, &command, move));
     return true;
 }
 
@@ -273,7 +511,7 @@ void UndoJournal::MoveFailed() {
     if (phase_ == Phase::Following) {
         // The plan counted on it: the plan stands only up to it, and the
         // install goes on record by record.
-        Diverge(commandsSeen_, movesMatched_);
+        Diverge();
     }
     Add(FailedRecord{});
     if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
@@ -291,51 +529,17 @@ bool UndoJournal::Finish() {
         static_cast<void>(EndPlan());
     }
     if (phase_ == Phase::Following &&
-        (commandsSeen_ != plannedCommands_ || movesMatched_ != plannedMoves_.size())) {
-        Diverge(commandsSeen_, movesMatched_);
+        (commandsSeen_ != plannedCommands_ || movesMatched_ != plannedMoves_)) {
+        Diverge();
     }
     Add(EndRecord{});
     contents_.complete = true;
     return WritePending(true) && Written();
 }
 
-bool JournalContents::NothingToUndo() const {
-    if (torn && !tornTail) {
-        return false;  // what the lost records say is not known
-    }
-    return !planned || std::all_of(commands.begin(), commands.end(), [](const JournalCommand& c) {
-        return c.undone || std::all_of(c.moves.begin(), c.moves.end(),
-                                       [](const JournalMove& m) { return m.failed; });
-    });
-}
-
-void SyncMovedFolders(const JournalContents& journal) {
-    std::vector<std::string> synced;  // by PathKey
-    for (const auto& command : journal.commands) {
-        for (const auto& move : command.moves) {
-            for (const std::string* path : {&move.from, &move.to}) {
-                std::string folder = path->substr(0, path->find_last_of("\\/") + 1);
-                // A drive's or the system's root keeps its separator.
-                if (folder.size() > 1 && folder[folder.size() - 2] != ':') {
-                    folder.pop_back();
-                }
-                std::string key = PathKey(folder);
-                if (move.failed || folder.empty() ||
-                    std::find(synced.begin(), synced.end(), key) != synced.end()) {
-                    continue;
-                }
-                synced.push_back(std::move(key));
-                // Best effort: a folder that cannot be written through is no reason
-                // to keep records that the next start would only find put back.
-                static_cast<void>(Files().SyncFolder(folder));
-            }
-        }
-    }
-}
-
-bool UndoJournal::Reopen(const std::string& path) {
-    file_ = Files().AppendToFile(path);
-    failed_ = false;
+bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
+    file_ = files.AppendToFile(path);
+    error_ = OsError::None;
     return file_ != nullptr;
 }
 
@@ -358,14 +562,18 @@ void UndoJournal::FlushProgress() {
     }
 }
 
-void UndoJournal::Diverge(std::size_t commands, std::size_t moves) {
-    Cut(contents_, commands, moves);
-    Add(CutRecord{static_cast<std::uint32_t>(commands), static_cast<std::uint32_t>(moves)});
+// The plan stands as far as the install met it: the commands seen, and of
+// their moves those matched.
+void UndoJournal::Diverge() {
+    Cut(contents_, commandsSeen_, movesMatched_);
+    Add(CutRecord{static_cast<std::uint32_t>(commandsSeen_),
+                  static_cast<std::uint32_t>(movesMatched_)});
     phase_ = Phase::Diverged;
 }
 
-void UndoJournal::Add(const JournalRecord& record) {
-    if (file_ && !failed_) {
+template <class Kept>
+void UndoJournal::Add(const Kept& record) {
+    if (file_ && error_ == OsError::None) {
         AppendFrame(record, pending_);
         // A long plan goes to the file as it grows, unsynced, so that its
         // bytes are not held beside its contents; the plan's end syncs once.
@@ -379,7 +587,7 @@ void UndoJournal::Add(const JournalRecord& record) {
 // waits for its first move or the journal's end, since a command that moved
 // nothing has nothing to undo.
 OsResult UndoJournal::WritePending(bool sync) {
-    if (!file_ || failed_) {
+    if (!file_ || error_ != OsError::None) {
         return {file_ ? error_ : OsError::Other};
     }
     OsResult written = file_->Write(pending_);
@@ -387,7 +595,6 @@ OsResult UndoJournal::WritePending(bool sync) {
         written = file_->SyncToDisk();
     }
     if (!written) {
-        failed_ = true;
         error_ = written.error;
         return written;
     }
@@ -396,8 +603,8 @@ OsResult UndoJournal::WritePending(bool sync) {
     return OsResult::Ok();
 }
 
-std::optional<JournalContents> ReadJournal(const std::string& path) {
-    const auto bytes = Files().ReadWholeFile(path);
+std::optional<JournalContents> ReadJournal(FileSystem& files, const std::string& path) {
+    const auto bytes = files.ReadWholeFile(path);
     return bytes ? ParseJournal(*bytes) : std::nullopt;
 }
 
@@ -407,16 +614,70 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
     }
     JournalContents contents;
     bool started = false;
-    const FrameWalk walk = ReadFrames(bytes.substr(kJournalHeader.size()), [&](JournalRecord&& r) {
-        return Apply(std::move(r), contents, started);
-    });
+    std::string_view rest = bytes.substr(kJournalHeader.size());
+    while (!rest.empty()) {
+        const std::uint32_t length = NumberAt(rest);
+        std::optional<Record> record;
+        if (rest.size() >= 8 && rest.size() - 8 >= length && length > 0 &&
+            NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
+            record = Decode(static_cast<unsigned char>(rest[4]), rest.substr(5, length - 1));
+        }
+        if (!record || !Apply(std::move(*record), contents, started)) {
+            contents.torn = true;
+            contents.tornTail = !record && OnlyTailDamaged(rest);
+            break;
+        }
+        ++contents.records;
+        rest.remove_prefix(8 + length);
+    }
     if (!started) {
         return std::nullopt;
     }
-    contents.records = walk.taken;
-    contents.torn = !walk.clean;
-    contents.tornTail = walk.tailOnly;
     return contents;
+}
+
+void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
+    std::vector<std::string> synced;  // by PathKey
+    for (const auto& command : journal.commands) {
+        for (const auto& move : command.moves) {
+            for (const std::string_view path : {move.from, move.to}) {
+                std::string folder(path.substr(0, path.find_last_of("\\/") + 1));
+                // A drive's or the system's root keeps its separator.
+                if (folder.size() > 1 && folder[folder.size() - 2] != ':') {
+                    folder.pop_back();
+                }
+                std::string key = PathKey(folder);
+                if (move.failed || folder.empty() ||
+                    std::find(synced.begin(), synced.end(), key) != synced.end()) {
+                    continue;
+                }
+                synced.push_back(std::move(key));
+                // Best effort: a folder that cannot be written through is no reason
+                // to keep records that the next start would only find put back.
+                static_cast<void>(files.SyncFolder(folder));
+            }
+        }
+    }
+}
+
+std::uint32_t Checksum(std::string_view data) {
+    // CRC-32 (IEEE 802.3), as zip and PNG use it.
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> entries{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) {
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            entries[i] = c;
+        }
+        return entries;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : data) {
+        crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xff] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
 }
 
 }  // namespace srdw

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 
 #include "TestSupport.h"
 #include "script/FileMoves.h"
-#include "script/FileSwap.h"
 #include "script/ModScript.h"
 
 namespace srdw::test {
@@ -25,11 +25,21 @@ class FileSwapTest : public ::testing::Test {
     }
 
     Snapshot Files() const { return TakeSnapshot(dir_.Path() / "Data"); }
-    void Swap() { SwapFiles(original_, modified_, backup_); }
-    void Unswap() { UnswapFiles(original_, modified_, backup_); }
+    // "RenameEx" one way or the other, on `files_` when a test plays its own.
+    void Exchange(bool install, const std::string& original, UndoJournal* journal = nullptr) {
+        const Engine engine{files_ ? *files_ : logged_.Platform(), logged_.Told()};
+        const std::string arguments[] = {original, modified_, backup_};
+        const CommandDefinition& swap = *FindCommand("RenameEx");
+        const std::string directory = engine.files.WorkingDirectory();
+        static_cast<void>(Perform({engine, journal, directory, arguments},
+                                  install ? *swap.install : *swap.restore));
+    }
+    void Swap() { Exchange(true, original_); }
+    void Unswap() { Exchange(false, original_); }
 
     ScratchDir dir_;
     LoggedTest logged_;
+    FileSystem* files_ = nullptr;
     std::string original_, modified_, backup_;
 };
 
@@ -74,7 +84,7 @@ TEST_F(FileSwapTest, ReadOnlyFilesMoveWhereTheSystemRefusesThem) {
             return TestPlatform::MoveNoReplace(from, to);
         }
     } platform;
-    ScopedPlatform scope(platform);
+    files_ = &platform;
     MakeReadOnly(dir_.Path() / "Data" / "Game File.pak");
     MakeReadOnly(dir_.Path() / "Data" / "Game File.mod");
     const Snapshot before = Files();
@@ -90,10 +100,10 @@ TEST_F(FileSwapTest, ReadOnlyFilesMoveWhereTheSystemRefusesThem) {
 TEST_F(FileSwapTest, NamesKeepTheirLetterCaseWhateverTheScriptWrites) {
     const Snapshot before = Files();
     const std::string upper = dir_ / "DATA\\GAME FILE.PAK";
-    SwapFiles(upper, modified_, backup_);
+    Exchange(true, upper);
     EXPECT_EQ(Files(),
               (Snapshot{{"Game File.bak", {"game", false}}, {"Game File.pak", {"mod", false}}}));
-    UnswapFiles(upper, modified_, backup_);
+    Exchange(false, upper);
     EXPECT_EQ(Files(), before);
 }
 
@@ -106,8 +116,9 @@ TEST_F(FileSwapTest, RefusalsLeaveEveryFileWhereItWas) {
     EXPECT_EQ(Files(), before);
 
     std::filesystem::remove(dir_.Path() / "Data" / "Game File.bak");
-    SwapFiles(dir_ / "Data\\none.pak", modified_, backup_);
-    SwapFiles(original_, dir_ / "Data\\none.mod", backup_);
+    Exchange(true, dir_ / "Data\\none.pak");
+    modified_ = dir_ / "Data\\none.mod";
+    Swap();
     EXPECT_EQ(logged_.Body(), "Swapping files...FAILED!\n > the backup file '" + backup_ +
                                   "' already exists!\n"
                                   "Unswapping files...FAILED!\n > the modified file '" +
@@ -117,7 +128,7 @@ TEST_F(FileSwapTest, RefusalsLeaveEveryFileWhereItWas) {
                                   dir_ / "Data\\none.pak" +
                                   "' does not exist!\n"
                                   "Swapping files...FAILED!\n > the modified file '" +
-                                  dir_ / "Data\\none.mod" + "' does not exist!\n");
+                                  modified_ + "' does not exist!\n");
 }
 
 TEST_F(FileSwapTest, UnswapNamesTheMissingFile) {
@@ -134,7 +145,7 @@ TEST_F(FileSwapTest, UnswapNamesTheMissingFile) {
 TEST_F(FileSwapTest, FailedSecondMoveOfASwapIsTakenBack) {
     const Snapshot before = Files();
     FailingMovePlatform platform;
-    ScopedPlatform scope(platform);
+    files_ = &platform;
     platform.fails = [&](const std::string& from) { return from == modified_; };
 
     Swap();
@@ -150,7 +161,7 @@ TEST_F(FileSwapTest, FailedSecondMoveOfAnUnswapIsTakenBack) {
     Swap();
     const Snapshot swapped = Files();
     FailingMovePlatform platform;
-    ScopedPlatform scope(platform);
+    files_ = &platform;
     platform.fails = [&](const std::string& from) { return from == backup_; };
 
     Unswap();
@@ -172,7 +183,7 @@ TEST_F(FileSwapTest, FailedSecondMoveOfAnUnswapIsTakenBack) {
 
 TEST_F(FileSwapTest, AFileHeldByAnotherProgramIsTriedAgain) {
     FailingMovePlatform platform;
-    ScopedPlatform scope(platform);
+    files_ = &platform;
     platform.error = OsError::SharingViolation;
     int heldFor = 2;
     platform.fails = [&](const std::string& from) { return from == modified_ && heldFor-- > 0; };
@@ -206,18 +217,28 @@ TEST_F(FileSwapTest, AFileHeldByAnotherProgramIsTriedAgain) {
 TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
     MakeReadOnly(dir_.Path() / "Data" / "Game File.pak");
     const Snapshot before = Files();
+    struct DyingPlatform : TestPlatform {
+        std::string dies;
+        OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
+            if (from.path == dies) {
+                throw std::runtime_error("the launcher dies");
+            }
+            return TestPlatform::MoveLookedUp(from, to);
+        }
+    } platform;
+    platform.dies = modified_;
+    files_ = &platform;
     UndoJournal journal;
-    {
-        const Installed<UndoJournal> recording(journal);
-        journal.BeginCommand(0, "RenameEx", {});
-        ASSERT_TRUE(MovePath(original_, backup_));
-    }
+    journal.BeginCommand(0, "RenameEx", {});
+    EXPECT_THROW(Exchange(true, original_, &journal), std::runtime_error);
     const Snapshot cutOff = Files();
+    files_ = nullptr;
     Unswap();
     EXPECT_EQ(Files(), cutOff);
-    EXPECT_TRUE(UndoInstall(journal.Contents()).Complete());
+    EXPECT_TRUE(UndoInstall(logged_.Scripting(), journal.Contents()).Complete());
     EXPECT_EQ(Files(), before);
-    EXPECT_EQ(logged_.Body(), "Unswapping files...FAILED!\n > the modified file '" + modified_ +
+    EXPECT_EQ(logged_.Body(), "Swapping files...Unswapping files...FAILED!\n > the modified "
+                              "file '" + modified_ +
                                   "' still exists!\n\nRestoring script...\nExecuting "
                                   "'RenameEx()'\nUnswapping files...succeeded!\n");
 }
@@ -229,7 +250,7 @@ TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
     WriteFile(dir.Path() / "Sky.pak", "sky");
     InDirectory inside(dir.Path());
     const std::string drive = dir.Path().string().substr(0, 2);
-    EXPECT_EQ(srdw::Files().StoredName(drive + "SKY.PAK"), drive + "Sky.pak");
+    EXPECT_EQ(srdw::NativeFileSystem().StoredName(drive + "SKY.PAK"), drive + "Sky.pak");
 }
 
 // One look-up a path gives what Attributes and StoredName would: also for a
@@ -252,7 +273,7 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     ASSERT_TRUE(states[3].Exists());
     EXPECT_TRUE(states[3].attributes->directory);
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
-    EXPECT_EQ(srdw::Files().StoredName("SKY.BAK"), "sky.bak");
+    EXPECT_EQ(srdw::NativeFileSystem().StoredName("SKY.BAK"), "sky.bak");
 }
 #endif
 

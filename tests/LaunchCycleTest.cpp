@@ -34,7 +34,7 @@ class LaunchCycleTest : public ::testing::Test {
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {
         InDirectory keep(fs::current_path());
-        LauncherApp app;
+        LauncherApp app(current_->AsPlatform());
         app.Startup();
         app.Shutdown();
         return LogBody(ReadFile(game_.Path() / "SrdwLaunch.log"));
@@ -50,7 +50,7 @@ class LaunchCycleTest : public ::testing::Test {
 
     ScratchDir game_;
     TestPlatform platform_;
-    ScopedPlatform scope_{platform_};
+    TestPlatform* current_ = &platform_;  // the one a run works on
 };
 
 TEST_F(LaunchCycleTest, InstallsPlaysAndRestores) {
@@ -60,7 +60,7 @@ TEST_F(LaunchCycleTest, InstallsPlaysAndRestores) {
         EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Sky.pak"), "dusk sky");
         EXPECT_EQ(ReadFile(game_.Path() / "restore.mod"), game_ / "SrdwLaunch.dat");
         EXPECT_EQ(platform_.startupEntries,
-                  (std::map<std::string, std::string>{{"SrdwLaunch", RecoveryCommand()}}));
+                  (std::map<std::string, std::string>{{"SrdwLaunch", RecoveryCommand(platform_)}}));
         EXPECT_EQ(fs::current_path(), game_.Path());
     };
 
@@ -116,7 +116,6 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
     for (const bool byMarker : {true, false}) {
         platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
         EXPECT_THROW(Run(), std::runtime_error);  // the game runs; the launcher is gone
-        LogClose();
         ASSERT_TRUE(MarkerExists());
         ASSERT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
         EXPECT_NE(Game(), before);
@@ -155,7 +154,6 @@ TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
         const Snapshot before = Game();
         platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
         EXPECT_THROW(Run(), std::runtime_error);
-        LogClose();
         if (updated) {
             WriteFile(game_.Path() / "SrdwLaunch.dat", "Rename(\"@rootdir\\Data\", Gone)\n");
         }
@@ -183,7 +181,6 @@ TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
     for (const bool empty : {true, false}) {
         platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
         EXPECT_THROW(Run(), std::runtime_error);
-        LogClose();
         platform_.whileGameRuns = nullptr;
         const fs::path journal = game_.Path() / "restore.jnl";
         // The end record damaged, and a good record after it, which only a
@@ -217,7 +214,6 @@ TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
     // A tail cut short by a power loss held no record a move waited for.
     platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
     EXPECT_THROW(Run(), std::runtime_error);
-    LogClose();
     platform_.whileGameRuns = nullptr;
     const std::string bytes = ReadFile(game_.Path() / "restore.jnl");
     WriteFile(game_.Path() / "restore.jnl", bytes.substr(0, bytes.size() - 3));
@@ -262,7 +258,6 @@ TEST_F(LaunchCycleTest, AStuckRecoveryIsToldAndMayPlayWithoutTheMod) {
     const Snapshot before = Game();
     platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
     EXPECT_THROW(Run(), std::runtime_error);
-    LogClose();
     platform_.whileGameRuns = nullptr;
     platform_.gameRuns.clear();
     const std::string crashedLog = ReadFile(game_.Path() / "SrdwLaunch.log");
@@ -386,7 +381,7 @@ TEST_F(LaunchCycleTest, AGamePathOutsideTheCodePageChangesNothing) {
         }
     } picking;
     picking.ownPath = platform_.ownPath;
-    ScopedPlatform scope(picking);
+    current_ = &picking;
     EXPECT_EQ(Run(), loading +
                          "ERROR: the path 'C:\\Skyrend ?\\srend.exe' holds characters that "
                          "cannot be used here; nothing was changed!\n");
@@ -410,7 +405,7 @@ TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
     for (MutexState* lock : {&platform_.mutex, &platform_.folderLock}) {
         for (const MutexState guard : {MutexState::HeldElsewhere, MutexState::Failed}) {
             *lock = guard;
-            LauncherApp app;
+            LauncherApp app(platform_.AsPlatform());
             EXPECT_FALSE(app.Startup());
             EXPECT_EQ(app.Shutdown(), 0);
             EXPECT_EQ(TakeSnapshot(game_.Path()), before);
@@ -435,7 +430,7 @@ TEST_F(LaunchCycleTest, TheLogAndTheMarkerAreNeverWrittenThroughALink) {
         GTEST_SKIP() << "no symbolic links here";
     }
     InDirectory keep(fs::current_path());
-    LauncherApp app;
+    LauncherApp app(platform_.AsPlatform());
     platform_.answers.push_back(Answer::Yes);  // play without the mod
     app.Startup();
     app.Shutdown();
@@ -644,7 +639,7 @@ TEST_F(LaunchCycleTest, WithoutRightsForTheMachinesEntryTheUsersOwnIsWritten) {
     platform_.whileGameRuns = [&] {
         EXPECT_TRUE(platform_.startupEntries.empty());
         EXPECT_EQ(platform_.userStartupEntries,
-                  (std::map<std::string, std::string>{{"SrdwLaunch", RecoveryCommand()}}));
+                  (std::map<std::string, std::string>{{"SrdwLaunch", RecoveryCommand(platform_)}}));
     };
     Run();
     ASSERT_EQ(platform_.gameRuns.size(), 1u);
@@ -661,7 +656,7 @@ TEST_F(LaunchCycleTest, AProtectedFolderIsLeftToAnElevatedLauncher) {
     const Snapshot before = Game();
     const auto runWithoutLog = [&] {
         InDirectory keep(fs::current_path());
-        LauncherApp app;
+        LauncherApp app(platform_.AsPlatform());
         app.Startup();
         app.Shutdown();
     };

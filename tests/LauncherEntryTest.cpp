@@ -20,7 +20,7 @@ class LauncherEntryTest : public ::testing::Test {
 
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {
-        LauncherApp& app = app_.emplace();
+        LauncherApp& app = app_.emplace(platform_.AsPlatform());
         EXPECT_FALSE(app.Startup());
         EXPECT_EQ(app.Shutdown(), 0);
         return LogBody(ReadFile(LogPathFor(platform_.ownPath)));
@@ -36,15 +36,14 @@ class LauncherEntryTest : public ::testing::Test {
 
     ScratchDir dir_;
     TestPlatform platform_;
-    ScopedPlatform scope_{platform_};
-    std::optional<LauncherApp> app_;  // the last run's, whose paths stay installed
+    std::optional<LauncherApp> app_;  // the last run's
 };
 
 TEST_F(LauncherEntryTest, LoadsTheFirstCandidateBesideTheLauncher) {
     WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(a,b)");
     WriteFile(dir_.Path() / "DWSR.dat", "Rename(c,d)");
     EXPECT_EQ(Run(), Loading("SrdwLaunch.dat"));
-    EXPECT_EQ(Paths().MarkerFile, dir_.Path().string() + "\\restore.mod");
+    EXPECT_EQ(app_->Paths().MarkerFile, dir_.Path().string() + "\\restore.mod");
     // No game beside this launcher, and the chooser cancelled: the run ends there.
     EXPECT_EQ(platform_.messages, std::vector<std::string>{TEXT_GAME_NOT_FOUND});
     EXPECT_TRUE(platform_.questions.empty());
@@ -134,8 +133,7 @@ TEST_F(LauncherEntryTest, AnUnusableOwnPathWritesNothing) {
     struct NoOwnPath : TestPlatform {
         std::string OwnPath() override { return {}; }
     } platform;
-    ScopedPlatform scope(platform);
-    LauncherApp app;
+    LauncherApp app(platform.AsPlatform());
     app.Startup();
     app.Shutdown();
     EXPECT_EQ(platform.messages, std::vector<std::string>{TEXT_OWN_PATH_UNUSABLE});
@@ -159,7 +157,7 @@ TEST_F(LauncherEntryTest, LauncherWithoutExtensionInADottedDirectory) {
     fs::create_directories(dir_.Path() / "Skyrend.v2");
     platform_.ownPath = dir_ / "Skyrend.v2\\SrdwLaunch";
     WriteFile(dir_.Path() / "Skyrend.v2" / "SrdwLaunch.dat", "Rename(a,b)");
-    LauncherApp app;
+    LauncherApp app(platform_.AsPlatform());
     app.Startup();
     app.Shutdown();
     EXPECT_EQ(LogBody(ReadFile(dir_.Path() / "Skyrend.v2" / "SrdwLaunch.log")),

@@ -12,8 +12,12 @@ class PathExpansionTest : public ::testing::Test {
     std::string Expand(std::string_view source) {
         return ExpandArgument(source, rootDir_, commandLine_).value_or("<too long>");
     }
-    std::string ExpandPath(std::string_view source) {
-        return srdw::ExpandPath(source, {rootDir_, commandLine_});
+    // As a command expands its argument, telling the run log.
+    std::string ExpandPath(LoggedTest& logged, std::string_view source) {
+        const auto expanded = ExpandArgument(source, rootDir_, commandLine_);
+        logged.Told().PathExpanded(source, expanded ? std::optional<std::string_view>(*expanded)
+                                                    : std::nullopt);
+        return expanded.value_or("");
     }
 
     std::string rootDir_ = "C:\\Games\\Skyrend 2";
@@ -45,9 +49,9 @@ TEST_F(PathExpansionTest, InsertedValuesAreNotScannedAgain) {
 TEST_F(PathExpansionTest, LogsEveryNonEmptyArgument) {
     ScratchDir dir;
     LoggedTest logged(dir);
-    EXPECT_EQ(ExpandPath("\"@rootdir\\a b\""), "C:\\Games\\Skyrend 2\\a b");
-    EXPECT_EQ(ExpandPath("\"\""), "");
-    EXPECT_EQ(ExpandPath(""), "");
+    EXPECT_EQ(ExpandPath(logged, "\"@rootdir\\a b\""), "C:\\Games\\Skyrend 2\\a b");
+    EXPECT_EQ(ExpandPath(logged, "\"\""), "");
+    EXPECT_EQ(ExpandPath(logged, ""), "");
     EXPECT_EQ(logged.Body(),
               "- Parsing path: '\"@rootdir\\a b\"' -> 'C:\\Games\\Skyrend 2\\a b'\n"
               "- Parsing path: '\"\"' -> ''\n");
@@ -62,7 +66,7 @@ TEST_F(PathExpansionTest, NeverLongerThan511Characters) {
     // Too long: the command gets an empty path, so it does nothing, and the log says why.
     ScratchDir dir;
     LoggedTest logged(dir);
-    EXPECT_EQ(ExpandPath("@rootdir@rootdir"), "");
+    EXPECT_EQ(ExpandPath(logged, "@rootdir@rootdir"), "");
     const std::string log = logged.Body();
     EXPECT_EQ(log.rfind("- Parsing path: '@rootdir@rootdir' -> ''\nERROR", 0), 0u) << log;
 }

@@ -12,9 +12,9 @@ TEST(RunLogTest, WritesHeaderTextsAndFooterWithCrLf) {
     ScratchDir dir;
     {
         LoggedTest logged(dir);
-        LogWrite("first\nsecond");
-        LogWrite("");
-        LogWrite(" piece\r\n");
+        logged.Log().Write("first\nsecond");
+        logged.Log().Write("");
+        logged.Log().Write(" piece\r\n");
     }
     EXPECT_EQ(ReadFile(dir.Path() / "SrdwLaunch.log"),
               "Skyrend II: Duskwarden\r\n"
@@ -30,31 +30,13 @@ TEST(RunLogTest, EachRunReplacesTheLogAndWritesAfterCloseAreDropped) {
     ScratchDir dir;
     {
         LoggedTest logged(dir);
-        LogWrite("first run\n");
+        logged.Log().Write("first run\n");
     }
     LoggedTest logged(dir);
-    LogWrite("second run\n");
+    logged.Log().Write("second run\n");
     EXPECT_EQ(logged.Body(), "second run\n");
-    LogWrite("after close\n");
+    logged.Log().Write("after close\n");
     EXPECT_EQ(LogBody(ReadFile(logged.LogPath())), "second run\n");
-}
-
-// A log installed inside another run's takes the lines while its scope lasts;
-// then the outer log, still open, takes them again.
-TEST(RunLogTest, AnInstalledLogServesItsScopeAndHandsBack) {
-    ScratchDir dir;
-    LoggedTest outer(dir);
-    LogWrite("outer ");
-    {
-        RunLog inner;
-        const Installed<RunLog> scope(inner);
-        ASSERT_TRUE(LogOpen(dir / "inner.log"));
-        LogWrite("inner\n");
-        LogClose();
-    }
-    LogWrite("again\n");
-    EXPECT_EQ(outer.Body(), "outer again\n");
-    EXPECT_EQ(LogBody(ReadFile(dir.Path() / "inner.log")), "inner\n");
 }
 
 TEST(RunLogTest, LongRunsAreWrittenWhole) {
@@ -63,10 +45,10 @@ TEST(RunLogTest, LongRunsAreWrittenWhole) {
     std::string expected;
     for (int i = 0; i < 20000; ++i) {
         const std::string line = "line " + std::to_string(i) + "\n";
-        LogWrite(line);
+        logged.Log().Write(line);
         expected += line;
     }
-    LogFlush();
+    logged.Log().Flush();
     EXPECT_EQ(logged.Body(), expected);
 }
 
@@ -76,7 +58,7 @@ TEST(RunLogTest, ReadOnlyLogMeansNoLog) {
     MakeReadOnly(dir.Path() / "SrdwLaunch.log");
     {
         LoggedTest logged(dir);
-        LogWrite("lost\n");
+        logged.Log().Write("lost\n");
     }
     EXPECT_EQ(ReadFile(dir.Path() / "SrdwLaunch.log"), "old");
 }

@@ -51,9 +51,9 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     const Snapshot before = TakeSnapshot(dir_.Path());
     LoggedTest logged(launcherDir_);
     ModScript script;
-    ASSERT_TRUE(script.Load(Path("DWSR.dat")));
+    ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
     UndoJournal journal;
-    script.Install(Values(), journal);
+    script.Install(logged.Scripting(), Values(), journal);
 
     Snapshot installed = before;
     installed.erase("a.txt");
@@ -68,7 +68,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     installed["Data/Maps/notes old.txt"] = {"notes", false};
     EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
 
-    EXPECT_TRUE(UndoInstall(journal.Contents()).Complete());
+    EXPECT_TRUE(UndoInstall(logged.Scripting(), journal.Contents()).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
 
     const std::string sky = dir_.Path().string() + R"(\Data\Textures\Sky)";
@@ -115,20 +115,20 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
     {
         LoggedTest logged(launcherDir_);
         ModScript installing;
-        ASSERT_TRUE(installing.Load(Path("DWSR.dat")));
+        ASSERT_TRUE(installing.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
         UndoJournal journal;
-        ASSERT_TRUE(journal.Start(launcherDir_ / "restore.jnl", dir_.Path().string(), {},
+        ASSERT_TRUE(journal.Start(logged.Platform(), launcherDir_ / "restore.jnl", dir_.Path().string(), {},
                                   installing.TextChecksum()));
-        ASSERT_TRUE(installing.PlanInstall(Values(), journal));
-        installing.Install(Values(), journal);  // and then the launcher is gone
+        ASSERT_TRUE(installing.PlanInstall(logged.Scripting(), Values(), journal));
+        installing.Install(logged.Scripting(), Values(), journal);  // and then the launcher is gone
     }
     fs::current_path(dir_.Path());  // the next start locates the game again
 
     LoggedTest logged(launcherDir_);
-    const auto journal = ReadJournal(launcherDir_ / "restore.jnl");
+    const auto journal = ReadJournal(logged.Platform(), launcherDir_ / "restore.jnl");
     ASSERT_TRUE(journal.has_value());
     EXPECT_FALSE(journal->complete);
-    EXPECT_TRUE(UndoInstall(*journal).Complete());
+    EXPECT_TRUE(UndoInstall(logged.Scripting(), *journal).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
 }
@@ -144,12 +144,12 @@ TEST_F(ScriptExecutionTest, ADriveLikeNameOutsideWindowsIsRestoredWhereItWas) {
     const Snapshot before = TakeSnapshot(dir_.Path());
     LoggedTest logged(launcherDir_);
     ModScript script;
-    ASSERT_TRUE(script.Load(Path("drive.dat")));
+    ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("drive.dat")));
     UndoJournal journal;
-    script.Install(Values(), journal);
+    script.Install(logged.Scripting(), Values(), journal);
     ASSERT_NE(TakeSnapshot(dir_.Path()), before);
     fs::current_path(dir_.Path());  // the next start works from the game directory
-    EXPECT_TRUE(UndoInstall(journal.Contents()).Complete());
+    EXPECT_TRUE(UndoInstall(logged.Scripting(), journal.Contents()).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
 }
 
@@ -157,8 +157,8 @@ TEST_F(ScriptExecutionTest, RestoringWhatWasNeverInstalledMovesNothing) {
     const Snapshot before = TakeSnapshot(dir_.Path());
     LoggedTest logged(launcherDir_);
     ModScript script;
-    ASSERT_TRUE(script.Load(Path("DWSR.dat")));
-    script.Restore(Values());
+    ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
+    script.Restore(logged.Scripting(), Values());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before);
 
     const std::string log = logged.Body();
@@ -174,9 +174,9 @@ TEST_F(ScriptExecutionTest, RenameRefusesToReplace) {
     LoggedTest logged(launcherDir_);
     WriteFile(dir_.Path() / "chain.dat", "Rename(a.txt,B.TXT)Rename(missing.txt,z.txt)");
     ModScript script;
-    ASSERT_TRUE(script.Load(Path("chain.dat")));
+    ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("chain.dat")));
     UndoJournal journal;
-    script.Install(Values(), journal);
+    script.Install(logged.Scripting(), Values(), journal);
     EXPECT_EQ(ReadFile(dir_.Path() / "a.txt"), "a");
     EXPECT_EQ(ReadFile(dir_.Path() / "b.txt"), "in the way");
     const std::string log = logged.Body();

@@ -26,7 +26,7 @@ class ScriptLoadTest : public ::testing::Test {
     bool Load(const std::string& content) {
         WriteFile(dir_ / "test.dat", content);
         LoggedTest logged(dir_);
-        const bool loaded = script_.Load(dir_ / "test.dat");
+        const bool loaded = script_.Load(logged.Platform(), logged.Log(), dir_ / "test.dat");
         log_ = logged.Body();
         return loaded;
     }
@@ -110,8 +110,8 @@ TEST_F(ScriptLoadTest, UnreadableFilesFailWithoutALogLine) {
     EXPECT_EQ(log_, "");
 
     LoggedTest logged(dir_);
-    EXPECT_FALSE(script_.Load(dir_ / "missing.dat"));
-    EXPECT_FALSE(script_.Load(""));
+    EXPECT_FALSE(script_.Load(logged.Platform(), logged.Log(), dir_ / "missing.dat"));
+    EXPECT_FALSE(script_.Load(logged.Platform(), logged.Log(), ""));
     EXPECT_EQ(logged.Body(), "");
     EXPECT_EQ(script_.Path(), loadedPath);  // the last file read successfully
 }

@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "app/PathText.h"
-#include "log/RunLog.h"
 
 namespace srdw::test {
 
@@ -173,13 +172,13 @@ ProgramRun TestPlatform::StartAndWait(const std::string& file, const std::string
     return run;
 }
 
-LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) : scope_(platform_) {
-    platform_.ownPath = dir / launcherName;
-    LogOpen(LogPath());
+std::string TestPlatform::OwnPath() {
+    return ownPath.empty() ? NativeLauncherProcess().OwnPath() : ownPath;
 }
 
-LoggedTest::~LoggedTest() {
-    LogClose();
+LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) {
+    platform_.ownPath = dir / launcherName;
+    log_.Open(LogPath());
 }
 
 std::string LoggedTest::LogPath() const {
@@ -187,7 +186,7 @@ std::string LoggedTest::LogPath() const {
 }
 
 std::string LoggedTest::Body() {
-    LogClose();
+    log_.Close();
     return LogBody(ReadFile(LogPath()));
 }
 

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/DesktopProxy.h"
-#include "platform/FileSystemProxy.h"
-#include "platform/Installed.h"
+#include "log/RunLog.h"
+#include "log/RunLogObserver.h"
+#include "platform/Platform.h"
+#include "script/Engine.h"
 #include "ui/Dialogs.h"
 
 namespace srdw::test {
@@ -35,13 +36,66 @@ class ScratchDir {
     fs::path path_;
 };
 
-// The native platform for files, with everything else of the launcher's world
-// played by the test: the launcher's place and command line, a stopped clock
+// A file system that hands every operation to another one. Derive from it and
+// override one operation to change just that: make a move fail, stop the clock.
+class FileSystemProxy : public FileSystem {
+  public:
+    explicit FileSystemProxy(FileSystem& inner) : inner_(inner) {}
+
+    std::optional<FileAttributes> Attributes(const std::string& path) override {
+        return inner_.Attributes(path);
+    }
+    OsResult SetNormalAttributes(const std::string& path) override {
+        return inner_.SetNormalAttributes(path);
+    }
+    OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
+        return inner_.RestoreAttributes(path, attributes);
+    }
+    OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+        return inner_.MoveNoReplace(from, to);
+    }
+    std::string StoredName(const std::string& path) override { return inner_.StoredName(path); }
+    OsResult RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+    OsResult ChangeDirectory(const std::string& path) override {
+        return inner_.ChangeDirectory(path);
+    }
+    std::string WorkingDirectory() override { return inner_.WorkingDirectory(); }
+    std::optional<std::string> ReadWholeFile(const std::string& path) override {
+        return inner_.ReadWholeFile(path);
+    }
+    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
+        return inner_.CreateOutputFile(path, why);
+    }
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        return inner_.AppendToFile(path);
+    }
+    OsResult SyncFolder(const std::string& path) override { return inner_.SyncFolder(path); }
+    FileIdentity IdentityOf(const std::string& path) override { return inner_.IdentityOf(path); }
+    bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
+    DirectoryListing ListDirectory(const std::string& path) override {
+        return inner_.ListDirectory(path);
+    }
+    LocalTime Now() override { return inner_.Now(); }
+    void Sleep(unsigned milliseconds) override { inner_.Sleep(milliseconds); }
+
+  protected:
+    FileSystem& inner_;
+};
+
+// The native file system, with everything else of the launcher's world played
+// by the test: the launcher's place and command line, a stopped clock
 // (03/05/27 08:05:09), the user's answers, the settings file, the start-up
 // entries, the mutex, the game's window and the game itself.
-class TestPlatform : public FileSystemProxy, public DesktopProxy {
+class TestPlatform : public FileSystemProxy,
+                     public LauncherProcess,
+                     public SystemRecords,
+                     public GameProcess,
+                     public PlayerDialogs {
   public:
-    TestPlatform() : FileSystemProxy(NativeFileSystem()), DesktopProxy(ui::NativeDialogs()) {}
+    TestPlatform() : FileSystemProxy(NativeFileSystem()) {}
+
+    // The whole platform of a run, played by this one.
+    Platform AsPlatform() { return {*this, *this, *this, *this, *this}; }
 
     std::string ownPath;       // empty: the test program's own
     std::string unusablePath;  // a path the system gave that the launcher cannot use
@@ -81,29 +135,12 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     std::function<void()> whileGameRuns;  // looks at the world while the game "runs"
     std::function<void()> whenGameEnds;   // after the wait's last look, as its processes end
 
-    std::string OwnPath() override {
-        return ownPath.empty() ? LauncherProcessProxy::inner_.OwnPath() : ownPath;
-    }
+    std::string OwnPath() override;
     std::string UnusablePath() override { return unusablePath; }
+    std::string ShortPathOf(const std::string& path) override {
+        return NativeLauncherProcess().ShortPathOf(path);
+    }
     std::string CommandLineTail() override { return commandLine; }
-    LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
-    int ShowMessageBox(const std::string& text, unsigned) override;
-    Answer AskYesNoCancel(const std::string& text) override;
-    Answer AskYesNo(const std::string& text) override;
-    std::optional<std::string> ChooseGameFile() override;
-    void ShowSplash() override { events.emplace_back("show splash"); }
-    void HideSplash() override { events.emplace_back("hide splash"); }
-    void DestroySplash() override { events.emplace_back("destroy splash"); }
-    void BeginWaitCursor() override { events.emplace_back("begin wait cursor"); }
-    void EndWaitCursor() override { events.emplace_back("end wait cursor"); }
-    std::string ReadProfileString(const std::string& file, const std::string& section,
-                                  const std::string& key) override;
-    OsResult WriteProfileString(const std::string& file, const std::string& section,
-                                const std::string& key, const std::string& value) override;
-    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;
-    OsResult DeleteStartupEntry(const std::string& name) override;
-    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override;
-    OsResult DeleteUserStartupEntry(const std::string& name) override;
     OsResult ProbeNewFile(const std::string& folder) override;
     Elevation RestartElevated(const std::string& program, const std::string& parameters,
                               const std::string& directory) override;
@@ -113,6 +150,17 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
         lockedFolders.push_back(folder);
         return folderLock;
     }
+    std::vector<std::string> LockFiles() override { return {}; }
+
+    std::string ReadProfileString(const std::string& file, const std::string& section,
+                                  const std::string& key) override;
+    OsResult WriteProfileString(const std::string& file, const std::string& section,
+                                const std::string& key, const std::string& value) override;
+    OsResult WriteStartupEntry(const std::string& name, const std::string& command) override;
+    OsResult DeleteStartupEntry(const std::string& name) override;
+    OsResult WriteUserStartupEntry(const std::string& name, const std::string& command) override;
+    OsResult DeleteUserStartupEntry(const std::string& name) override;
+
     bool HasWindows() override { return hasWindows; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override;
     // Plays the game: runs `whileGameRuns`, looks as the wait does while the
@@ -120,35 +168,41 @@ class TestPlatform : public FileSystemProxy, public DesktopProxy {
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
                             const WatchWhileRunning& whileRunning) override;
+
+    std::string LoadText(unsigned id) override { return ui::NativeDialogs().LoadText(id); }
+    int ShowMessageBox(const std::string& text, unsigned) override;
+    Answer AskYesNoCancel(const std::string& text) override;
+    Answer AskYesNo(const std::string& text) override;
+    std::optional<std::string> ChooseGameFile() override;
+    void ShowSplash() override { events.emplace_back("show splash"); }
+    void HideSplash() override { events.emplace_back("hide splash"); }
+    void DestroySplash() override { events.emplace_back("destroy splash"); }
+    void BeginWaitCursor() override { events.emplace_back("begin wait cursor"); }
+    void EndWaitCursor() override { events.emplace_back("end wait cursor"); }
+
+    LocalTime Now() override { return {2027, 3, 5, 8, 5, 9}; }
     void Sleep(unsigned milliseconds) override;
 };
 
-// Installs a TestPlatform as both the file system and the desktop for the
-// life of a scope.
-class ScopedPlatform {
-  public:
-    explicit ScopedPlatform(TestPlatform& platform) : files_(platform), desktop_(platform) {}
-
-  private:
-    Installed<FileSystem> files_;
-    InstalledDesktop desktop_;
-};
-
-// Installs a TestPlatform with the launcher at dir/SrdwLaunch.exe and opens its
-// log; Body() closes the log and returns what was written between header and
-// footer, with CR LF turned back into "\n".
+// A TestPlatform with the launcher at dir/SrdwLaunch.exe, its log open and the
+// script engine over the two; Body() closes the log and returns what was
+// written between header and footer, with CR LF turned back into "\n".
 class LoggedTest {
   public:
     explicit LoggedTest(const ScratchDir& dir, const std::string& launcherName = "SrdwLaunch.exe");
-    ~LoggedTest();
 
     TestPlatform& Platform() { return platform_; }
+    RunLog& Log() { return log_; }
+    ScriptObserver& Told() { return told_; }
+    const srdw::Engine& Scripting() const { return engine_; }
     std::string LogPath() const;
     std::string Body();
 
   private:
     TestPlatform platform_;
-    ScopedPlatform scope_;
+    RunLog log_{platform_};
+    RunLogObserver told_{log_};
+    srdw::Engine engine_{platform_, told_};
 };
 
 // Makes a directory current for the life of a scope.

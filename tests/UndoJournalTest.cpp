@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "TestSupport.h"
-#include "platform/FileSystemProxy.h"
 #include "script/ModScript.h"
 
 namespace srdw::test {
@@ -42,14 +41,19 @@ class UndoJournalTest : public ::testing::Test {
     // launcher's folder; returns the journal's bytes.
     std::string Install(std::size_t* syncs = nullptr, const std::string& name = "mod.dat") {
         InDirectory inGame(game_.Path());
+        TestPlatform platform;
+        RunLog closed(platform);
+        ScriptObserver quiet;
+        const Engine engine{platform, quiet};
         ModScript script;
-        EXPECT_TRUE(script.Load(launcher_ / name));
+        EXPECT_TRUE(script.Load(platform, closed, launcher_ / name));
         UndoJournal journal;
-        EXPECT_TRUE(journal.Start(JournalPath(), game_.Path().string(), {}, script.TextChecksum()));
+        EXPECT_TRUE(journal.Start(platform, JournalPath(), game_.Path().string(), {},
+                                  script.TextChecksum()));
         const std::string rootDir = game_.Path().string();
         const Placeholders values{rootDir, ""};
-        EXPECT_TRUE(script.PlanInstall(values, journal));
-        script.Install(values, journal);
+        EXPECT_TRUE(script.PlanInstall(engine, values, journal));
+        script.Install(engine, values, journal);
         EXPECT_TRUE(journal.Finish());
         if (syncs) {
             *syncs = journal.Syncs();
@@ -78,7 +82,7 @@ TEST_F(UndoJournalTest, ReadsBackWhatWasWrittenAndNoMoreThanSurvived) {
     std::size_t syncs = 0;
     const std::string bytes = Install(&syncs);
     EXPECT_EQ(syncs, 2u);  // the plan, and the end: not one per move
-    const auto whole = ReadJournal(JournalPath());
+    const auto whole = ReadJournal(NativeFileSystem(), JournalPath());
     ASSERT_TRUE(whole.has_value());
     EXPECT_TRUE(whole->complete);
     EXPECT_TRUE(whole->planned);
@@ -89,8 +93,8 @@ TEST_F(UndoJournalTest, ReadsBackWhatWasWrittenAndNoMoreThanSurvived) {
     EXPECT_EQ(whole->commands[1].arguments[1].source, "\"old notes.txt\"");
     EXPECT_EQ(whole->commands[1].arguments[1].expanded, "old notes.txt");
     ASSERT_EQ(whole->commands[0].moves.size(), 2u);
-    EXPECT_TRUE(whole->commands[0].moves[0].attributes.readOnly);
-    EXPECT_TRUE(whole->commands[0].moves[0].attributes.identity.known);
+    EXPECT_TRUE(whole->commands[0].moves[0].readOnly);
+    EXPECT_TRUE(whole->commands[0].moves[0].identity.known);
     EXPECT_EQ(whole->commands[3].moves[1].to.substr(whole->commands[3].moves[1].to.size() - 9),
               "World.map");
 
@@ -135,15 +139,15 @@ TEST_F(UndoJournalTest, RestoreFromACutJournalLosesNothing) {
         LoggedTest logged(launcher);
         const std::string bytes = Install();
         WriteFile(JournalPath(), bytes.substr(0, size));
-        const auto journal = ReadJournal(JournalPath());
+        const auto journal = ReadJournal(NativeFileSystem(), JournalPath());
         if (journal) {
-            const bool complete = UndoInstall(*journal).Complete();
+            const bool complete = UndoInstall(logged.Scripting(), *journal).Complete();
             const Snapshot after = TakeSnapshot(game_.Path());
             EXPECT_EQ(Contents(after), Contents(before)) << size;
             if (size == whole) {
                 EXPECT_TRUE(complete) << logged.Body();
                 EXPECT_EQ(after, before) << Describe(after);
-                EXPECT_TRUE(UndoInstall(*journal).Complete()) << logged.Body();
+                EXPECT_TRUE(UndoInstall(logged.Scripting(), *journal).Complete()) << logged.Body();
                 EXPECT_EQ(TakeSnapshot(game_.Path()), before);
             }
         }
@@ -158,14 +162,14 @@ TEST_F(UndoJournalTest, MovesBackOnlyTheFileTheInstallMoved) {
     ScratchDir launcher;
     LoggedTest logged(launcher);
     Install();
-    auto journal = ReadJournal(JournalPath());
+    auto journal = ReadJournal(NativeFileSystem(), JournalPath());
     ASSERT_TRUE(journal.has_value());
     // The player put a file of their own where the mod's notes were moved.
     WriteFile(game_.Path() / "mine.txt", "mine");
     fs::remove(game_.Path() / "old notes.txt");
     fs::rename(game_.Path() / "mine.txt", game_.Path() / "old notes.txt");
-    journal->commands[0].moves[0].attributes.readOnly = false;
-    EXPECT_EQ(UndoInstall(*journal).outOfPlace, 1u);
+    journal->commands[0].moves[0].readOnly = false;
+    EXPECT_EQ(UndoInstall(logged.Scripting(), *journal).outOfPlace, 1u);
     EXPECT_EQ(ReadFile(game_.Path() / "old notes.txt"), "mine");
     EXPECT_FALSE(fs::exists(game_.Path() / "notes.txt"));
     EXPECT_EQ(ReadFile(game_.Path() / "Sky.pak"), "sky");
@@ -207,18 +211,18 @@ TEST_F(UndoJournalTest, ARestoreCutShortOfAChainFinishesExactly) {
         LoggedTest logged(launcher);
         Install(nullptr, "chain.dat");
         for (int start = 0; start < 3; ++start) {
-            const auto journal = ReadJournal(JournalPath());
+            const auto journal = ReadJournal(NativeFileSystem(), JournalPath());
             ASSERT_TRUE(journal.has_value());
             UndoJournal progress;
-            ASSERT_TRUE(progress.Reopen(JournalPath()));
+            ASSERT_TRUE(progress.Reopen(NativeFileSystem(), JournalPath()));
             if (start > 0) {
-                EXPECT_TRUE(UndoInstall(*journal, &progress).Complete()) << at << logged.Body();
+                EXPECT_TRUE(UndoInstall(logged.Scripting(), *journal, &progress).Complete()) << at << logged.Body();
                 continue;
             }
-            KillingFiles killing(Files());
+            KillingFiles killing(NativeFileSystem());
             killing.at = at;
-            const Installed<FileSystem> scope(killing);
-            EXPECT_THROW(UndoInstall(*journal, &progress), Killed);
+            const Engine dying{killing, logged.Told()};
+            EXPECT_THROW(UndoInstall(dying, *journal, &progress), Killed);
         }
         EXPECT_EQ(TakeSnapshot(game_.Path()), before) << at << Describe(TakeSnapshot(game_.Path()));
         PutBack(before);

@@ -13,7 +13,7 @@
 
 #include "SystemCallFaults.h"
 #include "app/LauncherApp.h"
-#include "app/NativeServices.h"
+#include "ui/Dialogs.h"
 
 namespace {
 
@@ -49,8 +49,9 @@ int main() {
                                          ErrorSetting(), Setting("SRDW_FAULT_TRACE")});
     int exitCode = 0;
     {
-        const srdw::NativeServices services;
-        srdw::LauncherApp app;
+        srdw::LauncherApp app({srdw::NativeFileSystem(), srdw::NativeLauncherProcess(),
+                               srdw::NativeRecords(), srdw::NativeGameProcess(),
+                               srdw::ui::NativeDialogs()});
         app.Startup();
         exitCode = app.Shutdown();
     }
