@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "check/CheckReport.h"
-#include "check/SourceMap.h"
 #include "script/CommandTable.h"
 #include "script/PathModel.h"
 #include "script/ScriptText.h"
+#include "script/SourceMap.h"
 
 namespace srdw::check {
 
@@ -52,12 +52,35 @@ struct LaunchContext {
 void AddFinding(CheckReport& report, Severity severity, std::optional<SourcePosition> where,
                 std::string code, std::string message);
 
+// What the dry run found out that the steps after it go by.
+struct DryRunFacts {
+    // Each directory change the install asked for, in the script's order:
+    // whether the launcher went there.
+    std::vector<bool> directoryChanged;
+    struct Failure {
+        std::size_t call;                     // in ParsedScript::calls
+        bool install;                         // else at restore
+        std::optional<std::size_t> argument;  // the one whose path its words name first
+        std::string words;
+    };
+    std::vector<Failure> failures;
+};
+
 // Load errors, command names, argument counts, comments and quotes.
 void CheckCalls(const ParsedScript& script, CheckReport& report);
+// Install and restore on a model of the game directory, with the launcher's
+// logs of both and of a recovery after a crash, in the report.
+DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
+                   const LaunchContext& launch, CheckReport& report);
 // Expansions, paths and what each command reads and writes; lists the commands.
-void CheckPaths(const ParsedScript& script, const LaunchContext& launch, CheckReport& report);
-// Install and restore on a model of the game directory.
-void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
-            CheckReport& report);
+// With the dry run's facts, a directory change the launcher does not make is
+// not followed either, so that paths are named as the dry run resolved them.
+// Says for each call whether it works on a path outside the game directory.
+std::vector<bool> CheckPaths(const ParsedScript& script, const LaunchContext& launch,
+                             const DryRunFacts* dryRun, CheckReport& report);
+// What the dry run found, but where the calls work outside the game directory
+// (`outside`), which it does not hold: that limit is said once, as a note.
+void ReportDryRun(const ParsedScript& script, const DryRunFacts& facts,
+                  const std::vector<bool>& outside, CheckReport& report);
 
 }  // namespace srdw::check

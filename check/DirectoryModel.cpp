@@ -332,6 +332,12 @@ std::vector<std::string> DirectoryModel::Differences() const {
             continue;
         }
         const Entry& entry = *now->second;
+        if (!IsWithin(entry.path, game_)) {
+            // Moved out of the game directory, where the model cannot follow
+            // it back: a limit of the dry run, not a finding.
+            byOrigin.erase(now);
+            continue;
+        }
         if (entry.path.Text() != was.path.Text()) {
             const bool caseOnly = PathKey(entry.path) == key.first;
             differences.push_back("'" + name + "' is now at '" + Relative(entry.path) + "'" +

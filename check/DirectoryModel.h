@@ -40,7 +40,8 @@ class DirectoryModel final : public FileSystem {
     };
     const std::vector<Unread>& UnreadPaths() const { return unread_; }
     // The entries whose path, letter case or attributes differ from the start,
-    // and those that are new or gone, one line each, relative to the game directory.
+    // and those that are new or gone, one line each, relative to the game directory;
+    // what was moved out of it is left out, for the model cannot follow it.
     std::vector<std::string> Differences() const;
     // Every change of the current directory asked for, in order, and whether it happened.
     struct DirectoryChange {
