@@ -5,6 +5,7 @@
 #include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
+#include "app/FailedCommands.h"
 #include "app/GameLaunch.h"
 #include "app/GameLocation.h"
 #include "app/LaunchPaths.h"
@@ -70,12 +71,16 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     Player().ShowSplash();
     RegisterStartupEntry();
     UndoJournal journal;
+    const FailedCommands failed;
     if (mode == LaunchMode::InstallMode) {
         InstallJournalled(script, journal);
     }
     RemoveEditSwitch(paths.CommandLine);
     Player().HideSplash();
-    const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
+    // A game the player chose not to start is no game that failed to start.
+    const ProgramRun game = PlayDespite(failed)
+                                ? RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir)
+                                : ProgramRun{};
     const bool restored = mode != LaunchMode::InstallMode || Restore(script, journal, source);
     if (restored) {
         RemoveStartupEntry();
@@ -243,6 +248,9 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     }
     if (!recovery.complete) {
         OfferTheGameWithoutTheMod(recovery);
+    }
+    if (restores && recovery.complete) {
+        TellOfRecoveryByHand(mode);
     }
     Player().EndWaitCursor();
     return end;
