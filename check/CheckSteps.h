@@ -52,24 +52,18 @@ struct LaunchContext {
 void AddFinding(CheckReport& report, Severity severity, std::optional<SourcePosition> where,
                 std::string code, std::string message);
 
-// What the dry run found out that the steps after it go by.
+// What the dry run found out that the steps after it go by: each directory
+// change the install asked for, in the script's order, and whether the
+// launcher went there.
 struct DryRunFacts {
-    // Each directory change the install asked for, in the script's order:
-    // whether the launcher went there.
     std::vector<bool> directoryChanged;
-    struct Failure {
-        std::size_t call;                     // in ParsedScript::calls
-        bool install;                         // else at restore
-        std::optional<std::size_t> argument;  // the one whose path its words name first
-        std::string words;
-    };
-    std::vector<Failure> failures;
 };
 
 // Load errors, command names, argument counts, comments and quotes.
 void CheckCalls(const ParsedScript& script, CheckReport& report);
 // Install and restore on a model of the game directory, with the launcher's
-// logs of both and of a recovery after a crash, in the report.
+// logs of both and of a recovery after a crash, in the report; the commands
+// that fail there, but for those that looked outside the game directory.
 DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, CheckReport& report);
 // Expansions, paths and what each command reads and writes; lists the commands.
@@ -78,9 +72,10 @@ DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
 // Says for each call whether it works on a path outside the game directory.
 std::vector<bool> CheckPaths(const ParsedScript& script, const LaunchContext& launch,
                              const DryRunFacts* dryRun, CheckReport& report);
-// What the dry run found, but where the calls work outside the game directory
-// (`outside`), which it does not hold: that limit is said once, as a note.
-void ReportDryRun(const ParsedScript& script, const DryRunFacts& facts,
-                  const std::vector<bool>& outside, CheckReport& report);
+// What the dry run left as it was not; and, once, as a note, that it does
+// not hold what lies outside the game directory, with the calls (`outside`)
+// that work there.
+void ReportDryRun(const ParsedScript& script, const std::vector<bool>& outside,
+                  CheckReport& report);
 
 }  // namespace srdw::check

@@ -159,9 +159,11 @@ std::optional<FileAttributes> DirectoryModel::Look(const ResolvedPath& path) {
     if (found != entries_.end()) {
         return found->second.attributes;
     }
-    if (!IsWithin(path, game_) &&
-        std::find(unmodelled_.begin(), unmodelled_.end(), path.Text()) == unmodelled_.end()) {
-        unmodelled_.push_back(path.Text());
+    if (!IsWithin(path, game_)) {
+        ++outsideLooks_;
+        if (std::find(unmodelled_.begin(), unmodelled_.end(), path.Text()) == unmodelled_.end()) {
+            unmodelled_.push_back(path.Text());
+        }
     }
     return std::nullopt;
 }

@@ -19,34 +19,61 @@ namespace {
 
 constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
 constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
-// Keeps each command the engine says failed with the call that ran there;
-// restore runs the calls last to first.
-WalkVerdicts::FailureSink FailureFinder(const ParsedScript& script, bool install,
-                                        DryRunFacts& facts) {
-    std::vector<std::size_t> ran;
-    for (std::size_t i = 0; i < script.calls.size(); ++i) {
-        if (script.calls[i].info) {
-            ran.push_back(i);
+// Reports each command the engine says failed at the call that ran there;
+// restore runs the calls last to first. A command that looked outside the
+// game directory is left out: what the model found there is not the disk's.
+class FailureFinder {
+  public:
+    FailureFinder(const ParsedScript& script, bool install, const DirectoryModel& model,
+                  CheckReport& report)
+        : script_(script), install_(install), model_(model), report_(report) {
+        for (std::size_t i = 0; i < script.calls.size(); ++i) {
+            if (script.calls[i].info) {
+                ran_.push_back(i);
+            }
+        }
+        if (!install) {
+            std::reverse(ran_.begin(), ran_.end());
         }
     }
-    if (!install) {
-        std::reverse(ran.begin(), ran.end());  // restore undoes them last to first
-    }
-    return [&facts, install, ran = std::move(ran)](
-               std::size_t command, std::optional<std::size_t> argument, std::string words) {
-        if (command < ran.size()) {
-            facts.failures.push_back({ran[command], install, argument, std::move(words)});
+
+    void Started() { looksBefore_ = model_.OutsideLooks(); }
+    void Failed(std::size_t command, std::optional<std::size_t> argument,
+                const std::string& words) {
+        if (command >= ran_.size() || model_.OutsideLooks() != looksBefore_) {
+            return;
         }
-    };
-}
+        const ParsedCall& call = script_.calls[ran_[command]];
+        const auto& args = call.command.args;
+        const auto where = argument && *argument < args.size() ? script_.Where(args[*argument])
+                                                               : script_.WhereClean(call.nameAt);
+        AddFinding(report_, Severity::Error, where, install_ ? "install-fails" : "restore-fails",
+                   std::string(install_ ? "install" : "restore") + " fails here: " + words);
+    }
+
+  private:
+    const ParsedScript& script_;
+    bool install_;
+    const DirectoryModel& model_;
+    CheckReport& report_;
+    std::vector<std::size_t> ran_;
+    std::size_t looksBefore_ = 0;
+};
 
 // The log of `walk`, from its heading on: the lines a report lists, and how
-// many more there are; each failed command goes to `failed`.
+// many more there are; each failed command goes to `finder`, when given.
 template <typename Steps>
-std::size_t Record(LogTap& tap, std::string_view heading, WalkVerdicts::FailureSink failed,
-                   std::string& text, Steps walk) {
+std::size_t Record(LogTap& tap, std::string_view heading, FailureFinder* finder, std::string& text,
+                   Steps walk) {
     WalkLog log(heading, kListedLogLines);
-    WalkVerdicts verdicts(Outcomes(), std::move(failed));
+    WalkVerdicts verdicts(
+        Outcomes(),
+        finder
+            ? WalkVerdicts::FailureSink(
+                  [finder](std::size_t command, std::optional<std::size_t> argument,
+                           const std::string& words) { finder->Failed(command, argument, words); })
+            : nullptr,
+        finder ? std::function<void()>([finder] { finder->Started(); }) : nullptr);
     tap.Follow(&log);
     {
         const Installed<ScriptObserver> listening(verdicts);
@@ -123,17 +150,18 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
     LoadChecked(*modScript, script, scriptPath);
     LogFlush();
     UndoJournal journal;
+    FailureFinder installFailures(script, true, model, report);
     result.installLinesLeftOut =
-        Record(tap, kInstallHeading, FailureFinder(script, true, facts), result.installLog, [&] {
+        Record(tap, kInstallHeading, &installFailures, result.installLog, [&] {
             InstallOnModel(*modScript, journal, launch);
             static_cast<void>(journal.Finish());
         });
     modScript.reset();  // the restore needs the journal alone
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), facts, report);
     result.whileGameRuns = model.Moved();
-    result.restoreLinesLeftOut =
-        Record(tap, kRestoreHeading, FailureFinder(script, false, facts), result.restoreLog,
-               [&] { UndoInstall(journal.Contents(), &journal); });
+    FailureFinder restoreFailures(script, false, model, report);
+    result.restoreLinesLeftOut = Record(tap, kRestoreHeading, &restoreFailures, result.restoreLog,
+                                        [&] { UndoInstall(journal.Contents(), &journal); });
     LogClose();
     result.notRestored = model.Differences();
 }
@@ -217,21 +245,8 @@ std::string FirstFew(std::vector<std::string> items) {
 
 }  // namespace
 
-void ReportDryRun(const ParsedScript& script, const DryRunFacts& facts,
-                  const std::vector<bool>& outside, CheckReport& report) {
-    for (const auto& failure : facts.failures) {
-        if (outside[failure.call]) {
-            continue;  // the dry run took what is outside for missing
-        }
-        const ParsedCall& call = script.calls[failure.call];
-        const auto& args = call.command.args;
-        const auto where = failure.argument && *failure.argument < args.size()
-                               ? script.Where(args[*failure.argument])
-                               : script.WhereClean(call.nameAt);
-        AddFinding(
-            report, Severity::Error, where, failure.install ? "install-fails" : "restore-fails",
-            std::string(failure.install ? "install" : "restore") + " fails here: " + failure.words);
-    }
+void ReportDryRun(const ParsedScript& script, const std::vector<bool>& outside,
+                  CheckReport& report) {
     const DryRunResult& run = *report.dryRun;
     for (const auto& difference : run.notRestored) {
         AddFinding(report, Severity::Error, std::nullopt, "not-restored",

@@ -87,7 +87,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     }
     const std::vector<bool> outside = CheckPaths(script, launch, facts ? &*facts : nullptr, report);
     if (facts && report.dryRun) {
-        ReportDryRun(script, *facts, outside, report);
+        ReportDryRun(script, outside, report);
     }
     // Findings in the order of the script; those about the whole script last.
     std::stable_sort(report.findings.begin(), report.findings.end(),

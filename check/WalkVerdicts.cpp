@@ -52,6 +52,9 @@ std::optional<std::size_t> ArgumentAtFault(const std::vector<std::string>& paths
 
 void WalkVerdicts::CommandStarted(const CommandDefinition& command) {
     ScriptObserverRelay::CommandStarted(command);
+    if (started_) {
+        started_();
+    }
     paths_.clear();
     words_.clear();
 }

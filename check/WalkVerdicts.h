@@ -23,8 +23,9 @@ class WalkVerdicts final : public ScriptObserverRelay {
     using FailureSink = std::function<void(std::size_t command, std::optional<std::size_t> argument,
                                            std::string words)>;
 
-    WalkVerdicts(ScriptObserver& next, FailureSink failed)
-        : ScriptObserverRelay(next), failed_(std::move(failed)) {}
+    // `started`, when given, is called as each command starts.
+    WalkVerdicts(ScriptObserver& next, FailureSink failed, std::function<void()> started = {})
+        : ScriptObserverRelay(next), failed_(std::move(failed)), started_(std::move(started)) {}
 
     void CommandStarted(const CommandDefinition& command) override;
     void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override;
@@ -33,6 +34,7 @@ class WalkVerdicts final : public ScriptObserverRelay {
 
   private:
     FailureSink failed_;
+    std::function<void()> started_;
     std::size_t command_ = 0;
     std::vector<std::string> paths_;  // the running command's arguments, expanded
     std::string words_;               // the running command's
