@@ -23,7 +23,9 @@ std::string CommandNames() {
 // name of the other, letter case aside.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
     // Three rows of the table: the one before last, the last, and this one.
-    std::vector<std::size_t> before(b.size() + 1), last(b.size() + 1), row(b.size() + 1);
+    std::vector<std::size_t> before(b.size() + 1);
+    std::vector<std::size_t> last(b.size() + 1);
+    std::vector<std::size_t> row(b.size() + 1);
     for (std::size_t j = 0; j <= b.size(); ++j) {
         last[j] = j;
     }
