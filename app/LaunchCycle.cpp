@@ -5,6 +5,7 @@
 #include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
+#include "app/FailedCommands.h"
 #include "app/GameLaunch.h"
 #include "app/GameLocation.h"
 #include "app/LaunchPaths.h"
@@ -128,6 +129,7 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     Player().ShowSplash();
     RegisterStartupEntry();
     UndoJournal journal;
+    const FailedCommands failed;
     bool installed = false;
     if (mode == LaunchMode::InstallMode) {
         installed = InstallJournalled(script, journal);
@@ -139,7 +141,10 @@ CycleEnd Play(LaunchMode mode, ModScript& script, const RestoreSource& source) {
     }
     RemoveEditSwitch(paths.CommandLine);
     Player().HideSplash();
-    const ProgramRun game = RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir);
+    // A game the player chose not to start is no game that failed to start.
+    const ProgramRun game = PlayDespite(failed)
+                                ? RunAndWait(paths.GameExe, paths.CommandLine, paths.RootDir)
+                                : ProgramRun{};
     const bool restored = !installed || Restore(script, journal, source);
     if (restored) {
         RemoveStartupEntry();
@@ -315,6 +320,9 @@ CycleEnd LaunchCycle(LaunchMode mode, ModScript& script, const RestoreSource& so
     }
     if (!recovery.complete) {
         OfferTheGameWithoutTheMod(recovery);
+    }
+    if (restores && recovery.complete) {
+        TellOfRecoveryByHand(mode);
     }
     Player().EndWaitCursor();
     return end;

@@ -159,8 +159,7 @@ bool LauncherApp::Startup() {
     }
     if (mode == LaunchMode::InstallMode && !script.Load(firstCandidate) &&
         !script.Load(secondCandidate)) {
-        ShowMessage(IDS_SCRIPT_NOT_LOADED, 0);
-        LogWrite("ERROR: Failed to load script!\n");
+        ReportScriptNotLoaded(script, firstCandidate, secondCandidate);
         return false;
     }
     // A game already running stops the run before anything changed; a marker

@@ -20,35 +20,60 @@ namespace {
 constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
 constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
 // Reports each command the engine says failed at the call that ran there;
-// restore runs the calls last to first.
-WalkVerdicts::FailureSink FailureFinder(const ParsedScript& script, bool install,
-                                        CheckReport& report) {
-    std::vector<const ParsedCall*> ran;
-    for (const auto& call : script.calls) {
-        if (call.info) {
-            ran.push_back(&call);
+// restore runs the calls last to first. A command that looked outside the
+// game directory is left out: what the model found there is not the disk's.
+class FailureFinder {
+  public:
+    FailureFinder(const ParsedScript& script, bool install, const DirectoryModel& model,
+                  CheckReport& report)
+        : script_(script), install_(install), model_(model), report_(report) {
+        for (std::size_t i = 0; i < script.calls.size(); ++i) {
+            if (script.calls[i].info) {
+                ran_.push_back(i);
+            }
+        }
+        if (!install) {
+            std::reverse(ran_.begin(), ran_.end());
         }
     }
-    if (!install) {
-        std::reverse(ran.begin(), ran.end());  // restore undoes them last to first
-    }
-    return [&script, &report, install, ran = std::move(ran)](std::size_t command,
-                                                             const std::string& verdict) {
-        if (command < ran.size()) {
-            AddFinding(report, Severity::Error, script.WhereClean(ran[command]->nameAt),
-                       install ? "install-fails" : "restore-fails",
-                       std::string(install ? "install" : "restore") + " fails here: " + verdict);
+
+    void Started() { looksBefore_ = model_.OutsideLooks(); }
+    void Failed(std::size_t command, std::optional<std::size_t> argument,
+                const std::string& words) {
+        if (command >= ran_.size() || model_.OutsideLooks() != looksBefore_) {
+            return;
         }
-    };
-}
+        const ParsedCall& call = script_.calls[ran_[command]];
+        const auto& args = call.command.args;
+        const auto where = argument && *argument < args.size() ? script_.Where(args[*argument])
+                                                               : script_.WhereClean(call.nameAt);
+        AddFinding(report_, Severity::Error, where, install_ ? "install-fails" : "restore-fails",
+                   std::string(install_ ? "install" : "restore") + " fails here: " + words);
+    }
+
+  private:
+    const ParsedScript& script_;
+    bool install_;
+    const DirectoryModel& model_;
+    CheckReport& report_;
+    std::vector<std::size_t> ran_;
+    std::size_t looksBefore_ = 0;
+};
 
 // The log of `walk`, from its heading on: the lines a report lists, and how
-// many more there are; each failed command goes to `failed`.
+// many more there are; each failed command goes to `finder`, when given.
 template <typename Steps>
-std::size_t Record(LogTap& tap, std::string_view heading, WalkVerdicts::FailureSink failed,
-                   std::string& text, Steps walk) {
+std::size_t Record(LogTap& tap, std::string_view heading, FailureFinder* finder, std::string& text,
+                   Steps walk) {
     WalkLog log(heading, kListedLogLines);
-    WalkVerdicts verdicts(Outcomes(), std::move(failed));
+    WalkVerdicts verdicts(
+        Outcomes(),
+        finder
+            ? WalkVerdicts::FailureSink(
+                  [finder](std::size_t command, std::optional<std::size_t> argument,
+                           const std::string& words) { finder->Failed(command, argument, words); })
+            : nullptr,
+        finder ? std::function<void()>([finder] { finder->Started(); }) : nullptr);
     tap.Follow(&log);
     {
         const Installed<ScriptObserver> listening(verdicts);
@@ -61,18 +86,22 @@ std::size_t Record(LogTap& tap, std::string_view heading, WalkVerdicts::FailureS
     return log.LinesLeftOut();
 }
 
+// A directory change the launcher could not make goes without a word: the
+// commands after it work where it was.
 void ReportSilentDirectoryChanges(const ParsedScript& script,
                                   const std::vector<DirectoryModel::DirectoryChange>& changes,
-                                  CheckReport& report) {
+                                  DryRunFacts& facts, CheckReport& report) {
     std::size_t change = 0;
     for (const auto& call : script.calls) {
         if (!call.info || !call.info->ChangesDirectory() || change >= changes.size()) {
             continue;
         }
         const auto& [path, changed] = changes[change++];
+        facts.directoryChanged.push_back(changed);
         if (!changed) {
-            AddFinding(report, Severity::Warning, script.WhereClean(call.nameAt),
-                       "directory-missing",
+            const auto where = call.command.args.empty() ? script.WhereClean(call.nameAt)
+                                                         : script.Where(call.command.args[0]);
+            AddFinding(report, Severity::Warning, where, "directory-missing",
                        "'" + path +
                            "' is no directory at install, so the launcher stays where it was "
                            "without a word, and the commands after this one work there");
@@ -92,13 +121,21 @@ std::string ModelJournalPath(const LaunchContext& launch) {
 
 // The launcher's load of the script, made of what the checker read: the same
 // bytes, cleaned and parsed by the same code, so not read and held twice.
-void LoadChecked(ModScript& modScript, const ParsedScript& script, const std::string& scriptPath) {
+// The launcher's own files beside it are out of the script's reach there too.
+void LoadChecked(ModScript& modScript, const ParsedScript& script, const std::string& scriptPath,
+                 const LaunchContext& launch) {
     std::vector<ScriptCommand> commands;
     commands.reserve(script.calls.size());
     for (const auto& call : script.calls) {
         commands.push_back(call.command);
     }
     modScript.UseParsed(scriptPath, script.map.CleanText(), std::move(commands));
+    std::vector<std::string> own;
+    for (const char* name : {"restore.mod", "restore.jnl", "SrdwLaunch.log", "SrdwLaunch.log.1",
+                             "SrdwLaunch.exe", "SrdwLaunch.lock"}) {
+        own.push_back(Resolve(launch.game, name).Text());
+    }
+    modScript.KeepOutOfReach(OwnFiles(own));
 }
 
 // The install as the launcher makes it: the journal started, the plan
@@ -115,23 +152,24 @@ void InstallOnModel(ModScript& modScript, UndoJournal& journal, const LaunchCont
 // One launch cycle: install, the game, restore, with the log of each.
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
-                   DryRunResult& result, CheckReport& report) {
+                   DryRunResult& result, DryRunFacts& facts, CheckReport& report) {
     LogOpen(ModelLogPath(launch));
     auto modScript = std::make_unique<ModScript>();
-    LoadChecked(*modScript, script, scriptPath);
+    LoadChecked(*modScript, script, scriptPath, launch);
     LogFlush();
     UndoJournal journal;
+    FailureFinder installFailures(script, true, model, report);
     result.installLinesLeftOut =
-        Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
+        Record(tap, kInstallHeading, &installFailures, result.installLog, [&] {
             InstallOnModel(*modScript, journal, launch);
             static_cast<void>(journal.Finish());
         });
     modScript.reset();  // the restore needs the journal alone
-    ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
+    ReportSilentDirectoryChanges(script, model.DirectoryChanges(), facts, report);
     result.whileGameRuns = model.Moved();
-    result.restoreLinesLeftOut =
-        Record(tap, kRestoreHeading, FailureFinder(script, false, report), result.restoreLog,
-               [&] { UndoInstall(journal.Contents(), &journal); });
+    FailureFinder restoreFailures(script, false, model, report);
+    result.restoreLinesLeftOut = Record(tap, kRestoreHeading, &restoreFailures, result.restoreLog,
+                                        [&] { UndoInstall(journal.Contents(), &journal); });
     LogClose();
     result.notRestored = model.Differences();
 }
@@ -147,14 +185,14 @@ void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
     UndoJournal journal;
     {
         ModScript crashed;
-        LoadChecked(crashed, script, scriptPath);
+        LoadChecked(crashed, script, scriptPath, launch);
         InstallOnModel(crashed, journal, launch);
     }
     // As the launcher at its start, which does not look at the result either.
     static_cast<void>(model.ChangeDirectory(launch.RootDir()));
     LogOpen(ModelLogPath(launch));
     ModScript recovery;
-    LoadChecked(recovery, script, scriptPath);
+    LoadChecked(recovery, script, scriptPath, launch);
     LogFlush();
     result.recoveryLinesLeftOut = Record(tap, kRestoreHeading, nullptr, result.recoveryLog, [&] {
         UndoJournal progress;
@@ -167,14 +205,15 @@ void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
 
 }  // namespace
 
-void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
-            CheckReport& report) {
+DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
+                   const LaunchContext& launch, CheckReport& report) {
+    DryRunFacts facts;
     std::string error;
     DirectoryModel model(launch.game, scriptPath, script.map.Source(), error);
     if (!error.empty()) {
         AddFinding(report, Severity::Error, std::nullopt, "game-unreadable",
                    "no dry run: " + error);
-        return;
+        return facts;
     }
     for (const auto& [path, reason] : model.UnreadPaths()) {
         AddFinding(
@@ -190,27 +229,63 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     {
         LogTap tap(model, ModelLogPath(launch));
         Installed<FileSystem> scope(tap);
-        RehearseCycle(script, scriptPath, launch, model, tap, result, report);
+        RehearseCycle(script, scriptPath, launch, model, tap, result, facts, report);
         model.Reset();
         RehearseRecovery(script, scriptPath, launch, model, tap, result);
         result.unmodelled = model.UnmodelledPaths();
     }
+    report.dryRun = std::move(result);
+    return facts;
+}
 
-    for (const auto& difference : result.notRestored) {
+namespace {
+
+// "a, b, c and 3 more": a long list is cut short.
+std::string FirstFew(std::vector<std::string> items) {
+    constexpr std::size_t kNamed = 3;
+    if (items.size() > kNamed + 1) {
+        const std::size_t more = items.size() - kNamed;
+        items.resize(kNamed);
+        items.push_back(std::to_string(more) + " more");
+    }
+    return Enumerate(items);
+}
+
+}  // namespace
+
+void ReportDryRun(const ParsedScript& script, const std::vector<bool>& outside,
+                  CheckReport& report) {
+    const DryRunResult& run = *report.dryRun;
+    for (const auto& difference : run.notRestored) {
         AddFinding(report, Severity::Error, std::nullopt, "not-restored",
                    "after restore, " + difference);
     }
-    for (const auto& difference : result.notRecovered) {
-        AddFinding(report, Severity::Error, std::nullopt, "not-recovered",
-                   "after a crash while the game runs, the recovery at the next start leaves " +
-                       difference);
-    }
-    for (const auto& path : result.unmodelled) {
+    for (const auto& difference : run.notRecovered) {
         AddFinding(
-            report, Severity::Note, std::nullopt, "not-modelled",
-            "the dry run holds only the game directory; it takes '" + path + "' for missing");
+            report, Severity::Error, std::nullopt, "not-recovered",
+            "after a crash while the game runs and the recovery at the next start, " + difference);
     }
-    report.dryRun = std::move(result);
+    if (run.unmodelled.empty()) {
+        return;
+    }
+    std::vector<std::string> paths;
+    for (const auto& path : run.unmodelled) {
+        paths.push_back("'" + path + "'");
+    }
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < script.calls.size(); ++i) {
+        if (outside[i]) {
+            lines.push_back(std::to_string(script.WhereClean(script.calls[i].nameAt).line));
+        }
+    }
+    const std::string lineWord = lines.size() == 1 ? "line " : "lines ";
+    AddFinding(report, Severity::Note, std::nullopt, "not-modelled",
+               "the dry run holds only the game directory and takes what is outside it for "
+               "missing (" +
+                   FirstFew(std::move(paths)) + ")" +
+                   (lines.empty() ? std::string()
+                                  : ", so it does not tell what the commands on " + lineWord +
+                                        FirstFew(std::move(lines)) + " do there"));
 }
 
 }  // namespace srdw::check

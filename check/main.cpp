@@ -10,6 +10,7 @@
 #include "check/ScriptCheck.h"
 #include "platform/FileSystem.h"
 #include "srdw_version.h"
+#include "ui/Console.h"
 
 namespace {
 
@@ -51,7 +52,31 @@ Each finding names the script's line and column:
 Exit status: 0 when there is no error (and, with --strict, no warning);
 1 with warnings only, when --strict is given; 2 with errors, or when the
 script cannot be read or the options are wrong.
+
+On Windows, run it in a Command Prompt (cmd), or drop a script onto
+SrdwCheck.exe; started so, it keeps its window open until a key is pressed.
 )";
+
+// Started in a console window of its own (from Explorer), SrdwCheck would
+// close it with its report; it waits for a key instead.
+class WindowKeptOpen {
+  public:
+    WindowKeptOpen() : own_(srdw::ui::ConsoleIsOwn()) {}
+    ~WindowKeptOpen() {
+        if (own_) {
+            std::fputs("\nPress a key to close this window.\n", stdout);
+            std::fflush(stdout);
+            srdw::ui::WaitForKey();
+        }
+    }
+    WindowKeptOpen(const WindowKeptOpen&) = delete;
+    WindowKeptOpen& operator=(const WindowKeptOpen&) = delete;
+
+    bool Own() const { return own_; }
+
+  private:
+    bool own_;
+};
 
 struct Options {
     std::string script;
@@ -102,10 +127,18 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
 
 int main(int argc, char** argv) {
     const srdw::NativeServices services;
+    const WindowKeptOpen window;
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         std::fprintf(stderr, "SrdwCheck: %s\nTry 'SrdwCheck --help'.\n", error.c_str());
+        if (window.Own() && options.script.empty()) {
+            // A double-click gives no script: say how to give one.
+            std::fputs(
+                "SrdwCheck checks the script dropped onto SrdwCheck.exe, or run it in a "
+                "Command Prompt:\n  SrdwCheck SrdwLaunch.dat\n",
+                stderr);
+        }
         return kErrors;
     }
     if (options.help) {

@@ -32,19 +32,8 @@ class LaunchCycleTest : public ::testing::Test {
     }
 
     // One whole run of the launcher; returns its log without header and footer.
-    std::string Run() {
-        InDirectory keep(fs::current_path());
-        LauncherApp app;
-        app.Startup();
-        app.Shutdown();
-        return LogBody(ReadFile(game_.Path() / "SrdwLaunch.log"));
-    }
-    Snapshot Game() const {
-        Snapshot files = TakeSnapshot(game_.Path());
-        files.erase("SrdwLaunch.log");
-        files.erase("SrdwLaunch.log.1");
-        return files;
-    }
+    std::string Run() { return RunLauncher(game_.Path() / "SrdwLaunch.log"); }
+    Snapshot Game() const { return GameFolder(game_.Path()); }
     bool MarkerExists() const { return fs::exists(game_.Path() / "restore.mod"); }
     std::string Root() const { return game_.Path().string(); }
 
