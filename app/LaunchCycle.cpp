@@ -5,6 +5,7 @@
 #include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
+#include "app/FailedCommands.h"
 #include "app/GameLaunch.h"
 #include "app/GameLocation.h"
 #include "app/LauncherApp.h"
@@ -74,13 +75,14 @@ void ReportUnwritable(const Launch& launch, std::string_view what, const std::st
 // The journal is the record of an install: its start and plan, then the
 // marker, are on the disk before the first move, so that a crash at any
 // moment can be undone. Where either cannot be made, nothing is moved: false.
-bool InstallJournalled(const Launch& launch, ModScript& script, UndoJournal& journal) {
+bool InstallJournalled(const Launch& launch, const Engine& engine, ModScript& script,
+                       UndoJournal& journal) {
     const LaunchPaths& paths = launch.paths;
     const std::string folder = GameFolder(launch);
     OsResult journalled = journal.Start(launch.Files(), paths.JournalFile, folder,
                                         FolderIdentity(launch, folder), script.TextChecksum());
     if (journalled) {
-        journalled = script.PlanInstall(launch.engine, launch.Values(), journal);
+        journalled = script.PlanInstall(engine, launch.Values(), journal);
     }
     if (!journalled) {
         ReportUnwritable(launch, "undo journal", paths.JournalFile, journalled.error);
@@ -91,7 +93,7 @@ bool InstallJournalled(const Launch& launch, ModScript& script, UndoJournal& jou
         ReportUnwritable(launch, "recovery marker", paths.MarkerFile, marked.error);
         return false;
     }
-    script.Install(launch.engine, launch.Values(), journal);
+    script.Install(engine, launch.Values(), journal);
     if (journal.Finish()) {
         return true;
     }
@@ -133,9 +135,12 @@ CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
     launch.Player().ShowSplash();
     RegisterStartupEntry(launch.platform);
     UndoJournal journal;
+    // The install's commands that do not go in are counted as the log hears them.
+    FailedCommands failed(launch.engine.observer);
+    const Engine counting{launch.Files(), failed};
     bool installed = false;
     if (mode == LaunchMode::InstallMode) {
-        installed = InstallJournalled(launch, script, journal);
+        installed = InstallJournalled(launch, counting, script, journal);
         if (!installed && !PlayWithoutTheMod(launch, journal)) {
             RemoveStartupEntry(launch.platform);
             launch.Player().DestroySplash();
@@ -144,7 +149,11 @@ CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
     }
     RemoveEditSwitch(paths.CommandLine);
     launch.Player().HideSplash();
-    const ProgramRun game = RunAndWait(launch, paths.GameExe, paths.CommandLine, paths.RootDir);
+    // A game the player chose not to start is no game that failed to start.
+    const ProgramRun game =
+        PlayDespite(launch, failed)
+            ? RunAndWait(launch, paths.GameExe, paths.CommandLine, paths.RootDir)
+            : ProgramRun{};
     const bool restored = !installed || Restore(launch, script, journal, source);
     if (restored) {
         RemoveStartupEntry(launch.platform);
@@ -325,6 +334,9 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
     }
     if (!recovery.complete) {
         OfferTheGameWithoutTheMod(launch, recovery);
+    }
+    if (restores && recovery.complete) {
+        TellOfRecoveryByHand(launch, mode);
     }
     launch.Player().EndWaitCursor();
     return end;

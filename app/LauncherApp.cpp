@@ -163,8 +163,7 @@ bool LauncherApp::Startup() {
     }
     if (mode == LaunchMode::InstallMode && !script.Load(files, log_, firstCandidate) &&
         !script.Load(files, log_, secondCandidate)) {
-        ShowMessage(launch.Player(), IDS_SCRIPT_NOT_LOADED, 0);
-        launch.log.Write("ERROR: Failed to load script!\n");
+        ReportScriptNotLoaded(launch, script, firstCandidate, secondCandidate);
         return false;
     }
     // A game already running stops the run before anything changed; a marker

@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "app/Launch.h"
+#include "app/LaunchMode.h"
 #include "res/resource.h"
 
 namespace srdw {
+
+class ModScript;
 
 // Shows string-table entry `id` in a message box; returns the button pressed.
 int ShowMessage(PlayerDialogs& player, unsigned id, unsigned style);
@@ -21,5 +24,18 @@ std::string MessageText(PlayerDialogs& player, unsigned id,
 // LauncherProcess::UnusablePath), tells the player, naming the path, and writes it to
 // the log; true then, and the run is to change nothing.
 bool RefuseUnusablePath(const Launch& launch);
+
+// No script could be loaded: message 3 and its log line. The message goes on
+// with where the last script read went wrong, or, where no script lies beside
+// the launcher but one lies in a folder below it, with where it lies and where
+// it must go (which the log says too).
+void ReportScriptNotLoaded(const Launch& launch, const ModScript& script,
+                           const std::string& firstCandidate, const std::string& secondCandidate);
+
+// A recovery that put every file back, started by hand (the marker alone sent
+// the run into it, without the start-up entry's "/recover"), tells the player
+// what happened and that the next start plays: otherwise the start would seem
+// to do nothing. The start-up entry's run at log-in stays silent.
+void TellOfRecoveryByHand(const Launch& launch, LaunchMode mode);
 
 }  // namespace srdw

@@ -115,9 +115,9 @@ std::string CheckOneRun(RunLog& log, const Engine& engine, const GameFolder& fol
             problem = "the restore did not undo the install at " + folder.originals[i];
         }
     }
-    const std::string log = ReadText(folder.root / "SrdwLaunch.log");
-    if (problem.empty() &&
-        (log.find("FAILED") != std::string::npos || log.find("ERROR") != std::string::npos)) {
+    const std::string written = ReadText(folder.root / "SrdwLaunch.log");
+    if (problem.empty() && (written.find("FAILED") != std::string::npos ||
+                            written.find("ERROR") != std::string::npos)) {
         problem = "the log names a failure";
     }
     return problem;

@@ -103,8 +103,8 @@ void ExpandPathBench(benchmark::State& state, std::string_view source) {
     for (auto _ : state) {
         // As a command expands an argument: the expansion, told to the log.
         auto expanded = ExpandArgument(source, kRoot, kCommandLine);
-        told.PathExpanded(source, expanded ? std::optional<std::string_view>(*expanded)
-                                           : std::nullopt);
+        told.PathExpanded(source,
+                          expanded ? std::optional<std::string_view>(*expanded) : std::nullopt);
         benchmark::DoNotOptimize(expanded);
     }
     runLog.Close();

@@ -10,21 +10,57 @@ namespace srdw::check {
 
 namespace {
 
-std::string Excerpt(std::string_view text) {
-    constexpr std::size_t kLongest = 40;
-    return text.size() <= kLongest ? std::string(text)
-                                   : std::string(text.substr(0, kLongest)) + "...";
-}
-
 // "RenameEx, SetDirectory and Rename"
 std::string CommandNames() {
-    const auto table = CommandTable();
-    std::string names;
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        names += i == 0 ? "" : i + 1 == table.size() ? " and " : ", ";
-        names += table[i].name;
+    std::vector<std::string> names;
+    for (const auto& command : CommandTable()) {
+        names.emplace_back(command.name);
     }
-    return names;
+    return Enumerate(names);
+}
+
+// The edits (a letter left out, added, changed, or two swapped) that make one
+// name of the other, letter case aside.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+    // Three rows of the table: the one before last, the last, and this one.
+    std::vector<std::size_t> before(b.size() + 1);
+    std::vector<std::size_t> last(b.size() + 1);
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        last[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const bool same = LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]);
+            row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + (same ? 0 : 1)});
+            if (i > 1 && j > 1 && LowerAscii(a[i - 1]) == LowerAscii(b[j - 2]) &&
+                LowerAscii(a[i - 2]) == LowerAscii(b[j - 1])) {
+                row[j] = std::min(row[j], before[j - 2] + 1);
+            }
+        }
+        std::swap(before, last);
+        std::swap(last, row);
+    }
+    return last[b.size()];
+}
+
+// The command a mistyped name most likely meant: one or two edits away, and
+// fewer than a quarter of its letters.
+const CommandDefinition* NearestCommand(std::string_view name) {
+    const CommandDefinition* nearest = nullptr;
+    std::size_t best = 3;
+    for (const auto& known : CommandTable()) {
+        if (name.size() > known.name.size() + 2 || known.name.size() > name.size() + 2) {
+            continue;  // more edits than that in the lengths alone
+        }
+        const std::size_t distance = EditDistance(name, known.name);
+        if (distance < best && distance * 4 < known.name.size()) {
+            nearest = &known;
+            best = distance;
+        }
+    }
+    return nearest;
 }
 
 void CheckLoad(const ParsedScript& script, CheckReport& report) {
@@ -34,12 +70,6 @@ void CheckLoad(const ParsedScript& script, CheckReport& report) {
                    "the file is empty; the launcher does not load an empty script");
         return;
     }
-    if (const auto quote = map.UnclosedQuote()) {
-        AddFinding(report, Severity::Error, map.PositionOf(*quote), "unclosed-quote",
-                   "this '\"' is never closed, so the launcher refuses the whole script "
-                   "(log: \"ERROR: Script is incorrect!\")");
-        return;
-    }
     if (script.parsed) {
         if (script.calls.empty()) {
             AddFinding(report, Severity::Warning, std::nullopt, "no-commands",
@@ -47,36 +77,12 @@ void CheckLoad(const ParsedScript& script, CheckReport& report) {
         }
         return;
     }
-    // The parser stopped after the last call it kept.
-    const std::string_view clean = map.CleanText();
-    std::size_t position = 0;
-    if (!script.calls.empty()) {
-        position = script.calls.back().closeAt + 1;
-        while (position < clean.size() && clean[position] == ';') {
-            ++position;
-        }
-    }
-    const auto open = clean.find('(', position);
-    if (open == std::string_view::npos) {
-        AddFinding(report, Severity::Error, script.WhereClean(position), "text-after-last-call",
-                   "'" + Excerpt(clean.substr(position)) +
-                       "' is not a call: no '(' follows it, so the launcher refuses the whole "
-                       "script (log: \"ERROR in script!\")");
-        return;
-    }
-    std::string message = "the call '" + Excerpt(clean.substr(position, open - position)) +
-                          "(' is never closed by ')', so the launcher refuses the whole script "
-                          "(log: \"ERROR in script!\")";
-    const std::size_t openInSource = map.SourceOffset(open);
-    for (const auto& comment : map.Comments()) {
-        if (comment.at > openInSource &&
-            map.Source().substr(comment.at, comment.length).find(')') != std::string_view::npos) {
-            message += "; the '//' comment on line " +
-                       std::to_string(map.PositionOf(comment.at).line) + " swallowed a ')'";
-            break;
-        }
-    }
-    AddFinding(report, Severity::Error, script.WhereClean(position), "unclosed-call", message);
+    const std::optional<std::size_t> lastClose =
+        script.calls.empty() ? std::nullopt : std::optional(script.calls.back().closeAt);
+    const LoadFault fault = FindLoadFault(map, lastClose);
+    AddFinding(report, Severity::Error, map.PositionOf(fault.at), std::string(fault.code),
+               fault.what + ", so the launcher refuses the whole script (log: \"" +
+                   std::string(fault.logLine) + "\")");
 }
 
 void CheckName(const ParsedScript& script, const ParsedCall& call, CheckReport& report) {
@@ -109,14 +115,67 @@ void CheckName(const ParsedScript& script, const ParsedCall& call, CheckReport& 
             return;
         }
     }
+    const std::string message =
+        "'" + Excerpt(name) + "' is not a command, so the launcher skips this call without a word";
+    const CommandDefinition* near = NearestCommand(name);
     AddFinding(report, Severity::Warning, where, "unknown-command",
-               "'" + Excerpt(name) +
-                   "' is not a command, so the launcher skips this call without a word; the "
-                   "commands are " +
-                   CommandNames());
+               near ? message + ". Did you mean '" + std::string(near->name) + "'?"
+                    : message + "; the commands are " + CommandNames());
 }
 
-void CheckArgumentCount(const ParsedScript& script, const ParsedCall& call, CheckReport& report) {
+// A call that lost its ")" runs on into the next one, whose name and "(" end
+// up in one of its arguments; the ")" of that next call closes both. True when
+// an argument holds a command's name and "(" so.
+// A "//" comment that ate the ")" says so itself (CheckComments).
+bool CheckSwallowedCall(const ParsedScript& script, const ParsedCall& call, CheckReport& report) {
+    const SourceMap& map = script.map;
+    const std::size_t from = map.SourceOffset(call.openAt);
+    const std::size_t to = map.SourceOffset(call.closeAt);
+    const auto& comments = map.Comments();
+    for (auto comment =
+             std::lower_bound(comments.begin(), comments.end(), from,
+                              [](const SourceSpan&span, std::size_t at) { return span.at < at; });
+         comment != comments.end() && comment->at < to; ++comment) {
+        if (map.Source().substr(comment->at, comment->length).find(')') != std::string_view::npos) {
+            return false;
+        }
+    }
+    const auto& args = call.command.args;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view argument = args[i];
+        for (auto open = argument.find('('); open != std::string_view::npos;
+             open = argument.find('(', open + 1)) {
+            const std::string_view before = argument.substr(0, open);
+            for (const auto& known : CommandTable()) {
+                if (before.size() < known.name.size() ||
+                    !EqualIgnoringCase(before.substr(before.size() - known.name.size()),
+                                       known.name)) {
+                    continue;
+                }
+                const std::string_view inner = argument.substr(open - known.name.size());
+                const std::string role = call.info && i < call.info->ArgumentCount()
+                                             ? "the " + std::string(call.info->arguments[i].name)
+                                             : "an argument it ignores";
+                const std::size_t line = script.Where(inner).line;
+                AddFinding(report, Severity::Error, script.Where(argument), "swallowed-call",
+                           "this argument runs on into the call '" + std::string(known.name) +
+                               "(' on line " + std::to_string(line) + ": the call to '" +
+                               Excerpt(call.command.name) + "' on line " +
+                               std::to_string(script.WhereClean(call.nameAt).line) +
+                               " lost its ')', so the launcher takes '" + Excerpt(argument) +
+                               "' for " + role + " and never runs the call on line " +
+                               std::to_string(line) + ". Close the call with ')'.");
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// `swallowed`: the call runs on into the next one, which says why it has an
+// argument too many.
+void CheckArgumentCount(const ParsedScript& script, const ParsedCall& call, bool swallowed,
+                        CheckReport& report) {
     const CommandDefinition& info = *call.info;
     const std::string name(info.name);
     const std::size_t uses = info.ArgumentCount();
@@ -124,7 +183,8 @@ void CheckArgumentCount(const ParsedScript& script, const ParsedCall& call, Chec
                                         ? "the launcher stays in the current directory"
                                         : "the launcher does nothing for this command";
     if (call.givenArguments < uses) {
-        AddFinding(report, Severity::Error, script.WhereClean(call.nameAt), "missing-argument",
+        // Where the missing argument would stand: at the ")".
+        AddFinding(report, Severity::Error, script.WhereClean(call.closeAt), "missing-argument",
                    name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
                        ") but has " + std::to_string(call.givenArguments) + "; " + consequence);
     }
@@ -136,7 +196,7 @@ void CheckArgumentCount(const ParsedScript& script, const ParsedCall& call, Chec
                            " is empty; " + consequence);
         }
     }
-    if (call.givenArguments > uses) {
+    if (call.givenArguments > uses && !swallowed) {
         const std::size_t extra = call.givenArguments - uses;
         const auto where = uses < call.command.args.size() ? script.Where(call.command.args[uses])
                                                            : script.WhereClean(call.nameAt);
@@ -147,10 +207,44 @@ void CheckArgumentCount(const ParsedScript& script, const ParsedCall& call, Chec
     }
 }
 
-// A quoted run keeps its blanks, but the parser does not know quotes.
+// A quoted run keeps its blanks, but the parser does not know quotes. Nor
+// does the reader know lines: it pairs quotes in order, so a quoted run that
+// goes on past the end of its line is most likely a quote missing there, and
+// every run after it is paired wrongly. Where that leaves the last quote open,
+// the load error names that line, and the runs from there on are not the
+// author's.
 void CheckQuotes(const ParsedScript& script, CheckReport& report) {
     const SourceMap& map = script.map;
+    std::size_t chainEndsOnLine = 0;  // of the last run that crossed a line end
+    std::optional<SourcePosition> firstCrossing;
     for (const auto& run : map.QuotedRuns()) {
+        if (!map.OnOneLine(run)) {
+            firstCrossing = map.PositionOf(run.at);
+            break;
+        }
+    }
+    for (const auto& run : map.QuotedRuns()) {
+        const SourcePosition opens = map.PositionOf(run.at);
+        if (map.UnclosedQuote() && firstCrossing && opens.line >= firstCrossing->line) {
+            return;
+        }
+        if (!map.OnOneLine(run)) {
+            const std::size_t closesOnLine = map.PositionOf(run.at + run.length - 1).line;
+            if (opens.line != chainEndsOnLine) {
+                AddFinding(report, Severity::Warning, opens, "quoted-line-end",
+                           "this '\"' is not closed on its line: the launcher takes everything "
+                           "up to the '\"' on line " +
+                               std::to_string(closesOnLine) +
+                               " as one quoted run, line end included, and pairs the quotes "
+                               "after it from there. Is a '\"' missing on line " +
+                               std::to_string(opens.line) + "?");
+            }
+            chainEndsOnLine = closesOnLine;
+            continue;
+        }
+        if (opens.line == chainEndsOnLine) {
+            continue;  // between two quotes that are paired wrongly
+        }
         const std::string_view inside = map.Source().substr(run.at + 1, run.length - 2);
         if (const auto nul = inside.find('\0'); nul != std::string_view::npos) {
             AddFinding(report, Severity::Warning, map.PositionOf(run.at + 1 + nul), "nul-byte",
@@ -212,8 +306,9 @@ void CheckComments(const ParsedScript& script, CheckReport& report) {
 void CheckCalls(const ParsedScript& script, CheckReport& report) {
     CheckLoad(script, report);
     for (const auto& call : script.calls) {
+        const bool swallowed = CheckSwallowedCall(script, call, report);
         if (call.info) {
-            CheckArgumentCount(script, call, report);
+            CheckArgumentCount(script, call, swallowed, report);
         } else {
             CheckName(script, call, report);
         }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "check/SourceMap.h"
+#include "script/SourceMap.h"
 
 namespace srdw::check {
 
@@ -24,6 +24,15 @@ inline constexpr std::size_t kListedLogLines = 25000;
 // "1 error", "3 warnings".
 inline std::string Plural(std::size_t count, std::string_view word) {
     return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+}
+
+// "a", "a and b", "a, b and c".
+inline std::string Enumerate(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    }
+    return text;
 }
 
 struct Finding {

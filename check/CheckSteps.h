@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "check/CheckReport.h"
-#include "check/SourceMap.h"
 #include "script/CommandTable.h"
 #include "script/PathModel.h"
 #include "script/ScriptText.h"
+#include "script/SourceMap.h"
 
 namespace srdw::check {
 
@@ -52,12 +52,30 @@ struct LaunchContext {
 void AddFinding(CheckReport& report, Severity severity, std::optional<SourcePosition> where,
                 std::string code, std::string message);
 
+// What the dry run found out that the steps after it go by: each directory
+// change the install asked for, in the script's order, and whether the
+// launcher went there.
+struct DryRunFacts {
+    std::vector<bool> directoryChanged;
+};
+
 // Load errors, command names, argument counts, comments and quotes.
 void CheckCalls(const ParsedScript& script, CheckReport& report);
+// Install and restore on a model of the game directory, with the launcher's
+// logs of both and of a recovery after a crash, in the report; the commands
+// that fail there, but for those that looked outside the game directory.
+DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
+                   const LaunchContext& launch, CheckReport& report);
 // Expansions, paths and what each command reads and writes; lists the commands.
-void CheckPaths(const ParsedScript& script, const LaunchContext& launch, CheckReport& report);
-// Install and restore on a model of the game directory.
-void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
-            CheckReport& report);
+// With the dry run's facts, a directory change the launcher does not make is
+// not followed either, so that paths are named as the dry run resolved them.
+// Says for each call whether it works on a path outside the game directory.
+std::vector<bool> CheckPaths(const ParsedScript& script, const LaunchContext& launch,
+                             const DryRunFacts* dryRun, CheckReport& report);
+// What the dry run left as it was not; and, once, as a note, that it does
+// not hold what lies outside the game directory, with the calls (`outside`)
+// that work there.
+void ReportDryRun(const ParsedScript& script, const std::vector<bool>& outside,
+                  CheckReport& report);
 
 }  // namespace srdw::check

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "log/TextFile.h"
+#include "log/RunLog.h"
 
 namespace srdw::check {
 
@@ -159,9 +159,11 @@ std::optional<FileAttributes> DirectoryModel::Look(const ResolvedPath& path) {
     if (found != entries_.end()) {
         return found->second.attributes;
     }
-    if (!IsWithin(path, game_) &&
-        std::find(unmodelled_.begin(), unmodelled_.end(), path.Text()) == unmodelled_.end()) {
-        unmodelled_.push_back(path.Text());
+    if (!IsWithin(path, game_)) {
+        ++outsideLooks_;
+        if (std::find(unmodelled_.begin(), unmodelled_.end(), path.Text()) == unmodelled_.end()) {
+            unmodelled_.push_back(path.Text());
+        }
     }
     return std::nullopt;
 }
@@ -332,6 +334,12 @@ std::vector<std::string> DirectoryModel::Differences() const {
             continue;
         }
         const Entry& entry = *now->second;
+        if (!IsWithin(entry.path, game_)) {
+            // Moved out of the game directory, where the model cannot follow
+            // it back: a limit of the dry run, not a finding.
+            byOrigin.erase(now);
+            continue;
+        }
         if (entry.path.Text() != was.path.Text()) {
             const bool caseOnly = PathKey(entry.path) == key.first;
             differences.push_back("'" + name + "' is now at '" + Relative(entry.path) + "'" +

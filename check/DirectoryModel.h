@@ -32,6 +32,9 @@ class DirectoryModel final : public FileSystem {
 
     // Paths looked at outside the game directory, which the model does not hold.
     const std::vector<std::string>& UnmodelledPaths() const { return unmodelled_; }
+    // How often such a path was looked at: what a command that did so found
+    // is not the disk's.
+    std::size_t OutsideLooks() const { return outsideLooks_; }
     // What the model left out because it could not be read: a link to nothing,
     // a link loop, a path longer than the system takes.
     struct Unread {
@@ -40,7 +43,8 @@ class DirectoryModel final : public FileSystem {
     };
     const std::vector<Unread>& UnreadPaths() const { return unread_; }
     // The entries whose path, letter case or attributes differ from the start,
-    // and those that are new or gone, one line each, relative to the game directory.
+    // and those that are new or gone, one line each, relative to the game directory;
+    // what was moved out of it is left out, for the model cannot follow it.
     std::vector<std::string> Differences() const;
     // Every change of the current directory asked for, in order, and whether it happened.
     struct DirectoryChange {
@@ -101,6 +105,7 @@ class DirectoryModel final : public FileSystem {
     // nor anything on disk.
     std::set<std::string> written_;
     std::vector<std::string> unmodelled_;
+    std::size_t outsideLooks_ = 0;
     std::vector<Unread> unread_;
     std::vector<DirectoryChange> directoryChanges_;
 };

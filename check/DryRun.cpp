@@ -9,8 +9,7 @@
 #include "check/WalkLog.h"
 #include "check/WalkVerdicts.h"
 #include "log/RunLog.h"
-#include "platform/FileSystemProxy.h"
-#include "platform/Installed.h"
+#include "log/RunLogObserver.h"
 #include "script/ModScript.h"
 
 namespace srdw::check {
@@ -20,69 +19,117 @@ namespace {
 constexpr std::string_view kInstallHeading = "\nInstalling script...\n";
 constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
 // Reports each command the engine says failed at the call that ran there;
-// restore runs the calls last to first.
-WalkVerdicts::FailureSink FailureFinder(const ParsedScript& script, bool install,
-                                        CheckReport& report) {
-    std::vector<const ParsedCall*> ran;
-    for (const auto& call : script.calls) {
-        if (call.info) {
-            ran.push_back(&call);
+// restore runs the calls last to first. A command that looked outside the
+// game directory is left out: what the model found there is not the disk's.
+class FailureFinder {
+  public:
+    FailureFinder(const ParsedScript& script, bool install, const DirectoryModel& model,
+                  CheckReport& report)
+        : script_(script), install_(install), model_(model), report_(report) {
+        for (std::size_t i = 0; i < script.calls.size(); ++i) {
+            if (script.calls[i].info) {
+                ran_.push_back(i);
+            }
+        }
+        if (!install) {
+            std::reverse(ran_.begin(), ran_.end());
         }
     }
-    if (!install) {
-        std::reverse(ran.begin(), ran.end());  // restore undoes them last to first
-    }
-    return [&script, &report, install, ran = std::move(ran)](std::size_t command,
-                                                             const std::string& verdict) {
-        if (command < ran.size()) {
-            AddFinding(report, Severity::Error, script.WhereClean(ran[command]->nameAt),
-                       install ? "install-fails" : "restore-fails",
-                       std::string(install ? "install" : "restore") + " fails here: " + verdict);
+
+    void Started() { looksBefore_ = model_.OutsideLooks(); }
+    void Failed(std::size_t command, std::optional<std::size_t> argument,
+                const std::string& words) {
+        if (command >= ran_.size() || model_.OutsideLooks() != looksBefore_) {
+            return;
         }
-    };
-}
+        const ParsedCall& call = script_.calls[ran_[command]];
+        const auto& args = call.command.args;
+        const auto where = argument && *argument < args.size() ? script_.Where(args[*argument])
+                                                               : script_.WhereClean(call.nameAt);
+        AddFinding(report_, Severity::Error, where, install_ ? "install-fails" : "restore-fails",
+                   std::string(install_ ? "install" : "restore") + " fails here: " + words);
+    }
+
+  private:
+    const ParsedScript& script_;
+    bool install_;
+    const DirectoryModel& model_;
+    CheckReport& report_;
+    std::vector<std::size_t> ran_;
+    std::size_t looksBefore_ = 0;
+};
+
+// What the dry run's launcher writes its log into: the walk being followed,
+// line by line as it is written, or nowhere.
+class WalkTap final : public OutputFile {
+  public:
+    explicit WalkTap(WalkLog*& walk) : walk_(walk) {}
+    OsResult Write(std::string_view bytes) override {
+        if (walk_) {
+            walk_->Write(bytes);
+        }
+        return OsResult::Ok();
+    }
+    OsResult SyncToDisk() override { return OsResult::Ok(); }
+
+  private:
+    WalkLog*& walk_;
+};
+
+// The launcher's run log in the dry run, on the model's clock.
+struct DryLog {
+    explicit DryLog(FileSystem& model) : log(model), told(log) {}
+    void Open() { log.Open(std::make_unique<WalkTap>(following)); }
+
+    RunLog log;
+    RunLogObserver told;
+    WalkLog* following = nullptr;
+};
 
 // The log of `walk`, from its heading on: the lines a report lists, and how
-// many more there are; each failed command goes to `failed`.
+// many more there are; each failed command goes to `finder`, when given.
 template <typename Steps>
-std::size_t Record(LogTap& tap, std::string_view heading, WalkVerdicts::FailureSink failed,
+std::size_t Record(DryLog& dry, FileSystem& model, std::string_view heading, FailureFinder* finder,
                    std::string& text, Steps walk) {
     WalkLog log(heading, kListedLogLines);
-    WalkVerdicts verdicts(Outcomes(), std::move(failed));
-    tap.Follow(&log);
-    {
-        const Installed<ScriptObserver> listening(verdicts);
-        walk();
-    }
-    LogFlush();
-    tap.Follow(nullptr);
+    WalkVerdicts verdicts(
+        dry.told,
+        finder
+            ? WalkVerdicts::FailureSink(
+                  [finder](std::size_t command, std::optional<std::size_t> argument,
+                           const std::string& words) { finder->Failed(command, argument, words); })
+            : nullptr,
+        finder ? std::function<void()>([finder] { finder->Started(); }) : nullptr);
+    dry.following = &log;
+    walk(Engine{model, verdicts});
+    dry.log.Flush();
+    dry.following = nullptr;
     log.Finish();
     text = log.TakeText();
     return log.LinesLeftOut();
 }
 
+// A directory change the launcher could not make goes without a word: the
+// commands after it work where it was.
 void ReportSilentDirectoryChanges(const ParsedScript& script,
                                   const std::vector<DirectoryModel::DirectoryChange>& changes,
-                                  CheckReport& report) {
+                                  DryRunFacts& facts, CheckReport& report) {
     std::size_t change = 0;
     for (const auto& call : script.calls) {
         if (!call.info || !call.info->ChangesDirectory() || change >= changes.size()) {
             continue;
         }
         const auto& [path, changed] = changes[change++];
+        facts.directoryChanged.push_back(changed);
         if (!changed) {
-            AddFinding(report, Severity::Warning, script.WhereClean(call.nameAt),
-                       "directory-missing",
+            const auto where = call.command.args.empty() ? script.WhereClean(call.nameAt)
+                                                         : script.Where(call.command.args[0]);
+            AddFinding(report, Severity::Warning, where, "directory-missing",
                        "'" + path +
                            "' is no directory at install, so the launcher stays where it was "
                            "without a word, and the commands after this one work there");
         }
     }
-}
-
-// Where the launcher would write its log; the dry run reads it as it is written.
-std::string ModelLogPath(const LaunchContext& launch) {
-    return Resolve(launch.game, "SrdwLaunch.log").Text();
 }
 
 // Where the launcher would keep its undo journal, in the model too.
@@ -92,47 +139,58 @@ std::string ModelJournalPath(const LaunchContext& launch) {
 
 // The launcher's load of the script, made of what the checker read: the same
 // bytes, cleaned and parsed by the same code, so not read and held twice.
-void LoadChecked(ModScript& modScript, const ParsedScript& script, const std::string& scriptPath) {
+// The launcher's own files beside it are out of the script's reach there too.
+void LoadChecked(RunLog& log, ModScript& modScript, const ParsedScript& script,
+                 const std::string& scriptPath, const LaunchContext& launch) {
     std::vector<ScriptCommand> commands;
     commands.reserve(script.calls.size());
     for (const auto& call : script.calls) {
         commands.push_back(call.command);
     }
-    modScript.UseParsed(scriptPath, script.map.CleanText(), std::move(commands));
+    modScript.UseParsed(log, scriptPath, script.map.CleanText(), std::move(commands));
+    std::vector<std::string> own;
+    for (const char* name : {"restore.mod", "restore.jnl", "SrdwLaunch.log", "SrdwLaunch.log.1",
+                             "SrdwLaunch.exe", "SrdwLaunch.lock"}) {
+        own.push_back(Resolve(launch.game, name).Text());
+    }
+    modScript.KeepOutOfReach(OwnFiles(own));
 }
 
 // The install as the launcher makes it: the journal started, the plan
 // written, then the commands run.
-void InstallOnModel(ModScript& modScript, UndoJournal& journal, const LaunchContext& launch) {
-    static_cast<void>(journal.Start(ModelJournalPath(launch), launch.RootDir(), FileIdentity{},
-                                    modScript.TextChecksum()));
+void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& journal,
+                    const LaunchContext& launch) {
+    static_cast<void>(journal.Start(engine.files, ModelJournalPath(launch), launch.RootDir(),
+                                    FileIdentity{}, modScript.TextChecksum()));
     const std::string rootDir = launch.RootDir();
     const Placeholders values{rootDir, launch.installCommandLine};
-    static_cast<void>(modScript.PlanInstall(values, journal));
-    modScript.Install(values, journal);
+    static_cast<void>(modScript.PlanInstall(engine, values, journal));
+    modScript.Install(engine, values, journal);
 }
 
 // One launch cycle: install, the game, restore, with the log of each.
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
-                   const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
-                   DryRunResult& result, CheckReport& report) {
-    LogOpen(ModelLogPath(launch));
+                   const LaunchContext& launch, DirectoryModel& model, DryLog& dry,
+                   DryRunResult& result, DryRunFacts& facts, CheckReport& report) {
+    dry.Open();
     auto modScript = std::make_unique<ModScript>();
-    LoadChecked(*modScript, script, scriptPath);
-    LogFlush();
+    LoadChecked(dry.log, *modScript, script, scriptPath, launch);
+    dry.log.Flush();
     UndoJournal journal;
-    result.installLinesLeftOut =
-        Record(tap, kInstallHeading, FailureFinder(script, true, report), result.installLog, [&] {
-            InstallOnModel(*modScript, journal, launch);
-            static_cast<void>(journal.Finish());
-        });
+    FailureFinder installFailures(script, true, model, report);
+    result.installLinesLeftOut = Record(dry, model, kInstallHeading, &installFailures,
+                                        result.installLog, [&](const Engine& engine) {
+                                            InstallOnModel(engine, *modScript, journal, launch);
+                                            static_cast<void>(journal.Finish());
+                                        });
     modScript.reset();  // the restore needs the journal alone
-    ReportSilentDirectoryChanges(script, model.DirectoryChanges(), report);
+    ReportSilentDirectoryChanges(script, model.DirectoryChanges(), facts, report);
     result.whileGameRuns = model.Moved();
+    FailureFinder restoreFailures(script, false, model, report);
     result.restoreLinesLeftOut =
-        Record(tap, kRestoreHeading, FailureFinder(script, false, report), result.restoreLog,
-               [&] { UndoInstall(journal.Contents(), &journal); });
-    LogClose();
+        Record(dry, model, kRestoreHeading, &restoreFailures, result.restoreLog,
+               [&](const Engine& engine) { UndoInstall(engine, journal.Contents(), &journal); });
+    dry.log.Close();
     result.notRestored = model.Differences();
 }
 
@@ -142,39 +200,42 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
 // records the crashed install kept in memory, so those are undone here: the
 // model keeps no second copy of them.
 void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
-                      const LaunchContext& launch, DirectoryModel& model, LogTap& tap,
+                      const LaunchContext& launch, DirectoryModel& model, DryLog& dry,
                       DryRunResult& result) {
     UndoJournal journal;
     {
         ModScript crashed;
-        LoadChecked(crashed, script, scriptPath);
-        InstallOnModel(crashed, journal, launch);
+        ScriptObserver quiet;  // the crashed run's log is not the recovery's
+        LoadChecked(dry.log, crashed, script, scriptPath, launch);
+        InstallOnModel({model, quiet}, crashed, journal, launch);
     }
     // As the launcher at its start, which does not look at the result either.
     static_cast<void>(model.ChangeDirectory(launch.RootDir()));
-    LogOpen(ModelLogPath(launch));
+    dry.Open();
     ModScript recovery;
-    LoadChecked(recovery, script, scriptPath);
-    LogFlush();
-    result.recoveryLinesLeftOut = Record(tap, kRestoreHeading, nullptr, result.recoveryLog, [&] {
-        UndoJournal progress;
-        static_cast<void>(progress.Reopen(ModelJournalPath(launch)));
-        UndoInstall(journal.Contents(), &progress);
-    });
-    LogClose();
+    LoadChecked(dry.log, recovery, script, scriptPath, launch);
+    dry.log.Flush();
+    result.recoveryLinesLeftOut =
+        Record(dry, model, kRestoreHeading, nullptr, result.recoveryLog, [&](const Engine& engine) {
+            UndoJournal progress;
+            static_cast<void>(progress.Reopen(model, ModelJournalPath(launch)));
+            UndoInstall(engine, journal.Contents(), &progress);
+        });
+    dry.log.Close();
     result.notRecovered = model.Differences();
 }
 
 }  // namespace
 
-void DryRun(const ParsedScript& script, const std::string& scriptPath, const LaunchContext& launch,
-            CheckReport& report) {
+DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
+                   const LaunchContext& launch, CheckReport& report) {
+    DryRunFacts facts;
     std::string error;
     DirectoryModel model(launch.game, scriptPath, script.map.Source(), error);
     if (!error.empty()) {
         AddFinding(report, Severity::Error, std::nullopt, "game-unreadable",
                    "no dry run: " + error);
-        return;
+        return facts;
     }
     for (const auto& [path, reason] : model.UnreadPaths()) {
         AddFinding(
@@ -188,29 +249,64 @@ void DryRun(const ParsedScript& script, const std::string& scriptPath, const Lau
     }
     DryRunResult result;
     {
-        LogTap tap(model, ModelLogPath(launch));
-        Installed<FileSystem> scope(tap);
-        RehearseCycle(script, scriptPath, launch, model, tap, result, report);
+        DryLog dry(model);
+        RehearseCycle(script, scriptPath, launch, model, dry, result, facts, report);
         model.Reset();
-        RehearseRecovery(script, scriptPath, launch, model, tap, result);
+        RehearseRecovery(script, scriptPath, launch, model, dry, result);
         result.unmodelled = model.UnmodelledPaths();
     }
+    report.dryRun = std::move(result);
+    return facts;
+}
 
-    for (const auto& difference : result.notRestored) {
+namespace {
+
+// "a, b, c and 3 more": a long list is cut short.
+std::string FirstFew(std::vector<std::string> items) {
+    constexpr std::size_t kNamed = 3;
+    if (items.size() > kNamed + 1) {
+        const std::size_t more = items.size() - kNamed;
+        items.resize(kNamed);
+        items.push_back(std::to_string(more) + " more");
+    }
+    return Enumerate(items);
+}
+
+}  // namespace
+
+void ReportDryRun(const ParsedScript& script, const std::vector<bool>& outside,
+                  CheckReport& report) {
+    const DryRunResult& run = *report.dryRun;
+    for (const auto& difference : run.notRestored) {
         AddFinding(report, Severity::Error, std::nullopt, "not-restored",
                    "after restore, " + difference);
     }
-    for (const auto& difference : result.notRecovered) {
-        AddFinding(report, Severity::Error, std::nullopt, "not-recovered",
-                   "after a crash while the game runs, the recovery at the next start leaves " +
-                       difference);
-    }
-    for (const auto& path : result.unmodelled) {
+    for (const auto& difference : run.notRecovered) {
         AddFinding(
-            report, Severity::Note, std::nullopt, "not-modelled",
-            "the dry run holds only the game directory; it takes '" + path + "' for missing");
+            report, Severity::Error, std::nullopt, "not-recovered",
+            "after a crash while the game runs and the recovery at the next start, " + difference);
     }
-    report.dryRun = std::move(result);
+    if (run.unmodelled.empty()) {
+        return;
+    }
+    std::vector<std::string> paths;
+    for (const auto& path : run.unmodelled) {
+        paths.push_back("'" + path + "'");
+    }
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < script.calls.size(); ++i) {
+        if (outside[i]) {
+            lines.push_back(std::to_string(script.WhereClean(script.calls[i].nameAt).line));
+        }
+    }
+    const std::string lineWord = lines.size() == 1 ? "line " : "lines ";
+    AddFinding(report, Severity::Note, std::nullopt, "not-modelled",
+               "the dry run holds only the game directory and takes what is outside it for "
+               "missing (" +
+                   FirstFew(std::move(paths)) + ")" +
+                   (lines.empty() ? std::string()
+                                  : ", so it does not tell what the commands on " + lineWord +
+                                        FirstFew(std::move(lines)) + " do there"));
 }
 
 }  // namespace srdw::check

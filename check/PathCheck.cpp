@@ -16,17 +16,21 @@ struct PathUse {
 
 class PathWalk {
   public:
-    PathWalk(const ParsedScript& script, const LaunchContext& launch, CheckReport& report)
+    PathWalk(const ParsedScript& script, const LaunchContext& launch, const DryRunFacts* dryRun,
+             CheckReport& report)
         : script_(script),
           launch_(launch),
+          dryRun_(dryRun),
           report_(report),
           rootDir_(launch.RootDir()),
           current_(launch.game) {}
 
-    void Run() {
+    std::vector<bool> Run() {
         for (std::size_t i = 0; i < script_.calls.size(); ++i) {
+            outside_.push_back(false);
             Visit(i + 1, script_.calls[i]);
         }
+        return std::move(outside_);
     }
 
   private:
@@ -56,6 +60,12 @@ class PathWalk {
             return;
         }
         paths.resize(call.info->ArgumentCount());
+        // Where the dry run saw the launcher stay, it stays here too.
+        stays_ = false;
+        if (call.info->ChangesDirectory() && dryRun_ &&
+            directoryChange_ < dryRun_->directoryChanged.size()) {
+            stays_ = !dryRun_->directoryChanged[directoryChange_++];
+        }
         // What a command takes away goes before what it puts, so that a chain is
         // seen before a second write to the same place.
         for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
@@ -74,7 +84,9 @@ class PathWalk {
             case PathRole::Writes:
                 return Writes(call, index, path);
             case PathRole::Directory:
-                current_ = path;
+                if (!stays_) {
+                    current_ = path;
+                }
                 return;
         }
     }
@@ -126,6 +138,7 @@ class PathWalk {
         // A drive names a place outside the game on any system, also where it is
         // no drive (on Linux the launcher takes "C:" for a directory's name).
         if (!IsWithin(path, launch_.game) || (!kWindowsPaths && NamesDrive(expanded))) {
+            outside_.back() = true;
             const bool climbs = expanded.find("..") != std::string::npos;
             AddFinding(report_, Severity::Warning, argument.where, "outside-game",
                        climbs ? "the " + Role(call, index) + " '" + expanded +
@@ -168,6 +181,10 @@ class PathWalk {
 
     const ParsedScript& script_;
     const LaunchContext& launch_;
+    const DryRunFacts* dryRun_;
+    std::size_t directoryChange_ = 0;  // the next in dryRun_
+    bool stays_ = false;               // the call's directory change is not made
+    std::vector<bool> outside_;        // by call
     CheckReport& report_;
     const std::string rootDir_;
     ResolvedPath current_;
@@ -176,8 +193,9 @@ class PathWalk {
 
 }  // namespace
 
-void CheckPaths(const ParsedScript& script, const LaunchContext& launch, CheckReport& report) {
-    PathWalk(script, launch, report).Run();
+std::vector<bool> CheckPaths(const ParsedScript& script, const LaunchContext& launch,
+                             const DryRunFacts* dryRun, CheckReport& report) {
+    return PathWalk(script, launch, dryRun, report).Run();
 }
 
 }  // namespace srdw::check

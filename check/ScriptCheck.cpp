@@ -81,9 +81,13 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.loaded = script.parsed;
     report.commandCount = script.calls.size();
     CheckCalls(script, report);
-    CheckPaths(script, launch, report);
+    std::optional<DryRunFacts> facts;
     if (report.loaded && launch.realGame) {
-        DryRun(script, scriptPath, launch, report);
+        facts = DryRun(script, scriptPath, launch, report);
+    }
+    const std::vector<bool> outside = CheckPaths(script, launch, facts ? &*facts : nullptr, report);
+    if (facts && report.dryRun) {
+        ReportDryRun(script, outside, report);
     }
     // Findings in the order of the script; those about the whole script last.
     std::stable_sort(report.findings.begin(), report.findings.end(),

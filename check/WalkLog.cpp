@@ -2,25 +2,6 @@
 
 namespace srdw::check {
 
-namespace {
-
-class TapFile final : public OutputFile {
-  public:
-    explicit TapFile(WalkLog*& walk) : walk_(walk) {}
-    OsResult Write(std::string_view bytes) override {
-        if (walk_) {
-            walk_->Write(bytes);
-        }
-        return OsResult::Ok();
-    }
-    OsResult SyncToDisk() override { return OsResult::Ok(); }
-
-  private:
-    WalkLog*& walk_;
-};
-
-}  // namespace
-
 WalkLog::WalkLog(std::string_view heading, std::size_t listedLines)
     : skip_(heading.size()), listedLines_(listedLines) {}
 
@@ -69,13 +50,6 @@ void WalkLog::Line(std::string_view line, bool ended) {
     } else {
         ++leftOut_;
     }
-}
-
-std::unique_ptr<OutputFile> LogTap::CreateOutputFile(const std::string& path, OsError* why) {
-    if (path != logPath_) {
-        return inner_.CreateOutputFile(path, why);
-    }
-    return std::make_unique<TapFile>(walk_);
 }
 
 }  // namespace srdw::check

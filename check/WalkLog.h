@@ -9,8 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/FileSystemProxy.h"
-
 namespace srdw::check {
 
 class WalkLog {
@@ -39,22 +37,6 @@ class WalkLog {
     std::size_t leftOut_ = 0;
     std::string line_;  // the line being received
     bool carriageReturn_ = false;
-};
-
-// The file system of a dry run, whose log (the file at `logPath`) goes to the
-// walk that is followed, or nowhere; other files, such as the undo journal, are
-// the inner file system's.
-class LogTap final : public FileSystemProxy {
-  public:
-    LogTap(FileSystem& inner, std::string logPath)
-        : FileSystemProxy(inner), logPath_(std::move(logPath)) {}
-
-    void Follow(WalkLog* walk) { walk_ = walk; }
-    std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override;
-
-  private:
-    std::string logPath_;
-    WalkLog* walk_ = nullptr;
 };
 
 }  // namespace srdw::check

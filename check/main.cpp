@@ -5,11 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/NativeServices.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "platform/FileSystem.h"
 #include "srdw_version.h"
+#include "ui/Console.h"
 
 namespace {
 
@@ -51,7 +51,31 @@ Each finding names the script's line and column:
 Exit status: 0 when there is no error (and, with --strict, no warning);
 1 with warnings only, when --strict is given; 2 with errors, or when the
 script cannot be read or the options are wrong.
+
+On Windows, run it in a Command Prompt (cmd), or drop a script onto
+SrdwCheck.exe; started so, it keeps its window open until a key is pressed.
 )";
+
+// Started in a console window of its own (from Explorer), SrdwCheck would
+// close it with its report; it waits for a key instead.
+class WindowKeptOpen {
+  public:
+    WindowKeptOpen() : own_(srdw::ui::ConsoleIsOwn()) {}
+    ~WindowKeptOpen() {
+        if (own_) {
+            std::fputs("\nPress a key to close this window.\n", stdout);
+            std::fflush(stdout);
+            srdw::ui::WaitForKey();
+        }
+    }
+    WindowKeptOpen(const WindowKeptOpen&) = delete;
+    WindowKeptOpen& operator=(const WindowKeptOpen&) = delete;
+
+    bool Own() const { return own_; }
+
+  private:
+    bool own_;
+};
 
 struct Options {
     std::string script;
@@ -101,11 +125,18 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
 }  // namespace
 
 int main(int argc, char** argv) {
-    const srdw::NativeServices services;
+    const WindowKeptOpen window;
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         std::fprintf(stderr, "SrdwCheck: %s\nTry 'SrdwCheck --help'.\n", error.c_str());
+        if (window.Own() && options.script.empty()) {
+            // A double-click gives no script: say how to give one.
+            std::fputs(
+                "SrdwCheck checks the script dropped onto SrdwCheck.exe, or run it in a "
+                "Command Prompt:\n  SrdwCheck SrdwLaunch.dat\n",
+                stderr);
+        }
         return kErrors;
     }
     if (options.help) {
@@ -116,7 +147,7 @@ int main(int argc, char** argv) {
         std::fputs("SrdwCheck " SRDW_VERSION "\n", stdout);
         return kClean;
     }
-    const auto source = srdw::Files().ReadWholeFile(options.script);
+    const auto source = srdw::NativeFileSystem().ReadWholeFile(options.script);
     if (!source) {
         std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", options.script.c_str());
         return kErrors;

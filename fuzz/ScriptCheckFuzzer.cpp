@@ -12,8 +12,8 @@
 #include "FuzzCheck.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
-#include "check/SourceMap.h"
 #include "script/ScriptText.h"
+#include "script/SourceMap.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::vector<std::size_t> LineStarts(std::string_view source) {
 }
 
 std::size_t OffsetOf(const std::vector<std::size_t>& starts, std::size_t fileSize,
-                     const srdw::check::SourcePosition& where) {
+                     const srdw::SourcePosition& where) {
     Require(where.line >= 1 && where.line <= starts.size(), "a finding's line is in the file");
     const std::size_t lineEnd = where.line < starts.size() ? starts[where.line] : fileSize;
     const std::size_t offset = starts[where.line - 1] + where.column - 1;
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view source(reinterpret_cast<const char*>(data), size);
 
     // The positions rest on the checker cleaning exactly as the launcher does.
-    const srdw::check::SourceMap map(source);
+    const srdw::SourceMap map(source);
     std::string launcherText(size, '\0');
     const auto cleanLength = srdw::CleanScriptText(source, launcherText.data());
     Require(cleanLength.has_value() == !map.UnclosedQuote().has_value(),

@@ -18,6 +18,10 @@
 #define IDS_RESTORE_UNFINISHED 13
 #define IDS_FOLDER_NOT_WRITABLE 14
 #define IDS_FOREIGN_JOURNAL 15
+#define IDS_SCRIPT_FAULT 16
+#define IDS_SCRIPT_ELSEWHERE 17
+#define IDS_COMMANDS_FAILED 18
+#define IDS_RECOVERED_BY_HAND 19
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -65,6 +69,25 @@
     "folder is a copy of that one, put its game files back by hand, then delete restore.mod " \
     "and restore.jnl beside the launcher.\n\nDo you want to start the game without the MOD "  \
     "this time?"
+/* Follows TEXT_SCRIPT_NOT_LOADED. %1: "PATH:LINE:COLUMN: what is wrong"; %2: the script's
+   path in quotes (the resource compiler and C++ write a quote in a text differently). */
+#define TEXT_SCRIPT_FAULT                                                                      \
+    "The MOD's install script has a mistake here:\n%1\n\nSrdwCheck.exe, which comes with the " \
+    "launcher, shows every mistake in it: in a Command Prompt, run\nSrdwCheck %2"
+/* Follows TEXT_SCRIPT_NOT_LOADED. %1: where a script lies; %2: where it must go. */
+#define TEXT_SCRIPT_ELSEWHERE                                                                  \
+    "There is no install script beside the launcher, but there is one in a folder below "      \
+    "it:\n%1\nThe launcher reads it only here:\n%2\nIf it is the MOD's script, move it there " \
+    "with the MOD's files, as the MOD's own instructions say."
+/* %1: how many commands did not go in; %2: how many the script has; %3: the log's path. */
+#define TEXT_COMMANDS_FAILED                                                                   \
+    "Warning: The MOD could not be installed completely.\nCommands that did not go in: %1 of " \
+    "%2\nThe log says which: %3\n\nDo you want to play anyway?\nYes: start the game with "     \
+    "the MOD as far as it went in.\nNo: put every file back and end."
+#define TEXT_RECOVERED_BY_HAND                                                                 \
+    "The game's files were put back.\nThe launcher's last run was interrupted while the MOD "  \
+    "was installed (the computer crashed, or the launcher was ended), so this start only put " \
+    "every file back, and the game did not start.\n\nStart the launcher again to play."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

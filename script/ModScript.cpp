@@ -4,6 +4,7 @@
 
 #include "log/RunLog.h"
 #include "script/FileBuffer.h"
+#include "script/SourceMap.h"
 
 namespace srdw {
 
@@ -34,6 +35,7 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     const auto cleanLength = CleanScriptText(ownText_, ownText_.data());
     if (!cleanLength) {
         log.Write("ERROR: Script is incorrect!\n");
+        ReportFault(files, log, path);
         Clear();
         return false;
     }
@@ -43,6 +45,7 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     try {
         if (!ParseCalls(text_, commands_, arguments_)) {
             log.Write("ERROR in script!\n");
+            ReportFault(files, log, path);
             return false;
         }
     } catch (const std::bad_alloc&) {
@@ -63,8 +66,32 @@ void ModScript::UseParsed(RunLog& log, const std::string& path, std::string_view
 
 void ModScript::Loading(RunLog& log, const std::string& path) {
     path_ = path.substr(0, kMaxScriptPath);
+    fault_.clear();
     log.Write("Loading script: ");
     log.Write(path);
+    log.Write("\n");
+}
+
+void ModScript::ReportFault(FileSystem& files, RunLog& log, const std::string& path) {
+    FileBuffer file;
+    if (!file.LoadFromFile(files, path)) {
+        return;  // gone or emptied since: nothing to show
+    }
+    const std::string source = file.Release();
+    const SourceMap map(source);
+    // The parser's calls view this load's own cleaned text, which is the map's
+    // byte for byte.
+    std::optional<std::size_t> lastClose;
+    if (!commands_.empty()) {
+        const std::string_view name = commands_.back().name;
+        const auto open = static_cast<std::size_t>(name.data() - text_.data()) + name.size();
+        lastClose = text_.find(')', open + 1);
+    }
+    const LoadFault fault = FindLoadFault(map, lastClose);
+    const SourcePosition where = map.PositionOf(fault.at);
+    fault_ = path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +
+             fault.what;
+    log.Write(fault_);
     log.Write("\n");
 }
 

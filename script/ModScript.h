@@ -56,6 +56,10 @@ class ModScript {
 
     // The path of the last script file read successfully (at most 260 characters).
     const std::string& Path() const { return path_; }
+    // Where and why the last script file read does not load, as compilers and
+    // SrdwCheck name a place: "PATH:LINE:COLUMN: what is wrong"; empty when it
+    // loaded.
+    const std::string& Fault() const { return fault_; }
     const std::vector<ScriptCommand>& Commands() const { return commands_; }
 
   private:
@@ -69,8 +73,12 @@ class ModScript {
                                                     const Placeholders& values) const;
     // Takes `path` as the script's and says so in the log.
     void Loading(RunLog& log, const std::string& path);
+    // Finds where the script at `path` went wrong, reading it again (its own
+    // buffer was cleaned in place), and says it in the log.
+    void ReportFault(FileSystem& files, RunLog& log, const std::string& path);
 
     std::string path_;
+    std::string fault_;
     std::string ownText_;    // the cleaned text of a script this one read itself
     std::string_view text_;  // the cleaned script text the commands point into
     std::vector<ScriptCommand> commands_;

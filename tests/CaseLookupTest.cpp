@@ -12,7 +12,7 @@
 #include "TestSupport.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/ListingCache.h"
-#include "script/FileSwap.h"
+#include "script/FileMoves.h"
 
 namespace srdw::test {
 namespace {
@@ -169,22 +169,22 @@ TEST_F(CaseLookupTest, TheLaunchersOwnChangesAreSeen) {
     Touch("Data/Sky.dw");
     EXPECT_EQ(Resolve("data\\SKY.BAK"), "Data/SKY.BAK");
     // The swap of an install, in the script's letter case.
-    ASSERT_TRUE(Files().MoveNoReplace(dir_ / "DATA\\SKY.PAK", dir_ / "DATA\\Sky.bak"));
+    ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir_ / "DATA\\SKY.PAK", dir_ / "DATA\\Sky.bak"));
     EXPECT_EQ(Resolve("data\\SKY.BAK"), "Data/Sky.bak");
     EXPECT_EQ(Resolve("data\\SKY.PAK"), "Data/SKY.PAK");
-    ASSERT_TRUE(Files().MoveNoReplace(dir_ / "data\\sky.DW", dir_ / "Data\\Sky.pak"));
+    ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir_ / "data\\sky.DW", dir_ / "Data\\Sky.pak"));
     EXPECT_EQ(Resolve("data\\SKY.PAK"), "Data/Sky.pak");
     EXPECT_EQ(Resolve("data\\SKY.DW"), "Data/SKY.DW");
-    EXPECT_EQ(Files().MoveNoReplace(dir_ / "data\\sky.BAK", dir_ / "data\\SKY.PAK").error,
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir_ / "data\\sky.BAK", dir_ / "data\\SKY.PAK").error,
               OsError::AlreadyExists);
 
-    ASSERT_NE(Files().CreateOutputFile(dir_ / "DATA\\Notes.txt"), nullptr);
+    ASSERT_NE(NativeFileSystem().CreateOutputFile(dir_ / "DATA\\Notes.txt"), nullptr);
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/Notes.txt");
-    EXPECT_TRUE(Files().Attributes(dir_ / "data\\notes.TXT"));
-    ASSERT_TRUE(Files().RemoveFile(dir_ / "DATA\\NOTES.TXT"));
+    EXPECT_TRUE(NativeFileSystem().Attributes(dir_ / "data\\notes.TXT"));
+    ASSERT_TRUE(NativeFileSystem().RemoveFile(dir_ / "DATA\\NOTES.TXT"));
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/NOTES.TXT");
-    EXPECT_FALSE(Files().Attributes(dir_ / "data\\notes.TXT"));
-    EXPECT_EQ(Files().StoredName(dir_ / "DATA\\sky.BAK"), dir_ / "DATA\\Sky.bak");
+    EXPECT_FALSE(NativeFileSystem().Attributes(dir_ / "data\\notes.TXT"));
+    EXPECT_EQ(NativeFileSystem().StoredName(dir_ / "DATA\\sky.BAK"), dir_ / "DATA\\Sky.bak");
 }
 
 TEST_F(CaseLookupTest, LookUpTellsWhatIsThere) {
@@ -260,7 +260,7 @@ TEST_F(CaseLookupTest, LookingUpACommandsPathsTogether) {
     ASSERT_EQ(::symlink("Nowhere", (dir_.Path() / "Data/Dangling").c_str()), 0);
     const std::vector<std::string> paths{dir_ / "DATA\\SKY.PAK", dir_ / "data\\Sky.bak",
                                          dir_ / "Data\\dangling", dir_ / "Gone\\Sky.pak"};
-    const auto states = Files().LookUp(paths);
+    const auto states = NativeFileSystem().LookUp(paths);
     ASSERT_EQ(states.size(), 4u);
     EXPECT_EQ(states[0].native, Root() + "/Data/Sky.pak");
     EXPECT_EQ(states[0].stored, dir_ / "DATA\\Sky.pak");
@@ -272,9 +272,9 @@ TEST_F(CaseLookupTest, LookingUpACommandsPathsTogether) {
     EXPECT_FALSE(states[2].Exists());
     EXPECT_FALSE(states[3].Exists());
     // Moving by the names found, the target's name is the script's.
-    ASSERT_TRUE(Files().MoveLookedUp(states[0], states[1]));
+    ASSERT_TRUE(NativeFileSystem().MoveLookedUp(states[0], states[1]));
     EXPECT_EQ(Resolve("DATA\\SKY.BAK"), "Data/Sky.bak");
-    EXPECT_EQ(Files().MoveLookedUp(states[1], states[0]).error, OsError::AlreadyExists);
+    EXPECT_EQ(NativeFileSystem().MoveLookedUp(states[1], states[0]).error, OsError::AlreadyExists);
 }
 
 // The game runs between install and restore, and other programs with it: what
@@ -286,12 +286,17 @@ TEST_F(CaseLookupTest, ARestoreSeesWhatOthersChangedSinceTheInstall) {
     const std::string original = dir_ / "data\\SKY.PAK";
     const std::string modified = dir_ / "DATA\\sky.dw";
     const std::string backup = dir_ / "Data\\Sky.bak";
-    SwapFiles(original, modified, backup);
+    const std::string triple[] = {original, modified, backup};
+    ScriptObserver quiet;
+    const Engine engine{NativeFileSystem(), quiet};
+    const std::string directory = NativeFileSystem().WorkingDirectory();
+    const CommandDefinition& swap = *FindCommand("RenameEx");
+    ASSERT_EQ(Perform({engine, nullptr, directory, triple}, *swap.install), Verdict::Done);
     EXPECT_EQ(Resolve("DATA\\SKY.BAK"), "Data/Sky.bak");
     fs::rename(dir_.Path() / "Data", dir_.Path() / "DATA");
     fs::rename(dir_.Path() / "DATA/Sky.bak", dir_.Path() / "DATA/SKY.BAK");
     Touch("DATA/Sky.dw.tmp");
-    UnswapFiles(original, modified, backup);
+    ASSERT_EQ(Perform({engine, nullptr, directory, triple}, *swap.restore), Verdict::Done);
     EXPECT_EQ(Resolve("data\\sky.pak"), "DATA/Sky.pak");
     EXPECT_EQ(Resolve("data\\sky.DW"), "DATA/sky.dw");
     EXPECT_EQ(Resolve("data\\sky.BAK"), "DATA/sky.BAK");

@@ -66,8 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
              "Rename(a, b)\nRename(c, d // was e)\n",
              {"unclosed-call@2:1"}},
         Case{"text_after_last_call", "Rename(a, b)\n\nthe end\n", {"text-after-last-call@3:1"}},
-        Case{"too_few_arguments", "\tRenameEx(a, b)\n", {"missing-argument@1:2"}},
-        Case{"no_directory", "SetDirectory()", {"missing-argument@1:1"}},
+        Case{"too_few_arguments", "\tRenameEx(a, b)\n", {"missing-argument@1:15"}},
+        Case{"no_directory", "SetDirectory()", {"missing-argument@1:14"}},
         Case{"empty_argument",
              "Rename(a,  )\nRename(\"\", b)\n",
              {"empty-argument@1:12", "empty-argument@2:8"}},
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
              {"quoted-separator@1:10", "extra-arguments@1:16"}},
         Case{"quoted_close",
              "Rename(\"a)\", c)\n",
-             {"missing-argument@1:1", "quoted-separator@1:10", "text-after-last-call@1:11"}},
+             {"missing-argument@1:10", "quoted-separator@1:10", "text-after-last-call@1:11"}},
         Case{"nul_in_quotes", std::string("Rename(\"a\0b\", c)\n", 17), {"nul-byte@1:10"}},
         Case{"extra_arguments", "SetDirectory(a, b, c)\n", {"extra-arguments@1:17"}},
         Case{"absolute_outside", "Rename(C:\\Windows\\win.ini, b)\n", {"outside-game@1:8"}},
@@ -183,24 +183,32 @@ TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
     EXPECT_EQ(log.TakeText(), "Executing 'Rename()'\n- Parsing path: 'a' -> 'a'\n");
     EXPECT_EQ(log.LinesLeftOut(), 4u);
 
-    // The engine's verdict decides, whatever the words look like.
+    // The engine's verdict decides, whatever the words look like; the
+    // argument is the one whose path the words name first.
     std::vector<std::string> failures;
     ScriptObserver nobody;
-    WalkVerdicts verdicts(nobody, [&](std::size_t command, const std::string& verdict) {
-        failures.push_back(std::to_string(command) + ": " + verdict);
+    WalkVerdicts verdicts(nobody, [&](std::size_t command, std::optional<std::size_t> argument,
+                                      const std::string& verdict) {
+        failures.push_back(std::to_string(command) + "@" +
+                           (argument ? std::to_string(*argument) : "-") + ": " + verdict);
     });
     const CommandDefinition& rename = *FindCommand("Rename");
     const auto command = [&](std::string_view words, Verdict verdict) {
         verdicts.CommandStarted(rename);
         verdicts.PathExpanded("a", std::string("a"));
+        verdicts.PathExpanded("b", std::string("b"));
         verdicts.Said(words);
         verdicts.CommandFinished(verdict);
     };
-    command("ERROR: failed to rename 'a' to 'b'!\n", Verdict::Failed);
+    command("Swapping files...FAILED!\n > the file 'a' does not exist!\n > 'b' is there\n",
+            Verdict::Failed);
     command("ERROR FAILED! but done\n", Verdict::Done);
-    command("Swapping files...FAILED!\n", Verdict::Failed);
-    EXPECT_EQ(failures, (std::vector<std::string>{"0: ERROR: failed to rename 'a' to 'b'!",
-                                                  "2: Swapping files...FAILED!"}));
+    command("ERROR: failed to rename 'a' to 'b'!\n", Verdict::Failed);
+    command("ERROR: out of luck\n", Verdict::Failed);
+    EXPECT_EQ(failures,
+              (std::vector<std::string>{
+                  "0@0: Swapping files...FAILED! > the file 'a' does not exist! > 'b' is there",
+                  "2@1: ERROR: failed to rename 'a' to 'b'!", "3@-: ERROR: out of luck"}));
 }
 
 TEST(CheckReportTest, ARecoveryWithNothingToLogSaysSoInOneLine) {
@@ -210,6 +218,26 @@ TEST(CheckReportTest, ARecoveryWithNothingToLogSaysSoInOneLine) {
     WriteText(report, out);
     EXPECT_NE(out.str().find("(@cmdline = /recover) would find nothing to undo and log no "
                              "command.\n  After that recovery, every path is back"),
+              std::string::npos)
+        << out.str();
+}
+
+// The dry run refuses, as the launcher does, a command that would move one of
+// the launcher's own files: an error at that command, and nothing moved.
+TEST(CheckReportTest, TheLaunchersOwnFilesAreOutOfReach) {
+    const test::ScratchDir game;
+    test::WriteFile(game.Path() / "restore.mod", "");
+    test::WriteFile(game.Path() / "Data" / "m0", "mod");
+    const auto report =
+        CheckScript(game / "mod.dat", "Rename(a, b)\nRenameEx(SrdwLaunch.log, Data\\m0, log.bak)\n",
+                    {game / "", ""});
+    const auto found = Found(report);
+    EXPECT_NE(std::find(found.begin(), found.end(), "install-fails@2:10"), found.end())
+        << testing::PrintToString(found);
+    ReportOut out;
+    WriteText(report, out);
+    EXPECT_NE(out.str().find("is one of the launcher's own files, or holds one; nothing is "
+                             "moved!"),
               std::string::npos)
         << out.str();
 }

@@ -55,9 +55,9 @@ void MakeGame(const Scenario& scenario, const fs::path& game) {
 }
 
 // A script loaded for a launch in the game directory, which is current.
-std::unique_ptr<ModScript> Load(const std::string& script) {
+std::unique_ptr<ModScript> Load(LoggedTest& logged, const std::string& script) {
     auto loaded = std::make_unique<ModScript>();
-    EXPECT_TRUE(loaded->Load(script));
+    EXPECT_TRUE(loaded->Load(logged.Platform(), logged.Log(), script));
     return loaded;
 }
 
@@ -76,18 +76,20 @@ void RecoverForReal(const Scenario& scenario, const std::string& rootDir, const 
     const std::string commandLine = PrepareCommandLine(scenario.commandLine);
     ScratchDir launcherDir;
     {
+        LoggedTest crashing(launcherDir);
         UndoJournal journal;
-        const auto installing = Load(script);
+        const auto installing = Load(crashing, script);
+        static_cast<void>(journal.Start(crashing.Platform(), launcherDir / "restore.jnl", rootDir,
+                                        {}, installing->TextChecksum()));
         static_cast<void>(
-            journal.Start(launcherDir / "restore.jnl", rootDir, {}, installing->TextChecksum()));
-        static_cast<void>(installing->PlanInstall({rootDir, commandLine}, journal));
-        installing->Install({rootDir, commandLine}, journal);
+            installing->PlanInstall(crashing.Scripting(), {rootDir, commandLine}, journal));
+        installing->Install(crashing.Scripting(), {rootDir, commandLine}, journal);
     }
     fs::current_path(game.Path());
     LoggedTest logged(launcherDir);
-    const auto journal = ReadJournal(launcherDir / "restore.jnl");
+    const auto journal = ReadJournal(logged.Platform(), launcherDir / "restore.jnl");
     ASSERT_TRUE(journal.has_value());
-    UndoInstall(*journal);
+    UndoInstall(logged.Scripting(), *journal);
     outcome.recoveryLog = LogFrom(logged.Body(), "\nRestoring script...\n");
     outcome.recovered = TakeSnapshot(game.Path()) == before;
 }
@@ -102,16 +104,16 @@ Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::
         LoggedTest logged(launcherDir);
         InDirectory inGame(game.Path());
         std::string commandLine = PrepareCommandLine(scenario.commandLine);
-        const auto modScript = Load(script);
+        const auto modScript = Load(logged, script);
         UndoJournal journal;
-        modScript->Install({rootDir, commandLine}, journal);
+        modScript->Install(logged.Scripting(), {rootDir, commandLine}, journal);
         for (const auto& [path, state] : TakeSnapshot(game.Path())) {
             if (!path.ends_with("/") && state.content != path) {
                 outcome.movedFiles.push_back(path + " <- " + state.content);
             }
         }
         std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
-        UndoInstall(journal.Contents());
+        UndoInstall(logged.Scripting(), journal.Contents());
         outcome.log = LogFrom(logged.Body(), "\nInstalling script...\n");
     }
     outcome.restored = TakeSnapshot(game.Path()) == before;
@@ -203,13 +205,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "RenameEx(a.pak, a.dw, a.bak)",
                  "",
                  true,
-                 "install-fails@1:1"},
+                 "install-fails@1:23"},
         Scenario{"original_misspelt",
                  {"a.pak", "a.dw"},
                  "RenameEx(a.pk, a.dw, a.bak)",
                  "",
                  true,
-                 "install-fails@1:1"},
+                 "install-fails@1:10"},
         Scenario{"letter_case",
                  {"Data/Sky.pak", "Data/sky.dw"},
                  "RenameEx(data\\SKY.PAK, DATA\\SKY.DW, data\\sky.bak)"},
@@ -222,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "RenameEx(a, a.dw, x.bak)\nRenameEx(b, b.dw, x.bak)\n",
                  "",
                  true,
-                 "install-fails@2:1"},
+                 "install-fails@2:19"},
         Scenario{"same_original",
                  {"a", "a.one", "a.two"},
                  "RenameEx(a, a.one, a.bak1)\nRenameEx(a, a.two, a.bak2)\n"},
@@ -231,14 +233,14 @@ INSTANTIATE_TEST_SUITE_P(
                  "SetDirectory(Nope)\nRename(x, y)\n",
                  "",
                  true,
-                 "directory-missing@1:1"},
-        Scenario{"target_exists", {"a", "b"}, "Rename(a, b)", "", true, "install-fails@1:1"},
+                 "directory-missing@1:14"},
+        Scenario{"target_exists", {"a", "b"}, "Rename(a, b)", "", true, "install-fails@1:11"},
         Scenario{"into_missing_directory",
                  {"a"},
                  "Rename(a, Nowhere\\a)",
                  "",
                  true,
-                 "install-fails@1:1"},
+                 "install-fails@1:11"},
         Scenario{"directory_moves",
                  {"Data/Old/f", "Data/Old/g"},
                  "Rename(Data\\Old, Data\\New)\nRename(Data\\New\\f, Data\\New\\h)\n"},
@@ -246,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
             "read_only_swap", {"!game.pak", "mod.pak"}, "RenameEx(game.pak, mod.pak, game.bak)"},
         Scenario{
             "command_line_changes", {"a.txt", "x/"}, "Rename(a.txt, \"x@cmdline\")", "/EDIT-W"},
-        Scenario{"nothing_to_restore_from", {"a"}, "Rename(b, a)", "", true, "install-fails@1:1"}),
+        Scenario{"nothing_to_restore_from", {"a"}, "Rename(b, a)", "", true, "install-fails@1:8"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -26,9 +26,10 @@ class FileSwapTest : public ::testing::Test {
 
     Snapshot Files() const { return TakeSnapshot(dir_.Path() / "Data"); }
     // "RenameEx" one way or the other, on `files_` when a test plays its own.
-    void Exchange(bool install, const std::string& original, UndoJournal* journal = nullptr) {
+    void Exchange(bool install, const std::string& original, UndoJournal* journal = nullptr,
+                  const std::string* modified = nullptr) {
         const Engine engine{files_ ? *files_ : logged_.Platform(), logged_.Told()};
-        const std::string arguments[] = {original, modified_, backup_};
+        const std::string arguments[] = {original, modified ? *modified : modified_, backup_};
         const CommandDefinition& swap = *FindCommand("RenameEx");
         const std::string directory = engine.files.WorkingDirectory();
         static_cast<void>(Perform({engine, journal, directory, arguments},
@@ -117,8 +118,8 @@ TEST_F(FileSwapTest, RefusalsLeaveEveryFileWhereItWas) {
 
     std::filesystem::remove(dir_.Path() / "Data" / "Game File.bak");
     Exchange(true, dir_ / "Data\\none.pak");
-    modified_ = dir_ / "Data\\none.mod";
-    Swap();
+    const std::string none = dir_ / "Data\\none.mod";
+    Exchange(true, original_, nullptr, &none);
     EXPECT_EQ(logged_.Body(), "Swapping files...FAILED!\n > the backup file '" + backup_ +
                                   "' already exists!\n"
                                   "Unswapping files...FAILED!\n > the modified file '" +
@@ -128,7 +129,7 @@ TEST_F(FileSwapTest, RefusalsLeaveEveryFileWhereItWas) {
                                   dir_ / "Data\\none.pak" +
                                   "' does not exist!\n"
                                   "Swapping files...FAILED!\n > the modified file '" +
-                                  modified_ + "' does not exist!\n");
+                                  none + "' does not exist!\n");
 }
 
 TEST_F(FileSwapTest, UnswapNamesTheMissingFile) {
@@ -237,10 +238,12 @@ TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
     EXPECT_EQ(Files(), cutOff);
     EXPECT_TRUE(UndoInstall(logged_.Scripting(), journal.Contents()).Complete());
     EXPECT_EQ(Files(), before);
-    EXPECT_EQ(logged_.Body(), "Swapping files...Unswapping files...FAILED!\n > the modified "
-                              "file '" + modified_ +
-                                  "' still exists!\n\nRestoring script...\nExecuting "
-                                  "'RenameEx()'\nUnswapping files...succeeded!\n");
+    EXPECT_EQ(logged_.Body(),
+              "Swapping files...Unswapping files...FAILED!\n > the modified "
+              "file '" +
+                  modified_ +
+                  "' still exists!\n\nRestoring script...\nExecuting "
+                  "'RenameEx()'\nUnswapping files...succeeded!\n");
 }
 
 #ifdef _WIN32

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 #include "app/CrashRecovery.h"
 #include "app/GameLaunch.h"
-#include "app/LaunchPaths.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
 #include "platform/ElevationRule.h"
@@ -32,19 +31,8 @@ class LaunchCycleTest : public ::testing::Test {
     }
 
     // One whole run of the launcher; returns its log without header and footer.
-    std::string Run() {
-        InDirectory keep(fs::current_path());
-        LauncherApp app(current_->AsPlatform());
-        app.Startup();
-        app.Shutdown();
-        return LogBody(ReadFile(game_.Path() / "SrdwLaunch.log"));
-    }
-    Snapshot Game() const {
-        Snapshot files = TakeSnapshot(game_.Path());
-        files.erase("SrdwLaunch.log");
-        files.erase("SrdwLaunch.log.1");
-        return files;
-    }
+    std::string Run() { return RunLauncher(*current_, game_.Path() / "SrdwLaunch.log"); }
+    Snapshot Game() const { return GameFolder(game_.Path()); }
     bool MarkerExists() const { return fs::exists(game_.Path() / "restore.mod"); }
     std::string Root() const { return game_.Path().string(); }
 

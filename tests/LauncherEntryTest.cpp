@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "TestSupport.h"
-#include "app/LaunchPaths.h"
 #include "app/LauncherApp.h"
 #include "app/PathText.h"
 #include "log/RunLog.h"
@@ -57,7 +56,8 @@ TEST_F(LauncherEntryTest, FallsBackToTheSecondCandidate) {
     EXPECT_EQ(Run(), LoadingFallback());  // an empty one neither
 
     WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(a,b) broken");
-    EXPECT_EQ(Run(), Loading("SrdwLaunch.dat") + "ERROR in script!\n" + LoadingFallback());
+    EXPECT_EQ(Run(), Loading("SrdwLaunch.dat") + "ERROR in script!\n" + (dir_ / "SrdwLaunch.dat") +
+                         ":1:13: 'broken' is not a call: no '(' follows it\n" + LoadingFallback());
 }
 
 TEST_F(LauncherEntryTest, NoScriptIsReported) {
@@ -82,7 +82,8 @@ TEST_F(LauncherEntryTest, UnloadableRestoreScriptAsksWhetherToReinstall) {
     const std::string broken = dir_ / "Broken.dat";
     WriteFile(broken, "Rename(a,b);Rename(");
     const std::string failedRestore =
-        "Loading script: " + broken + "\nERROR in script!\nERROR: Failed to load restore script!\n";
+        "Loading script: " + broken + "\nERROR in script!\n" + broken +
+        ":1:13: the call 'Rename(' is never closed by ')'\nERROR: Failed to load restore script!\n";
 
     const std::pair<Answer, std::string> cases[] = {
         {Answer::Cancel, failedRestore},                           // ends the run at once

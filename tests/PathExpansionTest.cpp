@@ -15,8 +15,8 @@ class PathExpansionTest : public ::testing::Test {
     // As a command expands its argument, telling the run log.
     std::string ExpandPath(LoggedTest& logged, std::string_view source) {
         const auto expanded = ExpandArgument(source, rootDir_, commandLine_);
-        logged.Told().PathExpanded(source, expanded ? std::optional<std::string_view>(*expanded)
-                                                    : std::nullopt);
+        logged.Told().PathExpanded(
+            source, expanded ? std::optional<std::string_view>(*expanded) : std::nullopt);
         return expanded.value_or("");
     }
 

@@ -32,8 +32,8 @@ TEST(PosixPathTest, ResolvesBackslashesAndLetterCase) {
 
     InDirectory inside(dir.Path());
     EXPECT_EQ(posix::ResolveCase("data\\MAPS"), "Data/Maps");
-    EXPECT_TRUE(Files().Attributes("DATA\\MAPS\\WORLD MAP.MAP"));
-    EXPECT_TRUE(Files().ChangeDirectory("DATA\\maps"));
+    EXPECT_TRUE(NativeFileSystem().Attributes("DATA\\MAPS\\WORLD MAP.MAP"));
+    EXPECT_TRUE(NativeFileSystem().ChangeDirectory("DATA\\maps"));
     EXPECT_EQ(fs::current_path(), dir.Path() / "Data/Maps");
 }
 
@@ -41,9 +41,9 @@ TEST(PosixPathTest, MovesNeverReplaceInAnyLetterCase) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
     WriteFile(dir.Path() / "B.txt", "b");
-    EXPECT_EQ(Files().MoveNoReplace(dir / "A.TXT", dir / "b.TXT").error, OsError::AlreadyExists);
-    EXPECT_EQ(Files().MoveNoReplace(dir / "missing", dir / "c.txt").error, OsError::NotFound);
-    EXPECT_TRUE(Files().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "A.TXT", dir / "b.TXT").error, OsError::AlreadyExists);
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "missing", dir / "c.txt").error, OsError::NotFound);
+    EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
     EXPECT_EQ(ReadFile(dir.Path() / "New.txt"), "a");
     EXPECT_EQ(ReadFile(dir.Path() / "B.txt"), "b");
 }
@@ -59,12 +59,12 @@ TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
     ASSERT_TRUE(posix::SetSystemCall("renameat2", posix::Erased(&RefuseWithNoSpace)));
-    EXPECT_EQ(Files().MoveNoReplace(dir / "a.txt", dir / "b.txt").error, OsError::DiskFull);
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error, OsError::DiskFull);
     const std::vector<std::string> paths = {dir / "a.txt", dir / "c.txt"};
-    const auto states = Files().LookUp(paths);
-    EXPECT_EQ(Files().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
+    const auto states = NativeFileSystem().LookUp(paths);
+    EXPECT_EQ(NativeFileSystem().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
     posix::ResetSystemCalls();
-    EXPECT_TRUE(Files().MoveNoReplace(dir / "a.txt", dir / "b.txt"));
+    EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt"));
     EXPECT_FALSE(posix::SetSystemCall("no such call", nullptr));
 }
 
@@ -72,16 +72,16 @@ TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {
     ScratchDir dir;
     WriteFile(dir.Path() / "f", "x");
     MakeReadOnly(dir.Path() / "f");
-    const auto attributes = Files().Attributes(dir / "F");
+    const auto attributes = NativeFileSystem().Attributes(dir / "F");
     ASSERT_TRUE(attributes);
     EXPECT_TRUE(attributes->readOnly);
     // Even for root, as the launcher's tests run: a read-only file is neither
     // deleted nor overwritten.
-    EXPECT_EQ(Files().RemoveFile(dir / "f").error, OsError::AccessDenied);
-    EXPECT_EQ(Files().CreateOutputFile(dir / "f"), nullptr);
-    EXPECT_TRUE(Files().SetNormalAttributes(dir / "f"));
+    EXPECT_EQ(NativeFileSystem().RemoveFile(dir / "f").error, OsError::AccessDenied);
+    EXPECT_EQ(NativeFileSystem().CreateOutputFile(dir / "f"), nullptr);
+    EXPECT_TRUE(NativeFileSystem().SetNormalAttributes(dir / "f"));
     EXPECT_FALSE(IsReadOnly(dir.Path() / "f"));
-    EXPECT_TRUE(Files().RestoreAttributes(dir / "f", *attributes));
+    EXPECT_TRUE(NativeFileSystem().RestoreAttributes(dir / "f", *attributes));
     EXPECT_TRUE(IsReadOnly(dir.Path() / "f"));
 
     // Putting attributes back sets the owner's write bit alone, whatever else
@@ -89,18 +89,18 @@ TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {
     fs::permissions(dir.Path() / "f", fs::perms::owner_read | fs::perms::group_read);
     FileAttributes hostile;
     hostile.bits = 04777;
-    EXPECT_TRUE(Files().RestoreAttributes(dir / "f", hostile));
+    EXPECT_TRUE(NativeFileSystem().RestoreAttributes(dir / "f", hostile));
     EXPECT_EQ(fs::status(dir.Path() / "f").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink(dir.Path() / "f", dir.Path() / "link");
     hostile.readOnly = true;
-    EXPECT_EQ(Files().RestoreAttributes(dir / "link", hostile).error, OsError::AccessDenied);
+    EXPECT_EQ(NativeFileSystem().RestoreAttributes(dir / "link", hostile).error, OsError::AccessDenied);
     EXPECT_FALSE(IsReadOnly(dir.Path() / "f"));
     // A rename keeps a file's identity; another file has another.
-    const auto before = Files().LookUp(std::vector<std::string>{dir / "f"});
-    ASSERT_TRUE(Files().MoveNoReplace(dir / "f", dir / "g"));
+    const auto before = NativeFileSystem().LookUp(std::vector<std::string>{dir / "f"});
+    ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir / "f", dir / "g"));
     WriteFile(dir.Path() / "f", "y");
-    const auto after = Files().LookUp(std::vector<std::string>{dir / "g", dir / "f"});
+    const auto after = NativeFileSystem().LookUp(std::vector<std::string>{dir / "g", dir / "f"});
     ASSERT_TRUE(before[0].attributes && after[0].attributes && after[1].attributes);
     EXPECT_TRUE(before[0].attributes->identity.known);
     EXPECT_EQ(after[0].attributes->identity, before[0].attributes->identity);
@@ -188,11 +188,11 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     fs::permissions(folder + "/SrdwLaunch", fs::perms::owner_exec, fs::perm_options::add);
     TestPlatform platform;
     platform.ownPath = folder + "/SrdwLaunch";
-    ScopedPlatform scope(platform);
+
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = configHome ? configHome : "";
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    const OsResult written = NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand());
+    const OsResult written = NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand(platform));
     configHome ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     ASSERT_TRUE(written);
 

@@ -117,8 +117,8 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
         ModScript installing;
         ASSERT_TRUE(installing.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
         UndoJournal journal;
-        ASSERT_TRUE(journal.Start(logged.Platform(), launcherDir_ / "restore.jnl", dir_.Path().string(), {},
-                                  installing.TextChecksum()));
+        ASSERT_TRUE(journal.Start(logged.Platform(), launcherDir_ / "restore.jnl",
+                                  dir_.Path().string(), {}, installing.TextChecksum()));
         ASSERT_TRUE(installing.PlanInstall(logged.Scripting(), Values(), journal));
         installing.Install(logged.Scripting(), Values(), journal);  // and then the launcher is gone
     }

@@ -85,20 +85,39 @@ TEST_F(ScriptLoadTest, KeepsSixteenArgumentsAndIgnoresTheRest) {
     EXPECT_EQ(Listing(script_)[1], "B(x)");
 }
 
+// A load error's line is followed by where the error stands, as compilers
+// and SrdwCheck name a place; the script keeps it for the player's message.
 TEST_F(ScriptLoadTest, ParseErrorKeepsTheCommandsBeforeIt) {
-    EXPECT_FALSE(Load("A(x);B(y);trailing"));
+    const std::string place = dir_ / "test.dat";
+    EXPECT_FALSE(Load("A(x);B(y);\r\n  trailing"));
     EXPECT_EQ(Listing(script_), (Lines{"A(x)", "B(y)"}));
-    EXPECT_EQ(log_, LoadingLine() + "ERROR in script!\n");
+    const std::string fault = place + ":2:3: 'trailing' is not a call: no '(' follows it";
+    EXPECT_EQ(log_, LoadingLine() + "ERROR in script!\n" + fault + "\n");
+    EXPECT_EQ(script_.Fault(), fault);
 
     EXPECT_FALSE(Load("A(x);B(y"));
     EXPECT_EQ(Listing(script_), (Lines{"A(x)"}));
+    EXPECT_EQ(script_.Fault(), place + ":1:6: the call 'B(' is never closed by ')'");
+
+    EXPECT_TRUE(Load("A(x)"));
+    EXPECT_EQ(script_.Fault(), "");
 }
 
 TEST_F(ScriptLoadTest, UnclosedQuoteEmptiesTheScript) {
+    const std::string place = dir_ / "test.dat";
     EXPECT_FALSE(Load("A(x);B(\"y)"));
     EXPECT_TRUE(script_.Commands().empty());
-    EXPECT_EQ(log_, LoadingLine() + "ERROR: Script is incorrect!\n");
-    EXPECT_EQ(script_.Path(), dir_ / "test.dat");
+    const std::string fault =
+        place + ":1:8: this '\"' is never closed: it runs to the end of the file, on line 1";
+    EXPECT_EQ(log_, LoadingLine() + "ERROR: Script is incorrect!\n" + fault + "\n");
+    EXPECT_EQ(script_.Path(), place);
+
+    // The quote missing on line 1 leaves open the last one, on line 3.
+    EXPECT_FALSE(Load("A(\"x y, z)\nB(\"u\", v)\nC(\"w\")\n"));
+    EXPECT_EQ(script_.Fault(), place +
+                                   ":1:3: this '\"' is not closed on its line: it runs to the '\"' "
+                                   "on line 2, and every quote after it pairs with the wrong one, "
+                                   "up to the last, on line 3, which is never closed");
 }
 
 TEST_F(ScriptLoadTest, UnreadableFilesFailWithoutALogLine) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/LauncherApp.h"
 #include "app/PathText.h"
 
 namespace srdw::test {
@@ -65,6 +66,10 @@ Answer TestPlatform::AskYesNoCancel(const std::string& text) {
 }
 
 Answer TestPlatform::AskYesNo(const std::string& text) {
+    if (answers.empty()) {
+        questions.push_back(text);
+        return Answer::NoAnswer;
+    }
     const Answer answer = AskYesNoCancel(text);
     return answer == Answer::Cancel ? Answer::No : answer;
 }
@@ -253,6 +258,21 @@ std::string Describe(const Snapshot& snapshot) {
         text += name + (state.readOnly ? " (read-only)" : "") + ": " + state.content + "\n";
     }
     return text;
+}
+
+std::string RunLauncher(TestPlatform& platform, const fs::path& logFile) {
+    InDirectory keep(fs::current_path());
+    LauncherApp app(platform.AsPlatform());
+    app.Startup();
+    app.Shutdown();
+    return LogBody(ReadFile(logFile));
+}
+
+Snapshot GameFolder(const fs::path& root) {
+    Snapshot files = TakeSnapshot(root);
+    files.erase("SrdwLaunch.log");
+    files.erase("SrdwLaunch.log.1");
+    return files;
 }
 
 }  // namespace srdw::test

@@ -100,7 +100,7 @@ class TestPlatform : public FileSystemProxy,
     std::string ownPath;       // empty: the test program's own
     std::string unusablePath;  // a path the system gave that the launcher cannot use
     std::string commandLine;
-    std::deque<Answer> answers;                      // Cancel (or No) when used up
+    std::deque<Answer> answers;  // used up: Cancel, and no answer to a Yes/No question
     std::deque<std::optional<std::string>> choices;  // what the chooser gives; none when used up
     std::vector<std::string> messages;               // texts of message boxes shown
     std::vector<std::string> questions;
@@ -239,5 +239,12 @@ std::string Describe(const Snapshot& snapshot);
 
 // Removes the fixed header and footer of a log; fails the test when they differ.
 std::string LogBody(const std::string& crlfLog);
+
+// One whole launcher run in this process, on `platform`; the working
+// directory is as it was afterwards. Returns its log, `logFile`, without
+// header and footer.
+std::string RunLauncher(TestPlatform& platform, const fs::path& logFile);
+// Every file below a game folder but the launcher's logs.
+Snapshot GameFolder(const fs::path& root);
 
 }  // namespace srdw::test

@@ -216,7 +216,8 @@ TEST_F(UndoJournalTest, ARestoreCutShortOfAChainFinishesExactly) {
             UndoJournal progress;
             ASSERT_TRUE(progress.Reopen(NativeFileSystem(), JournalPath()));
             if (start > 0) {
-                EXPECT_TRUE(UndoInstall(logged.Scripting(), *journal, &progress).Complete()) << at << logged.Body();
+                EXPECT_TRUE(UndoInstall(logged.Scripting(), *journal, &progress).Complete())
+                    << at << logged.Body();
                 continue;
             }
             KillingFiles killing(NativeFileSystem());

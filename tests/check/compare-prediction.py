@@ -15,6 +15,11 @@ def between(text, start, end):
 
 
 real_install = between(log, "\nInstalling script...\n", "\nExecuting 'ShellExecuteEx()'")
+# What the launcher adds after an install whose commands did not all go in,
+# once the player has answered its question.
+chosen = real_install.find("\nThe player chose ")
+if chosen >= 0:
+    real_install = real_install[:chosen + 1]
 real_restore = between(log, "\nRestoring script...\n", "\n~~~~~~~~")
 # What the launcher adds after a restore that could not put everything back.
 unfinished = real_restore.find("\nERROR: not everything could be put back")

@@ -108,9 +108,54 @@ printf '%s\n' 'RenameEx(a.pak, a.dw)' 'Rename(Data//old.pak, new.pak)' >"$work/m
 script=$(program_path "$work/mod/broken.dat")
 run_check "$script"
 expect_status 2 &&
-    expect_line "$script:1:1: error: RenameEx needs 3 arguments (original, modified, backup) but has 2; the launcher does nothing for this command [missing-argument]" &&
-    expect_line "$script:2:1: error: the call 'Rename(' is never closed by ')', so the launcher refuses the whole script (log: \"ERROR in script!\"); the '//' comment on line 2 swallowed a ')' [unclosed-call]" &&
+    expect_line "$script:1:21: error: RenameEx needs 3 arguments (original, modified, backup) but has 2; the launcher does nothing for this command [missing-argument]" &&
+    expect_line "$script:2:1: error: the call 'Rename(' is never closed by ')': the '//' comment on line 2 swallowed a ')', so the launcher refuses the whole script (log: \"ERROR in script!\") [unclosed-call]" &&
     expect_line "No dry run: the launcher would not load this script." && pass
+
+# Mistakes that once went unreported or were reported at the wrong place, on
+# a game folder: each has its one finding, and nothing else is flagged.
+author="$work/author"
+mkdir -p "$author/Sounds" "$author/Data/Maps"
+cp "$game_exe" "$author/srend.exe"
+for f in Sounds/s1.snd Sounds/s4.snd Data/Maps/m1.map Data/Maps/m2.map; do printf x >"$author/$f"; done
+check_author() {  # SCRIPT-NAME STATUS SUMMARY LINE...
+    name=$1 want=$2 summary=$3
+    shift 3
+    script=$(program_path "$author/$name")
+    run_check --game "$(program_path "$author")" "$script"
+    expect_status "$want" && expect_line "$summary" || return 1
+    for line in "$@"; do expect_line "$script:$line" || return 1; done
+    pass
+}
+case=lost-parenthesis
+printf 'Rename(Sounds\\s1.snd, Sounds\\s1.off;\r\nRename(Sounds\\s4.snd, Sounds\\s4.off)\r\n' \
+    >"$author/lost.dat"
+check_author lost.dat 2 "2 errors, 0 warnings, 0 notes." \
+    "1:23: error: this argument runs on into the call 'Rename(' on line 2: the call to 'Rename' on line 1 lost its ')'" \
+    "1:23: error: install fails here: ERROR: failed to rename 'Sounds\\s1.snd' to 'Sounds\\s1.off;Rename(Sounds\\s4.snd'!"
+case=unclosed-quote-midway
+for i in $(seq 1 24); do
+    if [ "$i" = 11 ]; then close=''; else close='"'; fi
+    printf 'Rename("Sounds\\s%d.snd%s, "Sounds\\s%d.off")\r\n' "$i" "$close" "$i"
+done >"$author/quote.dat"
+check_author quote.dat 2 "1 error, 0 warnings, 0 notes." \
+    "11:40: error: this '\"' is not closed on its line: it runs to the '\"' on line 12"
+case=directory-not-there
+printf 'SetDirectory(Data\\Mapz)\r\nRename(Data\\Maps\\m1.map, Maps\\m1.off)\r\nRename(Data\\Maps\\m2.map, Maps\\m1.off)\r\n' \
+    >"$author/mapz.dat"
+check_author mapz.dat 2 "2 errors, 2 warnings, 0 notes." \
+    "1:14: warning: 'Data\\Mapz' is no directory at install" \
+    "2:26: error: install fails here: ERROR: failed to rename 'Data\\Maps\\m1.map' to 'Maps\\m1.off'!" \
+    "3:26: warning: the target '$(program_path "$author/Maps/m1.off")' is written by Rename on line 2 too"
+case=outside-the-game
+printf 'Rename(Sounds\\s1.snd, ..\\s1.snd)\r\n' >"$author/out.dat"
+check_author out.dat 0 "0 errors, 1 warning, 1 note." \
+    "1:23: warning: the target '..\\s1.snd' leads out of the game directory" \
+    " note: the dry run holds only the game directory and takes what is outside it for missing"
+case=near-miss
+printf 'RenamEx(Sounds\\s1.snd, Sounds\\s1.dw, Sounds\\s1.bak)\r\n' >"$author/near.dat"
+check_author near.dat 0 "0 errors, 1 warning, 0 notes." \
+    "1:1: warning: 'RenamEx' is not a command, so the launcher skips this call without a word. Did you mean 'RenameEx'?"
 
 case=json
 run_check --json "$(program_path "$work/mod/mod.dat")"

@@ -27,6 +27,10 @@ constexpr char kReinstallQuestion[] =
 constexpr char kLauncherWaiting[] =
     "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend 2 "
     "to end; then it puts the game's files back.";
+constexpr char kRecoveredByHand[] =
+    "The game's files were put back.\nThe launcher's last run was interrupted while the MOD was "
+    "installed (the computer crashed, or the launcher was ended), so this start only put every "
+    "file back, and the game did not start.\n\nStart the launcher again to play.";
 constexpr int kSplashPicture = 130;
 
 // The mod: a file swap with a read-only file, then a change of directory and a
@@ -237,6 +241,22 @@ class LauncherTest : public ::testing::Test {
                           << DescribeWindows(launcher.Id());
         }
         return box;
+    }
+
+    // Expects a message box of the launcher's whose text holds `text`, with
+    // these buttons, and presses `button`; the box's text, or nothing.
+    static std::optional<std::string> AnswerBox(const ChildProcess& launcher,
+                                                const std::string& text,
+                                                const std::vector<int>& buttons, int button) {
+        const auto box = ExpectMessageBox(launcher);
+        if (!box) {
+            return std::nullopt;
+        }
+        EXPECT_EQ(box->caption, kTitle);
+        EXPECT_NE(box->text.find(text), std::string::npos) << box->text;
+        EXPECT_EQ(box->buttons, buttons);
+        EXPECT_TRUE(PressButton(box->window, button));
+        return box->text;
     }
 
     // Answers the message that the game is not found; the chooser that follows.
@@ -492,6 +512,8 @@ TEST_F(HandOverTest, AGameThatCrashesAtStartIsRestoredAtOnce) {
 
 TEST_F(InterruptedRunTest, TheNextStartRestoresByTheMarker) {
     auto launcher = StartLauncher();
+    // Started by hand, the launcher says what it did and why the game did not start.
+    ASSERT_TRUE(AnswerBox(*launcher, kRecoveredByHand, {IDOK}, IDOK));
     ASSERT_TRUE(Ends(*launcher));
     ExpectRestored();
     EXPECT_EQ(Log(), kHeader + Loading(root_ + "\\SrdwLaunch.dat") + kRecoverSwitch +
@@ -551,6 +573,7 @@ TEST_F(InterruptedRunTest, AStuckRecoveryIsToldAndTheNextStartFinishes) {
         RemoveTree(root_ + name);
     }
     auto launcher = StartLauncher();
+    ASSERT_TRUE(AnswerBox(*launcher, kRecoveredByHand, {IDOK}, IDOK));
     ASSERT_TRUE(Ends(*launcher));
     ExpectRestored();
 }
@@ -633,6 +656,7 @@ TEST_F(LauncherTest, ARestoreKilledInAChainAcrossCommandsIsFinishedByTheNextStar
             ASSERT_TRUE(Ends(restart));
         } else {
             auto restart = StartLauncher();
+            ASSERT_TRUE(AnswerBox(*restart, kRecoveredByHand, {IDOK}, IDOK));
             ASSERT_TRUE(Ends(*restart));
         }
         EXPECT_EQ(Folder(), before) << (atLogIn ? "at log-in" : "by hand") << "\n" << Log();
@@ -727,6 +751,78 @@ TEST_F(LauncherTest, WithoutAScriptItSaysSoAndChangesNothing) {
     EXPECT_EQ(Folder(), before);
     EXPECT_EQ(StartupEntry(), std::nullopt);
     EXPECT_EQ(Log(), kHeader + "ERROR: Failed to load script!\n" + kFooter);
+}
+
+// A script broken on its second line: the message and the log name the place.
+TEST_F(LauncherTest, ABrokenScriptIsNamedWithItsPlace) {
+    PutLauncher(root_);
+    PutGame(root_);
+    PutGameFiles(root_);
+    WriteBytes(root_ + "\\SrdwLaunch.dat", "Rename(a, b)\r\n  Rename(c, d\r\n");
+    const Snapshot before = Folder();
+    const std::string script = root_ + "\\SrdwLaunch.dat";
+    const std::string place = script + ":2:3: the call 'Rename(' is never closed by ')'";
+
+    auto launcher = StartLauncher();
+    ASSERT_TRUE(AnswerBox(*launcher,
+                          std::string(kScriptNotLoaded) +
+                              "\n\nThe MOD's install script has a mistake here:\n" + place +
+                              "\n\nSrdwCheck.exe, which comes with the launcher, shows every "
+                              "mistake in it: in a Command Prompt, run\nSrdwCheck \"" +
+                              script + "\"",
+                          {IDOK}, IDOK));
+    ASSERT_TRUE(Ends(*launcher));
+    EXPECT_EQ(Folder(), before);
+    EXPECT_EQ(Log(), kHeader + Loading(script) + "ERROR in script!\n" + place +
+                         "\nERROR: Failed to load script!\n" + kFooter);
+}
+
+// One of the mod's files is missing: before the game starts, with the splash
+// hidden, the player is told and chooses to play anyway or to end with every
+// file back.
+TEST_F(LauncherTest, ACommandThatDidNotGoInIsToldBeforeTheGame) {
+    MakeGameFolder();
+    WriteBytes(root_ + "\\SrdwLaunch.dat",
+               std::string(kScript) +
+                   "Rename(\"@rootdir\\Sounds\\Wind.snd\", \"@rootdir\\Sounds\\Wind.off\");\r\n");
+    const Snapshot before = Folder();
+    for (const int button : {IDYES, IDNO}) {
+        RemoveTree(root_ + "\\game-run.txt");
+        auto launcher = StartLauncher();
+        const auto box = ExpectMessageBox(*launcher);
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->caption, kTitle);
+        EXPECT_NE(box->text.find("Commands that did not go in: 1 of 5\nThe log says which: " +
+                                 root_ + "\\SrdwLaunch.log\n"),
+                  std::string::npos)
+            << box->text;
+        EXPECT_EQ(box->buttons, (std::vector<int>{IDYES, IDNO}));
+        for (HWND window : TopLevelWindows(launcher->Id())) {
+            EXPECT_TRUE(window == box->window || !IsWindowVisible(window))
+                << "shown beside the box:\n"
+                << DescribeWindows(launcher->Id());
+        }
+        EXPECT_FALSE(Exists(root_ + "\\game-run.txt"));
+        EXPECT_TRUE(PressButton(box->window, button));
+        ASSERT_TRUE(Ends(*launcher));
+
+        const auto report = ReadGameReport(root_);
+        EXPECT_EQ(report.has_value(), button == IDYES);
+        if (report) {
+            EXPECT_EQ(GameFiles(*report), kModdedGame);
+        }
+        EXPECT_EQ(Folder(), before);
+        EXPECT_FALSE(Exists(Marker()));
+        EXPECT_EQ(StartupEntry(), std::nullopt);
+        EXPECT_NE(
+            Log().find(button == IDYES ? "The player chose to play although 1 of the script's "
+                                         "commands did not go in.\n\nExecuting 'ShellExecuteEx()'"
+                                       : "The player chose to have every file put back without "
+                                         "playing, as 1 of the script's commands did not go in.\n\n"
+                                         "Restoring script...\n"),
+            std::string::npos)
+            << Log();
+    }
 }
 
 // ---- finding the game --------------------------------------------------------------

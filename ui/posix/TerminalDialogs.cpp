@@ -69,6 +69,14 @@ class TerminalDialogs final : public PlayerDialogs {
                 return TEXT_FOLDER_NOT_WRITABLE;
             case IDS_FOREIGN_JOURNAL:
                 return TEXT_FOREIGN_JOURNAL;
+            case IDS_SCRIPT_FAULT:
+                return TEXT_SCRIPT_FAULT;
+            case IDS_SCRIPT_ELSEWHERE:
+                return TEXT_SCRIPT_ELSEWHERE;
+            case IDS_COMMANDS_FAILED:
+                return TEXT_COMMANDS_FAILED;
+            case IDS_RECOVERED_BY_HAND:
+                return TEXT_RECOVERED_BY_HAND;
             case IDS_APP_TITLE:
                 return TEXT_APP_TITLE;
             default:

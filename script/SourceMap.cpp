@@ -1,10 +1,10 @@
-#include "check/SourceMap.h"
+#include "script/SourceMap.h"
 
 #include <algorithm>
 
 #include "script/ScriptText.h"
 
-namespace srdw::check {
+namespace srdw {
 
 namespace {
 
@@ -89,4 +89,71 @@ SourcePosition SourceMap::PositionOf(std::size_t sourceOffset) const {
     return {line, sourceOffset - lineStarts_[line - 1] + 1};
 }
 
-}  // namespace srdw::check
+std::string Excerpt(std::string_view text) {
+    constexpr std::size_t kLongest = 40;
+    return text.size() <= kLongest ? std::string(text)
+                                   : std::string(text.substr(0, kLongest)) + "...";
+}
+
+namespace {
+
+// The reader pairs quotes in order: one that is missing pairs every quote after
+// it with the next, across line ends, and leaves the last one open, often far
+// below the mistake. The first quoted run that crosses a line end is where the
+// pairing went wrong.
+LoadFault UnclosedQuoteFault(const SourceMap& map, std::size_t lastQuote) {
+    LoadFault fault{"unclosed-quote", "ERROR: Script is incorrect!", lastQuote, {}};
+    const std::string lastLine = std::to_string(map.PositionOf(lastQuote).line);
+    for (const auto& run : map.QuotedRuns()) {
+        if (!map.OnOneLine(run)) {
+            fault.at = run.at;
+            fault.what = "this '\"' is not closed on its line: it runs to the '\"' on line " +
+                         std::to_string(map.PositionOf(run.at + run.length - 1).line) +
+                         ", and every quote after it pairs with the wrong one, up to the last, "
+                         "on line " +
+                         lastLine + ", which is never closed";
+            return fault;
+        }
+    }
+    fault.what = "this '\"' is never closed: it runs to the end of the file, on line " +
+                 std::to_string(map.PositionOf(map.Source().size() - 1).line);
+    return fault;
+}
+
+}  // namespace
+
+LoadFault FindLoadFault(const SourceMap& map, std::optional<std::size_t> lastClose) {
+    if (const auto quote = map.UnclosedQuote()) {
+        return UnclosedQuoteFault(map, *quote);
+    }
+    const std::string_view clean = map.CleanText();
+    std::size_t position = 0;
+    if (lastClose) {
+        position = *lastClose + 1;
+        while (position < clean.size() && clean[position] == ';') {
+            ++position;
+        }
+    }
+    LoadFault fault{{}, "ERROR in script!", map.SourceOffset(position), {}};
+    const auto open = clean.find('(', position);
+    if (open == std::string_view::npos) {
+        fault.code = "text-after-last-call";
+        fault.what = "'" + Excerpt(clean.substr(position)) + "' is not a call: no '(' follows it";
+        return fault;
+    }
+    fault.code = "unclosed-call";
+    fault.what = "the call '" + Excerpt(clean.substr(position, open - position)) +
+                 "(' is never closed by ')'";
+    const std::size_t openInSource = map.SourceOffset(open);
+    for (const auto& comment : map.Comments()) {
+        if (comment.at > openInSource &&
+            map.Source().substr(comment.at, comment.length).find(')') != std::string_view::npos) {
+            fault.what += ": the '//' comment on line " +
+                          std::to_string(map.PositionOf(comment.at).line) + " swallowed a ')'";
+            break;
+        }
+    }
+    return fault;
+}
+
+}  // namespace srdw

@@ -1,6 +1,7 @@
-// Where each byte of a script's cleaned text stood in the file, so that findings
-// can name a line and a column, and what the cleaning dropped that matters to a
-// mod author: comments and quoted runs.
+// Where each byte of a script's cleaned text stood in the file, so that a load
+// error or a finding can name a line and a column, and what the cleaning
+// dropped that matters to a mod author: comments and quoted runs. Also why a
+// script that was read does not load, told where it stands.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace srdw::check {
+namespace srdw {
 
 struct SourcePosition {
     std::size_t line = 0;    // 1-based
@@ -44,6 +45,11 @@ class SourceMap {
     // The cleaned text's offset where the byte at `sourceOffset` went or would go.
     std::size_t CleanOffsetAt(std::size_t sourceOffset) const;
     SourcePosition PositionOf(std::size_t sourceOffset) const;
+    // Whether a stretch of the file ends on the line where it starts.
+    bool OnOneLine(const SourceSpan& span) const {
+        return span.length == 0 ||
+               PositionOf(span.at).line == PositionOf(span.at + span.length - 1).line;
+    }
     std::string_view Source() const { return source_; }
 
     // Where each stretch of cleaned bytes that stood side by side in the file
@@ -63,4 +69,21 @@ class SourceMap {
     std::optional<std::size_t> unclosedQuote_;
 };
 
-}  // namespace srdw::check
+// Why the launcher refuses a script it read, and where its reader or its
+// parser stopped.
+struct LoadFault {
+    std::string_view code;     // a stable name, such as "unclosed-quote"
+    std::string_view logLine;  // the launcher's own log line for it, without its line end
+    std::size_t at = 0;        // the offset in the file where it stands
+    std::string what;          // what is wrong there, for the mod's author
+};
+
+// The fault of a script that was read but does not load: a quote that is never
+// closed, or else where the parser stopped. `lastClose` is the cleaned text's
+// offset of the ")" of the last call the parser kept, if it kept one.
+LoadFault FindLoadFault(const SourceMap& map, std::optional<std::size_t> lastClose);
+
+// A text for people, cut to its first 40 bytes.
+std::string Excerpt(std::string_view text);
+
+}  // namespace srdw
