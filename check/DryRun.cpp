@@ -3,13 +3,14 @@
 // log is kept to be shown.
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "check/CheckSteps.h"
-#include "check/DirectoryModel.h"
 #include "check/WalkLog.h"
 #include "check/WalkVerdicts.h"
 #include "log/RunLog.h"
 #include "log/RunLogObserver.h"
+#include "script/FolderModel.h"
 #include "script/ModScript.h"
 
 namespace srdw::check {
@@ -23,7 +24,7 @@ constexpr std::string_view kRestoreHeading = "\nRestoring script...\n";
 // game directory is left out: what the model found there is not the disk's.
 class FailureFinder {
   public:
-    FailureFinder(const ParsedScript& script, bool install, const DirectoryModel& model,
+    FailureFinder(const ParsedScript& script, bool install, const FolderModel& model,
                   CheckReport& report)
         : script_(script), install_(install), model_(model), report_(report) {
         for (std::size_t i = 0; i < script.calls.size(); ++i) {
@@ -53,11 +54,150 @@ class FailureFinder {
   private:
     const ParsedScript& script_;
     bool install_;
-    const DirectoryModel& model_;
+    const FolderModel& model_;
     CheckReport& report_;
     std::vector<std::size_t> ran_;
     std::size_t looksBefore_ = 0;
 };
+
+// What the dry run leaves out because it cannot be read: a link to nothing, a
+// link loop, a folder that cannot be listed. The game directory itself must
+// be listed, or `error` says why.
+struct Unread {
+    std::string path;
+    std::string reason;
+};
+std::string ListingFailure(OsError error) {
+    return error == OsError::NotFound       ? "not found"
+           : error == OsError::AccessDenied ? "access denied"
+                                            : "cannot be listed";
+}
+std::vector<Unread> UnreadPaths(const ResolvedPath& game, std::string& error) {
+    FileSystem& disk = NativeFileSystem();
+    const auto top = disk.Attributes(game.Text());
+    if (!top || !top->directory) {
+        error = "'" + game.Text() + "' is not a directory";
+        return {};
+    }
+    // Walked by hand, one directory at a time, links not followed.
+    std::vector<Unread> unread;
+    std::vector<ResolvedPath> directories{game};
+    while (!directories.empty()) {
+        const ResolvedPath directory = std::move(directories.back());
+        directories.pop_back();
+        const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        for (const std::string& name : listing.names) {
+            ResolvedPath path = directory;
+            path.parts.push_back(name);
+            const auto attributes = disk.Attributes(path.Text());
+            const bool link = disk.IsLink(path.Text());
+            if (!attributes) {
+                unread.push_back(
+                    {path.Text(), link ? "a link to nothing that can be read" : "cannot be read"});
+            } else if (attributes->directory && !link) {
+                directories.push_back(std::move(path));
+            }
+        }
+        if (listing.error != OsError::None) {
+            if (directory.parts.size() == game.parts.size()) {
+                error = "cannot list '" + game.Text() + "': " + ListingFailure(listing.error);
+                return {};
+            }
+            unread.push_back({directory.Text(), ListingFailure(listing.error)});
+        }
+    }
+    return unread;
+}
+
+// Paths as the report gives them: relative to the game directory.
+std::string Relative(const LaunchContext& launch, const ResolvedPath& path) {
+    return path.parts.size() == launch.game.parts.size() ? path.Text()
+                                                         : RelativePath(path, launch.game);
+}
+
+// What the run changed: what the model holds, and what lies below a folder
+// it moved, which moved with it unless the run moved it on its own; in the
+// order of where each entry is now.
+std::vector<FolderModel::Change> AllChanges(const FolderModel& model) {
+    auto changes = model.Changes();
+    std::set<std::string> own;
+    for (const auto& change : changes) {
+        own.insert(PathKey(change.was));
+    }
+    FileSystem& disk = NativeFileSystem();
+    for (std::size_t i = 0, held = changes.size(); i < held; ++i) {
+        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text()) {
+            continue;
+        }
+        std::vector<std::pair<ResolvedPath, ResolvedPath>> folders{
+            {changes[i].now, changes[i].was}};
+        while (!folders.empty()) {
+            const auto [now, was] = std::move(folders.back());
+            folders.pop_back();
+            for (const std::string& name : disk.ListDirectory(was.Text()).names) {
+                FolderModel::Change below{now, was};
+                below.now.parts.push_back(name);
+                below.was.parts.push_back(name);
+                const auto attributes = disk.Attributes(below.was.Text());
+                if (!attributes || own.contains(PathKey(below.was))) {
+                    continue;
+                }
+                below.directory = attributes->directory;
+                below.readOnlyNow = below.readOnlyWas = attributes->readOnly;
+                if (below.directory && !disk.IsLink(below.was.Text())) {
+                    folders.emplace_back(below.now, below.was);
+                }
+                changes.push_back(std::move(below));
+            }
+        }
+    }
+    std::sort(changes.begin(), changes.end(), [](const auto& a, const auto& b) {
+        return std::pair(PathKey(a.now), a.now.Text()) < std::pair(PathKey(b.now), b.now.Text());
+    });
+    return changes;
+}
+
+// What is not where it was at the start.
+std::vector<Placement> Moved(const LaunchContext& launch, const FolderModel& model) {
+    std::vector<Placement> moved;
+    for (const auto& change : AllChanges(model)) {
+        if (change.now.Text() != change.was.Text()) {
+            moved.push_back(
+                {Relative(launch, change.now), Relative(launch, change.was), change.directory});
+        }
+    }
+    return moved;
+}
+
+// The entries whose path, letter case or attributes differ from the start, one
+// line each, in the order of where they were; what was moved out of the game
+// directory is left out, for the model cannot follow it.
+std::vector<std::string> Differences(const LaunchContext& launch, const FolderModel& model) {
+    auto changes = AllChanges(model);
+    std::sort(changes.begin(), changes.end(), [](const auto& a, const auto& b) {
+        return std::pair(PathKey(a.was), a.was.Text()) < std::pair(PathKey(b.was), b.was.Text());
+    });
+    const auto state = [](bool readOnly) { return readOnly ? "read-only" : "writable"; };
+    std::vector<std::string> differences;
+    for (const auto& change : changes) {
+        const std::string name = Relative(launch, change.was);
+        if (!IsWithin(change.now, launch.game)) {
+            continue;
+        }
+        if (change.now.Text() != change.was.Text()) {
+            const bool caseOnly = PathKey(change.now) == PathKey(change.was);
+            differences.push_back("'" + name + "' is now at '" + Relative(launch, change.now) +
+                                  "'" +
+                                  (caseOnly ? " (only the letter case differs: spell the name in "
+                                              "the script as it is on disk)"
+                                            : ""));
+        } else if (change.readOnlyNow != change.readOnlyWas) {
+            differences.push_back("'" + name + "' was " + state(change.readOnlyWas) +
+                                  " and is now " + state(change.readOnlyNow));
+        }
+    }
+    return differences;
+}
 
 // What the dry run's launcher writes its log into: the walk being followed,
 // line by line as it is written, or nowhere.
@@ -112,7 +252,7 @@ std::size_t Record(DryLog& dry, FileSystem& model, std::string_view heading, Fai
 // A directory change the launcher could not make goes without a word: the
 // commands after it work where it was.
 void ReportSilentDirectoryChanges(const ParsedScript& script,
-                                  const std::vector<DirectoryModel::DirectoryChange>& changes,
+                                  const std::vector<FolderModel::DirectoryChange>& changes,
                                   DryRunFacts& facts, CheckReport& report) {
     std::size_t change = 0;
     for (const auto& call : script.calls) {
@@ -170,7 +310,7 @@ void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& jou
 
 // One launch cycle: install, the game, restore, with the log of each.
 void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
-                   const LaunchContext& launch, DirectoryModel& model, DryLog& dry,
+                   const LaunchContext& launch, FolderModel& model, DryLog& dry,
                    DryRunResult& result, DryRunFacts& facts, CheckReport& report) {
     dry.Open();
     auto modScript = std::make_unique<ModScript>();
@@ -185,13 +325,13 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
                                         });
     modScript.reset();  // the restore needs the journal alone
     ReportSilentDirectoryChanges(script, model.DirectoryChanges(), facts, report);
-    result.whileGameRuns = model.Moved();
+    result.whileGameRuns = Moved(launch, model);
     FailureFinder restoreFailures(script, false, model, report);
     result.restoreLinesLeftOut =
         Record(dry, model, kRestoreHeading, &restoreFailures, result.restoreLog,
                [&](const Engine& engine) { UndoInstall(engine, journal.Contents(), &journal); });
     dry.log.Close();
-    result.notRestored = model.Differences();
+    result.notRestored = Differences(launch, model);
 }
 
 // Install, then a crash while the game runs: nothing of the run is left but
@@ -200,7 +340,7 @@ void RehearseCycle(const ParsedScript& script, const std::string& scriptPath,
 // records the crashed install kept in memory, so those are undone here: the
 // model keeps no second copy of them.
 void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
-                      const LaunchContext& launch, DirectoryModel& model, DryLog& dry,
+                      const LaunchContext& launch, FolderModel& model, DryLog& dry,
                       DryRunResult& result) {
     UndoJournal journal;
     {
@@ -222,7 +362,7 @@ void RehearseRecovery(const ParsedScript& script, const std::string& scriptPath,
             UndoInstall(engine, journal.Contents(), &progress);
         });
     dry.log.Close();
-    result.notRecovered = model.Differences();
+    result.notRecovered = Differences(launch, model);
 }
 
 }  // namespace
@@ -231,13 +371,14 @@ DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
                    const LaunchContext& launch, CheckReport& report) {
     DryRunFacts facts;
     std::string error;
-    DirectoryModel model(launch.game, scriptPath, script.map.Source(), error);
+    const auto unread = UnreadPaths(launch.game, error);
     if (!error.empty()) {
         AddFinding(report, Severity::Error, std::nullopt, "game-unreadable",
                    "no dry run: " + error);
         return facts;
     }
-    for (const auto& [path, reason] : model.UnreadPaths()) {
+    FolderModel model(NativeFileSystem(), launch.game);
+    for (const auto& [path, reason] : unread) {
         AddFinding(
             report, Severity::Note, std::nullopt, "unreadable-path",
             "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
@@ -253,7 +394,7 @@ DryRunFacts DryRun(const ParsedScript& script, const std::string& scriptPath,
         RehearseCycle(script, scriptPath, launch, model, dry, result, facts, report);
         model.Reset();
         RehearseRecovery(script, scriptPath, launch, model, dry, result);
-        result.unmodelled = model.UnmodelledPaths();
+        result.unmodelled = model.OutsidePaths();
     }
     report.dryRun = std::move(result);
     return facts;

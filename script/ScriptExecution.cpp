@@ -9,7 +9,7 @@
 #include "script/CommandTable.h"
 #include "script/FileMoves.h"
 #include "script/ModScript.h"
-#include "script/PlannedFolder.h"
+#include "script/FolderModel.h"
 #include "script/ScriptText.h"
 
 namespace srdw {
@@ -106,9 +106,9 @@ OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values
     }
     journal.BeginPlan(commands_.size());
     {
-        // The plan stands in for the file system while the install is
+        // The model stands in for the file system while the install is
         // rehearsed, and the rehearsal tells nobody what it did.
-        PlannedFolder plan(engine.files);
+        FolderModel plan(engine.files);
         ScriptObserver nobody;
         const Engine rehearsing{plan, nobody};
         Walker rehearsal{rehearsing, Walk::Install, values, &journal, ownFiles_};
