@@ -1,7 +1,9 @@
 #include "script/FolderModel.h"
 
 #include <algorithm>
+
 #include <utility>
+#include "platform/NameCase.h"
 
 namespace srdw {
 
@@ -47,6 +49,7 @@ FolderModel::FolderModel(FileSystem& disk, std::optional<ResolvedPath> bounds)
 
 void FolderModel::Reset() {
     entries_.clear();
+    movedFolders_ = 0;
     taken_.clear();
     written_.clear();
     directoryChanges_.clear();
@@ -67,8 +70,11 @@ FolderModel::Entries::iterator FolderModel::Find(const ResolvedPath& path) {
     return folded != entries_.end() && folded->first.first == key.first ? folded : entries_.end();
 }
 
-FolderModel::Found FolderModel::Look(const ResolvedPath& path) {
-    Found found{std::nullopt, path, entries_.end(), std::nullopt};
+// Where the model has `path`, or where the disk would have it: below a folder
+// the run moved, in that folder's place on the disk; nothing where the run
+// took something away. Nothing is asked of the disk.
+FolderModel::Found FolderModel::Place(const ResolvedPath& path) {
+    Found found{std::nullopt, path, entries_.end(), std::nullopt, 0};
     if (IsFixed(path)) {
         found.attributes.emplace().directory = true;
         return found;
@@ -86,54 +92,93 @@ FolderModel::Found FolderModel::Look(const ResolvedPath& path) {
         found.stored = found.entry->second.now;
         return found;
     }
-    // Where the disk has it: below a folder the run moved, in that folder's
-    // place on the disk; nothing where the run took something away.
     ResolvedPath onDisk = path;
-    std::size_t unmoved = 0;  // the parts of `onDisk` no move of the run leads to
-    for (std::size_t n = path.parts.size(); !entries_.empty() && n-- > 0;) {
+    for (std::size_t n = path.parts.size(); movedFolders_ > 0 && n-- > 0;) {
         ResolvedPath above = path;
         above.parts.resize(n);
         const auto entry = Find(above);
         if (entry != entries_.end() && entry->second.attributes.directory) {
             onDisk = Rebased(entry->second.origin, path, n);
-            unmoved = entry->second.origin.parts.size();
+            found.unmoved = entry->second.origin.parts.size();
             found.stored = entry->second.now;  // where what lies below it is now
             break;
         }
     }
-    for (std::size_t n = onDisk.parts.size(); !taken_.empty() && n > unmoved; --n) {
-        ResolvedPath above = onDisk;
-        above.parts.resize(n);
-        if (taken_.contains(PathKey(above))) {
+    std::string key = PathKey(onDisk);
+    for (std::size_t n = onDisk.parts.size(); !taken_.empty() && n > found.unmoved; --n) {
+        if (taken_.contains(key)) {
             return found;
         }
+        key.resize(key.size() - FoldNameCase(onDisk.parts[n - 1]).size() - 1);
     }
-    const std::string text = onDisk.Text();
-    const auto states = disk_.LookUp(std::span(&text, 1));
-    if (states.front().Exists()) {
-        const std::string& leaf = states.front().stored;
-        found.attributes = states.front().attributes;
-        found.onDisk =
-            StoredOnDisk(std::move(onDisk), unmoved, leaf.substr(leaf.find_last_of("\\/") + 1));
-        found.stored = unmoved == 0 ? *found.onDisk : Rebased(found.stored, *found.onDisk, unmoved);
-    }
+    found.onDisk = std::move(onDisk);
     return found;
 }
 
-// The folders' spellings are asked of the disk once each.
+FolderModel::Found FolderModel::Look(const ResolvedPath& path) {
+    Found found = Place(path);
+    if (found.entry != entries_.end() || !found.onDisk) {
+        return found;
+    }
+    const std::string text = found.onDisk->Text();
+    const auto states = disk_.LookUp(std::span(&text, 1));
+    if (!states.front().Exists()) {
+        found.onDisk.reset();
+        return found;
+    }
+    const std::string& leaf = states.front().stored;
+    found.attributes = states.front().attributes;
+    found.onDisk = StoredOnDisk(std::move(*found.onDisk), found.unmoved,
+                                leaf.substr(leaf.find_last_of("\\/") + 1));
+    found.stored =
+        found.unmoved == 0 ? *found.onDisk : Rebased(found.stored, *found.onDisk, found.unmoved);
+    return found;
+}
+
+std::optional<ResolvedPath> FolderModel::Folder(const ResolvedPath& path) {
+    const Found found = Place(path);
+    if (found.attributes) {
+        return found.attributes->directory ? std::optional(found.stored) : std::nullopt;
+    }
+    if (!found.onDisk) {
+        return std::nullopt;
+    }
+    ResolvedPath stored = StoredOnDisk(*found.onDisk, found.unmoved, {});
+    const auto& name = FolderName(stored, stored.parts.size());
+    if (!name) {
+        return std::nullopt;
+    }
+    stored.parts.back() = *name;
+    return found.unmoved == 0 ? stored : Rebased(found.stored, stored, found.unmoved);
+}
+
+// The disk's spelling of a folder's name, asked once; none where no folder is.
+const std::optional<std::string>& FolderModel::FolderName(const ResolvedPath& onDisk,
+                                                          std::size_t parts) {
+    ResolvedPath folder = onDisk;
+    folder.parts.resize(parts);
+    auto [known, added] = folders_.try_emplace(PathKey(folder));
+    if (added) {
+        const std::string text = folder.Text();
+        const auto state = disk_.LookUp(std::span(&text, 1)).front();
+        if (state.attributes && state.attributes->directory) {
+            known->second = state.stored.substr(state.stored.find_last_of("\\/") + 1);
+        }
+    }
+    return known->second;
+}
+
+// `onDisk` with the folders after its first `from` parts spelled as the disk
+// stores them, and `leaf` for its last name where one is given.
 ResolvedPath FolderModel::StoredOnDisk(ResolvedPath onDisk, std::size_t from, std::string leaf) {
     for (std::size_t n = from + 1; n < onDisk.parts.size(); ++n) {
-        ResolvedPath folder = onDisk;
-        folder.parts.resize(n);
-        std::string& spelled = folderNames_[PathKey(folder)];
-        if (spelled.empty()) {
-            const std::string text = folder.Text();
-            const std::string stored = disk_.LookUp(std::span(&text, 1)).front().stored;
-            spelled = stored.substr(stored.find_last_of("\\/") + 1);
+        if (const auto& name = FolderName(onDisk, n)) {
+            onDisk.parts[n - 1] = *name;
         }
-        onDisk.parts[n - 1] = spelled;
     }
-    onDisk.parts.back() = std::move(leaf);
+    if (!leaf.empty()) {
+        onDisk.parts.back() = std::move(leaf);
+    }
     return onDisk;
 }
 
@@ -182,29 +227,36 @@ OsResult FolderModel::MoveNoReplace(const std::string& from, const std::string& 
 // take the new place, under the new name as written and in the directory as
 // it is stored; what lies below it on the disk follows through its origin.
 OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
-    const ResolvedPath source = ResolveAbsolute(from.native);
-    const ResolvedPath target = ResolveAbsolute(to.native);
-    const Found moving = Look(source);
-    if (!moving.attributes) {
+    if (!from.Exists()) {
         return {OsError::NotFound};
     }
+    if (to.Exists()) {
+        return {OsError::AlreadyExists};
+    }
+    // Both as the look-up just before found them, `from` spelled as stored.
+    const ResolvedPath source = ResolveAbsolute(from.native);
+    const ResolvedPath target = ResolveAbsolute(to.native);
     // Windows keeps the current directory from being moved; elsewhere it moves
     // and stays current.
     const bool movesCurrent = IsWithin(current_, source);
     if (IsFixed(source) || (movesCurrent && kWindowsPaths)) {
         return {OsError::AccessDenied};
     }
-    if (Look(target).attributes) {
-        return {OsError::AlreadyExists};
-    }
-    const Found parent = Look(target.Parent());
-    if (!parent.attributes || !parent.attributes->directory) {
+    const auto parent = Folder(target.Parent());
+    if (!parent) {
         return {OsError::NotFound};
     }
     if (IsWithin(target, source)) {
         return {OsError::Other};  // a directory into itself
     }
-    ResolvedPath place = parent.stored;
+    Found moving = Place(source);
+    if (moving.entry == entries_.end() && !moving.onDisk) {
+        return {OsError::NotFound};
+    }
+    moving.attributes = from.attributes;
+    moving.stored = source;
+    movedFolders_ += from.attributes->directory ? 1 : 0;
+    ResolvedPath place = *parent;
     place.parts.push_back(target.parts.back());
     const ResolvedPath stored = TakeOver(moving)->second.now;
     std::vector<Entry> moved;

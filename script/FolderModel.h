@@ -85,8 +85,13 @@ class FolderModel final : public FileSystem {
         ResolvedPath stored;                 // the path spelled as stored, when found
         Entries::iterator entry;             // the model's, when it holds it
         std::optional<ResolvedPath> onDisk;  // where the disk has it, when not
+        std::size_t unmoved;                 // the parts of `onDisk` no move leads to
     };
+    Found Place(const ResolvedPath& path);
     Found Look(const ResolvedPath& path);
+    // The folder at `path`, spelled as stored; none where no folder is.
+    std::optional<ResolvedPath> Folder(const ResolvedPath& path);
+    const std::optional<std::string>& FolderName(const ResolvedPath& onDisk, std::size_t parts);
     // The entry a path names: each name as spelled where that is there, else
     // one that differs only in letter case.
     Entries::iterator Find(const ResolvedPath& path);
@@ -101,7 +106,9 @@ class FolderModel final : public FileSystem {
     ResolvedPath current_;
     Entries entries_;
     std::set<std::string> taken_;  // PathKey of every place on the disk the model took over
-    std::map<std::string, std::string> folderNames_;  // by PathKey: the disk's spelling
+    // By PathKey: the disk's spelling of each folder asked for, none where none is.
+    std::map<std::string, std::optional<std::string>> folders_;
+    std::size_t movedFolders_ = 0;  // only then can a path lie below a moved folder
     std::set<std::string> written_;
     std::vector<DirectoryChange> directoryChanges_;
     std::vector<std::string> outside_;
