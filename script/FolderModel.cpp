@@ -104,15 +104,21 @@ FolderModel::Found FolderModel::Place(const ResolvedPath& path) {
             break;
         }
     }
-    std::string key = PathKey(onDisk);
-    for (std::size_t n = onDisk.parts.size(); !taken_.empty() && n > found.unmoved; --n) {
-        if (taken_.contains(key)) {
-            return found;
-        }
-        key.resize(key.size() - FoldNameCase(onDisk.parts[n - 1]).size() - 1);
-    }
     found.onDisk = std::move(onDisk);
     return found;
+}
+
+// Whether the run took away what the disk has at `onDisk`, spelled as stored,
+// or a folder it lies in, after its first `unmoved` parts.
+bool FolderModel::Vacated(const ResolvedPath& onDisk, std::size_t unmoved) const {
+    ResolvedPath above = onDisk;
+    for (std::size_t n = onDisk.parts.size(); !taken_.empty() && n > unmoved; --n) {
+        above.parts.resize(n);
+        if (taken_.contains(above.Text())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 FolderModel::Found FolderModel::Look(const ResolvedPath& path) {
@@ -127,9 +133,13 @@ FolderModel::Found FolderModel::Look(const ResolvedPath& path) {
         return found;
     }
     const std::string& leaf = states.front().stored;
-    found.attributes = states.front().attributes;
     found.onDisk = StoredOnDisk(std::move(*found.onDisk), found.unmoved,
                                 leaf.substr(leaf.find_last_of("\\/") + 1));
+    if (Vacated(*found.onDisk, found.unmoved)) {
+        found.onDisk.reset();
+        return found;
+    }
+    found.attributes = states.front().attributes;
     found.stored =
         found.unmoved == 0 ? *found.onDisk : Rebased(found.stored, *found.onDisk, found.unmoved);
     return found;
@@ -149,6 +159,9 @@ std::optional<ResolvedPath> FolderModel::Folder(const ResolvedPath& path) {
         return std::nullopt;
     }
     stored.parts.back() = *name;
+    if (Vacated(stored, found.unmoved)) {
+        return std::nullopt;
+    }
     return found.unmoved == 0 ? stored : Rebased(found.stored, stored, found.unmoved);
 }
 
@@ -186,7 +199,7 @@ FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
     if (found.entry != entries_.end()) {
         return found.entry;
     }
-    taken_.insert(PathKey(*found.onDisk));
+    taken_.insert(found.onDisk->Text());
     return entries_
         .emplace(KeyOf(found.stored),
                  Entry{found.stored, *found.onDisk, *found.attributes, *found.attributes})
@@ -250,7 +263,8 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         return {OsError::Other};  // a directory into itself
     }
     Found moving = Place(source);
-    if (moving.entry == entries_.end() && !moving.onDisk) {
+    if (moving.entry == entries_.end() &&
+        (!moving.onDisk || Vacated(*moving.onDisk, moving.unmoved))) {
         return {OsError::NotFound};
     }
     moving.attributes = from.attributes;

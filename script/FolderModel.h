@@ -89,6 +89,7 @@ class FolderModel final : public FileSystem {
     };
     Found Place(const ResolvedPath& path);
     Found Look(const ResolvedPath& path);
+    bool Vacated(const ResolvedPath& onDisk, std::size_t unmoved) const;
     // The folder at `path`, spelled as stored; none where no folder is.
     std::optional<ResolvedPath> Folder(const ResolvedPath& path);
     const std::optional<std::string>& FolderName(const ResolvedPath& onDisk, std::size_t parts);
@@ -105,7 +106,7 @@ class FolderModel final : public FileSystem {
     ResolvedPath start_;
     ResolvedPath current_;
     Entries entries_;
-    std::set<std::string> taken_;  // PathKey of every place on the disk the model took over
+    std::set<std::string> taken_;  // every place on the disk the model took over, as stored
     // By PathKey: the disk's spelling of each folder asked for, none where none is.
     std::map<std::string, std::optional<std::string>> folders_;
     std::size_t movedFolders_ = 0;  // only then can a path lie below a moved folder
