@@ -28,16 +28,19 @@ def documents():
 
 
 def links(path):
+    """(line, target) of each link outside code; a link's text may run over lines."""
+    kept = []
     fenced = False
-    for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+    for line in path.read_text(encoding="utf-8").splitlines():
         if line.lstrip().startswith(("```", "~~~")):
             fenced = not fenced
-            continue
-        if fenced:
-            continue
-        line = CODE_SPAN.sub("", line)
-        for match in LINK.finditer(line):
-            yield number, match.group(1)
+            kept.append("")
+        else:
+            kept.append("" if fenced else CODE_SPAN.sub("", line))
+    text = "\n".join(kept)
+    for match in LINK.finditer(text):
+        yield text.count("\n", 0, match.start(1)) + 1, match.group(1)
+    for number, line in enumerate(kept, 1):
         definition = DEFINITION.match(line)
         if definition:
             yield number, definition.group(1)
