@@ -30,7 +30,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "native")
 BENCH = os.path.join(BUILD, "bench")
 
-# What the figures are held to (README, "Performance").
+# What the figures are held to (docs/performance.md).
 LOAD_TARGET = 1e9  # bytes of script text per second
 FRESH_LOAD_TARGET = 4e8  # the same, loaded by a fresh process
 INSTALL_TARGET = 1.15  # launcher / system calls, natively and under Wine
