@@ -89,7 +89,7 @@ FolderModel::Found FolderModel::Place(const ResolvedPath& path) {
     found.entry = Find(path);
     if (found.entry != entries_.end()) {
         found.attributes = found.entry->second.attributes;
-        found.stored = found.entry->second.now;
+        found.stored = Now(found.entry);
         return found;
     }
     ResolvedPath onDisk = path;
@@ -98,9 +98,10 @@ FolderModel::Found FolderModel::Place(const ResolvedPath& path) {
         above.parts.resize(n);
         const auto entry = Find(above);
         if (entry != entries_.end() && entry->second.attributes.directory) {
-            onDisk = Rebased(entry->second.origin, path, n);
-            found.unmoved = entry->second.origin.parts.size();
-            found.stored = entry->second.now;  // where what lies below it is now
+            const ResolvedPath origin = ResolveAbsolute(entry->second.origin);
+            onDisk = Rebased(origin, path, n);
+            found.unmoved = origin.parts.size();
+            found.stored = Now(entry);  // where what lies below it is now
             break;
         }
     }
@@ -202,7 +203,7 @@ FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
     taken_.insert(found.onDisk->Text());
     return entries_
         .emplace(KeyOf(found.stored),
-                 Entry{found.stored, *found.onDisk, *found.attributes, *found.attributes})
+                 Entry{found.onDisk->Text(), *found.attributes, found.attributes->readOnly})
         .first;
 }
 
@@ -272,22 +273,21 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     movedFolders_ += from.attributes->directory ? 1 : 0;
     ResolvedPath place = *parent;
     place.parts.push_back(target.parts.back());
-    const ResolvedPath stored = TakeOver(moving)->second.now;
-    std::vector<Entry> moved;
+    const ResolvedPath stored = Now(TakeOver(moving));
+    std::vector<std::pair<ResolvedPath, Entry>> moved;
     const std::string below = PathKey(stored);
     for (auto it = entries_.lower_bound({below, {}});
          it != entries_.end() && it->first.first.starts_with(below);) {
-        if (!WithinAsSpelled(it->second.now, stored)) {
+        ResolvedPath now = Now(it);
+        if (!WithinAsSpelled(now, stored)) {
             ++it;
             continue;
         }
-        moved.push_back(std::move(it->second));
-        moved.back().now = Rebased(place, moved.back().now, stored.parts.size());
+        moved.emplace_back(Rebased(place, now, stored.parts.size()), std::move(it->second));
         it = entries_.erase(it);
     }
-    for (auto& entry : moved) {
-        auto key = KeyOf(entry.now);
-        entries_.emplace(std::move(key), std::move(entry));
+    for (auto& [now, entry] : moved) {
+        entries_.emplace(KeyOf(now), std::move(entry));
     }
     if (movesCurrent) {
         current_ = Rebased(place, current_, stored.parts.size());
@@ -333,11 +333,12 @@ std::unique_ptr<OutputFile> FolderModel::AppendToFile(const std::string& path) {
 
 std::vector<FolderModel::Change> FolderModel::Changes() const {
     std::vector<Change> changes;
-    for (const auto& [key, entry] : entries_) {
-        if (entry.now.Text() != entry.origin.Text() ||
-            entry.attributes.readOnly != entry.found.readOnly) {
-            changes.push_back({entry.now, entry.origin, entry.attributes.directory,
-                               entry.attributes.readOnly, entry.found.readOnly});
+    for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
+        const auto& [now, origin] = std::pair(entry->first.second, entry->second.origin);
+        const FileAttributes& attributes = entry->second.attributes;
+        if (now != origin || attributes.readOnly != entry->second.readOnlyWas) {
+            changes.push_back({Now(entry), ResolveAbsolute(origin), attributes.directory,
+                               attributes.readOnly, entry->second.readOnlyWas});
         }
     }
     return changes;

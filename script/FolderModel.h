@@ -68,17 +68,19 @@ class FolderModel final : public FileSystem {
     void Sleep(unsigned) override {}
 
   private:
-    // What the model took over from the disk: where it is now, where the disk
-    // has it, and its attributes now and there.
+    // What the model took over from the disk, by where it is now: by PathKey,
+    // then as stored, so that where the system holds two names that differ
+    // only in letter case, both are kept. Texts, not parts: a long install
+    // holds many.
     struct Entry {
-        ResolvedPath now;
-        ResolvedPath origin;
+        std::string origin;  // where the disk has it, as stored
         FileAttributes attributes;
-        FileAttributes found;
+        bool readOnlyWas = false;
     };
-    // By PathKey, then as stored: where the system holds two names that differ
-    // only in letter case, both are kept.
     using Entries = std::map<std::pair<std::string, std::string>, Entry>;
+    static ResolvedPath Now(Entries::const_iterator entry) {
+        return ResolveAbsolute(entry->first.second);
+    }
 
     struct Found {
         std::optional<FileAttributes> attributes;

@@ -8,8 +8,8 @@
 
 #include "script/CommandTable.h"
 #include "script/FileMoves.h"
-#include "script/ModScript.h"
 #include "script/FolderModel.h"
+#include "script/ModScript.h"
 #include "script/ScriptText.h"
 
 namespace srdw {

@@ -253,9 +253,10 @@ void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
     }
 }
 
-void Keep(TextStore& texts, std::vector<JournalArgument>& arguments) {
+// With `sources` the sources too; else they are views the caller keeps alive.
+void Keep(TextStore& texts, std::vector<JournalArgument>& arguments, bool sources = true) {
     for (auto& argument : arguments) {
-        const std::string_view source = texts.Keep(argument.source);
+        const std::string_view source = sources ? texts.Keep(argument.source) : argument.source;
         if (argument.expanded) {
             // An expansion that is part of its source (a path in quotes, one
             // without a placeholder) shares its bytes.
@@ -440,9 +441,8 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
     }
     CommandRecord record{index, name, {arguments.begin(), arguments.end()}};
     Add(record);
-    Keep(contents_.texts, record.arguments);
-    contents_.commands.push_back(
-        {index, contents_.texts.Keep(name), std::move(record.arguments), {}, false});
+    Keep(contents_.texts, record.arguments, false);
+    contents_.commands.push_back({index, name, std::move(record.arguments), {}, false});
 }
 
 // The same file name (letter case included) in the same folder (letter case

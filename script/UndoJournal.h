@@ -112,7 +112,9 @@ class UndoJournal {
     // failed: then no move may be made.
     OsResult EndPlan();
 
-    // Records a command; its texts are kept.
+    // Records a command. Its name and its arguments' sources are views the
+    // caller keeps alive for as long as the journal (the script's text); the
+    // expansions are kept.
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::span<const JournalArgument> arguments);
     // Records a move about to be made, its texts kept. False when the file
