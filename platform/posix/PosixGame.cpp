@@ -26,7 +26,11 @@ class PosixGame final : public GameProcess {
                             const WatchWhileRunning& whileRunning) override {
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
         arguments.insert(arguments.begin(), ResolveCase(file));
-        return posix::RunAndReap(std::move(arguments), ResolveCase(directory), whileRunning);
+        ProgramRun run =
+            posix::RunAndReap(std::move(arguments), ResolveCase(directory), whileRunning);
+        // The launcher's locks kept no one out of the folders while the game ran.
+        posix::ForgetDirectoryListings();
+        return run;
     }
 };
 
