@@ -7,6 +7,7 @@
 #include "platform/SystemRecords.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/RunOnceEntry.h"
+#include "platform/win32/SystemCalls.h"
 #include "platform/win32/Win32Error.h"
 
 namespace srdw::win32 {
@@ -37,15 +38,15 @@ std::string Win32Records::ReadProfileString(const std::string& file, const std::
                                             const std::string& key) {
     std::wstring buffer(kLongPathBuffer, L'\0');
     const DWORD length =
-        GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
-                                 buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
+        sys::GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
+                                      buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
     return AcceptedPath(std::wstring_view(buffer.data(), length));
 }
 
 OsResult Win32Records::WriteProfileString(const std::string& file, const std::string& section,
                                           const std::string& key, const std::string& value) {
     return Check(
-        WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()));
+        sys::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()));
 }
 
 }  // namespace
