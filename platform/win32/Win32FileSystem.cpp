@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,31 +80,24 @@ std::string WithName(const std::string& path, const char* name) {
     return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
 }
 
-std::uint64_t TimeOf(const FILETIME& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-// A folder's times change with what is in it, so a folder is known by its
-// volume and file index, at the cost of an open; folders are seldom moved.
-FileIdentity FolderIdentity(const std::string& path) {
-    const win32::FileHandle folder(
+// A file is known by its volume and file index, which a rename keeps and no
+// other file has, at the cost of an open. Its times and size would not do: a
+// mod's file unpacked beside the game's within one tick of the clock, and of
+// the same size, has the same.
+FileIdentity IdentityOfFile(const std::string& path) {
+    const win32::FileHandle file(
         sys::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    if (!folder.IsValid() || !sys::GetFileInformationByHandle(folder.Get(), &info)) {
+    if (!file.IsValid() || !sys::GetFileInformationByHandle(file.Get(), &info)) {
         return {};
     }
     return {info.dwVolumeSerialNumber,
             (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
 }
 
-FileIdentity FingerprintOf(const std::string& path, const WIN32_FIND_DATAA& found) {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return FolderIdentity(path);
-    }
-    const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
-    return {TimeOf(found.ftCreationTime),
-            TimeOf(found.ftLastWriteTime) ^ (size * 0x9E3779B97F4A7C15u), true};
+bool IsPattern(const std::string& path) {
+    return path.find_first_of("*?") != std::string::npos;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -136,40 +128,14 @@ class Win32FileSystem final : public FileSystem {
         return Check(sys::SetFileAttributesA(path.c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL));
     }
 
-    // The stored name comes from the FindFirstFileA that also gives the
-    // identity: a fingerprint of size, creation and last-write time, which a
-    // rename and a change of attributes keep, at no call of its own.
-    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        std::vector<PathState> states(paths.size());
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            PathState& state = states[i];
-            state.path = paths[i];
-            state.stored = state.path;
-            state.attributes = Attributes(state.path);
-            if (state.attributes && storedNames &&
-                state.path.find_first_of("*?") == std::string::npos) {
-                WIN32_FIND_DATAA found;
-                const win32::FindHandle search(sys::FindFirstFileA(state.path.c_str(), &found));
-                if (search.IsValid()) {
-                    state.stored = WithName(state.path, found.cFileName);
-                    state.attributes->identity = FingerprintOf(state.path, found);
-                }
-            }
-            state.native = state.stored;
-        }
-        return states;
-    }
-
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         return Check(sys::MoveFileA(from.c_str(), to.c_str()));
     }
 
     std::string StoredName(const std::string& path) override {
-        if (path.find_first_of("*?") != std::string::npos) {
-            return path;  // a pattern, not a name
-        }
         WIN32_FIND_DATAA found;
-        const win32::FindHandle search(sys::FindFirstFileA(path.c_str(), &found));
+        const win32::FindHandle search(IsPattern(path) ? INVALID_HANDLE_VALUE
+                                                       : sys::FindFirstFileA(path.c_str(), &found));
         return search.IsValid() ? WithName(path, found.cFileName) : path;
     }
 
@@ -252,11 +218,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     FileIdentity IdentityOf(const std::string& path) override {
-        WIN32_FIND_DATAA found;
-        const win32::FindHandle search(path.find_first_of("*?") == std::string::npos
-                                           ? sys::FindFirstFileA(path.c_str(), &found)
-                                           : INVALID_HANDLE_VALUE);
-        return search.IsValid() ? FingerprintOf(path, found) : FileIdentity{};
+        return IsPattern(path) ? FileIdentity{} : IdentityOfFile(path);
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
