@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "platform/GameProcess.h"
+#include "platform/NameCase.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "script/FileSwap.h"
 
@@ -235,6 +238,92 @@ TEST_F(CaseLookupTest, ARestoreSeesWhatOthersChangedSinceTheInstall) {
     EXPECT_EQ(Resolve("data\\sky.DW"), "DATA/sky.dw");
     EXPECT_EQ(Resolve("data\\sky.BAK"), "DATA/sky.BAK");
     EXPECT_FALSE(posix::LookUpPath(dir_ / "DATA\\SKY.BAK").exists);
+}
+
+// The rule worked out afresh from the disk, part by part: the name as spelled
+// where it is there, else the first in byte order of the same name in another
+// letter case, else as spelled from there on. A "." part is left out.
+std::string ResolvedFromTheDisk(std::string path, std::string_view rest) {
+    for (bool there = true; !rest.empty();) {
+        const std::string part(rest.substr(0, rest.find('/')));
+        rest.remove_prefix(std::min(rest.size(), part.size() + 1));
+        const std::string spelled = path + "/" + part;
+        std::vector<std::string> others;
+        std::error_code unreadable;
+        if (part != "." && there && !fs::exists(fs::symlink_status(spelled))) {
+            for (const auto& entry : fs::directory_iterator(path, unreadable)) {
+                const std::string name = entry.path().filename().string();
+                if (FoldNameCase(name) == FoldNameCase(part)) {
+                    others.push_back(name);
+                }
+            }
+        }
+        std::sort(others.begin(), others.end());
+        there = there && (!others.empty() || fs::exists(fs::symlink_status(spelled)));
+        path = part == "." ? path : others.empty() ? spelled : path + "/" + others.front();
+    }
+    return path;
+}
+
+std::string WithoutDots(std::string path) {
+    for (auto at = path.find("/./"); at != std::string::npos; at = path.find("/./")) {
+        path.erase(at, 2);
+    }
+    return path.ends_with("/.") ? path.substr(0, path.size() - 2) : path;
+}
+
+std::string Backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Moves, creations and removals of files and folders through the backend, in
+// and through links, "." and "..", and after a change of the working folder,
+// each followed by look-ups: the kept listings find what the disk says.
+TEST_F(CaseLookupTest, TheLaunchersOwnChangesKeepEveryLookUpAsTheDiskSays) {
+    const char* names[] = {"a", "A", "b", "B", "ab", "Ab", "aB", "L", "l", ".", ".."};
+    std::mt19937 random(27);
+    const auto path = [&] {
+        std::string made = names[random() % 11];
+        for (auto parts = random() % 3; parts-- > 0;) {
+            made += std::string("/") + names[random() % 11];
+        }
+        return made;
+    };
+    for (int k = 0; k < 10; ++k) {
+        const fs::path file = dir_.Path() / path();
+        std::error_code ignored;
+        fs::create_directories(file.parent_path(), ignored);
+        std::ofstream{file};
+    }
+    fs::create_directory_symlink("a", dir_.Path() / "L");
+    posix::ForgetDirectoryListings();
+    const InDirectory inside(dir_.Path());
+    for (int step = 0; step < 3000; ++step) {
+        const std::string spelled = path();
+        const std::string windows = Backslashed(spelled);
+        switch (random() % 5) {
+            case 0:
+                static_cast<void>(
+                    Files().MoveNoReplace(dir_ / windows, dir_ / Backslashed(path())));
+                break;
+            case 1:
+                static_cast<void>(Files().CreateOutputFile(dir_ / windows));
+                break;
+            case 2:
+                static_cast<void>(Files().RemoveFile(dir_ / windows));
+                break;
+            case 3:
+                static_cast<void>(Files().ChangeDirectory(dir_ / names[random() % 7]));
+                break;
+        }
+        ASSERT_EQ(WithoutDots(ResolveCase(dir_ / windows)), ResolvedFromTheDisk(Root(), spelled))
+            << spelled << " at step " << step;
+        const std::string here = fs::current_path().string();
+        ASSERT_EQ(WithoutDots(here + "/" + ResolveCase(windows)),
+                  ResolvedFromTheDisk(here, spelled))
+            << spelled << " in " << here;
+    }
 }
 
 }  // namespace

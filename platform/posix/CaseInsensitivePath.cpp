@@ -122,7 +122,10 @@ class Listings {
         return resolved;
     }
 
-    void Follow(const std::string& gone, const std::string& made) {
+    void Follow(const std::string& gone, const std::string& made, bool folder) {
+        if (folder) {
+            Forget();  // its listings, and those of every other path to it
+        }
         if (listings_.empty()) {
             return;
         }
@@ -134,15 +137,19 @@ class Listings {
             const std::string key = Key(path);
             Drop(key);
             const auto [directory, name] = Split(key);
-            const auto changed = listings_.find(std::string(directory));
-            if (changed == listings_.end()) {
+            struct stat info {};
+            if (const auto changed = listings_.find(std::string(directory));
+                changed != listings_.end()) {
+                info.st_dev = changed->second.device;
+                info.st_ino = changed->second.inode;
+            } else if (sys::stat(std::string(directory).c_str(), &info) == 0) {
+                aliases_.clear();  // a spelling not known: a link, or a ".." in it
+            } else {
                 continue;
             }
-            const dev_t device = changed->second.device;
-            const ino_t inode = changed->second.inode;
-            // The same directory reached by another path (a link) changed with it.
+            // The directory by any path that leads to it.
             for (auto& [where, listing] : listings_) {
-                if (listing.device == device && listing.inode == inode) {
+                if (listing.device == info.st_dev && listing.inode == info.st_ino) {
                     if (added) {
                         listing.names.emplace(Folded(name), name);
                     } else {
@@ -318,8 +325,8 @@ std::string ResolveCase(std::string_view path) {
     return std::move(LookUpPath(path).path);
 }
 
-void FollowChange(const std::string& gone, const std::string& made) {
-    Kept().Follow(gone, made);
+void FollowChange(const std::string& gone, const std::string& made, bool folder) {
+    Kept().Follow(gone, made, folder);
 }
 
 void ForgetDirectoryListings() {

@@ -33,8 +33,8 @@ std::string ResolveCase(std::string_view path);
 // kept from then on: while the launcher works, it holds the lock of the folders
 // it works in, so the changes there are its own, and the backend tells each one
 // here. `gone` is a native path that is no longer there, `made` one that now
-// is; either may be empty. A folder that went takes the listings below it along.
-void FollowChange(const std::string& gone, const std::string& made);
+// is; either may be empty. A `folder` that moved takes every listing along.
+void FollowChange(const std::string& gone, const std::string& made, bool folder = false);
 
 // Forgets every kept listing, so that each directory is read anew: for when
 // others may have changed the folders (the game has run), and for tests.

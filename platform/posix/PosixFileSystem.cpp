@@ -146,13 +146,13 @@ class PosixOutputFile final : public OutputFile {
 
 // A move that fails instead of replacing: atomic where the file system knows
 // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
-OsResult Move(const std::string& from, const std::string& to) {
+OsResult Move(const std::string& from, const std::string& to, bool folder) {
     if (sys::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0 &&
         ((errno != EINVAL && errno != ENOSYS) || sys::link(from.c_str(), to.c_str()) != 0 ||
          sys::unlink(from.c_str()) != 0)) {
         return LastError();
     }
-    posix::FollowChange(from, to);
+    posix::FollowChange(from, to, folder);
     return OsResult::Ok();
 }
 
@@ -207,7 +207,8 @@ class PosixFileSystem final : public FileSystem {
         if (target.exists) {
             return {OsError::AlreadyExists};  // in some letter case
         }
-        return Move(ResolveCase(from), target.path);
+        const posix::PathLookup source = LookUpPath(from);
+        return Move(source.path, target.path, S_ISDIR(source.status.st_mode));
     }
 
     std::string StoredName(const std::string& path) override {
@@ -234,7 +235,9 @@ class PosixFileSystem final : public FileSystem {
 
     // The look-up found the target free in every letter case.
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
-        return to.Exists() ? OsResult{OsError::AlreadyExists} : Move(from.native, to.native);
+        return to.Exists()
+                   ? OsResult{OsError::AlreadyExists}
+                   : Move(from.native, to.native, from.attributes && from.attributes->directory);
     }
 
     OsResult RemoveFile(const std::string& path) override {
