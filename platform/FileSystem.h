@@ -42,8 +42,8 @@ struct [[nodiscard]] OsResult {
 
 // Which file a path names, told apart from any other file on the machine, so
 // that a file renamed by the launcher is known again under its new name. Two
-// numbers the backend chooses (device and inode, or a fingerprint that a
-// rename keeps); unknown where the look-up that found the file did not say.
+// numbers the backend chooses (device and inode, or volume and file index);
+// unknown where the look-up that found the file did not say.
 struct FileIdentity {
     std::uint64_t volume = 0;
     std::uint64_t file = 0;

@@ -1,17 +1,21 @@
-// Names in another letter case are found from kept directory listings; these must
-// follow every change of a directory at once, whoever makes it and however fast.
+// Names in another letter case are found from kept directory listings; these
+// follow every change the launcher makes, at once.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
+#include "platform/GameProcess.h"
+#include "platform/NameCase.h"
 #include "platform/posix/CaseInsensitivePath.h"
-#include "platform/posix/ListingCache.h"
 #include "script/FileMoves.h"
 
 namespace srdw::test {
@@ -71,97 +75,19 @@ TEST_F(CaseLookupTest, WrongCaseInEveryDirectoryOfANestedPath) {
     EXPECT_EQ(ResolveCase("sounds"), "Sounds");
 }
 
-TEST_F(CaseLookupTest, FileCreatedBehindTheListingsBackIsSeenAtOnce) {
-    Touch("Textures/Old.pak");
-    EXPECT_EQ(Resolve("TEXTURES\\NEW.PAK"), "Textures/NEW.PAK");  // the listing is kept now
-    Touch("Textures/New.pak");
-    EXPECT_EQ(Resolve("TEXTURES\\NEW.PAK"), "Textures/New.pak");
-    Touch("Textures/NeW.pak");  // another spelling, earlier in byte order
-    EXPECT_EQ(Resolve("TEXTURES\\NEW.PAK"), "Textures/NeW.pak");
-}
-
-TEST_F(CaseLookupTest, FileRemovedBehindTheListingsBackIsGoneAtOnce) {
-    Touch("Maps/World.map");
-    Touch("Maps/WORLD.MAP.bak");
-    EXPECT_EQ(Resolve("MAPS\\world.map"), "Maps/World.map");
-    fs::remove(dir_.Path() / "Maps/World.map");
-    EXPECT_EQ(Resolve("MAPS\\world.map"), "Maps/world.map");
-    EXPECT_EQ(Resolve("maps\\world.MAP.BAK"), "Maps/WORLD.MAP.bak");
-}
-
-TEST_F(CaseLookupTest, FileRenamedBehindTheListingsBackIsFoundUnderItsNewName) {
-    Touch("Maps/One.map");
-    EXPECT_EQ(Resolve("MAPS\\ONE.MAP"), "Maps/One.map");
-    fs::rename(dir_.Path() / "Maps/One.map", dir_.Path() / "Maps/Two.map");
-    EXPECT_EQ(Resolve("MAPS\\ONE.MAP"), "Maps/ONE.MAP");
-    EXPECT_EQ(Resolve("MAPS\\TWO.MAP"), "Maps/Two.map");
-    // Only the letter case changes.
-    fs::rename(dir_.Path() / "Maps/Two.map", dir_.Path() / "Maps/TWO.map");
-    EXPECT_EQ(Resolve("maps\\two.map"), "Maps/TWO.map");
-    // Into another directory.
-    Touch("Other/keep");
-    EXPECT_EQ(Resolve("OTHER\\two.map"), "Other/two.map");
-    fs::rename(dir_.Path() / "Maps/TWO.map", dir_.Path() / "Other/Two.Map");
-    EXPECT_EQ(Resolve("OTHER\\two.map"), "Other/Two.Map");
-    EXPECT_EQ(Resolve("MAPS\\two.map"), "Maps/two.map");
-}
-
-TEST_F(CaseLookupTest, DirectoriesRenamedOrReplacedBehindTheListingsBack) {
-    Touch("Data/Maps/World.map");
-    EXPECT_EQ(Resolve("DATA\\MAPS\\WORLD.MAP"), "Data/Maps/World.map");
-    fs::rename(dir_.Path() / "Data/Maps", dir_.Path() / "Data/Atlas");
-    EXPECT_EQ(Resolve("DATA\\MAPS\\WORLD.MAP"), "Data/MAPS/WORLD.MAP");
-    EXPECT_EQ(Resolve("DATA\\ATLAS\\WORLD.MAP"), "Data/Atlas/World.map");
-
-    // A new directory at the old path, with other names in it.
-    fs::remove_all(dir_.Path() / "Data");
-    Touch("Data/Other.map");
-    EXPECT_EQ(Resolve("DATA\\ATLAS\\WORLD.MAP"), "Data/ATLAS/WORLD.MAP");
-    EXPECT_EQ(Resolve("DATA\\OTHER.MAP"), "Data/Other.map");
-    fs::remove_all(dir_.Path() / "Data");
-    EXPECT_EQ(Resolve("DATA\\OTHER.MAP"), "DATA/OTHER.MAP");
-}
-
-// Many changes within one tick of the file system's clock leave the directory's
-// modification time as it was; each must be seen all the same.
-TEST_F(CaseLookupTest, ChangesInQuickSuccessionAreAllSeen) {
-    Touch("Fast/first");
-    for (int i = 0; i < 300; ++i) {
-        const std::string name = "File " + std::to_string(i) + ".Dat";
-        const std::string asked = "FAST\\file " + std::to_string(i) + ".DAT";
-        ASSERT_EQ(Resolve(asked), "Fast/file " + std::to_string(i) + ".DAT");
-        Touch("Fast/" + name);
-        ASSERT_EQ(Resolve(asked), "Fast/" + name);
-        fs::rename(dir_.Path() / "Fast" / name, dir_.Path() / "Fast/moved");
-        ASSERT_EQ(Resolve(asked), "Fast/file " + std::to_string(i) + ".DAT");
-        ASSERT_EQ(Resolve("fast\\MOVED"), "Fast/moved");
-        fs::remove(dir_.Path() / "Fast/moved");
-        ASSERT_EQ(Resolve("fast\\MOVED"), "Fast/MOVED");
-    }
-}
-
-// What a file system with a coarse clock does to two changes within one tick:
-// the directory's modification time stays as it was. The change is seen anyway.
-TEST_F(CaseLookupTest, ChangesThatLeaveTheModificationTimeAsItWasAreSeen) {
-    Touch("Same/Old.pak");
-    const std::string same = (dir_.Path() / "Same").string();
-    struct stat before;
-    ASSERT_EQ(::stat(same.c_str(), &before), 0);
-    const auto putTimeBack = [&] {
-        const timespec times[2] = {before.st_atim, before.st_mtim};
-        ASSERT_EQ(::utimensat(AT_FDCWD, same.c_str(), times, 0), 0);
-    };
-    EXPECT_EQ(Resolve("SAME\\NEW.PAK"), "Same/NEW.PAK");
-    Touch("Same/New.pak");
-    putTimeBack();
-    EXPECT_EQ(Resolve("SAME\\NEW.PAK"), "Same/New.pak");
-    fs::rename(dir_.Path() / "Same/Old.pak", dir_.Path() / "Same/Older.pak");
-    putTimeBack();
-    EXPECT_EQ(Resolve("SAME\\OLD.PAK"), "Same/OLD.PAK");
-    EXPECT_EQ(Resolve("SAME\\OLDER.PAK"), "Same/Older.pak");
-    fs::remove(dir_.Path() / "Same/New.pak");
-    putTimeBack();
-    EXPECT_EQ(Resolve("SAME\\NEW.PAK"), "Same/NEW.PAK");
+// A listing is read once and then kept: what others change is seen at once
+// where it is spelled as stored, and in another letter case once the listings
+// are read anew (after the game has run).
+TEST_F(CaseLookupTest, WhatOthersChangeIsSeenAsSpelledAndOnceReadAnew) {
+    Touch("Maps/Old.map");
+    EXPECT_EQ(Resolve("MAPS\\NEW.MAP"), "Maps/NEW.MAP");  // the listing is kept now
+    std::ofstream(dir_.Path() / "Maps/New.map") << "made by another program";
+    EXPECT_EQ(Resolve("Maps\\New.map"), "Maps/New.map");
+    EXPECT_EQ(Resolve("MAPS\\NEW.MAP"), "Maps/NEW.MAP");
+    fs::remove(dir_.Path() / "Maps/Old.map");
+    EXPECT_EQ(Resolve("maps\\old.map"), "Maps/old.map");  // a name gone is never found
+    posix::ForgetDirectoryListings();
+    EXPECT_EQ(Resolve("MAPS\\NEW.MAP"), "Maps/New.map");
 }
 
 TEST_F(CaseLookupTest, TheLaunchersOwnChangesAreSeen) {
@@ -185,6 +111,21 @@ TEST_F(CaseLookupTest, TheLaunchersOwnChangesAreSeen) {
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/NOTES.TXT");
     EXPECT_FALSE(NativeFileSystem().Attributes(dir_ / "data\\notes.TXT"));
     EXPECT_EQ(NativeFileSystem().StoredName(dir_ / "DATA\\sky.BAK"), dir_ / "DATA\\Sky.bak");
+
+    // A folder moved takes what is known below it along.
+    ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir_ / "data", dir_ / "Atlas"));
+    EXPECT_EQ(Resolve("DATA\\SKY.PAK"), "DATA/SKY.PAK");
+    EXPECT_EQ(Resolve("ATLAS\\SKY.PAK"), "Atlas/Sky.pak");
+    for (int i = 0; i < 50; ++i) {
+        const std::string name = "Atlas\\File " + std::to_string(i) + ".Dat";
+        const std::string asked = "ATLAS\\FILE " + std::to_string(i) + ".DAT";
+        ASSERT_NE(NativeFileSystem().CreateOutputFile(dir_ / name), nullptr);
+        ASSERT_EQ(Resolve(asked), "Atlas/File " + std::to_string(i) + ".Dat");
+        ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir_ / asked, dir_ / "atlas\\Moved"));
+        ASSERT_EQ(Resolve(asked), "Atlas/FILE " + std::to_string(i) + ".DAT");
+        ASSERT_TRUE(NativeFileSystem().RemoveFile(dir_ / "ATLAS\\MOVED"));
+        ASSERT_EQ(Resolve("atlas\\moved"), "Atlas/moved");
+    }
 }
 
 TEST_F(CaseLookupTest, LookUpTellsWhatIsThere) {
@@ -211,16 +152,16 @@ TEST_F(CaseLookupTest, LookUpTellsWhatIsThere) {
     EXPECT_FALSE(posix::LookUpPath(dir_ / "DATA\\SKY.PAK").exists);
 }
 
-// Two paths to one directory share what is known of it.
+// Two paths to one directory share what the launcher changes there.
 TEST_F(CaseLookupTest, AChangeSeenThroughAnotherPathToTheSameDirectory) {
     Touch("Data/Old.pak");
     ASSERT_EQ(::symlink("Data", (dir_.Path() / "Link").c_str()), 0);
     EXPECT_EQ(Resolve("LINK\\NEW.PAK"), "Link/NEW.PAK");
-    Touch("Data/New.pak");
-    EXPECT_EQ(Resolve("link\\new.pak"), "Link/New.pak");
-    EXPECT_EQ(Resolve("DATA\\NEW.PAK"), "Data/New.pak");
-    fs::remove(dir_.Path() / "Link/New.pak");
     EXPECT_EQ(Resolve("DATA\\NEW.PAK"), "Data/NEW.PAK");
+    ASSERT_NE(NativeFileSystem().CreateOutputFile(dir_ / "Data\\New.pak"), nullptr);
+    EXPECT_EQ(Resolve("link\\new.pak"), "Link/New.pak");
+    ASSERT_TRUE(NativeFileSystem().RemoveFile(dir_ / "LINK\\NEW.PAK"));
+    EXPECT_EQ(Resolve("DATA\\new.PAK"), "Data/new.PAK");
 }
 
 // A link to a folder leads into the folder, as a junction does on Windows; a
@@ -293,9 +234,10 @@ TEST_F(CaseLookupTest, ARestoreSeesWhatOthersChangedSinceTheInstall) {
     const CommandDefinition& swap = *FindCommand("RenameEx");
     ASSERT_EQ(Perform({engine, nullptr, directory, triple}, *swap.install), Verdict::Done);
     EXPECT_EQ(Resolve("DATA\\SKY.BAK"), "Data/Sky.bak");
-    fs::rename(dir_.Path() / "Data", dir_.Path() / "DATA");
-    fs::rename(dir_.Path() / "DATA/Sky.bak", dir_.Path() / "DATA/SKY.BAK");
-    Touch("DATA/Sky.dw.tmp");
+    const ProgramRun game = NativeGameProcess().StartAndWait(
+        "/bin/sh", "-c \"mv Data DATA && mv DATA/Sky.bak DATA/SKY.BAK && touch DATA/Sky.dw.tmp\"",
+        Root(), [](bool) { return true; });
+    ASSERT_TRUE(game);
     ASSERT_EQ(Perform({engine, nullptr, directory, triple}, *swap.restore), Verdict::Done);
     EXPECT_EQ(Resolve("data\\sky.pak"), "DATA/Sky.pak");
     EXPECT_EQ(Resolve("data\\sky.DW"), "DATA/sky.dw");
@@ -303,13 +245,90 @@ TEST_F(CaseLookupTest, ARestoreSeesWhatOthersChangedSinceTheInstall) {
     EXPECT_FALSE(posix::LookUpPath(dir_ / "DATA\\SKY.BAK").exists);
 }
 
-TEST_F(CaseLookupTest, ListingsReadAgainAfterBeingForgotten) {
-    Touch("Data/Old.pak");
-    EXPECT_EQ(Resolve("DATA\\OLD.PAK"), "Data/Old.pak");
+// The rule worked out afresh from the disk, part by part: the name as spelled
+// where it is there, else the first in byte order of the same name in another
+// letter case, else as spelled from there on. A "." part is left out.
+std::string ResolvedFromTheDisk(std::string path, std::string_view rest) {
+    for (bool there = true; !rest.empty();) {
+        const std::string part(rest.substr(0, rest.find('/')));
+        rest.remove_prefix(std::min(rest.size(), part.size() + 1));
+        const std::string spelled = path + "/" + part;
+        std::vector<std::string> others;
+        std::error_code unreadable;
+        if (part != "." && there && !fs::exists(fs::symlink_status(spelled))) {
+            for (const auto& entry : fs::directory_iterator(path, unreadable)) {
+                const std::string name = entry.path().filename().string();
+                if (FoldNameCase(name) == FoldNameCase(part)) {
+                    others.push_back(name);
+                }
+            }
+        }
+        std::sort(others.begin(), others.end());
+        there = there && (!others.empty() || fs::exists(fs::symlink_status(spelled)));
+        path = part == "." ? path : others.empty() ? spelled : path + "/" + others.front();
+    }
+    return path;
+}
+
+std::string WithoutDots(std::string path) {
+    for (auto at = path.find("/./"); at != std::string::npos; at = path.find("/./")) {
+        path.erase(at, 2);
+    }
+    return path.ends_with("/.") ? path.substr(0, path.size() - 2) : path;
+}
+
+std::string Backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Moves, creations and removals of files and folders through the backend, in
+// and through links, "." and "..", and after a change of the working folder,
+// each followed by look-ups: the kept listings find what the disk says.
+TEST_F(CaseLookupTest, TheLaunchersOwnChangesKeepEveryLookUpAsTheDiskSays) {
+    const char* names[] = {"a", "A", "b", "B", "ab", "Ab", "aB", "L", "l", ".", ".."};
+    std::mt19937 random(27);
+    const auto path = [&] {
+        std::string made = names[random() % 11];
+        for (auto parts = random() % 3; parts-- > 0;) {
+            made += std::string("/") + names[random() % 11];
+        }
+        return made;
+    };
+    for (int k = 0; k < 10; ++k) {
+        const fs::path file = dir_.Path() / path();
+        std::error_code ignored;
+        fs::create_directories(file.parent_path(), ignored);
+        std::ofstream{file};
+    }
+    fs::create_directory_symlink("a", dir_.Path() / "L");
     posix::ForgetDirectoryListings();
-    fs::rename(dir_.Path() / "Data/Old.pak", dir_.Path() / "Data/Older.pak");
-    EXPECT_EQ(Resolve("DATA\\OLD.PAK"), "Data/OLD.PAK");
-    EXPECT_EQ(Resolve("DATA\\OLDER.PAK"), "Data/Older.pak");
+    const InDirectory inside(dir_.Path());
+    for (int step = 0; step < 3000; ++step) {
+        const std::string spelled = path();
+        const std::string windows = Backslashed(spelled);
+        switch (random() % 5) {
+            case 0:
+                static_cast<void>(
+                    NativeFileSystem().MoveNoReplace(dir_ / windows, dir_ / Backslashed(path())));
+                break;
+            case 1:
+                static_cast<void>(NativeFileSystem().CreateOutputFile(dir_ / windows));
+                break;
+            case 2:
+                static_cast<void>(NativeFileSystem().RemoveFile(dir_ / windows));
+                break;
+            case 3:
+                static_cast<void>(NativeFileSystem().ChangeDirectory(dir_ / names[random() % 7]));
+                break;
+        }
+        ASSERT_EQ(WithoutDots(ResolveCase(dir_ / windows)), ResolvedFromTheDisk(Root(), spelled))
+            << spelled << " at step " << step;
+        const std::string here = fs::current_path().string();
+        ASSERT_EQ(WithoutDots(here + "/" + ResolveCase(windows)),
+                  ResolvedFromTheDisk(here, spelled))
+            << spelled << " in " << here;
+    }
 }
 
 }  // namespace

@@ -58,14 +58,14 @@ int RefuseWithNoSpace(int, const char*, int, const char*, unsigned) {
 TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
-    ASSERT_TRUE(posix::SetSystemCall("renameat2", posix::Erased(&RefuseWithNoSpace)));
+    ASSERT_TRUE(SetSystemCall("renameat2", Erased(&RefuseWithNoSpace)));
     EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error, OsError::DiskFull);
     const std::vector<std::string> paths = {dir / "a.txt", dir / "c.txt"};
     const auto states = NativeFileSystem().LookUp(paths);
     EXPECT_EQ(NativeFileSystem().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
-    posix::ResetSystemCalls();
+    ResetSystemCalls();
     EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt"));
-    EXPECT_FALSE(posix::SetSystemCall("no such call", nullptr));
+    EXPECT_FALSE(SetSystemCall("no such call", nullptr));
 }
 
 TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {

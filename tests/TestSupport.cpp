@@ -10,6 +10,9 @@
 
 #include "app/LauncherApp.h"
 #include "app/PathText.h"
+#ifndef _WIN32
+#include "platform/posix/CaseInsensitivePath.h"
+#endif
 
 namespace srdw::test {
 
@@ -224,6 +227,10 @@ void WriteFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
+#ifndef _WIN32
+    // Made behind the backend's back, as no other program does while the launcher works.
+    posix::ForgetDirectoryListings();
+#endif
 }
 
 void MakeReadOnly(const fs::path& path) {

@@ -1,138 +1,313 @@
 #include "platform/posix/CaseInsensitivePath.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <map>
 #include <optional>
-#include <unordered_map>
+#include <set>
 #include <utility>
 
-#include "platform/posix/ListingCache.h"
+#include "platform/AsciiCase.h"
 #include "platform/posix/SystemCalls.h"
+#include "platform/posix/UniqueFd.h"
 
 namespace srdw::posix {
 
 namespace {
 
-std::string Join(const std::string& directory, std::string_view name) {
-    if (directory.empty()) {
-        return std::string(name);
-    }
-    std::string joined = directory;
-    if (joined.back() != '/') {
+std::string Join(std::string_view directory, std::string_view name) {
+    std::string joined(directory);
+    if (!joined.empty() && joined.back() != '/') {
         joined.push_back('/');
     }
-    joined.append(name);
-    return joined;
+    return joined.append(name);
 }
 
-bool IsDirectory(const std::string& path, struct stat& info) {
-    return sys::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+// A path and its last part: "/a/b" is "/a" and "b", "/b" is "/" and "b".
+std::pair<std::string_view, std::string_view> Split(std::string_view path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) {
+        return {{}, path};
+    }
+    return {path.substr(0, std::max<std::size_t>(slash, 1)), path.substr(slash + 1)};
 }
 
-// A native path taken apart at its separators; empty parts ("a//b") are left out.
-struct PathParts {
-    explicit PathParts(std::string_view native)
-        : spelling(native),
-          absolute(!native.empty() && native.front() == '/'),
-          trailingSlash(!native.empty() && native.back() == '/') {
-        for (std::string_view rest = native; !rest.empty();) {
-            const auto slash = rest.find('/');
-            if (slash != 0) {
-                parts.push_back(rest.substr(0, slash));
-            }
-            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        }
-    }
+std::string WorkingDirectory() {
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
 
-    // The first `count` parts as the path spells them.
-    std::string_view Leading(std::size_t count) const {
-        if (count == 0) {
-            return absolute ? "/" : "";
-        }
-        const std::string_view last = parts[count - 1];
-        return spelling.substr(
-            0, static_cast<std::size_t>(last.data() - spelling.data()) + last.size());
+// The spelling a directory's listing is kept under: absolute, without empty
+// or "." parts. A ".." stays: the system resolves it past links.
+std::string Key(std::string_view path) {
+    std::string key = path.starts_with('/') ? std::string() : WorkingDirectory();
+    if (key == "/") {
+        key.clear();
     }
+    for (std::string_view rest = path; !rest.empty();) {
+        const auto slash = rest.find('/');
+        const std::string_view part = rest.substr(0, slash);
+        if (!part.empty() && part != ".") {
+            key.append("/").append(part);
+        }
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    return key.empty() ? "/" : key;
+}
 
-    std::string_view spelling;
-    bool absolute;
-    bool trailingSlash;
-    std::vector<std::string_view> parts;
+bool IsAtOrBelow(std::string_view path, std::string_view key) {
+    return path.starts_with(key) &&
+           (path.size() == key.size() || key == "/" || path[key.size()] == '/');
+}
+
+std::string Folded(std::string_view name) {
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), LowerAscii);
+    return folded;
+}
+
+// The names of one directory, each after its folded spelling: the spellings
+// of one name stand together, in byte order.
+struct Listing {
+    std::set<std::pair<std::string, std::string>> names;
+    dev_t device = 0;  // the directory itself, which more than one path may lead to
+    ino_t inode = 0;
+
+    // `name` as spelled when it is there, else its first spelling.
+    std::optional<std::string> Find(std::string_view name) const {
+        std::pair<std::string, std::string> wanted{Folded(name), name};
+        if (names.contains(wanted)) {
+            return wanted.second;
+        }
+        wanted.second.clear();
+        const auto first = names.lower_bound(wanted);
+        return first != names.end() && first->first == wanted.first
+                   ? std::optional<std::string>(first->second)
+                   : std::nullopt;
+    }
 };
 
-// The look-ups of one batch. A directory is resolved once, however many of the
-// batch's paths lie in it or below it.
-class Resolver {
+class Listings {
   public:
     PathLookup LookUp(std::string_view path) {
-        const std::string native = NativePath(path);
-        const PathParts parts(native);
-        PathLookup found;
-        if (parts.parts.empty()) {  // "" or the root
-            found.path = native;
-            found.exists = !native.empty() && sys::lstat(native.c_str(), &found.status) == 0;
+        // The launcher works in a handful of directories; a process that
+        // wanders through many starts afresh rather than keeping them all.
+        if (listings_.size() > kMaxListings) {
+            Forget();
+        }
+        PathLookup found{NativePath(path)};
+        if (found.path.empty()) {
             return found;
         }
-        const Directory& directory = DirectoryOf(parts, parts.parts.size() - 1);
-        const std::string_view leaf = parts.parts.back();
-        const auto match = Match(directory, leaf);
-        found.path = Join(directory.resolved, match ? std::string_view(*match) : leaf);
-        if (parts.trailingSlash) {
-            found.path.push_back('/');
+        if (found.path.front() == '/') {
+            return LookUpAbsolute(found.path, false);
         }
-        // The listing is right as of the last notice; the file system as of now.
-        found.exists = match && sys::lstat(found.path.c_str(), &found.status) == 0;
-        return found;
+        // A name there as spelled needs no working directory.
+        if (sys::lstat(found.path.c_str(), &found.status) == 0) {
+            found.exists = true;
+            return found;
+        }
+        const std::string base = errno == ENOENT ? WorkingDirectory() : std::string();
+        if (base.empty()) {
+            return found;
+        }
+        // Resolving never changes what is there as spelled: the result still
+        // begins with the working directory.
+        PathLookup resolved = LookUpAbsolute(Join(base, found.path), true);
+        resolved.path.erase(0, base == "/" ? 1 : base.size() + 1);
+        return resolved;
+    }
+
+    void Follow(const std::string& gone, const std::string& made, bool folder) {
+        if (folder) {
+            Forget();  // its listings, and those of every other path to it
+        }
+        if (listings_.empty()) {
+            return;
+        }
+        for (const bool added : {false, true}) {
+            const std::string& path = added ? made : gone;
+            if (path.empty()) {
+                continue;
+            }
+            const std::string key = Key(path);
+            Drop(key);
+            const auto [directory, name] = Split(key);
+            struct stat info {};
+            if (const auto changed = listings_.find(std::string(directory));
+                changed != listings_.end()) {
+                info.st_dev = changed->second.device;
+                info.st_ino = changed->second.inode;
+            } else if (sys::stat(std::string(directory).c_str(), &info) == 0) {
+                aliases_.clear();  // a spelling not known: a link, or a ".." in it
+            } else {
+                continue;
+            }
+            // The directory by any path that leads to it.
+            for (auto& [where, listing] : listings_) {
+                if (listing.device == info.st_dev && listing.inode == info.st_ino) {
+                    if (added) {
+                        listing.names.emplace(Folded(name), name);
+                    } else {
+                        listing.names.erase({Folded(name), std::string(name)});
+                    }
+                }
+            }
+        }
+    }
+
+    void Forget() {
+        listings_.clear();
+        aliases_.clear();
     }
 
   private:
-    struct Directory {
-        std::string resolved;  // empty for the current directory
-        bool listed = false;   // it is a directory, or a link to one
-        struct stat info {};   // stat of it, when listed
+    // A directory as found: its path with each part as stored (from the first
+    // one that is there in no letter case on, as spelled), and its names;
+    // none where it is no directory that can be read.
+    struct Folder {
+        std::string path;
+        Listing* listing = nullptr;
     };
 
-    // The directory that the path's first `count` parts name. Mostly it is
-    // there as spelled, and one stat says so; else its parent is resolved and
-    // the last part looked up there.
-    const Directory& DirectoryOf(const PathParts& parts, std::size_t count) {
-        std::string spelled(parts.Leading(count));
-        if (const auto known = directories_.find(spelled); known != directories_.end()) {
-            return known->second;
+    PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
+        PathLookup found{native};
+        std::string_view spelled = native;
+        while (spelled.size() > 1 && spelled.back() == '/') {
+            spelled.remove_suffix(1);
         }
-        Directory directory;
-        if (count == 0) {
-            directory.listed = IsDirectory(parts.absolute ? "/" : ".", directory.info);
-            directory.resolved = spelled;
-        } else if (sys::stat(spelled.c_str(), &directory.info) == 0) {
-            directory.listed = S_ISDIR(directory.info.st_mode);
-            directory.resolved = spelled;
-        } else {
-            const Directory& parent = DirectoryOf(parts, count - 1);
-            const std::string_view part = parts.parts[count - 1];
-            const auto match = Match(parent, part);
-            directory.resolved = Join(parent.resolved, match ? std::string_view(*match) : part);
-            directory.listed = match && IsDirectory(directory.resolved, directory.info);
+        const std::string_view trailing = std::string_view(native).substr(spelled.size());
+        const auto [directory, name] = Split(spelled);
+        std::optional<Folder> folder = Known(directory);
+        // In a directory known to be spelled otherwise, nothing is there as spelled.
+        if (!triedAsSpelled && (!folder || folder->path == directory)) {
+            if (sys::lstat(native.c_str(), &found.status) == 0) {
+                found.exists = true;
+                return found;
+            }
+            if (errno != ENOENT || name.empty()) {
+                return found;
+            }
         }
-        // The map's elements stay where they are as it grows.
-        return directories_.emplace(std::move(spelled), std::move(directory)).first->second;
+        if (!folder) {
+            folder = FolderOf(directory);
+        }
+        const bool dots = name == "." || name == "..";
+        while (folder->listing) {
+            const auto match =
+                dots ? std::optional<std::string>(name) : folder->listing->Find(name);
+            if (!match) {
+                break;
+            }
+            found.path = Join(folder->path, *match).append(trailing);
+            if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
+                found.exists = true;
+                return found;
+            }
+            if (dots || (found.path != native && errno != ENOENT)) {
+                return found;
+            }
+            // Gone since the listing was read.
+            folder->listing->names.erase({Folded(*match), *match});
+        }
+        found.path = Join(folder->path, name).append(trailing);
+        return found;
     }
 
-    // The entry of `directory` that `name` means; none when nothing can be
-    // below the directory or it holds the name in no letter case.
-    std::optional<std::string> Match(const Directory& directory, std::string_view name) {
-        if (!directory.listed) {
+    // What is kept of the absolute `directory`, without a call.
+    std::optional<Folder> Known(std::string_view directory) {
+        if (listings_.empty()) {
             return std::nullopt;
         }
-        if (name == "." || name == "..") {
-            return std::string(name);
+        const std::string key = Key(directory);
+        if (const auto kept = listings_.find(key); kept != listings_.end()) {
+            return Folder{std::string(directory), &kept->second};
         }
-        return listings_.Find(directory.resolved.empty() ? "." : directory.resolved, directory.info,
-                              name);
+        if (const auto alias = aliases_.find(key); alias != aliases_.end()) {
+            if (const auto kept = listings_.find(alias->second); kept != listings_.end()) {
+                return Folder{alias->second, &kept->second};
+            }
+        }
+        return std::nullopt;
     }
 
-    ListingPass listings_;
-    std::unordered_map<std::string, Directory> directories_;  // by their spelling
+    // The absolute `directory`: as spelled where it is there so, else its
+    // parent's entry of the same name in another letter case.
+    Folder FolderOf(std::string_view directory) {
+        while (directory.size() > 1 && directory.back() == '/') {
+            directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
+        }
+        if (auto known = Known(directory)) {
+            return *std::move(known);
+        }
+        Folder folder{std::string(directory), ListingOf(std::string(directory))};
+        if (folder.listing || errno != ENOENT || directory == "/") {
+            return folder;
+        }
+        const auto [above, name] = Split(directory);
+        const Folder parent = FolderOf(above);
+        std::optional<std::string> match;
+        if (parent.listing) {
+            match = name == "." || name == ".." ? std::string(name) : parent.listing->Find(name);
+        }
+        folder.path = Join(parent.path, match ? std::string_view(*match) : name);
+        if (match && (folder.listing = ListingOf(folder.path))) {
+            aliases_[Key(directory)] = Key(folder.path);
+        }
+        return folder;
+    }
+
+    // The names of the directory, read now when they are not kept yet; none,
+    // with errno set, where it is no directory that can be read.
+    Listing* ListingOf(const std::string& directory) {
+        std::string key = Key(directory);
+        if (const auto kept = listings_.find(key); kept != listings_.end()) {
+            return &kept->second;
+        }
+        UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+        struct stat info;
+        if (!fd.IsValid() || sys::fstat(fd.Get(), &info) != 0) {
+            return nullptr;
+        }
+        DIR* stream = sys::fdopendir(fd.Get());
+        if (!stream) {
+            return nullptr;
+        }
+        fd.Release();  // the stream owns it now
+        Listing listing{{}, info.st_dev, info.st_ino};
+        while (const dirent* entry = sys::readdir(stream)) {
+            const std::string_view name(entry->d_name);
+            if (name != "." && name != "..") {
+                listing.names.emplace(Folded(name), name);
+            }
+        }
+        sys::closedir(stream);
+        return &listings_.emplace(std::move(key), std::move(listing)).first->second;
+    }
+
+    // What a change at `key` makes wrong: the listings at and below it, and
+    // the spellings that lead through it.
+    void Drop(const std::string& key) {
+        std::erase_if(listings_, [&key](const auto& kept) { return IsAtOrBelow(kept.first, key); });
+        std::erase_if(aliases_, [&key](const auto& alias) {
+            return IsAtOrBelow(alias.first, key) || IsAtOrBelow(alias.second, key);
+        });
+    }
+
+    static constexpr std::size_t kMaxListings = 64;
+
+    std::map<std::string, Listing> listings_;     // by the key of the directory's path
+    std::map<std::string, std::string> aliases_;  // a directory's key, by that of a misspelling
 };
+
+Listings& Kept() {
+    static Listings listings;
+    return listings;
+}
 
 }  // namespace
 
@@ -142,23 +317,20 @@ std::string NativePath(std::string_view path) {
     return native;
 }
 
-std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths) {
-    Resolver resolver;
-    std::vector<PathLookup> found;
-    found.reserve(paths.size());
-    for (const std::string& path : paths) {
-        found.push_back(resolver.LookUp(path));
-    }
-    return found;
-}
-
 PathLookup LookUpPath(std::string_view path) {
-    const std::string one(path);
-    return std::move(LookUpPaths(std::span(&one, 1)).front());
+    return Kept().LookUp(path);
 }
 
 std::string ResolveCase(std::string_view path) {
     return std::move(LookUpPath(path).path);
+}
+
+void FollowChange(const std::string& gone, const std::string& made, bool folder) {
+    Kept().Follow(gone, made, folder);
+}
+
+void ForgetDirectoryListings() {
+    Kept().Forget();
 }
 
 }  // namespace srdw::posix

@@ -5,39 +5,39 @@
 
 #include <sys/stat.h>
 
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace srdw::posix {
 
 // Backslashes become slashes; nothing else changes.
 std::string NativePath(std::string_view path);
 
-// The native path with each component that does not exist as spelled replaced by
-// an entry of its directory with the same name in another letter case (ASCII); of
-// several such entries the first in byte order. Components from the first one
-// that exists in no letter case on are kept as spelled. A directory is taken as
-// spelled when it is there so, with one stat; a link to a directory leads into
-// the directory, as a junction does on Windows. The last component is looked up
-// in its directory's kept listing (see ListingCache.h), which holds the spelling
-// itself when that is there.
-std::string ResolveCase(std::string_view path);
-
-// ResolveCase's path with what is there, so that a caller need not ask again:
-// the lookup already made the one call that says whether (and what) it is.
+// What a Windows-spelled path names here. The native path as spelled when
+// something is there so: one lstat, and no directory is read. Otherwise each
+// component that is not there as spelled is replaced by an entry of its
+// directory with the same name in another letter case (A to Z); of several
+// such entries the first in byte order. Components from the first one that is
+// there in no letter case on are kept as spelled. A link to a directory leads
+// into the directory, as a junction does on Windows.
 struct PathLookup {
     std::string path;
     bool exists = false;    // something is there, a link that leads nowhere too
     struct stat status {};  // lstat of it, when it exists
 };
 PathLookup LookUpPath(std::string_view path);
+// LookUpPath's path alone.
+std::string ResolveCase(std::string_view path);
 
-// LookUpPath of several paths at once, for one command: each directory they
-// share is resolved once, the change notices are read once, and a name that
-// its directory's listing does not hold in any letter case costs no call at all.
-// ResolveCase and LookUpPath are this for one path.
-std::vector<PathLookup> LookUpPaths(std::span<const std::string> paths);
+// A directory is read at the first name it lacks as spelled, and its names are
+// kept from then on: while the launcher works, it holds the lock of the folders
+// it works in, so the changes there are its own, and the backend tells each one
+// here. `gone` is a native path that is no longer there, `made` one that now
+// is; either may be empty. A `folder` that moved takes every listing along.
+void FollowChange(const std::string& gone, const std::string& made, bool folder = false);
+
+// Forgets every kept listing, so that each directory is read anew: for when
+// others may have changed the folders (the game has run), and for tests.
+void ForgetDirectoryListings();
 
 }  // namespace srdw::posix

@@ -146,17 +146,14 @@ class PosixOutputFile final : public OutputFile {
 
 // A move that fails instead of replacing: atomic where the file system knows
 // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (sys::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
+OsResult Move(const std::string& from, const std::string& to, bool folder) {
+    if (sys::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0 &&
+        ((errno != EINVAL && errno != ENOSYS) || sys::link(from.c_str(), to.c_str()) != 0 ||
+         sys::unlink(from.c_str()) != 0)) {
+        return LastError();
     }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return -1;
-    }
-    if (sys::link(from.c_str(), to.c_str()) != 0) {
-        return -1;
-    }
-    return sys::unlink(from.c_str());
+    posix::FollowChange(from, to, folder);
+    return OsResult::Ok();
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -206,15 +203,12 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
-        const std::string both[] = {from, to};
-        const auto lookups = posix::LookUpPaths(both);
-        if (lookups[1].exists) {
+        const posix::PathLookup target = LookUpPath(to);
+        if (target.exists) {
             return {OsError::AlreadyExists};  // in some letter case
         }
-        if (RenameNoReplace(lookups[0].path, lookups[1].path) != 0) {
-            return LastError();
-        }
-        return OsResult::Ok();
+        const posix::PathLookup source = LookUpPath(from);
+        return Move(source.path, target.path, S_ISDIR(source.status.st_mode));
     }
 
     std::string StoredName(const std::string& path) override {
@@ -222,15 +216,13 @@ class PosixFileSystem final : public FileSystem {
         return lookup.exists ? WithStoredName(path, lookup.path) : path;
     }
 
-    // One lstat per name that exists, and none for a name its directory's
-    // listing lacks; the attributes are those of what a link leads to, as
-    // Attributes gives them.
+    // One lstat a name there as spelled; the attributes are those of what a
+    // link leads to, as Attributes gives them.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool) override {
-        auto lookups = posix::LookUpPaths(paths);
         std::vector<PathState> states(paths.size());
         for (std::size_t i = 0; i < paths.size(); ++i) {
             PathState& state = states[i];
-            posix::PathLookup& lookup = lookups[i];
+            posix::PathLookup lookup = LookUpPath(paths[i]);
             state.path = paths[i];
             if (lookup.exists) {
                 state.attributes = AttributesFound(lookup);
@@ -243,10 +235,9 @@ class PosixFileSystem final : public FileSystem {
 
     // The look-up found the target free in every letter case.
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
-        if (to.Exists()) {
-            return {OsError::AlreadyExists};
-        }
-        return RenameNoReplace(from.native, to.native) == 0 ? OsResult::Ok() : LastError();
+        return to.Exists()
+                   ? OsResult{OsError::AlreadyExists}
+                   : Move(from.native, to.native, from.attributes && from.attributes->directory);
     }
 
     OsResult RemoveFile(const std::string& path) override {
@@ -258,7 +249,11 @@ class PosixFileSystem final : public FileSystem {
         if (S_ISDIR(info.st_mode) || !IsWritable(info)) {
             return {OsError::AccessDenied};  // as for a directory or a read-only file on Windows
         }
-        return sys::unlink(native.c_str()) == 0 ? OsResult::Ok() : LastError();
+        if (sys::unlink(native.c_str()) != 0) {
+            return LastError();
+        }
+        posix::FollowChange(native, {});
+        return OsResult::Ok();
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
@@ -313,6 +308,9 @@ class PosixFileSystem final : public FileSystem {
             UniqueFd fd(sys::open(lookup.path.c_str(),
                                   O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (fd.IsValid()) {
+                if (!lookup.exists) {
+                    posix::FollowChange({}, lookup.path);
+                }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
             refused = posix::ErrorFromErrno(errno);
@@ -399,6 +397,8 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     }
     if (!result) {
         sys::unlink(temporary.c_str());
+    } else {
+        FollowChange({}, path);
     }
     return result;
 }

@@ -1,10 +1,24 @@
-// The game's process on POSIX: run and reaped with all it starts; no windows.
+// The game's process on POSIX: run and reaped with all it starts, as the
+// subreaper of them all; no windows.
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/GameProcess.h"
 #include "platform/posix/CaseInsensitivePath.h"
-#include "platform/posix/ProcessWait.h"
 #include "platform/posix/WindowsCommandLine.h"
 
 namespace srdw {
@@ -12,6 +26,172 @@ namespace srdw {
 namespace {
 
 using posix::ResolveCase;
+using Clock = std::chrono::steady_clock;
+
+// SIGCHLD is held back while the wait runs, so that it can be waited for
+// with a time limit, and let through again afterwards.
+class BlockedChildSignal {
+  public:
+    BlockedChildSignal() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGCHLD);
+        ::pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+    }
+    ~BlockedChildSignal() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    BlockedChildSignal(const BlockedChildSignal&) = delete;
+    BlockedChildSignal& operator=(const BlockedChildSignal&) = delete;
+
+    const sigset_t& Set() const { return set_; }
+    const sigset_t& Previous() const { return previous_; }
+
+  private:
+    sigset_t set_;
+    sigset_t previous_;
+};
+
+// A program gets the signal mask the launcher had, not the wait's.
+int Spawn(pid_t& child, std::vector<std::string>& arguments, const std::string& workingDirectory,
+          const sigset_t& mask) {
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!workingDirectory.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    const int error =
+        ::posix_spawn(&child, argv.front(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return error;
+}
+
+// Reaps whatever has ended. False when no child is left at all; `programEnded`
+// is set once `child` was among them.
+bool ChildrenLeft(pid_t child, bool& programEnded) {
+    for (;;) {
+        int status = 0;
+        const pid_t ended = ::waitpid(-1, &status, WNOHANG);
+        if (ended > 0) {
+            programEnded = programEnded || ended == child;
+        } else if (ended == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+struct ProcessEntry {
+    pid_t parent = 0;
+    std::string name;
+    bool ended = false;  // a zombie not yet reaped by its parent
+};
+
+// /proc/<pid>/stat: "pid (name) state parent ..."; the name may hold blanks
+// and parentheses, so it ends at the last ')'.
+bool ReadProcess(pid_t pid, ProcessEntry& entry) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(file, line);
+    const auto open = line.find('(');
+    const auto close = line.rfind(')');
+    char state = 0;
+    if (open == std::string::npos || close == std::string::npos || close < open ||
+        std::sscanf(line.c_str() + close + 1, " %c %d", &state, &entry.parent) != 2) {
+        return false;
+    }
+    entry.name = line.substr(open + 1, close - open - 1);
+    entry.ended = state == 'Z' || state == 'X';
+    return true;
+}
+
+// The kernel keeps 15 characters of a name; the program's file has all of them.
+std::string FileNameOf(pid_t pid, const std::string& shortName) {
+    char target[4096];
+    const ssize_t length =
+        ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target);
+    if (length <= 0) {
+        return shortName;
+    }
+    std::string path(target, static_cast<std::size_t>(length));
+    std::string file = path.substr(path.rfind('/') + 1);
+    return shortName.size() >= 15 && file.starts_with(shortName) ? file : shortName;
+}
+
+// The processes below this one that still run, by process id.
+std::vector<RunningProcess> Descendants() {
+    std::map<pid_t, ProcessEntry> processes;
+    if (DIR* proc = ::opendir("/proc")) {
+        while (const dirent* entry = ::readdir(proc)) {
+            char* end = nullptr;
+            const long pid = std::strtol(entry->d_name, &end, 10);
+            ProcessEntry process;
+            if (*end == '\0' && pid > 0 && ReadProcess(static_cast<pid_t>(pid), process)) {
+                processes[static_cast<pid_t>(pid)] = process;
+            }
+        }
+        ::closedir(proc);
+    }
+    const pid_t self = ::getpid();
+    std::vector<RunningProcess> below;
+    for (const auto& [pid, process] : processes) {
+        if (pid == self || process.ended) {
+            continue;
+        }
+        pid_t parent = process.parent;
+        for (int depth = 0; depth < 64 && parent > 1 && parent != self; ++depth) {
+            const auto found = processes.find(parent);
+            parent = found == processes.end() ? 0 : found->second.parent;
+        }
+        if (parent == self) {
+            below.push_back({FileNameOf(pid, process.name), static_cast<unsigned long>(pid)});
+        }
+    }
+    return below;
+}
+
+// Starts arguments[0] with `arguments` in `workingDirectory` (the current one
+// when empty) and reaps it and every process below it until none is left, or
+// until `whileRunning` ends the wait; it is called every kWatchInterval
+// milliseconds. A process that leaves its parent comes to this one, so a
+// helper that was made a daemon is waited for as well.
+ProgramRun RunAndReap(std::vector<std::string> arguments, const std::string& workingDirectory,
+                      const WatchWhileRunning& whileRunning) {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    const BlockedChildSignal blocked;
+    pid_t child = 0;
+    if (const int error = Spawn(child, arguments, workingDirectory, blocked.Previous())) {
+        return ProgramRun::NotStarted(std::strerror(error));
+    }
+    const auto interval = std::chrono::milliseconds(kWatchInterval);
+    auto nextLook = Clock::now() + interval;
+    bool programEnded = false;
+    while (ChildrenLeft(child, programEnded)) {
+        const auto now = Clock::now();
+        if (now >= nextLook) {
+            if (!whileRunning(programEnded)) {
+                ProgramRun run;
+                run.left = Descendants();
+                return run;
+            }
+            nextLook = now + interval;
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(nextLook - now);
+        const timespec timeout = {static_cast<time_t>(wait.count() / 1000000000),
+                                  static_cast<long>(wait.count() % 1000000000)};
+        ::sigtimedwait(&blocked.Set(), nullptr, &timeout);
+    }
+    return {};
+}
 
 class PosixGame final : public GameProcess {
   public:
@@ -26,7 +206,10 @@ class PosixGame final : public GameProcess {
                             const WatchWhileRunning& whileRunning) override {
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
         arguments.insert(arguments.begin(), ResolveCase(file));
-        return posix::RunAndReap(std::move(arguments), ResolveCase(directory), whileRunning);
+        ProgramRun run = RunAndReap(std::move(arguments), ResolveCase(directory), whileRunning);
+        // The launcher's locks kept no one out of the folders while the game ran.
+        posix::ForgetDirectoryListings();
+        return run;
     }
 };
 

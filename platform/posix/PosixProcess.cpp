@@ -117,6 +117,7 @@ class PosixProcess final : public LauncherProcess {
             if (!fd.IsValid() && errno == ENOENT && path == lockFile) {
                 fd.Reset(
                     sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+                posix::FollowChange({}, fd.IsValid() ? path : std::string());
             }
             struct stat status = {};
             if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {

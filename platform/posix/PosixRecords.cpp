@@ -45,12 +45,18 @@ std::string AutostartEntryPath(const std::string& name) {
     return ConfigHome() + "/autostart/" + name + ".desktop";
 }
 
+void MakeDirectory(const std::string& path) {
+    if (sys::mkdir(path.c_str(), 0755) == 0) {
+        posix::FollowChange({}, path);
+    }
+}
+
 void CreateDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
-        sys::mkdir(path.substr(0, slash).c_str(), 0755);
+        MakeDirectory(path.substr(0, slash));
     }
-    sys::mkdir(path.c_str(), 0755);
+    MakeDirectory(path);
 }
 
 class PosixRecords final : public SystemRecords {
@@ -81,7 +87,11 @@ class PosixRecords final : public SystemRecords {
     OsResult DeleteStartupEntry(const std::string& name) override {
         const std::string path = AutostartEntryPath(name);
         sys::unlink(posix::TemporaryFileOf(path).c_str());
-        return sys::unlink(path.c_str()) == 0 ? OsResult::Ok() : LastError();
+        if (sys::unlink(path.c_str()) != 0) {
+            return LastError();
+        }
+        posix::FollowChange(path, {});
+        return OsResult::Ok();
     }
 
     std::string StartupEntryFile(const std::string& name) override {

@@ -1,5 +1,8 @@
 #include "platform/posix/WindowsCommandLine.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace srdw::posix {
 
 std::vector<std::string> SplitWindowsCommandLine(std::string_view text) {
@@ -7,45 +10,31 @@ std::vector<std::string> SplitWindowsCommandLine(std::string_view text) {
     std::string current;
     bool inArgument = false;
     bool quoted = false;
-    std::size_t i = 0;
-    while (i < text.size()) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (!quoted && (c == ' ' || c == '\t')) {
-            if (inArgument) {
-                arguments.push_back(std::move(current));
-                current.clear();
-                inArgument = false;
+            if (std::exchange(inArgument, false)) {
+                arguments.push_back(std::exchange(current, {}));
             }
-            ++i;
             continue;
         }
         inArgument = true;
         if (c == '\\') {
-            std::size_t backslashes = 0;
-            while (i < text.size() && text[i] == '\\') {
-                ++backslashes;
-                ++i;
-            }
-            if (i < text.size() && text[i] == '"') {
-                current.append(backslashes / 2, '\\');
-                if (backslashes % 2 == 1) {
-                    current.push_back('"');
-                    ++i;
-                }
-            } else {
-                current.append(backslashes, '\\');
-            }
-        } else if (c == '"') {
-            if (quoted && i + 1 < text.size() && text[i + 1] == '"') {
+            const std::size_t end = std::min(text.find_first_not_of('\\', i), text.size());
+            const bool beforeQuote = end < text.size() && text[end] == '"';
+            current.append(beforeQuote ? (end - i) / 2 : end - i, '\\');
+            const bool literalQuote = beforeQuote && (end - i) % 2 == 1;
+            if (literalQuote) {
                 current.push_back('"');
-                i += 2;
-            } else {
-                quoted = !quoted;
-                ++i;
             }
+            i = literalQuote ? end : end - 1;  // an even run leaves the quote to open or close
+        } else if (c == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"') {
+            current.push_back('"');
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
         } else {
             current.push_back(c);
-            ++i;
         }
     }
     if (inArgument) {

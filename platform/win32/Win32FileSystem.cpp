@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +14,12 @@
 #include "platform/FileSystem.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
+#include "platform/win32/SystemCalls.h"
 #include "platform/win32/Win32Error.h"
 
 namespace srdw {
+
+namespace sys = win32::sys;
 
 namespace {
 
@@ -35,7 +37,7 @@ class Win32OutputFile final : public OutputFile {
         while (!bytes.empty()) {
             DWORD written = 0;
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-            if (!WriteFile(file_.Get(), bytes.data(), chunk, &written, nullptr)) {
+            if (!sys::WriteFile(file_.Get(), bytes.data(), chunk, &written, nullptr)) {
                 return Check(FALSE);
             }
             bytes.remove_prefix(written);
@@ -43,7 +45,7 @@ class Win32OutputFile final : public OutputFile {
         return OsResult::Ok();
     }
 
-    OsResult SyncToDisk() override { return Check(FlushFileBuffers(file_.Get())); }
+    OsResult SyncToDisk() override { return Check(sys::FlushFileBuffers(file_.Get())); }
 
   private:
     win32::FileHandle file_;
@@ -58,7 +60,7 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
 // Windows refuses to delete or overwrite a read-only file; Wine running as root
 // would not, so the launcher asks first and behaves the same under both.
 bool IsReadOnly(const std::string& path) {
-    const DWORD bits = GetFileAttributesA(path.c_str());
+    const DWORD bits = sys::GetFileAttributesA(path.c_str());
     return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
@@ -78,37 +80,30 @@ std::string WithName(const std::string& path, const char* name) {
     return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
 }
 
-std::uint64_t TimeOf(const FILETIME& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-// A folder's times change with what is in it, so a folder is known by its
-// volume and file index, at the cost of an open; folders are seldom moved.
-FileIdentity FolderIdentity(const std::string& path) {
-    const win32::FileHandle folder(
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+// A file is known by its volume and file index, which a rename keeps and no
+// other file has, at the cost of an open. Its times and size would not do: a
+// mod's file unpacked beside the game's within one tick of the clock, and of
+// the same size, has the same.
+FileIdentity IdentityOfFile(const std::string& path) {
+    const win32::FileHandle file(
+        sys::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    if (!folder.IsValid() || !GetFileInformationByHandle(folder.Get(), &info)) {
+    if (!file.IsValid() || !sys::GetFileInformationByHandle(file.Get(), &info)) {
         return {};
     }
     return {info.dwVolumeSerialNumber,
             (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
 }
 
-FileIdentity FingerprintOf(const std::string& path, const WIN32_FIND_DATAA& found) {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return FolderIdentity(path);
-    }
-    const std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
-    return {TimeOf(found.ftCreationTime),
-            TimeOf(found.ftLastWriteTime) ^ (size * 0x9E3779B97F4A7C15u), true};
+bool IsPattern(const std::string& path) {
+    return path.find_first_of("*?") != std::string::npos;
 }
 
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
-        const DWORD bits = GetFileAttributesA(path.c_str());
+        const DWORD bits = sys::GetFileAttributesA(path.c_str());
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
@@ -116,12 +111,12 @@ class Win32FileSystem final : public FileSystem {
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
-        return Check(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+        return Check(sys::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
     }
 
     // Only the read-only bit: the others are as the file has them now.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        const DWORD current = GetFileAttributesA(path.c_str());
+        const DWORD current = sys::GetFileAttributesA(path.c_str());
         if (current == INVALID_FILE_ATTRIBUTES) {
             return Check(FALSE);
         }
@@ -130,43 +125,17 @@ class Win32FileSystem final : public FileSystem {
         if (bits == (current & kSettableAttributes)) {
             return OsResult::Ok();
         }
-        return Check(SetFileAttributesA(path.c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL));
-    }
-
-    // The stored name comes from the FindFirstFileA that also gives the
-    // identity: a fingerprint of size, creation and last-write time, which a
-    // rename and a change of attributes keep, at no call of its own.
-    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        std::vector<PathState> states(paths.size());
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            PathState& state = states[i];
-            state.path = paths[i];
-            state.stored = state.path;
-            state.attributes = Attributes(state.path);
-            if (state.attributes && storedNames &&
-                state.path.find_first_of("*?") == std::string::npos) {
-                WIN32_FIND_DATAA found;
-                const win32::FindHandle search(FindFirstFileA(state.path.c_str(), &found));
-                if (search.IsValid()) {
-                    state.stored = WithName(state.path, found.cFileName);
-                    state.attributes->identity = FingerprintOf(state.path, found);
-                }
-            }
-            state.native = state.stored;
-        }
-        return states;
+        return Check(sys::SetFileAttributesA(path.c_str(), bits ? bits : FILE_ATTRIBUTE_NORMAL));
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
-        return Check(MoveFileA(from.c_str(), to.c_str()));
+        return Check(sys::MoveFileA(from.c_str(), to.c_str()));
     }
 
     std::string StoredName(const std::string& path) override {
-        if (path.find_first_of("*?") != std::string::npos) {
-            return path;  // a pattern, not a name
-        }
         WIN32_FIND_DATAA found;
-        const win32::FindHandle search(FindFirstFileA(path.c_str(), &found));
+        const win32::FindHandle search(IsPattern(path) ? INVALID_HANDLE_VALUE
+                                                       : sys::FindFirstFileA(path.c_str(), &found));
         return search.IsValid() ? WithName(path, found.cFileName) : path;
     }
 
@@ -174,17 +143,17 @@ class Win32FileSystem final : public FileSystem {
         if (IsReadOnly(path)) {
             return {OsError::AccessDenied};
         }
-        return Check(DeleteFileA(path.c_str()));
+        return Check(sys::DeleteFileA(path.c_str()));
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
-        return Check(SetCurrentDirectoryA(path.c_str()));
+        return Check(sys::SetCurrentDirectoryA(path.c_str()));
     }
 
     // A folder the code page cannot name is none: its look-alike would be another.
     std::string WorkingDirectory() override {
         std::wstring buffer(kLongPathBuffer, L'\0');
-        const DWORD length = GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
+        const DWORD length = sys::GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
         if (length == 0 || length >= kLongPathBuffer) {
             return {};
         }
@@ -193,19 +162,20 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        const win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const win32::FileHandle file(
+            sys::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
-        if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
+        if (!file.IsValid() || !sys::GetFileSizeEx(file.Get(), &size) ||
+            size.QuadPart > 0x7fffffff) {
             return std::nullopt;
         }
         std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
         std::size_t done = 0;
         while (done < bytes.size()) {
             DWORD read = 0;
-            if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                          &read, nullptr) ||
+            if (!sys::ReadFile(file.Get(), bytes.data() + done,
+                               static_cast<DWORD>(bytes.size() - done), &read, nullptr) ||
                 read == 0) {
                 return std::nullopt;
             }
@@ -219,13 +189,14 @@ class Win32FileSystem final : public FileSystem {
         if (!IsReadOnly(path)) {
             // Opened as it is, a reparse point itself rather than its target, and
             // emptied only once it is known to be none.
-            win32::FileHandle file(CreateFileA(
+            win32::FileHandle file(sys::CreateFileA(
                 path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
             BY_HANDLE_FILE_INFORMATION info;
-            const bool opened = file.IsValid() && GetFileInformationByHandle(file.Get(), &info);
+            const bool opened =
+                file.IsValid() && sys::GetFileInformationByHandle(file.Get(), &info);
             if (opened && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-                SetEndOfFile(file.Get())) {
+                sys::SetEndOfFile(file.Get())) {
                 return std::make_unique<Win32OutputFile>(std::move(file));
             }
             refused = opened ? OsError::AccessDenied : Check(FALSE).error;
@@ -240,26 +211,22 @@ class Win32FileSystem final : public FileSystem {
     // entries through.
     OsResult SyncFolder(const std::string& path) override {
         const win32::FileHandle folder(
-            CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        return folder.IsValid() ? Check(FlushFileBuffers(folder.Get())) : Check(FALSE);
+            sys::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return folder.IsValid() ? Check(sys::FlushFileBuffers(folder.Get())) : Check(FALSE);
     }
 
     FileIdentity IdentityOf(const std::string& path) override {
-        WIN32_FIND_DATAA found;
-        const win32::FindHandle search(path.find_first_of("*?") == std::string::npos
-                                           ? FindFirstFileA(path.c_str(), &found)
-                                           : INVALID_HANDLE_VALUE);
-        return search.IsValid() ? FingerprintOf(path, found) : FileIdentity{};
+        return IsPattern(path) ? FileIdentity{} : IdentityOfFile(path);
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
-        win32::FileHandle file(
-            CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        win32::FileHandle file(sys::CreateFileA(
+            path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
-        if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info) ||
+        if (!file.IsValid() || !sys::GetFileInformationByHandle(file.Get(), &info) ||
             (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
             return nullptr;
         }
@@ -268,7 +235,7 @@ class Win32FileSystem final : public FileSystem {
 
     DirectoryListing ListDirectory(const std::string& path) override {
         WIN32_FIND_DATAA found;
-        const win32::FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+        const win32::FindHandle search(sys::FindFirstFileA((path + "\\*").c_str(), &found));
         if (!search.IsValid()) {
             // A drive's root has no "." entry to find: empty, it has nothing at all.
             return {GetLastError() == ERROR_FILE_NOT_FOUND ? OsError::None : Check(FALSE).error,
@@ -280,7 +247,7 @@ class Win32FileSystem final : public FileSystem {
             if (name != "." && name != "..") {
                 listing.names.emplace_back(name);
             }
-        } while (FindNextFileA(search.Get(), &found));
+        } while (sys::FindNextFileA(search.Get(), &found));
         if (GetLastError() != ERROR_NO_MORE_FILES) {
             listing.error = Check(FALSE).error;
         }
@@ -288,7 +255,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     bool IsLink(const std::string& path) override {
-        const DWORD bits = GetFileAttributesA(path.c_str());
+        const DWORD bits = sys::GetFileAttributesA(path.c_str());
         return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     }
 
@@ -298,7 +265,7 @@ class Win32FileSystem final : public FileSystem {
         return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
     }
 
-    void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+    void Sleep(unsigned milliseconds) override { sys::Sleep(milliseconds); }
 };
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "platform/GameProcess.h"
 #include "platform/win32/ScopedHandle.h"
+#include "platform/win32/SystemCalls.h"
 
 namespace srdw::win32 {
 
@@ -54,7 +55,7 @@ class GameJob {
     // refuses (a job that allows no nested one); the program is then waited
     // for alone.
     bool Take(HANDLE process) {
-        taken_ = usable_ && AssignProcessToJobObject(job_.Get(), process) != 0;
+        taken_ = usable_ && sys::AssignProcessToJobObject(job_.Get(), process) != 0;
         return taken_;
     }
 
@@ -69,14 +70,15 @@ class GameJob {
             const ULONGLONG now = GetTickCount64();
             const DWORD timeout = nextLook > now ? static_cast<DWORD>(nextLook - now) : 0;
             if (!taken_) {
-                if (WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
+                if (sys::WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
                     return {};
                 }
             } else {
                 DWORD message = 0;
                 ULONG_PTR key = 0;
                 LPOVERLAPPED overlapped = nullptr;
-                if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped, timeout)) {
+                if (sys::GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped,
+                                                   timeout)) {
                     if (key == reinterpret_cast<ULONG_PTR>(job_.Get()) &&
                         message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
                         return {};
@@ -92,7 +94,7 @@ class GameJob {
                 }
             }
             nextLook = GetTickCount64() + kWatchInterval;
-            if (!whileRunning(WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
+            if (!whileRunning(sys::WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
                 return taken_ ? Processes() : std::vector<RunningProcess>();
             }
         }
@@ -159,15 +161,15 @@ KernelHandle StartSuspendedInJob(const std::string& file, const std::string& par
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION started = {};
-    if (!CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, directory.empty() ? nullptr : directory.c_str(), &startup,
-                        &started)) {
+    if (!sys::CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                             CREATE_SUSPENDED, nullptr,
+                             directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
         return {};
     }
     KernelHandle process(started.hProcess);
     const KernelHandle thread(started.hThread);
     job.Take(process.Get());
-    ResumeThread(thread.Get());
+    sys::ResumeThread(thread.Get());
     return process;
 }
 
@@ -175,7 +177,7 @@ class Win32Game final : public GameProcess {
   public:
     bool HasWindows() override { return true; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
-        return FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
+        return sys::FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
     }
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
@@ -200,7 +202,7 @@ ProgramRun Win32Game::StartAndWait(const std::string& file, const std::string& p
         info.lpParameters = parameters.c_str();
         info.lpDirectory = directory.c_str();
         info.nShow = SW_SHOWNORMAL;
-        if (!ShellExecuteExA(&info)) {
+        if (!sys::ShellExecuteExA(&info)) {
             return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
         }
         if (!info.hProcess) {
@@ -214,7 +216,7 @@ ProgramRun Win32Game::StartAndWait(const std::string& file, const std::string& p
     // An exit code with the error severity of a status code is the system's
     // word for an exception that ended the process.
     DWORD exitCode = STILL_ACTIVE;
-    run.crashed = GetExitCodeProcess(process.Get(), &exitCode) && exitCode != STILL_ACTIVE &&
+    run.crashed = sys::GetExitCodeProcess(process.Get(), &exitCode) && exitCode != STILL_ACTIVE &&
                   (exitCode & 0xC0000000u) == 0xC0000000u;
     return run;
 }

@@ -14,6 +14,7 @@
 #include "platform/NameCase.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
+#include "platform/win32/SystemCalls.h"
 #include "platform/win32/Win32Error.h"
 
 namespace srdw::win32 {
@@ -119,9 +120,9 @@ std::string Win32Process::CommandLineTail() {
 // name as the next probe's, which removes it.
 OsResult Win32Process::ProbeNewFile(const std::string& folder) {
     const std::string probe = folder + "\\SrdwLaunch.probe";
-    const FileHandle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                      nullptr));
+    const FileHandle file(sys::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                           nullptr));
     return Check(file.IsValid());
 }
 
@@ -139,7 +140,7 @@ Elevation Win32Process::RestartElevated(const std::string& program, const std::s
     info.lpParameters = parameters.c_str();
     info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
     info.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExA(&info)) {
+    if (sys::ShellExecuteExA(&info)) {
         return Elevation::Started;
     }
     return GetLastError() == ERROR_CANCELLED ? Elevation::Declined : Elevation::Unavailable;
@@ -151,7 +152,7 @@ MutexState Win32Process::AcquireMutex(const std::string& name) {
     if (mutex_.IsValid()) {
         return MutexState::Acquired;
     }
-    KernelHandle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
+    KernelHandle mutex(sys::CreateMutexA(nullptr, FALSE, name.c_str()));
     const DWORD error = GetLastError();
     if (!mutex.IsValid()) {
         return error == ERROR_ACCESS_DENIED ? MutexState::HeldElsewhere : MutexState::Failed;
@@ -179,7 +180,7 @@ MutexState Win32Process::LockFolder(const std::string& folder) {
     if (folderLocks_.contains(key)) {
         return MutexState::Acquired;
     }
-    FileHandle file(CreateFileA(
+    FileHandle file(sys::CreateFileA(
         lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!file.IsValid()) {

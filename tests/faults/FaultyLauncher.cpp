@@ -5,8 +5,9 @@
 //   SRDW_FAULT_AT     N, counting from 1
 //   SRDW_FAULT_ERROR  access | sharing | full | xdev | io   (for once and always)
 //   SRDW_FAULT_COUNT  a file that receives the number of changes of a whole run
-//   SRDW_FAULT_TRACE  a file that receives the trace of the run's changes
-#include <cerrno>
+//   SRDW_FAULT_TRACE  a file that receives the trace of the run's changes (POSIX)
+//   SRDW_FAULT_ENTRY  a file that receives "yes" when a start-up entry is left
+//                     in the registry after the run, else "no" (Windows)
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -14,6 +15,10 @@
 #include "SystemCallFaults.h"
 #include "app/LauncherApp.h"
 #include "ui/Dialogs.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -32,31 +37,54 @@ srdw::test::FaultMode ModeSetting() {
                               : FaultMode::None;
 }
 
-int ErrorSetting() {
-    const std::string error = Setting("SRDW_FAULT_ERROR");
-    return error == "sharing" ? EBUSY
-           : error == "full"  ? ENOSPC
-           : error == "xdev"  ? EXDEV
-           : error == "io"    ? EIO
-                              : EACCES;
+#ifdef _WIN32
+// Nobody answers a box in the trials: the player is away, as the POSIX trials'
+// player is without a terminal.
+class NobodyThere final : public srdw::PlayerDialogs {
+  public:
+    std::string LoadText(unsigned) override { return {}; }
+    int ShowMessageBox(const std::string&, unsigned) override { return 0; }
+    srdw::Answer AskYesNoCancel(const std::string&) override { return srdw::Answer::NoAnswer; }
+    srdw::Answer AskYesNo(const std::string&) override { return srdw::Answer::NoAnswer; }
+    std::optional<std::string> ChooseGameFile() override { return std::nullopt; }
+};
+
+bool StartupEntryLeft() {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        if (RegGetValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                         "SrdwLaunch", RRF_RT_REG_SZ, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+            return true;
+        }
+    }
+    return false;
 }
+#endif
 
 }  // namespace
 
 int main() {
     const std::string at = Setting("SRDW_FAULT_AT");
     srdw::test::InstallSystemCallFaults({ModeSetting(), at.empty() ? 0 : std::stoi(at),
-                                         ErrorSetting(), Setting("SRDW_FAULT_TRACE")});
+                                         Setting("SRDW_FAULT_ERROR"), Setting("SRDW_FAULT_TRACE")});
     int exitCode = 0;
     {
+#ifdef _WIN32
+        NobodyThere player;
+#else
+        srdw::PlayerDialogs& player = srdw::ui::NativeDialogs();
+#endif
         srdw::LauncherApp app({srdw::NativeFileSystem(), srdw::NativeLauncherProcess(),
-                               srdw::NativeRecords(), srdw::NativeGameProcess(),
-                               srdw::ui::NativeDialogs()});
+                               srdw::NativeRecords(), srdw::NativeGameProcess(), player});
         app.Startup();
         exitCode = app.Shutdown();
     }
     if (const std::string countFile = Setting("SRDW_FAULT_COUNT"); !countFile.empty()) {
-        std::ofstream(countFile) << srdw::test::SystemCallChanges() << "\n";
+        std::ofstream(countFile, std::ios::binary) << srdw::test::SystemCallChanges() << "\n";
     }
+#ifdef _WIN32
+    if (const std::string entryFile = Setting("SRDW_FAULT_ENTRY"); !entryFile.empty()) {
+        std::ofstream(entryFile, std::ios::binary) << (StartupEntryLeft() ? "yes" : "no") << "\n";
+    }
+#endif
     return exitCode;
 }

@@ -24,25 +24,23 @@ FaultPlan plan;
 int changes = 0;
 std::FILE* trace = nullptr;
 
-template <class Call>
-Call Original(const char* name) {
-    return reinterpret_cast<Call>(posix::OriginalSystemCall(name));
-}
-
 // Counts one change; true, with errno set, when it is to fail. Does not return
 // when it is to kill: no destructor runs, no buffer is written.
 bool Fails() {
-    ++changes;
-    const bool lasting =
-        plan.mode == FaultMode::FailFromThenOn || plan.mode == FaultMode::ShortThenFull;
-    const bool hit = changes == plan.at || (lasting && changes > plan.at);
-    if (!hit || plan.mode == FaultMode::None) {
-        return false;
+    switch (NextChange(plan, changes)) {
+        case FaultAction::Pass:
+            return false;
+        case FaultAction::Kill:
+            std::_Exit(kKilledExitCode);
+        case FaultAction::Fail:
+            break;
     }
-    if (plan.mode == FaultMode::Kill) {
-        std::_Exit(kKilledExitCode);
-    }
-    errno = plan.mode == FaultMode::ShortThenFull ? ENOSPC : plan.error;
+    errno = plan.mode == FaultMode::ShortThenFull ? ENOSPC
+            : plan.error == "sharing"             ? EBUSY
+            : plan.error == "full"                ? ENOSPC
+            : plan.error == "xdev"                ? EXDEV
+            : plan.error == "io"                  ? EIO
+                                                  : EACCES;
     return true;
 }
 
@@ -113,21 +111,6 @@ int Open(const char* path, int flags, mode_t mode) {
     return fd;
 }
 
-int OpenAt(int directory, const char* path, int flags, mode_t mode) {
-    if (Changes(flags) && Fails()) {
-        return -1;
-    }
-    const std::string absolute = Absolute(directory, path);
-    const int fd = Original<sys::openat_call>("openat")(directory, path, flags, mode);
-    if (fd >= 0 || Changes(flags)) {
-        Record(fd < 0           ? kRefused
-               : Changes(flags) ? kMade
-                                : kReferred,
-               "open", {Number(fd), absolute, Number(flags), Number(mode)});
-    }
-    return fd;
-}
-
 int Close(int fd) {
     Record(kReferred, "close", {Number(fd)});
     return Original<sys::close_call>("close")(fd);
@@ -146,17 +129,6 @@ ssize_t Write(int fd, const void* bytes, size_t size) {
     return written;
 }
 
-ssize_t PositionedWrite(int fd, const void* bytes, size_t size, off_t at) {
-    if (Fails()) {
-        return -1;
-    }
-    const ssize_t written = Original<sys::pwrite_call>("pwrite")(fd, bytes, size, at);
-    Record(written > 0 ? kMade : kRefused, "pwrite",
-           {Number(fd), Hex(bytes, static_cast<std::size_t>(std::max<ssize_t>(written, 0))),
-            Number(at)});
-    return written;
-}
-
 // The calls whose arguments the trace gives as they are, paths made absolute.
 template <class Call, Call (*Get)(), class... Arguments>
 int Forward(const char* name, std::initializer_list<std::string> fields, Arguments... arguments) {
@@ -172,13 +144,11 @@ int Forward(const char* name, std::initializer_list<std::string> fields, Argumen
     sys::name##_call Original_##name() {          \
         return Original<sys::name##_call>(#name); \
     }
-SRDW_ORIGINAL(ftruncate)
 SRDW_ORIGINAL(rename)
 SRDW_ORIGINAL(renameat2)
 SRDW_ORIGINAL(link)
 SRDW_ORIGINAL(unlink)
 SRDW_ORIGINAL(chmod)
-SRDW_ORIGINAL(fchmod)
 SRDW_ORIGINAL(fchmodat)
 SRDW_ORIGINAL(mkdir)
 #undef SRDW_ORIGINAL
@@ -196,14 +166,7 @@ int NoPause(const timespec*, timespec*) {
     return 0;
 }
 
-int Truncate(int fd, off_t size) {
-    return Forward<sys::ftruncate_call, Original_ftruncate>("ftruncate", {Number(fd), Number(size)},
-                                                            fd, size);
-}
 int Sync(int fd) {
-    return Forward<sys::fsync_call, Original_sync>("fsync", {Number(fd)}, fd);
-}
-int SyncData(int fd) {
     return Forward<sys::fsync_call, Original_sync>("fsync", {Number(fd)}, fd);
 }
 int Rename(const char* from, const char* to) {
@@ -226,10 +189,6 @@ int Chmod(const char* path, mode_t mode) {
     return Forward<sys::chmod_call, Original_chmod>(
         "chmod", {Absolute(AT_FDCWD, path), Number(mode)}, path, mode);
 }
-int ChmodFd(int fd, mode_t mode) {
-    return Forward<sys::fchmod_call, Original_fchmod>("fchmod", {Number(fd), Number(mode)}, fd,
-                                                      mode);
-}
 int ChmodAt(int directory, const char* path, mode_t mode, int flags) {
     return Forward<sys::fchmodat_call, Original_fchmodat>(
         "chmod", {Absolute(directory, path), Number(mode)}, directory, path, mode, flags);
@@ -246,22 +205,15 @@ void InstallSystemCallFaults(const FaultPlan& faults) {
     if (!plan.tracePath.empty()) {
         trace = std::fopen(plan.tracePath.c_str(), "w");
     }
-    using posix::Erased;
-    using posix::SetSystemCall;
     SetSystemCall("open", Erased(&Open));
-    SetSystemCall("openat", Erased(&OpenAt));
     SetSystemCall("close", Erased(&Close));
     SetSystemCall("write", Erased(&Write));
-    SetSystemCall("pwrite", Erased(&PositionedWrite));
-    SetSystemCall("ftruncate", Erased(&Truncate));
     SetSystemCall("fsync", Erased(&Sync));
-    SetSystemCall("fdatasync", Erased(&SyncData));
     SetSystemCall("rename", Erased(&Rename));
     SetSystemCall("renameat2", Erased(&RenameAt));
     SetSystemCall("link", Erased(&Link));
     SetSystemCall("unlink", Erased(&Unlink));
     SetSystemCall("chmod", Erased(&Chmod));
-    SetSystemCall("fchmod", Erased(&ChmodFd));
     SetSystemCall("fchmodat", Erased(&ChmodAt));
     SetSystemCall("mkdir", Erased(&MakeDirectory));
     SetSystemCall("nanosleep", Erased(&NoPause));

@@ -25,47 +25,14 @@ trials=0
 ran=0
 mine=1
 
-# The sample: sub-folders, names with spaces and odd letter case (spelled in the
-# script as they are stored: a name that a crash catches between the two moves of
-# a swap comes back as the script spells it), read-only
-# files, RenameEx and a Rename chain, relative and absolute SetDirectory, a
-# command whose files are missing, and a stale backup from an earlier run.
+. "$(dirname "$0")/sample.sh"
 make_sample() {
+    make_sample_folder "$1"
     g="$1/Skyrend 2"
-    mkdir -p "$g/Data/Textures" "$g/Data/Maps" "$g/Data/Models" "$g/Sounds"
-    printf 'noon sky' >"$g/Data/Textures/Sky.pak"
-    printf 'dusk sky' >"$g/Data/Textures/Sky.dw"
-    printf 'world' >"$g/Data/Maps/World Map.map"
-    printf 'march' >"$g/Data/Maps/World Map.dw"
-    printf 'keep' >"$g/Data/Models/Tower Keep.mdl"
-    printf 'dark keep' >"$g/Data/Models/Tower Keep.dw"
-    printf 'stale' >"$g/Data/Models/Tower Keep.bak"
-    printf 'birdsong' >"$g/Sounds/ambient.snd"
-    chmod a-w "$g/Data/Textures/Sky.pak" "$g/Data/Maps/World Map.dw"
-    printf '%s\r\n' \
-        'RenameEx("@rootdir\Data\Textures\Sky.pak", "@rootdir\Data\Textures\Sky.dw", "@rootdir\Data\Textures\Sky.bak")' \
-        'SetDirectory(Data)' \
-        'RenameEx("Maps\World Map.map", "Maps\World Map.dw", "Maps\World Map.bak");' \
-        'RenameEx("Models\Tower Keep.mdl", "Models\tower keep.dw", "Models\Tower Keep.bak");' \
-        'SetDirectory("@rootdir\Sounds")' \
-        'Rename(ambient.snd, ambient.tmp)' \
-        'Rename(ambient.tmp, "Ambient Off.snd")' \
-        'RenameEx(missing.pak, missing.dw, missing.bak)' >"$g/SrdwLaunch.dat"
     # The game crashes the machine, as far as the launcher sees it, when told to.
     printf '#!/bin/sh\n[ ! -e ../crash ] || kill -KILL $PPID\nexit 0\n' >"$g/srend.exe"
     chmod +x "$g/srend.exe"
 }
-
-# The launcher's own files are left out: its program and its logs. Nothing else
-# of the launcher's may be left: no lock file, no journal.
-state() {
-    set -- "$1" ! -name SrdwLaunch ! -name 'SrdwLaunch.log*'
-    d="$1/Skyrend 2"
-    shift
-    (cd "$d" && find . -type f "$@" -printf '%m %p\n' | sort &&
-        find . -type f "$@" -print0 | sort -z | xargs -0 md5sum)
-}
-contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
 
 # Runs a launcher in a trial's folder; the rest of the environment is the trial's own.
 # Nothing runs in another shard's trial.
@@ -96,11 +63,7 @@ trial() {
 expect_restored() { # what
     if [ "$mine" -ne 1 ]; then
         return
-    elif [ "$(state "$t")" != "$original" ]; then
-        echo "FAIL: $1: the folder differs"
-        state "$t" | diff /dev/fd/3 - 3<<EOF || true
-$original
-EOF
+    elif folder_differs "$t" "$1"; then
         failures=$((failures + 1))
     elif [ -e "$t/Skyrend 2/restore.mod" ] || [ -e "$t/Skyrend 2/restore.jnl" ] ||
         [ -e "$t/config/autostart/SrdwLaunch.desktop" ]; then
