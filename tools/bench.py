@@ -5,11 +5,12 @@
                          and which targets they meet (about five minutes)
   tools/bench --smoke    each benchmark once, briefly, at its smallest size, so
                          that none of them rots (well under a minute)
-  tools/bench --wine     also times whole runs of build/win64/SrdwLaunch.exe under
+  tools/bench --wine     also times whole runs of build/win32/SrdwLaunch.exe (the
+                         shipped 32-bit program) under 32-bit
                          Wine, 1,000 and 10,000 swaps, beside a bare Win32 program
                          making the same GetFileAttributesA and MoveFileA calls in
-                         the same folder (needs the win64 build and
-                         x86_64-w64-mingw32-g++; 1,000 swaps take minutes a run,
+                         the same folder (needs the win32 build and
+                         i686-w64-mingw32-g++; 1,000 swaps take minutes a run,
                          10,000 far longer: see --wine-sizes and --wine-runs)
 
 Exits non-zero only when something fails to build or run; a missed target is
@@ -34,6 +35,8 @@ BENCH = os.path.join(BUILD, "bench")
 LOAD_TARGET = 1e9  # bytes of script text per second
 FRESH_LOAD_TARGET = 4e8  # the same, loaded by a fresh process
 INSTALL_TARGET = 1.15  # launcher / system calls, natively and under Wine
+# Whole launcher processes / the bare calls' process, by (swaps, on tmpfs).
+WHOLE_TARGETS = {(100, False): 1.5, (1000, False): 1.3, (10000, True): 1.3}
 CASE_TARGET = 3.0  # wrong letter case / exact
 MEMORY_TARGET = "2.5 x script + 200 B per command"
 CHECK_MEMORY_TARGET = "6 x script + 250 B per command + 16 MiB"
@@ -57,7 +60,7 @@ def build():
         raise Failure("the benchmarks were not configured: Google Benchmark (libbenchmark-dev) "
                       "is missing; tools/bootstrap installs it")
     run(["cmake", "--build", "--preset", "native", "--target", "SrdwLaunch", "srdw_bench",
-         "srdw_load_memory", "srdw_check_memory", "srdw_stand_in_game"], cwd=ROOT,
+         "srdw_load_memory", "srdw_check_memory", "srdw_stand_in_game", "srdw_bare_swaps"], cwd=ROOT,
         stdout=subprocess.DEVNULL)
 
 
@@ -236,12 +239,40 @@ def whole_runs(launcher, game, commands, runs, wrapper=()):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def bare_process_runs(launcher, commands, runs, place):
+    """Whole launcher processes (install, a game that ends at once, restore)
+    beside the bare system calls of their swaps in a process of their own, in
+    the same folder, taken in turns; the best of `runs` of each, in seconds."""
+    work = tempfile.mkdtemp(prefix="srdw-bench-bare-", dir=place)
+    try:
+        env = dict(os.environ)
+        env.update(XDG_CONFIG_HOME=os.path.join(work, "config"),
+                   XDG_RUNTIME_DIR=os.path.join(work, "run"), WINDIR=os.path.join(work, "windows"))
+        for directory in ("config", "run", "windows"):
+            os.makedirs(os.path.join(work, directory))
+        folder = os.path.join(work, "Skyrend 2")
+        own, log = make_game(folder, commands, launcher, shutil.which("true"))
+        bare = os.path.join(BENCH, "srdw_bare_swaps")
+        launcher_times, bare_times = [], []
+        for _ in range(runs):
+            started, ended = timed_process(folder, [own], env)
+            launcher_times.append((ended - started) / 1e9)
+            check_restored(folder, commands, log)
+            started, ended = timed_process(folder, [bare, str(commands)], env)
+            bare_times.append((ended - started) / 1e9)
+        return {"commands": commands, "where": place, "launcher": min(launcher_times),
+                "bare": min(bare_times), "runs": runs}
+    finally:
+        subprocess.run(["chmod", "-R", "u+w", work])
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def mingw_program(source, name, libraries=()):
-    """A Windows program of one source file, built beside the win64 build."""
-    compiler = shutil.which("x86_64-w64-mingw32-g++-posix") or shutil.which("x86_64-w64-mingw32-g++")
+    """A Windows program of one source file, built beside the shipped 32-bit build."""
+    compiler = shutil.which("i686-w64-mingw32-g++-posix") or shutil.which("i686-w64-mingw32-g++")
     if not compiler:
-        raise Failure("no x86_64-w64-mingw32-g++ for the Windows benchmark programs")
-    out = os.path.join(ROOT, "build", "win64", name)
+        raise Failure("no i686-w64-mingw32-g++ for the Windows benchmark programs")
+    out = os.path.join(ROOT, "build", "win32", name)
     run([compiler, "-O2", "-static", "-o", out, os.path.join(ROOT, "bench", source),
          *libraries])
     return out
@@ -282,11 +313,12 @@ def wine_runs(launcher, sizes, runs):
     """Whole runs under Wine, in a prefix of the benchmarks' own (the tests' one
     may be in use), on a virtual display when there is none: the splash is a
     real window."""
-    prefix = os.path.join(ROOT, "build", "win64", "bench-wineprefix")
+    prefix = os.path.join(ROOT, "build", "win32", "bench-wineprefix")
     game = mingw_program("StandInGame.cpp", "bench-srend.exe", ["-luser32"])
     bare = mingw_program("BareSwaps.cpp", "bench-bare-swaps.exe")
     display = None
     env = dict(os.environ)
+    env["WINE"] = "/usr/lib/wine/wine"  # the 32-bit loader, for the shipped program
     if not env.get("DISPLAY"):
         read, write = os.pipe()
         display = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24"],
@@ -319,7 +351,7 @@ def verdict(met):
     return "met" if met else "MISSED"
 
 
-def report(figures, memory, check_memory, runs, wine, smoke):
+def report(figures, memory, check_memory, runs, wine, smoke, processes=()):
     print()
     print(f"Machine: {machine()}; {datetime.date.today().isoformat()}"
           + ("  (smoke run: figures are not meaningful)" if smoke else ""))
@@ -418,6 +450,17 @@ def report(figures, memory, check_memory, runs, wine, smoke):
         print(f"  game end -> launcher exit     {r['from_game'] * 1e3:8.2f} ms "
               f"(the game started directly: {r['bare_from_game'] * 1e3:.2f} ms)")
 
+    if processes:
+        print("\nWhole processes natively (install, a game that ends at once, restore) beside a "
+              "process making\nthe bare stats and renames of the same swaps; best of each")
+        for r in processes:
+            target = WHOLE_TARGETS.get((r["commands"], r["where"] == "/dev/shm"))
+            judged = f"target <= {target}: {verdict(r['launcher'] / r['bare'] <= target)}" \
+                if target else ""
+            print(f"  {r['commands']:>6} swaps on {'tmpfs' if r['where'] == '/dev/shm' else 'disk '}"
+                  f" launcher {r['launcher'] * 1e3:8.1f} ms  bare {r['bare'] * 1e3:8.1f} ms  "
+                  f"ratio {r['launcher'] / r['bare']:.2f}  {judged}")
+
     for r in wine or []:
         n = r["commands"]
         print(f"\nWhole runs under Wine, {n} RenameEx, median of {r['runs']} "
@@ -439,7 +482,7 @@ def main():
     parser.add_argument("--smoke", action="store_true",
                         help="each benchmark once, briefly, at its smallest size")
     parser.add_argument("--wine", action="store_true",
-                        help="also time whole runs of the win64 launcher under Wine")
+                        help="also time whole runs of the shipped 32-bit launcher under Wine")
     parser.add_argument("--wine-sizes", type=int, nargs="+",
                         help="the numbers of swaps of the Wine runs (1000 10000; with --smoke 10)")
     parser.add_argument("--wine-runs", type=int,
@@ -454,14 +497,21 @@ def main():
         runs = whole_runs(os.path.join(BUILD, "SrdwLaunch"),
                           os.path.join(BENCH, "srdw_stand_in_game"),
                           10 if args.smoke else 1000, 1 if args.smoke else 15)
+        print("== whole processes beside the bare system calls", flush=True)
+        disk = os.environ.get("TMPDIR_DISK", ROOT)
+        processes = [bare_process_runs(os.path.join(BUILD, "SrdwLaunch"), n, 1 if args.smoke else 5,
+                                  where) for n, where in
+                (((10, disk),) if args.smoke else
+                 ((100, disk), (1000, disk), (10000, "/dev/shm" if os.path.isdir("/dev/shm")
+                                              else disk)))]
         wine = None
         if args.wine:
-            launcher = os.path.join(ROOT, "build", "win64", "SrdwLaunch.exe")
+            launcher = os.path.join(ROOT, "build", "win32", "SrdwLaunch.exe")
             if not os.path.exists(launcher):
-                raise Failure("no build/win64/SrdwLaunch.exe: cmake --build --preset win64 first")
+                raise Failure("no build/win32/SrdwLaunch.exe: cmake --build --preset win32 first")
             wine = wine_runs(launcher, args.wine_sizes or ([10] if args.smoke else [1000, 10000]),
                              args.wine_runs or (1 if args.smoke else 3))
-        report(figures, memory, check_memory, runs, wine, args.smoke)
+        report(figures, memory, check_memory, runs, wine, args.smoke, processes)
     except (Failure, OSError, KeyError, ValueError) as error:
         print(f"tools/bench: {error}", file=sys.stderr)
         return 1
