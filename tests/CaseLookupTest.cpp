@@ -101,8 +101,9 @@ TEST_F(CaseLookupTest, TheLaunchersOwnChangesAreSeen) {
     ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir_ / "data\\sky.DW", dir_ / "Data\\Sky.pak"));
     EXPECT_EQ(Resolve("data\\SKY.PAK"), "Data/Sky.pak");
     EXPECT_EQ(Resolve("data\\SKY.DW"), "Data/SKY.DW");
-    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir_ / "data\\sky.BAK", dir_ / "data\\SKY.PAK").error,
-              OsError::AlreadyExists);
+    EXPECT_EQ(
+        NativeFileSystem().MoveNoReplace(dir_ / "data\\sky.BAK", dir_ / "data\\SKY.PAK").error,
+        OsError::AlreadyExists);
 
     ASSERT_NE(NativeFileSystem().CreateOutputFile(dir_ / "DATA\\Notes.txt"), nullptr);
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/Notes.txt");

@@ -42,7 +42,6 @@ class PlayerNoticeTest : public ::testing::Test {
 
     ScratchDir game_;
     AskingPlatform platform_;
-
 };
 
 constexpr const char* kSwap =

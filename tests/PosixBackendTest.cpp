@@ -41,8 +41,10 @@ TEST(PosixPathTest, MovesNeverReplaceInAnyLetterCase) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
     WriteFile(dir.Path() / "B.txt", "b");
-    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "A.TXT", dir / "b.TXT").error, OsError::AlreadyExists);
-    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "missing", dir / "c.txt").error, OsError::NotFound);
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "A.TXT", dir / "b.TXT").error,
+              OsError::AlreadyExists);
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "missing", dir / "c.txt").error,
+              OsError::NotFound);
     EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
     EXPECT_EQ(ReadFile(dir.Path() / "New.txt"), "a");
     EXPECT_EQ(ReadFile(dir.Path() / "B.txt"), "b");
@@ -59,7 +61,8 @@ TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
     ASSERT_TRUE(SetSystemCall("renameat2", Erased(&RefuseWithNoSpace)));
-    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error, OsError::DiskFull);
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error,
+              OsError::DiskFull);
     const std::vector<std::string> paths = {dir / "a.txt", dir / "c.txt"};
     const auto states = NativeFileSystem().LookUp(paths);
     EXPECT_EQ(NativeFileSystem().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
@@ -94,7 +97,8 @@ TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink(dir.Path() / "f", dir.Path() / "link");
     hostile.readOnly = true;
-    EXPECT_EQ(NativeFileSystem().RestoreAttributes(dir / "link", hostile).error, OsError::AccessDenied);
+    EXPECT_EQ(NativeFileSystem().RestoreAttributes(dir / "link", hostile).error,
+              OsError::AccessDenied);
     EXPECT_FALSE(IsReadOnly(dir.Path() / "f"));
     // A rename keeps a file's identity; another file has another.
     const auto before = NativeFileSystem().LookUp(std::vector<std::string>{dir / "f"});
@@ -192,7 +196,8 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = configHome ? configHome : "";
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    const OsResult written = NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand(platform));
+    const OsResult written =
+        NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand(platform));
     configHome ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     ASSERT_TRUE(written);
 
