@@ -26,7 +26,13 @@ class CommandPaths {
         }
         states_ = files.LookUp(distinct);
     }
+    // A path as the command gave it is found without folding it.
     PathState& operator[](const std::string& path) {
+        for (auto& state : states_) {
+            if (state.path == path) {
+                return state;
+            }
+        }
         const auto at = std::find(keys_.begin(), keys_.end(), PathKey(path));
         return states_[static_cast<std::size_t>(at - keys_.begin())];
     }

@@ -10,7 +10,8 @@ namespace srdw {
 namespace {
 
 std::pair<std::string, std::string> KeyOf(const ResolvedPath& path) {
-    return {PathKey(path), path.Text()};
+    std::string text = path.Text();
+    return {FoldNameCase(text), std::move(text)};
 }
 
 // Whether `path` is `directory` or below it, every name spelled alike.
@@ -51,6 +52,7 @@ void FolderModel::Reset() {
     entries_.clear();
     movedFolders_ = 0;
     taken_.clear();
+    takenFolders_ = 0;
     written_.clear();
     directoryChanges_.clear();
     current_ = start_;
@@ -112,12 +114,18 @@ FolderModel::Found FolderModel::Place(const ResolvedPath& path) {
 // Whether the run took away what the disk has at `onDisk`, spelled as stored,
 // or a folder it lies in, after its first `unmoved` parts.
 bool FolderModel::Vacated(const ResolvedPath& onDisk, std::size_t unmoved) const {
-    ResolvedPath above = onDisk;
-    for (std::size_t n = onDisk.parts.size(); !taken_.empty() && n > unmoved; --n) {
-        above.parts.resize(n);
-        if (taken_.contains(above.Text())) {
+    if (taken_.empty()) {
+        return false;
+    }
+    std::string above = onDisk.Text();
+    if (takenFolders_ == 0) {  // only files were taken: nothing lies below them
+        return onDisk.parts.size() > unmoved && taken_.contains(above);
+    }
+    for (std::size_t n = onDisk.parts.size(); n > unmoved; --n) {
+        if (taken_.contains(above)) {
             return true;
         }
+        above.resize(above.size() - onDisk.parts[n - 1].size() - 1);
     }
     return false;
 }
@@ -159,7 +167,9 @@ std::optional<ResolvedPath> FolderModel::Folder(const ResolvedPath& path) {
     if (!name) {
         return std::nullopt;
     }
-    stored.parts.back() = *name;
+    if (!stored.parts.empty()) {  // a root keeps its name
+        stored.parts.back() = *name;
+    }
     if (Vacated(stored, found.unmoved)) {
         return std::nullopt;
     }
@@ -169,11 +179,9 @@ std::optional<ResolvedPath> FolderModel::Folder(const ResolvedPath& path) {
 // The disk's spelling of a folder's name, asked once; none where no folder is.
 const std::optional<std::string>& FolderModel::FolderName(const ResolvedPath& onDisk,
                                                           std::size_t parts) {
-    ResolvedPath folder = onDisk;
-    folder.parts.resize(parts);
-    auto [known, added] = folders_.try_emplace(PathKey(folder));
+    const std::string text = onDisk.PrefixText(parts);
+    auto [known, added] = folders_.try_emplace(FoldNameCase(text));
     if (added) {
-        const std::string text = folder.Text();
         const auto state = disk_.LookUp(std::span(&text, 1)).front();
         if (state.attributes && state.attributes->directory) {
             known->second = state.stored.substr(state.stored.find_last_of("\\/") + 1);
@@ -185,9 +193,16 @@ const std::optional<std::string>& FolderModel::FolderName(const ResolvedPath& on
 // `onDisk` with the folders after its first `from` parts spelled as the disk
 // stores them, and `leaf` for its last name where one is given.
 ResolvedPath FolderModel::StoredOnDisk(ResolvedPath onDisk, std::size_t from, std::string leaf) {
-    for (std::size_t n = from + 1; n < onDisk.parts.size(); ++n) {
-        if (const auto& name = FolderName(onDisk, n)) {
-            onDisk.parts[n - 1] = *name;
+    const std::size_t folders = onDisk.parts.empty() ? 0 : onDisk.parts.size() - 1;
+    auto [names, added] = folderNames_.try_emplace(FoldNameCase(onDisk.PrefixText(folders)));
+    if (added) {
+        for (std::size_t n = 1; n <= folders; ++n) {
+            names->second.push_back(FolderName(onDisk, n));
+        }
+    }
+    for (std::size_t n = from; n < folders; ++n) {
+        if (const auto& name = names->second[n]) {
+            onDisk.parts[n] = *name;
         }
     }
     if (!leaf.empty()) {
@@ -201,6 +216,7 @@ FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
         return found.entry;
     }
     taken_.insert(found.onDisk->Text());
+    takenFolders_ += found.attributes->directory ? 1 : 0;
     return entries_
         .emplace(KeyOf(found.stored),
                  Entry{found.onDisk->Text(), *found.attributes, found.attributes->readOnly})
@@ -273,7 +289,14 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     movedFolders_ += from.attributes->directory ? 1 : 0;
     ResolvedPath place = *parent;
     place.parts.push_back(target.parts.back());
-    const ResolvedPath stored = Now(TakeOver(moving));
+    const auto taken = TakeOver(moving);
+    const ResolvedPath stored = Now(taken);
+    if (!from.attributes->directory && !movesCurrent) {  // nothing lies below a file
+        auto node = entries_.extract(taken);
+        node.key() = KeyOf(place);
+        entries_.insert(std::move(node));
+        return OsResult::Ok();
+    }
     std::vector<std::pair<ResolvedPath, Entry>> moved;
     const std::string below = PathKey(stored);
     for (auto it = entries_.lower_bound({below, {}});

@@ -108,9 +108,12 @@ class FolderModel final : public FileSystem {
     ResolvedPath start_;
     ResolvedPath current_;
     Entries entries_;
-    std::set<std::string> taken_;  // every place on the disk the model took over, as stored
+    std::set<std::string> taken_;   // every place on the disk the model took over, as stored
+    std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
     // By PathKey: the disk's spelling of each folder asked for, none where none is.
     std::map<std::string, std::optional<std::string>> folders_;
+    // By PathKey of a folder: the disk's spelling of it and of each folder above it.
+    std::map<std::string, std::vector<std::optional<std::string>>> folderNames_;
     std::size_t movedFolders_ = 0;  // only then can a path lie below a moved folder
     std::set<std::string> written_;
     std::vector<DirectoryChange> directoryChanges_;

@@ -58,12 +58,22 @@ std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
 }  // namespace
 
 std::string ResolvedPath::Text() const {
-    std::string text = root;
-    for (const auto& part : parts) {
-        text += kSeparator;
-        text += part;
+    return PrefixText(parts.size());
+}
+
+std::string ResolvedPath::PrefixText(std::size_t count) const {
+    std::size_t size = root.size() + std::max<std::size_t>(count, 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        size += parts[i].size();
     }
-    if (parts.empty()) {
+    std::string text;
+    text.reserve(size);
+    text = root;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += kSeparator;
+        text += parts[i];
+    }
+    if (count == 0) {
         text += kSeparator;
     }
     return text;
@@ -143,7 +153,8 @@ bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && FoldNameCase(std::string(a)) == FoldNameCase(std::string(b));
+    return a.size() == b.size() &&
+           (a == b || FoldNameCase(std::string(a)) == FoldNameCase(std::string(b)));
 }
 
 std::string PathKey(const ResolvedPath& path) {

@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "script/FileMoves.h"
+#include "script/FolderModel.h"
 #include "script/ModScript.h"
 
 namespace srdw::test {
@@ -244,6 +245,21 @@ TEST_F(FileSwapTest, JournalTakesBackASwapCutOffBetweenItsMoves) {
                   modified_ +
                   "' still exists!\n\nRestoring script...\nExecuting "
                   "'RenameEx()'\nUnswapping files...succeeded!\n");
+}
+
+// The folder model moves a file to the top of the volume as the disk would,
+// and the disk keeps what it has.
+TEST(FolderModelTest, AMoveToTheVolumesTopStaysInTheModel) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "Sky.pak", "sky");
+    FolderModel model(NativeFileSystem());
+    const std::string from = (dir.Path() / "Sky.pak").string();
+    const std::string to = (dir.Path().root_path() / "srdw-model-test.pak").string();
+    ASSERT_TRUE(model.MoveNoReplace(from, to));
+    EXPECT_TRUE(model.Attributes(to));
+    EXPECT_FALSE(model.Attributes(from));
+    EXPECT_TRUE(std::filesystem::exists(from));
+    EXPECT_FALSE(std::filesystem::exists(to));
 }
 
 #ifdef _WIN32
