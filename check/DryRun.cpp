@@ -304,7 +304,9 @@ void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& jou
                                     FileIdentity{}, modScript.TextChecksum()));
     const std::string rootDir = launch.RootDir();
     const Placeholders values{rootDir, launch.installCommandLine};
-    static_cast<void>(modScript.PlanInstall(engine, values, journal));
+    // The model answers from memory: keeping the rehearsal's look-ups would
+    // only double what a long script costs.
+    static_cast<void>(modScript.PlanInstall(engine, values, journal, /*keepLookUps=*/false));
     modScript.Install(engine, values, journal);
 }
 

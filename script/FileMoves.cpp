@@ -15,7 +15,7 @@ namespace {
 // Paths that differ only in letter case or separators share one state.
 class CommandPaths {
   public:
-    CommandPaths(FileSystem& files, const std::vector<std::string>& paths) {
+    CommandPaths(FileSystem& files, const std::vector<std::string>& paths, UndoJournal* journal) {
         std::vector<std::string> distinct;
         for (const auto& path : paths) {
             std::string key = PathKey(path);
@@ -24,7 +24,12 @@ class CommandPaths {
                 distinct.push_back(path);
             }
         }
-        states_ = files.LookUp(distinct);
+        if (!journal || !journal->PlannedLookUps(distinct, states_)) {
+            states_ = files.LookUp(distinct);
+            if (journal) {
+                journal->KeepLookUps(states_);
+            }
+        }
     }
     // A path as the command gave it is found without folding it.
     PathState& operator[](const std::string& path) {
@@ -147,7 +152,7 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
     for (const auto& step : procedure.steps) {
         named.push_back(run.arguments[step.path]);
     }
-    CommandPaths paths(engine.files, named);
+    CommandPaths paths(engine.files, named, run.journal);
     const CommandStep* moved = nullptr;
     for (const auto& step : procedure.steps) {
         PathState& at = paths[run.arguments[step.path]];
@@ -257,7 +262,7 @@ std::optional<UndoFailure> UndoMoves(const CommandRun& run, const JournalCommand
     for (const auto& move : moves) {
         names.emplace_back(move.to);
     }
-    CommandPaths paths(run.engine.files, names);
+    CommandPaths paths(run.engine.files, names, nullptr);
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
         PathState& source = paths[std::string(move.from)];

@@ -234,9 +234,25 @@ std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, b
         state.stored = found.attributes && !paths[i].empty() && !IsFixed(full)
                            ? WithLastPart(paths[i], found.stored.Name())
                            : paths[i];
-        state.native = found.attributes ? found.stored.Text() : full.Text();
+        state.native = found.attributes ? found.stored.Text() : Absent(full);
     }
     return states;
+}
+
+// Where a path that names nothing would be made: in its folder as stored,
+// so that a move there by this name reaches it on a disk that tells letter
+// case apart. SrdwCheck's bounded model moves nothing and leaves it as written.
+std::string FolderModel::Absent(const ResolvedPath& path) {
+    if (bounds_ || path.parts.empty()) {
+        return path.Text();
+    }
+    const auto folder = Folder(path.Parent());
+    if (!folder) {
+        return path.Text();
+    }
+    ResolvedPath absent = *folder;
+    absent.parts.push_back(path.parts.back());
+    return absent.Text();
 }
 
 std::optional<FileAttributes> FolderModel::Attributes(const std::string& path) {

@@ -102,6 +102,7 @@ class FolderModel final : public FileSystem {
     // `onDisk` with each name after its first `from` spelled as the disk stores it.
     ResolvedPath StoredOnDisk(ResolvedPath onDisk, std::size_t from, std::string leaf);
     bool IsFixed(const ResolvedPath& path) const;
+    std::string Absent(const ResolvedPath& path);
 
     FileSystem& disk_;
     std::optional<ResolvedPath> bounds_;

@@ -43,7 +43,10 @@ class ModScript {
     // line, and puts every move it will make in the journal and the journal on
     // the disk. The reason when the journal could not be written through: then
     // no move may be made. Nothing to do for a journal kept in memory only.
-    OsResult PlanInstall(const Engine& engine, const Placeholders& values, UndoJournal& journal);
+    // With `keepLookUps` the journal keeps what the rehearsal found of each
+    // path, which the install then takes instead of asking the disk again.
+    OsResult PlanInstall(const Engine& engine, const Placeholders& values, UndoJournal& journal,
+                         bool keepLookUps = true);
     // Applies the commands forward, first to last, recording each command and
     // each move in the journal before it is made.
     void Install(const Engine& engine, const Placeholders& values, UndoJournal& journal);

@@ -100,11 +100,11 @@ bool ChangesDirectory(const ScriptCommand& command) {
 }  // namespace
 
 OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values,
-                                UndoJournal& journal) {
+                                UndoJournal& journal, bool keepLookUps) {
     if (!journal.WantsPlan()) {
         return OsResult::Ok();
     }
-    journal.BeginPlan(commands_.size());
+    journal.BeginPlan(commands_.size(), keepLookUps);
     {
         // The model stands in for the file system while the install is
         // rehearsed, and the rehearsal tells nobody what it did.

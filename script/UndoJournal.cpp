@@ -393,6 +393,8 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
     pending_.clear();
     plannedCommands_ = plannedMoves_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
     matchedCommand_ = matchedMove_ = 0;
+    lookUps_.clear();
+    lookUpsTaken_ = 0;
     refusedMoves_ = false;
     error_ = OsError::None;
     contents_.folder = std::move(folder);
@@ -407,8 +409,9 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
     return {error_};
 }
 
-void UndoJournal::BeginPlan(std::size_t commands) {
+void UndoJournal::BeginPlan(std::size_t commands, bool keepLookUps) {
     phase_ = Phase::Planning;
+    keepLookUps_ = keepLookUps;
     // The plan's list then grows once, not by doubling through copies of itself.
     contents_.commands.reserve(commands);
 }
@@ -469,6 +472,46 @@ bool UndoJournal::MatchesPlan(const JournalMove& move) const {
     const JournalMove& planned = contents_.commands[matchedCommand_].moves[matchedMove_];
     return !planned.failed && SamePath(planned.from, move.from) && SamePath(planned.to, move.to) &&
            planned.identity == move.identity;
+}
+
+void UndoJournal::KeepLookUps(std::span<const PathState> states) {
+    if (phase_ != Phase::Planning || !keepLookUps_) {
+        return;
+    }
+    for (const auto& state : states) {
+        // The name the backend moves: on Windows the path as asked, its last
+        // part as stored, which keeps within the system's length; elsewhere
+        // the whole path as the folder stores it.
+        const std::string& native = kWindowsPaths ? state.stored : state.native;
+        lookUps_.push_back({std::hash<std::string_view>{}(state.path), native,
+                            state.stored == state.path ? std::string() : state.stored,
+                            state.attributes});
+    }
+}
+
+bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
+                                 std::vector<PathState>& states) {
+    const bool following =
+        phase_ == Phase::Following && lookUps_.size() - lookUpsTaken_ >= paths.size() &&
+        std::equal(paths.begin(), paths.end(), lookUps_.begin() + lookUpsTaken_,
+                   [](const std::string& path, const KeptLookUp& kept) {
+                       return std::hash<std::string_view>{}(path) == kept.pathHash;
+                   });
+    if (!following) {
+        if (phase_ != Phase::Planning) {
+            lookUps_ = {};  // what the disk says now may differ: never taken again
+        }
+        return false;
+    }
+    states.resize(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        KeptLookUp& kept = lookUps_[lookUpsTaken_++];
+        states[i].path = paths[i];
+        states[i].stored = kept.stored.empty() ? paths[i] : std::move(kept.stored);
+        states[i].native = std::move(kept.native);
+        states[i].attributes = kept.attributes;
+    }
+    return true;
 }
 
 bool UndoJournal::BeforeMove(const JournalMove& move) {
@@ -532,6 +575,7 @@ bool UndoJournal::Finish() {
         (commandsSeen_ != plannedCommands_ || movesMatched_ != plannedMoves_)) {
         Diverge();
     }
+    lookUps_ = {};
     Add(EndRecord{});
     contents_.complete = true;
     return WritePending(true) && Written();

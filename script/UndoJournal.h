@@ -107,7 +107,8 @@ class UndoJournal {
     // Whether a plan is worth making: there is a file to keep it in.
     bool WantsPlan() const { return file_ != nullptr && phase_ == Phase::Idle; }
     // The records between these two are the plan, of at most `commands` commands.
-    void BeginPlan(std::size_t commands = 0);
+    // With `keepLookUps`, the look-ups of the rehearsal are kept for the install.
+    void BeginPlan(std::size_t commands = 0, bool keepLookUps = false);
     // Writes the start and the plan through to the disk; the reason when that
     // failed: then no move may be made.
     OsResult EndPlan();
@@ -117,6 +118,13 @@ class UndoJournal {
     // expansions are kept.
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::span<const JournalArgument> arguments);
+    // The rehearsal's look-ups, in order: kept while it plans, and handed to
+    // the install for as long as the install follows the plan, so that the
+    // disk is asked of a path once before the install, not twice. False when
+    // the install has left the plan or asks of other paths: then it looks
+    // for itself.
+    void KeepLookUps(std::span<const PathState> states);
+    bool PlannedLookUps(std::span<const std::string> paths, std::vector<PathState>& states);
     // Records a move about to be made, its texts kept. False when the file
     // could not take the record: then the move must not be made, since a
     // crash after it could not be undone.
@@ -163,6 +171,16 @@ class UndoJournal {
     std::size_t movesMatched_ = 0;
     std::size_t matchedCommand_ = 0;  // the command of the next planned move
     std::size_t matchedMove_ = 0;     // and its place there
+    // What the rehearsal's look-up of a path found, and which path it was.
+    struct KeptLookUp {
+        std::size_t pathHash = 0;
+        std::string native;
+        std::string stored;  // empty where it is the path as asked
+        std::optional<FileAttributes> attributes;
+    };
+    std::vector<KeptLookUp> lookUps_;
+    std::size_t lookUpsTaken_ = 0;
+    bool keepLookUps_ = false;
     std::unique_ptr<OutputFile> file_;
     std::size_t syncs_ = 0;
     OsError error_ = OsError::None;  // why the file failed, when it did

@@ -133,6 +133,51 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
     EXPECT_EQ(logged.Body().find("ERROR"), std::string::npos);
 }
 
+// The install takes what its rehearsal found of each path instead of asking
+// the disk again; from a move that goes otherwise than planned on, it asks.
+TEST_F(ScriptExecutionTest, TheInstallAsksTheDiskOnlyOnceItLeavesThePlan) {
+    struct CountingPlatform : FileSystemProxy {
+        CountingPlatform() : FileSystemProxy(NativeFileSystem()) {}
+        std::optional<FileAttributes> Attributes(const std::string& path) override {
+            ++looks;
+            return inner_.Attributes(path);
+        }
+        OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+            if (!refused.empty() && from.ends_with(refused)) {
+                return {OsError::AccessDenied};
+            }
+            return inner_.MoveNoReplace(from, to);
+        }
+        std::size_t looks = 0;
+        std::string refused;
+    };
+    const Snapshot before = TakeSnapshot(dir_.Path());
+    for (const std::string refused : {"", "b.txt"}) {
+        fs::current_path(dir_.Path());  // where the install before left it
+        LoggedTest logged(launcherDir_);
+        CountingPlatform disk;
+        disk.refused = refused;
+        const Engine engine{disk, logged.Told()};
+        ModScript script;
+        ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
+        UndoJournal journal;
+        ASSERT_TRUE(
+            journal.Start(disk, launcherDir_ / "restore.jnl", rootDir_, {}, script.TextChecksum()));
+        ASSERT_TRUE(script.PlanInstall(engine, Values(), journal));
+        const std::size_t rehearsed = disk.looks;
+        script.Install(engine, Values(), journal);
+        if (refused.empty()) {
+            EXPECT_EQ(disk.looks, rehearsed);
+        } else {  // "Rename(b.txt, c.txt)" fails: the swap of the map after it looks again
+            EXPECT_GE(disk.looks, rehearsed + 3);
+        }
+        ASSERT_TRUE(journal.Finish());
+        disk.refused.clear();
+        EXPECT_TRUE(UndoInstall(engine, journal.Contents(), &journal).Complete());
+        EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
+    }
+}
+
 // Outside Windows "C:" begins a name, not a drive: such a file, moved where a
 // SetDirectory led, is put back from there by a later start.
 TEST_F(ScriptExecutionTest, ADriveLikeNameOutsideWindowsIsRestoredWhereItWas) {
