@@ -493,7 +493,8 @@ bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
                                  std::vector<PathState>& states) {
     const bool following =
         phase_ == Phase::Following && lookUps_.size() - lookUpsTaken_ >= paths.size() &&
-        std::equal(paths.begin(), paths.end(), lookUps_.begin() + lookUpsTaken_,
+        std::equal(paths.begin(), paths.end(),
+                   lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_),
                    [](const std::string& path, const KeptLookUp& kept) {
                        return std::hash<std::string_view>{}(path) == kept.pathHash;
                    });
@@ -507,7 +508,10 @@ bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
     for (std::size_t i = 0; i < paths.size(); ++i) {
         KeptLookUp& kept = lookUps_[lookUpsTaken_++];
         states[i].path = paths[i];
-        states[i].stored = kept.stored.empty() ? paths[i] : std::move(kept.stored);
+        states[i].stored = std::move(kept.stored);
+        if (states[i].stored.empty()) {
+            states[i].stored = paths[i];
+        }
         states[i].native = std::move(kept.native);
         states[i].attributes = kept.attributes;
     }
