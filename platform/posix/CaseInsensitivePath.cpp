@@ -48,6 +48,7 @@ std::string Key(std::string_view path) {
     if (key == "/") {
         key.clear();
     }
+    key.reserve(key.size() + path.size() + 1);
     for (std::string_view rest = path; !rest.empty();) {
         const auto slash = rest.find('/');
         const std::string_view part = rest.substr(0, slash);
