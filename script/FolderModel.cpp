@@ -241,9 +241,10 @@ std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, b
 
 // Where a path that names nothing would be made: in its folder as stored,
 // so that a move there by this name reaches it on a disk that tells letter
-// case apart. SrdwCheck's bounded model moves nothing and leaves it as written.
+// case apart. Windows does not, and SrdwCheck's bounded model moves nothing:
+// there it stays as written.
 std::string FolderModel::Absent(const ResolvedPath& path) {
-    if (bounds_ || path.parts.empty()) {
+    if (kWindowsPaths || bounds_ || path.parts.empty()) {
         return path.Text();
     }
     const auto folder = Folder(path.Parent());

@@ -393,8 +393,7 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
     pending_.clear();
     plannedCommands_ = plannedMoves_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
     matchedCommand_ = matchedMove_ = 0;
-    lookUps_.clear();
-    lookUpsTaken_ = 0;
+    DropLookUps();
     refusedMoves_ = false;
     error_ = OsError::None;
     contents_.folder = std::move(folder);
@@ -489,6 +488,11 @@ void UndoJournal::KeepLookUps(std::span<const PathState> states) {
     }
 }
 
+void UndoJournal::DropLookUps() {
+    lookUps_ = {};
+    lookUpsTaken_ = 0;
+}
+
 bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
                                  std::vector<PathState>& states) {
     const bool following =
@@ -500,7 +504,7 @@ bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
                    });
     if (!following) {
         if (phase_ != Phase::Planning) {
-            lookUps_ = {};  // what the disk says now may differ: never taken again
+            DropLookUps();  // what the disk says now may differ: never taken again
         }
         return false;
     }
@@ -579,7 +583,7 @@ bool UndoJournal::Finish() {
         (commandsSeen_ != plannedCommands_ || movesMatched_ != plannedMoves_)) {
         Diverge();
     }
-    lookUps_ = {};
+    DropLookUps();
     Add(EndRecord{});
     contents_.complete = true;
     return WritePending(true) && Written();

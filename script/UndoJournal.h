@@ -158,6 +158,7 @@ class UndoJournal {
     void Add(const Record& record);
     OsResult WritePending(bool sync);
     void Diverge();
+    void DropLookUps();
     bool MatchesPlan(const JournalMove& move) const;
 
     JournalContents contents_;
