@@ -1,7 +1,5 @@
 #include "script/FileBuffer.h"
 
-#include "platform/FileSystem.h"
-
 namespace srdw {
 
 bool FileBuffer::LoadFromFile(FileSystem& files, const std::string& path) {

@@ -1,9 +1,8 @@
 // A whole file's bytes in memory.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
+#include <utility>
 
 #include "platform/FileSystem.h"
 
@@ -19,8 +18,6 @@ class FileBuffer {
     // the file cannot be read or is empty.
     bool LoadFromFile(FileSystem& files, const std::string& path);
     bool IsEmpty() const { return data_.empty(); }
-    std::uint32_t GetSize() const { return static_cast<std::uint32_t>(data_.size()); }
-    std::string_view View() const { return data_; }
     // Hands the bytes over, leaving the buffer empty.
     std::string Release() { return std::move(data_); }
 

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <type_traits>
 #include <utility>
-#include <variant>
 
 #include "platform/AsciiCase.h"
 #include "script/PathModel.h"
@@ -14,45 +12,92 @@ namespace srdw {
 
 namespace {
 
-// The records, in the order of the kind byte that begins each (from 1).
-struct StartRecord {
-    std::string_view folder;
-    std::uint32_t scriptChecksum = 0;
+// The kind byte that begins each record.
+enum Kind : std::uint8_t {
+    kStart = 1,  // the game folder (`text`) and the script's checksum (`number`)
+    kCommand,
+    kMove,
+    kFailed,   // the move just recorded was refused by the system
+    kPlanEnd,  // everything the install is to do is above, and on the disk
+    // The install went otherwise than planned: only the first `number`
+    // commands and `moves` moves of the plan stand; the records after this
+    // one say the rest.
+    kCut,
+    kEnd,     // the install ran to its end
+    kUndone,  // a restore put back every move of the command at position `number`
+    // Right after the start: the game folder as the file system knows it, so
+    // that a copy of the folder, or another folder of that name, is told from it.
+    kFolder,
+    kKinds,
 };
-struct CommandRecord {
-    std::uint32_t index = 0;
-    std::string_view name;
-    std::vector<JournalArgument> arguments;
-};
-struct FailedRecord {};   // the move just recorded was refused by the system
-struct PlanEndRecord {};  // everything the install is to do is above, and on the disk
-// The install went otherwise than planned: only the first `commands` commands
-// and `moves` moves of the plan stand; the records after this one say the rest.
-struct CutRecord {
-    std::uint32_t commands = 0;
+
+}  // namespace
+
+// One record: its kind, and the fields that kind has.
+struct JournalRecord {
+    std::uint8_t kind = 0;
+    std::string_view text = {};
+    std::uint32_t number = 0;
     std::uint32_t moves = 0;
+    FileIdentity identity = {};
+    JournalCommand command = {};
+    JournalMove move = {};
 };
-struct EndRecord {};  // the install ran to its end
-// A restore put back every move of the command at this position of the journal.
-struct UndoneRecord {
-    std::uint32_t command = 0;
-};
-// Right after the start: the game folder as the file system knows it, so that
-// a copy of the folder, or another folder of that name, is told from it.
-struct FolderRecord {
-    FileIdentity identity;
-};
-using Record = std::variant<StartRecord, CommandRecord, JournalMove, FailedRecord, PlanEndRecord,
-                            CutRecord, EndRecord, UndoneRecord, FolderRecord>;
+
+namespace {
+
+// The one list of each record's fields, in the order they are stored; the
+// same for writing (`record` const) and reading.
+template <typename Io, typename Kept>
+void Fields(Io& io, Kept& record) {
+    const auto identityFields = [&io](auto& identity) {
+        io(identity.known);
+        io(identity.volume);
+        io(identity.file);
+    };
+    switch (record.kind) {
+        case kStart:
+            io(record.text);
+            io(record.number);
+            break;
+        case kCommand:
+            io(record.command.index);
+            io(record.command.name);
+            io(record.command.arguments);
+            break;
+        case kMove:
+            io(record.move.from);
+            io(record.move.to);
+            io(record.move.directory);
+            io(record.move.readOnly);
+            identityFields(record.move.identity);
+            break;
+        case kCut:
+            io(record.number);
+            io(record.moves);
+            break;
+        case kUndone:
+            io(record.number);
+            break;
+        case kFolder:
+            identityFields(record.identity);
+            break;
+        default:
+            break;  // no fields
+    }
+}
 
 // Puts fields into a record's bytes.
 class Writer {
   public:
     explicit Writer(std::string& out) : out_(out) {}
 
-    void operator()(std::uint32_t value) { Put(value, 4); }
-    void operator()(std::uint64_t value) { Put(value, 8); }
-    void operator()(bool flag) { out_.push_back(flag ? '\1' : '\0'); }
+    template <std::unsigned_integral Number>  // a flag too, as one byte
+    void operator()(Number value) {
+        for (std::size_t i = 0; i < sizeof(Number); ++i) {
+            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+        }
+    }
     void operator()(std::string_view text) {
         (*this)(static_cast<std::uint32_t>(text.size()));
         out_.append(text);
@@ -72,11 +117,6 @@ class Writer {
     }
 
   private:
-    void Put(std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-        }
-    }
     std::string& out_;
 };
 
@@ -86,12 +126,11 @@ class Reader {
   public:
     explicit Reader(std::string_view data) : data_(data) {}
 
-    void operator()(std::uint32_t& value) { value = static_cast<std::uint32_t>(Take(4)); }
-    void operator()(std::uint64_t& value) { value = Take(8); }
-    void operator()(bool& flag) {
-        const auto byte = Take(1);
-        good_ = good_ && byte <= 1;
-        flag = byte == 1;
+    template <std::unsigned_integral Number>
+    void operator()(Number& value) {
+        const std::uint64_t taken = Take(sizeof(Number));
+        good_ = good_ && (!std::is_same_v<Number, bool> || taken <= 1);
+        value = static_cast<Number>(taken);
     }
     void operator()(std::string_view& text) {
         const auto size = Take(4);
@@ -139,83 +178,12 @@ class Reader {
     bool good_ = true;
 };
 
-template <typename Io, typename Identity>
-void IdentityFields(Io& io, Identity& identity) {
-    io(identity.known);
-    io(identity.volume);
-    io(identity.file);
-}
-
-// The one list of each record's fields, in the order they are stored; the
-// same for writing (`record` const) and reading.
-template <typename Io, typename Kept>
-void Fields(Io& io, Kept& record) {
-    using Kind = std::remove_const_t<Kept>;
-    if constexpr (std::is_same_v<Kind, StartRecord>) {
-        io(record.folder);
-        io(record.scriptChecksum);
-    } else if constexpr (std::is_same_v<Kind, CommandRecord>) {
-        io(record.index);
-        io(record.name);
-        io(record.arguments);
-    } else if constexpr (std::is_same_v<Kind, JournalMove>) {
-        io(record.from);
-        io(record.to);
-        io(record.directory);
-        io(record.readOnly);
-        IdentityFields(io, record.identity);
-    } else if constexpr (std::is_same_v<Kind, CutRecord>) {
-        io(record.commands);
-        io(record.moves);
-    } else if constexpr (std::is_same_v<Kind, UndoneRecord>) {
-        io(record.command);
-    } else if constexpr (std::is_same_v<Kind, FolderRecord>) {
-        IdentityFields(io, record.identity);
-    }
-}
-
 std::uint32_t NumberAt(std::string_view bytes) {
     std::uint32_t value = 0;
     for (std::size_t i = bytes.size() < 4 ? 0 : 4; i-- > 0;) {
         value = (value << 8) | static_cast<unsigned char>(bytes[i]);
     }
     return value;
-}
-
-// The kind byte of a record: its place among the records, from 1.
-template <class Kind, std::size_t Index = 0>
-constexpr std::size_t KindOf() {
-    if constexpr (std::is_same_v<Kind, std::variant_alternative_t<Index, Record>>) {
-        return Index + 1;
-    } else {
-        return KindOf<Kind, Index + 1>();
-    }
-}
-
-template <class Kept>
-void AppendFrame(const Kept& record, std::string& out) {
-    std::string payload(1, static_cast<char>(KindOf<Kept>()));
-    Writer writer(payload);
-    Fields(writer, record);
-    Writer frame(out);
-    frame(static_cast<std::uint32_t>(payload.size()));
-    out.append(payload);
-    frame(Checksum(payload));
-}
-
-template <std::size_t Index = 0>
-std::optional<Record> Decode(std::size_t kind, std::string_view fields) {
-    if constexpr (Index < std::variant_size_v<Record>) {
-        if (kind != Index + 1) {
-            return Decode<Index + 1>(kind, fields);
-        }
-        Reader in(fields);
-        Record record(std::in_place_index<Index>);
-        Fields(in, std::get<Index>(record));
-        return in.Whole() ? std::optional(std::move(record)) : std::nullopt;
-    } else {
-        return std::nullopt;
-    }
 }
 
 // Far more than the records written between two syncs (a batch of a
@@ -253,198 +221,75 @@ void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
     }
 }
 
-// With `sources` the sources too; else they are views the caller keeps alive.
-void Keep(TextStore& texts, std::vector<JournalArgument>& arguments, bool sources = true) {
+// Adds one whole record to what was read, its texts left where they are;
+// false when it makes no sense there.
+bool Apply(JournalRecord& record, JournalContents& contents, bool& started) {
+    auto& commands = contents.commands;
+    if (record.kind == kStart) {
+        contents.folder = std::string(record.text);
+        contents.scriptChecksum = record.number;
+        return !std::exchange(started, true);
+    }
+    if (!started) {
+        return false;
+    }
+    switch (record.kind) {
+        case kFolder:
+            contents.folderIdentity = record.identity;
+            return commands.empty();
+        case kCommand:
+            commands.push_back(std::move(record.command));
+            return true;
+        case kMove:
+            if (commands.empty()) {
+                return false;
+            }
+            commands.back().moves.push_back(record.move);
+            return true;
+        case kFailed:
+            if (commands.empty() || commands.back().moves.empty()) {
+                return false;
+            }
+            commands.back().moves.back().failed = true;
+            return true;
+        case kPlanEnd:
+            return !std::exchange(contents.planned, true);
+        case kCut:
+            Cut(contents, record.number, record.moves);
+            return contents.planned;
+        case kEnd:
+            return contents.complete = true;
+        default:  // undone
+            if (record.number >= commands.size()) {
+                return false;
+            }
+            commands[record.number].undone = true;
+            return true;
+    }
+}
+
+// An expansion that is part of its source (a path in quotes, one without a
+// placeholder) shares its bytes; the sources are the script's own.
+void KeepExpansions(TextStore& texts, std::vector<JournalArgument>& arguments) {
     for (auto& argument : arguments) {
-        const std::string_view source = sources ? texts.Keep(argument.source) : argument.source;
         if (argument.expanded) {
-            // An expansion that is part of its source (a path in quotes, one
-            // without a placeholder) shares its bytes.
-            const auto at = source.find(*argument.expanded);
+            const auto at = argument.source.find(*argument.expanded);
             argument.expanded = at == std::string_view::npos
                                     ? texts.Keep(*argument.expanded)
-                                    : source.substr(at, argument.expanded->size());
+                                    : argument.source.substr(at, argument.expanded->size());
         }
-        argument.source = source;
     }
 }
 
 // A move's paths are mostly its command's expanded arguments, and kept once.
-JournalMove Kept(TextStore& texts, const JournalCommand* command, JournalMove move) {
-    const auto keep = [&](std::string_view text) {
-        if (command) {
-            for (const auto& argument : command->arguments) {
-                if (argument.expanded == text) {
-                    return *argument.expanded;
-                }
-            }
-        }
-        return texts.Keep(text);
-    };
-    move.from = keep(move.from);
-    move.to = keep(move.to);
+JournalMove Kept(TextStore& texts, const JournalCommand& command, JournalMove move) {
+    for (std::string_view* path : {&move.from, &move.to}) {
+        const auto same = std::find_if(
+            command.arguments.begin(), command.arguments.end(),
+            [path](const JournalArgument& argument) { return argument.expanded == *path; });
+        *path = same == command.arguments.end() ? texts.Keep(*path) : *same->expanded;
+    }
     return move;
-}
-
-// Adds one record to what was read; false when it makes no sense there.
-bool Apply(Record&& record, JournalContents& contents, bool& started) {
-    if (auto* start = std::get_if<StartRecord>(&record)) {
-        contents.folder = std::string(start->folder);
-        contents.scriptChecksum = start->scriptChecksum;
-        return !std::exchange(started, true);
-    }
-    auto& commands = contents.commands;
-    if (!started) {
-        return false;
-    }
-    if (auto* folder = std::get_if<FolderRecord>(&record)) {
-        contents.folderIdentity = folder->identity;
-        return commands.empty();
-    }
-    if (auto* command = std::get_if<CommandRecord>(&record)) {
-        Keep(contents.texts, command->arguments);
-        commands.push_back({command->index,
-                            contents.texts.Keep(command->name),
-                            std::move(command->arguments),
-                            {},
-                            false});
-        return true;
-    }
-    if (auto* move = std::get_if<JournalMove>(&record)) {
-        if (commands.empty()) {
-            return false;
-        }
-        commands.back().moves.push_back(Kept(contents.texts, &commands.back(), *move));
-        return true;
-    }
-    if (std::holds_alternative<FailedRecord>(record)) {
-        if (commands.empty() || commands.back().moves.empty()) {
-            return false;
-        }
-        commands.back().moves.back().failed = true;
-        return true;
-    }
-    if (std::holds_alternative<PlanEndRecord>(record)) {
-        return !std::exchange(contents.planned, true);
-    }
-    if (auto* cut = std::get_if<CutRecord>(&record)) {
-        Cut(contents, cut->commands, cut->moves);
-        return contents.planned;
-    }
-    if (std::holds_alternative<EndRecord>(record)) {
-        return contents.complete = true;
-    }
-    const auto& undone = std::get<UndoneRecord>(record);
-    if (undone.command >= commands.size()) {
-        return false;
-    }
-    commands[undone.command].undone = true;
-    return true;
-}
-
-// A restore's progress records are written in batches of about this size.
-constexpr std::size_t kProgressBatch = 4096;
-// A plan is handed to the file in pieces of about this size.
-constexpr std::size_t kPlanBatch = 1 << 16;
-// Most of a journal is small texts; a block holds a few hundred commands'.
-constexpr std::size_t kStoreBlock = std::size_t{64} * 1024;
-
-}  // namespace
-
-std::string_view TextStore::Keep(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    if (blocks_.empty() || used_ + text.size() > size_) {
-        // A long one gets a block of its own; the one in use stays so.
-        const std::size_t size = std::max(kStoreBlock, text.size());
-        auto block = std::make_unique_for_overwrite<char[]>(size);
-        if (size > kStoreBlock && !blocks_.empty()) {
-            std::memcpy(block.get(), text.data(), text.size());
-            blocks_.insert(blocks_.end() - 1, std::move(block));
-            return {blocks_[blocks_.size() - 2].get(), text.size()};
-        }
-        blocks_.push_back(std::move(block));
-        used_ = 0;
-        size_ = size;
-    }
-    char* kept = blocks_.back().get() + used_;
-    std::memcpy(kept, text.data(), text.size());
-    used_ += text.size();
-    return {kept, text.size()};
-}
-
-bool JournalCommand::Moved() const {
-    return std::any_of(moves.begin(), moves.end(), [](const JournalMove& m) { return !m.failed; });
-}
-
-bool JournalContents::NothingToUndo() const {
-    if (torn && !tornTail) {
-        return false;  // what the lost records say is not known
-    }
-    return !planned || std::all_of(commands.begin(), commands.end(),
-                                   [](const JournalCommand& c) { return c.undone || !c.Moved(); });
-}
-
-OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string folder,
-                            FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
-    contents_ = {};
-    phase_ = Phase::Idle;
-    pending_.clear();
-    plannedCommands_ = plannedMoves_ = commandsSeen_ = movesMatched_ = syncs_ = 0;
-    matchedCommand_ = matchedMove_ = 0;
-    DropLookUps();
-    refusedMoves_ = false;
-    error_ = OsError::None;
-    contents_.folder = std::move(folder);
-    contents_.folderIdentity = folderIdentity;
-    contents_.scriptChecksum = scriptChecksum;
-    file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
-    if (file_) {
-        pending_ = kJournalHeader;
-        Add(StartRecord{contents_.folder, scriptChecksum});
-        Add(FolderRecord{folderIdentity});
-    }
-    return {error_};
-}
-
-void UndoJournal::BeginPlan(std::size_t commands, bool keepLookUps) {
-    phase_ = Phase::Planning;
-    keepLookUps_ = keepLookUps;
-    // The plan's list then grows once, not by doubling through copies of itself.
-    contents_.commands.reserve(commands);
-}
-
-OsResult UndoJournal::EndPlan() {
-    plannedCommands_ = contents_.commands.size();
-    for (const auto& command : contents_.commands) {
-        plannedMoves_ += command.moves.size();
-    }
-    phase_ = Phase::Following;
-    contents_.planned = true;
-    Add(PlanEndRecord{});
-    return file_ ? WritePending(true) : OsResult::Ok();
-}
-
-void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
-                               std::span<const JournalArgument> arguments) {
-    if (phase_ == Phase::Idle) {
-        static_cast<void>(EndPlan());  // nothing planned: every move is recorded on its own
-    }
-    if (phase_ == Phase::Following) {
-        ++commandsSeen_;
-        if (commandsSeen_ <= plannedCommands_ &&
-            contents_.commands[commandsSeen_ - 1].index == index) {
-            return;
-        }
-        --commandsSeen_;
-        Diverge();
-        ++commandsSeen_;
-    }
-    CommandRecord record{index, name, {arguments.begin(), arguments.end()}};
-    Add(record);
-    Keep(contents_.texts, record.arguments, false);
-    contents_.commands.push_back({index, name, std::move(record.arguments), {}, false});
 }
 
 // The same file name (letter case included) in the same folder (letter case
@@ -464,13 +309,109 @@ bool SamePath(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool UndoJournal::MatchesPlan(const JournalMove& move) const {
-    if (movesMatched_ >= plannedMoves_ || matchedCommand_ + 1 != commandsSeen_) {
-        return false;
+// A restore's progress records are written in batches of about this size.
+constexpr std::size_t kProgressBatch = 4096;
+// A plan is handed to the file in pieces of about this size.
+constexpr std::size_t kPlanBatch = 1 << 16;
+// Most of a journal is small texts; a block holds a few hundred commands'.
+constexpr std::size_t kStoreBlock = std::size_t{64} * 1024;
+
+}  // namespace
+
+std::string_view TextStore::Keep(std::string_view text) {
+    if (blocks_.empty() || blocks_.back()->capacity() - blocks_.back()->size() < text.size()) {
+        blocks_.push_back(std::make_unique<std::string>());
+        blocks_.back()->reserve(std::max(kStoreBlock, text.size()));
     }
-    const JournalMove& planned = contents_.commands[matchedCommand_].moves[matchedMove_];
-    return !planned.failed && SamePath(planned.from, move.from) && SamePath(planned.to, move.to) &&
-           planned.identity == move.identity;
+    std::string& block = *blocks_.back();
+    block.append(text);
+    return std::string_view(block).substr(block.size() - text.size());
+}
+
+bool JournalCommand::Moved() const {
+    return std::any_of(moves.begin(), moves.end(), [](const JournalMove& m) { return !m.failed; });
+}
+
+bool JournalContents::NothingToUndo() const {
+    if (torn && !tornTail) {
+        return false;  // what the lost records say is not known
+    }
+    return !planned || std::all_of(commands.begin(), commands.end(),
+                                   [](const JournalCommand& c) { return c.undone || !c.Moved(); });
+}
+
+OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string folder,
+                            FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
+    contents_ = {};
+    phase_ = Phase::Recording;
+    pending_.clear();
+    lookUps_.clear();
+    syncs_ = 0;
+    refusedMoves_ = false;
+    error_ = OsError::None;
+    contents_.folder = std::move(folder);
+    contents_.folderIdentity = folderIdentity;
+    contents_.scriptChecksum = scriptChecksum;
+    file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
+    if (file_) {
+        pending_ = kJournalHeader;
+        Add({.kind = kStart, .text = contents_.folder, .number = scriptChecksum});
+        Add({.kind = kFolder, .identity = folderIdentity});
+    }
+    return {error_};
+}
+
+void UndoJournal::BeginPlan(std::size_t commands, bool keepLookUps) {
+    phase_ = Phase::Planning;
+    keepLookUps_ = keepLookUps;
+    // The plan's list then grows once, not by doubling through copies of itself.
+    contents_.commands.reserve(commands);
+}
+
+OsResult UndoJournal::EndPlan() {
+    phase_ = Phase::Following;
+    commandsMet_ = movesMet_ = lookUpsTaken_ = 0;
+    contents_.planned = true;
+    Add({.kind = kPlanEnd});
+    return WritePending(true);
+}
+
+// Whether the install made every planned move of the command it began last.
+bool UndoJournal::CommandMet() const {
+    return commandsMet_ == 0 || movesMet_ == contents_.commands[commandsMet_ - 1].moves.size();
+}
+
+// The plan stands as far as the install met it, and the records after the cut
+// say the rest.
+void UndoJournal::LeavePlan() {
+    std::size_t moves = movesMet_;
+    for (std::size_t i = 0; i + 1 < commandsMet_; ++i) {
+        moves += contents_.commands[i].moves.size();
+    }
+    Cut(contents_, commandsMet_, moves);
+    Add({.kind = kCut,
+         .number = static_cast<std::uint32_t>(commandsMet_),
+         .moves = static_cast<std::uint32_t>(moves)});
+    phase_ = Phase::Recording;
+    lookUps_ = {};  // what the disk says now may differ: never taken again
+}
+
+void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
+                               std::span<const JournalArgument> arguments) {
+    if (phase_ == Phase::Following) {
+        if (CommandMet() && commandsMet_ < contents_.commands.size() &&
+            contents_.commands[commandsMet_].index == index) {
+            ++commandsMet_;
+            movesMet_ = 0;
+            return;
+        }
+        LeavePlan();
+    }
+    JournalRecord record{.kind = kCommand,
+                         .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}};
+    Add(record);
+    KeepExpansions(contents_.texts, record.command.arguments);
+    contents_.commands.push_back(std::move(record.command));
 }
 
 void UndoJournal::KeepLookUps(std::span<const PathState> states) {
@@ -488,34 +429,26 @@ void UndoJournal::KeepLookUps(std::span<const PathState> states) {
     }
 }
 
-void UndoJournal::DropLookUps() {
-    lookUps_ = {};
-    lookUpsTaken_ = 0;
-}
-
 bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
                                  std::vector<PathState>& states) {
-    const bool following =
-        phase_ == Phase::Following && lookUps_.size() - lookUpsTaken_ >= paths.size() &&
-        std::equal(paths.begin(), paths.end(),
-                   lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_),
-                   [](const std::string& path, const KeptLookUp& kept) {
-                       return std::hash<std::string_view>{}(path) == kept.pathHash;
-                   });
-    if (!following) {
-        if (phase_ != Phase::Planning) {
-            DropLookUps();  // what the disk says now may differ: never taken again
-        }
+    if (phase_ != Phase::Following) {
+        return false;
+    }
+    const auto next = lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_);
+    if (lookUpsTaken_ + paths.size() > lookUps_.size() ||
+        !std::equal(paths.begin(), paths.end(), next,
+                    [](const std::string& path, const KeptLookUp& kept) {
+                        return std::hash<std::string_view>{}(path) == kept.pathHash;
+                    })) {
+        lookUps_ = {};
+        lookUpsTaken_ = 0;
         return false;
     }
     states.resize(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         KeptLookUp& kept = lookUps_[lookUpsTaken_++];
         states[i].path = paths[i];
-        states[i].stored = std::move(kept.stored);
-        if (states[i].stored.empty()) {
-            states[i].stored = paths[i];
-        }
+        states[i].stored = kept.stored.empty() ? paths[i] : std::move(kept.stored);
         states[i].native = std::move(kept.native);
         states[i].attributes = kept.attributes;
     }
@@ -523,30 +456,25 @@ bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
 }
 
 bool UndoJournal::BeforeMove(const JournalMove& move) {
-    if (phase_ == Phase::Idle) {
-        static_cast<void>(EndPlan());
-    }
     if (file_ && error_ != OsError::None) {
         refusedMoves_ = true;
         return false;
     }
     if (phase_ == Phase::Following) {
-        // The next planned move, past commands the plan has none for.
-        while (matchedCommand_ < plannedCommands_ &&
-               matchedMove_ >= contents_.commands[matchedCommand_].moves.size()) {
-            ++matchedCommand_;
-            matchedMove_ = 0;
-        }
-        if (MatchesPlan(move)) {
-            ++movesMatched_;
-            ++matchedMove_;
+        const auto* planned =
+            commandsMet_ > 0 && movesMet_ < contents_.commands[commandsMet_ - 1].moves.size()
+                ? &contents_.commands[commandsMet_ - 1].moves[movesMet_]
+                : nullptr;
+        if (planned && !planned->failed && SamePath(planned->from, move.from) &&
+            SamePath(planned->to, move.to) && planned->identity == move.identity) {
+            ++movesMet_;
             return true;
         }
-        Diverge();
+        LeavePlan();
     }
-    Add(move);
+    Add({.kind = kMove, .move = move});
     // A planned move needs no write now; any other reaches the disk before the move.
-    if (phase_ == Phase::Diverged && file_ && !WritePending(true)) {
+    if (phase_ == Phase::Recording && file_ && !WritePending(true)) {
         refusedMoves_ = true;
         return false;
     }
@@ -554,7 +482,7 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         contents_.commands.emplace_back();  // a move outside any command: undone all the same
     }
     auto& command = contents_.commands.back();
-    command.moves.push_back(Kept(contents_.texts, &command, move));
+    command.moves.push_back(Kept(contents_.texts, command, move));
     return true;
 }
 
@@ -562,29 +490,26 @@ void UndoJournal::MoveFailed() {
     if (phase_ == Phase::Following) {
         // The plan counted on it: the plan stands only up to it, and the
         // install goes on record by record.
-        Diverge();
+        LeavePlan();
     }
-    Add(FailedRecord{});
+    Add({.kind = kFailed});
     if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
         contents_.commands.back().moves.back().failed = true;
     }
     // Handed to the file at once, so that a recovery after a kill knows the
     // command moved nothing; lost to a power loss, the disk says as much.
-    if (phase_ != Phase::Planning && file_) {
+    if (phase_ == Phase::Recording && file_) {
         static_cast<void>(WritePending(false));
     }
 }
 
 bool UndoJournal::Finish() {
-    if (phase_ == Phase::Idle) {
-        static_cast<void>(EndPlan());
-    }
     if (phase_ == Phase::Following &&
-        (commandsSeen_ != plannedCommands_ || movesMatched_ != plannedMoves_)) {
-        Diverge();
+        (!CommandMet() || commandsMet_ != contents_.commands.size())) {
+        LeavePlan();
     }
-    DropLookUps();
-    Add(EndRecord{});
+    lookUps_ = {};
+    Add({.kind = kEnd});
     contents_.complete = true;
     return WritePending(true) && Written();
 }
@@ -602,7 +527,7 @@ void UndoJournal::CommandUndone(std::size_t position) {
     // Gathered into few writes and not synced: a record lost to a kill or a
     // power loss costs only a look at the disk, which finds the files back
     // by their identity.
-    Add(UndoneRecord{static_cast<std::uint32_t>(position)});
+    Add({.kind = kUndone, .number = static_cast<std::uint32_t>(position)});
     if (pending_.size() >= kProgressBatch) {
         static_cast<void>(WritePending(false));
     }
@@ -614,24 +539,21 @@ void UndoJournal::FlushProgress() {
     }
 }
 
-// The plan stands as far as the install met it: the commands seen, and of
-// their moves those matched.
-void UndoJournal::Diverge() {
-    Cut(contents_, commandsSeen_, movesMatched_);
-    Add(CutRecord{static_cast<std::uint32_t>(commandsSeen_),
-                  static_cast<std::uint32_t>(movesMatched_)});
-    phase_ = Phase::Diverged;
-}
-
-template <class Kept>
-void UndoJournal::Add(const Kept& record) {
-    if (file_ && error_ == OsError::None) {
-        AppendFrame(record, pending_);
-        // A long plan goes to the file as it grows, unsynced, so that its
-        // bytes are not held beside its contents; the plan's end syncs once.
-        if (phase_ == Phase::Planning && pending_.size() >= kPlanBatch) {
-            static_cast<void>(WritePending(false));
-        }
+void UndoJournal::Add(const JournalRecord& record) {
+    if (!file_ || error_ != OsError::None) {
+        return;
+    }
+    std::string payload(1, static_cast<char>(record.kind));
+    Writer writer(payload);
+    Fields(writer, record);
+    Writer frame(pending_);
+    frame(static_cast<std::uint32_t>(payload.size()));
+    pending_.append(payload);
+    frame(Checksum(payload));
+    // A long plan goes to the file as it grows, unsynced, so that its bytes
+    // are not held beside its contents; the plan's end syncs once.
+    if (phase_ == Phase::Planning && pending_.size() >= kPlanBatch) {
+        static_cast<void>(WritePending(false));
     }
 }
 
@@ -666,17 +588,22 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
     }
     JournalContents contents;
     bool started = false;
-    std::string_view rest = bytes.substr(kJournalHeader.size());
+    // The texts read are views into the journal's own copy of the bytes.
+    std::string_view rest = contents.texts.Keep(bytes.substr(kJournalHeader.size()));
     while (!rest.empty()) {
         const std::uint32_t length = NumberAt(rest);
-        std::optional<Record> record;
+        bool decoded = false;
+        JournalRecord record;
         if (rest.size() >= 8 && rest.size() - 8 >= length && length > 0 &&
             NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
-            record = Decode(static_cast<unsigned char>(rest[4]), rest.substr(5, length - 1));
+            record.kind = static_cast<std::uint8_t>(rest[4]);
+            Reader in(rest.substr(5, length - 1));
+            Fields(in, record);
+            decoded = in.Whole() && record.kind > 0 && record.kind < kKinds;
         }
-        if (!record || !Apply(std::move(*record), contents, started)) {
+        if (!decoded || !Apply(record, contents, started)) {
             contents.torn = true;
-            contents.tornTail = !record && OnlyTailDamaged(rest);
+            contents.tornTail = !decoded && OnlyTailDamaged(rest);
             break;
         }
         ++contents.records;

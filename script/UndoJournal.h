@@ -11,9 +11,9 @@
 // at its end, whatever its length.
 //
 // The file is a header, then frames of [length][record][CRC-32 of record],
-// numbers little-endian; every record is written and read by one list of its
-// fields. A frame that is cut, zeroed or otherwise damaged ends what can be
-// read: nothing after it is trusted.
+// numbers little-endian; a record is a kind byte and its fields. A frame that
+// is cut, zeroed or otherwise damaged ends what can be read: nothing after it
+// is trusted.
 #pragma once
 
 #include <cstdint>
@@ -30,17 +30,14 @@ namespace srdw {
 
 inline constexpr std::string_view kJournalHeader = "SRDWJNL2";
 
-// Texts kept for as long as a journal lives, in blocks that never move, so
-// that the journal's views into them hold: a long script's journal costs a
-// few bytes beyond its texts a command.
+// Texts kept for as long as a journal lives, in blocks whose bytes never
+// move, so that the journal's views into them hold.
 class TextStore {
   public:
     std::string_view Keep(std::string_view text);
 
   private:
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t used_ = 0;  // of the last block
-    std::size_t size_ = 0;  // of the last block
+    std::vector<std::unique_ptr<std::string>> blocks_;
 };
 
 // One argument of a command, as the install expanded it.
@@ -92,6 +89,8 @@ struct JournalContents {
     bool NothingToUndo() const;
 };
 
+struct JournalRecord;  // one record of the file
+
 // The journal of one install, or of a restore's progress through one.
 class UndoJournal {
   public:
@@ -105,10 +104,10 @@ class UndoJournal {
     OsResult Start(FileSystem& files, const std::string& path, std::string folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
     // Whether a plan is worth making: there is a file to keep it in.
-    bool WantsPlan() const { return file_ != nullptr && phase_ == Phase::Idle; }
+    bool WantsPlan() const { return file_ != nullptr && !contents_.planned; }
     // The records between these two are the plan, of at most `commands` commands.
     // With `keepLookUps`, the look-ups of the rehearsal are kept for the install.
-    void BeginPlan(std::size_t commands = 0, bool keepLookUps = false);
+    void BeginPlan(std::size_t commands, bool keepLookUps);
     // Writes the start and the plan through to the disk; the reason when that
     // failed: then no move may be made.
     OsResult EndPlan();
@@ -152,26 +151,21 @@ class UndoJournal {
     std::size_t Syncs() const { return syncs_; }
 
   private:
-    enum class Phase { Idle, Planning, Following, Diverged };
+    // Rehearsing the install; the install meeting the plan; every record its
+    // own, synced before its move (no plan, or the install left it).
+    enum class Phase { Planning, Following, Recording };
 
-    template <class Record>
-    void Add(const Record& record);
+    void Add(const JournalRecord& record);
     OsResult WritePending(bool sync);
-    void Diverge();
-    void DropLookUps();
-    bool MatchesPlan(const JournalMove& move) const;
+    bool CommandMet() const;
+    void LeavePlan();
 
     JournalContents contents_;
-    Phase phase_ = Phase::Idle;
-    std::string pending_;  // records not written yet
-    // Where the install stands against its plan: the plan's size, and how
-    // much of it the install has met.
-    std::size_t plannedCommands_ = 0;
-    std::size_t plannedMoves_ = 0;
-    std::size_t commandsSeen_ = 0;
-    std::size_t movesMatched_ = 0;
-    std::size_t matchedCommand_ = 0;  // the command of the next planned move
-    std::size_t matchedMove_ = 0;     // and its place there
+    Phase phase_ = Phase::Recording;
+    // While following: the plan's commands the install began, and the moves
+    // of the last of them it made; every command before that one was met whole.
+    std::size_t commandsMet_ = 0;
+    std::size_t movesMet_ = 0;
     // What the rehearsal's look-up of a path found, and which path it was.
     struct KeptLookUp {
         std::size_t pathHash = 0;
@@ -182,6 +176,7 @@ class UndoJournal {
     std::vector<KeptLookUp> lookUps_;
     std::size_t lookUpsTaken_ = 0;
     bool keepLookUps_ = false;
+    std::string pending_;  // records not written yet
     std::unique_ptr<OutputFile> file_;
     std::size_t syncs_ = 0;
     OsError error_ = OsError::None;  // why the file failed, when it did
