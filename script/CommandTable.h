@@ -63,9 +63,6 @@ struct CommandDefinition {
     std::size_t ArgumentCount() const { return arguments.size(); }
     // Whether installing it changes the directory later commands work in.
     bool ChangesDirectory() const { return install == nullptr; }
-    // Whether it puts files in places, so that an install that moved nothing
-    // is worth a word at restore.
-    bool MovesFiles() const { return install != nullptr; }
     // "original, modified, backup"
     std::string ArgumentNames() const;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "script/PathModel.h"
 
@@ -184,6 +185,41 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
 
 namespace {
 
+// Whether the move's file is neither where it went nor where it came from
+// because it is at the source of an earlier move of it: a file that passed
+// through several names (a chain across commands) and was put back further
+// already, by a restore whose records of that were lost. The move's source is
+// followed back through the moves before it: a move of the file itself, or of
+// a folder it lies in, took it there from somewhere else.
+bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const JournalMove& move) {
+    if (!move.identity.known) {
+        return false;
+    }
+    std::string path(move.from);
+    std::vector<std::string> earlier;
+    bool before = false;
+    for (auto command = journal.commands.rbegin(); command != journal.commands.rend(); ++command) {
+        for (auto other = command->moves.rbegin(); other != command->moves.rend(); ++other) {
+            if (!before) {
+                before = &*other == &move;
+                continue;
+            }
+            const std::string key = PathKey(path);
+            const std::string to = PathKey(other->to);
+            if (other->failed || !key.starts_with(to) ||
+                (key.size() > to.size() && key[to.size()] != '\\')) {
+                continue;
+            }
+            path = std::string(other->from) + path.substr(to.size());
+            earlier.push_back(path);
+        }
+    }
+    const auto found = files.LookUp(earlier);
+    return std::any_of(found.begin(), found.end(), [&move](const PathState& state) {
+        return state.attributes && state.attributes->identity == move.identity;
+    });
+}
+
 // What undoing one recorded move found and did.
 enum class UndoOutcome {
     Undone,     // moved back
@@ -252,7 +288,7 @@ struct UndoFailure {
 // followed by its own reversal (the install took back half a swap) did
 // nothing together.
 std::optional<UndoFailure> UndoMoves(const CommandRun& run, const JournalCommand& command,
-                                     const UndoChain& chain) {
+                                     const JournalContents& journal) {
     const auto& moves = command.moves;
     std::vector<std::string> names;
     names.reserve(2 * moves.size());
@@ -275,7 +311,7 @@ std::optional<UndoFailure> UndoMoves(const CommandRun& run, const JournalCommand
         const UndoOutcome outcome = UndoMove(run, move, source, target);
         if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
             ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
-             chain.FoundFurtherBack(run.engine.files, move))) {
+             FoundFurtherBack(run.engine.files, journal, move))) {
             continue;
         }
         const auto left = std::count_if(moves.begin(), moves.begin() + static_cast<long>(i) + 1,
@@ -334,45 +370,11 @@ void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove&
 
 }  // namespace
 
-UndoChain::UndoChain(const JournalContents& journal) {
-    for (const auto& command : journal.commands) {
-        for (const auto& move : command.moves) {
-            moves_.push_back(&move);
-        }
-    }
-}
-
-// The move's source followed back through the moves before it: a move of the
-// file itself, or of a folder it lies in, took it there from somewhere else.
-bool UndoChain::FoundFurtherBack(FileSystem& files, const JournalMove& move) const {
-    if (!move.identity.known) {
-        return false;
-    }
-    const auto at = std::find(moves_.begin(), moves_.end(), &move);
-    std::string path(move.from);
-    std::vector<std::string> earlier;
-    for (auto before = at; before != moves_.begin();) {
-        const JournalMove& other = **--before;
-        const std::string key = PathKey(path);
-        const std::string to = PathKey(other.to);
-        if (other.failed || !key.starts_with(to) ||
-            (key.size() > to.size() && key[to.size()] != '\\')) {
-            continue;
-        }
-        path = std::string(other.from) + path.substr(to.size());
-        earlier.push_back(path);
-    }
-    const auto found = files.LookUp(earlier);
-    return std::any_of(found.begin(), found.end(), [&move](const PathState& state) {
-        return state.attributes && state.attributes->identity == move.identity;
-    });
-}
-
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const UndoChain& chain) {
+                 const JournalContents& journal) {
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
-    const auto failure = UndoMoves(run, command, chain);
+    const auto failure = UndoMoves(run, command, journal);
     if (!failure) {
         engine.Say(restore.succeeded);
         return 0;

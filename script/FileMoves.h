@@ -5,7 +5,6 @@
 
 #include <span>
 #include <string>
-#include <vector>
 
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
@@ -36,26 +35,13 @@ struct CommandRun {
 // backup name.
 Verdict Perform(const CommandRun& run, const Procedure& procedure);
 
-// The moves of a whole journal, in the order the install made them, for a
-// move whose file is neither where it went nor where it came from: a file
-// that passed through several names (a chain across commands) and was put
-// back further already, by a restore whose records of that were lost.
-class UndoChain {
-  public:
-    explicit UndoChain(const JournalContents& journal);
-    // Whether the move's file is at the source of an earlier move of it.
-    bool FoundFurtherBack(FileSystem& files, const JournalMove& move) const;
-
-  private:
-    std::vector<const JournalMove*> moves_;
-};
-
 // Undoes the moves the command's install made, as its journal recorded them,
 // last first, saying the outcome in the words of `restore`; the number of
 // files it could not put back. A file is moved back only when it is the file
 // the install moved and the way back is free; a file of unknown identity (a
 // look-up that could not say) when the disk shows the move done.
+// `journal` holds the command.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const UndoChain& chain);
+                 const JournalContents& journal);
 
 }  // namespace srdw

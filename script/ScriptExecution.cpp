@@ -178,7 +178,6 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
                        UndoJournal* progress) {
     ScriptObserver& observer = engine.observer;
     observer.WalkStarted(Walk::Restore);
-    const UndoChain chain(journal);
     const std::string directory = engine.files.WorkingDirectory();
     UndoResult result;
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
@@ -197,13 +196,13 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
             verdict = Verdict::UndoneBefore;
         } else if (command.Moved()) {
             const std::size_t left =
-                Undo({engine, nullptr, directory, {}}, *definition->restore, command, chain);
+                Undo({engine, nullptr, directory, {}}, *definition->restore, command, journal);
             result.outOfPlace += left;
             if (left == 0 && progress) {
                 progress->CommandUndone(position);
             }
             verdict = left == 0 ? Verdict::Done : Verdict::Failed;
-        } else if (definition->MovesFiles()) {
+        } else if (!definition->ChangesDirectory()) {
             engine.Say(" > nothing to undo: its install moved nothing\n");
             verdict = Verdict::NothingToUndo;
         }
