@@ -25,12 +25,7 @@ class CommandPaths {
                 distinct.push_back(path);
             }
         }
-        if (!journal || !journal->PlannedLookUps(distinct, states_)) {
-            states_ = files.LookUp(distinct);
-            if (journal) {
-                journal->KeepLookUps(states_);
-            }
-        }
+        states_ = journal ? journal->LookUp(files, distinct) : files.LookUp(distinct);
     }
     // A path as the command gave it is found without folding it.
     PathState& operator[](const std::string& path) {

@@ -101,11 +101,7 @@ bool ChangesDirectory(const ScriptCommand& command) {
 
 OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values,
                                 UndoJournal& journal, bool keepLookUps) {
-    if (!journal.WantsPlan()) {
-        return OsResult::Ok();
-    }
-    journal.BeginPlan(commands_.size(), keepLookUps);
-    {
+    return journal.Plan(commands_.size(), keepLookUps, [&] {
         // The model stands in for the file system while the install is
         // rehearsed, and the rehearsal tells nobody what it did.
         FolderModel plan(engine.files);
@@ -115,8 +111,7 @@ OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values
         for (std::size_t i = 0; i < commands_.size(); ++i) {
             rehearsal.Run(commands_[i], i);
         }
-    }
-    return journal.EndPlan();
+    });
 }
 
 void ModScript::Install(const Engine& engine, const Placeholders& values, UndoJournal& journal) {

@@ -361,14 +361,16 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
     return {error_};
 }
 
-void UndoJournal::BeginPlan(std::size_t commands, bool keepLookUps) {
+OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
+                           const std::function<void()>& rehearse) {
+    if (!file_ || contents_.planned) {
+        return OsResult::Ok();
+    }
     phase_ = Phase::Planning;
     keepLookUps_ = keepLookUps;
     // The plan's list then grows once, not by doubling through copies of itself.
     contents_.commands.reserve(commands);
-}
-
-OsResult UndoJournal::EndPlan() {
+    rehearse();
     phase_ = Phase::Following;
     commandsMet_ = movesMet_ = lookUpsTaken_ = 0;
     contents_.planned = true;
@@ -414,9 +416,29 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
     contents_.commands.push_back(std::move(record.command));
 }
 
-void UndoJournal::KeepLookUps(std::span<const PathState> states) {
+std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths) {
+    if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size() &&
+        std::equal(paths.begin(), paths.end(),
+                   lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_),
+                   [](const std::string& path, const KeptLookUp& kept) {
+                       return std::hash<std::string_view>{}(path) == kept.pathHash;
+                   })) {
+        std::vector<PathState> states(paths.size());
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            KeptLookUp& kept = lookUps_[lookUpsTaken_++];
+            states[i].path = paths[i];
+            states[i].stored = kept.stored.empty() ? paths[i] : std::move(kept.stored);
+            states[i].native = std::move(kept.native);
+            states[i].attributes = kept.attributes;
+        }
+        return states;
+    }
+    if (phase_ == Phase::Following) {
+        lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
+    }
+    auto states = files.LookUp(paths);
     if (phase_ != Phase::Planning || !keepLookUps_) {
-        return;
+        return states;
     }
     for (const auto& state : states) {
         // The name the backend moves: on Windows the path as asked, its last
@@ -427,32 +449,7 @@ void UndoJournal::KeepLookUps(std::span<const PathState> states) {
                             state.stored == state.path ? std::string() : state.stored,
                             state.attributes});
     }
-}
-
-bool UndoJournal::PlannedLookUps(std::span<const std::string> paths,
-                                 std::vector<PathState>& states) {
-    if (phase_ != Phase::Following) {
-        return false;
-    }
-    const auto next = lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_);
-    if (lookUpsTaken_ + paths.size() > lookUps_.size() ||
-        !std::equal(paths.begin(), paths.end(), next,
-                    [](const std::string& path, const KeptLookUp& kept) {
-                        return std::hash<std::string_view>{}(path) == kept.pathHash;
-                    })) {
-        lookUps_ = {};
-        lookUpsTaken_ = 0;
-        return false;
-    }
-    states.resize(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        KeptLookUp& kept = lookUps_[lookUpsTaken_++];
-        states[i].path = paths[i];
-        states[i].stored = kept.stored.empty() ? paths[i] : std::move(kept.stored);
-        states[i].native = std::move(kept.native);
-        states[i].attributes = kept.attributes;
-    }
-    return true;
+    return states;
 }
 
 bool UndoJournal::BeforeMove(const JournalMove& move) {
@@ -511,7 +508,7 @@ bool UndoJournal::Finish() {
     lookUps_ = {};
     Add({.kind = kEnd});
     contents_.complete = true;
-    return WritePending(true) && Written();
+    return WritePending(true) && error_ == OsError::None;
 }
 
 bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -103,27 +104,23 @@ class UndoJournal {
     // emptied first. The reason when the file cannot be made.
     OsResult Start(FileSystem& files, const std::string& path, std::string folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
-    // Whether a plan is worth making: there is a file to keep it in.
-    bool WantsPlan() const { return file_ != nullptr && !contents_.planned; }
-    // The records between these two are the plan, of at most `commands` commands.
-    // With `keepLookUps`, the look-ups of the rehearsal are kept for the install.
-    void BeginPlan(std::size_t commands, bool keepLookUps);
-    // Writes the start and the plan through to the disk; the reason when that
-    // failed: then no move may be made.
-    OsResult EndPlan();
+    // Rehearses the install with `rehearse`, whose records are the plan, of at
+    // most `commands` commands, and writes the start and the plan through to
+    // the disk; the reason when that failed: then no move may be made. Nothing
+    // to do for a journal kept in memory only. With `keepLookUps`, the look-ups
+    // of the rehearsal are kept for the install.
+    OsResult Plan(std::size_t commands, bool keepLookUps, const std::function<void()>& rehearse);
 
     // Records a command. Its name and its arguments' sources are views the
     // caller keeps alive for as long as the journal (the script's text); the
     // expansions are kept.
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::span<const JournalArgument> arguments);
-    // The rehearsal's look-ups, in order: kept while it plans, and handed to
-    // the install for as long as the install follows the plan, so that the
-    // disk is asked of a path once before the install, not twice. False when
-    // the install has left the plan or asks of other paths: then it looks
-    // for itself.
-    void KeepLookUps(std::span<const PathState> states);
-    bool PlannedLookUps(std::span<const std::string> paths, std::vector<PathState>& states);
+    // What `files` finds of the paths. The rehearsal's look-ups are kept while
+    // it plans, and handed to the install for as long as the install follows
+    // the plan and asks of the same paths, so that the disk is asked of a path
+    // once before the install, not twice.
+    std::vector<PathState> LookUp(FileSystem& files, std::span<const std::string> paths);
     // Records a move about to be made, its texts kept. False when the file
     // could not take the record: then the move must not be made, since a
     // crash after it could not be undone.
@@ -143,8 +140,6 @@ class UndoJournal {
     void Close() { file_.reset(); }
 
     const JournalContents& Contents() const { return contents_; }
-    // Whether every record so far reached the file.
-    bool Written() const { return file_ != nullptr && error_ == OsError::None; }
     // Whether a move was refused because its record could not be written.
     bool RefusedMoves() const { return refusedMoves_; }
     // How often the journal was written through to the disk.
