@@ -427,7 +427,10 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
         for (std::size_t i = 0; i < paths.size(); ++i) {
             KeptLookUp& kept = lookUps_[lookUpsTaken_++];
             states[i].path = paths[i];
-            states[i].stored = kept.stored.empty() ? paths[i] : std::move(kept.stored);
+            states[i].stored = std::move(kept.stored);
+            if (states[i].stored.empty()) {
+                states[i].stored = paths[i];
+            }
             states[i].native = std::move(kept.native);
             states[i].attributes = kept.attributes;
         }
