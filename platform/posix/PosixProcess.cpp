@@ -14,11 +14,8 @@
 #include <vector>
 
 #include "platform/LauncherProcess.h"
-#include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/SystemCalls.h"
-#include "platform/posix/UniqueFd.h"
 
 namespace srdw {
 

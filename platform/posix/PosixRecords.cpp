@@ -1,23 +1,27 @@
 // What the system keeps on POSIX: the game's settings file where Wine keeps it
 // (WINDIR) or in the user's configuration, and the start-up entry as an
 // autostart desktop entry that removes itself.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 
 #include "platform/SystemRecords.h"
-#include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/SystemCalls.h"
-#include "platform/posix/WindowsCommandLine.h"
 
 namespace srdw {
 
 namespace sys = posix::sys;
+
+std::string posix::ShownInDesktopEntry(std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\n' && c != '\t' && c != '\r') || byte == 0x7f) {
+            c = '?';
+        }
+    }
+    return text;
+}
 
 namespace {
 
@@ -41,22 +45,82 @@ std::string SettingsDirectory() {
     return windir.empty() ? ConfigHome() : windir;
 }
 
+// Text as one word of a POSIX shell, in single quotes.
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            quoted.append("'\\''");
+        } else {
+            quoted.push_back(c);
+        }
+    }
+    quoted.push_back('\'');
+    return quoted;
+}
+
+// One argument of an Exec key: in double quotes, with the characters the
+// desktop entry format reserves escaped, then escaped again as a string value,
+// which holds no control character but as the escapes \n, \t and \r. The
+// launcher refuses a path with any other (see ShownInDesktopEntry).
+std::string ExecArgument(const std::string& text) {
+    std::string value = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '`' || c == '$') {
+            value.append("\\\\").push_back(c);
+        } else if (c == '\\') {
+            value.append("\\\\\\\\");
+        } else if (c == '\n') {
+            value.append("\\n");
+        } else if (c == '\t') {
+            value.append("\\t");
+        } else if (c == '\r') {
+            value.append("\\r");
+        } else if (c == '%') {
+            value.append("%%");
+        } else {
+            value.push_back(c);
+        }
+    }
+    return value + "\"";
+}
+
+// The start-up entry on Linux: an XDG autostart desktop entry that runs its
+// command at the next log-in and, like Windows' RunOnce, only once: the entry
+// removes itself before the command starts.
+std::string RunOnceDesktopEntry(const std::string& entryPath,
+                                const std::vector<std::string>& arguments) {
+    std::string script = "rm -f -- " + ShellQuote(entryPath) + "; exec";
+    for (const auto& argument : arguments) {
+        script += " " + ShellQuote(argument);
+    }
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Skyrend 2: Duskwarden recovery\n"
+           "Comment=Undoes the Duskwarden changes of an interrupted game, once\n"
+           "Exec=sh -c " +
+           ExecArgument(script) +
+           "\n"
+           "Terminal=false\n"
+           "NoDisplay=true\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
 std::string AutostartEntryPath(const std::string& name) {
     return ConfigHome() + "/autostart/" + name + ".desktop";
 }
 
-void MakeDirectory(const std::string& path) {
-    if (sys::mkdir(path.c_str(), 0755) == 0) {
-        posix::FollowChange({}, path);
-    }
-}
-
+// Each folder of the path that is missing, the last one too.
 void CreateDirectories(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        MakeDirectory(path.substr(0, slash));
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (sys::mkdir(folder.c_str(), 0755) == 0) {
+            posix::FollowChange({}, folder);
+        }
+        if (slash == std::string::npos) {
+            return;
+        }
     }
-    MakeDirectory(path);
 }
 
 class PosixRecords final : public SystemRecords {
@@ -80,7 +144,7 @@ class PosixRecords final : public SystemRecords {
         const std::string path = AutostartEntryPath(name);
         CreateDirectories(ConfigHome() + "/autostart");
         return posix::ReplaceFileContent(
-            path, posix::RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
+            path, RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
     }
 
     // A kill while the entry was written may have left its temporary file.
