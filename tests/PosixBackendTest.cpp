@@ -261,8 +261,7 @@ TEST(UniqueFdTest, MovesAndClosesOnce) {
     // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is under test
     EXPECT_FALSE(first.IsValid());
     EXPECT_EQ(second.Get(), fd);
-    posix::UniqueFd third;
-    third = std::move(second);
+    posix::UniqueFd third(std::move(second));
     EXPECT_EQ(third.Get(), fd);
     third.Reset();
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1);

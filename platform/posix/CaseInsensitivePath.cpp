@@ -110,25 +110,7 @@ struct Folder {
 // through many starts afresh rather than keeping them all.
 constexpr std::size_t kMaxListings = 64;
 
-std::map<std::string, Listing> listings;     // by the key of the directory's path
-std::map<std::string, std::string> aliases;  // a directory's key, by that of a misspelling
-
-// What is kept of the absolute `directory`, without a call.
-std::optional<Folder> Known(std::string_view directory) {
-    if (listings.empty()) {
-        return std::nullopt;
-    }
-    const std::string key = Key(directory);
-    if (const auto kept = listings.find(key); kept != listings.end()) {
-        return Folder{std::string(directory), &kept->second};
-    }
-    if (const auto alias = aliases.find(key); alias != aliases.end()) {
-        if (const auto kept = listings.find(alias->second); kept != listings.end()) {
-            return Folder{alias->second, &kept->second};
-        }
-    }
-    return std::nullopt;
-}
+std::map<std::string, Listing> listings;  // by the key of the directory's path
 
 // The names of the directory, read now when they are not kept yet; none,
 // with errno set, where it is no directory that can be read.
@@ -164,9 +146,6 @@ Folder FolderOf(std::string_view directory) {
     while (directory.size() > 1 && directory.back() == '/') {
         directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
     }
-    if (auto known = Known(directory)) {
-        return *std::move(known);
-    }
     Folder folder{std::string(directory), ListingOf(std::string(directory))};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
@@ -178,8 +157,8 @@ Folder FolderOf(std::string_view directory) {
         match = name == "." || name == ".." ? std::string(name) : parent.listing->Find(name);
     }
     folder.path = Join(parent.path, match ? std::string_view(*match) : name);
-    if (match && (folder.listing = ListingOf(folder.path))) {
-        aliases[Key(directory)] = Key(folder.path);
+    if (match) {
+        folder.listing = ListingOf(folder.path);
     }
     return folder;
 }
@@ -192,9 +171,7 @@ PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
     }
     const std::string_view trailing = std::string_view(native).substr(spelled.size());
     const auto [directory, name] = Split(spelled);
-    std::optional<Folder> folder = Known(directory);
-    // In a directory known to be spelled otherwise, nothing is there as spelled.
-    if (!triedAsSpelled && (!folder || folder->path == directory)) {
+    if (!triedAsSpelled) {
         if (sys::lstat(native.c_str(), &found.status) == 0) {
             found.exists = true;
             return found;
@@ -203,16 +180,14 @@ PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
             return found;
         }
     }
-    if (!folder) {
-        folder = FolderOf(directory);
-    }
+    Folder folder = FolderOf(directory);
     const bool dots = name == "." || name == "..";
-    while (folder->listing) {
-        const auto match = dots ? std::optional<std::string>(name) : folder->listing->Find(name);
+    while (folder.listing) {
+        const auto match = dots ? std::optional<std::string>(name) : folder.listing->Find(name);
         if (!match) {
             break;
         }
-        found.path = Join(folder->path, *match).append(trailing);
+        found.path = Join(folder.path, *match).append(trailing);
         if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
             found.exists = true;
             return found;
@@ -221,19 +196,10 @@ PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
             return found;
         }
         // Gone since the listing was read.
-        folder->listing->names.erase(EntryOf(*match));
+        folder.listing->names.erase(EntryOf(*match));
     }
-    found.path = Join(folder->path, name).append(trailing);
+    found.path = Join(folder.path, name).append(trailing);
     return found;
-}
-
-// What a change at `key` makes wrong: the listings at and below it, and the
-// spellings that lead through it.
-void Drop(const std::string& key) {
-    std::erase_if(listings, [&key](const auto& kept) { return IsAtOrBelow(kept.first, key); });
-    std::erase_if(aliases, [&key](const auto& alias) {
-        return IsAtOrBelow(alias.first, key) || IsAtOrBelow(alias.second, key);
-    });
 }
 
 }  // namespace
@@ -292,17 +258,16 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
         if (path.empty()) {
             continue;
         }
+        // What a change at `key` makes wrong: the listings at and below it.
         const std::string key = Key(path);
-        Drop(key);
+        std::erase_if(listings, [&key](const auto& kept) { return IsAtOrBelow(kept.first, key); });
         const auto [directory, name] = Split(key);
         struct stat info {};
         if (const auto changed = listings.find(std::string(directory)); changed != listings.end()) {
             info.st_dev = changed->second.device;
             info.st_ino = changed->second.inode;
-        } else if (sys::stat(std::string(directory).c_str(), &info) == 0) {
-            aliases.clear();  // a spelling not known: a link, or a ".." in it
-        } else {
-            continue;
+        } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
+            continue;  // else a spelling not known: a link, or a ".." in it
         }
         // The directory by any path that leads to it.
         for (auto& [where, listing] : listings) {
@@ -319,7 +284,6 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
 
 void ForgetDirectoryListings() {
     listings.clear();
-    aliases.clear();
 }
 
 }  // namespace srdw::posix

@@ -38,21 +38,14 @@ std::vector<std::string> SplitWindowsCommandLine(std::string_view text);
 // LF, tab and CR, which its strings hold as escapes.
 std::string ShownInDesktopEntry(std::string text);
 
-// A file descriptor closed when it goes out of scope; it can be handed on, never copied.
+// A file descriptor closed when it goes out of scope; it can be handed on (the
+// move constructor), never copied.
 class UniqueFd {
   public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Reset(); }
     UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset(other.Release());
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
 
     bool IsValid() const { return fd_ >= 0; }
     int Get() const { return fd_; }
