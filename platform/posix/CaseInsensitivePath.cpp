@@ -163,7 +163,8 @@ Folder FolderOf(std::string_view directory) {
     return folder;
 }
 
-PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
+// The absolute `native`, which is not there as spelled.
+PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found{native};
     std::string_view spelled = native;
     while (spelled.size() > 1 && spelled.back() == '/') {
@@ -171,15 +172,6 @@ PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
     }
     const std::string_view trailing = std::string_view(native).substr(spelled.size());
     const auto [directory, name] = Split(spelled);
-    if (!triedAsSpelled) {
-        if (sys::lstat(native.c_str(), &found.status) == 0) {
-            found.exists = true;
-            return found;
-        }
-        if (errno != ENOENT || name.empty()) {
-            return found;
-        }
-    }
     Folder folder = FolderOf(directory);
     const bool dots = name == "." || name == "..";
     while (folder.listing) {
@@ -223,21 +215,24 @@ PathLookup LookUpPath(std::string_view path) {
     if (found.path.empty()) {
         return found;
     }
-    if (found.path.front() == '/') {
-        return LookUpAbsolute(found.path, false);
-    }
-    // A name there as spelled needs no working directory.
+    // A name there as spelled needs no listing, nor the working directory.
     if (sys::lstat(found.path.c_str(), &found.status) == 0) {
         found.exists = true;
         return found;
     }
-    const std::string base = errno == ENOENT ? WorkingDirectory() : std::string();
+    if (errno != ENOENT) {
+        return found;
+    }
+    if (found.path.front() == '/') {
+        return LookUpAbsolute(found.path);
+    }
+    const std::string base = WorkingDirectory();
     if (base.empty()) {
         return found;
     }
     // Resolving never changes what is there as spelled: the result still
     // begins with the working directory.
-    PathLookup resolved = LookUpAbsolute(Join(base, found.path), true);
+    PathLookup resolved = LookUpAbsolute(Join(base, found.path));
     resolved.path.erase(0, base == "/" ? 1 : base.size() + 1);
     return resolved;
 }

@@ -25,7 +25,6 @@ SRDW_DEFINE_SYSTEM_CALLS(posix, SRDW_POSIX_SYSTEM_CALLS)
 namespace sys = posix::sys;
 
 void PreferHugePages(void* block, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
     // Only the whole huge pages inside the block can be such.
     constexpr std::uintptr_t kHugePage = 2u << 20;
     const auto start = reinterpret_cast<std::uintptr_t>(block);
@@ -36,10 +35,6 @@ void PreferHugePages(void* block, std::size_t bytes) {
         static_cast<void>(
             ::madvise(static_cast<char*>(block) + (first - start), end - first, MADV_HUGEPAGE));
     }
-#else
-    static_cast<void>(block);
-    static_cast<void>(bytes);
-#endif
 }
 
 namespace posix {
