@@ -250,7 +250,8 @@ class PosixFileSystem final : public FileSystem {
         if (sys::unlink(native.c_str()) != 0) {
             return LastError();
         }
-        posix::FollowChange(native, {});
+        // A link may lead to a folder, whose listings are kept under its spelling.
+        posix::FollowChange(native, {}, S_ISLNK(info.st_mode));
         return OsResult::Ok();
     }
 
