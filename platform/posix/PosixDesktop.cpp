@@ -47,8 +47,6 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-constexpr const char* kProbeName = "SrdwLaunch.probe";
-
 class PosixProcess final : public LauncherProcess {
   public:
     std::string OwnPath() override {
@@ -100,7 +98,7 @@ class PosixProcess final : public LauncherProcess {
         if (errno != EOPNOTSUPP && errno != EISDIR) {
             return LastError();
         }
-        const std::string probe = place + "/" + kProbeName;
+        const std::string probe = place + "/SrdwLaunch.probe";
         sys::unlink(probe.c_str());
         fd.Reset(
             sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));

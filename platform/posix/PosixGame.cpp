@@ -133,11 +133,11 @@ bool ChildrenLeft(pid_t child, bool& programEnded) {
 struct ProcessEntry {
     pid_t parent = 0;
     std::string name;
-    bool ended = false;  // a zombie not yet reaped by its parent
 };
 
 // /proc/<pid>/stat: "pid (name) state parent ..."; the name may hold blanks
-// and parentheses, so it ends at the last ')'.
+// and parentheses, so it ends at the last ')'. False for a zombie not yet
+// reaped by its parent too: it runs no more, and has no children.
 bool ReadProcess(pid_t pid, ProcessEntry& entry) {
     std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -150,8 +150,7 @@ bool ReadProcess(pid_t pid, ProcessEntry& entry) {
         return false;
     }
     entry.name = line.substr(open + 1, close - open - 1);
-    entry.ended = state == 'Z' || state == 'X';
-    return true;
+    return state != 'Z' && state != 'X';
 }
 
 // The kernel keeps 15 characters of a name; the program's file has all of them.
@@ -184,9 +183,6 @@ std::vector<RunningProcess> Descendants() {
     const pid_t self = ::getpid();
     std::vector<RunningProcess> below;
     for (const auto& [pid, process] : processes) {
-        if (pid == self || process.ended) {
-            continue;
-        }
         pid_t parent = process.parent;
         for (int depth = 0; depth < 64 && parent > 1 && parent != self; ++depth) {
             const auto found = processes.find(parent);
