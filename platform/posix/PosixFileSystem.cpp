@@ -83,17 +83,6 @@ bool IsWritable(const struct stat& info) {
     return (info.st_mode & S_IWUSR) != 0;
 }
 
-FileAttributes AttributesOf(const struct stat& info) {
-    FileAttributes attributes;
-    attributes.bits = info.st_mode & 07777;
-    attributes.directory = S_ISDIR(info.st_mode);
-    attributes.readOnly = !IsWritable(info);
-    attributes.normal = IsWritable(info);
-    attributes.identity = {static_cast<std::uint64_t>(info.st_dev),
-                           static_cast<std::uint64_t>(info.st_ino), true};
-    return attributes;
-}
-
 // The attributes of what a look-up found, of what a link leads to where it is
 // one, with the identity of the found entry itself: a rename moves the link,
 // so the link is what is known again. None for a link that leads nowhere.
@@ -102,8 +91,13 @@ std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
     if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    FileAttributes attributes = AttributesOf(info);
-    attributes.identity = AttributesOf(lookup.status).identity;
+    FileAttributes attributes;
+    attributes.bits = info.st_mode & 07777;
+    attributes.directory = S_ISDIR(info.st_mode);
+    attributes.readOnly = !IsWritable(info);
+    attributes.normal = IsWritable(info);
+    attributes.identity = {static_cast<std::uint64_t>(lookup.status.st_dev),
+                           static_cast<std::uint64_t>(lookup.status.st_ino), true};
     return attributes;
 }
 
