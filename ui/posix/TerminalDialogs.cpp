@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/GameFile.h"
 #include "res/resource.h"
@@ -25,16 +26,11 @@ Answer AskOnTerminal(const std::string& text, const char* choices, Answer otherw
         std::cerr << std::endl;
         return Answer::NoAnswer;
     }
-    switch (line.empty() ? '\0' : line.front()) {
-        case 'y':
-        case 'Y':
-            return Answer::Yes;
-        case 'n':
-        case 'N':
-            return Answer::No;
-        default:
-            return otherwise;
+    const char first = line.empty() ? '\0' : LowerAscii(line.front());
+    if (first == 'y') {
+        return Answer::Yes;
     }
+    return first == 'n' ? Answer::No : otherwise;
 }
 
 // The string table, as the resource compiler builds it on Windows.
