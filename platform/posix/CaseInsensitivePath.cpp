@@ -29,6 +29,13 @@ namespace srdw::posix {
 
 namespace {
 
+// Backslashes become slashes; nothing else changes.
+std::string NativePath(std::string_view path) {
+    std::string native(path);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
+
 std::string Join(std::string_view directory, std::string_view name) {
     std::string joined(directory);
     if (!joined.empty() && joined.back() != '/') {
@@ -199,12 +206,6 @@ PathLookup LookUpAbsolute(const std::string& native) {
 std::string WorkingDirectory() {
     char buffer[4096];
     return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
-}
-
-std::string NativePath(std::string_view path) {
-    std::string native(path);
-    std::replace(native.begin(), native.end(), '\\', '/');
-    return native;
 }
 
 PathLookup LookUpPath(std::string_view path) {

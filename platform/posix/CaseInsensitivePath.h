@@ -10,8 +10,6 @@
 
 namespace srdw::posix {
 
-// Backslashes become slashes; nothing else changes.
-std::string NativePath(std::string_view path);
 // The working directory; empty when it cannot be read.
 std::string WorkingDirectory();
 

@@ -37,8 +37,9 @@ void PreferHugePages(void* block, std::size_t bytes) {
     }
 }
 
-namespace posix {
+namespace {
 
+// The launcher's category of a failure with this errno value.
 OsError ErrorFromErrno(int error) {
     switch (error) {
         case 0:
@@ -65,14 +66,6 @@ OsError ErrorFromErrno(int error) {
             return OsError::Other;
     }
 }
-
-OsResult LastError() {
-    return {ErrorFromErrno(errno)};
-}
-
-}  // namespace posix
-
-namespace {
 
 using posix::LastError;
 using posix::LookUpPath;
@@ -303,7 +296,7 @@ class PosixFileSystem final : public FileSystem {
                 }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
-            refused = posix::ErrorFromErrno(errno);
+            refused = ErrorFromErrno(errno);
         }
         if (why) {
             *why = refused;
@@ -328,7 +321,7 @@ class PosixFileSystem final : public FileSystem {
         const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
                                                             sys::closedir);
         if (!directory) {
-            return {posix::ErrorFromErrno(errno), {}};
+            return {ErrorFromErrno(errno), {}};
         }
         DirectoryListing listing;
         errno = 0;
@@ -338,7 +331,7 @@ class PosixFileSystem final : public FileSystem {
                 listing.names.emplace_back(name);
             }
         }
-        listing.error = posix::ErrorFromErrno(errno);
+        listing.error = ErrorFromErrno(errno);
         return listing;
     }
 
@@ -365,6 +358,10 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 namespace posix {
+
+OsResult LastError() {
+    return {ErrorFromErrno(errno)};
+}
 
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     const std::string temporary = TemporaryFileOf(path);

@@ -14,8 +14,6 @@
 
 namespace srdw::posix {
 
-// The launcher's category of a failure with this errno value.
-OsError ErrorFromErrno(int error);
 // The failure that errno tells of now.
 OsResult LastError();
 
