@@ -10,12 +10,9 @@
 
 #include "TestSupport.h"
 #include "app/CrashRecovery.h"
-#include "platform/posix/Autostart.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
-#include "platform/posix/SystemCalls.h"
-#include "platform/posix/UniqueFd.h"
-#include "platform/posix/WindowsCommandLine.h"
+#include "platform/posix/PosixFiles.h"
 
 namespace srdw::test {
 namespace {
@@ -148,6 +145,15 @@ TEST(PosixBackendTest, SettingsFileIsAPlainIniFile) {
               "[Global - String3]\rData=second\rOther=2\r");
 }
 
+// Text as one word of a POSIX shell.
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 // The Exec value's arguments as the Desktop Entry rules read them: the string
 // escapes first, then the quoting ('"', '`', '$' and '\' escaped inside double
 // quotes), and "%%" for "%".
@@ -202,7 +208,7 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     ASSERT_TRUE(written);
 
     const std::string entryPath = dir.Path() / "autostart/SrdwLaunch.desktop";
-    const std::string validate = "desktop-file-validate " + posix::ShellQuote(entryPath) + " 2>&1";
+    const std::string validate = "desktop-file-validate " + ShellQuote(entryPath) + " 2>&1";
     std::unique_ptr<FILE, int (*)(FILE*)> validator(::popen(validate.c_str(), "r"), ::pclose);
     ASSERT_TRUE(validator);
     std::string findings;
@@ -216,7 +222,7 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     const auto at = entry.find("\nExec=") + 6;
     std::string command;
     for (const std::string& argument : ExecArguments(entry.substr(at, entry.find('\n', at) - at))) {
-        command += posix::ShellQuote(argument) + " ";
+        command += ShellQuote(argument) + " ";
     }
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     EXPECT_EQ(ReadFile(folder + "/args"), "[/recover]\n");
@@ -255,8 +261,7 @@ TEST(UniqueFdTest, MovesAndClosesOnce) {
     // NOLINTNEXTLINE(bugprone-use-after-move): the moved-from state is under test
     EXPECT_FALSE(first.IsValid());
     EXPECT_EQ(second.Get(), fd);
-    posix::UniqueFd third;
-    third = std::move(second);
+    posix::UniqueFd third(std::move(second));
     EXPECT_EQ(third.Get(), fd);
     third.Reset();
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1);

@@ -12,12 +12,29 @@
 #include <utility>
 
 #include "platform/AsciiCase.h"
-#include "platform/posix/SystemCalls.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/NameCase.h"
+#include "platform/posix/PosixFiles.h"
+
+namespace srdw {
+
+// As a listing matches a name: other bytes, UTF-8's among them, are themselves.
+std::string FoldNameCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
+    return text;
+}
+
+}  // namespace srdw
 
 namespace srdw::posix {
 
 namespace {
+
+// Backslashes become slashes; nothing else changes.
+std::string NativePath(std::string_view path) {
+    std::string native(path);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
 
 std::string Join(std::string_view directory, std::string_view name) {
     std::string joined(directory);
@@ -34,11 +51,6 @@ std::pair<std::string_view, std::string_view> Split(std::string_view path) {
         return {{}, path};
     }
     return {path.substr(0, std::max<std::size_t>(slash, 1)), path.substr(slash + 1)};
-}
-
-std::string WorkingDirectory() {
-    char buffer[4096];
-    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
 }
 
 // The spelling a directory's listing is kept under: absolute, without empty
@@ -65,22 +77,23 @@ bool IsAtOrBelow(std::string_view path, std::string_view key) {
            (path.size() == key.size() || key == "/" || path[key.size()] == '/');
 }
 
-std::string Folded(std::string_view name) {
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), LowerAscii);
-    return folded;
+// A name as a listing keeps it: after its folded spelling, so that the
+// spellings of one name stand together, in byte order.
+using Entry = std::pair<std::string, std::string>;
+
+Entry EntryOf(std::string_view name) {
+    return {FoldNameCase(std::string(name)), std::string(name)};
 }
 
-// The names of one directory, each after its folded spelling: the spellings
-// of one name stand together, in byte order.
+// The names of one directory.
 struct Listing {
-    std::set<std::pair<std::string, std::string>> names;
+    std::set<Entry> names;
     dev_t device = 0;  // the directory itself, which more than one path may lead to
     ino_t inode = 0;
 
     // `name` as spelled when it is there, else its first spelling.
     std::optional<std::string> Find(std::string_view name) const {
-        std::pair<std::string, std::string> wanted{Folded(name), name};
+        Entry wanted = EntryOf(name);
         if (names.contains(wanted)) {
             return wanted.second;
         }
@@ -92,234 +105,137 @@ struct Listing {
     }
 };
 
-class Listings {
-  public:
-    PathLookup LookUp(std::string_view path) {
-        // The launcher works in a handful of directories; a process that
-        // wanders through many starts afresh rather than keeping them all.
-        if (listings_.size() > kMaxListings) {
-            Forget();
+// A directory as found: its path with each part as stored (from the first
+// one that is there in no letter case on, as spelled), and its names; none
+// where it is no directory that can be read.
+struct Folder {
+    std::string path;
+    Listing* listing = nullptr;
+};
+
+// The launcher works in a handful of directories; a process that wanders
+// through many starts afresh rather than keeping them all.
+constexpr std::size_t kMaxListings = 64;
+
+std::map<std::string, Listing> listings;  // by the key of the directory's path
+
+// The names of the directory, read now when they are not kept yet; none,
+// with errno set, where it is no directory that can be read.
+Listing* ListingOf(const std::string& directory) {
+    std::string key = Key(directory);
+    if (const auto kept = listings.find(key); kept != listings.end()) {
+        return &kept->second;
+    }
+    UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    struct stat info;
+    if (!fd.IsValid() || sys::fstat(fd.Get(), &info) != 0) {
+        return nullptr;
+    }
+    DIR* stream = sys::fdopendir(fd.Get());
+    if (!stream) {
+        return nullptr;
+    }
+    fd.Release();  // the stream owns it now
+    Listing listing{{}, info.st_dev, info.st_ino};
+    while (const dirent* entry = sys::readdir(stream)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") {
+            listing.names.insert(EntryOf(name));
         }
-        PathLookup found{NativePath(path)};
-        if (found.path.empty()) {
-            return found;
+    }
+    sys::closedir(stream);
+    return &listings.emplace(std::move(key), std::move(listing)).first->second;
+}
+
+// The absolute `directory`: as spelled where it is there so, else its
+// parent's entry of the same name in another letter case.
+Folder FolderOf(std::string_view directory) {
+    while (directory.size() > 1 && directory.back() == '/') {
+        directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
+    }
+    Folder folder{std::string(directory), ListingOf(std::string(directory))};
+    if (folder.listing || errno != ENOENT || directory == "/") {
+        return folder;
+    }
+    const auto [above, name] = Split(directory);
+    const Folder parent = FolderOf(above);
+    std::optional<std::string> match;
+    if (parent.listing) {
+        match = name == "." || name == ".." ? std::string(name) : parent.listing->Find(name);
+    }
+    folder.path = Join(parent.path, match ? std::string_view(*match) : name);
+    if (match) {
+        folder.listing = ListingOf(folder.path);
+    }
+    return folder;
+}
+
+// The absolute `native`, which is not there as spelled.
+PathLookup LookUpAbsolute(const std::string& native) {
+    PathLookup found{native};
+    std::string_view spelled = native;
+    while (spelled.size() > 1 && spelled.back() == '/') {
+        spelled.remove_suffix(1);
+    }
+    const std::string_view trailing = std::string_view(native).substr(spelled.size());
+    const auto [directory, name] = Split(spelled);
+    Folder folder = FolderOf(directory);
+    const bool dots = name == "." || name == "..";
+    while (folder.listing) {
+        const auto match = dots ? std::optional<std::string>(name) : folder.listing->Find(name);
+        if (!match) {
+            break;
         }
-        if (found.path.front() == '/') {
-            return LookUpAbsolute(found.path, false);
-        }
-        // A name there as spelled needs no working directory.
-        if (sys::lstat(found.path.c_str(), &found.status) == 0) {
+        found.path = Join(folder.path, *match).append(trailing);
+        if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
             found.exists = true;
             return found;
         }
-        const std::string base = errno == ENOENT ? WorkingDirectory() : std::string();
-        if (base.empty()) {
+        if (dots || (found.path != native && errno != ENOENT)) {
             return found;
         }
-        // Resolving never changes what is there as spelled: the result still
-        // begins with the working directory.
-        PathLookup resolved = LookUpAbsolute(Join(base, found.path), true);
-        resolved.path.erase(0, base == "/" ? 1 : base.size() + 1);
-        return resolved;
+        // Gone since the listing was read.
+        folder.listing->names.erase(EntryOf(*match));
     }
-
-    void Follow(const std::string& gone, const std::string& made, bool folder) {
-        if (folder) {
-            Forget();  // its listings, and those of every other path to it
-        }
-        if (listings_.empty()) {
-            return;
-        }
-        for (const bool added : {false, true}) {
-            const std::string& path = added ? made : gone;
-            if (path.empty()) {
-                continue;
-            }
-            const std::string key = Key(path);
-            Drop(key);
-            const auto [directory, name] = Split(key);
-            struct stat info {};
-            if (const auto changed = listings_.find(std::string(directory));
-                changed != listings_.end()) {
-                info.st_dev = changed->second.device;
-                info.st_ino = changed->second.inode;
-            } else if (sys::stat(std::string(directory).c_str(), &info) == 0) {
-                aliases_.clear();  // a spelling not known: a link, or a ".." in it
-            } else {
-                continue;
-            }
-            // The directory by any path that leads to it.
-            for (auto& [where, listing] : listings_) {
-                if (listing.device == info.st_dev && listing.inode == info.st_ino) {
-                    if (added) {
-                        listing.names.emplace(Folded(name), name);
-                    } else {
-                        listing.names.erase({Folded(name), std::string(name)});
-                    }
-                }
-            }
-        }
-    }
-
-    void Forget() {
-        listings_.clear();
-        aliases_.clear();
-    }
-
-  private:
-    // A directory as found: its path with each part as stored (from the first
-    // one that is there in no letter case on, as spelled), and its names;
-    // none where it is no directory that can be read.
-    struct Folder {
-        std::string path;
-        Listing* listing = nullptr;
-    };
-
-    PathLookup LookUpAbsolute(const std::string& native, bool triedAsSpelled) {
-        PathLookup found{native};
-        std::string_view spelled = native;
-        while (spelled.size() > 1 && spelled.back() == '/') {
-            spelled.remove_suffix(1);
-        }
-        const std::string_view trailing = std::string_view(native).substr(spelled.size());
-        const auto [directory, name] = Split(spelled);
-        std::optional<Folder> folder = Known(directory);
-        // In a directory known to be spelled otherwise, nothing is there as spelled.
-        if (!triedAsSpelled && (!folder || folder->path == directory)) {
-            if (sys::lstat(native.c_str(), &found.status) == 0) {
-                found.exists = true;
-                return found;
-            }
-            if (errno != ENOENT || name.empty()) {
-                return found;
-            }
-        }
-        if (!folder) {
-            folder = FolderOf(directory);
-        }
-        const bool dots = name == "." || name == "..";
-        while (folder->listing) {
-            const auto match =
-                dots ? std::optional<std::string>(name) : folder->listing->Find(name);
-            if (!match) {
-                break;
-            }
-            found.path = Join(folder->path, *match).append(trailing);
-            if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
-                found.exists = true;
-                return found;
-            }
-            if (dots || (found.path != native && errno != ENOENT)) {
-                return found;
-            }
-            // Gone since the listing was read.
-            folder->listing->names.erase({Folded(*match), *match});
-        }
-        found.path = Join(folder->path, name).append(trailing);
-        return found;
-    }
-
-    // What is kept of the absolute `directory`, without a call.
-    std::optional<Folder> Known(std::string_view directory) {
-        if (listings_.empty()) {
-            return std::nullopt;
-        }
-        const std::string key = Key(directory);
-        if (const auto kept = listings_.find(key); kept != listings_.end()) {
-            return Folder{std::string(directory), &kept->second};
-        }
-        if (const auto alias = aliases_.find(key); alias != aliases_.end()) {
-            if (const auto kept = listings_.find(alias->second); kept != listings_.end()) {
-                return Folder{alias->second, &kept->second};
-            }
-        }
-        return std::nullopt;
-    }
-
-    // The absolute `directory`: as spelled where it is there so, else its
-    // parent's entry of the same name in another letter case.
-    Folder FolderOf(std::string_view directory) {
-        while (directory.size() > 1 && directory.back() == '/') {
-            directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
-        }
-        if (auto known = Known(directory)) {
-            return *std::move(known);
-        }
-        Folder folder{std::string(directory), ListingOf(std::string(directory))};
-        if (folder.listing || errno != ENOENT || directory == "/") {
-            return folder;
-        }
-        const auto [above, name] = Split(directory);
-        const Folder parent = FolderOf(above);
-        std::optional<std::string> match;
-        if (parent.listing) {
-            match = name == "." || name == ".." ? std::string(name) : parent.listing->Find(name);
-        }
-        folder.path = Join(parent.path, match ? std::string_view(*match) : name);
-        if (match && (folder.listing = ListingOf(folder.path))) {
-            aliases_[Key(directory)] = Key(folder.path);
-        }
-        return folder;
-    }
-
-    // The names of the directory, read now when they are not kept yet; none,
-    // with errno set, where it is no directory that can be read.
-    Listing* ListingOf(const std::string& directory) {
-        std::string key = Key(directory);
-        if (const auto kept = listings_.find(key); kept != listings_.end()) {
-            return &kept->second;
-        }
-        UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-        struct stat info;
-        if (!fd.IsValid() || sys::fstat(fd.Get(), &info) != 0) {
-            return nullptr;
-        }
-        DIR* stream = sys::fdopendir(fd.Get());
-        if (!stream) {
-            return nullptr;
-        }
-        fd.Release();  // the stream owns it now
-        Listing listing{{}, info.st_dev, info.st_ino};
-        while (const dirent* entry = sys::readdir(stream)) {
-            const std::string_view name(entry->d_name);
-            if (name != "." && name != "..") {
-                listing.names.emplace(Folded(name), name);
-            }
-        }
-        sys::closedir(stream);
-        return &listings_.emplace(std::move(key), std::move(listing)).first->second;
-    }
-
-    // What a change at `key` makes wrong: the listings at and below it, and
-    // the spellings that lead through it.
-    void Drop(const std::string& key) {
-        std::erase_if(listings_, [&key](const auto& kept) { return IsAtOrBelow(kept.first, key); });
-        std::erase_if(aliases_, [&key](const auto& alias) {
-            return IsAtOrBelow(alias.first, key) || IsAtOrBelow(alias.second, key);
-        });
-    }
-
-    static constexpr std::size_t kMaxListings = 64;
-
-    std::map<std::string, Listing> listings_;     // by the key of the directory's path
-    std::map<std::string, std::string> aliases_;  // a directory's key, by that of a misspelling
-};
-
-Listings& Kept() {
-    static Listings listings;
-    return listings;
+    found.path = Join(folder.path, name).append(trailing);
+    return found;
 }
 
 }  // namespace
 
-std::string NativePath(std::string_view path) {
-    std::string native(path);
-    std::replace(native.begin(), native.end(), '\\', '/');
-    return native;
+std::string WorkingDirectory() {
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
 }
 
 PathLookup LookUpPath(std::string_view path) {
-    return Kept().LookUp(path);
+    if (listings.size() > kMaxListings) {
+        ForgetDirectoryListings();
+    }
+    PathLookup found{NativePath(path)};
+    if (found.path.empty()) {
+        return found;
+    }
+    // A name there as spelled needs no listing, nor the working directory.
+    if (sys::lstat(found.path.c_str(), &found.status) == 0) {
+        found.exists = true;
+        return found;
+    }
+    if (errno != ENOENT) {
+        return found;
+    }
+    if (found.path.front() == '/') {
+        return LookUpAbsolute(found.path);
+    }
+    const std::string base = WorkingDirectory();
+    if (base.empty()) {
+        return found;
+    }
+    // Resolving never changes what is there as spelled: the result still
+    // begins with the working directory.
+    PathLookup resolved = LookUpAbsolute(Join(base, found.path));
+    resolved.path.erase(0, base == "/" ? 1 : base.size() + 1);
+    return resolved;
 }
 
 std::string ResolveCase(std::string_view path) {
@@ -327,11 +243,43 @@ std::string ResolveCase(std::string_view path) {
 }
 
 void FollowChange(const std::string& gone, const std::string& made, bool folder) {
-    Kept().Follow(gone, made, folder);
+    if (folder) {
+        ForgetDirectoryListings();  // its listings, and those of every other path to it
+    }
+    if (listings.empty()) {
+        return;
+    }
+    for (const bool added : {false, true}) {
+        const std::string& path = added ? made : gone;
+        if (path.empty()) {
+            continue;
+        }
+        // What a change at `key` makes wrong: the listings at and below it.
+        const std::string key = Key(path);
+        std::erase_if(listings, [&key](const auto& kept) { return IsAtOrBelow(kept.first, key); });
+        const auto [directory, name] = Split(key);
+        struct stat info {};
+        if (const auto changed = listings.find(std::string(directory)); changed != listings.end()) {
+            info.st_dev = changed->second.device;
+            info.st_ino = changed->second.inode;
+        } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
+            continue;  // else a spelling not known: a link, or a ".." in it
+        }
+        // The directory by any path that leads to it.
+        for (auto& [where, listing] : listings) {
+            if (listing.device == info.st_dev && listing.inode == info.st_ino) {
+                if (added) {
+                    listing.names.insert(EntryOf(name));
+                } else {
+                    listing.names.erase(EntryOf(name));
+                }
+            }
+        }
+    }
 }
 
 void ForgetDirectoryListings() {
-    Kept().Forget();
+    listings.clear();
 }
 
 }  // namespace srdw::posix

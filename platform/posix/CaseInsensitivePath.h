@@ -10,8 +10,8 @@
 
 namespace srdw::posix {
 
-// Backslashes become slashes; nothing else changes.
-std::string NativePath(std::string_view path);
+// The working directory; empty when it cannot be read.
+std::string WorkingDirectory();
 
 // What a Windows-spelled path names here. The native path as spelled when
 // something is there so: one lstat, and no directory is read. Otherwise each

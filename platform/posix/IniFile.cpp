@@ -2,6 +2,7 @@
 
 #include "platform/AsciiCase.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace srdw::posix {
@@ -33,87 +34,57 @@ struct Line {
     std::string_view end;
 };
 
-std::vector<Line> Lines(std::string_view text) {
-    if (text.starts_with(kByteOrderMark)) {
-        text.remove_prefix(kByteOrderMark.size());
-    }
-    std::vector<Line> lines;
-    while (!text.empty()) {
-        const auto at = text.find_first_of("\r\n");
-        if (at == std::string_view::npos) {
-            lines.push_back({text, {}});
-            break;
-        }
-        const std::size_t endLength = text.compare(at, 2, "\r\n") == 0 ? 2 : 1;
-        lines.push_back({text.substr(0, at), text.substr(at, endLength)});
-        text.remove_prefix(at + endLength);
-    }
-    return lines;
-}
-
-// What a line is: a "[section]" (named up to its last "]"; what follows is
-// ignored), a "key=value" or a key without "=", which has no value. A "[" line
-// without "]" counts for nothing.
-struct Entry {
-    enum Kind { Nothing, Section, Key } kind = Nothing;
-    std::string_view name;
-    std::optional<std::string_view> value;
-};
-
-Entry EntryOf(std::string_view line) {
-    line = Trim(line);
-    if (line.empty()) {
-        return {};
-    }
-    if (line.front() == '[') {
-        const auto close = line.rfind(']');
-        if (close == std::string_view::npos) {
-            return {};
-        }
-        return {Entry::Section, UpToNul(Trim(line.substr(1, close - 1))), std::nullopt};
-    }
-    const auto equals = line.find('=');
-    if (equals == std::string_view::npos) {
-        return {Entry::Key, UpToNul(line), std::nullopt};
-    }
-    return {Entry::Key, UpToNul(Trim(line.substr(0, equals))),
-            UpToNul(Trim(line.substr(equals + 1)))};
-}
-
-// One pair of matching quotes, double or single, around the whole value goes.
-std::string_view Unquoted(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front()) {
-        return value.substr(1, value.size() - 2);
-    }
-    return value;
-}
-
-// Only the first section of a name counts, and in it only the first line of a
-// key, also one without a value.
+// Where `key` of `[section]` is. A line is a "[section]" (named up to its last
+// "]"; what follows is ignored), a "key=value" or a key without "=", which has
+// no value; a "[" line without "]" counts for nothing. Only the first section
+// of a name counts, and in it only the first line of a key, also one without
+// a value.
 struct Found {
+    std::vector<Line> lines;
     std::size_t section = 0;  // index of the section's line, or the number of lines
     std::size_t key = 0;      // index of the key's line, or of the line the section ends before
     bool hasKey = false;
+    std::optional<std::string_view> value;
 };
 
-Found Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
-    Found found{lines.size(), lines.size(), false};
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Entry entry = EntryOf(lines[i].text);
-        const bool inside = found.section < lines.size();
-        if (entry.kind == Entry::Section) {
-            if (inside) {
+Found Find(std::string_view text, std::string_view section, std::string_view key) {
+    Found found;
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    while (!text.empty()) {
+        const auto at = std::min(text.find_first_of("\r\n"), text.size());
+        std::size_t endLength = text.compare(at, 2, "\r\n") == 0 ? 2 : 1;
+        if (at == text.size()) {
+            endLength = 0;
+        }
+        found.lines.push_back({text.substr(0, at), text.substr(at, endLength)});
+        text.remove_prefix(at + endLength);
+    }
+    found.section = found.key = found.lines.size();
+    for (std::size_t i = 0; i < found.lines.size(); ++i) {
+        const std::string_view line = Trim(found.lines[i].text);
+        const bool inside = found.section < found.lines.size();
+        if (line.starts_with('[')) {
+            const auto close = line.rfind(']');
+            if (close != std::string_view::npos && inside) {
                 found.key = i;
-                return found;
+                break;
             }
-            if (EqualIgnoringCase(entry.name, section)) {
+            if (close != std::string_view::npos &&
+                EqualIgnoringCase(UpToNul(Trim(line.substr(1, close - 1))), section)) {
                 found.section = i;
             }
-        } else if (inside && entry.kind == Entry::Key && EqualIgnoringCase(entry.name, key)) {
-            found.key = i;
-            found.hasKey = true;
-            return found;
+        } else if (inside && !line.empty()) {
+            const auto equals = line.find('=');
+            if (EqualIgnoringCase(UpToNul(Trim(line.substr(0, equals))), key)) {
+                found.key = i;
+                found.hasKey = true;
+                if (equals != std::string_view::npos) {
+                    found.value = UpToNul(Trim(line.substr(equals + 1)));
+                }
+                break;
+            }
         }
     }
     return found;
@@ -123,24 +94,25 @@ Found Find(const std::vector<Line>& lines, std::string_view section, std::string
 
 std::optional<std::string> IniValue(std::string_view text, std::string_view section,
                                     std::string_view key) {
-    const std::vector<Line> lines = Lines(text);
-    const Found found = Find(lines, section, key);
-    if (!found.hasKey) {
+    const Found found = Find(text, section, key);
+    if (!found.value) {
         return std::nullopt;
     }
-    const auto value = EntryOf(lines[found.key].text).value;
-    if (!value) {
-        return std::nullopt;
+    // One pair of matching quotes, double or single, around the whole value goes.
+    std::string_view value = *found.value;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
     }
-    return std::string(Unquoted(*value));
+    return std::string(value);
 }
 
 // Every other byte of the file stays as it was, except that its last line
 // gets a line end; a line that is added ends as the section's own line does.
 std::string WithIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value) {
-    const std::vector<Line> lines = Lines(text);
-    const Found found = Find(lines, section, key);
+    const Found found = Find(text, section, key);
+    const std::vector<Line>& lines = found.lines;
     const std::string entry = std::string(key) + "=" + std::string(value);
     const bool hasSection = found.section < lines.size();
     const std::string_view lineEnd =

@@ -3,30 +3,43 @@
 // write bit, and moves that never replace their target.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
 
-#include "platform/FileSystem.h"
 #include "platform/Memory.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/PosixFiles.h"
-#include "platform/posix/SystemCalls.h"
-#include "platform/posix/UniqueFd.h"
 
 namespace srdw {
 
+SRDW_DEFINE_SYSTEM_CALLS(posix, SRDW_POSIX_SYSTEM_CALLS)
+
 namespace sys = posix::sys;
 
-namespace posix {
+void PreferHugePages(void* block, std::size_t bytes) {
+    // Only the whole huge pages inside the block can be such.
+    constexpr std::uintptr_t kHugePage = 2u << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+    if (end > first) {
+        // Refused (no transparent huge pages), the pages stay ordinary ones.
+        static_cast<void>(
+            ::madvise(static_cast<char*>(block) + (first - start), end - first, MADV_HUGEPAGE));
+    }
+}
 
+namespace {
+
+// The launcher's category of a failure with this errno value.
 OsError ErrorFromErrno(int error) {
     switch (error) {
         case 0:
@@ -54,14 +67,6 @@ OsError ErrorFromErrno(int error) {
     }
 }
 
-OsResult LastError() {
-    return {ErrorFromErrno(errno)};
-}
-
-}  // namespace posix
-
-namespace {
-
 using posix::LastError;
 using posix::LookUpPath;
 using posix::ResolveCase;
@@ -69,17 +74,6 @@ using posix::UniqueFd;
 
 bool IsWritable(const struct stat& info) {
     return (info.st_mode & S_IWUSR) != 0;
-}
-
-FileAttributes AttributesOf(const struct stat& info) {
-    FileAttributes attributes;
-    attributes.bits = info.st_mode & 07777;
-    attributes.directory = S_ISDIR(info.st_mode);
-    attributes.readOnly = !IsWritable(info);
-    attributes.normal = IsWritable(info);
-    attributes.identity = {static_cast<std::uint64_t>(info.st_dev),
-                           static_cast<std::uint64_t>(info.st_ino), true};
-    return attributes;
 }
 
 // The attributes of what a look-up found, of what a link leads to where it is
@@ -90,8 +84,13 @@ std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
     if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
         return std::nullopt;
     }
-    FileAttributes attributes = AttributesOf(info);
-    attributes.identity = AttributesOf(lookup.status).identity;
+    FileAttributes attributes;
+    attributes.bits = info.st_mode & 07777;
+    attributes.directory = S_ISDIR(info.st_mode);
+    attributes.readOnly = !IsWritable(info);
+    attributes.normal = IsWritable(info);
+    attributes.identity = {static_cast<std::uint64_t>(lookup.status.st_dev),
+                           static_cast<std::uint64_t>(lookup.status.st_ino), true};
     return attributes;
 }
 
@@ -102,15 +101,34 @@ std::string WithStoredName(const std::string& path, const std::string& resolved)
     return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
 }
 
-// Makes a new or renamed entry of `path`'s directory survive a power loss.
-void SyncParentDirectory(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string directory =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-    if (fd.IsValid()) {
-        sys::fsync(fd.Get());
+// Makes the directory's entries survive a power loss.
+OsResult SyncDirectory(const std::string& native) {
+    const UniqueFd fd(sys::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (!fd.IsValid()) {
+        return LastError();
     }
+    return sys::fsync(fd.Get()) == 0 ? OsResult::Ok() : LastError();
+}
+
+// Only the owner's write bit, which is what read-only means here: whatever
+// else a record says is not the launcher's to set. A link is refused, never
+// followed.
+OsResult SetReadOnly(const std::string& path, bool readOnly) {
+    const std::string native = ResolveCase(path);
+    struct stat info;
+    if (sys::lstat(native.c_str(), &info) != 0) {
+        return LastError();
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return {OsError::AccessDenied};
+    }
+    const mode_t mode =
+        readOnly ? (info.st_mode & 07777 & ~S_IWUSR) : ((info.st_mode & 07777) | S_IWUSR);
+    if (mode == (info.st_mode & 07777)) {
+        return OsResult::Ok();
+    }
+    return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0 ? OsResult::Ok()
+                                                                                   : LastError();
 }
 
 class PosixOutputFile final : public OutputFile {
@@ -135,7 +153,10 @@ class PosixOutputFile final : public OutputFile {
         if (sys::fsync(fd_.Get()) != 0) {
             return LastError();
         }
-        SyncParentDirectory(path_);
+        // The new or renamed entry of the file's directory too.
+        const auto slash = path_.rfind('/');
+        static_cast<void>(SyncDirectory(
+            slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash))));
         return OsResult::Ok();
     }
 
@@ -144,76 +165,29 @@ class PosixOutputFile final : public OutputFile {
     std::string path_;
 };
 
-// A move that fails instead of replacing: atomic where the file system knows
-// RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
-OsResult Move(const std::string& from, const std::string& to, bool folder) {
-    if (sys::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0 &&
-        ((errno != EINVAL && errno != ENOSYS) || sys::link(from.c_str(), to.c_str()) != 0 ||
-         sys::unlink(from.c_str()) != 0)) {
-        return LastError();
-    }
-    posix::FollowChange(from, to, folder);
-    return OsResult::Ok();
-}
-
 class PosixFileSystem final : public FileSystem {
   public:
     // What a link leads to, with the identity of the link itself, as LookUp
     // gives them.
     std::optional<FileAttributes> Attributes(const std::string& path) override {
-        if (path.empty()) {
-            return std::nullopt;
-        }
-        const posix::PathLookup lookup = LookUpPath(path);
-        return lookup.exists ? AttributesFound(lookup) : std::nullopt;
+        return LookUp(std::span(&path, 1), false)[0].attributes;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
-        const std::string native = ResolveCase(path);
-        struct stat info;
-        if (sys::stat(native.c_str(), &info) != 0) {
-            return LastError();
-        }
-        if (IsWritable(info)) {
-            return OsResult::Ok();
-        }
-        return sys::chmod(native.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 ? OsResult::Ok()
-                                                                                 : LastError();
+        return SetReadOnly(path, false);
     }
 
-    // Only the owner's write bit, which is what read-only means here: whatever
-    // else a record says is not the launcher's to set.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        const std::string native = ResolveCase(path);
-        struct stat info;
-        if (sys::lstat(native.c_str(), &info) != 0) {
-            return LastError();
-        }
-        if (S_ISLNK(info.st_mode)) {
-            return {OsError::AccessDenied};
-        }
-        const mode_t mode = attributes.readOnly ? (info.st_mode & 07777 & ~S_IWUSR)
-                                                : ((info.st_mode & 07777) | S_IWUSR);
-        if (mode == (info.st_mode & 07777)) {
-            return OsResult::Ok();
-        }
-        return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0
-                   ? OsResult::Ok()
-                   : LastError();
+        return SetReadOnly(path, attributes.readOnly);
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
-        const posix::PathLookup target = LookUpPath(to);
-        if (target.exists) {
-            return {OsError::AlreadyExists};  // in some letter case
-        }
-        const posix::PathLookup source = LookUpPath(from);
-        return Move(source.path, target.path, S_ISDIR(source.status.st_mode));
+        const auto states = LookUp(std::vector<std::string>{from, to}, false);
+        return MoveLookedUp(states[0], states[1]);
     }
 
     std::string StoredName(const std::string& path) override {
-        const posix::PathLookup lookup = LookUpPath(path);
-        return lookup.exists ? WithStoredName(path, lookup.path) : path;
+        return LookUp(std::span(&path, 1), true)[0].stored;
     }
 
     // One lstat a name there as spelled; the attributes are those of what a
@@ -233,11 +207,22 @@ class PosixFileSystem final : public FileSystem {
         return states;
     }
 
-    // The look-up found the target free in every letter case.
+    // The look-up found the target free in every letter case, or not. A move
+    // that fails instead of replacing: atomic where the file system knows
+    // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
-        return to.Exists()
-                   ? OsResult{OsError::AlreadyExists}
-                   : Move(from.native, to.native, from.attributes && from.attributes->directory);
+        if (to.Exists()) {
+            return {OsError::AlreadyExists};
+        }
+        const char* source = from.native.c_str();
+        const char* target = to.native.c_str();
+        if (sys::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) != 0 &&
+            ((errno != EINVAL && errno != ENOSYS) || sys::link(source, target) != 0 ||
+             sys::unlink(source) != 0)) {
+            return LastError();
+        }
+        posix::FollowChange(from.native, to.native, from.attributes && from.attributes->directory);
+        return OsResult::Ok();
     }
 
     OsResult RemoveFile(const std::string& path) override {
@@ -252,7 +237,8 @@ class PosixFileSystem final : public FileSystem {
         if (sys::unlink(native.c_str()) != 0) {
             return LastError();
         }
-        posix::FollowChange(native, {});
+        // A link may lead to a folder, whose listings are kept under its spelling.
+        posix::FollowChange(native, {}, S_ISLNK(info.st_mode));
         return OsResult::Ok();
     }
 
@@ -263,10 +249,7 @@ class PosixFileSystem final : public FileSystem {
         return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
-    std::string WorkingDirectory() override {
-        char buffer[4096];
-        return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
-    }
+    std::string WorkingDirectory() override { return posix::WorkingDirectory(); }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         if (path.empty()) {
@@ -313,7 +296,7 @@ class PosixFileSystem final : public FileSystem {
                 }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
-            refused = posix::ErrorFromErrno(errno);
+            refused = ErrorFromErrno(errno);
         }
         if (why) {
             *why = refused;
@@ -322,12 +305,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult SyncFolder(const std::string& path) override {
-        const UniqueFd fd(
-            sys::open(ResolveCase(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-        if (!fd.IsValid()) {
-            return LastError();
-        }
-        return sys::fsync(fd.Get()) == 0 ? OsResult::Ok() : LastError();
+        return SyncDirectory(ResolveCase(path));
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
@@ -343,7 +321,7 @@ class PosixFileSystem final : public FileSystem {
         const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
                                                             sys::closedir);
         if (!directory) {
-            return {posix::ErrorFromErrno(errno), {}};
+            return {ErrorFromErrno(errno), {}};
         }
         DirectoryListing listing;
         errno = 0;
@@ -353,7 +331,7 @@ class PosixFileSystem final : public FileSystem {
                 listing.names.emplace_back(name);
             }
         }
-        listing.error = posix::ErrorFromErrno(errno);
+        listing.error = ErrorFromErrno(errno);
         return listing;
     }
 
@@ -380,6 +358,10 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 namespace posix {
+
+OsResult LastError() {
+    return {ErrorFromErrno(errno)};
+}
 
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     const std::string temporary = TemporaryFileOf(path);

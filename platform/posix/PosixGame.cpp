@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -15,13 +16,52 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/GameProcess.h"
 #include "platform/posix/CaseInsensitivePath.h"
-#include "platform/posix/WindowsCommandLine.h"
+#include "platform/posix/PosixFiles.h"
 
 namespace srdw {
+
+std::vector<std::string> posix::SplitWindowsCommandLine(std::string_view text) {
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!quoted && (c == ' ' || c == '\t')) {
+            if (std::exchange(inArgument, false)) {
+                arguments.push_back(std::exchange(current, {}));
+            }
+            continue;
+        }
+        inArgument = true;
+        if (c == '\\') {
+            const std::size_t end = std::min(text.find_first_not_of('\\', i), text.size());
+            const bool beforeQuote = end < text.size() && text[end] == '"';
+            current.append(beforeQuote ? (end - i) / 2 : end - i, '\\');
+            const bool literalQuote = beforeQuote && (end - i) % 2 == 1;
+            if (literalQuote) {
+                current.push_back('"');
+            }
+            i = literalQuote ? end : end - 1;  // an even run leaves the quote to open or close
+        } else if (c == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"') {
+            current.push_back('"');
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else {
+            current.push_back(c);
+        }
+    }
+    if (inArgument) {
+        arguments.push_back(std::move(current));
+    }
+    return arguments;
+}
 
 namespace {
 
@@ -93,11 +133,11 @@ bool ChildrenLeft(pid_t child, bool& programEnded) {
 struct ProcessEntry {
     pid_t parent = 0;
     std::string name;
-    bool ended = false;  // a zombie not yet reaped by its parent
 };
 
 // /proc/<pid>/stat: "pid (name) state parent ..."; the name may hold blanks
-// and parentheses, so it ends at the last ')'.
+// and parentheses, so it ends at the last ')'. False for a zombie not yet
+// reaped by its parent too: it runs no more, and has no children.
 bool ReadProcess(pid_t pid, ProcessEntry& entry) {
     std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -110,8 +150,7 @@ bool ReadProcess(pid_t pid, ProcessEntry& entry) {
         return false;
     }
     entry.name = line.substr(open + 1, close - open - 1);
-    entry.ended = state == 'Z' || state == 'X';
-    return true;
+    return state != 'Z' && state != 'X';
 }
 
 // The kernel keeps 15 characters of a name; the program's file has all of them.
@@ -144,9 +183,6 @@ std::vector<RunningProcess> Descendants() {
     const pid_t self = ::getpid();
     std::vector<RunningProcess> below;
     for (const auto& [pid, process] : processes) {
-        if (pid == self || process.ended) {
-            continue;
-        }
         pid_t parent = process.parent;
         for (int depth = 0; depth < 64 && parent > 1 && parent != self; ++depth) {
             const auto found = processes.find(parent);

@@ -25,7 +25,6 @@
       (fromDir, from, toDir, to, flags))                                                          \
     X(link, int, (const char* from, const char* to), (from, to))                                  \
     X(unlink, int, (const char* path), (path))                                                    \
-    X(chmod, int, (const char* path, mode_t mode), (path, mode))                                  \
     X(fchmodat, int, (int dir, const char* path, mode_t mode, int flags),                         \
       (dir, path, mode, flags))                                                                   \
     X(mkdir, int, (const char* path, mode_t mode), (path, mode))                                  \

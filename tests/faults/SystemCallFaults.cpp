@@ -148,7 +148,6 @@ SRDW_ORIGINAL(rename)
 SRDW_ORIGINAL(renameat2)
 SRDW_ORIGINAL(link)
 SRDW_ORIGINAL(unlink)
-SRDW_ORIGINAL(chmod)
 SRDW_ORIGINAL(fchmodat)
 SRDW_ORIGINAL(mkdir)
 #undef SRDW_ORIGINAL
@@ -185,10 +184,6 @@ int Link(const char* from, const char* to) {
 int Unlink(const char* path) {
     return Forward<sys::unlink_call, Original_unlink>("unlink", {Absolute(AT_FDCWD, path)}, path);
 }
-int Chmod(const char* path, mode_t mode) {
-    return Forward<sys::chmod_call, Original_chmod>(
-        "chmod", {Absolute(AT_FDCWD, path), Number(mode)}, path, mode);
-}
 int ChmodAt(int directory, const char* path, mode_t mode, int flags) {
     return Forward<sys::fchmodat_call, Original_fchmodat>(
         "chmod", {Absolute(directory, path), Number(mode)}, directory, path, mode, flags);
@@ -213,7 +208,6 @@ void InstallSystemCallFaults(const FaultPlan& faults) {
     SetSystemCall("renameat2", Erased(&RenameAt));
     SetSystemCall("link", Erased(&Link));
     SetSystemCall("unlink", Erased(&Unlink));
-    SetSystemCall("chmod", Erased(&Chmod));
     SetSystemCall("fchmodat", Erased(&ChmodAt));
     SetSystemCall("mkdir", Erased(&MakeDirectory));
     SetSystemCall("nanosleep", Erased(&NoPause));

@@ -4,10 +4,13 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/GameFile.h"
 #include "res/resource.h"
+#include "ui/Console.h"
 #include "ui/Dialogs.h"
 
 namespace srdw {
@@ -23,65 +26,46 @@ Answer AskOnTerminal(const std::string& text, const char* choices, Answer otherw
         std::cerr << std::endl;
         return Answer::NoAnswer;
     }
-    switch (line.empty() ? '\0' : line.front()) {
-        case 'y':
-        case 'Y':
-            return Answer::Yes;
-        case 'n':
-        case 'N':
-            return Answer::No;
-        default:
-            return otherwise;
+    const char first = line.empty() ? '\0' : LowerAscii(line.front());
+    if (first == 'y') {
+        return Answer::Yes;
     }
+    return first == 'n' ? Answer::No : otherwise;
 }
+
+// The string table, as the resource compiler builds it on Windows.
+constexpr std::pair<unsigned, const char*> kTexts[] = {
+    {IDS_GAME_NOT_FOUND, TEXT_GAME_NOT_FOUND},
+    {IDS_CHOOSER_FILTER, TEXT_CHOOSER_FILTER},
+    {IDS_SCRIPT_NOT_LOADED, TEXT_SCRIPT_NOT_LOADED},
+    {IDS_GAME_RUNNING, TEXT_GAME_RUNNING},
+    {IDS_REINSTALL_QUESTION, TEXT_REINSTALL_QUESTION},
+    {IDS_NO_GUARD, TEXT_NO_GUARD},
+    {IDS_OWN_PATH_UNUSABLE, TEXT_OWN_PATH_UNUSABLE},
+    {IDS_GAME_NOT_STARTED, TEXT_GAME_NOT_STARTED},
+    {IDS_LOG_IS_LINK, TEXT_LOG_IS_LINK},
+    {IDS_NEEDS_ADMIN, TEXT_NEEDS_ADMIN},
+    {IDS_LAUNCHER_WAITING, TEXT_LAUNCHER_WAITING},
+    {IDS_PATH_CHARACTERS, TEXT_PATH_CHARACTERS},
+    {IDS_RESTORE_UNFINISHED, TEXT_RESTORE_UNFINISHED},
+    {IDS_FOLDER_NOT_WRITABLE, TEXT_FOLDER_NOT_WRITABLE},
+    {IDS_FOREIGN_JOURNAL, TEXT_FOREIGN_JOURNAL},
+    {IDS_SCRIPT_FAULT, TEXT_SCRIPT_FAULT},
+    {IDS_SCRIPT_ELSEWHERE, TEXT_SCRIPT_ELSEWHERE},
+    {IDS_COMMANDS_FAILED, TEXT_COMMANDS_FAILED},
+    {IDS_RECOVERED_BY_HAND, TEXT_RECOVERED_BY_HAND},
+    {IDS_APP_TITLE, TEXT_APP_TITLE},
+};
 
 class TerminalDialogs final : public PlayerDialogs {
   public:
     std::string LoadText(unsigned id) override {
-        switch (id) {
-            case IDS_GAME_NOT_FOUND:
-                return TEXT_GAME_NOT_FOUND;
-            case IDS_CHOOSER_FILTER:
-                return TEXT_CHOOSER_FILTER;
-            case IDS_SCRIPT_NOT_LOADED:
-                return TEXT_SCRIPT_NOT_LOADED;
-            case IDS_GAME_RUNNING:
-                return TEXT_GAME_RUNNING;
-            case IDS_REINSTALL_QUESTION:
-                return TEXT_REINSTALL_QUESTION;
-            case IDS_NO_GUARD:
-                return TEXT_NO_GUARD;
-            case IDS_OWN_PATH_UNUSABLE:
-                return TEXT_OWN_PATH_UNUSABLE;
-            case IDS_GAME_NOT_STARTED:
-                return TEXT_GAME_NOT_STARTED;
-            case IDS_LOG_IS_LINK:
-                return TEXT_LOG_IS_LINK;
-            case IDS_NEEDS_ADMIN:
-                return TEXT_NEEDS_ADMIN;
-            case IDS_LAUNCHER_WAITING:
-                return TEXT_LAUNCHER_WAITING;
-            case IDS_PATH_CHARACTERS:
-                return TEXT_PATH_CHARACTERS;
-            case IDS_RESTORE_UNFINISHED:
-                return TEXT_RESTORE_UNFINISHED;
-            case IDS_FOLDER_NOT_WRITABLE:
-                return TEXT_FOLDER_NOT_WRITABLE;
-            case IDS_FOREIGN_JOURNAL:
-                return TEXT_FOREIGN_JOURNAL;
-            case IDS_SCRIPT_FAULT:
-                return TEXT_SCRIPT_FAULT;
-            case IDS_SCRIPT_ELSEWHERE:
-                return TEXT_SCRIPT_ELSEWHERE;
-            case IDS_COMMANDS_FAILED:
-                return TEXT_COMMANDS_FAILED;
-            case IDS_RECOVERED_BY_HAND:
-                return TEXT_RECOVERED_BY_HAND;
-            case IDS_APP_TITLE:
-                return TEXT_APP_TITLE;
-            default:
-                return {};
+        for (const auto& [known, text] : kTexts) {
+            if (known == id) {
+                return text;
+            }
         }
+        return {};
     }
 
     int ShowMessageBox(const std::string& text, unsigned /*style*/) override {
@@ -123,5 +107,12 @@ PlayerDialogs& ui::NativeDialogs() {
     static TerminalDialogs dialogs;
     return dialogs;
 }
+
+// A terminal outlives what runs in it.
+bool ui::ConsoleIsOwn() {
+    return false;
+}
+
+void ui::WaitForKey() {}
 
 }  // namespace srdw
