@@ -1,22 +1,9 @@
-#include "app/LaunchCycle.h"
-
 #include <string>
 
-#include "app/AdminRights.h"
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
-#include "app/FailedCommands.h"
-#include "app/GameLaunch.h"
-#include "app/GameLocation.h"
-#include "app/LauncherApp.h"
-#include "app/Messages.h"
+#include "app/Launch.h"
 #include "app/PathText.h"
-#include "app/RecoveryMarker.h"
-#include "log/RunLog.h"
-#include "platform/GameProcess.h"
-#include "platform/LauncherProcess.h"
-#include "platform/PlayerDialogs.h"
-#include "platform/SystemRecords.h"
 #include "script/ModScript.h"
 #include "script/PathModel.h"
 
@@ -24,14 +11,160 @@ namespace srdw {
 
 namespace {
 
-// The game's own window is open when the game was started without the launcher;
-// the player is told, and the run stops before anything changes.
-bool ReportRunningGame(const Launch& launch) {
-    if (!GameWindowOpen(launch.platform.game)) {
+constexpr const char* kSettingsFile = "Srendcfg.ini";
+constexpr const char* kSettingsSection = "Global - String3";
+constexpr const char* kSettingsKey = "Data";
+// The game's main window has this class and this title.
+constexpr const char* kGameWindow = "Skyrend 2";
+
+// An existing file; a directory, also one called srend.exe, is no game.
+bool IsUsable(FileSystem& files, const std::string& path) {
+    if (path.empty()) {
         return false;
     }
-    ShowMessage(launch.Player(), IDS_GAME_RUNNING, 0);
+    const auto attributes = files.Attributes(path);
+    return attributes && !attributes->directory;
+}
+
+// Where the game is: beside the launcher, in the game's settings file, or
+// where the player points. Sets GameExe and RootDir and makes RootDir the
+// current directory; false when the player cancelled the chooser.
+bool LocateGame(const Launch& launch) {
+    LaunchPaths& paths = launch.paths;
+    const Platform& platform = launch.platform;
+    paths.RootDir = DirectoryOf(platform.process.OwnPath());
+    paths.GameExe = paths.RootDir + "\\srend.exe";
+
+    if (!IsUsable(platform.files, paths.GameExe)) {
+        paths.GameExe =
+            platform.records.ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
+                .substr(0, kMaxPath);
+        paths.RootDir.clear();
+        // A remembered game the code page cannot name is not asked for again:
+        // the player would only point at the same folder.
+        if (paths.GameExe.empty() && RefuseUnusablePath(launch)) {
+            return false;
+        }
+    }
+    if (!IsUsable(platform.files, paths.GameExe)) {
+        ShowMessage(platform.player, IDS_GAME_NOT_FOUND, 0);
+        auto chosen = platform.player.ChooseGameFile();
+        if (!chosen) {
+            static_cast<void>(RefuseUnusablePath(launch));  // else the player cancelled
+            return false;
+        }
+        paths.GameExe = std::move(*chosen);
+        paths.RootDir.clear();
+        // Best effort: unsaved, the user is asked again at the next start.
+        static_cast<void>(platform.records.WriteProfileString(kSettingsFile, kSettingsSection,
+                                                              kSettingsKey, paths.GameExe));
+    }
+    if (paths.RootDir.empty()) {
+        paths.RootDir = DirectoryOf(paths.GameExe);
+    }
+    // A game directory that cannot be entered leaves the script to fail on its own paths.
+    static_cast<void>(platform.files.ChangeDirectory(DirectoryToEnter(paths.RootDir)));
     return true;
+}
+
+bool GameWindowOpen(GameProcess& game) {
+    return game.WindowExists(kGameWindow, kGameWindow);
+}
+
+// A stub sold by a store may hand the game over to a process outside the
+// launcher's reach and end at once: the restore must wait for the game's
+// window instead. One that was seen and closed again while the started
+// processes ran was the game itself, which has ended.
+void WaitForGameWindow(const Launch& launch, bool windowSeen, bool crashed) {
+    const Platform& platform = launch.platform;
+    RunLog& log = launch.log;
+    if (!platform.game.HasWindows()) {
+        return;
+    }
+    const bool open = GameWindowOpen(platform.game);
+    if (!open && windowSeen) {
+        return;
+    }
+    if (!open && crashed) {
+        log.Write(" > the game crashed without showing its window; not waiting for it\n");
+        return;
+    }
+    if (!open) {
+        log.Write({" > the game ended without showing its window; waiting up to ",
+                   std::to_string(kGraceTime / 1000), " s for it to open\n"});
+        log.Flush();
+        bool opened = false;
+        for (unsigned waited = 0; waited < kGraceTime && !opened; waited += kWatchInterval) {
+            platform.files.Sleep(kWatchInterval);
+            opened = GameWindowOpen(platform.game);
+        }
+        if (!opened) {
+            log.Write(" > no game window opened\n");
+            return;
+        }
+    }
+    log.Write(" > the game went on in another process; waiting for its window to close\n");
+    log.Flush();
+    while (GameWindowOpen(platform.game)) {
+        platform.files.Sleep(kWatchInterval);
+    }
+}
+
+// Logs what is started, then starts the game and waits until it and every
+// process it started have ended and, where there are windows, until the
+// game's window has closed; what the game leaves running after its end is
+// given the grace time and then named in the log. A game that could not be
+// started gets an ERROR line with the system's reason.
+ProgramRun RunAndWait(const Launch& launch) {
+    RunLog& log = launch.log;
+    GameProcess& game = launch.platform.game;
+    const LaunchPaths& paths = launch.paths;
+    log.Write({"\nExecuting 'ShellExecuteEx()'\n > App: ", paths.GameExe,
+               "\n > Command: ", paths.CommandLine, "\n > Path: ", paths.RootDir, "\n"});
+    // The game may run for hours: whatever happens meanwhile, the log so far is kept.
+    log.Flush();
+    // The game is over for this wait once its own process has ended, or its
+    // window was seen, and no window of it has been open for the grace time:
+    // what it leaves running may run for as long as the player is logged in.
+    bool windowSeen = false;
+    unsigned quietFor = 0;
+    ProgramRun run = game.StartAndWait(paths.GameExe, paths.CommandLine, paths.RootDir,
+                                       [&game, &windowSeen, &quietFor](bool programEnded) {
+                                           if (GameWindowOpen(game)) {
+                                               windowSeen = true;
+                                               quietFor = 0;
+                                           } else if (programEnded || windowSeen) {
+                                               quietFor += kWatchInterval;
+                                           }
+                                           return quietFor < kGraceTime;
+                                       });
+    if (!run) {
+        log.Write({"ERROR: failed to start '", paths.GameExe, "': ", run.reason, "!\n"});
+        return run;
+    }
+    if (quietFor < kGraceTime) {
+        WaitForGameWindow(launch, windowSeen, run.crashed);
+        return run;
+    }
+    log.Write(windowSeen ? " > the game's window has closed; not waiting for the other "
+                           "programs it started\n"
+                         : " > the game has ended; not waiting for the other programs it "
+                           "started\n");
+    for (const RunningProcess& process : run.left) {
+        log.Write({" > still running: ", process.file.empty() ? "(unknown)" : process.file,
+                   " (process ", std::to_string(process.id), ")\n"});
+    }
+    return run;
+}
+
+// Tells the player, when the game could not be started, why.
+void ReportGameNotStarted(const Launch& launch, const ProgramRun& game) {
+    if (!game) {
+        PlayerDialogs& player = launch.Player();
+        player.ShowMessageBox(player.LoadText(IDS_GAME_NOT_STARTED) + "\n" + launch.paths.GameExe +
+                                  ": " + game.reason,
+                              0);
+    }
 }
 
 // The game's folder, which the journal names and the script works in: the
@@ -61,28 +194,23 @@ OwnFiles LaunchersOwnFiles(const Launch& launch) {
 
 void ReportUnwritable(const Launch& launch, std::string_view what, const std::string& path,
                       OsError error) {
-    launch.log.Write("ERROR: cannot write the ");
-    launch.log.Write(what);
-    launch.log.Write(" '");
-    launch.log.Write(path);
-    launch.log.Write("': ");
-    launch.log.Write(launch.Files().IsLink(path)
-                         ? "it is a link, and the launcher writes through none"
-                         : ReasonOf(error));
-    launch.log.Write("; nothing was installed!\n");
+    launch.log.Write({"ERROR: cannot write the ", what, " '", path, "': ",
+                      launch.Files().IsLink(path)
+                          ? "it is a link, and the launcher writes through none"
+                          : ReasonOf(error),
+                      "; nothing was installed!\n"});
 }
 
 // The journal is the record of an install: its start and plan, then the
 // marker, are on the disk before the first move, so that a crash at any
 // moment can be undone. Where either cannot be made, nothing is moved: false.
-bool InstallJournalled(const Launch& launch, const Engine& engine, ModScript& script,
-                       UndoJournal& journal) {
+bool InstallJournalled(const Launch& launch, ModScript& script, UndoJournal& journal) {
     const LaunchPaths& paths = launch.paths;
     const std::string folder = GameFolder(launch);
     OsResult journalled = journal.Start(launch.Files(), paths.JournalFile, folder,
                                         FolderIdentity(launch, folder), script.TextChecksum());
     if (journalled) {
-        journalled = script.PlanInstall(engine, launch.Values(), journal);
+        journalled = script.PlanInstall(launch.engine, launch.Values(), journal);
     }
     if (!journalled) {
         ReportUnwritable(launch, "undo journal", paths.JournalFile, journalled.error);
@@ -93,16 +221,15 @@ bool InstallJournalled(const Launch& launch, const Engine& engine, ModScript& sc
         ReportUnwritable(launch, "recovery marker", paths.MarkerFile, marked.error);
         return false;
     }
-    script.Install(engine, launch.Values(), journal);
+    script.Install(launch.engine, launch.Values(), journal);
     if (journal.Finish()) {
         return true;
     }
-    launch.log.Write("ERROR: cannot write the undo journal '");
-    launch.log.Write(paths.JournalFile);
-    launch.log.Write(journal.RefusedMoves()
-                         ? "'; no file was moved after that, so that a crash can "
-                           "still be undone!\n"
-                         : "' through to the disk; a power loss now may lose it!\n");
+    launch.log.Write({"ERROR: cannot write the undo journal '", paths.JournalFile,
+                      journal.RefusedMoves()
+                          ? "'; no file was moved after that, so that a crash can "
+                            "still be undone!\n"
+                          : "' through to the disk; a power loss now may lose it!\n"});
     return true;
 }
 
@@ -119,6 +246,29 @@ bool PlayWithoutTheMod(const Launch& launch, UndoJournal& journal) {
     return launch.Player().AskYesNo(question) == Answer::Yes;
 }
 
+// After the install, with the splash hidden: where commands did not go in, the
+// player is told how many and where the log is, and chooses to play anyway
+// (true) or to have every file put back and end (false). Where nobody can be
+// asked, the game starts, as it always did.
+bool PlayDespite(const Launch& launch) {
+    if (launch.told.FailedInstalls() == 0) {
+        return true;
+    }
+    launch.log.Flush();  // the log the question names holds the install's lines
+    const std::string count = std::to_string(launch.told.FailedInstalls());
+    const Answer answer =
+        launch.Player().AskYesNo(MessageText(launch.Player(), IDS_COMMANDS_FAILED,
+                                             {count, std::to_string(launch.told.InstallCommands()),
+                                              LogPathFor(launch.platform.process.OwnPath())}));
+    if (answer == Answer::Yes || answer == Answer::No) {
+        launch.log.Write({answer == Answer::Yes
+                              ? "The player chose to play although "
+                              : "The player chose to have every file put back without playing, as ",
+                          count, " of the script's commands did not go in.\n"});
+    }
+    return answer != Answer::No;
+}
+
 // True when everything the install moved is back.
 bool Restore(const Launch& launch, ModScript& script, UndoJournal& journal,
              const RestoreSource& source) {
@@ -131,48 +281,37 @@ bool Restore(const Launch& launch, ModScript& script, UndoJournal& journal,
 
 CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
               const RestoreSource& source) {
-    LaunchPaths& paths = launch.paths;
     launch.Player().ShowSplash();
     RegisterStartupEntry(launch.platform);
     UndoJournal journal;
-    // The install's commands that do not go in are counted as the log hears them.
-    FailedCommands failed(launch.engine.observer);
-    const Engine counting{launch.Files(), failed};
     bool installed = false;
     if (mode == LaunchMode::InstallMode) {
-        installed = InstallJournalled(launch, counting, script, journal);
+        installed = InstallJournalled(launch, script, journal);
         if (!installed && !PlayWithoutTheMod(launch, journal)) {
             RemoveStartupEntry(launch.platform);
             launch.Player().DestroySplash();
             return CycleEnd::Completed;
         }
     }
-    RemoveEditSwitch(paths.CommandLine);
+    RemoveEditSwitch(launch.paths.CommandLine);
     launch.Player().HideSplash();
     // A game the player chose not to start is no game that failed to start.
-    const ProgramRun game =
-        PlayDespite(launch, failed)
-            ? RunAndWait(launch, paths.GameExe, paths.CommandLine, paths.RootDir)
-            : ProgramRun{};
+    const ProgramRun game = PlayDespite(launch) ? RunAndWait(launch) : ProgramRun{};
     const bool restored = !installed || Restore(launch, script, journal, source);
     if (restored) {
         RemoveStartupEntry(launch.platform);
     }
     launch.Player().DestroySplash();
-    if (!game) {
-        ReportGameNotStarted(launch.Player(), paths.GameExe, game);  // once everything is back
-    }
+    ReportGameNotStarted(launch, game);  // once everything is back
     return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
 }
 
 // Says which records of a journal read back are missing, when any may be.
 void ReportLostRecords(const Launch& launch, const JournalContents& journal) {
-    launch.log.Write("ERROR: the undo journal '");
-    launch.log.Write(launch.paths.JournalFile);
+    launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile});
     if (journal.torn) {
-        launch.log.Write("' is damaged after its record ");
-        launch.log.Write(std::to_string(journal.records));
-        launch.log.Write("; the records after it are lost");
+        launch.log.Write({"' is damaged after its record ", std::to_string(journal.records),
+                          "; the records after it are lost"});
     } else {
         launch.log.Write("' ends before its plan of the install did");
     }
@@ -190,11 +329,9 @@ bool BelongsHere(const Launch& launch, const JournalContents& journal) {
         (!here.known || !there.known || here == there)) {
         return true;
     }
-    launch.log.Write("ERROR: the undo journal '");
-    launch.log.Write(launch.paths.JournalFile);
-    launch.log.Write("' belongs to the game folder '");
-    launch.log.Write(journal.folder);
-    launch.log.Write("', not to this one; it is not undone, and stays as it is\n");
+    launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile,
+                      "' belongs to the game folder '", journal.folder,
+                      "', not to this one; it is not undone, and stays as it is\n"});
     return false;
 }
 
@@ -216,11 +353,9 @@ Recovery Recover(const Launch& launch, LaunchMode mode, ModScript& script,
     launch.log.Write("found '/recover' switch, restoring MOD...\n");
     Recovery recovery;
     if (source.unreadableJournal) {
-        launch.log.Write("ERROR: the undo journal '");
-        launch.log.Write(launch.paths.JournalFile);
-        launch.log.Write(
-            "' holds no record that can be read; nothing is restored from it or from the "
-            "script!\n");
+        launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile,
+                          "' holds no record that can be read; nothing is restored from it or "
+                          "from the script!\n"});
         recovery.complete = false;
     } else if (!source.journal && mode != LaunchMode::RecoverMode) {
         launch.log.Write(" > nothing to restore: no marker and no journal record an install\n");
@@ -232,10 +367,10 @@ Recovery Recover(const Launch& launch, LaunchMode mode, ModScript& script,
         if (lost) {
             ReportLostRecords(launch, *source.journal);
         } else if (source.journal->torn) {
-            launch.log.Write(" > the undo journal's records after record ");
-            launch.log.Write(std::to_string(source.journal->records));
-            launch.log.Write(
-                " were cut short before they reached the disk; no move waited for them\n");
+            launch.log.Write({" > the undo journal's records after record ",
+                              std::to_string(source.journal->records),
+                              " were cut short before they reached the disk; no move waited "
+                              "for them\n"});
         }
         UndoJournal progress;
         static_cast<void>(progress.Reopen(launch.Files(), launch.paths.JournalFile));
@@ -268,18 +403,9 @@ void OfferTheGameWithoutTheMod(const Launch& launch, const Recovery& recovery) {
     if (launch.Player().AskYesNo(question) != Answer::Yes) {
         return;
     }
-    LaunchPaths& paths = launch.paths;
-    RemoveEditSwitch(paths.CommandLine);
-    RemoveRecoverSwitch(paths.CommandLine);
-    const ProgramRun game = RunAndWait(launch, paths.GameExe, paths.CommandLine, paths.RootDir);
-    if (!game) {
-        ReportGameNotStarted(launch.Player(), paths.GameExe, game);
-    }
-}
-
-// The launcher's own folder is locked already, before its log was opened.
-bool BesideLauncher(const Launch& launch, const std::string& folder) {
-    return SameName(folder, DirectoryOf(launch.paths.MarkerFile));
+    RemoveEditSwitch(launch.paths.CommandLine);
+    RemoveRecoverSwitch(launch.paths.CommandLine);
+    ReportGameNotStarted(launch, RunAndWait(launch));
 }
 
 }  // namespace
@@ -299,21 +425,24 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
         // Without a game nothing was installed; a recovery is still to come.
         return mode == LaunchMode::RecoverMode ? CycleEnd::Unfinished : CycleEnd::Completed;
     }
-    if (ReportRunningGame(launch)) {
+    // The game's own window is open when the game was started without the
+    // launcher: the run stops before anything changes.
+    if (GameWindowOpen(launch.platform.game)) {
+        ShowMessage(launch.Player(), IDS_GAME_RUNNING, 0);
         return CycleEnd::GameRunning;
     }
     launch.Player().BeginWaitCursor();
     paths.CommandLine = PrepareCommandLine(launch.platform.process.CommandLineTail());
     // A game found elsewhere than beside the launcher may sit in a folder that
     // needs administrator rights; a run without the mod changes nothing there.
+    // The launcher's own folder is locked already, before its log was opened.
     const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine);
     const std::string folder = GameFolder(launch);
-    const bool changes =
-        (restores || mode == LaunchMode::InstallMode) && !BesideLauncher(launch, folder);
+    const bool changes = (restores || mode == LaunchMode::InstallMode) &&
+                         !SameName(folder, DirectoryOf(paths.MarkerFile));
     if (changes && !MayChange(launch, folder)) {
-        launch.log.Write("ERROR: cannot change the game folder '");
-        launch.log.Write(folder);
-        launch.log.Write("' without administrator rights; nothing was changed!\n");
+        launch.log.Write({"ERROR: cannot change the game folder '", folder,
+                          "' without administrator rights; nothing was changed!\n"});
         launch.Player().EndWaitCursor();
         return CycleEnd::NeedsRights;
     }
@@ -335,8 +464,14 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
     if (!recovery.complete) {
         OfferTheGameWithoutTheMod(launch, recovery);
     }
-    if (restores && recovery.complete) {
-        TellOfRecoveryByHand(launch, mode);
+    // A recovery that put every file back, started by hand (the marker alone
+    // sent the run into it, without the start-up entry's "/recover"), tells
+    // the player what happened and that the next start plays: otherwise the
+    // start would seem to do nothing. The start-up entry's run at log-in stays
+    // silent.
+    if (restores && recovery.complete && mode == LaunchMode::RecoverMode &&
+        !HasRecoverSwitch(paths.CommandLine)) {
+        ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND, 0);
     }
     launch.Player().EndWaitCursor();
     return end;

@@ -2,15 +2,8 @@
 #pragma once
 
 #include "app/Launch.h"
-#include "log/RunLogObserver.h"
 
 namespace srdw {
-
-inline constexpr const char* kLauncherMutex = "Skyrend 2 - Duskwarden";
-
-// True when this launcher holds the guard; otherwise the player is told why
-// the launcher ends: another one is at work, or the guard could not be had.
-bool Guarded(PlayerDialogs& player, MutexState guard);
 
 class LauncherApp {
   public:
@@ -18,7 +11,7 @@ class LauncherApp {
         : log_(platform.files),
           told_(log_),
           engine_{platform.files, told_},
-          launch_{platform, log_, paths_, engine_} {}
+          launch_{platform, log_, paths_, engine_, told_} {}
 
     // Does the whole job; always false, since the launcher has no message loop.
     bool Startup();

@@ -48,11 +48,7 @@ void RunLog::Open(std::unique_ptr<OutputFile> file) {
     pending_.clear();
     pending_.reserve(kBufferSize);
     lineOpen_ = false;
-    Write("Skyrend II: Duskwarden\nLog started: ");
-    Write(TimeStamp(files_.Now()));
-    Write("\n");
-    Write(kRule);
-    Write("\n");
+    Write({"Skyrend II: Duskwarden\nLog started: ", TimeStamp(files_.Now()), "\n", kRule, "\n"});
 }
 
 void RunLog::Write(std::string_view text) {
@@ -63,6 +59,12 @@ void RunLog::Write(std::string_view text) {
     lineOpen_ = text.back() != '\n';
     if (pending_.size() >= kBufferSize) {
         Flush();
+    }
+}
+
+void RunLog::Write(std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) {
+        Write(piece);
     }
 }
 
@@ -84,11 +86,7 @@ void RunLog::Close() {
     if (!file_) {
         return;
     }
-    Write("\n");
-    Write(kRule);
-    Write("\nLog finished: ");
-    Write(TimeStamp(files_.Now()));
-    Write("\n");
+    Write({"\n", kRule, "\nLog finished: ", TimeStamp(files_.Now()), "\n"});
     Flush();
     file_.reset();
 }
