@@ -82,8 +82,8 @@ inline constexpr unsigned kGraceTime = 15000;
 CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
                      const RestoreSource& source);
 
-// Shows string-table entry `id` in a message box; returns the button pressed.
-int ShowMessage(PlayerDialogs& player, unsigned id, unsigned style);
+// Shows string-table entry `id` in a message box.
+void ShowMessage(PlayerDialogs& player, unsigned id);
 // String-table entry `id` with "%1" to "%9" replaced by the inserts in that
 // order, as Windows' own messages number them; a number without an insert stays.
 std::string MessageText(PlayerDialogs& player, unsigned id,

@@ -47,7 +47,7 @@ bool LocateGame(const Launch& launch) {
         }
     }
     if (!IsUsable(platform.files, paths.GameExe)) {
-        ShowMessage(platform.player, IDS_GAME_NOT_FOUND, 0);
+        ShowMessage(platform.player, IDS_GAME_NOT_FOUND);
         auto chosen = platform.player.ChooseGameFile();
         if (!chosen) {
             static_cast<void>(RefuseUnusablePath(launch));  // else the player cancelled
@@ -269,6 +269,14 @@ bool PlayDespite(const Launch& launch) {
     return answer != Answer::No;
 }
 
+// The records of an install that is not all undone stay for the next start.
+CycleEnd Unfinished(const Launch& launch) {
+    launch.log.Write(
+        "ERROR: not everything could be put back; the marker, the journal and the start-up "
+        "entry stay, and the next start tries again!\n");
+    return CycleEnd::Unfinished;
+}
+
 // True when everything the install moved is back.
 bool Restore(const Launch& launch, ModScript& script, UndoJournal& journal,
              const RestoreSource& source) {
@@ -303,7 +311,7 @@ CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
     }
     launch.Player().DestroySplash();
     ReportGameNotStarted(launch, game);  // once everything is back
-    return restored ? CycleEnd::Completed : CycleEnd::Unfinished;
+    return restored ? CycleEnd::Completed : Unfinished(launch);
 }
 
 // Says which records of a journal read back are missing, when any may be.
@@ -335,33 +343,50 @@ bool BelongsHere(const Launch& launch, const JournalContents& journal) {
     return false;
 }
 
-// What a recovery achieved: complete, or how many files it knows to be out
-// of place (none known where records are lost or the journal is not this
-// folder's, which still leaves the recovery unfinished).
-struct Recovery {
-    bool complete = true;
-    std::size_t outOfPlace = 0;
-    std::string foreignFolder;  // the folder the journal was written for, when not this one
-};
+// Without a word, a recovery that cannot finish would end every later start
+// of the launcher the same way, and the game would never start. The player is
+// told, and may play this once as the folder is now; the records stay either
+// way, so the next start tries again. Nobody to answer means no game. Where
+// the journal cannot tell, the count is only what is known.
+void OfferTheGameWithoutTheMod(const Launch& launch, std::size_t outOfPlace,
+                               const std::string& foreignFolder) {
+    launch.log.Flush();  // the log the question names holds this run's lines
+    const std::string count =
+        outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
+    const std::string question =
+        foreignFolder.empty() ? MessageText(launch.Player(), IDS_RESTORE_UNFINISHED,
+                                            {count, LogPathFor(launch.platform.process.OwnPath())})
+                              : MessageText(launch.Player(), IDS_FOREIGN_JOURNAL, {foreignFolder});
+    if (launch.Player().AskYesNo(question) != Answer::Yes) {
+        return;
+    }
+    RemoveEditSwitch(launch.paths.CommandLine);
+    RemoveRecoverSwitch(launch.paths.CommandLine);
+    ReportGameNotStarted(launch, RunAndWait(launch));
+}
 
 // A crashed run is undone from its journal, and the restore's progress goes
 // into it; without a journal file (a marker left by an older launcher) from
 // the script, as far as the disk allows. Without either, nothing was
 // installed: the marker is written before the first move.
-Recovery Recover(const Launch& launch, LaunchMode mode, ModScript& script,
+CycleEnd Recover(const Launch& launch, LaunchMode mode, ModScript& script,
                  const RestoreSource& source) {
     launch.log.Write("found '/recover' switch, restoring MOD...\n");
-    Recovery recovery;
+    bool complete = true;
+    // The files known to be out of place: none known where records are lost or
+    // the journal is not this folder's, which still leaves the recovery unfinished.
+    std::size_t outOfPlace = 0;
+    std::string foreignFolder;  // the folder the journal was written for, when not this one
     if (source.unreadableJournal) {
         launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile,
                           "' holds no record that can be read; nothing is restored from it or "
                           "from the script!\n"});
-        recovery.complete = false;
+        complete = false;
     } else if (!source.journal && mode != LaunchMode::RecoverMode) {
         launch.log.Write(" > nothing to restore: no marker and no journal record an install\n");
     } else if (source.journal && !BelongsHere(launch, *source.journal)) {
-        recovery.complete = false;  // what the crashed run changed here is not known
-        recovery.foreignFolder = source.journal->folder;
+        complete = false;  // what the crashed run changed here is not known
+        foreignFolder = source.journal->folder;
     } else if (source.journal) {
         const bool lost = source.journal->RecordsMayBeLost();
         if (lost) {
@@ -374,38 +399,26 @@ Recovery Recover(const Launch& launch, LaunchMode mode, ModScript& script,
         }
         UndoJournal progress;
         static_cast<void>(progress.Reopen(launch.Files(), launch.paths.JournalFile));
-        recovery.outOfPlace = UndoInstall(launch.engine, *source.journal, &progress).outOfPlace;
-        recovery.complete = recovery.outOfPlace == 0 && !lost;
+        outOfPlace = UndoInstall(launch.engine, *source.journal, &progress).outOfPlace;
+        complete = outOfPlace == 0 && !lost;
     } else {
         script.Restore(launch.engine, launch.Values());
     }
-    if (recovery.complete) {
-        // The interrupted run's start-up entry has nothing left to do.
-        RemoveStartupEntry(launch.platform);
+    if (!complete) {
+        const CycleEnd end = Unfinished(launch);
+        OfferTheGameWithoutTheMod(launch, outOfPlace, foreignFolder);
+        return end;
     }
-    return recovery;
-}
-
-// Without a word, a recovery that cannot finish would end every later start
-// of the launcher the same way, and the game would never start. The player is
-// told, and may play this once as the folder is now; the records stay either
-// way, so the next start tries again. Nobody to answer means no game.
-void OfferTheGameWithoutTheMod(const Launch& launch, const Recovery& recovery) {
-    launch.log.Flush();  // the log the question names holds this run's lines
-    // Where the journal cannot tell, the count is only what is known.
-    const std::string count =
-        recovery.outOfPlace == 0 ? std::string("not known") : std::to_string(recovery.outOfPlace);
-    const std::string question =
-        recovery.foreignFolder.empty()
-            ? MessageText(launch.Player(), IDS_RESTORE_UNFINISHED,
-                          {count, LogPathFor(launch.platform.process.OwnPath())})
-            : MessageText(launch.Player(), IDS_FOREIGN_JOURNAL, {recovery.foreignFolder});
-    if (launch.Player().AskYesNo(question) != Answer::Yes) {
-        return;
+    // The interrupted run's start-up entry has nothing left to do.
+    RemoveStartupEntry(launch.platform);
+    // A recovery started by hand (the marker alone sent the run into it,
+    // without the start-up entry's "/recover") tells the player what happened
+    // and that the next start plays: otherwise the start would seem to do
+    // nothing. The start-up entry's run at log-in stays silent.
+    if (mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.paths.CommandLine)) {
+        ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND);
     }
-    RemoveEditSwitch(launch.paths.CommandLine);
-    RemoveRecoverSwitch(launch.paths.CommandLine);
-    ReportGameNotStarted(launch, RunAndWait(launch));
+    return CycleEnd::Completed;
 }
 
 }  // namespace
@@ -428,7 +441,7 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
     // The game's own window is open when the game was started without the
     // launcher: the run stops before anything changes.
     if (GameWindowOpen(launch.platform.game)) {
-        ShowMessage(launch.Player(), IDS_GAME_RUNNING, 0);
+        ShowMessage(launch.Player(), IDS_GAME_RUNNING);
         return CycleEnd::GameRunning;
     }
     launch.Player().BeginWaitCursor();
@@ -453,26 +466,8 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
         return CycleEnd::FolderInUse;
     }
     script.KeepOutOfReach(LaunchersOwnFiles(launch));
-    const Recovery recovery = restores ? Recover(launch, mode, script, source) : Recovery{};
-    const CycleEnd end = restores ? (recovery.complete ? CycleEnd::Completed : CycleEnd::Unfinished)
-                                  : Play(launch, mode, script, source);
-    if (end == CycleEnd::Unfinished) {
-        launch.log.Write(
-            "ERROR: not everything could be put back; the marker, the journal and the start-up "
-            "entry stay, and the next start tries again!\n");
-    }
-    if (!recovery.complete) {
-        OfferTheGameWithoutTheMod(launch, recovery);
-    }
-    // A recovery that put every file back, started by hand (the marker alone
-    // sent the run into it, without the start-up entry's "/recover"), tells
-    // the player what happened and that the next start plays: otherwise the
-    // start would seem to do nothing. The start-up entry's run at log-in stays
-    // silent.
-    if (restores && recovery.complete && mode == LaunchMode::RecoverMode &&
-        !HasRecoverSwitch(paths.CommandLine)) {
-        ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND, 0);
-    }
+    const CycleEnd end =
+        restores ? Recover(launch, mode, script, source) : Play(launch, mode, script, source);
     launch.Player().EndWaitCursor();
     return end;
 }

@@ -78,22 +78,18 @@ struct StrayScript {
 // A mod unpacked with its folder, or the release's example, leaves the script
 // one or two folders down. Looked for only when no script is beside the
 // launcher at all, in a bounded number of entries: a game folder is large.
-std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string& firstCandidate,
-                                           const std::string& secondCandidate) {
+std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string& launcherDirectory,
+                                           const std::string (&candidates)[2]) {
     constexpr std::size_t kDepth = 2;
     constexpr std::size_t kEntries = 4096;
-    if (files.Attributes(firstCandidate) || files.Attributes(secondCandidate)) {
+    if (files.Attributes(candidates[0]) || files.Attributes(candidates[1])) {
         return std::nullopt;  // there, but not loadable: not a matter of its place
     }
-    const std::string* const candidates[] = {&firstCandidate, &secondCandidate};
-    const std::string_view names[] = {
-        std::string_view(firstCandidate).substr(DirectoryOf(firstCandidate).size() + 1),
-        std::string_view(secondCandidate).substr(DirectoryOf(secondCandidate).size() + 1)};
     struct Folder {
         std::string path;
         std::size_t depth;
     };
-    std::deque<Folder> folders{{DirectoryOf(firstCandidate), 0}};
+    std::deque<Folder> folders{{launcherDirectory, 0}};
     std::size_t looked = 0;
     while (!folders.empty() && looked < kEntries) {
         const Folder folder = std::move(folders.front());
@@ -113,9 +109,11 @@ std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string&
                 }
                 continue;
             }
-            for (std::size_t i = 0; i < 2 && folder.depth > 0; ++i) {
-                if (SameName(name, names[i])) {
-                    return StrayScript{path, *candidates[i]};
+            for (const std::string& candidate : candidates) {
+                const std::string_view candidateName =
+                    std::string_view(candidate).substr(launcherDirectory.size() + 1);
+                if (folder.depth > 0 && SameName(name, candidateName)) {
+                    return StrayScript{path, candidate};
                 }
             }
         }
@@ -128,7 +126,8 @@ std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string&
 // the launcher but one lies in a folder below it, with where it lies and where
 // it must go (which the log says too).
 void ReportScriptNotLoaded(const Launch& launch, const ModScript& script,
-                           const std::string& firstCandidate, const std::string& secondCandidate) {
+                           const std::string& launcherDirectory,
+                           const std::string (&candidates)[2]) {
     PlayerDialogs& player = launch.Player();
     RunLog& log = launch.log;
     std::string text = player.LoadText(IDS_SCRIPT_NOT_LOADED);
@@ -136,7 +135,7 @@ void ReportScriptNotLoaded(const Launch& launch, const ModScript& script,
     if (!script.Fault().empty()) {
         text += "\n\n" +
                 MessageText(player, IDS_SCRIPT_FAULT, {script.Fault(), '"' + script.Path() + '"'});
-    } else if ((stray = FindScriptBelow(launch.Files(), firstCandidate, secondCandidate))) {
+    } else if ((stray = FindScriptBelow(launch.Files(), launcherDirectory, candidates))) {
         text += "\n\n" + MessageText(player, IDS_SCRIPT_ELSEWHERE, {stray->at, stray->mustGo});
     }
     player.ShowMessageBox(text, 0);
@@ -149,8 +148,8 @@ void ReportScriptNotLoaded(const Launch& launch, const ModScript& script,
 
 }  // namespace
 
-int ShowMessage(PlayerDialogs& player, unsigned id, unsigned style) {
-    return player.ShowMessageBox(player.LoadText(id), style);
+void ShowMessage(PlayerDialogs& player, unsigned id) {
+    player.ShowMessageBox(player.LoadText(id), 0);
 }
 
 std::string MessageText(PlayerDialogs& player, unsigned id,
@@ -183,9 +182,9 @@ bool RefuseUnusablePath(const Launch& launch) {
 
 bool Guarded(PlayerDialogs& player, MutexState guard) {
     if (guard == MutexState::HeldElsewhere) {
-        ShowMessage(player, IDS_LAUNCHER_WAITING, 0);
+        ShowMessage(player, IDS_LAUNCHER_WAITING);
     } else if (guard == MutexState::Failed) {
-        ShowMessage(player, IDS_NO_GUARD, 0);
+        ShowMessage(player, IDS_NO_GUARD);
     }
     return guard == MutexState::Acquired;
 }
@@ -199,7 +198,7 @@ bool MayChange(const Launch& launch, const std::string& folder) {
     process.ReleaseMutex(kLauncherMutex);
     if (process.RestartElevated(process.OwnPath(), process.CommandLineTail(),
                                 launch.Files().WorkingDirectory()) != Elevation::Started) {
-        ShowMessage(launch.Player(), IDS_NEEDS_ADMIN, 0);
+        ShowMessage(launch.Player(), IDS_NEEDS_ADMIN);
     }
     return false;
 }
@@ -216,7 +215,7 @@ bool LauncherApp::Startup() {
     const std::string ownPath = process.OwnPath();
     if (ownPath.empty()) {
         if (!RefuseUnusablePath(launch)) {
-            ShowMessage(launch.Player(), IDS_OWN_PATH_UNUSABLE, 0);
+            ShowMessage(launch.Player(), IDS_OWN_PATH_UNUSABLE);
         }
         return false;
     }
@@ -241,8 +240,8 @@ bool LauncherApp::Startup() {
     LaunchPaths& paths = paths_;
     paths.MarkerFile = launcherDirectory + "\\restore.mod";
     paths.JournalFile = launcherDirectory + "\\restore.jnl";
-    const std::string firstCandidate = ReplaceExtension(ownPath, "dat");
-    const std::string secondCandidate = launcherDirectory + "\\DWSR.dat";
+    const std::string candidates[] = {ReplaceExtension(ownPath, "dat"),
+                                      launcherDirectory + "\\DWSR.dat"};
 
     const std::string restoreScript = ReadRestoreScript(files, paths.MarkerFile);
     RestoreSource source;
@@ -252,7 +251,7 @@ bool LauncherApp::Startup() {
         KeepInstallingRunsLog(files, logPath);
     }
     if (!log_.Open(logPath) && files.IsLink(logPath)) {
-        ShowMessage(launch.Player(), IDS_LOG_IS_LINK, 0);
+        ShowMessage(launch.Player(), IDS_LOG_IS_LINK);
     }
     logOpened_ = true;
     ModScript script;
@@ -278,9 +277,9 @@ bool LauncherApp::Startup() {
             }
         }
     }
-    if (mode == LaunchMode::InstallMode && !script.Load(files, log_, firstCandidate) &&
-        !script.Load(files, log_, secondCandidate)) {
-        ReportScriptNotLoaded(launch, script, firstCandidate, secondCandidate);
+    if (mode == LaunchMode::InstallMode && !script.Load(files, log_, candidates[0]) &&
+        !script.Load(files, log_, candidates[1])) {
+        ReportScriptNotLoaded(launch, script, launcherDirectory, candidates);
         return false;
     }
     // A game already running stops the run before anything changed; a marker
