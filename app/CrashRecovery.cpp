@@ -1,5 +1,7 @@
 #include "app/CrashRecovery.h"
 
+#include <algorithm>
+
 #include "app/PathText.h"
 #include "log/RunLog.h"
 
@@ -95,26 +97,13 @@ std::string ReadRestoreScript(FileSystem& files, const std::string& markerPath) 
     if (!bytes) {
         return {};
     }
-    // Text mode ends the file at Ctrl-Z and reads CR LF as one "\n"; the line
-    // read ends after its "\n" or at the first NUL.
-    std::string_view rest(*bytes);
-    rest = rest.substr(0, rest.find('\x1a'));
-    std::string line;
-    for (std::size_t i = 0; i < rest.size() && line.size() < kMaxPath; ++i) {
-        const char c = rest[i];
-        if (c == '\0') {
-            break;
-        }
-        if (c == '\r' && i + 1 < rest.size() && rest[i + 1] == '\n') {
-            continue;
-        }
-        line.push_back(c);
-        if (c == '\n') {
-            break;
-        }
-    }
-    // An editor or a sync tool may have ended the line: the name ends before it.
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+    // As a text-mode read takes the line: the file ends at Ctrl-Z, the line
+    // at its "\n" or at the first NUL.
+    const std::string_view text(*bytes);
+    const std::size_t end = std::min({text.find('\x1a'), text.find('\0'), text.find('\n')});
+    std::string line(text.substr(0, std::min(end, kMaxPath)));
+    // An editor or a sync tool may have ended the line with a CR: the name ends before it.
+    while (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
     return line;

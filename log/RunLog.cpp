@@ -10,14 +10,15 @@ constexpr std::string_view kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
 // Written in pieces of this size, so a long install costs few system calls.
 constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 
-}  // namespace
-
+// "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
 std::string TimeStamp(const LocalTime& t) {
     char stamp[128];
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
+
+}  // namespace
 
 void AppendCrLf(std::string& out, std::string_view text) {
     for (;;) {

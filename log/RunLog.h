@@ -44,9 +44,6 @@ class RunLog {
     bool lineOpen_ = false;             // the last text written did not end its line
 };
 
-// "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
-std::string TimeStamp(const LocalTime& time);
-
 // Appends the text with every "\n" as CR LF, as the log and the marker are written.
 void AppendCrLf(std::string& out, std::string_view text);
 

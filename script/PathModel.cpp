@@ -119,10 +119,6 @@ bool IsAbsolute(std::string_view path) {
     return StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path));
 }
 
-bool LooksAbsolute(std::string_view path) {
-    return StartsWithSeparator(path) || NamesDrive(path);
-}
-
 bool NamesDrive(std::string_view path) {
     return path.size() >= 2 && path[1] == ':' &&
            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
