@@ -253,7 +253,6 @@ bool LauncherApp::Startup() {
     if (!log_.Open(logPath) && files.IsLink(logPath)) {
         ShowMessage(launch.Player(), IDS_LOG_IS_LINK);
     }
-    logOpened_ = true;
     ModScript script;
     LaunchMode mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
 
@@ -299,9 +298,7 @@ int LauncherApp::Shutdown() {
         static_cast<void>(files.RemoveFile(paths.MarkerFile));
         static_cast<void>(files.RemoveFile(paths.JournalFile));
     }
-    if (logOpened_) {
-        log_.Close();
-    }
+    log_.Close();
     return 0;
 }
 

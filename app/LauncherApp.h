@@ -26,8 +26,6 @@ class LauncherApp {
     RunLogObserver told_;
     Engine engine_;
     Launch launch_;
-    // A launcher stopped by another one leaves that one's log alone.
-    bool logOpened_ = false;
     // The marker stays for a run whose restore is still to come.
     bool keepMarker_ = false;
 };

@@ -37,29 +37,16 @@ void AppendParts(ResolvedPath& resolved, std::string_view path) {
 
 // "\\server\share" and the rest of the path after it.
 std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
-    std::size_t end = 2;
-    for (int part = 0; part < 2; ++part) {
-        while (end < path.size() && !IsSeparator(path[end])) {
-            ++end;
-        }
-        if (part == 0 && end < path.size()) {
-            ++end;
-        }
-    }
+    const auto server = path.find_first_of("\\/", 2);
+    const auto end =
+        std::min(server == std::string_view::npos ? server : path.find_first_of("\\/", server + 1),
+                 path.size());
     std::string root(path.substr(0, end));
-    for (char& c : root) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
+    std::ranges::replace(root, '/', '\\');
     return {root, path.substr(end)};
 }
 
 }  // namespace
-
-std::string ResolvedPath::Text() const {
-    return PrefixText(parts.size());
-}
 
 std::string ResolvedPath::PrefixText(std::size_t count) const {
     std::size_t size = root.size() + std::max<std::size_t>(count, 1);
