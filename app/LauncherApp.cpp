@@ -112,8 +112,7 @@ std::string ReadRestoreScript(FileSystem& files, const std::string& markerPath) 
     if (!bytes) {
         return {};
     }
-    // As a text-mode read takes the line: the file ends at Ctrl-Z, the line
-    // at its "\n" or at the first NUL.
+    // The file ends at Ctrl-Z, the line at its "\n" or at the first NUL.
     const std::string_view text(*bytes);
     const std::size_t end = std::min({text.find('\x1a'), text.find('\0'), text.find('\n')});
     std::string line(text.substr(0, std::min(end, kMaxPath)));
@@ -129,14 +128,6 @@ enum class LaunchMode {
     InstallMode,  // install the script, run the game, restore the script
     RecoverMode,  // restore the script named by the recovery marker; no game
     PlainMode,    // run the game with nothing installed or restored
-};
-
-enum class CycleEnd {
-    Completed,    // the cycle ran (or the game was not found): the records can go
-    GameRunning,  // stopped before any change because the game is already running
-    Unfinished,   // something the install moved is not back: the records stay
-    NeedsRights,  // stopped before any change: the game folder needs administrator rights
-    FolderInUse,  // stopped before any change: another launcher works on the game folder
 };
 
 // How the restore knows what to undo.
@@ -473,12 +464,12 @@ bool PlayDespite(const Launch& launch) {
     return answer != Answer::No;
 }
 
-// The records of an install that is not all undone stay for the next start.
-CycleEnd Unfinished(const Launch& launch) {
+// The records of an install that is not all undone stay for the next start: false.
+bool Unfinished(const Launch& launch) {
     launch.log.Write(
         "ERROR: not everything could be put back; the marker, the journal and the start-up "
         "entry stay, and the next start tries again!\n");
-    return CycleEnd::Unfinished;
+    return false;
 }
 
 // True when everything the install moved is back.
@@ -491,8 +482,8 @@ bool Restore(const Launch& launch, ModScript& script, UndoJournal& journal,
     return UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
 }
 
-CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
-              const RestoreSource& source) {
+// True when everything is back, or nothing was installed.
+bool Play(const Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
     launch.Player().ShowSplash();
     RegisterStartupEntry(launch.platform);
     UndoJournal journal;
@@ -502,7 +493,7 @@ CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
         if (!installed && !PlayWithoutTheMod(launch, journal)) {
             RemoveStartupEntry(launch.platform);
             launch.Player().DestroySplash();
-            return CycleEnd::Completed;
+            return true;
         }
     }
     RemoveEditSwitch(launch.paths.CommandLine);
@@ -515,7 +506,7 @@ CycleEnd Play(const Launch& launch, LaunchMode mode, ModScript& script,
     }
     launch.Player().DestroySplash();
     ReportGameNotStarted(launch, game);  // once everything is back
-    return restored ? CycleEnd::Completed : Unfinished(launch);
+    return restored || Unfinished(launch);
 }
 
 // Says which records of a journal read back are missing, when any may be.
@@ -573,8 +564,8 @@ void OfferTheGameWithoutTheMod(const Launch& launch, std::size_t outOfPlace,
 // into it; without a journal file (a marker left by an older launcher) from
 // the script, as far as the disk allows. Without either, nothing was
 // installed: the marker is written before the first move.
-CycleEnd Recover(const Launch& launch, LaunchMode mode, ModScript& script,
-                 const RestoreSource& source) {
+bool Recover(const Launch& launch, LaunchMode mode, ModScript& script,
+             const RestoreSource& source) {
     launch.log.Write("found '/recover' switch, restoring MOD...\n");
     bool complete = true;
     // The files known to be out of place: none known where records are lost or
@@ -609,9 +600,9 @@ CycleEnd Recover(const Launch& launch, LaunchMode mode, ModScript& script,
         script.Restore(launch.engine, launch.Values());
     }
     if (!complete) {
-        const CycleEnd end = Unfinished(launch);
+        Unfinished(launch);
         OfferTheGameWithoutTheMod(launch, outOfPlace, foreignFolder);
-        return end;
+        return false;
     }
     // The interrupted run's start-up entry has nothing left to do.
     RemoveStartupEntry(launch.platform);
@@ -622,13 +613,16 @@ CycleEnd Recover(const Launch& launch, LaunchMode mode, ModScript& script,
     if (mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.paths.CommandLine)) {
         ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND);
     }
-    return CycleEnd::Completed;
+    return true;
 }
 
 // The back half of a launcher run: find the game, then either only restore, or
-// install, play and restore.
-CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
-                     const RestoreSource& source) {
+// install, play and restore. True when the records can go: the cycle ran, or
+// the game was not found before anything was installed. A cycle stopped before
+// any change (the game already running, a game folder that needs
+// administrator rights or that another launcher works on) keeps them.
+bool LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
+                 const RestoreSource& source) {
     LaunchPaths& paths = launch.paths;
     paths.GameExe.clear();
     paths.RootDir.clear();
@@ -640,13 +634,13 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
     }
     if (!LocateGame(launch)) {
         // Without a game nothing was installed; a recovery is still to come.
-        return mode == LaunchMode::RecoverMode ? CycleEnd::Unfinished : CycleEnd::Completed;
+        return mode != LaunchMode::RecoverMode;
     }
     // The game's own window is open when the game was started without the
     // launcher: the run stops before anything changes.
     if (GameWindowOpen(launch.platform.game)) {
         ShowMessage(launch.Player(), IDS_GAME_RUNNING);
-        return CycleEnd::GameRunning;
+        return false;
     }
     launch.Player().BeginWaitCursor();
     paths.CommandLine = PrepareCommandLine(launch.platform.process.CommandLineTail());
@@ -661,19 +655,19 @@ CycleEnd LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
         launch.log.Write({"ERROR: cannot change the game folder '", folder,
                           "' without administrator rights; nothing was changed!\n"});
         launch.Player().EndWaitCursor();
-        return CycleEnd::NeedsRights;
+        return false;
     }
     // A game found elsewhere than beside the launcher may be found so by a
     // launcher in yet another folder: the game folder's own lock keeps it out.
     if (changes && !Guarded(launch.Player(), launch.platform.process.LockFolder(folder))) {
         launch.Player().EndWaitCursor();
-        return CycleEnd::FolderInUse;
+        return false;
     }
     script.KeepOutOfReach(LaunchersOwnFiles(launch));
-    const CycleEnd end =
+    const bool done =
         restores ? Recover(launch, mode, script, source) : Play(launch, mode, script, source);
     launch.Player().EndWaitCursor();
-    return end;
+    return done;
 }
 
 // The log of the run that installed what a recovery undoes is the only record
@@ -895,7 +889,7 @@ bool LauncherApp::Startup() {
     // A game already running stops the run before anything changed; a marker
     // found now belongs to an earlier run whose restore is still to come. So
     // does one of a run whose restore left something undone.
-    keepMarker_ = LaunchCycle(launch, mode, script, source) != CycleEnd::Completed;
+    keepMarker_ = !LaunchCycle(launch, mode, script, source);
     return false;
 }
 
