@@ -17,13 +17,8 @@ bool StartsWithSeparator(std::string_view path) {
 }
 
 void AppendParts(ResolvedPath& resolved, std::string_view path) {
-    std::size_t i = 0;
-    while (i < path.size()) {
-        std::size_t end = i;
-        while (end < path.size() && !IsSeparator(path[end])) {
-            ++end;
-        }
-        const std::string_view part = path.substr(i, end - i);
+    while (!path.empty()) {
+        const std::string_view part = path.substr(0, path.find_first_of("\\/"));
         if (part == "..") {
             if (!resolved.parts.empty()) {
                 resolved.parts.pop_back();
@@ -31,7 +26,7 @@ void AppendParts(ResolvedPath& resolved, std::string_view path) {
         } else if (!part.empty() && part != ".") {
             resolved.parts.emplace_back(part);
         }
-        i = end + 1;
+        path.remove_prefix(std::min(part.size() + 1, path.size()));
     }
 }
 
