@@ -195,9 +195,9 @@ bool Guarded(PlayerDialogs& player, MutexState guard) {
 // the run to an elevated launcher (having let go of the launcher mutex first,
 // so that the new one can take it), or, when the player declined or nothing
 // could be elevated, told the player that the folder needs administrator
-// rights; either way this process is to end without changing anything. A
-// probe that fails for another reason than the rights lets the run go on: the
-// moves then meet the problem and log it.
+// rights, and said so in the log, where one is open; either way this process
+// is to end without changing anything. A probe that fails for another reason
+// than the rights lets the run go on: the moves then meet the problem and log it.
 bool MayChange(const Launch& launch, const std::string& folder) {
     LauncherProcess& process = launch.platform.process;
     const OsResult probe = process.ProbeNewFile(folder);
@@ -209,6 +209,8 @@ bool MayChange(const Launch& launch, const std::string& folder) {
                                 launch.Files().WorkingDirectory()) != Elevation::Started) {
         ShowMessage(launch.Player(), IDS_NEEDS_ADMIN);
     }
+    launch.log.Write({"ERROR: cannot change the game folder '", folder,
+                      "' without administrator rights; nothing was changed!\n"});
     return false;
 }
 
@@ -651,15 +653,10 @@ bool LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
     const std::string folder = GameFolder(launch);
     const bool changes = (restores || mode == LaunchMode::InstallMode) &&
                          !SameName(folder, DirectoryOf(paths.MarkerFile));
-    if (changes && !MayChange(launch, folder)) {
-        launch.log.Write({"ERROR: cannot change the game folder '", folder,
-                          "' without administrator rights; nothing was changed!\n"});
-        launch.Player().EndWaitCursor();
-        return false;
-    }
-    // A game found elsewhere than beside the launcher may be found so by a
-    // launcher in yet another folder: the game folder's own lock keeps it out.
-    if (changes && !Guarded(launch.Player(), launch.platform.process.LockFolder(folder))) {
+    // Such a game may also be found by a launcher in yet another folder: the
+    // game folder's own lock keeps it out.
+    if (changes && (!MayChange(launch, folder) ||
+                    !Guarded(launch.Player(), launch.platform.process.LockFolder(folder)))) {
         launch.Player().EndWaitCursor();
         return false;
     }
@@ -832,13 +829,11 @@ bool LauncherApp::Startup() {
     }
     // The log, the marker and the journal live beside the launcher: a folder
     // that needs administrator rights is found out before any of them is touched.
-    const std::string launcherDirectory = DirectoryOf(ownPath);
-    if (!MayChange(launch, launcherDirectory)) {
-        return false;
-    }
     // The named mutex is not the same for every launcher here (another user,
     // another session, a start with sudo): the folder's own lock is.
-    if (!Guarded(launch.Player(), process.LockFolder(launcherDirectory))) {
+    const std::string launcherDirectory = DirectoryOf(ownPath);
+    if (!MayChange(launch, launcherDirectory) ||
+        !Guarded(launch.Player(), process.LockFolder(launcherDirectory))) {
         return false;
     }
     keepMarker_ = false;
