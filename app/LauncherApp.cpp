@@ -700,6 +700,11 @@ Answer AskHowToGoOn(const Launch& launch, LaunchMode& mode, RestoreSource& sourc
     } else if (answer == Answer::No) {
         // The script keeps what the failed load parsed, for a "/recover".
         mode = LaunchMode::PlainMode;
+    } else if (answer == Answer::NoAnswer) {
+        // Nobody to ask: the mod stays as it is, and the next start, by hand
+        // or at the next log-in, asks again.
+        launch.log.Write("No answer: nothing is changed; the next start asks again.\n");
+        RegisterStartupEntry(launch.platform);
     }
     return answer;
 }
@@ -863,15 +868,8 @@ bool LauncherApp::Startup() {
                 "ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
         } else {
             const Answer answer = AskHowToGoOn(launch, mode, source);
-            if (answer == Answer::NoAnswer) {
-                // Nobody to ask: the mod stays as it is, and the next start, by
-                // hand or at the next log-in, asks again.
-                launch.log.Write("No answer: nothing is changed; the next start asks again.\n");
-                RegisterStartupEntry(launch.platform);
-                keepMarker_ = true;
-                return false;
-            }
-            if (answer == Answer::Cancel) {
+            keepMarker_ = answer == Answer::NoAnswer;
+            if (answer == Answer::NoAnswer || answer == Answer::Cancel) {
                 return false;
             }
         }
