@@ -513,14 +513,12 @@ bool Play(const Launch& launch, LaunchMode mode, ModScript& script, const Restor
 
 // Says which records of a journal read back are missing, when any may be.
 void ReportLostRecords(const Launch& launch, const JournalContents& journal) {
-    launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile});
-    if (journal.torn) {
-        launch.log.Write({"' is damaged after its record ", std::to_string(journal.records),
-                          "; the records after it are lost"});
-    } else {
-        launch.log.Write("' ends before its plan of the install did");
-    }
-    launch.log.Write(", so what the install did after them is not known!\n");
+    const std::string lost = journal.torn ? "' is damaged after its record " +
+                                                std::to_string(journal.records) +
+                                                "; the records after it are lost"
+                                          : "' ends before its plan of the install did";
+    launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile, lost,
+                      ", so what the install did after them is not known!\n"});
 }
 
 // A journal written for another game folder (a copy of this one, or another
