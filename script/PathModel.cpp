@@ -97,10 +97,6 @@ ResolvedPath ResolveAbsolute(std::string_view path) {
     return Resolve(ResolvedPath{}, path);
 }
 
-bool IsAbsolute(std::string_view path) {
-    return StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path));
-}
-
 bool NamesDrive(std::string_view path) {
     return path.size() >= 2 && path[1] == ':' &&
            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
@@ -146,7 +142,7 @@ std::string PathKey(std::string_view path) {
 }
 
 std::string FullPath(const std::string& path, const std::string& directory) {
-    if (IsAbsolute(path)) {
+    if (StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path))) {
         return path;
     }
     std::string full = directory;

@@ -36,9 +36,6 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path);
 // An absolute path in the platform's form.
 ResolvedPath ResolveAbsolute(std::string_view path);
 
-// Whether this system takes the path as starting somewhere by itself rather
-// than at the current directory.
-bool IsAbsolute(std::string_view path);
 // Whether the path starts with a drive, as in "C:\Games" or "C:Games".
 bool NamesDrive(std::string_view path);
 
