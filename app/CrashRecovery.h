@@ -11,8 +11,6 @@ namespace srdw {
 
 inline constexpr const char* kStartupEntryName = "SrdwLaunch";
 
-void RegisterStartupEntry(const Platform& platform);
-void RemoveStartupEntry(const Platform& platform);
 // The start-up entry's command: the launcher's short path (quoted as one argument
 // of a Windows command line when it has blanks or quotes) followed by " /recover".
 std::string RecoveryCommand(LauncherProcess& process);

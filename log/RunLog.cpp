@@ -10,14 +10,15 @@ constexpr std::string_view kRule = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
 // Written in pieces of this size, so a long install costs few system calls.
 constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
 
-}  // namespace
-
+// "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
 std::string TimeStamp(const LocalTime& t) {
     char stamp[128];
     const int n = std::snprintf(stamp, sizeof stamp, "%02d/%02d/%02d %02d:%02d:%02d", t.month,
                                 t.day, t.year % 100, t.hour, t.minute, t.second);
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
+
+}  // namespace
 
 void AppendCrLf(std::string& out, std::string_view text) {
     for (;;) {
@@ -48,11 +49,7 @@ void RunLog::Open(std::unique_ptr<OutputFile> file) {
     pending_.clear();
     pending_.reserve(kBufferSize);
     lineOpen_ = false;
-    Write("Skyrend II: Duskwarden\nLog started: ");
-    Write(TimeStamp(files_.Now()));
-    Write("\n");
-    Write(kRule);
-    Write("\n");
+    Write({"Skyrend II: Duskwarden\nLog started: ", TimeStamp(files_.Now()), "\n", kRule, "\n"});
 }
 
 void RunLog::Write(std::string_view text) {
@@ -63,6 +60,12 @@ void RunLog::Write(std::string_view text) {
     lineOpen_ = text.back() != '\n';
     if (pending_.size() >= kBufferSize) {
         Flush();
+    }
+}
+
+void RunLog::Write(std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) {
+        Write(piece);
     }
 }
 
@@ -84,11 +87,7 @@ void RunLog::Close() {
     if (!file_) {
         return;
     }
-    Write("\n");
-    Write(kRule);
-    Write("\nLog finished: ");
-    Write(TimeStamp(files_.Now()));
-    Write("\n");
+    Write({"\n", kRule, "\nLog finished: ", TimeStamp(files_.Now()), "\n"});
     Flush();
     file_.reset();
 }

@@ -3,6 +3,7 @@
 // every "\n" reaches the file as CR LF, on every platform.
 #pragma once
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,6 +27,8 @@ class RunLog {
     void Open(std::unique_ptr<OutputFile> file);
     // Appends the text unchanged; nothing when the log is closed or the text is empty.
     void Write(std::string_view text);
+    // Appends the pieces one after the other, as the parts of one line.
+    void Write(std::initializer_list<std::string_view> pieces);
     // Ends the line being written, if one is: a note that comes in the middle
     // of a line ("Swapping files...") then stands on lines of its own.
     void EndLine();
@@ -40,9 +43,6 @@ class RunLog {
     std::string pending_;               // already converted to CR LF
     bool lineOpen_ = false;             // the last text written did not end its line
 };
-
-// "mm/dd/yy hh:mm:ss", the stamp of the header and the footer.
-std::string TimeStamp(const LocalTime& time);
 
 // Appends the text with every "\n" as CR LF, as the log and the marker are written.
 void AppendCrLf(std::string& out, std::string_view text);

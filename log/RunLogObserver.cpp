@@ -5,10 +5,12 @@
 namespace srdw {
 
 void RunLogObserver::WalkStarted(Walk walk) {
-    log_.Write(walk == Walk::Install ? "\nInstalling script...\n" : "\nRestoring script...\n");
+    installing_ = walk == Walk::Install;
+    log_.Write(installing_ ? "\nInstalling script...\n" : "\nRestoring script...\n");
 }
 
 void RunLogObserver::CommandStarted(const CommandDefinition& command) {
+    commands_ += installing_ ? 1 : 0;
     log_.Write(command.announcement);
 }
 
@@ -17,28 +19,26 @@ void RunLogObserver::PathExpanded(std::string_view source,
     if (source.empty()) {
         return;
     }
-    log_.Write("- Parsing path: '");
-    log_.Write(source);
-    log_.Write("' -> '");
+    log_.Write({"- Parsing path: '", source, "' -> '"});
     if (!expanded) {
         log_.Write(
             "'\nERROR: the expanded path would be longer than 511 characters; it is left "
             "empty and its command does nothing!\n");
         return;
     }
-    log_.Write(*expanded);
-    log_.Write("'\n");
+    log_.Write({*expanded, "'\n"});
 }
 
 // Whole lines, so that the verdict after them, an ERROR or FAILED! among
 // them, begins a line as every verdict does.
 void RunLogObserver::MoveHeld(const std::string& path, unsigned pause) {
     log_.EndLine();
-    log_.Write(" > '");
-    log_.Write(path);
-    log_.Write("' is in use by another program; trying again in ");
-    log_.Write(std::to_string(pause));
-    log_.Write(" ms...\n");
+    log_.Write({" > '", path, "' is in use by another program; trying again in ",
+                std::to_string(pause), " ms...\n"});
+}
+
+void RunLogObserver::CommandFinished(Verdict verdict) {
+    failed_ += installing_ && (verdict == Verdict::Failed || verdict == Verdict::Skipped) ? 1 : 0;
 }
 
 }  // namespace srdw

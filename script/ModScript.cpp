@@ -67,9 +67,7 @@ void ModScript::UseParsed(RunLog& log, const std::string& path, std::string_view
 void ModScript::Loading(RunLog& log, const std::string& path) {
     path_ = path.substr(0, kMaxScriptPath);
     fault_.clear();
-    log.Write("Loading script: ");
-    log.Write(path);
-    log.Write("\n");
+    log.Write({"Loading script: ", path, "\n"});
 }
 
 void ModScript::ReportFault(FileSystem& files, RunLog& log, const std::string& path) {
@@ -91,8 +89,7 @@ void ModScript::ReportFault(FileSystem& files, RunLog& log, const std::string& p
     const SourcePosition where = map.PositionOf(fault.at);
     fault_ = path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +
              fault.what;
-    log.Write(fault_);
-    log.Write("\n");
+    log.Write({fault_, "\n"});
 }
 
 }  // namespace srdw

@@ -17,13 +17,8 @@ bool StartsWithSeparator(std::string_view path) {
 }
 
 void AppendParts(ResolvedPath& resolved, std::string_view path) {
-    std::size_t i = 0;
-    while (i < path.size()) {
-        std::size_t end = i;
-        while (end < path.size() && !IsSeparator(path[end])) {
-            ++end;
-        }
-        const std::string_view part = path.substr(i, end - i);
+    while (!path.empty()) {
+        const std::string_view part = path.substr(0, path.find_first_of("\\/"));
         if (part == "..") {
             if (!resolved.parts.empty()) {
                 resolved.parts.pop_back();
@@ -31,35 +26,22 @@ void AppendParts(ResolvedPath& resolved, std::string_view path) {
         } else if (!part.empty() && part != ".") {
             resolved.parts.emplace_back(part);
         }
-        i = end + 1;
+        path.remove_prefix(std::min(part.size() + 1, path.size()));
     }
 }
 
 // "\\server\share" and the rest of the path after it.
 std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
-    std::size_t end = 2;
-    for (int part = 0; part < 2; ++part) {
-        while (end < path.size() && !IsSeparator(path[end])) {
-            ++end;
-        }
-        if (part == 0 && end < path.size()) {
-            ++end;
-        }
-    }
+    const auto server = path.find_first_of("\\/", 2);
+    const auto end =
+        std::min(server == std::string_view::npos ? server : path.find_first_of("\\/", server + 1),
+                 path.size());
     std::string root(path.substr(0, end));
-    for (char& c : root) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
+    std::ranges::replace(root, '/', '\\');
     return {root, path.substr(end)};
 }
 
 }  // namespace
-
-std::string ResolvedPath::Text() const {
-    return PrefixText(parts.size());
-}
 
 std::string ResolvedPath::PrefixText(std::size_t count) const {
     std::size_t size = root.size() + std::max<std::size_t>(count, 1);
@@ -115,14 +97,6 @@ ResolvedPath ResolveAbsolute(std::string_view path) {
     return Resolve(ResolvedPath{}, path);
 }
 
-bool IsAbsolute(std::string_view path) {
-    return StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path));
-}
-
-bool LooksAbsolute(std::string_view path) {
-    return StartsWithSeparator(path) || NamesDrive(path);
-}
-
 bool NamesDrive(std::string_view path) {
     return path.size() >= 2 && path[1] == ':' &&
            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
@@ -168,7 +142,7 @@ std::string PathKey(std::string_view path) {
 }
 
 std::string FullPath(const std::string& path, const std::string& directory) {
-    if (IsAbsolute(path)) {
+    if (StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path))) {
         return path;
     }
     std::string full = directory;

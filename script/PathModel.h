@@ -25,9 +25,8 @@ struct ResolvedPath {
     std::string root;  // "C:", "\\server\share" or "" (the POSIX root)
     std::vector<std::string> parts;
 
-    std::string Text() const;                         // with the platform's separator
+    std::string Text() const { return PrefixText(parts.size()); }  // with the platform's separator
     std::string PrefixText(std::size_t count) const;  // of the root and the first `count` parts
-    bool IsRoot() const { return parts.empty(); }
     ResolvedPath Parent() const;
     std::string_view Name() const { return parts.empty() ? std::string_view() : parts.back(); }
 };
@@ -37,13 +36,6 @@ ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path);
 // An absolute path in the platform's form.
 ResolvedPath ResolveAbsolute(std::string_view path);
 
-// Whether this system takes the path as starting somewhere by itself rather
-// than at the current directory.
-bool IsAbsolute(std::string_view path);
-// Whether a script path names a place by itself, whatever the current directory:
-// a drive, a share or a leading separator, on any platform, since scripts are
-// written for Windows.
-bool LooksAbsolute(std::string_view path);
 // Whether the path starts with a drive, as in "C:\Games" or "C:Games".
 bool NamesDrive(std::string_view path);
 

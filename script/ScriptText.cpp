@@ -61,37 +61,20 @@ bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
     commands.clear();
     arguments.clear();
     // Every call has a "(", and every argument after a call's first a ",":
-    // counted first, so that each list is made once, at its full size.
+    // counted first, so that each list is made once, at its full size. Never
+    // grown after, the arguments stay where the commands' spans view them.
     const std::size_t calls = Occurrences(text, '(');
-    const std::size_t commas = Occurrences(text, ',');
     ReserveFresh(commands, calls);
-    ReserveFresh(arguments, calls + commas);
-    // Spans are bound once all arguments are stored, since storing moves them.
-    std::vector<std::size_t> firstArgument;
-    ReserveFresh(firstArgument, calls);
-    const auto bindArguments = [&] {
-        for (std::size_t c = 0; c < commands.size(); ++c) {
-            const std::size_t end =
-                c + 1 < commands.size() ? firstArgument[c + 1] : arguments.size();
-            commands[c].args =
-                std::span(arguments).subspan(firstArgument[c], end - firstArgument[c]);
-        }
-    };
+    ReserveFresh(arguments, calls + Occurrences(text, ','));
 
     std::size_t position = 0;
     while (position < text.size()) {
         const auto open = text.find('(', position);
-        if (open == std::string_view::npos) {
-            bindArguments();
-            return false;
-        }
         const auto close = text.find(')', open + 1);
-        if (close == std::string_view::npos) {
-            bindArguments();
+        if (open == std::string_view::npos || close == std::string_view::npos) {
             return false;
         }
-        commands.push_back(ScriptCommand{text.substr(position, open - position), {}});
-        firstArgument.push_back(arguments.size());
+        const std::size_t firstArgument = arguments.size();
 
         std::string_view list = text.substr(open + 1, close - open - 1);
         if (close > open + 1) {
@@ -109,12 +92,13 @@ bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
                 list.remove_prefix(comma + 1);
             }
         }
+        commands.push_back(ScriptCommand{text.substr(position, open - position),
+                                         std::span(arguments).subspan(firstArgument)});
         position = close + 1;
         while (position < text.size() && text[position] == ';') {
             ++position;
         }
     }
-    bindArguments();
     return true;
 }
 

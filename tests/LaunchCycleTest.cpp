@@ -4,7 +4,6 @@
 
 #include "TestSupport.h"
 #include "app/CrashRecovery.h"
-#include "app/GameLaunch.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
 #include "platform/ElevationRule.h"
