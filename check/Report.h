@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "check/CheckReport.h"
+#include "check/ScriptCheck.h"
 
 namespace srdw::check {
 
