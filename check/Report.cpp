@@ -109,57 +109,29 @@ void WriteDryRun(const CheckReport& report, ReportOut& out) {
 
 using Json = nlohmann::ordered_json;
 
-// The length of the UTF-8 sequence at text[i], or 0 where none begins. The
-// second byte's narrower ranges rule out overlong forms, surrogates and code
-// points past U+10FFFF, all of which the serializer refuses.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = byte < 0x80                    ? 1
-                               : byte >= 0xC2 && byte <= 0xDF ? 2
-                               : (byte >> 4) == 0xE           ? 3
-                               : byte >= 0xF0 && byte <= 0xF4 ? 4
-                                                              : 0;
-    if (i + length > text.size()) {
-        return 0;
-    }
-    const unsigned char low = byte == 0xE0 ? 0xA0 : byte == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = byte == 0xED ? 0x9F : byte == 0xF4 ? 0x8F : 0xBF;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// Text that is valid UTF-8 passes as it is; any other text is taken as Latin-1,
-// so that each byte at or above 0x80 (a Windows code page) comes out as one of
-// the characters U+0080 to U+00FF instead of making the document invalid.
+// Text that is valid UTF-8 passes as it is; the serializer refuses any other
+// (overlong forms, surrogates and code points past U+10FFFF among it), which is
+// taken as Latin-1, so that each byte at or above 0x80 (a Windows code page)
+// comes out as one of the characters U+0080 to U+00FF instead of making the
+// document invalid.
 Json Text(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            break;
+    Json json = std::string(text);
+    try {
+        static_cast<void>(json.dump());
+        return json;
+    } catch (const Json::type_error&) {
+        std::string utf8;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                utf8 += c;
+            } else {
+                utf8 += static_cast<char>(0xC0 | (byte >> 6));
+                utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+            }
         }
-        i += length;
+        return utf8;
     }
-    if (i == text.size()) {
-        return std::string(text);
-    }
-    std::string utf8;
-    utf8.reserve(text.size() * 2);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
 }
 
 // A JSON array of what `toJson` makes of each item.

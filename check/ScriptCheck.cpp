@@ -65,7 +65,7 @@ struct Check {
     // Each directory change the install asked for, in the script's order, and
     // whether the dry run's launcher went there; none without a dry run.
     std::vector<bool> directoryChanged;
-    std::vector<std::string> outsideLines;  // of each call that works outside the game directory
+    std::vector<const ParsedCall*> outsideCalls;  // those that work outside the game directory
 };
 
 // "a", "a and b", "a, b and c".
@@ -416,102 +416,115 @@ CheckedArgument Expand(Check& check, const ParsedCall& call, std::size_t index) 
     return argument;
 }
 
-// The paths the commands work on, as the launcher resolves them: outside the
-// game directory, written twice, or chained; and the commands listed. A
-// directory change the dry run saw the launcher not make is not followed
-// either, so that paths are named as the dry run resolved them.
-void CheckPaths(Check& check) {
-    ResolvedPath current = check.game;
+// The path an argument names, as the launcher resolves it against `current`:
+// none for an argument that names none. One outside the game directory is
+// reported.
+std::optional<ResolvedPath> Resolved(Check& check, const ParsedCall& call, std::size_t index,
+                                     const CheckedArgument& argument, const ResolvedPath& current) {
+    if (!call.info || !argument.install || argument.install->empty()) {
+        return std::nullopt;
+    }
+    const std::string& expanded = *argument.install;
+    ResolvedPath path = Resolve(current, expanded);
+    // A drive names a place outside the game on any system, also where it is
+    // no drive (on Linux the launcher takes "C:" for a directory's name).
+    if (!IsWithin(path, check.game) || (!kWindowsPaths && NamesDrive(expanded))) {
+        const std::string role = std::string(call.info->arguments[index].name);
+        check.Add(Severity::Warning, argument.where, "outside-game",
+                  expanded.find("..") != std::string::npos
+                      ? "the " + role + " '" + expanded +
+                            "' leads out of the game directory, to '" + path.Text() + "'"
+                      : "the " + role + " '" + expanded +
+                            "' is outside the game directory, so the mod works only where that "
+                            "path exists");
+        if (check.outsideCalls.empty() || check.outsideCalls.back() != &call) {
+            check.outsideCalls.push_back(&call);
+        }
+    }
+    return path;
+}
+
+// Where the paths of the commands so far lead, as the launcher resolves them.
+struct PathWalk {
+    ResolvedPath current;
     // By PathKey: the line and the command of the last write there.
     std::map<std::string, std::pair<std::size_t, std::string_view>> written;
+    std::size_t directoryChange = 0;  // the next in Check::directoryChanged
+};
+
+// What a command does with its paths: a rename chain, a second write to one
+// place, a directory change. What it takes away goes before what it puts, so
+// that a chain is seen before a second write to the same place. Where the dry
+// run saw the launcher stay, it stays here too.
+void FollowPaths(Check& check, PathWalk& walk, const ParsedCall& call,
+                 const std::vector<std::optional<ResolvedPath>>& paths) {
     const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
         return std::string(use.second) + " on line " + std::to_string(use.first);
     };
-    std::size_t directoryChange = 0;  // the next in check.directoryChanged
+    const bool stays = call.info->ChangesDirectory() &&
+                       walk.directoryChange < check.directoryChanged.size() &&
+                       !check.directoryChanged[walk.directoryChange++];
+    for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (call.info->arguments[i].role != role || !paths[i]) {
+                continue;
+            }
+            const std::string what = "the " + std::string(call.info->arguments[i].name);
+            const SourcePosition where = check.Where(call.command.args[i]);
+            if (role == PathRole::Directory) {
+                walk.current = stays ? walk.current : *paths[i];
+            } else if (role == PathRole::Reads) {
+                const auto earlier = walk.written.find(PathKey(*paths[i]));
+                if (earlier != walk.written.end()) {
+                    check.Add(Severity::Warning, where, "rename-chain",
+                              what + " is what " + describe(earlier->second) +
+                                  " puts there: a rename chain. It installs in this order, but "
+                                  "when that command fails, this one moves another file or fails "
+                                  "too");
+                }
+            } else {
+                const std::pair use(check.WhereClean(call.nameAt).line, call.info->name);
+                const auto [earlier, first] = walk.written.emplace(PathKey(*paths[i]), use);
+                if (!first) {
+                    check.Add(Severity::Warning, where, "same-target",
+                              what + " '" + paths[i]->Text() + "' is written by " +
+                                  describe(earlier->second) +
+                                  " too; the second command finds the first one's file there "
+                                  "or fails");
+                    earlier->second = use;
+                }
+            }
+        }
+    }
+}
+
+// The paths the commands work on, and the commands listed.
+void CheckPaths(Check& check) {
+    PathWalk walk{check.game, {}, 0};
     for (std::size_t number = 1; number <= check.calls.size(); ++number) {
         const ParsedCall& call = check.calls[number - 1];
-        const std::string below = RelativePath(current, check.game);
+        const std::string below = RelativePath(walk.current, check.game);
         CheckedCommand command{number,
                                check.WhereClean(call.nameAt),
                                std::string(call.command.name),
                                call.info != nullptr,
-                               !IsWithin(current, check.game) ? below
-                               : below.empty()                ? "."
+                               !IsWithin(walk.current, check.game) ? below
+                               : below.empty()                     ? "."
                                                : "." + std::string(1, kSeparator) + below,
                                {}};
         const std::size_t used =
             call.info ? std::min(call.info->ArgumentCount(), call.command.args.size())
                       : call.command.args.size();
         std::vector<std::optional<ResolvedPath>> paths(call.info ? call.info->ArgumentCount() : 0);
-        bool outside = false;
         for (std::size_t i = 0; i < used; ++i) {
             command.arguments.push_back(Expand(check, call, i));
-            const std::optional<std::string>& expanded = command.arguments.back().install;
-            if (!call.info || !expanded || expanded->empty()) {
-                continue;
-            }
-            paths[i] = Resolve(current, *expanded);
-            // A drive names a place outside the game on any system, also where it is
-            // no drive (on Linux the launcher takes "C:" for a directory's name).
-            if (IsWithin(*paths[i], check.game) && (kWindowsPaths || !NamesDrive(*expanded))) {
-                continue;
-            }
-            outside = true;
-            const std::string role = std::string(call.info->arguments[i].name);
-            check.Add(Severity::Warning, command.arguments.back().where, "outside-game",
-                      expanded->find("..") != std::string::npos
-                          ? "the " + role + " '" + *expanded +
-                                "' leads out of the game directory, to '" + paths[i]->Text() + "'"
-                          : "the " + role + " '" + *expanded +
-                                "' is outside the game directory, so the mod works only where "
-                                "that path exists");
-        }
-        if (outside) {
-            check.outsideLines.push_back(std::to_string(command.where.line));
+            paths[i] = Resolved(check, call, i, command.arguments.back(), walk.current);
         }
         if (check.report.commands.size() < kListedCommands) {
             check.report.commands.push_back(std::move(command));
         }
-        if (!call.info) {
-            continue;
-        }
-        // Where the dry run saw the launcher stay, it stays here too.
-        const bool stays = call.info->ChangesDirectory() &&
-                           directoryChange < check.directoryChanged.size() &&
-                           !check.directoryChanged[directoryChange++];
-        // What a command takes away goes before what it puts, so that a chain is
-        // seen before a second write to the same place.
-        for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
-            for (std::size_t i = 0; i < paths.size(); ++i) {
-                if (call.info->arguments[i].role != role || !paths[i]) {
-                    continue;
-                }
-                const std::string what = "the " + std::string(call.info->arguments[i].name);
-                const SourcePosition where = check.Where(call.command.args[i]);
-                if (role == PathRole::Directory) {
-                    current = stays ? current : *paths[i];
-                } else if (role == PathRole::Reads) {
-                    const auto earlier = written.find(PathKey(*paths[i]));
-                    if (earlier != written.end()) {
-                        check.Add(Severity::Warning, where, "rename-chain",
-                                  what + " is what " + describe(earlier->second) +
-                                      " puts there: a rename chain. It installs in this order, "
-                                      "but when that command fails, this one moves another file "
-                                      "or fails too");
-                    }
-                } else {
-                    const std::pair use(check.WhereClean(call.nameAt).line, call.info->name);
-                    const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
-                    if (!first) {
-                        check.Add(Severity::Warning, where, "same-target",
-                                  what + " '" + paths[i]->Text() + "' is written by " +
-                                      describe(earlier->second) +
-                                      " too; the second command finds the first one's file "
-                                      "there or fails");
-                        earlier->second = use;
-                    }
-                }
-            }
+        if (call.info) {
+            FollowPaths(check, walk, call, paths);
         }
     }
 }
@@ -990,7 +1003,10 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
         for (const auto& path : report.dryRun->unmodelled) {
             paths.push_back("'" + path + "'");
         }
-        const auto& lines = check.outsideLines;
+        std::vector<std::string> lines;
+        for (const ParsedCall* call : check.outsideCalls) {
+            lines.push_back(std::to_string(check.WhereClean(call->nameAt).line));
+        }
         check.Add(Severity::Note, std::nullopt, "not-modelled",
                   "the dry run holds only the game directory and takes what is outside it for "
                   "missing (" +
@@ -998,7 +1014,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
                       (lines.empty() ? std::string()
                                      : ", so it does not tell what the commands on " +
                                            std::string(lines.size() == 1 ? "line " : "lines ") +
-                                           FirstFew(lines) + " do there"));
+                                           FirstFew(std::move(lines)) + " do there"));
     }
     // Findings in the order of the script; those about the whole script last.
     std::stable_sort(report.findings.begin(), report.findings.end(),
