@@ -515,7 +515,7 @@ void CheckPaths(Check& check) {
         const std::size_t used =
             call.info ? std::min(call.info->ArgumentCount(), call.command.args.size())
                       : call.command.args.size();
-        std::vector<std::optional<ResolvedPath>> paths(call.info ? call.info->ArgumentCount() : 0);
+        std::vector<std::optional<ResolvedPath>> paths(used);
         for (std::size_t i = 0; i < used; ++i) {
             command.arguments.push_back(Expand(check, call, i));
             paths[i] = Resolved(check, call, i, command.arguments.back(), walk.current);
