@@ -299,16 +299,13 @@ void CheckArgumentCount(Check& check, const ParsedCall& call, bool swallowed) {
 void CheckQuotes(Check& check) {
     const SourceMap& map = check.map;
     std::size_t chainEndsOnLine = 0;  // of the last run that crossed a line end
-    std::optional<SourcePosition> firstCrossing;
-    for (const auto& run : map.QuotedRuns()) {
-        if (!map.OnOneLine(run)) {
-            firstCrossing = map.PositionOf(run.at);
-            break;
-        }
-    }
-    for (const auto& run : map.QuotedRuns()) {
+    const auto& runs = map.QuotedRuns();
+    const auto crossing = std::find_if(runs.begin(), runs.end(),
+                                       [&](const SourceSpan& run) { return !map.OnOneLine(run); });
+    for (const auto& run : runs) {
         const SourcePosition opens = map.PositionOf(run.at);
-        if (map.UnclosedQuote() && firstCrossing && opens.line >= firstCrossing->line) {
+        if (map.UnclosedQuote() && crossing != runs.end() &&
+            opens.line >= map.PositionOf(crossing->at).line) {
             return;
         }
         if (!map.OnOneLine(run)) {
@@ -1014,7 +1011,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
                       (lines.empty() ? std::string()
                                      : ", so it does not tell what the commands on " +
                                            std::string(lines.size() == 1 ? "line " : "lines ") +
-                                           FirstFew(std::move(lines)) + " do there"));
+                                           FirstFew(lines) + " do there"));
     }
     // Findings in the order of the script; those about the whole script last.
     std::stable_sort(report.findings.begin(), report.findings.end(),
