@@ -64,7 +64,7 @@ struct Check {
     CheckReport report;
     // Each directory change the install asked for, in the script's order, and
     // whether the dry run's launcher went there; none without a dry run.
-    std::vector<bool> directoryChanged;
+    std::vector<FolderModel::DirectoryChange> directoryChanges;
     std::vector<const ParsedCall*> outsideCalls;  // those that work outside the game directory
 };
 
@@ -446,21 +446,17 @@ struct PathWalk {
     ResolvedPath current;
     // By PathKey: the line and the command of the last write there.
     std::map<std::string, std::pair<std::size_t, std::string_view>> written;
-    std::size_t directoryChange = 0;  // the next in Check::directoryChanged
+    std::size_t directoryChange = 0;  // the next in Check::directoryChanges
 };
 
 // What a command does with its paths: a rename chain, a second write to one
 // place, a directory change. What it takes away goes before what it puts, so
-// that a chain is seen before a second write to the same place. Where the dry
-// run saw the launcher stay, it stays here too.
+// that a chain is seen before a second write to the same place.
 void FollowPaths(Check& check, PathWalk& walk, const ParsedCall& call,
-                 const std::vector<std::optional<ResolvedPath>>& paths) {
+                 const std::vector<std::optional<ResolvedPath>>& paths, bool stays) {
     const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
         return std::string(use.second) + " on line " + std::to_string(use.first);
     };
-    const bool stays = call.info->ChangesDirectory() &&
-                       walk.directoryChange < check.directoryChanged.size() &&
-                       !check.directoryChanged[walk.directoryChange++];
     for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             if (call.info->arguments[i].role != role || !paths[i]) {
@@ -500,6 +496,23 @@ void CheckPaths(Check& check) {
     PathWalk walk{check.game, {}, 0};
     for (std::size_t number = 1; number <= check.calls.size(); ++number) {
         const ParsedCall& call = check.calls[number - 1];
+        // A directory change the dry run's launcher could not make goes without
+        // a word: the commands after it work where it was, and are followed there.
+        bool stays = false;
+        if (call.info && call.info->ChangesDirectory() &&
+            walk.directoryChange < check.directoryChanges.size()) {
+            const auto& [path, changed] = check.directoryChanges[walk.directoryChange++];
+            stays = !changed;
+            if (stays) {
+                check.Add(Severity::Warning,
+                          call.command.args.empty() ? check.WhereClean(call.nameAt)
+                                                    : check.Where(call.command.args[0]),
+                          "directory-missing",
+                          "'" + path +
+                              "' is no directory at install, so the launcher stays where it was "
+                              "without a word, and the commands after this one work there");
+            }
+        }
         const std::string below = RelativePath(walk.current, check.game);
         CheckedCommand command{number,
                                check.WhereClean(call.nameAt),
@@ -521,7 +534,7 @@ void CheckPaths(Check& check) {
             check.report.commands.push_back(std::move(command));
         }
         if (call.info) {
-            FollowPaths(check, walk, call, paths);
+            FollowPaths(check, walk, call, paths, stays);
         }
     }
 }
@@ -871,27 +884,7 @@ void DryRun(Check& check, const std::string& scriptPath) {
                 static_cast<void>(journal.Finish());
             });
             modScript.reset();  // the restore needs the journal alone
-            // A directory change the launcher could not make goes without a word:
-            // the commands after it work where it was.
-            const auto& changes = model.DirectoryChanges();
-            for (const auto& call : check.calls) {
-                if (!call.info || !call.info->ChangesDirectory() ||
-                    check.directoryChanged.size() >= changes.size()) {
-                    continue;
-                }
-                const auto& [path, changed] = changes[check.directoryChanged.size()];
-                check.directoryChanged.push_back(changed);
-                if (!changed) {
-                    check.Add(
-                        Severity::Warning,
-                        call.command.args.empty() ? check.WhereClean(call.nameAt)
-                                                  : check.Where(call.command.args[0]),
-                        "directory-missing",
-                        "'" + path +
-                            "' is no directory at install, so the launcher stays where it was "
-                            "without a word, and the commands after this one work there");
-                }
-            }
+            check.directoryChanges = model.DirectoryChanges();
             for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
                 if (change.now.Text() != change.was.Text()) {
                     result.whileGameRuns.push_back({Relative(check.game, change.now),
