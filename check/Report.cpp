@@ -9,26 +9,17 @@ namespace srdw::check {
 namespace {
 
 std::string_view SeverityName(Severity severity) {
-    switch (severity) {
-        case Severity::Error:
-            return "error";
-        case Severity::Warning:
-            return "warning";
-        case Severity::Note:
-            break;
-    }
-    return "note";
+    return severity == Severity::Error     ? "error"
+           : severity == Severity::Warning ? "warning"
+                                           : "note";
 }
 
-void WriteLines(std::string_view text, std::size_t leftOut, std::string_view indent,
-                ReportOut& out) {
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        out << indent << text.substr(0, end) << '\n';
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+void WriteLines(const WalkLog& log, ReportOut& out) {
+    for (const auto& line : log.lines) {
+        out << "    " << line << '\n';
     }
-    if (leftOut > 0) {
-        out << indent << "... " << Plural(leftOut, "more line") << ", not listed\n";
+    if (log.leftOut > 0) {
+        out << "    ... " << Plural(log.leftOut, "more line") << ", not listed\n";
     }
 }
 
@@ -84,7 +75,7 @@ void WriteDryRun(const CheckReport& report, ReportOut& out) {
     const DryRunResult& run = *report.dryRun;
     out << "\nDry run in " << report.gameDirectory << " (nothing on disk was changed)\n";
     out << "  Install, as the launcher would log it:\n";
-    WriteLines(run.installLog, run.installLinesLeftOut, "    ", out);
+    WriteLines(run.install, out);
     out << "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
         out << "    nothing is moved\n";
@@ -101,78 +92,46 @@ void WriteDryRun(const CheckReport& report, ReportOut& out) {
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     out << "  Restore, as the launcher would log it:\n";
-    WriteLines(run.restoreLog, run.restoreLinesLeftOut, "    ", out);
+    WriteLines(run.restore, out);
     WriteVerdict("After restore", run.notRestored, out);
     out << "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
            "/recover) would ";
     // A journal without a command (an install that ran none) leaves the
     // recovery nothing to log: a heading over no lines would read as lost.
-    if (run.recoveryLog.empty() && run.recoveryLinesLeftOut == 0) {
+    if (run.recovery.lines.empty() && run.recovery.leftOut == 0) {
         out << "find nothing to undo and log no command.\n";
     } else {
         out << "log:\n";
-        WriteLines(run.recoveryLog, run.recoveryLinesLeftOut, "    ", out);
+        WriteLines(run.recovery, out);
     }
     WriteVerdict("After that recovery", run.notRecovered, out);
 }
 
 using Json = nlohmann::ordered_json;
 
-// The length of the UTF-8 sequence at text[i], or 0 where none begins. The
-// second byte's narrower ranges rule out overlong forms, surrogates and code
-// points past U+10FFFF, all of which the serializer refuses.
-std::size_t Utf8Length(std::string_view text, std::size_t i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = byte < 0x80                    ? 1
-                               : byte >= 0xC2 && byte <= 0xDF ? 2
-                               : (byte >> 4) == 0xE           ? 3
-                               : byte >= 0xF0 && byte <= 0xF4 ? 4
-                                                              : 0;
-    if (i + length > text.size()) {
-        return 0;
-    }
-    const unsigned char low = byte == 0xE0 ? 0xA0 : byte == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = byte == 0xED ? 0x9F : byte == 0xF4 ? 0x8F : 0xBF;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-// Text that is valid UTF-8 passes as it is; any other text is taken as Latin-1,
-// so that each byte at or above 0x80 (a Windows code page) comes out as one of
-// the characters U+0080 to U+00FF instead of making the document invalid.
+// Text that is valid UTF-8 passes as it is; the serializer refuses any other
+// (overlong forms, surrogates and code points past U+10FFFF among it), which is
+// taken as Latin-1, so that each byte at or above 0x80 (a Windows code page)
+// comes out as one of the characters U+0080 to U+00FF instead of making the
+// document invalid.
 Json Text(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            break;
+    Json json = std::string(text);
+    try {
+        static_cast<void>(json.dump());
+        return json;
+    } catch (const Json::type_error&) {
+        std::string utf8;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                utf8 += c;
+            } else {
+                utf8 += static_cast<char>(0xC0 | (byte >> 6));
+                utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+            }
         }
-        i += length;
+        return utf8;
     }
-    if (i == text.size()) {
-        return std::string(text);
-    }
-    std::string utf8;
-    utf8.reserve(text.size() * 2);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (byte >> 6));
-            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return utf8;
-}
-
-Json TextOrNull(const std::optional<std::string>& text) {
-    return text ? Text(*text) : Json(nullptr);
 }
 
 // A JSON array of what `toJson` makes of each item.
@@ -185,112 +144,52 @@ Json List(const Items& items, ToJson toJson) {
     return list;
 }
 
-// Writes a JSON object member by member, and a long list item by item, so
-// that a report of a huge script is never held a second time as a document.
-// The bytes are those of the whole document's compact, ASCII-only dump.
-class JsonObjectOut {
-  public:
-    explicit JsonObjectOut(ReportOut& out) : out_(out) { out_ << '{'; }
-    ~JsonObjectOut() { out_ << '}'; }
-    JsonObjectOut(const JsonObjectOut&) = delete;
-    JsonObjectOut& operator=(const JsonObjectOut&) = delete;
-
-    void Member(std::string_view key, const Json& value) {
-        Key(key);
-        Dump(value);
-    }
-    template <typename Items, typename ToJson>
-    void ListMember(std::string_view key, const Items& items, ToJson toJson) {
-        Key(key);
-        out_ << '[';
-        bool first = true;
-        for (const auto& item : items) {
-            out_ << (first ? "" : ",");
-            first = false;
-            Dump(toJson(item));
-        }
-        out_ << ']';
-    }
-    // Starts a member whose value the caller writes (an object of its own).
-    ReportOut& Open(std::string_view key) {
-        Key(key);
-        return out_;
-    }
-
-  private:
-    void Key(std::string_view key) {
-        out_ << (first_ ? "" : ",");
-        first_ = false;
-        Dump(Json(std::string(key)));
-        out_ << ':';
-    }
-    void Dump(const Json& value) { out_ << value.dump(-1, ' ', true); }
-
-    ReportOut& out_;
-    bool first_ = true;
-};
-
 Json Texts(const std::vector<std::string>& texts) {
     return List(texts, [](const std::string& text) { return Text(text); });
 }
 
-Json LogLines(std::string_view log) {
-    Json lines = Json::array();
-    while (!log.empty()) {
-        const auto end = log.find('\n');
-        lines.push_back(Text(log.substr(0, end)));
-        log.remove_prefix(end == std::string_view::npos ? log.size() : end + 1);
-    }
-    return lines;
-}
-
-// Starts an object with "line" and "column", so that they stand where every
-// reader of the report has found them.
-Json Positioned(Json object, const std::optional<SourcePosition>& where) {
-    object["line"] = where ? Json(where->line) : Json(nullptr);
-    object["column"] = where ? Json(where->column) : Json(nullptr);
-    return object;
-}
-
 Json FindingJson(const Finding& finding) {
-    Json item = Positioned({{"severity", SeverityName(finding.severity)}}, finding.where);
-    item["code"] = Text(finding.code);
-    item["message"] = Text(finding.message);
-    return item;
+    const auto& where = finding.where;
+    return {{"severity", SeverityName(finding.severity)},
+            {"line", where ? Json(where->line) : Json(nullptr)},
+            {"column", where ? Json(where->column) : Json(nullptr)},
+            {"code", Text(finding.code)},
+            {"message", Text(finding.message)}};
 }
 
 Json ArgumentJson(const CheckedArgument& argument) {
-    Json item = Positioned({{"text", Text(argument.text)}}, argument.where);
-    item["install"] = TextOrNull(argument.install);
-    item["restore"] = TextOrNull(argument.restore);
-    return item;
+    const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
+    return {{"text", Text(argument.text)},
+            {"line", argument.where.line},
+            {"column", argument.where.column},
+            {"install", install},
+            {"restore", install}};  // restore undoes what install recorded
 }
 
 Json CommandJson(const CheckedCommand& command) {
-    Json item = Positioned({{"number", command.number}}, command.where);
-    item["name"] = Text(command.name);
-    item["known"] = command.known;
-    item["directory"] = Text(command.directory);
-    item["arguments"] = List(command.arguments, ArgumentJson);
-    return item;
+    return {{"number", command.number},
+            {"line", command.where.line},
+            {"column", command.where.column},
+            {"name", Text(command.name)},
+            {"known", command.known},
+            {"directory", Text(command.directory)},
+            {"arguments", List(command.arguments, ArgumentJson)}};
 }
 
-Json PlacementJson(const Placement& placement) {
-    return Json{{"path", Text(placement.path)},
-                {"was", Text(placement.was)},
-                {"directory", placement.directory}};
-}
-
-void WriteDryRunJson(const DryRunResult& run, ReportOut& out) {
-    JsonObjectOut item(out);
-    item.Member("install", LogLines(run.installLog));
-    item.ListMember("whileGameRuns", run.whileGameRuns, PlacementJson);
-    item.Member("restore", LogLines(run.restoreLog));
-    item.Member("notRestored", Texts(run.notRestored));
-    item.Member("restored", run.notRestored.empty());
-    item.Member("recovery", LogLines(run.recoveryLog));
-    item.Member("notRecovered", Texts(run.notRecovered));
-    item.Member("recovered", run.notRecovered.empty());
+Json DryRunJson(const DryRunResult& run) {
+    return {{"install", Texts(run.install.lines)},
+            {"whileGameRuns", List(run.whileGameRuns,
+                                   [](const Placement& placement) {
+                                       return Json{{"path", Text(placement.path)},
+                                                   {"was", Text(placement.was)},
+                                                   {"directory", placement.directory}};
+                                   })},
+            {"restore", Texts(run.restore.lines)},
+            {"notRestored", Texts(run.notRestored)},
+            {"restored", run.notRestored.empty()},
+            {"recovery", Texts(run.recovery.lines)},
+            {"notRecovered", Texts(run.notRecovered)},
+            {"recovered", run.notRecovered.empty()}};
 }
 
 // What the report does not list.
@@ -306,9 +205,9 @@ Json LeftOut(const CheckReport& report) {
     Json leftOut = {{"findings", std::move(findings)},
                     {"commands", report.commandCount - report.commands.size()}};
     if (report.dryRun) {
-        leftOut["install"] = report.dryRun->installLinesLeftOut;
-        leftOut["restore"] = report.dryRun->restoreLinesLeftOut;
-        leftOut["recovery"] = report.dryRun->recoveryLinesLeftOut;
+        leftOut["install"] = report.dryRun->install.leftOut;
+        leftOut["restore"] = report.dryRun->restore.leftOut;
+        leftOut["recovery"] = report.dryRun->recovery.leftOut;
     }
     return leftOut;
 }
@@ -346,25 +245,19 @@ void WriteText(const CheckReport& report, ReportOut& out) {
 }
 
 void WriteJson(const CheckReport& report, ReportOut& out) {
-    {
-        JsonObjectOut document(out);
-        document.Member("script", Text(report.script));
-        document.Member("game", report.gameGiven ? Text(report.gameDirectory) : nullptr);
-        document.Member("cmdline", Text(report.commandLine));
-        document.Member("loaded", report.loaded);
-        document.Member("errors", report.Count(Severity::Error));
-        document.Member("warnings", report.Count(Severity::Warning));
-        document.Member("notes", report.Count(Severity::Note));
-        document.ListMember("findings", report.findings, FindingJson);
-        document.ListMember("commands", report.commands, CommandJson);
-        if (report.dryRun) {
-            WriteDryRunJson(*report.dryRun, document.Open("dryRun"));
-        } else {
-            document.Member("dryRun", nullptr);
-        }
-        document.Member("leftOut", LeftOut(report));
-    }
-    out << '\n';
+    const Json document = {{"script", Text(report.script)},
+                           {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
+                           {"cmdline", Text(report.commandLine)},
+                           {"loaded", report.loaded},
+                           {"errors", report.Count(Severity::Error)},
+                           {"warnings", report.Count(Severity::Warning)},
+                           {"notes", report.Count(Severity::Note)},
+                           {"findings", List(report.findings, FindingJson)},
+                           {"commands", List(report.commands, CommandJson)},
+                           {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : Json(nullptr)},
+                           {"leftOut", LeftOut(report)}};
+    // Compact, and ASCII only.
+    out << document.dump(-1, ' ', true) << '\n';
 }
 
 }  // namespace srdw::check

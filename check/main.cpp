@@ -153,14 +153,9 @@ int main(int argc, char** argv) {
         return kErrors;
     }
     const auto report = srdw::check::CheckScript(options.script, *source, options.check);
-    {
-        srdw::check::ReportOut out(stdout);
-        if (options.json) {
-            srdw::check::WriteJson(report, out);
-        } else {
-            srdw::check::WriteText(report, out);
-        }
-    }
+    srdw::check::ReportOut out;
+    (options.json ? srdw::check::WriteJson : srdw::check::WriteText)(report, out);
+    std::fwrite(out.str().data(), 1, out.str().size(), stdout);
     if (report.Count(srdw::check::Severity::Error) > 0) {
         return kErrors;
     }

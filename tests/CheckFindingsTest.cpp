@@ -7,8 +7,6 @@
 #include "TestSupport.h"
 #include "check/Report.h"
 #include "check/ScriptCheck.h"
-#include "check/WalkLog.h"
-#include "check/WalkVerdicts.h"
 #include "script/CommandTable.h"
 #include "script/PathModel.h"
 
@@ -108,7 +106,6 @@ TEST(CheckReportTest, ListsTheCommandsWithTheirExpansions) {
     EXPECT_EQ(report.commands[0].arguments[0].install, game + "\\a b.pak");
     EXPECT_EQ(report.commands[2].directory, kWindowsPaths ? ".\\Data" : "./Data");
     EXPECT_EQ(report.commands[2].arguments[0].install, "-window /edit");
-    EXPECT_EQ(report.commands[2].arguments[0].restore, "-window /edit");
     EXPECT_FALSE(report.commands[3].known);
     EXPECT_FALSE(report.dryRun);
 }
@@ -174,41 +171,25 @@ TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
               std::string::npos);
 }
 
-TEST(WalkLogTest, KeepsTheFirstLinesAndFindsEachFailure) {
-    WalkLog log("\nHead\n", 2);
-    log.Write("\r\nHead\r\nExecuting 'Rename()'\r");
-    log.Write("\n- Parsing path: 'a' -> 'a'\r\nERROR: failed to rename 'a' to 'b'!\r\n");
-    log.Write("Executing 'Rename()'\r\nExecuting 'Rename()'\r\nSwapping files...FAILED!\r\n");
-    log.Finish();
-    EXPECT_EQ(log.TakeText(), "Executing 'Rename()'\n- Parsing path: 'a' -> 'a'\n");
-    EXPECT_EQ(log.LinesLeftOut(), 4u);
-
-    // The engine's verdict decides, whatever the words look like; the
-    // argument is the one whose path the words name first.
-    std::vector<std::string> failures;
-    ScriptObserver nobody;
-    WalkVerdicts verdicts(nobody, [&](std::size_t command, std::optional<std::size_t> argument,
-                                      const std::string& verdict) {
-        failures.push_back(std::to_string(command) + "@" +
-                           (argument ? std::to_string(*argument) : "-") + ": " + verdict);
-    });
-    const CommandDefinition& rename = *FindCommand("Rename");
-    const auto command = [&](std::string_view words, Verdict verdict) {
-        verdicts.CommandStarted(rename);
-        verdicts.PathExpanded("a", std::string("a"));
-        verdicts.PathExpanded("b", std::string("b"));
-        verdicts.Said(words);
-        verdicts.CommandFinished(verdict);
-    };
-    command("Swapping files...FAILED!\n > the file 'a' does not exist!\n > 'b' is there\n",
-            Verdict::Failed);
-    command("ERROR FAILED! but done\n", Verdict::Done);
-    command("ERROR: failed to rename 'a' to 'b'!\n", Verdict::Failed);
-    command("ERROR: out of luck\n", Verdict::Failed);
-    EXPECT_EQ(failures,
-              (std::vector<std::string>{
-                  "0@0: Swapping files...FAILED! > the file 'a' does not exist! > 'b' is there",
-                  "2@1: ERROR: failed to rename 'a' to 'b'!", "3@-: ERROR: out of luck"}));
+// A log of the dry run lists its first lines, without their CR, and counts the
+// rest; each failed command is found at the argument its words name.
+TEST(CheckReportTest, TheDryRunListsTheFirstLinesOfEachLogAndCountsTheRest) {
+    const test::ScratchDir game;
+    std::string script;
+    for (std::size_t i = 0; i <= kListedLogLines / 4; ++i) {
+        script += "Rename(a, b)\n";  // four lines each: the command, two paths, the error
+    }
+    const auto report = CheckScript(game / "mod.dat", script, {game / "", ""});
+    ASSERT_TRUE(report.dryRun);
+    const WalkLog& install = report.dryRun->install;
+    ASSERT_EQ(install.lines.size(), kListedLogLines);
+    EXPECT_EQ(install.lines[0], "Executing 'Rename()'");
+    EXPECT_EQ(install.lines[3], "ERROR: the file 'a' does not exist!");
+    EXPECT_EQ(install.leftOut, 4u);
+    EXPECT_EQ(report.tallies.at("install-fails").count, kListedLogLines / 4 + 1);
+    EXPECT_EQ(Found(report).front(), "install-fails@1:8");
+    EXPECT_EQ(report.findings.front().message,
+              "install fails here: ERROR: the file 'a' does not exist!");
 }
 
 TEST(CheckReportTest, ARecoveryWithNothingToLogSaysSoInOneLine) {

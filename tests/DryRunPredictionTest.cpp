@@ -121,6 +121,14 @@ Outcome RunForReal(const Scenario& scenario, const ScratchDir& game, const std::
     return outcome;
 }
 
+std::string Joined(const check::WalkLog& log) {
+    std::string text;
+    for (const auto& line : log.lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
 Outcome Predict(const check::CheckReport& report) {
     Outcome outcome;
     if (!report.dryRun) {
@@ -128,8 +136,8 @@ Outcome Predict(const check::CheckReport& report) {
         return outcome;
     }
     const check::DryRunResult& run = *report.dryRun;
-    outcome.log =
-        "\nInstalling script...\n" + run.installLog + "\nRestoring script...\n" + run.restoreLog;
+    outcome.log = "\nInstalling script...\n" + Joined(run.install) + "\nRestoring script...\n" +
+                  Joined(run.restore);
     for (const auto& placement : run.whileGameRuns) {
         if (!placement.directory) {
             outcome.movedFiles.push_back(fs::path(placement.path).generic_string() + " <- " +
@@ -138,7 +146,7 @@ Outcome Predict(const check::CheckReport& report) {
     }
     std::sort(outcome.movedFiles.begin(), outcome.movedFiles.end());
     outcome.restored = run.notRestored.empty();
-    outcome.recoveryLog = "\nRestoring script...\n" + run.recoveryLog;
+    outcome.recoveryLog = "\nRestoring script...\n" + Joined(run.recovery);
     outcome.recovered = run.notRecovered.empty();
     return outcome;
 }
