@@ -51,12 +51,11 @@ class GameJob {
                                           &association, sizeof association) != 0;
     }
 
-    // Processes the program starts join the job with it. False where the system
+    // Processes the program starts join the job with it. Not where the system
     // refuses (a job that allows no nested one); the program is then waited
     // for alone.
-    bool Take(HANDLE process) {
+    void Take(HANDLE process) {
         taken_ = usable_ && sys::AssignProcessToJobObject(job_.Get(), process) != 0;
-        return taken_;
     }
 
     // Waits until no process is left in the job, or until `process` has ended

@@ -259,7 +259,7 @@ std::optional<std::string> LauncherDialogs::ChooseGameFile() {
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrFileTitle = fileTitle;
-    dialog.nMaxFileTitle = std::size(fileTitle);
+    dialog.nMaxFileTitle = static_cast<DWORD>(std::size(fileTitle));
     dialog.lpstrTitle = title.c_str();
     dialog.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
