@@ -263,11 +263,7 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace srdw::win32
 
-namespace srdw {
-
-FileSystem& NativeFileSystem() {
+srdw::FileSystem& srdw::NativeFileSystem() {
     static win32::Win32FileSystem files;
     return files;
 }
-
-}  // namespace srdw

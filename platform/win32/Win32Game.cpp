@@ -221,11 +221,7 @@ class Win32Game final : public GameProcess {
 
 }  // namespace srdw::win32
 
-namespace srdw {
-
-GameProcess& NativeGameProcess() {
+srdw::GameProcess& srdw::NativeGameProcess() {
     static win32::Win32Game game;
     return game;
 }
-
-}  // namespace srdw

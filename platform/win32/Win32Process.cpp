@@ -193,11 +193,7 @@ class Win32Process final : public LauncherProcess {
 
 }  // namespace srdw::win32
 
-namespace srdw {
-
-LauncherProcess& NativeLauncherProcess() {
+srdw::LauncherProcess& srdw::NativeLauncherProcess() {
     static win32::Win32Process process;
     return process;
 }
-
-}  // namespace srdw
