@@ -1,46 +1,38 @@
 // A Win32 handle closed when it goes out of scope, by the function that goes
-// with its kind. Each kind says "no handle" with one value of its own: most with
-// nullptr, files and searches with INVALID_HANDLE_VALUE.
+// with its kind.
 #pragma once
 
 #include <windows.h>
 
-#include <cstddef>
 #include <utility>
 
 namespace srdw::win32 {
 
-// "No handle" is nullptr: processes, mutexes, registry keys, desktops, GDI objects, modules.
-struct NullIsNone {
-    static constexpr std::nullptr_t None() { return nullptr; }
-};
-// "No handle" is INVALID_HANDLE_VALUE: CreateFile and FindFirstFile.
-struct InvalidIsNone {
-    static HANDLE None() { return INVALID_HANDLE_VALUE; }
-};
-
-template <typename T, auto Close, typename Kind = NullIsNone>
+// Neither nullptr nor INVALID_HANDLE_VALUE is ever a handle to close: the calls
+// say "no handle" with one or the other (CreateFile and FindFirstFile with the
+// second), so either is none here, whatever the kind.
+template <typename T, auto Close>
 class ScopedHandle {
   public:
     ScopedHandle() = default;
     explicit ScopedHandle(T handle) : handle_(handle) {}
     ~ScopedHandle() { Reset(); }
-    ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.Release()) {}
+    ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
     ScopedHandle& operator=(ScopedHandle&& other) noexcept {
         if (this != &other) {
-            Reset(other.Release());
+            Reset(std::exchange(other.handle_, T{}));
         }
         return *this;
     }
     ScopedHandle(const ScopedHandle&) = delete;
     ScopedHandle& operator=(const ScopedHandle&) = delete;
 
-    bool IsValid() const { return handle_ != None(); }
+    bool IsValid() const {
+        return handle_ != nullptr && static_cast<HANDLE>(handle_) != INVALID_HANDLE_VALUE;
+    }
     T Get() const { return handle_; }
-    // Gives the handle up without closing it.
-    T Release() { return std::exchange(handle_, None()); }
     // Closes the handle held, if any, and holds `handle` instead.
-    void Reset(T handle = None()) {
+    void Reset(T handle = T{}) {
         if (IsValid()) {
             static_cast<void>(Close(handle_));  // nothing to be done when closing fails
         }
@@ -53,19 +45,11 @@ class ScopedHandle {
     }
 
   private:
-    static T None() { return static_cast<T>(Kind::None()); }
-
-    T handle_ = None();
+    T handle_{};
 };
 
-using FileHandle = ScopedHandle<HANDLE, CloseHandle, InvalidIsNone>;
-using KernelHandle = ScopedHandle<HANDLE, CloseHandle>;  // processes, mutexes
-using FindHandle = ScopedHandle<HANDLE, FindClose, InvalidIsNone>;
+using KernelHandle = ScopedHandle<HANDLE, CloseHandle>;  // files, processes, mutexes
+using FindHandle = ScopedHandle<HANDLE, FindClose>;
 using RegistryKey = ScopedHandle<HKEY, RegCloseKey>;
-// CloseDesktop is refused while a thread still uses the desktop; the system
-// closes it when the process ends.
-using DesktopHandle = ScopedHandle<HDESK, CloseDesktop>;
-using GdiObject = ScopedHandle<HGDIOBJ, DeleteObject>;
-using LoadedModule = ScopedHandle<HMODULE, FreeLibrary>;
 
 }  // namespace srdw::win32

@@ -1,4 +1,4 @@
-// What the Win32 file system and desktop share; nothing above platform/win32/ uses it.
+// What the Win32 backends share; nothing above platform/win32/ uses it.
 #pragma once
 
 #include <windows.h>

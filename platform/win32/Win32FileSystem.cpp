@@ -17,21 +17,13 @@
 #include "platform/win32/SystemCalls.h"
 #include "platform/win32/Win32Error.h"
 
-namespace srdw {
-
-namespace sys = win32::sys;
+namespace srdw::win32 {
 
 namespace {
 
-using win32::AnsiPath;
-using win32::Check;
-using win32::kLongPathBuffer;
-using win32::kPathBuffer;
-using win32::ToAnsi;
-
 class Win32OutputFile final : public OutputFile {
   public:
-    explicit Win32OutputFile(win32::FileHandle file) : file_(std::move(file)) {}
+    explicit Win32OutputFile(KernelHandle file) : file_(std::move(file)) {}
 
     OsResult Write(std::string_view bytes) override {
         while (!bytes.empty()) {
@@ -48,7 +40,7 @@ class Win32OutputFile final : public OutputFile {
     OsResult SyncToDisk() override { return Check(sys::FlushFileBuffers(file_.Get())); }
 
   private:
-    win32::FileHandle file_;
+    KernelHandle file_;
 };
 
 // Attribute bits that SetFileAttributesA accepts.
@@ -57,20 +49,15 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+bool HasAttribute(const std::string& path, DWORD attribute) {
+    const DWORD bits = sys::GetFileAttributesA(path.c_str());
+    return bits != INVALID_FILE_ATTRIBUTES && (bits & attribute) != 0;
+}
+
 // Windows refuses to delete or overwrite a read-only file; Wine running as root
 // would not, so the launcher asks first and behaves the same under both.
 bool IsReadOnly(const std::string& path) {
-    const DWORD bits = sys::GetFileAttributesA(path.c_str());
-    return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
-FileAttributes AttributesOf(DWORD bits) {
-    FileAttributes attributes;
-    attributes.bits = bits;
-    attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
-    attributes.normal = !attributes.readOnly;
-    return attributes;
+    return HasAttribute(path, FILE_ATTRIBUTE_READONLY);
 }
 
 // The path with its last part replaced by `name`; a drive-relative path
@@ -85,7 +72,7 @@ std::string WithName(const std::string& path, const char* name) {
 // mod's file unpacked beside the game's within one tick of the clock, and of
 // the same size, has the same.
 FileIdentity IdentityOfFile(const std::string& path) {
-    const win32::FileHandle file(
+    const KernelHandle file(
         sys::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
@@ -107,7 +94,12 @@ class Win32FileSystem final : public FileSystem {
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
-        return AttributesOf(bits);
+        FileAttributes attributes;
+        attributes.bits = bits;
+        attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+        attributes.normal = !attributes.readOnly;
+        return attributes;
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -134,8 +126,8 @@ class Win32FileSystem final : public FileSystem {
 
     std::string StoredName(const std::string& path) override {
         WIN32_FIND_DATAA found;
-        const win32::FindHandle search(IsPattern(path) ? INVALID_HANDLE_VALUE
-                                                       : sys::FindFirstFileA(path.c_str(), &found));
+        const FindHandle search(IsPattern(path) ? INVALID_HANDLE_VALUE
+                                                : sys::FindFirstFileA(path.c_str(), &found));
         return search.IsValid() ? WithName(path, found.cFileName) : path;
     }
 
@@ -162,9 +154,9 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        const win32::FileHandle file(
-            sys::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const KernelHandle file(sys::CreateFileA(path.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
         if (!file.IsValid() || !sys::GetFileSizeEx(file.Get(), &size) ||
             size.QuadPart > 0x7fffffff) {
@@ -189,7 +181,7 @@ class Win32FileSystem final : public FileSystem {
         if (!IsReadOnly(path)) {
             // Opened as it is, a reparse point itself rather than its target, and
             // emptied only once it is known to be none.
-            win32::FileHandle file(sys::CreateFileA(
+            KernelHandle file(sys::CreateFileA(
                 path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
             BY_HANDLE_FILE_INFORMATION info;
@@ -210,7 +202,7 @@ class Win32FileSystem final : public FileSystem {
     // A folder opened for writing, as FlushFileBuffers needs it, writes its
     // entries through.
     OsResult SyncFolder(const std::string& path) override {
-        const win32::FileHandle folder(
+        const KernelHandle folder(
             sys::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -222,7 +214,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
-        win32::FileHandle file(sys::CreateFileA(
+        KernelHandle file(sys::CreateFileA(
             path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         BY_HANDLE_FILE_INFORMATION info;
@@ -235,7 +227,7 @@ class Win32FileSystem final : public FileSystem {
 
     DirectoryListing ListDirectory(const std::string& path) override {
         WIN32_FIND_DATAA found;
-        const win32::FindHandle search(sys::FindFirstFileA((path + "\\*").c_str(), &found));
+        const FindHandle search(sys::FindFirstFileA((path + "\\*").c_str(), &found));
         if (!search.IsValid()) {
             // A drive's root has no "." entry to find: empty, it has nothing at all.
             return {GetLastError() == ERROR_FILE_NOT_FOUND ? OsError::None : Check(FALSE).error,
@@ -255,8 +247,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     bool IsLink(const std::string& path) override {
-        const DWORD bits = sys::GetFileAttributesA(path.c_str());
-        return bits != INVALID_FILE_ATTRIBUTES && (bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        return HasAttribute(path, FILE_ATTRIBUTE_REPARSE_POINT);
     }
 
     LocalTime Now() override {
@@ -270,9 +261,9 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
-FileSystem& NativeFileSystem() {
-    static Win32FileSystem files;
+}  // namespace srdw::win32
+
+srdw::FileSystem& srdw::NativeFileSystem() {
+    static win32::Win32FileSystem files;
     return files;
 }
-
-}  // namespace srdw

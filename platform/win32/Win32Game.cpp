@@ -51,12 +51,11 @@ class GameJob {
                                           &association, sizeof association) != 0;
     }
 
-    // Processes the program starts join the job with it. False where the system
+    // Processes the program starts join the job with it. Not where the system
     // refuses (a job that allows no nested one); the program is then waited
     // for alone.
-    bool Take(HANDLE process) {
+    void Take(HANDLE process) {
         taken_ = usable_ && sys::AssignProcessToJobObject(job_.Get(), process) != 0;
-        return taken_;
     }
 
     // Waits until no process is left in the job, or until `process` has ended
@@ -127,7 +126,7 @@ class GameJob {
              ++index) {
             processes.push_back({{}, static_cast<unsigned long>(ids.list.ProcessIdList[index])});
         }
-        const FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        const KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32 entry = {};
         entry.dwSize = sizeof entry;
         for (BOOL more = snapshot.IsValid() && Process32First(snapshot.Get(), &entry); more;
@@ -179,57 +178,50 @@ class Win32Game final : public GameProcess {
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
         return sys::FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
     }
+
+    // The game is started directly, suspended, so that it is in the job before it
+    // can hand over to a child. What the system does not start so (a program that
+    // needs elevation, a file that is no program) goes to the shell, which asks for
+    // the rights or gives the reason; the shell shows no error box of its own: the
+    // launcher tells the player itself.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
-                            const WatchWhileRunning& whileRunning) override;
-};
-
-// The game is started directly, suspended, so that it is in the job before it
-// can hand over to a child. What the system does not start so (a program that
-// needs elevation, a file that is no program) goes to the shell, which asks for
-// the rights or gives the reason; the shell shows no error box of its own: the
-// launcher tells the player itself.
-ProgramRun Win32Game::StartAndWait(const std::string& file, const std::string& parameters,
-                                   const std::string& directory,
-                                   const WatchWhileRunning& whileRunning) {
-    GameJob job;
-    KernelHandle process = StartSuspendedInJob(file, parameters, directory, job);
-    if (!process.IsValid()) {
-        SHELLEXECUTEINFOA info = {};
-        info.cbSize = sizeof info;
-        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-        info.lpFile = file.c_str();
-        info.lpParameters = parameters.c_str();
-        info.lpDirectory = directory.c_str();
-        info.nShow = SW_SHOWNORMAL;
-        if (!sys::ShellExecuteExA(&info)) {
-            return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
+                            const WatchWhileRunning& whileRunning) override {
+        GameJob job;
+        KernelHandle process = StartSuspendedInJob(file, parameters, directory, job);
+        if (!process.IsValid()) {
+            SHELLEXECUTEINFOA info = {};
+            info.cbSize = sizeof info;
+            info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+            info.lpFile = file.c_str();
+            info.lpParameters = parameters.c_str();
+            info.lpDirectory = directory.c_str();
+            info.nShow = SW_SHOWNORMAL;
+            if (!sys::ShellExecuteExA(&info)) {
+                return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
+            }
+            if (!info.hProcess) {
+                return ProgramRun::NotStarted("no process was started");
+            }
+            process.Reset(info.hProcess);
+            job.Take(process.Get());
         }
-        if (!info.hProcess) {
-            return ProgramRun::NotStarted("no process was started");
-        }
-        process.Reset(info.hProcess);
-        job.Take(process.Get());
+        ProgramRun run;
+        run.left = job.WaitUntilEmpty(process.Get(), whileRunning);
+        // An exit code with the error severity of a status code is the system's
+        // word for an exception that ended the process.
+        DWORD exitCode = STILL_ACTIVE;
+        run.crashed = sys::GetExitCodeProcess(process.Get(), &exitCode) &&
+                      exitCode != STILL_ACTIVE && (exitCode & 0xC0000000u) == 0xC0000000u;
+        return run;
     }
-    ProgramRun run;
-    run.left = job.WaitUntilEmpty(process.Get(), whileRunning);
-    // An exit code with the error severity of a status code is the system's
-    // word for an exception that ended the process.
-    DWORD exitCode = STILL_ACTIVE;
-    run.crashed = sys::GetExitCodeProcess(process.Get(), &exitCode) && exitCode != STILL_ACTIVE &&
-                  (exitCode & 0xC0000000u) == 0xC0000000u;
-    return run;
-}
+};
 
 }  // namespace
 
 }  // namespace srdw::win32
 
-namespace srdw {
-
-GameProcess& NativeGameProcess() {
+srdw::GameProcess& srdw::NativeGameProcess() {
     static win32::Win32Game game;
     return game;
 }
-
-}  // namespace srdw

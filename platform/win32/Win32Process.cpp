@@ -52,162 +52,148 @@ RightsFacts OwnRights() {
 
 class Win32Process final : public LauncherProcess {
   public:
-    std::string OwnPath() override;
     std::string UnusablePath() override { return win32::UnusablePath(); }
-    std::string ShortPathOf(const std::string& path) override;
-    std::string CommandLineTail() override;
-    OsResult ProbeNewFile(const std::string& folder) override;
+
+    // A path longer than the launcher's buffers of 260 characters hold is none.
+    std::string OwnPath() override {
+        std::wstring buffer(kLongPathBuffer, L'\0');
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kLongPathBuffer);
+        if (length == 0 || length >= kLongPathBuffer) {
+            return {};
+        }
+        const std::string path = AcceptedPath(std::wstring_view(buffer.data(), length));
+        return path.size() < kPathBuffer ? path : std::string();
+    }
+
+    std::string ShortPathOf(const std::string& path) override {
+        char buffer[kPathBuffer] = {};
+        const DWORD length = GetShortPathNameA(path.c_str(), buffer, kPathBuffer);
+        return length > 0 && length < kPathBuffer ? std::string(buffer, length) : path;
+    }
+
+    // As the C runtime hands it to a program: a quoted program name ends after its
+    // closing quote, an unquoted one at the first blank or control character, and
+    // the blanks after it are skipped.
+    std::string CommandLineTail() override {
+        const char* p = GetCommandLineA();
+        if (*p == '"') {
+            ++p;
+            while (*p && *p != '"') {
+                ++p;
+            }
+            if (*p == '"') {
+                ++p;
+            }
+        } else {
+            while (static_cast<unsigned char>(*p) > ' ') {
+                ++p;
+            }
+        }
+        while (*p && static_cast<unsigned char>(*p) <= ' ') {
+            ++p;
+        }
+        return p;
+    }
+
+    // A launcher without elevation is refused here under Program Files and the
+    // Windows folder. The system removes the file as the handle closes, also when
+    // the process is killed in between; one that a power loss left has the same
+    // name as the next probe's, which removes it.
+    OsResult ProbeNewFile(const std::string& folder) override {
+        const std::string probe = folder + "\\SrdwLaunch.probe";
+        const KernelHandle file(
+            sys::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        return Check(file.IsValid());
+    }
+
     Elevation RestartElevated(const std::string& program, const std::string& parameters,
-                              const std::string& directory) override;
-    MutexState AcquireMutex(const std::string& name) override;
-    void ReleaseMutex(const std::string& name) override;
-    MutexState LockFolder(const std::string& folder) override;
-    std::vector<std::string> LockFiles() override;
+                              const std::string& directory) override {
+        if (!ElevationCanHelp(OwnRights())) {
+            return Elevation::Unavailable;
+        }
+        SetEnvironmentVariableA(kRestartedVariable, "1");
+        SHELLEXECUTEINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_FLAG_NO_UI;
+        info.lpVerb = "runas";
+        info.lpFile = program.c_str();
+        info.lpParameters = parameters.c_str();
+        info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
+        info.nShow = SW_SHOWNORMAL;
+        if (sys::ShellExecuteExA(&info)) {
+            return Elevation::Started;
+        }
+        return GetLastError() == ERROR_CANCELLED ? Elevation::Declined : Elevation::Unavailable;
+    }
+
+    // Creating the mutex and finding that it exists already is one step, so two
+    // launchers started together cannot both pass.
+    MutexState AcquireMutex(const std::string& name) override {
+        if (mutex_.IsValid()) {
+            return MutexState::Acquired;
+        }
+        KernelHandle mutex(sys::CreateMutexA(nullptr, FALSE, name.c_str()));
+        const DWORD error = GetLastError();
+        if (!mutex.IsValid()) {
+            return error == ERROR_ACCESS_DENIED ? MutexState::HeldElsewhere : MutexState::Failed;
+        }
+        if (error == ERROR_ALREADY_EXISTS) {
+            return MutexState::HeldElsewhere;
+        }
+        mutex_ = std::move(mutex);
+        return MutexState::Acquired;
+    }
+
+    // The mutex was made without an owner: the last handle closed ends it. The
+    // folders' lock files go with their handles.
+    void ReleaseMutex(const std::string& /*name*/) override {
+        mutex_.Reset();
+        folderLocks_.clear();
+    }
+
+    // A file that nobody else may open while this launcher runs, removed by the
+    // system as its handle closes, however the process ends. One that a power loss
+    // left is opened and removed by the next launcher.
+    MutexState LockFolder(const std::string& folder) override {
+        const std::string lock = folder + "\\SrdwLaunch.lock";
+        const std::string key = FoldNameCase(lock);
+        if (folderLocks_.contains(key)) {
+            return MutexState::Acquired;
+        }
+        KernelHandle file(sys::CreateFileA(
+            lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!file.IsValid()) {
+            return GetLastError() == ERROR_SHARING_VIOLATION ? MutexState::HeldElsewhere
+                                                             : MutexState::Failed;
+        }
+        folderLocks_.emplace(key, FolderLock{lock, std::move(file)});
+        return MutexState::Acquired;
+    }
+
+    std::vector<std::string> LockFiles() override {
+        std::vector<std::string> files;
+        for (const auto& [key, lock] : folderLocks_) {
+            files.push_back(lock.path);
+        }
+        return files;
+    }
 
   private:
     struct FolderLock {
         std::string path;
-        FileHandle file;
+        KernelHandle file;
     };
     KernelHandle mutex_;                             // held until the process ends
     std::map<std::string, FolderLock> folderLocks_;  // by the lock file's path, lower-cased
 };
 
-// A path longer than the launcher's buffers of 260 characters hold is none.
-std::string Win32Process::OwnPath() {
-    std::wstring buffer(kLongPathBuffer, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kLongPathBuffer);
-    if (length == 0 || length >= kLongPathBuffer) {
-        return {};
-    }
-    const std::string path = AcceptedPath(std::wstring_view(buffer.data(), length));
-    return path.size() < kPathBuffer ? path : std::string();
-}
-
-std::string Win32Process::ShortPathOf(const std::string& path) {
-    char buffer[kPathBuffer] = {};
-    const DWORD length = GetShortPathNameA(path.c_str(), buffer, kPathBuffer);
-    return length > 0 && length < kPathBuffer ? std::string(buffer, length) : path;
-}
-
-// As the C runtime hands it to a program: a quoted program name ends after its
-// closing quote, an unquoted one at the first blank or control character, and
-// the blanks after it are skipped.
-std::string Win32Process::CommandLineTail() {
-    const char* p = GetCommandLineA();
-    if (*p == '"') {
-        ++p;
-        while (*p && *p != '"') {
-            ++p;
-        }
-        if (*p == '"') {
-            ++p;
-        }
-    } else {
-        while (static_cast<unsigned char>(*p) > ' ') {
-            ++p;
-        }
-    }
-    while (*p && static_cast<unsigned char>(*p) <= ' ') {
-        ++p;
-    }
-    return p;
-}
-
-// A launcher without elevation is refused here under Program Files and the
-// Windows folder. The system removes the file as the handle closes, also when
-// the process is killed in between; one that a power loss left has the same
-// name as the next probe's, which removes it.
-OsResult Win32Process::ProbeNewFile(const std::string& folder) {
-    const std::string probe = folder + "\\SrdwLaunch.probe";
-    const FileHandle file(sys::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                           nullptr));
-    return Check(file.IsValid());
-}
-
-Elevation Win32Process::RestartElevated(const std::string& program, const std::string& parameters,
-                                        const std::string& directory) {
-    if (!ElevationCanHelp(OwnRights())) {
-        return Elevation::Unavailable;
-    }
-    SetEnvironmentVariableA(kRestartedVariable, "1");
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = "runas";
-    info.lpFile = program.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (sys::ShellExecuteExA(&info)) {
-        return Elevation::Started;
-    }
-    return GetLastError() == ERROR_CANCELLED ? Elevation::Declined : Elevation::Unavailable;
-}
-
-// Creating the mutex and finding that it exists already is one step, so two
-// launchers started together cannot both pass.
-MutexState Win32Process::AcquireMutex(const std::string& name) {
-    if (mutex_.IsValid()) {
-        return MutexState::Acquired;
-    }
-    KernelHandle mutex(sys::CreateMutexA(nullptr, FALSE, name.c_str()));
-    const DWORD error = GetLastError();
-    if (!mutex.IsValid()) {
-        return error == ERROR_ACCESS_DENIED ? MutexState::HeldElsewhere : MutexState::Failed;
-    }
-    if (error == ERROR_ALREADY_EXISTS) {
-        return MutexState::HeldElsewhere;
-    }
-    mutex_ = std::move(mutex);
-    return MutexState::Acquired;
-}
-
-// The mutex was made without an owner: the last handle closed ends it. The
-// folders' lock files go with their handles.
-void Win32Process::ReleaseMutex(const std::string& /*name*/) {
-    mutex_.Reset();
-    folderLocks_.clear();
-}
-
-// A file that nobody else may open while this launcher runs, removed by the
-// system as its handle closes, however the process ends. One that a power loss
-// left is opened and removed by the next launcher.
-MutexState Win32Process::LockFolder(const std::string& folder) {
-    const std::string lock = folder + "\\SrdwLaunch.lock";
-    const std::string key = FoldNameCase(lock);
-    if (folderLocks_.contains(key)) {
-        return MutexState::Acquired;
-    }
-    FileHandle file(sys::CreateFileA(
-        lock.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!file.IsValid()) {
-        return GetLastError() == ERROR_SHARING_VIOLATION ? MutexState::HeldElsewhere
-                                                         : MutexState::Failed;
-    }
-    folderLocks_.emplace(key, FolderLock{lock, std::move(file)});
-    return MutexState::Acquired;
-}
-
-std::vector<std::string> Win32Process::LockFiles() {
-    std::vector<std::string> files;
-    for (const auto& [key, lock] : folderLocks_) {
-        files.push_back(lock.path);
-    }
-    return files;
-}
-
 }  // namespace
 
 }  // namespace srdw::win32
 
-namespace srdw {
-
-LauncherProcess& NativeLauncherProcess() {
+srdw::LauncherProcess& srdw::NativeLauncherProcess() {
     static win32::Win32Process process;
     return process;
 }
-
-}  // namespace srdw

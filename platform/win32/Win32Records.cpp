@@ -76,11 +76,7 @@ class Win32Records final : public SystemRecords {
 
 }  // namespace srdw::win32
 
-namespace srdw {
-
-SystemRecords& NativeRecords() {
+srdw::SystemRecords& srdw::NativeRecords() {
     static win32::Win32Records records;
     return records;
 }
-
-}  // namespace srdw

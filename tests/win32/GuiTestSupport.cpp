@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "RegistryKey.h"
 #include "WidePaths.h"
 #include "WindowDriver.h"
 #include "platform/win32/ScopedHandle.h"
@@ -15,9 +14,12 @@ namespace srdw::gui {
 
 namespace {
 
-using win32::DesktopHandle;
-using win32::FileHandle;
+// CloseDesktop is refused while a thread still uses the desktop; the system
+// closes it when the process ends.
+using DesktopHandle = win32::ScopedHandle<HDESK, CloseDesktop>;
+using win32::KernelHandle;
 using win32::FindHandle;
+using win32::RegistryKey;
 
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr char kStartupEntryName[] = "SrdwLaunch";
@@ -128,7 +130,7 @@ void MakeDirectories(const std::string& path) {
 void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly) {
     MakeDirectories(path.substr(0, path.rfind('\\')));
     {
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        KernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (file.IsValid()) {
@@ -142,7 +144,7 @@ void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly
 }
 
 std::optional<std::string> ReadBytes(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {

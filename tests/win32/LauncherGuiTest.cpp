@@ -639,7 +639,7 @@ TEST_F(LauncherTest, ARestoreKilledInAChainAcrossCommandsIsFinishedByTheNextStar
             entry = StartupEntry().value_or("");
             // The last move back, of the game's A from its backup, finds that file
             // held and waits for it: the launcher is ended there.
-            const win32::FileHandle held(CreateFileA((root_ + "\\A.bak").c_str(), GENERIC_READ, 0,
+            const win32::KernelHandle held(CreateFileA((root_ + "\\A.bak").c_str(), GENERIC_READ, 0,
                                                      nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(held.IsValid());
             ASSERT_TRUE(game.Release(kPatience));
@@ -992,7 +992,7 @@ TEST_F(LauncherTest, TheFoldersLockKeepsOutALauncherTheMutexDoesNot) {
     const Snapshot before = Folder();
     const std::string lock = root_ + "\\SrdwLaunch.lock";
     {
-        const srdw::win32::FileHandle held(CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr,
+        const srdw::win32::KernelHandle held(CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr,
                                                        OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
                                                        nullptr));
         ASSERT_TRUE(held.IsValid());

@@ -43,13 +43,12 @@
 #include <string>
 #include <vector>
 
-#include "RegistryKey.h"
 #include "platform/win32/ScopedHandle.h"
 
 namespace {
 
-using srdw::gui::RegistryKey;
-using srdw::win32::FileHandle;
+using srdw::win32::RegistryKey;
+using srdw::win32::KernelHandle;
 using srdw::win32::FindHandle;
 
 constexpr char kReportFile[] = "game-run.txt";
@@ -157,7 +156,7 @@ std::string Contents(const std::string& path, LONGLONG size) {
     if (size > kShownContentLimit) {
         return "...";
     }
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return "(unreadable)";
@@ -174,7 +173,7 @@ void ListFiles(const std::string& directory, const std::string& prefix,
                std::vector<std::string>& lines) {
     WIN32_FIND_DATAA found = {};
     FindHandle search(FindFirstFileA((directory + "\\*").c_str(), &found));
-    if (search.Get() == INVALID_HANDLE_VALUE) {
+    if (!search.IsValid()) {
         return;
     }
     do {
@@ -230,7 +229,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     // Written under another name and moved into place, so a reader never sees half.
     const std::string partial = path + ".partial";
     {
-        FileHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        KernelHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
             return false;

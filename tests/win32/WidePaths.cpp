@@ -9,7 +9,7 @@ namespace srdw::gui {
 
 namespace {
 
-using win32::FileHandle;
+using win32::KernelHandle;
 using win32::FindHandle;
 
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {
@@ -36,7 +36,7 @@ void AddFiles(const std::wstring& folder, const std::wstring& prefix,
             continue;
         }
         std::string& bytes = files[prefix + name];
-        const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        const KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
         char buffer[4096];
         DWORD read = 0;
@@ -67,7 +67,7 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
          at = path.find(L'\\', at + 1)) {
         CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
     }
-    const FileHandle file(
+    const KernelHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

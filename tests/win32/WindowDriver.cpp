@@ -9,8 +9,8 @@ namespace srdw::gui {
 
 namespace {
 
-using win32::GdiObject;
-using win32::LoadedModule;
+using GdiObject = win32::ScopedHandle<HGDIOBJ, DeleteObject>;
+using LoadedModule = win32::ScopedHandle<HMODULE, FreeLibrary>;
 
 constexpr char kDialogClass[] = "#32770";
 constexpr int kMessageTextId = 0xffff;

@@ -3,25 +3,36 @@
 // file chooser.
 #include <windows.h>
 
+#include <commdlg.h>
+
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 
+#include "platform/GameFile.h"
 #include "platform/win32/CodePage.h"
-#include "platform/win32/ResourceText.h"
+#include "platform/win32/ScopedHandle.h"
 #include "res/resource.h"
 #include "ui/Dialogs.h"
-#include "ui/Ui.h"
 
 namespace srdw {
 
 namespace {
 
-std::string AppTitle() {
-    return win32::ResourceText(IDS_APP_TITLE);
+std::string ResourceText(unsigned id) {
+    char buffer[1024] = {};
+    const int length = LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
+}
+
+// LoadIcon gives a shared icon owned by the system, which must not be destroyed.
+HICON LauncherIcon() {
+    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_LAUNCHER));
 }
 
 Answer AskInMessageBox(const std::string& text, UINT buttons) {
-    const std::string title = AppTitle();
+    const std::string title = ResourceText(IDS_APP_TITLE);
     switch (MessageBoxA(nullptr, text.c_str(), title.c_str(),
                         buttons | MB_ICONEXCLAMATION | MB_TASKMODAL)) {
         case IDYES:
@@ -35,37 +46,185 @@ Answer AskInMessageBox(const std::string& text, UINT buttons) {
     }
 }
 
+// ---- the splash: the launcher's picture, shown while the mod is being set up ----
+
+// How long the splash stays up before the launcher goes on, so it is seen even when
+// there is nothing to do.
+constexpr DWORD kSplashPause = 500;
+
+// The handle may have gone stale (the window destroyed some other way, or the
+// handle reused); IsWindow keeps us from destroying a stranger's window.
+BOOL DestroyIfWindow(HWND window) {
+    return IsWindow(window) && DestroyWindow(window);
+}
+
+// A launcher that ends early (an error path) never destroys the splash itself, so
+// the holder destroys what is still alive when the process ends.
+win32::ScopedHandle<HWND, DestroyIfWindow> splash;
+
+// Minimised, the dialog has no room for the picture: draw the icon in the middle of
+// what is left, on the background the system erases for icons.
+void PaintIconic(HWND window) {
+    PAINTSTRUCT paint = {};
+    HDC dc = BeginPaint(window, &paint);
+    SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client = {};
+    GetClientRect(window, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, LauncherIcon());
+    EndPaint(window, &paint);
+}
+
+// The size a window needs so that its client area is width x height, its frame
+// (the dialog's border, the control's sunken edge) kept as it is.
+SIZE AroundClientArea(HWND window, int width, int height) {
+    RECT outer = {};
+    RECT inner = {};
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &inner);
+    return {width + (outer.right - outer.left) - inner.right,
+            height + (outer.bottom - outer.top) - inner.bottom};
+}
+
+// The template's size is in dialog units, which follow the dialog font's metrics and
+// so differ from system to system, while the picture keeps its size in pixels: the
+// control and the window are sized to the picture, so that it shows whole and
+// without bars.
+void FitToPicture(HWND window) {
+    HWND control = GetWindow(window, GW_CHILD);
+    if (control == nullptr) {
+        return;
+    }
+    auto* const image =
+        reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP picture = {};
+    if (image == nullptr || GetObjectA(image, sizeof picture, &picture) == 0) {
+        return;
+    }
+    const SIZE controlSize = AroundClientArea(control, picture.bmWidth, picture.bmHeight);
+    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+    SetWindowPos(control, nullptr, 0, 0, controlSize.cx, controlSize.cy, flags);
+    const SIZE windowSize = AroundClientArea(window, controlSize.cx, controlSize.cy);
+    SetWindowPos(window, nullptr, 0, 0, windowSize.cx, windowSize.cy, flags);
+}
+
+INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    switch (message) {
+        case WM_INITDIALOG: {
+            // Only the big icon: the small one is derived from it for the taskbar.
+            SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(LauncherIcon()));
+            // The window menu gives the taskbar button its menu. The window has no
+            // caption to show it in, so the frame is not redrawn.
+            const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+            SetWindowLongPtrA(window, GWL_STYLE, style | WS_SYSMENU);
+            // The taskbar button and Alt+Tab show the window text.
+            SetWindowTextA(window, ResourceText(IDS_APP_TITLE).c_str());
+            FitToPicture(window);
+            return TRUE;  // let the dialog manager set the focus
+        }
+        case WM_COMMAND:
+            // Enter and Escape arrive as IDOK and IDCANCEL, and so do Alt+F4 and Close
+            // from the window menu (the dialog manager turns WM_CLOSE into IDCANCEL).
+            // The splash goes only when the launcher is done with it, so all of these
+            // are swallowed here.
+            return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
+        case WM_PAINT:
+            if (IsIconic(window)) {
+                PaintIconic(window);
+                return TRUE;
+            }
+            return FALSE;  // the static control paints the picture
+        case WM_QUERYDRAGICON:
+            // One of the few dialog messages whose answer is the return value itself
+            // rather than DWLP_MSGRESULT.
+            return reinterpret_cast<INT_PTR>(LauncherIcon());
+        default:
+            return FALSE;
+    }
+}
+
+// Centres the window over the desktop, then moves it back inside the work area of
+// the nearest monitor so no part of the picture lies under the taskbar or off screen.
+// Should the window be larger than the work area, its top left corner stays visible.
+void CentreOnScreen(HWND window) {
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+
+    HWND desktop = GetDesktopWindow();
+    RECT centre = {};
+    GetWindowRect(desktop, &centre);
+    RECT area = centre;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(desktop, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        area = monitor.rcWork;
+    }
+    const LONG x = (centre.left + centre.right) / 2 - width / 2;
+    const LONG y = (centre.top + centre.bottom) / 2 - height / 2;
+    SetWindowPos(window, nullptr, std::max(std::min(x, area.right - width), area.left),
+                 std::max(std::min(y, area.bottom - height), area.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// ---- the Open dialog that asks the user where the game's SREND.EXE is ----
+
+// The explorer-style hook: a child dialog of the Open dialog, which is its parent.
+UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SendMessageA(GetParent(hook), WM_SETICON, ICON_BIG,
+                         reinterpret_cast<LPARAM>(LauncherIcon()));
+            return 1;
+        case WM_NOTIFY: {
+            const auto* notify = reinterpret_cast<const OFNOTIFYW*>(lParam);
+            if (notify->hdr.code != CDN_FILEOK) {
+                return 0;
+            }
+            // By the time of CDN_FILEOK the dialog has filled in the chosen file's name.
+            const wchar_t* name = notify->lpOFN->lpstrFileTitle;
+            if (name != nullptr && IsGameFileName(win32::ToAnsi(name).text)) {
+                return 0;  // accepted: the dialog closes with OK
+            }
+            // Any other file is refused with a beep alone; the dialog stays open so
+            // the user can pick again.
+            MessageBeep(0);
+            SetWindowLongPtrA(hook, DWLP_MSGRESULT, 1);
+            return 1;
+        }
+        default:
+            return 0;
+    }
+}
+
 class LauncherDialogs final : public PlayerDialogs {
   public:
-    std::string LoadText(unsigned id) override;
+    std::string LoadText(unsigned id) override { return ResourceText(id); }
     int ShowMessageBox(const std::string& text, unsigned style) override;
-    Answer AskYesNoCancel(const std::string& text) override;
-    Answer AskYesNo(const std::string& text) override;
-    void BeginWaitCursor() override;
-    void EndWaitCursor() override;
-    std::optional<std::string> ChooseGameFile() override {
-        const auto chosen = ui::ChooseGameFile();
-        std::string path = win32::AcceptedPath(chosen ? *chosen : std::wstring());
-        return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
+    Answer AskYesNoCancel(const std::string& text) override {
+        return AskInMessageBox(text, MB_YESNOCANCEL);
     }
-    void ShowSplash() override { ui::ShowSplash(); }
-    void HideSplash() override { ui::HideSplash(); }
-    void DestroySplash() override { ui::DestroySplash(); }
+    Answer AskYesNo(const std::string& text) override { return AskInMessageBox(text, MB_YESNO); }
+    std::optional<std::string> ChooseGameFile() override;
+    void ShowSplash() override;
+    void HideSplash() override;
+    void DestroySplash() override { splash.Reset(); }
+    void BeginWaitCursor() override {
+        previousCursor_ = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
+    }
+    void EndWaitCursor() override { SetCursor(previousCursor_); }
 
   private:
     HCURSOR previousCursor_ = nullptr;
 };
 
-std::string LauncherDialogs::LoadText(unsigned id) {
-    return win32::ResourceText(id);
-}
-
 int LauncherDialogs::ShowMessageBox(const std::string& text, unsigned style) {
-    const std::string title = AppTitle();
+    const std::string title = ResourceText(IDS_APP_TITLE);
     MessageBeep(0);
     MSGBOXPARAMSA box = {};
     box.cbSize = sizeof box;
-    box.hwndOwner = nullptr;
     box.hInstance = GetModuleHandleA(nullptr);
     box.lpszText = text.c_str();
     box.lpszCaption = title.c_str();
@@ -74,20 +233,70 @@ int LauncherDialogs::ShowMessageBox(const std::string& text, unsigned style) {
     return MessageBoxIndirectA(&box);
 }
 
-Answer LauncherDialogs::AskYesNoCancel(const std::string& text) {
-    return AskInMessageBox(text, MB_YESNOCANCEL);
+// The dialog works in the system's own characters: its ANSI form would hand on
+// a look-alike of a name the code page lacks, which cannot be told from the
+// name itself. Only a file named srend.exe (any letter case) is accepted; for
+// any other name the dialog beeps and stays open.
+std::optional<std::string> LauncherDialogs::ChooseGameFile() {
+    HMODULE module = GetModuleHandleA(nullptr);
+
+    // The filter is kept in the string table with "|" for the NUL separators a
+    // string resource cannot hold. The text ends in several "|", so the list is
+    // closed by an empty text; the zeroed buffer adds the final NULs as well.
+    wchar_t filter[256] = {};
+    const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
+    std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
+
+    const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
+    wchar_t file[MAX_PATH] = L"Srend.exe";
+    wchar_t fileTitle[64] = {};
+
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hInstance = module;
+    dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrFileTitle = fileTitle;
+    dialog.nMaxFileTitle = static_cast<DWORD>(std::size(fileTitle));
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags =
+        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
+    dialog.lpfnHook = GameFileHook;
+
+    // Cancelled, or the dialog could not be shown: no path, and none unusable.
+    const bool chosen = GetOpenFileNameW(&dialog);
+    std::string path = win32::AcceptedPath(chosen ? file : L"");
+    return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
 }
 
-Answer LauncherDialogs::AskYesNo(const std::string& text) {
-    return AskInMessageBox(text, MB_YESNO);
+// A modeless dialog built from the IDD_SPLASH template; the static control in the
+// template draws the bitmap, so the dialog itself only paints when minimised.
+void LauncherDialogs::ShowSplash() {
+    // No owner: the splash is a top-level window with a taskbar button of its own.
+    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SPLASH),
+                                     nullptr, SplashProc, 0);
+    if (window == nullptr) {
+        // The splash is decoration: the launcher carries on without it, and without
+        // the pause that exists only to show it.
+        return;
+    }
+    splash.Reset(window);
+
+    CentreOnScreen(window);
+    ShowWindow(window, SW_SHOW);
+    // There is no message loop in the launcher, so this is the only time the window
+    // and the picture are painted. It cannot be closed by Enter, Escape, Alt+F4 or
+    // the window menu, only by DestroySplash.
+    UpdateWindow(window);
+    Sleep(kSplashPause);
 }
 
-void LauncherDialogs::BeginWaitCursor() {
-    previousCursor_ = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
-}
-
-void LauncherDialogs::EndWaitCursor() {
-    SetCursor(previousCursor_);
+void LauncherDialogs::HideSplash() {
+    if (splash.IsValid()) {
+        ShowWindow(splash.Get(), SW_HIDE);
+    }
 }
 
 }  // namespace
