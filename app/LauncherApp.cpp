@@ -10,6 +10,7 @@
 #include "app/PathText.h"
 #include "res/resource.h"
 #include "script/ModScript.h"
+#include "script/OwnFiles.h"
 #include "script/PathModel.h"
 #include "script/UndoJournal.h"
 
@@ -841,8 +842,8 @@ bool LauncherApp::Startup() {
     }
     keepMarker_ = false;
     LaunchPaths& paths = paths_;
-    paths.MarkerFile = launcherDirectory + "\\restore.mod";
-    paths.JournalFile = launcherDirectory + "\\restore.jnl";
+    paths.MarkerFile = launcherDirectory + "\\" + std::string(kMarkerName);
+    paths.JournalFile = launcherDirectory + "\\" + std::string(kJournalName);
     const std::string candidates[] = {ReplaceExtension(ownPath, "dat"),
                                       launcherDirectory + "\\DWSR.dat"};
 

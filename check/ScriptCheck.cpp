@@ -19,6 +19,7 @@
 #include "script/CommandTable.h"
 #include "script/FolderModel.h"
 #include "script/ModScript.h"
+#include "script/OwnFiles.h"
 #include "script/PathExpansion.h"
 #include "script/PathModel.h"
 #include "script/ScriptText.h"
@@ -814,8 +815,9 @@ void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
     }
     modScript.UseParsed(log, scriptPath, check.map.CleanText(), std::move(commands));
     std::vector<std::string> own;
-    for (const char* name : {"restore.mod", "restore.jnl", "SrdwLaunch.log", "SrdwLaunch.log.1",
-                             "SrdwLaunch.exe", "SrdwLaunch.lock"}) {
+    const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
+                                      "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
+    for (const std::string_view name : names) {
         own.push_back(Resolve(check.game, name).Text());
     }
     modScript.KeepOutOfReach(OwnFiles(own));
@@ -825,7 +827,7 @@ void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
 // written, then the commands run.
 void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& journal,
                     const Check& check) {
-    static_cast<void>(journal.Start(engine.files, Resolve(check.game, "restore.jnl").Text(),
+    static_cast<void>(journal.Start(engine.files, Resolve(check.game, kJournalName).Text(),
                                     check.report.gameDirectory, FileIdentity{},
                                     modScript.TextChecksum()));
     const Placeholders values{check.report.gameDirectory, check.report.commandLine};
@@ -915,7 +917,7 @@ void DryRun(Check& check, const std::string& scriptPath) {
         static_cast<void>(model.ChangeDirectory(rootDir));
         result.recovery = follow({}, [&](const Engine& engine) {
             UndoJournal progress;
-            static_cast<void>(progress.Reopen(model, Resolve(check.game, "restore.jnl").Text()));
+            static_cast<void>(progress.Reopen(model, Resolve(check.game, kJournalName).Text()));
             UndoInstall(engine, crashed.Contents(), &progress);
         });
         result.notRecovered = Differences(check.game, model);

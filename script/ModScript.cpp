@@ -1,9 +1,9 @@
 #include "script/ModScript.h"
 
 #include <new>
+#include <utility>
 
 #include "log/RunLog.h"
-#include "script/FileBuffer.h"
 #include "script/SourceMap.h"
 
 namespace srdw {
@@ -22,8 +22,8 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
         return false;
     }
     Clear();
-    FileBuffer file;
-    if (!file.LoadFromFile(files, path)) {
+    auto bytes = files.ReadWholeFile(path);
+    if (!bytes || bytes->empty()) {
         return false;
     }
     Loading(log, path);
@@ -31,7 +31,7 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     // The file's own buffer becomes the working buffer, cleaned in place: the
     // clean text is never longer, and a fresh process pays for every page of
     // new memory it touches.
-    ownText_ = file.Release();
+    ownText_ = std::move(*bytes);
     const auto cleanLength = CleanScriptText(ownText_, ownText_.data());
     if (!cleanLength) {
         log.Write("ERROR: Script is incorrect!\n");
@@ -71,11 +71,11 @@ void ModScript::Loading(RunLog& log, const std::string& path) {
 }
 
 void ModScript::ReportFault(FileSystem& files, RunLog& log, const std::string& path) {
-    FileBuffer file;
-    if (!file.LoadFromFile(files, path)) {
+    const auto bytes = files.ReadWholeFile(path);
+    if (!bytes || bytes->empty()) {
         return;  // gone or emptied since: nothing to show
     }
-    const std::string source = file.Release();
+    const std::string& source = *bytes;
     const SourceMap map(source);
     // The parser's calls view this load's own cleaned text, which is the map's
     // byte for byte.

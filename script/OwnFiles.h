@@ -9,6 +9,10 @@
 
 namespace srdw {
 
+// Beside the launcher: the recovery marker, and the install's undo journal.
+inline constexpr std::string_view kMarkerName = "restore.mod";
+inline constexpr std::string_view kJournalName = "restore.jnl";
+
 class OwnFiles {
   public:
     OwnFiles() = default;
