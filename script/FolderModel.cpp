@@ -85,7 +85,6 @@ void FolderModel::Reset() {
     entries_.clear();
     taken_.clear();
     takenFolders_ = 0;
-    written_.clear();
     directoryChanges_.clear();
     current_ = start_;
 }
@@ -334,13 +333,8 @@ OsResult FolderModel::ChangeDirectory(const std::string& path) {
     return OsResult::Ok();
 }
 
-std::unique_ptr<OutputFile> FolderModel::CreateOutputFile(const std::string& path, OsError*) {
-    written_.insert(path);
+std::unique_ptr<OutputFile> FolderModel::CreateOutputFile(const std::string&, OsError*) {
     return std::make_unique<DiscardingFile>();
-}
-
-std::unique_ptr<OutputFile> FolderModel::AppendToFile(const std::string& path) {
-    return written_.contains(path) ? std::make_unique<DiscardingFile>() : nullptr;
 }
 
 std::vector<FolderModel::Change> FolderModel::Changes() const {

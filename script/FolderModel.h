@@ -65,7 +65,10 @@ class FolderModel final : public FileSystem {
     // A file the run writes (its log, its journal) is taken and let go.
     OsResult RemoveFile(const std::string&) override { return {OsError::AccessDenied}; }
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError*) override;
-    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override;
+    // The run appends only to a file it wrote (its journal).
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        return CreateOutputFile(path, nullptr);
+    }
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         return disk_.ReadWholeFile(path);
     }
@@ -112,7 +115,6 @@ class FolderModel final : public FileSystem {
     // By a folder as written: its path with each name spelled as the disk
     // stores it, and whether the disk has a folder there.
     std::map<std::string, std::pair<std::string, bool>, std::less<>> folders_;
-    std::set<std::string> written_;
     std::vector<DirectoryChange> directoryChanges_;
     std::vector<std::string> outside_;
     std::size_t outsideLooks_ = 0;
