@@ -2,30 +2,63 @@
 
 #include <algorithm>
 
-#include <utility>
 #include "platform/NameCase.h"
 
 namespace srdw {
 
 namespace {
 
-std::pair<std::string, std::string> KeyOf(const ResolvedPath& path) {
-    std::string text = path.Text();
-    return {FoldNameCase(text), std::move(text)};
+constexpr std::size_t kNone = std::string::npos;
+
+// The length of a resolved path's root: "" (the POSIX root), "C:" or "\\server\share".
+std::size_t RootSize(std::string_view path) {
+    return !kWindowsPaths ? 0 : NamesDrive(path) ? 2 : ResolveAbsolute(path).root.size();
 }
 
-// Whether `path` is `directory` or below it, every name spelled alike.
-bool WithinAsSpelled(const ResolvedPath& path, const ResolvedPath& directory) {
-    return path.root == directory.root && path.parts.size() >= directory.parts.size() &&
-           std::equal(directory.parts.begin(), directory.parts.end(), path.parts.begin());
+// Whether `path` is spelled as Resolve spells an absolute path; a name that
+// starts with a dot is left to Resolve.
+bool IsResolved(std::string_view path) {
+    const std::size_t root = kWindowsPaths ? 2 : 0;
+    return path.size() > root && path[root] == kSeparator && (!kWindowsPaths || NamesDrive(path)) &&
+           path.find(kWindowsPaths ? "\\\\" : "//") == kNone &&
+           path.find(kWindowsPaths ? "\\." : "/.") == kNone &&
+           (path.size() == root + 1 || !path.ends_with(kSeparator));
 }
 
-// `path` with its first `from` parts replaced by `base`.
-ResolvedPath Rebased(const ResolvedPath& base, const ResolvedPath& path, std::size_t from) {
-    ResolvedPath rebased = base;
-    rebased.parts.insert(rebased.parts.end(),
-                         path.parts.begin() + static_cast<std::ptrdiff_t>(from), path.parts.end());
-    return rebased;
+// `path` made absolute against `directory` and spelled as Resolve spells it;
+// one spelled so already is taken as it is, without splitting it into parts.
+std::string FullText(const std::string& directory, const std::string& path) {
+    std::string full = FullPath(path, directory);
+    std::ranges::replace(full, kWindowsPaths ? '/' : '\\', kSeparator);
+    return IsResolved(full) ? full : Resolve(ResolveAbsolute(directory), path).Text();
+}
+
+// Whether `path` is `folder` or lies below it, compared as given: keys, or
+// texts as spelled.
+bool Below(std::string_view path, std::string_view folder) {
+    return path.starts_with(folder) &&
+           (path.size() == folder.size() || folder.ends_with(kSeparator) ||
+            path[folder.size()] == kSeparator);
+}
+
+std::string_view Name(std::string_view path) {
+    return path.ends_with(kSeparator) ? std::string_view()
+                                      : path.substr(path.rfind(kSeparator) + 1);
+}
+
+// The folder `path` lies in; a root's is itself.
+std::string Parent(const std::string& path) {
+    const std::size_t cut = path.rfind(kSeparator);
+    return path.ends_with(kSeparator) ? path
+                                      : path.substr(0, cut == RootSize(path) ? cut + 1 : cut);
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (!path.ends_with(kSeparator)) {
+        path += kSeparator;
+    }
+    return path += name;
 }
 
 std::string WithLastPart(const std::string& path, std::string_view name) {
@@ -44,183 +77,150 @@ class DiscardingFile final : public OutputFile {
 
 FolderModel::FolderModel(FileSystem& disk, std::optional<ResolvedPath> bounds)
     : disk_(disk),
-      bounds_(std::move(bounds)),
-      start_(bounds_ ? *bounds_ : ResolveAbsolute(disk.WorkingDirectory())),
+      bounds_(bounds ? std::optional(PathKey(*bounds)) : std::nullopt),
+      start_(bounds ? bounds->Text() : FullText({}, disk.WorkingDirectory())),
       current_(start_) {}
 
 void FolderModel::Reset() {
     entries_.clear();
-    movedFolders_ = 0;
     taken_.clear();
     takenFolders_ = 0;
-    written_.clear();
     directoryChanges_.clear();
     current_ = start_;
 }
 
-bool FolderModel::IsFixed(const ResolvedPath& path) const {
-    return bounds_ && path.parts.size() <= bounds_->parts.size() && IsWithin(*bounds_, path);
+bool FolderModel::IsFixed(std::string_view key) const {
+    return bounds_ && Below(*bounds_, key);
 }
 
-FolderModel::Entries::iterator FolderModel::Find(const ResolvedPath& path) {
-    const auto key = KeyOf(path);
-    const auto exact = entries_.find(key);
-    if (exact != entries_.end()) {
-        return exact;
+// The entry a path names: the one spelled so where there is one, else one
+// whose name differs only in letter case.
+FolderModel::Entries::iterator FolderModel::Find(std::string_view key, std::string_view path) {
+    auto found = entries_.lower_bound(key);
+    for (auto entry = found; entry != entries_.end() && entry->first == key; ++entry) {
+        if (entry->second.now == path) {
+            return entry;
+        }
+        found = entry->second.now < found->second.now ? entry : found;
     }
-    const auto folded = entries_.lower_bound({key.first, {}});
-    return folded != entries_.end() && folded->first.first == key.first ? folded : entries_.end();
+    return found != entries_.end() && found->first == key ? found : entries_.end();
 }
 
 // Where the model has `path`, or where the disk would have it: below a folder
-// the run moved, in that folder's place on the disk; nothing where the run
-// took something away. Nothing is asked of the disk.
-FolderModel::Found FolderModel::Place(const ResolvedPath& path) {
-    Found found{std::nullopt, path, entries_.end(), std::nullopt, 0};
-    if (IsFixed(path)) {
+// the model holds, in that folder's place on the disk; nothing outside the
+// bounds. Nothing is asked of the disk.
+FolderModel::Found FolderModel::Place(const std::string& path) {
+    Found found{FoldNameCase(path), std::nullopt, {}, entries_.end(), {}, 0};
+    const std::string_view key = found.key;
+    if (IsFixed(key)) {
         found.attributes.emplace().directory = true;
+        found.stored = path;
         return found;
     }
-    if (bounds_ && !IsWithin(path, *bounds_)) {
+    if (bounds_ && !Below(key, *bounds_)) {
         ++outsideLooks_;
-        if (std::find(outside_.begin(), outside_.end(), path.Text()) == outside_.end()) {
-            outside_.push_back(path.Text());
+        if (std::find(outside_.begin(), outside_.end(), path) == outside_.end()) {
+            outside_.push_back(path);
         }
         return found;
     }
-    found.entry = Find(path);
+    found.entry = Find(key, path);
     if (found.entry != entries_.end()) {
         found.attributes = found.entry->second.attributes;
-        found.stored = Now(found.entry);
+        found.stored = found.entry->second.now;
         return found;
     }
-    ResolvedPath onDisk = path;
-    for (std::size_t n = path.parts.size(); movedFolders_ > 0 && n-- > 0;) {
-        ResolvedPath above = path;
-        above.parts.resize(n);
-        const auto entry = Find(above);
-        if (entry != entries_.end() && entry->second.attributes.directory) {
-            const ResolvedPath origin = ResolveAbsolute(entry->second.origin);
-            onDisk = Rebased(origin, path, n);
-            found.unmoved = origin.parts.size();
-            found.stored = Now(entry);  // where what lies below it is now
+    found.onDisk = path;
+    for (std::size_t end = key.rfind(kSeparator); takenFolders_ > 0 && end != kNone && end > 0;
+         end = key.rfind(kSeparator, end - 1)) {
+        const auto above = Find(key.substr(0, end), std::string_view(path).substr(0, end));
+        if (above != entries_.end() && above->second.attributes.directory) {
+            found.onDisk = above->second.origin + path.substr(end);
+            found.unmoved = above->second.origin.size();
+            found.stored = above->second.now;  // where what lies below it is now
             break;
         }
     }
-    found.onDisk = std::move(onDisk);
     return found;
 }
 
 // Whether the run took away what the disk has at `onDisk`, spelled as stored,
-// or a folder it lies in, after its first `unmoved` parts.
-bool FolderModel::Vacated(const ResolvedPath& onDisk, std::size_t unmoved) const {
-    if (taken_.empty()) {
-        return false;
-    }
-    std::string above = onDisk.Text();
-    if (takenFolders_ == 0) {  // only files were taken: nothing lies below them
-        return onDisk.parts.size() > unmoved && taken_.contains(above);
-    }
-    for (std::size_t n = onDisk.parts.size(); n > unmoved; --n) {
-        if (taken_.contains(above)) {
+// or a folder it lies in, after its first `unmoved` characters.
+bool FolderModel::Vacated(std::string_view onDisk, std::size_t unmoved) const {
+    for (std::size_t end = onDisk.size(); end != kNone && end > unmoved;
+         end = onDisk.rfind(kSeparator, end - 1)) {
+        if (taken_.contains(onDisk.substr(0, end))) {
             return true;
         }
-        above.resize(above.size() - onDisk.parts[n - 1].size() - 1);
+        if (takenFolders_ == 0) {
+            return false;  // only files were taken: nothing lies below them
+        }
     }
     return false;
 }
 
-FolderModel::Found FolderModel::Look(const ResolvedPath& path) {
+FolderModel::Found FolderModel::Look(const std::string& path, bool folder) {
     Found found = Place(path);
-    if (found.entry != entries_.end() || !found.onDisk) {
+    if (found.entry != entries_.end() || found.onDisk.empty()) {
         return found;
     }
-    const std::string text = found.onDisk->Text();
-    const auto states = disk_.LookUp(std::span(&text, 1));
-    if (!states.front().Exists()) {
-        found.onDisk.reset();
+    std::string spelled;
+    if (folder) {
+        const auto& [text, directory] = Spelling(found.onDisk);
+        if (directory) {
+            found.attributes.emplace().directory = true;
+            spelled = text;
+        }
+    } else {
+        const PathState state = std::move(disk_.LookUp(std::span(&found.onDisk, 1)).front());
+        found.attributes = state.attributes;
+        spelled = Join(Spelling(Parent(found.onDisk)).first, Name(state.stored));
+    }
+    if (!found.attributes || Vacated(spelled, found.unmoved)) {
+        found.attributes.reset();
+        found.onDisk.clear();
         return found;
     }
-    const std::string& leaf = states.front().stored;
-    found.onDisk = StoredOnDisk(std::move(*found.onDisk), found.unmoved,
-                                leaf.substr(leaf.find_last_of("\\/") + 1));
-    if (Vacated(*found.onDisk, found.unmoved)) {
-        found.onDisk.reset();
-        return found;
-    }
-    found.attributes = states.front().attributes;
-    found.stored =
-        found.unmoved == 0 ? *found.onDisk : Rebased(found.stored, *found.onDisk, found.unmoved);
+    found.stored += std::string_view(spelled).substr(found.unmoved);
+    found.onDisk = std::move(spelled);
     return found;
 }
 
-std::optional<ResolvedPath> FolderModel::Folder(const ResolvedPath& path) {
-    const Found found = Place(path);
-    if (found.attributes) {
-        return found.attributes->directory ? std::optional(found.stored) : std::nullopt;
+// The disk's spelling of a folder and of each folder above it, asked once;
+// a name where the disk has no folder stays as written.
+const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folder) {
+    const auto known = folders_.find(folder);
+    if (known != folders_.end()) {
+        return known->second;
     }
-    if (!found.onDisk) {
-        return std::nullopt;
-    }
-    ResolvedPath stored = StoredOnDisk(*found.onDisk, found.unmoved, {});
-    const auto& name = FolderName(stored, stored.parts.size());
-    if (!name) {
-        return std::nullopt;
-    }
-    if (!stored.parts.empty()) {  // a root keeps its name
-        stored.parts.back() = *name;
-    }
-    if (Vacated(stored, found.unmoved)) {
-        return std::nullopt;
-    }
-    return found.unmoved == 0 ? stored : Rebased(found.stored, stored, found.unmoved);
+    const std::string text(folder);
+    const PathState state = std::move(disk_.LookUp(std::span(&text, 1)).front());
+    const bool directory = state.attributes && state.attributes->directory;
+    std::string spelled =
+        text.ends_with(kSeparator)
+            ? text
+            : Join(Spelling(Parent(text)).first, directory ? Name(state.stored) : Name(text));
+    return folders_.emplace(text, std::pair(std::move(spelled), directory)).first->second;
 }
 
-// The disk's spelling of a folder's name, asked once; none where no folder is.
-const std::optional<std::string>& FolderModel::FolderName(const ResolvedPath& onDisk,
-                                                          std::size_t parts) {
-    const std::string text = onDisk.PrefixText(parts);
-    auto [known, added] = folders_.try_emplace(FoldNameCase(text));
-    if (added) {
-        const auto state = disk_.LookUp(std::span(&text, 1)).front();
-        if (state.attributes && state.attributes->directory) {
-            known->second = state.stored.substr(state.stored.find_last_of("\\/") + 1);
-        }
+// `path` in its folder as stored, where that folder is.
+std::optional<std::string> FolderModel::InFolder(const std::string& path) {
+    const Found folder = Look(Parent(path), true);
+    if (!folder.attributes || !folder.attributes->directory) {
+        return std::nullopt;
     }
-    return known->second;
-}
-
-// `onDisk` with the folders after its first `from` parts spelled as the disk
-// stores them, and `leaf` for its last name where one is given.
-ResolvedPath FolderModel::StoredOnDisk(ResolvedPath onDisk, std::size_t from, std::string leaf) {
-    const std::size_t folders = onDisk.parts.empty() ? 0 : onDisk.parts.size() - 1;
-    auto [names, added] = folderNames_.try_emplace(FoldNameCase(onDisk.PrefixText(folders)));
-    if (added) {
-        for (std::size_t n = 1; n <= folders; ++n) {
-            names->second.push_back(FolderName(onDisk, n));
-        }
-    }
-    for (std::size_t n = from; n < folders; ++n) {
-        if (const auto& name = names->second[n]) {
-            onDisk.parts[n] = *name;
-        }
-    }
-    if (!leaf.empty()) {
-        onDisk.parts.back() = std::move(leaf);
-    }
-    return onDisk;
+    return Join(folder.stored, Name(path));
 }
 
 FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
     if (found.entry != entries_.end()) {
         return found.entry;
     }
-    taken_.insert(found.onDisk->Text());
+    taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    return entries_
-        .emplace(KeyOf(found.stored),
-                 Entry{found.onDisk->Text(), *found.attributes, found.attributes->readOnly})
-        .first;
+    return entries_.emplace(
+        FoldNameCase(found.stored),
+        Entry{found.stored, found.onDisk, *found.attributes, found.attributes->readOnly});
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
@@ -228,40 +228,27 @@ std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, b
     for (std::size_t i = 0; i < paths.size(); ++i) {
         PathState& state = states[i];
         state.path = paths[i];
-        const ResolvedPath full = Resolve(current_, paths[i]);
-        const Found found = Look(full);
+        const std::string full = FullText(current_, paths[i]);
+        Found found = Look(full);
         state.attributes = found.attributes;
-        state.stored = found.attributes && !paths[i].empty() && !IsFixed(full)
-                           ? WithLastPart(paths[i], found.stored.Name())
+        state.stored = found.attributes && !paths[i].empty() && !IsFixed(found.key)
+                           ? WithLastPart(paths[i], Name(found.stored))
                            : paths[i];
-        state.native = found.attributes ? found.stored.Text() : Absent(full);
+        if (found.attributes) {
+            state.native = std::move(found.stored);
+            continue;
+        }
+        // A path that names nothing would be made in its folder as stored, so
+        // that a move there by this name reaches it on a disk that tells letter
+        // case apart. Windows does not, and SrdwCheck's bounded model moves
+        // nothing: there it stays as written.
+        state.native = kWindowsPaths || bounds_ ? full : InFolder(full).value_or(full);
     }
     return states;
 }
 
-// Where a path that names nothing would be made: in its folder as stored,
-// so that a move there by this name reaches it on a disk that tells letter
-// case apart. Windows does not, and SrdwCheck's bounded model moves nothing:
-// there it stays as written.
-std::string FolderModel::Absent(const ResolvedPath& path) {
-    if (kWindowsPaths || bounds_ || path.parts.empty()) {
-        return path.Text();
-    }
-    const auto folder = Folder(path.Parent());
-    if (!folder) {
-        return path.Text();
-    }
-    ResolvedPath absent = *folder;
-    absent.parts.push_back(path.parts.back());
-    return absent.Text();
-}
-
 std::optional<FileAttributes> FolderModel::Attributes(const std::string& path) {
-    return path.empty() ? std::nullopt : Look(Resolve(current_, path)).attributes;
-}
-
-std::string FolderModel::StoredName(const std::string& path) {
-    return LookUp(std::span(&path, 1)).front().stored;
+    return path.empty() ? std::nullopt : Look(FullText(current_, path)).attributes;
 }
 
 OsResult FolderModel::MoveNoReplace(const std::string& from, const std::string& to) {
@@ -281,68 +268,52 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         return {OsError::AlreadyExists};
     }
     // Both as the look-up just before found them, `from` spelled as stored.
-    const ResolvedPath source = ResolveAbsolute(from.native);
-    const ResolvedPath target = ResolveAbsolute(to.native);
+    const std::string& source = from.native;
+    Found moving = Place(source);
     // Windows keeps the current directory from being moved; elsewhere it moves
-    // and stays current.
-    const bool movesCurrent = IsWithin(current_, source);
-    if (IsFixed(source) || (movesCurrent && kWindowsPaths)) {
+    // and stays current. Only a directory holds it, or anything at all.
+    const bool directory = from.attributes->directory;
+    const bool movesCurrent = directory && Below(FoldNameCase(current_), moving.key);
+    if (IsFixed(moving.key) || (movesCurrent && kWindowsPaths)) {
         return {OsError::AccessDenied};
     }
-    const auto parent = Folder(target.Parent());
-    if (!parent) {
+    const auto place = InFolder(to.native);
+    if (!place) {
         return {OsError::NotFound};
     }
-    if (IsWithin(target, source)) {
+    if (directory && Below(FoldNameCase(to.native), moving.key)) {
         return {OsError::Other};  // a directory into itself
     }
-    Found moving = Place(source);
     if (moving.entry == entries_.end() &&
-        (!moving.onDisk || Vacated(*moving.onDisk, moving.unmoved))) {
+        (moving.onDisk.empty() || Vacated(moving.onDisk, moving.unmoved))) {
         return {OsError::NotFound};
     }
     moving.attributes = from.attributes;
     moving.stored = source;
-    movedFolders_ += from.attributes->directory ? 1 : 0;
-    ResolvedPath place = *parent;
-    place.parts.push_back(target.parts.back());
     const auto taken = TakeOver(moving);
-    const ResolvedPath stored = Now(taken);
-    if (!from.attributes->directory && !movesCurrent) {  // nothing lies below a file
-        auto node = entries_.extract(taken);
-        node.key() = KeyOf(place);
-        entries_.insert(std::move(node));
-        return OsResult::Ok();
-    }
-    std::vector<std::pair<ResolvedPath, Entry>> moved;
-    const std::string below = PathKey(stored);
-    for (auto it = entries_.lower_bound({below, {}});
-         it != entries_.end() && it->first.first.starts_with(below);) {
-        ResolvedPath now = Now(it);
-        if (!WithinAsSpelled(now, stored)) {
-            ++it;
+    const std::string stored = taken->second.now;
+    const std::string below = taken->first;
+    for (auto entry = entries_.lower_bound(below);
+         entry != entries_.end() && entry->first.starts_with(below);) {
+        if (!Below(entry->second.now, stored)) {
+            ++entry;
             continue;
         }
-        moved.emplace_back(Rebased(place, now, stored.parts.size()), std::move(it->second));
-        it = entries_.erase(it);
-    }
-    for (auto& [now, entry] : moved) {
-        entries_.emplace(KeyOf(now), std::move(entry));
+        // What lands in the range again is not below `stored`, and is passed over.
+        auto node = entries_.extract(entry++);
+        node.mapped().now = *place + node.mapped().now.substr(stored.size());
+        node.key() = FoldNameCase(node.mapped().now);
+        entries_.insert(std::move(node));
     }
     if (movesCurrent) {
-        current_ = Rebased(place, current_, stored.parts.size());
+        current_ = *place + current_.substr(stored.size());
     }
     return OsResult::Ok();
 }
 
-OsResult FolderModel::SetNormalAttributes(const std::string& path) {
-    FileAttributes normal;
-    return RestoreAttributes(path, normal);
-}
-
 OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttributes& attributes) {
-    const Found found = Look(Resolve(current_, path));
-    if (!found.attributes || IsFixed(found.stored)) {
+    const Found found = Look(FullText(current_, path));
+    if (!found.attributes || IsFixed(found.key)) {
         return {OsError::NotFound};
     }
     FileAttributes& held = TakeOver(found)->second.attributes;
@@ -358,27 +329,21 @@ OsResult FolderModel::ChangeDirectory(const std::string& path) {
     if (!changes) {
         return {OsError::NotFound};
     }
-    current_ = Resolve(current_, path);
+    current_ = FullText(current_, path);
     return OsResult::Ok();
 }
 
-std::unique_ptr<OutputFile> FolderModel::CreateOutputFile(const std::string& path, OsError*) {
-    written_.insert(path);
+std::unique_ptr<OutputFile> FolderModel::CreateOutputFile(const std::string&, OsError*) {
     return std::make_unique<DiscardingFile>();
-}
-
-std::unique_ptr<OutputFile> FolderModel::AppendToFile(const std::string& path) {
-    return written_.contains(path) ? std::make_unique<DiscardingFile>() : nullptr;
 }
 
 std::vector<FolderModel::Change> FolderModel::Changes() const {
     std::vector<Change> changes;
-    for (auto entry = entries_.begin(); entry != entries_.end(); ++entry) {
-        const auto& [now, origin] = std::pair(entry->first.second, entry->second.origin);
-        const FileAttributes& attributes = entry->second.attributes;
-        if (now != origin || attributes.readOnly != entry->second.readOnlyWas) {
-            changes.push_back({Now(entry), ResolveAbsolute(origin), attributes.directory,
-                               attributes.readOnly, entry->second.readOnlyWas});
+    for (const auto& [key, entry] : entries_) {
+        if (entry.now != entry.origin || entry.attributes.readOnly != entry.readOnlyWas) {
+            changes.push_back({ResolveAbsolute(entry.now), ResolveAbsolute(entry.origin),
+                               entry.attributes.directory, entry.attributes.readOnly,
+                               entry.readOnlyWas});
         }
     }
     return changes;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -51,16 +52,23 @@ class FolderModel final : public FileSystem {
                                   bool storedNames = true) override;
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override;
     std::optional<FileAttributes> Attributes(const std::string& path) override;
-    std::string StoredName(const std::string& path) override;
+    std::string StoredName(const std::string& path) override {
+        return LookUp(std::span(&path, 1)).front().stored;
+    }
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override;
-    OsResult SetNormalAttributes(const std::string& path) override;
+    OsResult SetNormalAttributes(const std::string& path) override {
+        return RestoreAttributes(path, {});
+    }
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override;
     OsResult ChangeDirectory(const std::string& path) override;
-    std::string WorkingDirectory() override { return current_.Text(); }
+    std::string WorkingDirectory() override { return current_; }
     // A file the run writes (its log, its journal) is taken and let go.
     OsResult RemoveFile(const std::string&) override { return {OsError::AccessDenied}; }
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError*) override;
-    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override;
+    // The run appends only to a file it wrote (its journal).
+    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
+        return CreateOutputFile(path, nullptr);
+    }
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         return disk_.ReadWholeFile(path);
     }
@@ -68,55 +76,45 @@ class FolderModel final : public FileSystem {
     void Sleep(unsigned) override {}
 
   private:
-    // What the model took over from the disk, by where it is now: by PathKey,
-    // then as stored, so that where the system holds two names that differ
-    // only in letter case, both are kept. Texts, not parts: a long install
-    // holds many.
+    // What the model took over from the disk, by PathKey of where it is now:
+    // where the system holds two names that differ only in letter case, both
+    // are kept. Paths are texts, as Resolve spells them: a long install holds many.
     struct Entry {
+        std::string now;     // where it is, spelled as stored
         std::string origin;  // where the disk has it, as stored
         FileAttributes attributes;
         bool readOnlyWas = false;
     };
-    using Entries = std::map<std::pair<std::string, std::string>, Entry>;
-    static ResolvedPath Now(Entries::const_iterator entry) {
-        return ResolveAbsolute(entry->first.second);
-    }
+    using Entries = std::multimap<std::string, Entry, std::less<>>;
 
     struct Found {
+        std::string key;  // PathKey of the path looked at
         std::optional<FileAttributes> attributes;
-        ResolvedPath stored;                 // the path spelled as stored, when found
-        Entries::iterator entry;             // the model's, when it holds it
-        std::optional<ResolvedPath> onDisk;  // where the disk has it, when not
-        std::size_t unmoved;                 // the parts of `onDisk` no move leads to
+        std::string stored;       // the path spelled as stored, when found
+        Entries::iterator entry;  // the model's, when it holds it
+        std::string onDisk;       // where the disk has it, when not; empty where nothing is
+        std::size_t unmoved = 0;  // the length of the start of `onDisk` that no move leads to
     };
-    Found Place(const ResolvedPath& path);
-    Found Look(const ResolvedPath& path);
-    bool Vacated(const ResolvedPath& onDisk, std::size_t unmoved) const;
-    // The folder at `path`, spelled as stored; none where no folder is.
-    std::optional<ResolvedPath> Folder(const ResolvedPath& path);
-    const std::optional<std::string>& FolderName(const ResolvedPath& onDisk, std::size_t parts);
-    // The entry a path names: each name as spelled where that is there, else
-    // one that differs only in letter case.
-    Entries::iterator Find(const ResolvedPath& path);
+    Found Place(const std::string& path);
+    // With `folder`, only whether a folder is there, asked of the disk once.
+    Found Look(const std::string& path, bool folder = false);
+    Entries::iterator Find(std::string_view key, std::string_view path);
+    bool Vacated(std::string_view onDisk, std::size_t unmoved) const;
+    const std::pair<std::string, bool>& Spelling(std::string_view folder);
+    std::optional<std::string> InFolder(const std::string& path);
     Entries::iterator TakeOver(const Found& found);
-    // `onDisk` with each name after its first `from` spelled as the disk stores it.
-    ResolvedPath StoredOnDisk(ResolvedPath onDisk, std::size_t from, std::string leaf);
-    bool IsFixed(const ResolvedPath& path) const;
-    std::string Absent(const ResolvedPath& path);
+    bool IsFixed(std::string_view key) const;
 
     FileSystem& disk_;
-    std::optional<ResolvedPath> bounds_;
-    ResolvedPath start_;
-    ResolvedPath current_;
+    std::optional<std::string> bounds_;  // by PathKey
+    std::string start_;
+    std::string current_;
     Entries entries_;
-    std::set<std::string> taken_;   // every place on the disk the model took over, as stored
-    std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
-    // By PathKey: the disk's spelling of each folder asked for, none where none is.
-    std::map<std::string, std::optional<std::string>> folders_;
-    // By PathKey of a folder: the disk's spelling of it and of each folder above it.
-    std::map<std::string, std::vector<std::optional<std::string>>> folderNames_;
-    std::size_t movedFolders_ = 0;  // only then can a path lie below a moved folder
-    std::set<std::string> written_;
+    std::set<std::string, std::less<>> taken_;  // every place on the disk the model took over
+    std::size_t takenFolders_ = 0;              // only then can a place lie below one taken over
+    // By a folder as written: its path with each name spelled as the disk
+    // stores it, and whether the disk has a folder there.
+    std::map<std::string, std::pair<std::string, bool>, std::less<>> folders_;
     std::vector<DirectoryChange> directoryChanges_;
     std::vector<std::string> outside_;
     std::size_t outsideLooks_ = 0;

@@ -262,6 +262,15 @@ TEST(FolderModelTest, AMoveToTheVolumesTopStaysInTheModel) {
     EXPECT_FALSE(std::filesystem::exists(to));
 }
 
+// A folder whose read-only bit the run changed keeps what it holds.
+TEST(FolderModelTest, AFolderWhoseAttributesChangedKeepsItsFiles) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "Data" / "Sky.pak", "sky");
+    FolderModel model(NativeFileSystem());
+    ASSERT_TRUE(model.SetNormalAttributes((dir.Path() / "Data").string()));
+    EXPECT_TRUE(model.Attributes((dir.Path() / "Data" / "Sky.pak").string()));
+}
+
 #ifdef _WIN32
 // "C:Sky.pak" is the file in drive C's current directory: its stored name keeps the drive.
 TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
