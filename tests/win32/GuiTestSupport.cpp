@@ -17,8 +17,8 @@ namespace {
 // CloseDesktop is refused while a thread still uses the desktop; the system
 // closes it when the process ends.
 using DesktopHandle = win32::ScopedHandle<HDESK, CloseDesktop>;
-using win32::KernelHandle;
 using win32::FindHandle;
+using win32::KernelHandle;
 using win32::RegistryKey;
 
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -131,7 +131,7 @@ void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly
     MakeDirectories(path.substr(0, path.rfind('\\')));
     {
         KernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (file.IsValid()) {
             WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -145,8 +145,8 @@ void WriteBytes(const std::string& path, const std::string& bytes, bool readOnly
 
 std::optional<std::string> ReadBytes(const std::string& path) {
     KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return std::nullopt;
     }

@@ -640,7 +640,7 @@ TEST_F(LauncherTest, ARestoreKilledInAChainAcrossCommandsIsFinishedByTheNextStar
             // The last move back, of the game's A from its backup, finds that file
             // held and waits for it: the launcher is ended there.
             const win32::KernelHandle held(CreateFileA((root_ + "\\A.bak").c_str(), GENERIC_READ, 0,
-                                                     nullptr, OPEN_EXISTING, 0, nullptr));
+                                                       nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(held.IsValid());
             ASSERT_TRUE(game.Release(kPatience));
             ASSERT_TRUE(WaitUntil([&] { return Exists(root_ + "\\M"); }, kPatience));
@@ -993,8 +993,8 @@ TEST_F(LauncherTest, TheFoldersLockKeepsOutALauncherTheMutexDoesNot) {
     const std::string lock = root_ + "\\SrdwLaunch.lock";
     {
         const srdw::win32::KernelHandle held(CreateFileA(lock.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                       OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
-                                                       nullptr));
+                                                         OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
+                                                         nullptr));
         ASSERT_TRUE(held.IsValid());
         auto launcher = StartLauncher();
         const auto box = ExpectMessageBox(*launcher);

@@ -47,9 +47,9 @@
 
 namespace {
 
-using srdw::win32::RegistryKey;
-using srdw::win32::KernelHandle;
 using srdw::win32::FindHandle;
+using srdw::win32::KernelHandle;
+using srdw::win32::RegistryKey;
 
 constexpr char kReportFile[] = "game-run.txt";
 constexpr char kStartedFile[] = "game-started";
@@ -157,7 +157,7 @@ std::string Contents(const std::string& path, LONGLONG size) {
         return "...";
     }
     KernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         return "(unreadable)";
     }
@@ -230,7 +230,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     const std::string partial = path + ".partial";
     {
         KernelHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
             return false;
         }

@@ -9,8 +9,8 @@ namespace srdw::gui {
 
 namespace {
 
-using win32::KernelHandle;
 using win32::FindHandle;
+using win32::KernelHandle;
 
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
@@ -37,7 +37,7 @@ void AddFiles(const std::wstring& folder, const std::wstring& prefix,
         }
         std::string& bytes = files[prefix + name];
         const KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
+                                            OPEN_EXISTING, 0, nullptr));
         char buffer[4096];
         DWORD read = 0;
         while (file.IsValid() && ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) &&
