@@ -6,6 +6,9 @@ namespace srdw {
 
 void RunLogObserver::WalkStarted(Walk walk) {
     installing_ = walk == Walk::Install;
+    if (installing_) {
+        commands_ = failed_ = 0;  // what one install did not put in
+    }
     log_.Write(installing_ ? "\nInstalling script...\n" : "\nRestoring script...\n");
 }
 

@@ -191,6 +191,7 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
         return false;
     }
     std::string path(move.from);
+    std::string key = PathKey(path);
     std::vector<std::string> earlier;
     bool before = false;
     for (auto command = journal.commands.rbegin(); command != journal.commands.rend(); ++command) {
@@ -199,13 +200,13 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
                 before = &*other == &move;
                 continue;
             }
-            const std::string key = PathKey(path);
             const std::string to = PathKey(other->to);
             if (other->failed || !key.starts_with(to) ||
                 (key.size() > to.size() && key[to.size()] != '\\')) {
                 continue;
             }
             path = std::string(other->from) + path.substr(to.size());
+            key = PathKey(path);
             earlier.push_back(path);
         }
     }
