@@ -6,9 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <map>
-#include <optional>
-#include <set>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/AsciiCase.h"
@@ -18,8 +19,24 @@
 namespace srdw {
 
 // As a listing matches a name: other bytes, UTF-8's among them, are themselves.
+// The engine folds whole paths on every command, so eight bytes go at a time:
+// where a byte below 0x80 is 'A' to 'Z', adding 0x80 - 'A' sets its top bit
+// and adding 0x80 - 'Z' - 1 does not, and the difference becomes its 0x20 bit.
 std::string FoldNameCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
+    constexpr std::uint64_t kEach = 0x0101010101010101;
+    std::size_t at = 0;
+    for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, text.data() + at, sizeof bytes);
+        const std::uint64_t low = bytes & (0x7f * kEach);
+        const std::uint64_t upper =
+            ((low + (0x80 - 'A') * kEach) ^ (low + (0x80 - 'Z' - 1) * kEach)) & ~bytes &
+            (0x80 * kEach);
+        bytes |= upper >> 2;
+        std::memcpy(text.data() + at, &bytes, sizeof bytes);
+    }
+    std::transform(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                   text.begin() + static_cast<std::ptrdiff_t>(at), LowerAscii);
     return text;
 }
 
@@ -28,13 +45,6 @@ std::string FoldNameCase(std::string text) {
 namespace srdw::posix {
 
 namespace {
-
-// Backslashes become slashes; nothing else changes.
-std::string NativePath(std::string_view path) {
-    std::string native(path);
-    std::replace(native.begin(), native.end(), '\\', '/');
-    return native;
-}
 
 std::string Join(std::string_view directory, std::string_view name) {
     std::string joined(directory);
@@ -53,55 +63,61 @@ std::pair<std::string_view, std::string_view> Split(std::string_view path) {
     return {path.substr(0, std::max<std::size_t>(slash, 1)), path.substr(slash + 1)};
 }
 
-// The spelling a directory's listing is kept under: absolute, without empty
-// or "." parts. A ".." stays: the system resolves it past links.
-std::string Key(std::string_view path) {
-    std::string key = path.starts_with('/') ? std::string() : WorkingDirectory();
-    if (key == "/") {
-        key.clear();
-    }
-    key.reserve(key.size() + path.size() + 1);
-    for (std::string_view rest = path; !rest.empty();) {
-        const auto slash = rest.find('/');
-        const std::string_view part = rest.substr(0, slash);
-        if (!part.empty() && part != ".") {
-            key.append("/").append(part);
+// A listing's names hashed and matched as a name is looked up, A to Z as a
+// to z, so that any spelling finds every other without a string made for it.
+struct FoldedHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+        std::size_t hash = 14695981039346656037u;  // FNV-1a
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211u;
         }
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        return hash;
     }
-    return key.empty() ? "/" : key;
-}
+};
 
-bool IsAtOrBelow(std::string_view path, std::string_view key) {
-    return path.starts_with(key) &&
-           (path.size() == key.size() || key == "/" || path[key.size()] == '/');
-}
-
-// A name as a listing keeps it: after its folded spelling, so that the
-// spellings of one name stand together, in byte order.
-using Entry = std::pair<std::string, std::string>;
-
-Entry EntryOf(std::string_view name) {
-    return {FoldNameCase(std::string(name)), std::string(name)};
-}
+struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return EqualIgnoringCase(a, b);
+    }
+};
 
 // The names of one directory.
 struct Listing {
-    std::set<Entry> names;
+    std::unordered_multiset<std::string, FoldedHash, FoldedEqual> names;
     dev_t device = 0;  // the directory itself, which more than one path may lead to
     ino_t inode = 0;
 
-    // `name` as spelled when it is there, else its first spelling.
-    std::optional<std::string> Find(std::string_view name) const {
-        Entry wanted = EntryOf(name);
-        if (names.contains(wanted)) {
-            return wanted.second;
+    // `name` as spelled when it is there, else the first of its spellings in
+    // byte order; none when it is there in no letter case.
+    const std::string* Find(std::string_view name) const {
+        const std::string* first = nullptr;
+        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
+            if (*at == name) {
+                return &*at;
+            }
+            if (!first || *at < *first) {
+                first = &*at;
+            }
         }
-        wanted.second.clear();
-        const auto first = names.lower_bound(wanted);
-        return first != names.end() && first->first == wanted.first
-                   ? std::optional<std::string>(first->second)
-                   : std::nullopt;
+        return first;
+    }
+
+    void Add(std::string_view name) {
+        const std::string* found = Find(name);
+        if (!found || *found != name) {
+            names.emplace(name);
+        }
+    }
+
+    void Remove(std::string_view name) {
+        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
+            if (*at == name) {
+                names.erase(at);
+                return;
+            }
+        }
     }
 };
 
@@ -117,16 +133,19 @@ struct Folder {
 // through many starts afresh rather than keeping them all.
 constexpr std::size_t kMaxListings = 64;
 
-std::map<std::string, Listing> listings;  // by the key of the directory's path
+// By the absolute path the directory was read by. Another spelling of it (a
+// link, a "." part) may have a listing of its own: each change goes to every
+// listing of the directory.
+std::map<std::string, Listing, std::less<>> listings;
 
-// The names of the directory, read now when they are not kept yet; none,
-// with errno set, where it is no directory that can be read.
-Listing* ListingOf(const std::string& directory) {
-    std::string key = Key(directory);
-    if (const auto kept = listings.find(key); kept != listings.end()) {
+// The names of the absolute `directory`, read now when they are not kept yet;
+// none, with errno set, where it is no directory that can be read.
+Listing* ListingOf(std::string_view directory) {
+    if (const auto kept = listings.find(directory); kept != listings.end()) {
         return &kept->second;
     }
-    UniqueFd fd(sys::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    std::string path(directory);
+    UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     struct stat info;
     if (!fd.IsValid() || sys::fstat(fd.Get(), &info) != 0) {
         return nullptr;
@@ -140,11 +159,11 @@ Listing* ListingOf(const std::string& directory) {
     while (const dirent* entry = sys::readdir(stream)) {
         const std::string_view name(entry->d_name);
         if (name != "." && name != "..") {
-            listing.names.insert(EntryOf(name));
+            listing.names.emplace(name);
         }
     }
     sys::closedir(stream);
-    return &listings.emplace(std::move(key), std::move(listing)).first->second;
+    return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
 
 // The absolute `directory`: as spelled where it is there so, else its
@@ -153,18 +172,16 @@ Folder FolderOf(std::string_view directory) {
     while (directory.size() > 1 && directory.back() == '/') {
         directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
     }
-    Folder folder{std::string(directory), ListingOf(std::string(directory))};
+    Folder folder{std::string(directory), ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
     }
     const auto [above, name] = Split(directory);
     const Folder parent = FolderOf(above);
-    std::optional<std::string> match;
-    if (parent.listing) {
-        match = name == "." || name == ".." ? std::string(name) : parent.listing->Find(name);
-    }
+    const bool dots = name == "." || name == "..";
+    const std::string* match = parent.listing && !dots ? parent.listing->Find(name) : nullptr;
     folder.path = Join(parent.path, match ? std::string_view(*match) : name);
-    if (match) {
+    if (match || (parent.listing && dots)) {
         folder.listing = ListingOf(folder.path);
     }
     return folder;
@@ -182,11 +199,11 @@ PathLookup LookUpAbsolute(const std::string& native) {
     Folder folder = FolderOf(directory);
     const bool dots = name == "." || name == "..";
     while (folder.listing) {
-        const auto match = dots ? std::optional<std::string>(name) : folder.listing->Find(name);
-        if (!match) {
+        const std::string* match = dots ? nullptr : folder.listing->Find(name);
+        if (!match && !dots) {
             break;
         }
-        found.path = Join(folder.path, *match).append(trailing);
+        found.path = Join(folder.path, match ? std::string_view(*match) : name).append(trailing);
         if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
             found.exists = true;
             return found;
@@ -195,7 +212,7 @@ PathLookup LookUpAbsolute(const std::string& native) {
             return found;
         }
         // Gone since the listing was read.
-        folder.listing->names.erase(EntryOf(*match));
+        folder.listing->Remove(std::string(*match));
     }
     found.path = Join(folder.path, name).append(trailing);
     return found;
@@ -212,7 +229,9 @@ PathLookup LookUpPath(std::string_view path) {
     if (listings.size() > kMaxListings) {
         ForgetDirectoryListings();
     }
-    PathLookup found{NativePath(path)};
+    // Backslashes become slashes; nothing else changes.
+    PathLookup found{std::string(path)};
+    std::replace(found.path.begin(), found.path.end(), '\\', '/');
     if (found.path.empty()) {
         return found;
     }
@@ -250,28 +269,33 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
         return;
     }
     for (const bool added : {false, true}) {
-        const std::string& path = added ? made : gone;
+        std::string_view path = added ? made : gone;
         if (path.empty()) {
             continue;
         }
-        // What a change at `key` makes wrong: the listings at and below it.
-        const std::string key = Key(path);
-        std::erase_if(listings, [&key](const auto& kept) { return IsAtOrBelow(kept.first, key); });
-        const auto [directory, name] = Split(key);
+        std::string absolute;
+        if (!path.starts_with('/')) {
+            absolute = Join(WorkingDirectory(), path);
+            path = absolute;
+        }
+        while (path.size() > 1 && path.back() == '/') {
+            path.remove_suffix(1);
+        }
+        const auto [directory, name] = Split(path);
         struct stat info {};
-        if (const auto changed = listings.find(std::string(directory)); changed != listings.end()) {
+        if (const auto changed = listings.find(directory); changed != listings.end()) {
             info.st_dev = changed->second.device;
             info.st_ino = changed->second.inode;
         } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
-            continue;  // else a spelling not known: a link, or a ".." in it
+            continue;
         }
         // The directory by any path that leads to it.
         for (auto& [where, listing] : listings) {
             if (listing.device == info.st_dev && listing.inode == info.st_ino) {
                 if (added) {
-                    listing.names.insert(EntryOf(name));
+                    listing.Add(name);
                 } else {
-                    listing.names.erase(EntryOf(name));
+                    listing.Remove(name);
                 }
             }
         }
