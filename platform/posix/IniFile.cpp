@@ -3,7 +3,6 @@
 #include "platform/AsciiCase.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace srdw::posix {
 
@@ -27,58 +26,45 @@ std::string_view UpToNul(std::string_view text) {
     return text.substr(0, text.find('\0'));
 }
 
-// A line and the line end after it (empty at the end of the file). Every CR and
-// every LF ends a line, so files with CR LF, LF or CR alone read alike.
-struct Line {
-    std::string_view text;
-    std::string_view end;
-};
-
-// Where `key` of `[section]` is. A line is a "[section]" (named up to its last
-// "]"; what follows is ignored), a "key=value" or a key without "=", which has
-// no value; a "[" line without "]" counts for nothing. Only the first section
-// of a name counts, and in it only the first line of a key, also one without
-// a value.
+// Where `key` of `[section]` is. Every CR and every LF ends a line, so files
+// with CR LF, LF or CR alone read alike. A line is a "[section]" (named up to
+// its last "]"; what follows is ignored), a "key=value" or a key without "=",
+// which has no value; a "[" line without "]" counts for nothing. Only the first
+// section of a name counts, and in it only the first line of a key, also one
+// without a value.
 struct Found {
-    std::vector<Line> lines;
-    std::size_t section = 0;  // index of the section's line, or the number of lines
-    std::size_t key = 0;      // index of the key's line, or of the line the section ends before
+    bool hasSection = false;
+    std::string_view lineEnd = "\n";  // the section line's own, which a line added gets
+    std::size_t at = 0;               // the key's line, or where a line for it goes
+    std::size_t size = 0;             // the key's line without its end
     bool hasKey = false;
     std::optional<std::string_view> value;
 };
 
 Found Find(std::string_view text, std::string_view section, std::string_view key) {
     Found found;
-    if (text.starts_with(kByteOrderMark)) {
-        text.remove_prefix(kByteOrderMark.size());
-    }
-    while (!text.empty()) {
-        const auto at = std::min(text.find_first_of("\r\n"), text.size());
-        std::size_t endLength = text.compare(at, 2, "\r\n") == 0 ? 2 : 1;
-        if (at == text.size()) {
-            endLength = 0;
-        }
-        found.lines.push_back({text.substr(0, at), text.substr(at, endLength)});
-        text.remove_prefix(at + endLength);
-    }
-    found.section = found.key = found.lines.size();
-    for (std::size_t i = 0; i < found.lines.size(); ++i) {
-        const std::string_view line = Trim(found.lines[i].text);
-        const bool inside = found.section < found.lines.size();
+    found.at = text.size();
+    std::size_t start = text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    for (std::size_t next = 0; start < text.size(); start = next) {
+        const auto end = std::min(text.find_first_of("\r\n", start), text.size());
+        next = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        const std::string_view line = Trim(text.substr(start, end - start));
         if (line.starts_with('[')) {
             const auto close = line.rfind(']');
-            if (close != std::string_view::npos && inside) {
-                found.key = i;
+            if (close != std::string_view::npos && found.hasSection) {
+                found.at = start;
                 break;
             }
             if (close != std::string_view::npos &&
                 EqualIgnoringCase(UpToNul(Trim(line.substr(1, close - 1))), section)) {
-                found.section = i;
+                found.hasSection = true;
+                found.lineEnd = end < text.size() ? text.substr(end, next - end) : "\n";
             }
-        } else if (inside && !line.empty()) {
+        } else if (found.hasSection && !line.empty()) {
             const auto equals = line.find('=');
             if (EqualIgnoringCase(UpToNul(Trim(line.substr(0, equals))), key)) {
-                found.key = i;
+                found.at = start;
+                found.size = end - start;
                 found.hasKey = true;
                 if (equals != std::string_view::npos) {
                     found.value = UpToNul(Trim(line.substr(equals + 1)));
@@ -112,31 +98,21 @@ std::optional<std::string> IniValue(std::string_view text, std::string_view sect
 std::string WithIniValue(std::string_view text, std::string_view section, std::string_view key,
                          std::string_view value) {
     const Found found = Find(text, section, key);
-    const std::vector<Line>& lines = found.lines;
+    std::string out(text);
+    if (out.size() > (text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0) &&
+        !out.ends_with('\n') && !out.ends_with('\r')) {
+        out.append(found.lineEnd);
+    }
     const std::string entry = std::string(key) + "=" + std::string(value);
-    const bool hasSection = found.section < lines.size();
-    const std::string_view lineEnd =
-        hasSection && !lines[found.section].end.empty() ? lines[found.section].end : "\n";
-    std::string out(text.starts_with(kByteOrderMark) ? kByteOrderMark : "");
-    const auto add = [&out, lineEnd](std::string_view line, std::string_view end) {
-        out.append(line).append(end.empty() ? lineEnd : end);
-    };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i == found.key) {
-            add(entry, found.hasKey ? lines[i].end : lineEnd);
-            if (found.hasKey) {
-                continue;
-            }
-        }
-        add(lines[i].text, lines[i].end);
+    if (found.hasKey) {
+        return out.replace(found.at, found.size, entry);
     }
-    if (!hasSection) {
-        add("[" + std::string(section) + "]", lineEnd);
+    std::string added;
+    if (!found.hasSection) {
+        added.append("[").append(section).append("]").append(found.lineEnd);
     }
-    if (found.key == lines.size()) {
-        add(entry, lineEnd);
-    }
-    return out;
+    added.append(entry).append(found.lineEnd);
+    return out.insert(found.at == text.size() ? out.size() : found.at, added);
 }
 
 }  // namespace srdw::posix
