@@ -83,9 +83,11 @@ struct FoldedEqual {
     }
 };
 
+using Names = std::unordered_multiset<std::string, FoldedHash, FoldedEqual>;
+
 // The names of one directory.
 struct Listing {
-    std::unordered_multiset<std::string, FoldedHash, FoldedEqual> names;
+    Names names;
     dev_t device = 0;  // the directory itself, which more than one path may lead to
     ino_t inode = 0;
 
@@ -104,20 +106,27 @@ struct Listing {
         return first;
     }
 
-    void Add(std::string_view name) {
+    // In the node of a name removed where there is one: a rename allocates nothing.
+    void Add(std::string_view name, Names::node_type& spare) {
         const std::string* found = Find(name);
-        if (!found || *found != name) {
+        if (found && *found == name) {
+            return;
+        }
+        if (spare) {
+            spare.value() = name;
+            names.insert(std::move(spare));
+        } else {
             names.emplace(name);
         }
     }
 
-    void Remove(std::string_view name) {
+    Names::node_type Remove(std::string_view name) {
         for (auto [at, end] = names.equal_range(name); at != end; ++at) {
             if (*at == name) {
-                names.erase(at);
-                return;
+                return names.extract(at);
             }
         }
+        return {};
     }
 };
 
@@ -212,7 +221,7 @@ PathLookup LookUpAbsolute(const std::string& native) {
             return found;
         }
         // Gone since the listing was read.
-        folder.listing->Remove(std::string(*match));
+        folder.listing->Remove(*match);
     }
     found.path = Join(folder.path, name).append(trailing);
     return found;
@@ -268,6 +277,7 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
     if (listings.empty()) {
         return;
     }
+    Names::node_type spare;
     for (const bool added : {false, true}) {
         std::string_view path = added ? made : gone;
         if (path.empty()) {
@@ -293,9 +303,9 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
         for (auto& [where, listing] : listings) {
             if (listing.device == info.st_dev && listing.inode == info.st_ino) {
                 if (added) {
-                    listing.Add(name);
+                    listing.Add(name, spare);
                 } else {
-                    listing.Remove(name);
+                    spare = listing.Remove(name);
                 }
             }
         }

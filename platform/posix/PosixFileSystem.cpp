@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -95,10 +96,11 @@ std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
 }
 
 // The path with its file name replaced by the resolved path's.
-std::string WithStoredName(const std::string& path, const std::string& resolved) {
-    const auto separator = path.find_last_of("/\\");
-    const std::string stored = resolved.substr(resolved.rfind('/') + 1);
-    return separator == std::string::npos ? stored : path.substr(0, separator + 1) + stored;
+std::string WithStoredName(const std::string& path, std::string_view resolved) {
+    const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
+                          return c == '/' || c == '\\';
+                      }).base();
+    return std::string(path.begin(), name).append(resolved.substr(resolved.rfind('/') + 1));
 }
 
 // Makes the directory's entries survive a power loss.
