@@ -164,12 +164,10 @@ Listing* ListingOf(std::string_view directory) {
         return nullptr;
     }
     fd.Release();  // the stream owns it now
+    // "." and ".." among them, so that such a part is found as any other name is.
     Listing listing{{}, info.st_dev, info.st_ino};
     while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") {
-            listing.names.emplace(name);
-        }
+        listing.names.emplace(entry->d_name);
     }
     ::closedir(stream);
     return &listings.emplace(std::move(path), std::move(listing)).first->second;
@@ -187,10 +185,9 @@ Folder FolderOf(std::string_view directory) {
     }
     const auto [above, name] = Split(directory);
     const Folder parent = FolderOf(above);
-    const bool dots = name == "." || name == "..";
-    const std::string* match = parent.listing && !dots ? parent.listing->Find(name) : nullptr;
+    const std::string* match = parent.listing ? parent.listing->Find(name) : nullptr;
     folder.path = Join(parent.path, match ? std::string_view(*match) : name);
-    if (match || (parent.listing && dots)) {
+    if (match) {
         folder.listing = ListingOf(folder.path);
     }
     return folder;
@@ -206,18 +203,17 @@ PathLookup LookUpAbsolute(const std::string& native) {
     const std::string_view trailing = std::string_view(native).substr(spelled.size());
     const auto [directory, name] = Split(spelled);
     Folder folder = FolderOf(directory);
-    const bool dots = name == "." || name == "..";
     while (folder.listing) {
-        const std::string* match = dots ? nullptr : folder.listing->Find(name);
-        if (!match && !dots) {
+        const std::string* match = folder.listing->Find(name);
+        if (!match) {
             break;
         }
-        found.path = Join(folder.path, match ? std::string_view(*match) : name).append(trailing);
+        found.path = Join(folder.path, *match).append(trailing);
         if (found.path != native && ::lstat(found.path.c_str(), &found.status) == 0) {
             found.exists = true;
             return found;
         }
-        if (dots || (found.path != native && errno != ENOENT)) {
+        if (found.path != native && errno != ENOENT) {
             return found;
         }
         // Gone since the listing was read.
