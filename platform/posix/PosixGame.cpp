@@ -1,6 +1,5 @@
 // The game's process on POSIX: run and reaped with all it starts, as the
 // subreaper of them all; no windows.
-#include <dirent.h>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -169,16 +168,13 @@ std::string FileNameOf(pid_t pid, const std::string& shortName) {
 // The processes below this one that still run, by process id.
 std::vector<RunningProcess> Descendants() {
     std::map<pid_t, ProcessEntry> processes;
-    if (DIR* proc = ::opendir("/proc")) {
-        while (const dirent* entry = ::readdir(proc)) {
-            char* end = nullptr;
-            const long pid = std::strtol(entry->d_name, &end, 10);
-            ProcessEntry process;
-            if (*end == '\0' && pid > 0 && ReadProcess(static_cast<pid_t>(pid), process)) {
-                processes[static_cast<pid_t>(pid)] = process;
-            }
+    for (const std::string& name : NativeFileSystem().ListDirectory("/proc").names) {
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str(), &end, 10);
+        ProcessEntry process;
+        if (*end == '\0' && pid > 0 && ReadProcess(static_cast<pid_t>(pid), process)) {
+            processes[static_cast<pid_t>(pid)] = process;
         }
-        ::closedir(proc);
     }
     const pid_t self = ::getpid();
     std::vector<RunningProcess> below;
