@@ -293,7 +293,7 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
             info.st_dev = changed->second.device;
             info.st_ino = changed->second.inode;
         } else if (::stat(std::string(directory).c_str(), &info) != 0) {
-            continue;
+            continue;  // no such directory, so no listing of it either
         }
         // The directory by any path that leads to it.
         for (auto& [where, listing] : listings) {
