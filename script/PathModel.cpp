@@ -145,11 +145,14 @@ std::string FullPath(const std::string& path, const std::string& directory) {
     if (StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path))) {
         return path;
     }
-    std::string full = directory;
-    if (!full.empty() && full.back() != '\\' && full.back() != '/') {
+    std::string full;
+    full.reserve(directory.size() + 1 + path.size());
+    full = directory;
+    if (!full.empty() && !IsSeparator(full.back())) {
         full.push_back('\\');
     }
-    return full + path;
+    full += path;
+    return full;
 }
 
 }  // namespace srdw
