@@ -29,9 +29,11 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
     const auto separator =
         std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
     const std::string_view name = path.substr(static_cast<std::size_t>(path.rend() - separator));
+    const auto sameSize = [name](const std::string& own) { return own.size() == name.size(); };
     if (!name.empty() && name != "." && name != ".." &&
-        std::none_of(names_.begin(), names_.end(),
-                     [name](const std::string& own) { return SameName(own, name); })) {
+        (std::none_of(names_.begin(), names_.end(), sameSize) ||
+         std::find(names_.begin(), names_.end(), FoldNameCase(std::string(name))) ==
+             names_.end())) {
         return false;
     }
     const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));

@@ -1,5 +1,7 @@
 #include "script/PathExpansion.h"
 
+#include <algorithm>
+
 #include "platform/AsciiCase.h"
 
 namespace srdw {
@@ -17,15 +19,18 @@ std::optional<std::string> ExpandArgument(std::string_view source, std::string_v
         const std::string_view rest = source.substr(i);
         if (rest.front() == '"') {
             ++i;
-        } else if (rest.front() == '@' && StartsWithIgnoringCase(rest, "@rootdir")) {
+        } else if (StartsWithIgnoringCase(rest, "@rootdir")) {
             result.append(rootDir);
             i += kPlaceholderLength;
-        } else if (rest.front() == '@' && StartsWithIgnoringCase(rest, "@cmdline")) {
+        } else if (StartsWithIgnoringCase(rest, "@cmdline")) {
             result.append(commandLine);
             i += kPlaceholderLength;
         } else {
-            result.push_back(rest.front());
-            ++i;
+            // Up to the next quote or "@", in one piece.
+            const auto end = std::find_if(rest.begin() + 1, rest.end(),
+                                          [](char c) { return c == '"' || c == '@'; });
+            result.append(rest.begin(), end);
+            i += static_cast<std::size_t>(end - rest.begin());
         }
         if (result.size() > kMaxExpandedPath) {
             return std::nullopt;

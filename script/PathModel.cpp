@@ -43,30 +43,22 @@ std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
 
 }  // namespace
 
-std::string ResolvedPath::PrefixText(std::size_t count) const {
-    std::size_t size = root.size() + std::max<std::size_t>(count, 1);
-    for (std::size_t i = 0; i < count; ++i) {
-        size += parts[i].size();
+std::string ResolvedPath::Text() const {
+    std::size_t size = root.size() + std::max<std::size_t>(parts.size(), 1);
+    for (const auto& part : parts) {
+        size += part.size();
     }
     std::string text;
     text.reserve(size);
     text = root;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (const auto& part : parts) {
         text += kSeparator;
-        text += parts[i];
+        text += part;
     }
-    if (count == 0) {
+    if (parts.empty()) {
         text += kSeparator;
     }
     return text;
-}
-
-ResolvedPath ResolvedPath::Parent() const {
-    ResolvedPath parent = *this;
-    if (!parent.parts.empty()) {
-        parent.parts.pop_back();
-    }
-    return parent;
 }
 
 ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
