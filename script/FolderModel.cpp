@@ -66,12 +66,7 @@ std::string Join(std::string_view folder, std::string_view name) {
 
 // `path` as written up to its last separator, of either kind, then `name`.
 std::string WithLastPart(std::string_view path, std::string_view name) {
-    const auto last =
-        std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
-    const auto kept = static_cast<std::size_t>(path.rend() - last);
-    std::string text;
-    text.reserve(kept + name.size());
-    text = path.substr(0, kept);
+    std::string text(path.substr(0, path.find_last_of("\\/") + 1));
     text += name;
     return text;
 }
