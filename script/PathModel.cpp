@@ -129,7 +129,10 @@ std::string PathKey(const ResolvedPath& path) {
 
 std::string PathKey(std::string_view path) {
     std::string key = FoldNameCase(std::string(path));
-    std::ranges::replace(key, '/', '\\');
+    // Found by memchr: a path holds a few slashes at most.
+    for (auto slash = key.find('/'); slash != std::string::npos; slash = key.find('/', slash)) {
+        key[slash] = '\\';
+    }
     return key;
 }
 
