@@ -224,9 +224,8 @@ FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
     }
     taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    return entries_.emplace(
-        FoldNameCase(found.stored),
-        Entry{found.stored, found.onDisk, *found.attributes, found.attributes->readOnly});
+    return entries_.emplace(found.key, Entry{found.stored, found.onDisk, *found.attributes,
+                                             found.attributes->readOnly});
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
@@ -307,21 +306,22 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         }
         // What lands in the range again is not below `stored`, and is passed over.
         auto node = entries_.extract(entry++);
-        node.mapped().now = *place + node.mapped().now.substr(stored.size());
+        node.mapped().now.replace(0, stored.size(), *place);
         node.key() = FoldNameCase(node.mapped().now);
         entries_.insert(std::move(node));
     }
     if (movesCurrent) {
-        current_ = *place + current_.substr(stored.size());
+        current_.replace(0, stored.size(), *place);
     }
     return OsResult::Ok();
 }
 
 OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttributes& attributes) {
-    const Found found = Look(FullText(current_, path));
+    Found found = Look(FullText(current_, path));
     if (!found.attributes || IsFixed(found.key)) {
         return {OsError::NotFound};
     }
+    found.key = FoldNameCase(found.stored);  // where it is now
     FileAttributes& held = TakeOver(found)->second.attributes;
     held.readOnly = attributes.readOnly;
     held.normal = !attributes.readOnly;

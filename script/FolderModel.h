@@ -88,7 +88,7 @@ class FolderModel final : public FileSystem {
     using Entries = std::multimap<std::string, Entry, std::less<>>;
 
     struct Found {
-        std::string key;  // PathKey of the path looked at
+        std::string key;  // PathKey of the path looked at; TakeOver files it by this
         std::optional<FileAttributes> attributes;
         std::string stored;       // the path spelled as stored, when found
         Entries::iterator entry;  // the model's, when it holds it
