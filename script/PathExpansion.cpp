@@ -27,8 +27,8 @@ std::optional<std::string> ExpandArgument(std::string_view source, std::string_v
             i += kPlaceholderLength;
         } else {
             // Up to the next quote or "@", in one piece.
-            const auto end = std::find_if(rest.begin() + 1, rest.end(),
-                                          [](char c) { return c == '"' || c == '@'; });
+            const auto* const end = std::find_if(rest.begin() + 1, rest.end(),
+                                                 [](char c) { return c == '"' || c == '@'; });
             result.append(rest.begin(), end);
             i += static_cast<std::size_t>(end - rest.begin());
         }
