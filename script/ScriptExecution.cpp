@@ -3,7 +3,6 @@
 // a journal (a marker left by an older launcher) Restore undoes the script last
 // command first, each in the directory that was current when it was installed,
 // so that chains such as Rename(a, b) then Rename(b, c) come apart in order.
-#include <algorithm>
 #include <array>
 
 #include "script/CommandTable.h"
