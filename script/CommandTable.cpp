@@ -76,9 +76,7 @@ std::span<const CommandDefinition> CommandTable() {
 }
 
 const CommandDefinition* FindCommand(std::string_view name) {
-    const auto* const found =
-        std::find_if(std::begin(kCommands), std::end(kCommands),
-                     [name](const CommandDefinition& c) { return c.name == name; });
+    const auto* const found = std::ranges::find(kCommands, name, &CommandDefinition::name);
     return found == std::end(kCommands) ? nullptr : found;
 }
 

@@ -47,22 +47,28 @@ std::string_view Name(std::string_view path) {
 }
 
 // The folder `path` lies in; a root's is itself.
-std::string Parent(const std::string& path) {
+std::string_view Parent(std::string_view path) {
     const std::size_t cut = path.rfind(kSeparator);
     return path.ends_with(kSeparator) ? path
                                       : path.substr(0, cut == RootSize(path) ? cut + 1 : cut);
 }
 
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
+std::string Join(std::string_view folder, std::string_view name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path = folder;
     if (!path.ends_with(kSeparator)) {
         path += kSeparator;
     }
-    return path += name;
+    path += name;
+    return path;
 }
 
-std::string WithLastPart(const std::string& path, std::string_view name) {
-    return path.substr(0, path.find_last_of("\\/") + 1) + std::string(name);
+// `path` as written up to its last separator, of either kind, then `name`.
+std::string WithLastPart(std::string_view path, std::string_view name) {
+    std::string text(path.substr(0, path.find_last_of("\\/") + 1));
+    text += name;
+    return text;
 }
 
 // What the run writes (its log, its journal) is taken and let go: the model
@@ -109,8 +115,8 @@ FolderModel::Entries::iterator FolderModel::Find(std::string_view key, std::stri
 // Where the model has `path`, or where the disk would have it: below a folder
 // the model holds, in that folder's place on the disk; nothing outside the
 // bounds. Nothing is asked of the disk.
-FolderModel::Found FolderModel::Place(const std::string& path) {
-    Found found{FoldNameCase(path), std::nullopt, {}, entries_.end(), {}, 0};
+FolderModel::Found FolderModel::Place(std::string_view path) {
+    Found found{FoldNameCase(std::string(path)), std::nullopt, {}, entries_.end(), {}, 0};
     const std::string_view key = found.key;
     if (IsFixed(key)) {
         found.attributes.emplace().directory = true;
@@ -120,7 +126,7 @@ FolderModel::Found FolderModel::Place(const std::string& path) {
     if (bounds_ && !Below(key, *bounds_)) {
         ++outsideLooks_;
         if (std::find(outside_.begin(), outside_.end(), path) == outside_.end()) {
-            outside_.push_back(path);
+            outside_.emplace_back(path);
         }
         return found;
     }
@@ -135,7 +141,7 @@ FolderModel::Found FolderModel::Place(const std::string& path) {
          end = key.rfind(kSeparator, end - 1)) {
         const auto above = Find(key.substr(0, end), std::string_view(path).substr(0, end));
         if (above != entries_.end() && above->second.attributes.directory) {
-            found.onDisk = above->second.origin + path.substr(end);
+            found.onDisk = above->second.origin + std::string(path.substr(end));
             found.unmoved = above->second.origin.size();
             found.stored = above->second.now;  // where what lies below it is now
             break;
@@ -159,7 +165,7 @@ bool FolderModel::Vacated(std::string_view onDisk, std::size_t unmoved) const {
     return false;
 }
 
-FolderModel::Found FolderModel::Look(const std::string& path, bool folder) {
+FolderModel::Found FolderModel::Look(std::string_view path, bool folder) {
     Found found = Place(path);
     if (found.entry != entries_.end() || found.onDisk.empty()) {
         return found;
@@ -204,7 +210,7 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
 }
 
 // `path` in its folder as stored, where that folder is.
-std::optional<std::string> FolderModel::InFolder(const std::string& path) {
+std::optional<std::string> FolderModel::InFolder(std::string_view path) {
     const Found folder = Look(Parent(path), true);
     if (!folder.attributes || !folder.attributes->directory) {
         return std::nullopt;
@@ -218,9 +224,8 @@ FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
     }
     taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    return entries_.emplace(
-        FoldNameCase(found.stored),
-        Entry{found.stored, found.onDisk, *found.attributes, found.attributes->readOnly});
+    return entries_.emplace(found.key, Entry{found.stored, found.onDisk, *found.attributes,
+                                             found.attributes->readOnly});
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
@@ -301,21 +306,22 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         }
         // What lands in the range again is not below `stored`, and is passed over.
         auto node = entries_.extract(entry++);
-        node.mapped().now = *place + node.mapped().now.substr(stored.size());
+        node.mapped().now.replace(0, stored.size(), *place);
         node.key() = FoldNameCase(node.mapped().now);
         entries_.insert(std::move(node));
     }
     if (movesCurrent) {
-        current_ = *place + current_.substr(stored.size());
+        current_.replace(0, stored.size(), *place);
     }
     return OsResult::Ok();
 }
 
 OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttributes& attributes) {
-    const Found found = Look(FullText(current_, path));
+    Found found = Look(FullText(current_, path));
     if (!found.attributes || IsFixed(found.key)) {
         return {OsError::NotFound};
     }
+    found.key = FoldNameCase(found.stored);  // where it is now
     FileAttributes& held = TakeOver(found)->second.attributes;
     held.readOnly = attributes.readOnly;
     held.normal = !attributes.readOnly;

@@ -88,20 +88,20 @@ class FolderModel final : public FileSystem {
     using Entries = std::multimap<std::string, Entry, std::less<>>;
 
     struct Found {
-        std::string key;  // PathKey of the path looked at
+        std::string key;  // PathKey of the path looked at; TakeOver files it by this
         std::optional<FileAttributes> attributes;
         std::string stored;       // the path spelled as stored, when found
         Entries::iterator entry;  // the model's, when it holds it
         std::string onDisk;       // where the disk has it, when not; empty where nothing is
         std::size_t unmoved = 0;  // the length of the start of `onDisk` that no move leads to
     };
-    Found Place(const std::string& path);
+    Found Place(std::string_view path);
     // With `folder`, only whether a folder is there, asked of the disk once.
-    Found Look(const std::string& path, bool folder = false);
+    Found Look(std::string_view path, bool folder = false);
     Entries::iterator Find(std::string_view key, std::string_view path);
     bool Vacated(std::string_view onDisk, std::size_t unmoved) const;
     const std::pair<std::string, bool>& Spelling(std::string_view folder);
-    std::optional<std::string> InFolder(const std::string& path);
+    std::optional<std::string> InFolder(std::string_view path);
     Entries::iterator TakeOver(const Found& found);
     bool IsFixed(std::string_view key) const;
 

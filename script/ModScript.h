@@ -72,8 +72,6 @@ class ModScript {
         std::string directory;
     };
 
-    std::vector<DirectoryStretch> ReplayDirectories(FileSystem& files,
-                                                    const Placeholders& values) const;
     // Takes `path` as the script's and says so in the log.
     void Loading(RunLog& log, const std::string& path);
     // Finds where the script at `path` went wrong, reading it again (its own

@@ -7,14 +7,6 @@
 
 namespace srdw {
 
-namespace {
-
-std::string LastPart(std::string_view path) {
-    return std::string(path.substr(path.find_last_of("\\/") + 1));
-}
-
-}  // namespace
-
 OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
     for (const auto& path : paths) {
         if (path.empty()) {
@@ -34,9 +26,14 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
     }
     // Most names are no part of the launcher's paths: they cost no look at the
     // current directory.
-    const std::string name = FoldNameCase(LastPart(path));
+    const auto separator =
+        std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
+    const std::string_view name = path.substr(static_cast<std::size_t>(path.rend() - separator));
+    const auto sameSize = [name](const std::string& own) { return own.size() == name.size(); };
     if (!name.empty() && name != "." && name != ".." &&
-        std::find(names_.begin(), names_.end(), name) == names_.end()) {
+        (std::none_of(names_.begin(), names_.end(), sameSize) ||
+         std::find(names_.begin(), names_.end(), FoldNameCase(std::string(name))) ==
+             names_.end())) {
         return false;
     }
     const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));

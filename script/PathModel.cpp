@@ -43,30 +43,22 @@ std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
 
 }  // namespace
 
-std::string ResolvedPath::PrefixText(std::size_t count) const {
-    std::size_t size = root.size() + std::max<std::size_t>(count, 1);
-    for (std::size_t i = 0; i < count; ++i) {
-        size += parts[i].size();
+std::string ResolvedPath::Text() const {
+    std::size_t size = root.size() + std::max<std::size_t>(parts.size(), 1);
+    for (const auto& part : parts) {
+        size += part.size();
     }
     std::string text;
     text.reserve(size);
     text = root;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (const auto& part : parts) {
         text += kSeparator;
-        text += parts[i];
+        text += part;
     }
-    if (count == 0) {
+    if (parts.empty()) {
         text += kSeparator;
     }
     return text;
-}
-
-ResolvedPath ResolvedPath::Parent() const {
-    ResolvedPath parent = *this;
-    if (!parent.parts.empty()) {
-        parent.parts.pop_back();
-    }
-    return parent;
 }
 
 ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
@@ -137,7 +129,10 @@ std::string PathKey(const ResolvedPath& path) {
 
 std::string PathKey(std::string_view path) {
     std::string key = FoldNameCase(std::string(path));
-    std::ranges::replace(key, '/', '\\');
+    // Found by memchr: a path holds a few slashes at most.
+    for (auto slash = key.find('/'); slash != std::string::npos; slash = key.find('/', slash)) {
+        key[slash] = '\\';
+    }
     return key;
 }
 
@@ -145,11 +140,14 @@ std::string FullPath(const std::string& path, const std::string& directory) {
     if (StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path))) {
         return path;
     }
-    std::string full = directory;
-    if (!full.empty() && full.back() != '\\' && full.back() != '/') {
+    std::string full;
+    full.reserve(directory.size() + 1 + path.size());
+    full = directory;
+    if (!full.empty() && !IsSeparator(full.back())) {
         full.push_back('\\');
     }
-    return full + path;
+    full += path;
+    return full;
 }
 
 }  // namespace srdw

@@ -25,10 +25,7 @@ struct ResolvedPath {
     std::string root;  // "C:", "\\server\share" or "" (the POSIX root)
     std::vector<std::string> parts;
 
-    std::string Text() const { return PrefixText(parts.size()); }  // with the platform's separator
-    std::string PrefixText(std::size_t count) const;  // of the root and the first `count` parts
-    ResolvedPath Parent() const;
-    std::string_view Name() const { return parts.empty() ? std::string_view() : parts.back(); }
+    std::string Text() const;  // with the platform's separator
 };
 
 // `path` made absolute against `directory`, itself absolute.

@@ -3,7 +3,6 @@
 // a journal (a marker left by an older launcher) Restore undoes the script last
 // command first, each in the directory that was current when it was installed,
 // so that chains such as Rename(a, b) then Rename(b, c) come apart in order.
-#include <algorithm>
 #include <array>
 
 #include "script/CommandTable.h"
@@ -42,15 +41,16 @@ struct Walker {
     const Placeholders& values;
     UndoJournal* journal;
     const OwnFiles& ownFiles;
+    bool directoriesOnly = false;  // runs only the commands that change the directory
     std::string directory = engine.files.WorkingDirectory();
 
     // Names match exactly, letter case included; other names are skipped
     // silently. At install the command is recorded in the journal before it
-    // moves anything.
-    void Run(const ScriptCommand& command, std::size_t index) {
+    // moves anything. Whether it was a command that changes the directory.
+    bool Run(const ScriptCommand& command, std::size_t index) {
         const CommandDefinition* definition = FindCommand(command.name);
-        if (!definition) {
-            return;
+        if (!definition || (directoriesOnly && !definition->ChangesDirectory())) {
+            return false;
         }
         ScriptObserver& observer = engine.observer;
         observer.CommandStarted(*definition);
@@ -82,19 +82,28 @@ struct Walker {
                 static_cast<void>(engine.files.ChangeDirectory(expanded[0]));
                 directory = engine.files.WorkingDirectory();
             }
-            return observer.CommandFinished(Verdict::Done);
+            observer.CommandFinished(Verdict::Done);
+            return true;
         }
-        if (NamesOwnFile(run, *definition, ownFiles)) {
-            return observer.CommandFinished(Verdict::Failed);
-        }
-        observer.CommandFinished(
-            Perform(run, walk == Walk::Install ? *definition->install : *definition->restore));
+        observer.CommandFinished(NamesOwnFile(run, *definition, ownFiles)
+                                     ? Verdict::Failed
+                                     : Perform(run, walk == Walk::Install ? *definition->install
+                                                                          : *definition->restore));
+        return false;
     }
 };
 
-bool ChangesDirectory(const ScriptCommand& command) {
-    const CommandDefinition* definition = FindCommand(command.name);
-    return definition && definition->ChangesDirectory();
+// Runs the walk over the commands, first to last, and records the directory
+// each stretch of them ran in, for a restore from the script.
+template <typename Stretches>
+void WalkRecording(Walker& walker, const std::vector<ScriptCommand>& commands,
+                   Stretches& stretches) {
+    stretches.assign({{0, walker.directory}});
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (walker.Run(commands[i], i)) {
+            stretches.push_back({i + 1, walker.directory});
+        }
+    }
 }
 
 }  // namespace
@@ -117,42 +126,21 @@ OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values
 void ModScript::Install(const Engine& engine, const Placeholders& values, UndoJournal& journal) {
     engine.observer.WalkStarted(Walk::Install);
     Walker install{engine, Walk::Install, values, &journal, ownFiles_};
-    installDirectories_.assign({DirectoryStretch{0, install.directory}});
-    for (std::size_t i = 0; i < commands_.size(); ++i) {
-        install.Run(commands_[i], i);
-        if (ChangesDirectory(commands_[i])) {
-            installDirectories_.push_back({i + 1, install.directory});
-        }
-    }
-}
-
-// Without an install in this run (a recovery), the directories of the install
-// are found again by installing the directory commands once more from where
-// Restore starts, quietly.
-std::vector<ModScript::DirectoryStretch> ModScript::ReplayDirectories(
-    FileSystem& files, const Placeholders& values) const {
-    std::vector<DirectoryStretch> stretches{{0, files.WorkingDirectory()}};
-    for (std::size_t i = 0; i < commands_.size(); ++i) {
-        if (!ChangesDirectory(commands_[i])) {
-            continue;
-        }
-        if (auto directory =
-                ExpandArgument(commands_[i].Arg(0), values.rootDir, values.commandLine)) {
-            static_cast<void>(files.ChangeDirectory(*directory));
-        }
-        stretches.push_back({i + 1, files.WorkingDirectory()});
-    }
-    return stretches;
+    WalkRecording(install, commands_, installDirectories_);
 }
 
 void ModScript::Restore(const Engine& engine, const Placeholders& values) {
     engine.observer.WalkStarted(Walk::Restore);
-    std::vector<DirectoryStretch> replayed;
     if (installDirectories_.empty()) {
-        replayed = ReplayDirectories(engine.files, values);
+        // Without an install in this run (a recovery), the directories of the
+        // install are found again by installing its directory commands once
+        // more from where Restore starts, quietly.
+        ScriptObserver nobody;
+        const Engine quiet{engine.files, nobody};
+        Walker replay{quiet, Walk::Install, values, nullptr, ownFiles_, true};
+        WalkRecording(replay, commands_, installDirectories_);
     }
-    const auto& stretches = installDirectories_.empty() ? replayed : installDirectories_;
-    auto stretch = stretches.rbegin();
+    auto stretch = installDirectories_.rbegin();
     const std::string* current = nullptr;
     Walker restore{engine, Walk::Restore, values, nullptr, ownFiles_};
     for (std::size_t i = commands_.size(); i-- > 0;) {

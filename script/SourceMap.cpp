@@ -6,41 +6,33 @@
 
 namespace srdw {
 
-namespace {
-
-struct MappingReader {
-    std::string_view source;
-    std::string& clean;
-    std::vector<SourceMap::Stretch>& stretches;
-    std::vector<SourceSpan>& comments;
-    std::vector<SourceSpan>& quoted;
-    std::optional<std::size_t>& unclosedQuote;
+// Keeps what the scan keeps, and where each stretch of it stood.
+struct SourceMap::Reader {
+    SourceMap& map;
     std::size_t nextSource = 0;  // where the last stretch goes on in the file
 
     void Keep(std::size_t at) { Copy(at, 1); }
     void Quoted(std::size_t at, std::size_t length) {
-        quoted.push_back({at, length});
+        map.quoted_.push_back({at, length});
         Copy(at, length);
     }
-    void Comment(std::size_t at, std::size_t end) { comments.push_back({at, end - at}); }
-    void UnclosedQuote(std::size_t at) { unclosedQuote = at; }
+    void Comment(std::size_t at, std::size_t end) { map.comments_.push_back({at, end - at}); }
+    void UnclosedQuote(std::size_t at) { map.unclosedQuote_ = at; }
 
     void Copy(std::size_t at, std::size_t length) {
-        if (stretches.empty() || at != nextSource) {
-            stretches.push_back(
-                {static_cast<std::uint32_t>(clean.size()), static_cast<std::uint32_t>(at)});
+        if (map.stretches_.empty() || at != nextSource) {
+            map.stretches_.push_back(
+                {static_cast<std::uint32_t>(map.clean_.size()), static_cast<std::uint32_t>(at)});
         }
-        clean.append(source.substr(at, length));
+        map.clean_.append(map.source_.substr(at, length));
         nextSource = at + length;
     }
 };
 
-}  // namespace
-
 SourceMap::SourceMap(std::string_view source) : source_(source) {
     // Offsets are kept in 32 bits, as the launcher's own sizes are.
     clean_.reserve(source.size());
-    MappingReader reader{source, clean_, stretches_, comments_, quoted_, unclosedQuote_};
+    Reader reader{*this};
     if (!ScanScriptText(source, reader)) {
         clean_.clear();
         stretches_.clear();

@@ -52,14 +52,15 @@ class SourceMap {
     }
     std::string_view Source() const { return source_; }
 
+  private:
     // Where each stretch of cleaned bytes that stood side by side in the file
     // starts, in both; a stretch ends where the next one starts.
     struct Stretch {
         std::uint32_t clean;
         std::uint32_t source;
     };
+    struct Reader;
 
-  private:
     std::string_view source_;
     std::string clean_;
     std::vector<Stretch> stretches_;  // in the order of both
