@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <type_traits>
 #include <utility>
 
@@ -94,9 +95,11 @@ class Writer {
 
     template <std::unsigned_integral Number>  // a flag too, as one byte
     void operator()(Number value) {
+        std::array<char, sizeof(Number)> bytes{};
         for (std::size_t i = 0; i < sizeof(Number); ++i) {
-            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+            bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
         }
+        out_.append(bytes.data(), bytes.size());
     }
     void operator()(std::string_view text) {
         (*this)(static_cast<std::uint32_t>(text.size()));
@@ -186,6 +189,18 @@ std::uint32_t NumberAt(std::string_view bytes) {
     return value;
 }
 
+// The record of the frame that `bytes` begin with, when the frame is whole,
+// at most `longest` long, and its checksum holds.
+std::optional<std::string_view> FrameAt(std::string_view bytes,
+                                        std::uint32_t longest = UINT32_MAX) {
+    const std::uint32_t length = NumberAt(bytes);
+    if (length == 0 || length > longest || bytes.size() < 8 || bytes.size() - 8 < length ||
+        NumberAt(bytes.substr(4 + length)) != Checksum(bytes.substr(4, length))) {
+        return std::nullopt;
+    }
+    return bytes.substr(4, length);
+}
+
 // Far more than the records written between two syncs (a batch of a
 // restore's progress, an end record, one move's amendment): a damaged stretch
 // longer than this was not left by a power loss. Records are short, so a
@@ -202,10 +217,7 @@ bool OnlyTailDamaged(std::string_view damaged) {
         return false;
     }
     for (std::size_t at = 1; at + 9 <= damaged.size(); ++at) {
-        const std::string_view rest = damaged.substr(at);
-        const std::uint32_t length = NumberAt(rest);
-        if (length != 0 && length <= kLongestRecord && rest.size() - 8 >= length &&
-            NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
+        if (FrameAt(damaged.substr(at), kLongestRecord)) {
             return false;
         }
     }
@@ -221,19 +233,16 @@ void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
     }
 }
 
-// Adds one whole record to what was read, its texts left where they are;
-// false when it makes no sense there.
-bool Apply(JournalRecord& record, JournalContents& contents, bool& started) {
+// Adds one whole record to the contents, its texts left where they are; false
+// when it makes no sense there. A journal being written and one read back
+// take their records alike.
+bool Apply(JournalRecord& record, JournalContents& contents) {
     auto& commands = contents.commands;
-    if (record.kind == kStart) {
-        contents.folder = std::string(record.text);
-        contents.scriptChecksum = record.number;
-        return !std::exchange(started, true);
-    }
-    if (!started) {
-        return false;
-    }
     switch (record.kind) {
+        case kStart:
+            contents.folder = std::string(record.text);
+            contents.scriptChecksum = record.number;
+            return true;
         case kFolder:
             contents.folderIdentity = record.identity;
             return commands.empty();
@@ -268,41 +277,17 @@ bool Apply(JournalRecord& record, JournalContents& contents, bool& started) {
     }
 }
 
-// An expansion that is part of its source (a path in quotes, one without a
-// placeholder) shares its bytes; the sources are the script's own.
-void KeepExpansions(TextStore& texts, std::vector<JournalArgument>& arguments) {
-    for (auto& argument : arguments) {
-        if (argument.expanded) {
-            const auto at = argument.source.find(*argument.expanded);
-            argument.expanded = at == std::string_view::npos
-                                    ? texts.Keep(*argument.expanded)
-                                    : argument.source.substr(at, argument.expanded->size());
-        }
-    }
-}
-
-// A move's paths are mostly its command's expanded arguments, and kept once.
-JournalMove Kept(TextStore& texts, const JournalCommand& command, JournalMove move) {
-    for (std::string_view* path : {&move.from, &move.to}) {
-        const auto same = std::find_if(
-            command.arguments.begin(), command.arguments.end(),
-            [path](const JournalArgument& argument) { return argument.expanded == *path; });
-        *path = same == command.arguments.end() ? texts.Keep(*path) : *same->expanded;
-    }
-    return move;
-}
-
 // The same file name (letter case included) in the same folder (letter case
 // and separators aside): a plan of the folder spells the folders as the
 // script does, the install as the system gives them.
 bool SamePath(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
+    const auto name = a.find_last_of("\\/") + 1;
+    if (a.size() != b.size() || a.substr(name) != b.substr(name)) {
         return false;
     }
     const auto fold = [](char c) { return c == '/' ? '\\' : LowerAscii(c); };
-    const auto last = a.find_last_of("\\/") + 1;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (i < last ? fold(a[i]) != fold(b[i]) : a[i] != b[i]) {
+    for (std::size_t i = 0; i < name; ++i) {
+        if (a[i] != b[i] && fold(a[i]) != fold(b[i])) {
             return false;
         }
     }
@@ -342,28 +327,18 @@ bool JournalContents::NothingToUndo() const {
 
 OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string folder,
                             FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
-    contents_ = {};
-    phase_ = Phase::Recording;
-    pending_.clear();
-    lookUps_.clear();
-    syncs_ = 0;
-    refusedMoves_ = false;
-    error_ = OsError::None;
-    contents_.folder = std::move(folder);
-    contents_.folderIdentity = folderIdentity;
-    contents_.scriptChecksum = scriptChecksum;
     file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
     if (file_) {
         pending_ = kJournalHeader;
-        Add({.kind = kStart, .text = contents_.folder, .number = scriptChecksum});
-        Add({.kind = kFolder, .identity = folderIdentity});
     }
+    Note({.kind = kStart, .text = folder, .number = scriptChecksum});
+    Note({.kind = kFolder, .identity = folderIdentity});
     return {error_};
 }
 
 OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
                            const std::function<void()>& rehearse) {
-    if (!file_ || contents_.planned) {
+    if (!file_) {
         return OsResult::Ok();
     }
     phase_ = Phase::Planning;
@@ -372,9 +347,7 @@ OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
     contents_.commands.reserve(commands);
     rehearse();
     phase_ = Phase::Following;
-    commandsMet_ = movesMet_ = lookUpsTaken_ = 0;
-    contents_.planned = true;
-    Add({.kind = kPlanEnd});
+    Note({.kind = kPlanEnd});
     return WritePending(true);
 }
 
@@ -390,11 +363,10 @@ void UndoJournal::LeavePlan() {
     for (std::size_t i = 0; i + 1 < commandsMet_; ++i) {
         moves += contents_.commands[i].moves.size();
     }
-    Cut(contents_, commandsMet_, moves);
-    Add({.kind = kCut,
-         .number = static_cast<std::uint32_t>(commandsMet_),
-         .moves = static_cast<std::uint32_t>(moves)});
     phase_ = Phase::Recording;
+    Note({.kind = kCut,
+          .number = static_cast<std::uint32_t>(commandsMet_),
+          .moves = static_cast<std::uint32_t>(moves)});
     lookUps_ = {};  // what the disk says now may differ: never taken again
 }
 
@@ -409,48 +381,36 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
         }
         LeavePlan();
     }
-    JournalRecord record{.kind = kCommand,
-                         .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}};
-    Add(record);
-    KeepExpansions(contents_.texts, record.command.arguments);
-    contents_.commands.push_back(std::move(record.command));
+    Note({.kind = kCommand,
+          .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}});
 }
 
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths) {
-    if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size() &&
-        std::equal(paths.begin(), paths.end(),
-                   lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_),
-                   [](const std::string& path, const KeptLookUp& kept) {
-                       return std::hash<std::string_view>{}(path) == kept.pathHash;
-                   })) {
-        std::vector<PathState> states(paths.size());
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            KeptLookUp& kept = lookUps_[lookUpsTaken_++];
-            states[i].path = paths[i];
-            states[i].stored = std::move(kept.stored);
-            if (states[i].stored.empty()) {
-                states[i].stored = paths[i];
-            }
-            states[i].native = std::move(kept.native);
-            states[i].attributes = kept.attributes;
+    if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size()) {
+        const auto kept = lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_);
+        const auto end = kept + static_cast<std::ptrdiff_t>(paths.size());
+        if (std::equal(kept, end, paths.begin(),
+                       [](const PathState& state, const std::string& path) {
+                           return state.path == path;
+                       })) {
+            lookUpsTaken_ += paths.size();
+            return {std::make_move_iterator(kept), std::make_move_iterator(end)};
         }
-        return states;
     }
     if (phase_ == Phase::Following) {
         lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
     }
     auto states = files.LookUp(paths);
-    if (phase_ != Phase::Planning || !keepLookUps_) {
-        return states;
-    }
-    for (const auto& state : states) {
-        // The name the backend moves: on Windows the path as asked, its last
-        // part as stored, which keeps within the system's length; elsewhere
-        // the whole path as the folder stores it.
-        const std::string& native = kWindowsPaths ? state.stored : state.native;
-        lookUps_.push_back({std::hash<std::string_view>{}(state.path), native,
-                            state.stored == state.path ? std::string() : state.stored,
-                            state.attributes});
+    if (phase_ == Phase::Planning && keepLookUps_) {
+        for (const auto& state : states) {
+            lookUps_.push_back(state);
+            // The name the backend moves: on Windows the path as asked, its
+            // last part as stored, which keeps within the system's length;
+            // elsewhere the whole path as the folder stores it.
+            if (kWindowsPaths) {
+                lookUps_.back().native = state.stored;
+            }
+        }
     }
     return states;
 }
@@ -472,17 +432,14 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         }
         LeavePlan();
     }
-    Add({.kind = kMove, .move = move});
+    const JournalRecord record{.kind = kMove, .move = move};
+    Add(record);
     // A planned move needs no write now; any other reaches the disk before the move.
     if (phase_ == Phase::Recording && file_ && !WritePending(true)) {
         refusedMoves_ = true;
         return false;
     }
-    if (contents_.commands.empty()) {
-        contents_.commands.emplace_back();  // a move outside any command: undone all the same
-    }
-    auto& command = contents_.commands.back();
-    command.moves.push_back(Kept(contents_.texts, command, move));
+    Take(record);
     return true;
 }
 
@@ -492,10 +449,7 @@ void UndoJournal::MoveFailed() {
         // install goes on record by record.
         LeavePlan();
     }
-    Add({.kind = kFailed});
-    if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
-        contents_.commands.back().moves.back().failed = true;
-    }
+    Note({.kind = kFailed});
     // Handed to the file at once, so that a recovery after a kill knows the
     // command moved nothing; lost to a power loss, the disk says as much.
     if (phase_ == Phase::Recording && file_) {
@@ -509,9 +463,8 @@ bool UndoJournal::Finish() {
         LeavePlan();
     }
     lookUps_ = {};
-    Add({.kind = kEnd});
-    contents_.complete = true;
-    return WritePending(true) && error_ == OsError::None;
+    Note({.kind = kEnd});
+    return static_cast<bool>(WritePending(true));
 }
 
 bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
@@ -521,13 +474,10 @@ bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
 }
 
 void UndoJournal::CommandUndone(std::size_t position) {
-    if (position < contents_.commands.size()) {
-        contents_.commands[position].undone = true;
-    }
     // Gathered into few writes and not synced: a record lost to a kill or a
     // power loss costs only a look at the disk, which finds the files back
     // by their identity.
-    Add({.kind = kUndone, .number = static_cast<std::uint32_t>(position)});
+    Note({.kind = kUndone, .number = static_cast<std::uint32_t>(position)});
     if (pending_.size() >= kProgressBatch) {
         static_cast<void>(WritePending(false));
     }
@@ -539,22 +489,51 @@ void UndoJournal::FlushProgress() {
     }
 }
 
+void UndoJournal::Note(JournalRecord record) {
+    Add(record);
+    Take(std::move(record));
+}
+
 void UndoJournal::Add(const JournalRecord& record) {
     if (!file_ || error_ != OsError::None) {
         return;
     }
-    std::string payload(1, static_cast<char>(record.kind));
-    Writer writer(payload);
-    Fields(writer, record);
+    const std::size_t at = pending_.size();
     Writer frame(pending_);
-    frame(static_cast<std::uint32_t>(payload.size()));
-    pending_.append(payload);
-    frame(Checksum(payload));
+    frame(std::uint32_t{0});  // the length, once it is known
+    frame(record.kind);
+    Fields(frame, record);
+    const std::string_view payload = std::string_view(pending_).substr(at + 4);
+    const std::uint32_t checksum = Checksum(payload);
+    for (std::size_t i = 0; i < 4; ++i) {
+        pending_[at + i] = static_cast<char>((payload.size() >> (8 * i)) & 0xff);
+    }
+    frame(checksum);
     // A long plan goes to the file as it grows, unsynced, so that its bytes
     // are not held beside its contents; the plan's end syncs once.
     if (phase_ == Phase::Planning && pending_.size() >= kPlanBatch) {
         static_cast<void>(WritePending(false));
     }
+}
+
+// What the journal holds takes the record as a journal read back would, its
+// texts kept: an expansion that is part of its source (a path in quotes, one
+// without a placeholder) shares its bytes, and the sources are the script's own.
+void UndoJournal::Take(JournalRecord record) {
+    TextStore& texts = contents_.texts;
+    for (auto& argument : record.command.arguments) {
+        if (argument.expanded) {
+            const auto at = argument.source.find(*argument.expanded);
+            argument.expanded = at == std::string_view::npos
+                                    ? texts.Keep(*argument.expanded)
+                                    : argument.source.substr(at, argument.expanded->size());
+        }
+    }
+    if (record.kind == kMove) {
+        record.move.from = texts.Keep(record.move.from);
+        record.move.to = texts.Keep(record.move.to);
+    }
+    static_cast<void>(Apply(record, contents_));
 }
 
 // While planning, records reach the disk at the plan's end; a command's record
@@ -587,29 +566,29 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
         return std::nullopt;
     }
     JournalContents contents;
-    bool started = false;
     // The texts read are views into the journal's own copy of the bytes.
     std::string_view rest = contents.texts.Keep(bytes.substr(kJournalHeader.size()));
     while (!rest.empty()) {
-        const std::uint32_t length = NumberAt(rest);
-        bool decoded = false;
+        const auto frame = FrameAt(rest);
         JournalRecord record;
-        if (rest.size() >= 8 && rest.size() - 8 >= length && length > 0 &&
-            NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
-            record.kind = static_cast<std::uint8_t>(rest[4]);
-            Reader in(rest.substr(5, length - 1));
+        bool decoded = false;
+        if (frame) {
+            record.kind = static_cast<std::uint8_t>(frame->front());
+            Reader in(frame->substr(1));
             Fields(in, record);
             decoded = in.Whole() && record.kind > 0 && record.kind < kKinds;
         }
-        if (!decoded || !Apply(record, contents, started)) {
+        // The start comes first, and only there.
+        if (!decoded || !Apply(record, contents) ||
+            (record.kind == kStart) != (contents.records == 0)) {
             contents.torn = true;
             contents.tornTail = !decoded && OnlyTailDamaged(rest);
             break;
         }
         ++contents.records;
-        rest.remove_prefix(8 + length);
+        rest.remove_prefix(8 + frame->size());
     }
-    if (!started) {
+    if (contents.records == 0) {
         return std::nullopt;
     }
     return contents;
@@ -617,23 +596,26 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
 
 void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
     std::vector<std::string> synced;  // by PathKey
+    std::string_view last;            // most moves share the folder of the one before
     for (const auto& command : journal.commands) {
         for (const auto& move : command.moves) {
             for (const std::string_view path : {move.from, move.to}) {
-                std::string folder(path.substr(0, path.find_last_of("\\/") + 1));
+                const std::size_t cut = path.find_last_of("\\/") + 1;
                 // A drive's or the system's root keeps its separator.
-                if (folder.size() > 1 && folder[folder.size() - 2] != ':') {
-                    folder.pop_back();
+                const std::string_view folder =
+                    path.substr(0, cut > 1 && path[cut - 2] != ':' ? cut - 1 : cut);
+                if (move.failed || folder.empty() || folder == last) {
+                    continue;
                 }
+                last = folder;
                 std::string key = PathKey(folder);
-                if (move.failed || folder.empty() ||
-                    std::find(synced.begin(), synced.end(), key) != synced.end()) {
+                if (std::find(synced.begin(), synced.end(), key) != synced.end()) {
                     continue;
                 }
                 synced.push_back(std::move(key));
                 // Best effort: a folder that cannot be written through is no reason
                 // to keep records that the next start would only find put back.
-                static_cast<void>(files.SyncFolder(folder));
+                static_cast<void>(files.SyncFolder(std::string(folder)));
             }
         }
     }

@@ -150,7 +150,9 @@ class UndoJournal {
     // own, synced before its move (no plan, or the install left it).
     enum class Phase { Planning, Following, Recording };
 
+    void Note(JournalRecord record);
     void Add(const JournalRecord& record);
+    void Take(JournalRecord record);
     OsResult WritePending(bool sync);
     bool CommandMet() const;
     void LeavePlan();
@@ -161,14 +163,8 @@ class UndoJournal {
     // of the last of them it made; every command before that one was met whole.
     std::size_t commandsMet_ = 0;
     std::size_t movesMet_ = 0;
-    // What the rehearsal's look-up of a path found, and which path it was.
-    struct KeptLookUp {
-        std::size_t pathHash = 0;
-        std::string native;
-        std::string stored;  // empty where it is the path as asked
-        std::optional<FileAttributes> attributes;
-    };
-    std::vector<KeptLookUp> lookUps_;
+    // What the rehearsal's look-ups found, in order, and how many the install took.
+    std::vector<PathState> lookUps_;
     std::size_t lookUpsTaken_ = 0;
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
