@@ -95,10 +95,6 @@ struct JournalRecord;  // one record of the file
 // The journal of one install, or of a restore's progress through one.
 class UndoJournal {
   public:
-    UndoJournal() = default;
-    UndoJournal(const UndoJournal&) = delete;
-    UndoJournal& operator=(const UndoJournal&) = delete;
-
     // Starts a journal of an install in `folder` of the script with that
     // checksum, kept in memory and, when `path` is given, in that file,
     // emptied first. The reason when the file cannot be made.
