@@ -16,20 +16,23 @@ namespace {
 // Paths that differ only in letter case or separators share one state.
 class CommandPaths {
   public:
-    CommandPaths(FileSystem& files, const std::vector<std::string>& paths, UndoJournal* journal) {
+    CommandPaths(FileSystem& files, const std::vector<std::string_view>& paths,
+                 UndoJournal* journal) {
         std::vector<std::string> distinct;
-        std::vector<std::string> keys;  // of each distinct path
-        for (const auto& path : paths) {
+        for (const auto path : paths) {
             if (std::any_of(asked_.begin(), asked_.end(),
-                            [&path](const auto& asked) { return asked.first == path; })) {
+                            [path](const auto& asked) { return asked.first == path; })) {
                 continue;
             }
-            std::string key = PathKey(path);
-            const auto same = std::find(keys.begin(), keys.end(), key);
-            asked_.emplace_back(path, static_cast<std::size_t>(same - keys.begin()));
-            if (same == keys.end()) {
-                keys.push_back(std::move(key));
-                distinct.push_back(path);
+            // Folding keeps a path's length: only paths of one length can share a key.
+            std::size_t at = 0;
+            while (at < distinct.size() &&
+                   (distinct[at].size() != path.size() || PathKey(distinct[at]) != PathKey(path))) {
+                ++at;
+            }
+            asked_.emplace_back(path, at);
+            if (at == distinct.size()) {
+                distinct.emplace_back(path);
             }
         }
         states_ = journal ? journal->LookUp(files, distinct) : files.LookUp(distinct);
@@ -133,7 +136,7 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
     }
     const Engine& engine = run.engine;
     engine.Say(procedure.opening);
-    std::vector<std::string> named;
+    std::vector<std::string_view> named;
     for (const auto& step : procedure.steps) {
         named.push_back(run.arguments[step.path]);
     }
@@ -321,13 +324,13 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
     const auto& moves = command.moves;
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     names.reserve(2 * moves.size());
     for (const auto& move : moves) {
-        names.emplace_back(move.from);
+        names.push_back(move.from);
     }
     for (const auto& move : moves) {
-        names.emplace_back(move.to);
+        names.push_back(move.to);
     }
     CommandPaths paths(engine.files, names, nullptr);
     for (std::size_t i = moves.size(); i-- > 0;) {

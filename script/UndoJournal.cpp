@@ -281,6 +281,9 @@ bool Apply(JournalRecord& record, JournalContents& contents) {
 // and separators aside): a plan of the folder spells the folders as the
 // script does, the install as the system gives them.
 bool SamePath(std::string_view a, std::string_view b) {
+    if (a == b) {
+        return true;
+    }
     const auto name = a.find_last_of("\\/") + 1;
     if (a.size() != b.size() || a.substr(name) != b.substr(name)) {
         return false;
