@@ -47,10 +47,79 @@ struct JournalRecord {
 
 namespace {
 
+// Puts fields into a record's bytes or, made of the bytes, takes them out
+// again: any read past the end makes it bad, and the texts it takes are
+// views into the bytes.
+class FieldBytes {
+  public:
+    explicit FieldBytes(std::string& out) : out_(&out) {}
+    explicit FieldBytes(std::string_view in) : in_(in) {}
+
+    template <std::unsigned_integral Number>  // a flag too, as one byte
+    void operator()(Number& value) {
+        if (out_) {
+            std::array<char, sizeof(Number)> bytes{};
+            for (std::size_t i = 0; i < sizeof(Number); ++i) {
+                bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+            }
+            out_->append(bytes.data(), bytes.size());
+            return;
+        }
+        if (in_.size() < sizeof(Number)) {
+            return Fail();
+        }
+        std::uint64_t taken = 0;
+        for (std::size_t i = sizeof(Number); i-- > 0;) {
+            taken = (taken << 8) | static_cast<unsigned char>(in_[i]);
+        }
+        in_.remove_prefix(sizeof(Number));
+        good_ = good_ && (!std::is_same_v<Number, bool> || taken <= 1);
+        value = static_cast<Number>(taken);
+    }
+    void operator()(std::string_view& text) {
+        auto size = static_cast<std::uint32_t>(text.size());
+        (*this)(size);
+        if (out_) {
+            out_->append(text);
+        } else if (in_.size() < size) {
+            Fail();
+        } else {
+            text = in_.substr(0, size);
+            in_.remove_prefix(size);
+        }
+    }
+    void operator()(std::optional<std::string_view>& text) {
+        bool present = text.has_value();
+        (*this)(present);
+        if (present) {
+            (*this)(text ? *text : text.emplace());
+        }
+    }
+    void operator()(std::vector<JournalArgument>& arguments) {
+        auto count = static_cast<std::uint32_t>(arguments.size());
+        (*this)(count);
+        for (std::uint32_t i = 0; i < count && good_; ++i) {
+            auto& argument = i < arguments.size() ? arguments[i] : arguments.emplace_back();
+            (*this)(argument.source);
+            (*this)(argument.expanded);
+        }
+    }
+    bool Good() const { return good_; }
+    bool Whole() const { return good_ && in_.empty(); }
+
+  private:
+    void Fail() {
+        good_ = false;
+        in_ = {};
+    }
+    std::string* out_ = nullptr;
+    std::string_view in_;
+    bool good_ = true;
+};
+
 // The one list of each record's fields, in the order they are stored; the
-// same for writing (`record` const) and reading.
-template <typename Io, typename Kept>
-void Fields(Io& io, Kept& record) {
+// same for writing and reading.
+void Fields(FieldBytes& io, JournalRecord& record) {
     const auto identityFields = [&io](auto& identity) {
         io(identity.known);
         io(identity.volume);
@@ -88,117 +157,20 @@ void Fields(Io& io, Kept& record) {
     }
 }
 
-// Puts fields into a record's bytes.
-class Writer {
-  public:
-    explicit Writer(std::string& out) : out_(out) {}
-
-    template <std::unsigned_integral Number>  // a flag too, as one byte
-    void operator()(Number value) {
-        std::array<char, sizeof(Number)> bytes{};
-        for (std::size_t i = 0; i < sizeof(Number); ++i) {
-            bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
-        }
-        out_.append(bytes.data(), bytes.size());
-    }
-    void operator()(std::string_view text) {
-        (*this)(static_cast<std::uint32_t>(text.size()));
-        out_.append(text);
-    }
-    void operator()(const std::optional<std::string_view>& text) {
-        (*this)(text.has_value());
-        if (text) {
-            (*this)(*text);
-        }
-    }
-    void operator()(const std::vector<JournalArgument>& arguments) {
-        (*this)(static_cast<std::uint32_t>(arguments.size()));
-        for (const auto& argument : arguments) {
-            (*this)(argument.source);
-            (*this)(argument.expanded);
-        }
-    }
-
-  private:
-    std::string& out_;
-};
-
-// Takes the same fields out again; any read past the end makes it bad. The
-// texts it takes are views into the record's bytes.
-class Reader {
-  public:
-    explicit Reader(std::string_view data) : data_(data) {}
-
-    template <std::unsigned_integral Number>
-    void operator()(Number& value) {
-        const std::uint64_t taken = Take(sizeof(Number));
-        good_ = good_ && (!std::is_same_v<Number, bool> || taken <= 1);
-        value = static_cast<Number>(taken);
-    }
-    void operator()(std::string_view& text) {
-        const auto size = Take(4);
-        if (data_.size() < size) {
-            return Fail();
-        }
-        text = data_.substr(0, size);
-        data_.remove_prefix(size);
-    }
-    void operator()(std::optional<std::string_view>& text) {
-        bool present = false;
-        (*this)(present);
-        if (present) {
-            (*this)(text.emplace());
-        }
-    }
-    void operator()(std::vector<JournalArgument>& arguments) {
-        std::uint32_t count = 0;
-        (*this)(count);
-        for (std::uint32_t i = 0; i < count && good_; ++i) {
-            (*this)(arguments.emplace_back().source);
-            (*this)(arguments.back().expanded);
-        }
-    }
-    bool Whole() const { return good_ && data_.empty(); }
-
-  private:
-    std::uint64_t Take(std::size_t bytes) {
-        if (data_.size() < bytes) {
-            Fail();
-            return 0;
-        }
-        std::uint64_t value = 0;
-        for (std::size_t i = bytes; i-- > 0;) {
-            value = (value << 8) | static_cast<unsigned char>(data_[i]);
-        }
-        data_.remove_prefix(bytes);
-        return value;
-    }
-    void Fail() {
-        good_ = false;
-        data_ = {};
-    }
-    std::string_view data_;
-    bool good_ = true;
-};
-
-std::uint32_t NumberAt(std::string_view bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = bytes.size() < 4 ? 0 : 4; i-- > 0;) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
-    }
-    return value;
-}
-
 // The record of the frame that `bytes` begin with, when the frame is whole,
-// at most `longest` long, and its checksum holds.
+// at most `longest` long, and its checksum holds: a frame is a record's
+// length and bytes, as a text is stored, and its checksum.
 std::optional<std::string_view> FrameAt(std::string_view bytes,
                                         std::uint32_t longest = UINT32_MAX) {
-    const std::uint32_t length = NumberAt(bytes);
-    if (length == 0 || length > longest || bytes.size() < 8 || bytes.size() - 8 < length ||
-        NumberAt(bytes.substr(4 + length)) != Checksum(bytes.substr(4, length))) {
+    FieldBytes in(bytes);
+    std::string_view record;
+    std::uint32_t checksum = 0;
+    in(record);
+    in(checksum);
+    if (!in.Good() || record.empty() || record.size() > longest || checksum != Checksum(record)) {
         return std::nullopt;
     }
-    return bytes.substr(4, length);
+    return record;
 }
 
 // Far more than the records written between two syncs (a batch of a
@@ -435,7 +407,7 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         }
         LeavePlan();
     }
-    const JournalRecord record{.kind = kMove, .move = move};
+    JournalRecord record{.kind = kMove, .move = move};
     Add(record);
     // A planned move needs no write now; any other reaches the disk before the move.
     if (phase_ == Phase::Recording && file_ && !WritePending(true)) {
@@ -497,17 +469,18 @@ void UndoJournal::Note(JournalRecord record) {
     Take(std::move(record));
 }
 
-void UndoJournal::Add(const JournalRecord& record) {
+void UndoJournal::Add(JournalRecord& record) {
     if (!file_ || error_ != OsError::None) {
         return;
     }
     const std::size_t at = pending_.size();
-    Writer frame(pending_);
-    frame(std::uint32_t{0});  // the length, once it is known
+    FieldBytes frame(pending_);
+    std::uint32_t length = 0;  // known once the record is written
+    frame(length);
     frame(record.kind);
     Fields(frame, record);
     const std::string_view payload = std::string_view(pending_).substr(at + 4);
-    const std::uint32_t checksum = Checksum(payload);
+    std::uint32_t checksum = Checksum(payload);
     for (std::size_t i = 0; i < 4; ++i) {
         pending_[at + i] = static_cast<char>((payload.size() >> (8 * i)) & 0xff);
     }
@@ -576,8 +549,8 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
         JournalRecord record;
         bool decoded = false;
         if (frame) {
-            record.kind = static_cast<std::uint8_t>(frame->front());
-            Reader in(frame->substr(1));
+            FieldBytes in(*frame);
+            in(record.kind);
             Fields(in, record);
             decoded = in.Whole() && record.kind > 0 && record.kind < kKinds;
         }

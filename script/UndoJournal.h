@@ -147,7 +147,7 @@ class UndoJournal {
     enum class Phase { Planning, Following, Recording };
 
     void Note(JournalRecord record);
-    void Add(const JournalRecord& record);
+    void Add(JournalRecord& record);
     void Take(JournalRecord record);
     OsResult WritePending(bool sync);
     bool CommandMet() const;
