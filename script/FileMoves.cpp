@@ -19,6 +19,8 @@ class CommandPaths {
     CommandPaths(FileSystem& files, const std::vector<std::string_view>& paths,
                  UndoJournal* journal) {
         std::vector<std::string> distinct;
+        distinct.reserve(paths.size());
+        asked_.reserve(paths.size());
         for (const auto path : paths) {
             if (std::any_of(asked_.begin(), asked_.end(),
                             [path](const auto& asked) { return asked.first == path; })) {

@@ -598,21 +598,36 @@ void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
 }
 
 std::uint32_t Checksum(std::string_view data) {
-    // CRC-32 (IEEE 802.3), as zip and PNG use it.
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> entries{};
+    // CRC-32 (IEEE 802.3), as zip and PNG use it, four bytes a step: table
+    // `k` holds what a byte contributes `k` bytes before the step's last.
+    static const auto tables = [] {
+        std::array<std::array<std::uint32_t, 256>, 4> entries{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k) {
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             }
-            entries[i] = c;
+            entries[0][i] = c;
+        }
+        for (std::size_t k = 1; k < 4; ++k) {
+            for (std::size_t i = 0; i < 256; ++i) {
+                entries[k][i] = (entries[k - 1][i] >> 8) ^ entries[0][entries[k - 1][i] & 0xff];
+            }
         }
         return entries;
     }();
+    const auto byte = [&data](std::size_t at) -> std::uint32_t {
+        return static_cast<unsigned char>(data[at]);
+    };
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xff] ^ (crc >> 8);
+    std::size_t at = 0;
+    for (; at + 4 <= data.size(); at += 4) {
+        crc ^= byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
+        crc = tables[3][crc & 0xff] ^ tables[2][(crc >> 8) & 0xff] ^ tables[1][(crc >> 16) & 0xff] ^
+              tables[0][crc >> 24];
+    }
+    for (; at < data.size(); ++at) {
+        crc = tables[0][(crc ^ byte(at)) & 0xff] ^ (crc >> 8);
     }
     return crc ^ 0xFFFFFFFFu;
 }
