@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <set>
 #include <type_traits>
 #include <utility>
 
@@ -196,15 +197,6 @@ bool OnlyTailDamaged(std::string_view damaged) {
     return true;
 }
 
-// Keeps the first `commands` commands and the first `moves` moves of them.
-void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
-    contents.commands.resize(std::min(commands, contents.commands.size()));
-    for (auto& command : contents.commands) {
-        command.moves.resize(std::min(moves, command.moves.size()));
-        moves -= command.moves.size();
-    }
-}
-
 // Adds one whole record to the contents, its texts left where they are; false
 // when it makes no sense there. A journal being written and one read back
 // take their records alike.
@@ -235,9 +227,15 @@ bool Apply(JournalRecord& record, JournalContents& contents) {
             return true;
         case kPlanEnd:
             return !std::exchange(contents.planned, true);
-        case kCut:
-            Cut(contents, record.number, record.moves);
+        case kCut: {
+            commands.resize(std::min<std::size_t>(record.number, commands.size()));
+            std::size_t moves = record.moves;
+            for (auto& command : commands) {
+                command.moves.resize(std::min(moves, command.moves.size()));
+                moves -= command.moves.size();
+            }
             return contents.planned;
+        }
         case kEnd:
             return contents.complete = true;
         default:  // undone
@@ -571,8 +569,8 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
 }
 
 void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
-    std::vector<std::string> synced;  // by PathKey
-    std::string_view last;            // most moves share the folder of the one before
+    std::set<std::string> synced;  // by PathKey
+    std::string_view last;         // most moves share the folder of the one before
     for (const auto& command : journal.commands) {
         for (const auto& move : command.moves) {
             for (const std::string_view path : {move.from, move.to}) {
@@ -584,11 +582,9 @@ void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
                     continue;
                 }
                 last = folder;
-                std::string key = PathKey(folder);
-                if (std::find(synced.begin(), synced.end(), key) != synced.end()) {
+                if (!synced.insert(PathKey(folder)).second) {
                     continue;
                 }
-                synced.push_back(std::move(key));
                 // Best effort: a folder that cannot be written through is no reason
                 // to keep records that the next start would only find put back.
                 static_cast<void>(files.SyncFolder(std::string(folder)));
