@@ -298,7 +298,7 @@ bool JournalContents::NothingToUndo() const {
                                    [](const JournalCommand& c) { return c.undone || !c.Moved(); });
 }
 
-OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string folder,
+OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string_view folder,
                             FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
     file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
     if (file_) {

@@ -98,7 +98,7 @@ class UndoJournal {
     // Starts a journal of an install in `folder` of the script with that
     // checksum, kept in memory and, when `path` is given, in that file,
     // emptied first. The reason when the file cannot be made.
-    OsResult Start(FileSystem& files, const std::string& path, std::string folder,
+    OsResult Start(FileSystem& files, const std::string& path, std::string_view folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
     // Rehearses the install with `rehearse`, whose records are the plan, of at
     // most `commands` commands, and writes the start and the plan through to
