@@ -16,41 +16,30 @@ namespace {
 // Paths that differ only in letter case or separators share one state.
 class CommandPaths {
   public:
-    CommandPaths(FileSystem& files, const std::vector<std::string_view>& paths,
-                 UndoJournal* journal) {
+    template <typename Texts>
+    CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal) {
         std::vector<std::string> distinct;
         distinct.reserve(paths.size());
-        asked_.reserve(paths.size());
-        for (const auto path : paths) {
-            if (std::any_of(asked_.begin(), asked_.end(),
-                            [path](const auto& asked) { return asked.first == path; })) {
-                continue;
-            }
+        stateOf_.reserve(paths.size());
+        for (const std::string_view path : paths) {
             // Folding keeps a path's length: only paths of one length can share a key.
             std::size_t at = 0;
-            while (at < distinct.size() &&
+            while (at < distinct.size() && distinct[at] != path &&
                    (distinct[at].size() != path.size() || PathKey(distinct[at]) != PathKey(path))) {
                 ++at;
             }
-            asked_.emplace_back(path, at);
+            stateOf_.push_back(at);
             if (at == distinct.size()) {
                 distinct.emplace_back(path);
             }
         }
         states_ = journal ? journal->LookUp(files, distinct) : files.LookUp(distinct);
     }
-    // One of the paths, as the command gave it.
-    PathState& operator[](std::string_view path) {
-        for (const auto& [asked, at] : asked_) {
-            if (asked == path) {
-                return states_[at];
-            }
-        }
-        return states_.front();  // never: every path a command names was asked of
-    }
+    // The state of the path given at `index`.
+    PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }
 
   private:
-    std::vector<std::pair<std::string_view, std::size_t>> asked_;  // each text, and its state
+    std::vector<std::size_t> stateOf_;
     std::vector<PathState> states_;
 };
 
@@ -138,17 +127,13 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
     }
     const Engine& engine = run.engine;
     engine.Say(procedure.opening);
-    std::vector<std::string_view> named;
-    for (const auto& step : procedure.steps) {
-        named.push_back(run.arguments[step.path]);
-    }
-    CommandPaths paths(engine.files, named, run.journal);
+    CommandPaths paths(engine.files, run.arguments, run.journal);
     const CommandStep* moved = nullptr;
     for (const auto& step : procedure.steps) {
-        PathState& at = paths[run.arguments[step.path]];
+        PathState& at = paths[step.path];
         bool done = step.kind == CommandStep::Present ? at.Exists() : !at.Exists();
         if (step.kind == CommandStep::Move) {
-            done = MovePath(run, at, paths[run.arguments[step.to]]);
+            done = MovePath(run, at, paths[step.to]);
         }
         if (!done) {
             engine.Say(procedure.failed);
@@ -157,8 +142,8 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
             if (step.kind == CommandStep::Move && moved) {
                 // After a failed second move the first one is taken back, so
                 // the triple is as it was before.
-                PathState& movedTo = paths[run.arguments[moved->to]];
-                PathState& movedFrom = paths[run.arguments[moved->path]];
+                PathState& movedTo = paths[moved->to];
+                PathState& movedFrom = paths[moved->path];
                 const bool back = MovePath(run, movedTo, movedFrom);
                 engine.Say(back ? " > the first move was undone: moved '"
                                 : " > ERROR: cannot move '");
@@ -337,7 +322,7 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
     CommandPaths paths(engine.files, names, nullptr);
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
-        const UndoOutcome outcome = UndoMove(run, move, paths[move.from], paths[move.to]);
+        const UndoOutcome outcome = UndoMove(run, move, paths[i], paths[moves.size() + i]);
         if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
             ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
              FoundFurtherBack(engine.files, journal, move))) {
