@@ -16,64 +16,60 @@ namespace {
 // Paths that differ only in letter case or separators share one state.
 class CommandPaths {
   public:
-    CommandPaths(FileSystem& files, const std::vector<std::string>& paths, UndoJournal* journal) {
+    template <typename Texts>
+    CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal) {
         std::vector<std::string> distinct;
-        for (const auto& path : paths) {
-            std::string key = PathKey(path);
-            if (std::find(keys_.begin(), keys_.end(), key) == keys_.end()) {
-                keys_.push_back(std::move(key));
-                distinct.push_back(path);
+        distinct.reserve(paths.size());
+        stateOf_.reserve(paths.size());
+        for (const std::string_view path : paths) {
+            // Folding keeps a path's length: only paths of one length can share a key.
+            std::size_t at = 0;
+            while (at < distinct.size() && distinct[at] != path &&
+                   (distinct[at].size() != path.size() || PathKey(distinct[at]) != PathKey(path))) {
+                ++at;
+            }
+            stateOf_.push_back(at);
+            if (at == distinct.size()) {
+                distinct.emplace_back(path);
             }
         }
         states_ = journal ? journal->LookUp(files, distinct) : files.LookUp(distinct);
     }
-    // A path as the command gave it is found without folding it.
-    PathState& operator[](const std::string& path) {
-        for (auto& state : states_) {
-            if (state.path == path) {
-                return state;
-            }
-        }
-        const auto at = std::find(keys_.begin(), keys_.end(), PathKey(path));
-        return states_[static_cast<std::size_t>(at - keys_.begin())];
-    }
+    // The state of the path given at `index`.
+    PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }
 
   private:
-    std::vector<std::string> keys_;
+    std::vector<std::size_t> stateOf_;
     std::vector<PathState> states_;
 };
 
 // A file that another program holds for a moment (a virus scanner, an indexer,
 // the game's lingering process) is tried again after growing pauses, each
-// told to the engine's listener; any other failure is final at once.
-OsResult MoveRetryingHeldFile(const Engine& engine, const PathState& from, const PathState& to) {
-    unsigned pause = kFirstRetryPause;
-    for (int attempt = 0;; ++attempt) {
-        const OsResult moved = engine.files.MoveLookedUp(from, to);
-        if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
-            return moved;
-        }
-        engine.observer.MoveHeld(from.path, pause);
-        engine.files.Sleep(pause);
-        pause *= 2;
-    }
-}
-
-// A read-only file is made writable only when the system refuses to move it
+// told to the engine's listener; any other failure is final at once. A
+// read-only file is made writable only when the system refuses to move it
 // otherwise, and read-only again right after, so that no crash can leave a
 // game file writable that was read-only.
 bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const PathState& to) {
-    const OsResult moved = MoveRetryingHeldFile(engine, from, to);
-    if (moved || moved.error != OsError::AccessDenied) {
-        return static_cast<bool>(moved);
-    }
+    const auto move = [&] {
+        unsigned pause = kFirstRetryPause;
+        for (int attempt = 0;; ++attempt) {
+            const OsResult moved = engine.files.MoveLookedUp(from, to);
+            if (moved || moved.error != OsError::SharingViolation || attempt == kMoveRetries) {
+                return moved;
+            }
+            engine.observer.MoveHeld(from.path, pause);
+            engine.files.Sleep(pause);
+            pause *= 2;
+        }
+    };
+    const OsResult moved = move();
     const auto& attributes = from.attributes;
-    if (!attributes || attributes->normal) {
-        return false;
+    if (moved || moved.error != OsError::AccessDenied || !attributes || attributes->normal) {
+        return static_cast<bool>(moved);
     }
     // Ignored by design: the move that follows tells whether it helped.
     static_cast<void>(engine.files.SetNormalAttributes(from.native));
-    const bool movedNow = static_cast<bool>(MoveRetryingHeldFile(engine, from, to));
+    const bool movedNow = static_cast<bool>(move());
     // Ignored by design: the move is what the script asked for, and it is done.
     static_cast<void>(
         engine.files.RestoreAttributes(movedNow ? to.native : from.native, *attributes));
@@ -104,12 +100,11 @@ bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
     to.attributes = from.attributes;
     to.stored = to.path;
     from.attributes.reset();
-    from.stored = from.path;
+    // The file that takes the place of one moved away gets the name as it was
+    // stored: also when the script spells it in another letter case, the game
+    // finds its file as it was.
+    from.path = from.stored;
     return true;
-}
-
-std::string_view Argument(const CommandRun& run, std::size_t index) {
-    return index < run.arguments.size() ? std::string_view(run.arguments[index]) : "";
 }
 
 void SayStep(const Engine& engine, const CommandStep& step,
@@ -123,18 +118,6 @@ void SayStep(const Engine& engine, const CommandStep& step,
     engine.Say(step.closing);
 }
 
-// After a failed second move the first one is taken back, so the triple is as
-// it was before.
-void TakeBack(const CommandRun& run, PathState& movedTo, PathState& movedFrom) {
-    const Engine& engine = run.engine;
-    const bool back = MovePath(run, movedTo, movedFrom);
-    engine.Say(back ? " > the first move was undone: moved '" : " > ERROR: cannot move '");
-    engine.Say(movedTo.path);
-    engine.Say("' back to '");
-    engine.Say(movedFrom.path);
-    engine.Say(back ? "'\n" : "'!\n");
-}
-
 }  // namespace
 
 Verdict Perform(const CommandRun& run, const Procedure& procedure) {
@@ -144,31 +127,30 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
     }
     const Engine& engine = run.engine;
     engine.Say(procedure.opening);
-    std::vector<std::string> named;
-    for (const auto& step : procedure.steps) {
-        named.push_back(run.arguments[step.path]);
-    }
-    CommandPaths paths(engine.files, named, run.journal);
+    CommandPaths paths(engine.files, run.arguments, run.journal);
     const CommandStep* moved = nullptr;
     for (const auto& step : procedure.steps) {
-        PathState& at = paths[run.arguments[step.path]];
+        PathState& at = paths[step.path];
         bool done = step.kind == CommandStep::Present ? at.Exists() : !at.Exists();
         if (step.kind == CommandStep::Move) {
-            // The file that takes the place of one moved away gets the name as
-            // it was stored: also when the script spells it in another letter
-            // case, the game finds its file as it was.
-            const std::string stored = at.stored;
-            done = MovePath(run, at, paths[run.arguments[step.to]]);
-            if (done) {
-                at.path = stored;
-                at.stored = stored;
-            }
+            done = MovePath(run, at, paths[step.to]);
         }
         if (!done) {
             engine.Say(procedure.failed);
-            SayStep(engine, step, [&run](std::size_t i) { return Argument(run, i); });
+            SayStep(engine, step,
+                    [&run](std::size_t i) -> std::string_view { return run.arguments[i]; });
             if (step.kind == CommandStep::Move && moved) {
-                TakeBack(run, paths[run.arguments[moved->to]], paths[run.arguments[moved->path]]);
+                // After a failed second move the first one is taken back, so
+                // the triple is as it was before.
+                PathState& movedTo = paths[moved->to];
+                PathState& movedFrom = paths[moved->path];
+                const bool back = MovePath(run, movedTo, movedFrom);
+                engine.Say(back ? " > the first move was undone: moved '"
+                                : " > ERROR: cannot move '");
+                engine.Say(movedTo.path);
+                engine.Say("' back to '");
+                engine.Say(movedFrom.path);
+                engine.Say(back ? "'\n" : "'!\n");
             }
             return Verdict::Failed;
         }
@@ -271,52 +253,6 @@ UndoOutcome UndoMove(const CommandRun& run, const JournalMove& move, PathState& 
     return UndoOutcome::Undone;
 }
 
-// The first move that cannot be undone, after which the undo stops: what is
-// left stays for the next try.
-struct UndoFailure {
-    UndoOutcome outcome;
-    std::size_t index;  // of the move among the command's
-    std::size_t outOfPlace;
-};
-
-// Every path of the command's moves is looked up once, sources first, so that
-// a name shared by two moves is spelled as the journal stored it. A move
-// followed by its own reversal (the install took back half a swap) did
-// nothing together.
-std::optional<UndoFailure> UndoMoves(const CommandRun& run, const JournalCommand& command,
-                                     const JournalContents& journal) {
-    const auto& moves = command.moves;
-    std::vector<std::string> names;
-    names.reserve(2 * moves.size());
-    for (const auto& move : moves) {
-        names.emplace_back(move.from);
-    }
-    for (const auto& move : moves) {
-        names.emplace_back(move.to);
-    }
-    CommandPaths paths(run.engine.files, names, nullptr);
-    for (std::size_t i = moves.size(); i-- > 0;) {
-        const JournalMove& move = moves[i];
-        PathState& source = paths[std::string(move.from)];
-        PathState& target = paths[std::string(move.to)];
-        if (i > 0 && move.from == moves[i - 1].to && move.to == moves[i - 1].from &&
-            target.Exists() && !source.Exists()) {
-            --i;
-            continue;
-        }
-        const UndoOutcome outcome = UndoMove(run, move, source, target);
-        if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
-            ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
-             FoundFurtherBack(run.engine.files, journal, move))) {
-            continue;
-        }
-        const auto left = std::count_if(moves.begin(), moves.begin() + static_cast<long>(i) + 1,
-                                        [](const JournalMove& m) { return !m.failed; });
-        return UndoFailure{outcome, i, static_cast<std::size_t>(left)};
-    }
-    return std::nullopt;
-}
-
 // The restore's step whose words tell the failure: the move back of the
 // install's `index`-th move (the restore's moves take the install's back in
 // the other order), or the check before it that guards its target (something
@@ -366,26 +302,48 @@ void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove&
 
 }  // namespace
 
+// Undoes the moves last first, and stops at the first that cannot be undone:
+// what is left stays for the next try. Every path of the command's moves is
+// looked up once, sources first, so that a name shared by two moves is
+// spelled as the journal stored it.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
                  const JournalContents& journal) {
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
-    const auto failure = UndoMoves(run, command, journal);
-    if (!failure) {
-        engine.Say(restore.succeeded);
-        return 0;
+    const auto& moves = command.moves;
+    std::vector<std::string_view> names;
+    names.reserve(2 * moves.size());
+    for (const auto& move : moves) {
+        names.push_back(move.from);
     }
-    engine.Say(restore.failed);
-    // In the command's words, with its arguments as the install had them.
-    SayStep(engine, StepFor(restore, failure->index, failure->outcome), [&command](std::size_t i) {
-        if (i >= command.arguments.size()) {
-            return std::string_view();
+    for (const auto& move : moves) {
+        names.push_back(move.to);
+    }
+    CommandPaths paths(engine.files, names, nullptr);
+    for (std::size_t i = moves.size(); i-- > 0;) {
+        const JournalMove& move = moves[i];
+        const UndoOutcome outcome = UndoMove(run, move, paths[i], paths[moves.size() + i]);
+        if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
+            ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
+             FoundFurtherBack(engine.files, journal, move))) {
+            continue;
         }
-        const auto& argument = command.arguments[i];
-        return argument.expanded.value_or(argument.source);
-    });
-    SayUndoDetail(engine, failure->outcome, command.moves[failure->index]);
-    return failure->outOfPlace;
+        engine.Say(restore.failed);
+        // In the command's words, with its arguments as the install had them.
+        SayStep(engine, StepFor(restore, i, outcome), [&command](std::size_t at) {
+            if (at >= command.arguments.size()) {
+                return std::string_view();
+            }
+            const auto& argument = command.arguments[at];
+            return argument.expanded.value_or(argument.source);
+        });
+        SayUndoDetail(engine, outcome, move);
+        return static_cast<std::size_t>(
+            std::count_if(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                          [](const JournalMove& m) { return !m.failed; }));
+    }
+    engine.Say(restore.succeeded);
+    return 0;
 }
 
 }  // namespace srdw

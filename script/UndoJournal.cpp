@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
+#include <set>
 #include <type_traits>
 #include <utility>
 
@@ -46,10 +48,79 @@ struct JournalRecord {
 
 namespace {
 
+// Puts fields into a record's bytes or, made of the bytes, takes them out
+// again: any read past the end makes it bad, and the texts it takes are
+// views into the bytes.
+class FieldBytes {
+  public:
+    explicit FieldBytes(std::string& out) : out_(&out) {}
+    explicit FieldBytes(std::string_view in) : in_(in) {}
+
+    template <std::unsigned_integral Number>  // a flag too, as one byte
+    void operator()(Number& value) {
+        if (out_) {
+            std::array<char, sizeof(Number)> bytes{};
+            for (std::size_t i = 0; i < sizeof(Number); ++i) {
+                bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+            }
+            out_->append(bytes.data(), bytes.size());
+            return;
+        }
+        if (in_.size() < sizeof(Number)) {
+            return Fail();
+        }
+        std::uint64_t taken = 0;
+        for (std::size_t i = sizeof(Number); i-- > 0;) {
+            taken = (taken << 8) | static_cast<unsigned char>(in_[i]);
+        }
+        in_.remove_prefix(sizeof(Number));
+        good_ = good_ && (!std::is_same_v<Number, bool> || taken <= 1);
+        value = static_cast<Number>(taken);
+    }
+    void operator()(std::string_view& text) {
+        auto size = static_cast<std::uint32_t>(text.size());
+        (*this)(size);
+        if (out_) {
+            out_->append(text);
+        } else if (in_.size() < size) {
+            Fail();
+        } else {
+            text = in_.substr(0, size);
+            in_.remove_prefix(size);
+        }
+    }
+    void operator()(std::optional<std::string_view>& text) {
+        bool present = text.has_value();
+        (*this)(present);
+        if (present) {
+            (*this)(text ? *text : text.emplace());
+        }
+    }
+    void operator()(std::vector<JournalArgument>& arguments) {
+        auto count = static_cast<std::uint32_t>(arguments.size());
+        (*this)(count);
+        for (std::uint32_t i = 0; i < count && good_; ++i) {
+            auto& argument = i < arguments.size() ? arguments[i] : arguments.emplace_back();
+            (*this)(argument.source);
+            (*this)(argument.expanded);
+        }
+    }
+    bool Good() const { return good_; }
+    bool Whole() const { return good_ && in_.empty(); }
+
+  private:
+    void Fail() {
+        good_ = false;
+        in_ = {};
+    }
+    std::string* out_ = nullptr;
+    std::string_view in_;
+    bool good_ = true;
+};
+
 // The one list of each record's fields, in the order they are stored; the
-// same for writing (`record` const) and reading.
-template <typename Io, typename Kept>
-void Fields(Io& io, Kept& record) {
+// same for writing and reading.
+void Fields(FieldBytes& io, JournalRecord& record) {
     const auto identityFields = [&io](auto& identity) {
         io(identity.known);
         io(identity.volume);
@@ -87,103 +158,20 @@ void Fields(Io& io, Kept& record) {
     }
 }
 
-// Puts fields into a record's bytes.
-class Writer {
-  public:
-    explicit Writer(std::string& out) : out_(out) {}
-
-    template <std::unsigned_integral Number>  // a flag too, as one byte
-    void operator()(Number value) {
-        for (std::size_t i = 0; i < sizeof(Number); ++i) {
-            out_.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
-        }
+// The record of the frame that `bytes` begin with, when the frame is whole,
+// at most `longest` long, and its checksum holds: a frame is a record's
+// length and bytes, as a text is stored, and its checksum.
+std::optional<std::string_view> FrameAt(std::string_view bytes,
+                                        std::uint32_t longest = UINT32_MAX) {
+    FieldBytes in(bytes);
+    std::string_view record;
+    std::uint32_t checksum = 0;
+    in(record);
+    in(checksum);
+    if (!in.Good() || record.empty() || record.size() > longest || checksum != Checksum(record)) {
+        return std::nullopt;
     }
-    void operator()(std::string_view text) {
-        (*this)(static_cast<std::uint32_t>(text.size()));
-        out_.append(text);
-    }
-    void operator()(const std::optional<std::string_view>& text) {
-        (*this)(text.has_value());
-        if (text) {
-            (*this)(*text);
-        }
-    }
-    void operator()(const std::vector<JournalArgument>& arguments) {
-        (*this)(static_cast<std::uint32_t>(arguments.size()));
-        for (const auto& argument : arguments) {
-            (*this)(argument.source);
-            (*this)(argument.expanded);
-        }
-    }
-
-  private:
-    std::string& out_;
-};
-
-// Takes the same fields out again; any read past the end makes it bad. The
-// texts it takes are views into the record's bytes.
-class Reader {
-  public:
-    explicit Reader(std::string_view data) : data_(data) {}
-
-    template <std::unsigned_integral Number>
-    void operator()(Number& value) {
-        const std::uint64_t taken = Take(sizeof(Number));
-        good_ = good_ && (!std::is_same_v<Number, bool> || taken <= 1);
-        value = static_cast<Number>(taken);
-    }
-    void operator()(std::string_view& text) {
-        const auto size = Take(4);
-        if (data_.size() < size) {
-            return Fail();
-        }
-        text = data_.substr(0, size);
-        data_.remove_prefix(size);
-    }
-    void operator()(std::optional<std::string_view>& text) {
-        bool present = false;
-        (*this)(present);
-        if (present) {
-            (*this)(text.emplace());
-        }
-    }
-    void operator()(std::vector<JournalArgument>& arguments) {
-        std::uint32_t count = 0;
-        (*this)(count);
-        for (std::uint32_t i = 0; i < count && good_; ++i) {
-            (*this)(arguments.emplace_back().source);
-            (*this)(arguments.back().expanded);
-        }
-    }
-    bool Whole() const { return good_ && data_.empty(); }
-
-  private:
-    std::uint64_t Take(std::size_t bytes) {
-        if (data_.size() < bytes) {
-            Fail();
-            return 0;
-        }
-        std::uint64_t value = 0;
-        for (std::size_t i = bytes; i-- > 0;) {
-            value = (value << 8) | static_cast<unsigned char>(data_[i]);
-        }
-        data_.remove_prefix(bytes);
-        return value;
-    }
-    void Fail() {
-        good_ = false;
-        data_ = {};
-    }
-    std::string_view data_;
-    bool good_ = true;
-};
-
-std::uint32_t NumberAt(std::string_view bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = bytes.size() < 4 ? 0 : 4; i-- > 0;) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
-    }
-    return value;
+    return record;
 }
 
 // Far more than the records written between two syncs (a batch of a
@@ -202,38 +190,23 @@ bool OnlyTailDamaged(std::string_view damaged) {
         return false;
     }
     for (std::size_t at = 1; at + 9 <= damaged.size(); ++at) {
-        const std::string_view rest = damaged.substr(at);
-        const std::uint32_t length = NumberAt(rest);
-        if (length != 0 && length <= kLongestRecord && rest.size() - 8 >= length &&
-            NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
+        if (FrameAt(damaged.substr(at), kLongestRecord)) {
             return false;
         }
     }
     return true;
 }
 
-// Keeps the first `commands` commands and the first `moves` moves of them.
-void Cut(JournalContents& contents, std::size_t commands, std::size_t moves) {
-    contents.commands.resize(std::min(commands, contents.commands.size()));
-    for (auto& command : contents.commands) {
-        command.moves.resize(std::min(moves, command.moves.size()));
-        moves -= command.moves.size();
-    }
-}
-
-// Adds one whole record to what was read, its texts left where they are;
-// false when it makes no sense there.
-bool Apply(JournalRecord& record, JournalContents& contents, bool& started) {
+// Adds one whole record to the contents, its texts left where they are; false
+// when it makes no sense there. A journal being written and one read back
+// take their records alike.
+bool Apply(JournalRecord& record, JournalContents& contents) {
     auto& commands = contents.commands;
-    if (record.kind == kStart) {
-        contents.folder = std::string(record.text);
-        contents.scriptChecksum = record.number;
-        return !std::exchange(started, true);
-    }
-    if (!started) {
-        return false;
-    }
     switch (record.kind) {
+        case kStart:
+            contents.folder = std::string(record.text);
+            contents.scriptChecksum = record.number;
+            return true;
         case kFolder:
             contents.folderIdentity = record.identity;
             return commands.empty();
@@ -254,9 +227,15 @@ bool Apply(JournalRecord& record, JournalContents& contents, bool& started) {
             return true;
         case kPlanEnd:
             return !std::exchange(contents.planned, true);
-        case kCut:
-            Cut(contents, record.number, record.moves);
+        case kCut: {
+            commands.resize(std::min<std::size_t>(record.number, commands.size()));
+            std::size_t moves = record.moves;
+            for (auto& command : commands) {
+                command.moves.resize(std::min(moves, command.moves.size()));
+                moves -= command.moves.size();
+            }
             return contents.planned;
+        }
         case kEnd:
             return contents.complete = true;
         default:  // undone
@@ -268,41 +247,20 @@ bool Apply(JournalRecord& record, JournalContents& contents, bool& started) {
     }
 }
 
-// An expansion that is part of its source (a path in quotes, one without a
-// placeholder) shares its bytes; the sources are the script's own.
-void KeepExpansions(TextStore& texts, std::vector<JournalArgument>& arguments) {
-    for (auto& argument : arguments) {
-        if (argument.expanded) {
-            const auto at = argument.source.find(*argument.expanded);
-            argument.expanded = at == std::string_view::npos
-                                    ? texts.Keep(*argument.expanded)
-                                    : argument.source.substr(at, argument.expanded->size());
-        }
-    }
-}
-
-// A move's paths are mostly its command's expanded arguments, and kept once.
-JournalMove Kept(TextStore& texts, const JournalCommand& command, JournalMove move) {
-    for (std::string_view* path : {&move.from, &move.to}) {
-        const auto same = std::find_if(
-            command.arguments.begin(), command.arguments.end(),
-            [path](const JournalArgument& argument) { return argument.expanded == *path; });
-        *path = same == command.arguments.end() ? texts.Keep(*path) : *same->expanded;
-    }
-    return move;
-}
-
 // The same file name (letter case included) in the same folder (letter case
 // and separators aside): a plan of the folder spells the folders as the
 // script does, the install as the system gives them.
 bool SamePath(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
+    if (a == b) {
+        return true;
+    }
+    const auto name = a.find_last_of("\\/") + 1;
+    if (a.size() != b.size() || a.substr(name) != b.substr(name)) {
         return false;
     }
     const auto fold = [](char c) { return c == '/' ? '\\' : LowerAscii(c); };
-    const auto last = a.find_last_of("\\/") + 1;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (i < last ? fold(a[i]) != fold(b[i]) : a[i] != b[i]) {
+    for (std::size_t i = 0; i < name; ++i) {
+        if (a[i] != b[i] && fold(a[i]) != fold(b[i])) {
             return false;
         }
     }
@@ -340,30 +298,20 @@ bool JournalContents::NothingToUndo() const {
                                    [](const JournalCommand& c) { return c.undone || !c.Moved(); });
 }
 
-OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string folder,
+OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string_view folder,
                             FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
-    contents_ = {};
-    phase_ = Phase::Recording;
-    pending_.clear();
-    lookUps_.clear();
-    syncs_ = 0;
-    refusedMoves_ = false;
-    error_ = OsError::None;
-    contents_.folder = std::move(folder);
-    contents_.folderIdentity = folderIdentity;
-    contents_.scriptChecksum = scriptChecksum;
     file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
     if (file_) {
         pending_ = kJournalHeader;
-        Add({.kind = kStart, .text = contents_.folder, .number = scriptChecksum});
-        Add({.kind = kFolder, .identity = folderIdentity});
     }
+    Note({.kind = kStart, .text = folder, .number = scriptChecksum});
+    Note({.kind = kFolder, .identity = folderIdentity});
     return {error_};
 }
 
 OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
                            const std::function<void()>& rehearse) {
-    if (!file_ || contents_.planned) {
+    if (!file_) {
         return OsResult::Ok();
     }
     phase_ = Phase::Planning;
@@ -372,9 +320,7 @@ OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
     contents_.commands.reserve(commands);
     rehearse();
     phase_ = Phase::Following;
-    commandsMet_ = movesMet_ = lookUpsTaken_ = 0;
-    contents_.planned = true;
-    Add({.kind = kPlanEnd});
+    Note({.kind = kPlanEnd});
     return WritePending(true);
 }
 
@@ -390,11 +336,10 @@ void UndoJournal::LeavePlan() {
     for (std::size_t i = 0; i + 1 < commandsMet_; ++i) {
         moves += contents_.commands[i].moves.size();
     }
-    Cut(contents_, commandsMet_, moves);
-    Add({.kind = kCut,
-         .number = static_cast<std::uint32_t>(commandsMet_),
-         .moves = static_cast<std::uint32_t>(moves)});
     phase_ = Phase::Recording;
+    Note({.kind = kCut,
+          .number = static_cast<std::uint32_t>(commandsMet_),
+          .moves = static_cast<std::uint32_t>(moves)});
     lookUps_ = {};  // what the disk says now may differ: never taken again
 }
 
@@ -409,48 +354,36 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
         }
         LeavePlan();
     }
-    JournalRecord record{.kind = kCommand,
-                         .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}};
-    Add(record);
-    KeepExpansions(contents_.texts, record.command.arguments);
-    contents_.commands.push_back(std::move(record.command));
+    Note({.kind = kCommand,
+          .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}});
 }
 
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths) {
-    if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size() &&
-        std::equal(paths.begin(), paths.end(),
-                   lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_),
-                   [](const std::string& path, const KeptLookUp& kept) {
-                       return std::hash<std::string_view>{}(path) == kept.pathHash;
-                   })) {
-        std::vector<PathState> states(paths.size());
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            KeptLookUp& kept = lookUps_[lookUpsTaken_++];
-            states[i].path = paths[i];
-            states[i].stored = std::move(kept.stored);
-            if (states[i].stored.empty()) {
-                states[i].stored = paths[i];
-            }
-            states[i].native = std::move(kept.native);
-            states[i].attributes = kept.attributes;
+    if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size()) {
+        const auto kept = lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_);
+        const auto end = kept + static_cast<std::ptrdiff_t>(paths.size());
+        if (std::equal(kept, end, paths.begin(),
+                       [](const PathState& state, const std::string& path) {
+                           return state.path == path;
+                       })) {
+            lookUpsTaken_ += paths.size();
+            return {std::make_move_iterator(kept), std::make_move_iterator(end)};
         }
-        return states;
     }
     if (phase_ == Phase::Following) {
         lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
     }
     auto states = files.LookUp(paths);
-    if (phase_ != Phase::Planning || !keepLookUps_) {
-        return states;
-    }
-    for (const auto& state : states) {
-        // The name the backend moves: on Windows the path as asked, its last
-        // part as stored, which keeps within the system's length; elsewhere
-        // the whole path as the folder stores it.
-        const std::string& native = kWindowsPaths ? state.stored : state.native;
-        lookUps_.push_back({std::hash<std::string_view>{}(state.path), native,
-                            state.stored == state.path ? std::string() : state.stored,
-                            state.attributes});
+    if (phase_ == Phase::Planning && keepLookUps_) {
+        for (const auto& state : states) {
+            lookUps_.push_back(state);
+            // The name the backend moves: on Windows the path as asked, its
+            // last part as stored, which keeps within the system's length;
+            // elsewhere the whole path as the folder stores it.
+            if (kWindowsPaths) {
+                lookUps_.back().native = state.stored;
+            }
+        }
     }
     return states;
 }
@@ -472,17 +405,14 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         }
         LeavePlan();
     }
-    Add({.kind = kMove, .move = move});
+    JournalRecord record{.kind = kMove, .move = move};
+    Add(record);
     // A planned move needs no write now; any other reaches the disk before the move.
     if (phase_ == Phase::Recording && file_ && !WritePending(true)) {
         refusedMoves_ = true;
         return false;
     }
-    if (contents_.commands.empty()) {
-        contents_.commands.emplace_back();  // a move outside any command: undone all the same
-    }
-    auto& command = contents_.commands.back();
-    command.moves.push_back(Kept(contents_.texts, command, move));
+    Take(record);
     return true;
 }
 
@@ -492,10 +422,7 @@ void UndoJournal::MoveFailed() {
         // install goes on record by record.
         LeavePlan();
     }
-    Add({.kind = kFailed});
-    if (!contents_.commands.empty() && !contents_.commands.back().moves.empty()) {
-        contents_.commands.back().moves.back().failed = true;
-    }
+    Note({.kind = kFailed});
     // Handed to the file at once, so that a recovery after a kill knows the
     // command moved nothing; lost to a power loss, the disk says as much.
     if (phase_ == Phase::Recording && file_) {
@@ -509,9 +436,8 @@ bool UndoJournal::Finish() {
         LeavePlan();
     }
     lookUps_ = {};
-    Add({.kind = kEnd});
-    contents_.complete = true;
-    return WritePending(true) && error_ == OsError::None;
+    Note({.kind = kEnd});
+    return static_cast<bool>(WritePending(true));
 }
 
 bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
@@ -521,13 +447,10 @@ bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
 }
 
 void UndoJournal::CommandUndone(std::size_t position) {
-    if (position < contents_.commands.size()) {
-        contents_.commands[position].undone = true;
-    }
     // Gathered into few writes and not synced: a record lost to a kill or a
     // power loss costs only a look at the disk, which finds the files back
     // by their identity.
-    Add({.kind = kUndone, .number = static_cast<std::uint32_t>(position)});
+    Note({.kind = kUndone, .number = static_cast<std::uint32_t>(position)});
     if (pending_.size() >= kProgressBatch) {
         static_cast<void>(WritePending(false));
     }
@@ -539,22 +462,52 @@ void UndoJournal::FlushProgress() {
     }
 }
 
-void UndoJournal::Add(const JournalRecord& record) {
+void UndoJournal::Note(JournalRecord record) {
+    Add(record);
+    Take(std::move(record));
+}
+
+void UndoJournal::Add(JournalRecord& record) {
     if (!file_ || error_ != OsError::None) {
         return;
     }
-    std::string payload(1, static_cast<char>(record.kind));
-    Writer writer(payload);
-    Fields(writer, record);
-    Writer frame(pending_);
-    frame(static_cast<std::uint32_t>(payload.size()));
-    pending_.append(payload);
-    frame(Checksum(payload));
+    const std::size_t at = pending_.size();
+    FieldBytes frame(pending_);
+    std::uint32_t length = 0;  // known once the record is written
+    frame(length);
+    frame(record.kind);
+    Fields(frame, record);
+    const std::string_view payload = std::string_view(pending_).substr(at + 4);
+    std::uint32_t checksum = Checksum(payload);
+    for (std::size_t i = 0; i < 4; ++i) {
+        pending_[at + i] = static_cast<char>((payload.size() >> (8 * i)) & 0xff);
+    }
+    frame(checksum);
     // A long plan goes to the file as it grows, unsynced, so that its bytes
     // are not held beside its contents; the plan's end syncs once.
     if (phase_ == Phase::Planning && pending_.size() >= kPlanBatch) {
         static_cast<void>(WritePending(false));
     }
+}
+
+// What the journal holds takes the record as a journal read back would, its
+// texts kept: an expansion that is part of its source (a path in quotes, one
+// without a placeholder) shares its bytes, and the sources are the script's own.
+void UndoJournal::Take(JournalRecord record) {
+    TextStore& texts = contents_.texts;
+    for (auto& argument : record.command.arguments) {
+        if (argument.expanded) {
+            const auto at = argument.source.find(*argument.expanded);
+            argument.expanded = at == std::string_view::npos
+                                    ? texts.Keep(*argument.expanded)
+                                    : argument.source.substr(at, argument.expanded->size());
+        }
+    }
+    if (record.kind == kMove) {
+        record.move.from = texts.Keep(record.move.from);
+        record.move.to = texts.Keep(record.move.to);
+    }
+    static_cast<void>(Apply(record, contents_));
 }
 
 // While planning, records reach the disk at the plan's end; a command's record
@@ -587,74 +540,90 @@ std::optional<JournalContents> ParseJournal(std::string_view bytes) {
         return std::nullopt;
     }
     JournalContents contents;
-    bool started = false;
     // The texts read are views into the journal's own copy of the bytes.
     std::string_view rest = contents.texts.Keep(bytes.substr(kJournalHeader.size()));
     while (!rest.empty()) {
-        const std::uint32_t length = NumberAt(rest);
-        bool decoded = false;
+        const auto frame = FrameAt(rest);
         JournalRecord record;
-        if (rest.size() >= 8 && rest.size() - 8 >= length && length > 0 &&
-            NumberAt(rest.substr(4 + length)) == Checksum(rest.substr(4, length))) {
-            record.kind = static_cast<std::uint8_t>(rest[4]);
-            Reader in(rest.substr(5, length - 1));
+        bool decoded = false;
+        if (frame) {
+            FieldBytes in(*frame);
+            in(record.kind);
             Fields(in, record);
             decoded = in.Whole() && record.kind > 0 && record.kind < kKinds;
         }
-        if (!decoded || !Apply(record, contents, started)) {
+        // The start comes first, and only there.
+        if (!decoded || !Apply(record, contents) ||
+            (record.kind == kStart) != (contents.records == 0)) {
             contents.torn = true;
             contents.tornTail = !decoded && OnlyTailDamaged(rest);
             break;
         }
         ++contents.records;
-        rest.remove_prefix(8 + length);
+        rest.remove_prefix(8 + frame->size());
     }
-    if (!started) {
+    if (contents.records == 0) {
         return std::nullopt;
     }
     return contents;
 }
 
 void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
-    std::vector<std::string> synced;  // by PathKey
+    std::set<std::string> synced;  // by PathKey
+    std::string_view last;         // most moves share the folder of the one before
     for (const auto& command : journal.commands) {
         for (const auto& move : command.moves) {
             for (const std::string_view path : {move.from, move.to}) {
-                std::string folder(path.substr(0, path.find_last_of("\\/") + 1));
+                const std::size_t cut = path.find_last_of("\\/") + 1;
                 // A drive's or the system's root keeps its separator.
-                if (folder.size() > 1 && folder[folder.size() - 2] != ':') {
-                    folder.pop_back();
-                }
-                std::string key = PathKey(folder);
-                if (move.failed || folder.empty() ||
-                    std::find(synced.begin(), synced.end(), key) != synced.end()) {
+                const std::string_view folder =
+                    path.substr(0, cut > 1 && path[cut - 2] != ':' ? cut - 1 : cut);
+                if (move.failed || folder.empty() || folder == last) {
                     continue;
                 }
-                synced.push_back(std::move(key));
+                last = folder;
+                if (!synced.insert(PathKey(folder)).second) {
+                    continue;
+                }
                 // Best effort: a folder that cannot be written through is no reason
                 // to keep records that the next start would only find put back.
-                static_cast<void>(files.SyncFolder(folder));
+                static_cast<void>(files.SyncFolder(std::string(folder)));
             }
         }
     }
 }
 
 std::uint32_t Checksum(std::string_view data) {
-    // CRC-32 (IEEE 802.3), as zip and PNG use it.
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> entries{};
+    // CRC-32 (IEEE 802.3), as zip and PNG use it, four bytes a step: table
+    // `k` holds what a byte contributes `k` bytes before the step's last.
+    static const auto tables = [] {
+        std::array<std::array<std::uint32_t, 256>, 4> entries{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k) {
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             }
-            entries[i] = c;
+            entries[0][i] = c;
+        }
+        for (std::size_t k = 1; k < 4; ++k) {
+            for (std::size_t i = 0; i < 256; ++i) {
+                entries[k][i] = (entries[k - 1][i] >> 8) ^ entries[0][entries[k - 1][i] & 0xff];
+            }
         }
         return entries;
     }();
+    const auto byte = [&data](std::size_t at) -> std::uint32_t {
+        return static_cast<unsigned char>(data[at]);
+    };
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : data) {
-        crc = table[(crc ^ static_cast<unsigned char>(c)) & 0xff] ^ (crc >> 8);
+    std::size_t at = 0;
+    for (; at + 4 <= data.size(); at += 4) {
+        crc ^= byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
+        crc = tables[3][crc & 0xff] ^ tables[2][(crc >> 8) & 0xff] ^ tables[1][(crc >> 16) & 0xff] ^
+              tables[0][crc >> 24];
+    }
+    for (; at < data.size(); ++at) {
+        crc = tables[0][(crc ^ byte(at)) & 0xff] ^ (crc >> 8);
     }
     return crc ^ 0xFFFFFFFFu;
 }

@@ -95,14 +95,10 @@ struct JournalRecord;  // one record of the file
 // The journal of one install, or of a restore's progress through one.
 class UndoJournal {
   public:
-    UndoJournal() = default;
-    UndoJournal(const UndoJournal&) = delete;
-    UndoJournal& operator=(const UndoJournal&) = delete;
-
     // Starts a journal of an install in `folder` of the script with that
     // checksum, kept in memory and, when `path` is given, in that file,
     // emptied first. The reason when the file cannot be made.
-    OsResult Start(FileSystem& files, const std::string& path, std::string folder,
+    OsResult Start(FileSystem& files, const std::string& path, std::string_view folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
     // Rehearses the install with `rehearse`, whose records are the plan, of at
     // most `commands` commands, and writes the start and the plan through to
@@ -150,7 +146,9 @@ class UndoJournal {
     // own, synced before its move (no plan, or the install left it).
     enum class Phase { Planning, Following, Recording };
 
-    void Add(const JournalRecord& record);
+    void Note(JournalRecord record);
+    void Add(JournalRecord& record);
+    void Take(JournalRecord record);
     OsResult WritePending(bool sync);
     bool CommandMet() const;
     void LeavePlan();
@@ -161,14 +159,8 @@ class UndoJournal {
     // of the last of them it made; every command before that one was met whole.
     std::size_t commandsMet_ = 0;
     std::size_t movesMet_ = 0;
-    // What the rehearsal's look-up of a path found, and which path it was.
-    struct KeptLookUp {
-        std::size_t pathHash = 0;
-        std::string native;
-        std::string stored;  // empty where it is the path as asked
-        std::optional<FileAttributes> attributes;
-    };
-    std::vector<KeptLookUp> lookUps_;
+    // What the rehearsal's look-ups found, in order, and how many the install took.
+    std::vector<PathState> lookUps_;
     std::size_t lookUpsTaken_ = 0;
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
