@@ -31,8 +31,7 @@ constexpr const char* kSettingsKey = "Data";
 // The game's main window has this class and this title.
 constexpr const char* kGameWindow = "Skyrend 2";
 
-// What one run of the launcher works with, handed from step to step: the
-// system it runs on, its log, the script engine over the two, and its paths.
+// What one run of the launcher works with, handed from step to step.
 struct Launch {
     Launch(const Platform& system, RunLog& runLog) : platform(system), log(runLog) {}
 
@@ -40,13 +39,13 @@ struct Launch {
     RunLog& log;
     RunLogObserver told{log};  // the engine's listener, which counts what did not go in
     Engine engine{platform.files, told};
-    std::string ownPath;      // the launcher's full path
-    std::string ownDir;       // the directory holding it
-    std::string logFile;      // the run log beside it
-    std::string markerFile;   // the launcher's directory followed by "\restore.mod"
-    std::string journalFile;  // beside it, "restore.jnl": the install's undo journal
-    std::string gameExe;      // full path of the game executable
-    std::string rootDir;      // the directory holding it; the value of "@rootdir"
+    std::string ownPath;
+    std::string ownDir;  // beside the launcher: its log, the marker and the undo journal
+    std::string logFile;
+    std::string markerFile;
+    std::string journalFile;
+    std::string gameExe;
+    std::string rootDir;  // the directory holding the game; the value of "@rootdir"
     // The game's folder, which the journal names and the script works in: the
     // launcher's own when the game's path names no folder (then "@rootdir" is
     // empty, and the game starts in the current folder).
@@ -135,14 +134,11 @@ bool Guarded(PlayerDialogs& player, MutexState guard) {
 
 // True when this process may go on to change `folder` and holds the folder's
 // own lock, which is the same for every launcher working there (the named
-// mutex is not: another user, another session, a start with sudo). Where the
-// folder needs administrator rights, this process has handed the run to an
-// elevated launcher (having let go of the launcher mutex first, so that the
-// new one can take it), or, when the player declined or nothing could be
-// elevated, told the player, and said so in the log, where one is open;
-// either way it is to end without changing anything. A probe that fails for
-// another reason than the rights lets the run go on: the moves then meet the
-// problem and log it.
+// mutex is not: another user, another session, a start with sudo). A folder
+// that needs administrator rights is handed to an elevated launcher (the
+// mutex let go first, so that it can take it), or the player is told; either
+// way this process ends without changing anything. A probe that fails for
+// another reason lets the run go on: the moves then meet the problem and log it.
 bool MayChange(Launch& launch, const std::string& folder) {
     LauncherProcess& process = launch.platform.process;
     const OsResult probe = process.ProbeNewFile(folder);
@@ -173,13 +169,11 @@ bool IsUsable(FileSystem& files, const std::string& path) {
 // when the player cancelled the chooser.
 bool LocateGame(Launch& launch) {
     const Platform& platform = launch.platform;
-    launch.rootDir = launch.ownDir;
-    launch.gameExe = launch.rootDir + "\\srend.exe";
+    launch.gameExe = launch.ownDir + "\\srend.exe";
     if (!IsUsable(platform.files, launch.gameExe)) {
         launch.gameExe =
             platform.records.ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                 .substr(0, kMaxPath);
-        launch.rootDir.clear();
         // A remembered game the code page cannot name is not asked for again:
         // the player would only point at the same folder.
         if (launch.gameExe.empty() && RefuseUnusablePath(launch)) {
@@ -194,14 +188,11 @@ bool LocateGame(Launch& launch) {
             return false;
         }
         launch.gameExe = std::move(*chosen);
-        launch.rootDir.clear();
         // Best effort: unsaved, the user is asked again at the next start.
         static_cast<void>(platform.records.WriteProfileString(kSettingsFile, kSettingsSection,
                                                               kSettingsKey, launch.gameExe));
     }
-    if (launch.rootDir.empty()) {
-        launch.rootDir = DirectoryOf(launch.gameExe);
-    }
+    launch.rootDir = DirectoryOf(launch.gameExe);
     launch.gameFolder = launch.rootDir.empty() ? launch.ownDir : launch.rootDir;
     // A game directory that cannot be entered leaves the script to fail on its own paths.
     static_cast<void>(platform.files.ChangeDirectory(DirectoryToEnter(launch.rootDir)));
@@ -212,11 +203,10 @@ bool GameWindowOpen(GameProcess& game) {
     return game.WindowExists(kGameWindow, kGameWindow);
 }
 
-// Logs what is started, then starts the game and waits until it and every
-// process it started have ended and, where there are windows, until the
-// game's window has closed; what the game leaves running after its end is
-// given the grace time and then named in the log. A game that could not be
-// started gets an ERROR line with the system's reason.
+// Starts the game and waits until it and every process it started have
+// ended and, where there are windows, until the game's window has closed;
+// what the game leaves running after its end is given the grace time and
+// then named in the log.
 ProgramRun RunAndWait(Launch& launch) {
     RunLog& log = launch.log;
     GameProcess& game = launch.platform.game;
@@ -224,9 +214,7 @@ ProgramRun RunAndWait(Launch& launch) {
                "\n > Command: ", launch.commandLine, "\n > Path: ", launch.rootDir, "\n"});
     // The game may run for hours: whatever happens meanwhile, the log so far is kept.
     log.Flush();
-    // The game is over for this wait once its own process has ended, or its
-    // window was seen, and no window of it has been open for the grace time:
-    // what it leaves running may run for as long as the player is logged in.
+    // What the game leaves running may run for as long as the player is logged in.
     bool windowSeen = false;
     unsigned quietFor = 0;
     ProgramRun run = game.StartAndWait(launch.gameExe, launch.commandLine, launch.rootDir,
@@ -304,9 +292,8 @@ FileIdentity FolderIdentity(Launch& launch) {
     return found.front().attributes ? found.front().attributes->identity : FileIdentity{};
 }
 
-// Writes the script's path into the marker and through to the disk, so that a
-// power loss after the install began still finds it; the reason when it could
-// not be made, written or written through.
+// The marker is written through to the disk, so that a power loss after the
+// install began still finds it.
 OsResult WriteMarker(Launch& launch, const std::string& scriptPath) {
     OsError refused = OsError::Other;
     auto marker = launch.Files().CreateOutputFile(launch.markerFile, &refused);
@@ -458,8 +445,7 @@ bool Play(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSourc
 // A crashed run is undone from its journal, and the restore's progress goes
 // into it; without a journal file (a marker left by an older launcher) from
 // the script, as far as the disk allows. Without either, nothing was
-// installed: the marker is written before the first move. True when
-// everything is back.
+// installed: the marker is written before the first move.
 bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
     RunLog& log = launch.log;
     log.Write("found '/recover' switch, restoring MOD...\n");
@@ -509,11 +495,8 @@ bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSo
     }
     if (!Restored(launch, complete)) {
         // Without a word, a recovery that cannot finish would end every later
-        // start of the launcher the same way, and the game would never start.
-        // The player is told, and may play this once as the folder is now; the
-        // records stay either way, so the next start tries again. Nobody to
-        // answer means no game. Where the journal cannot tell, the count is
-        // only what is known.
+        // start the same way, and the game would never start. The player may
+        // play this once as the folder is now; the records stay either way.
         log.Flush();  // the log the question names holds this run's lines
         const std::string count =
             outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
@@ -583,6 +566,37 @@ bool LaunchCycle(Launch& launch, LaunchMode mode, ModScript& script, const Resto
         restores ? Recover(launch, mode, script, source) : Play(launch, mode, script, source);
     platform.player.EndWaitCursor();
     return done;
+}
+
+// The script the recovery marker names, and what the journal holds.
+std::string ReadRecords(Launch& launch, RestoreSource& source) {
+    FileSystem& files = launch.Files();
+    // The marker's first line as a text-mode line read takes it, at most 259
+    // characters, without the CR and LF that end it: the file ends at Ctrl-Z,
+    // the line at its "\n" or at the first NUL.
+    std::string restoreScript;
+    if (const auto marker = files.ReadWholeFile(launch.markerFile)) {
+        const std::string_view text(*marker);
+        restoreScript = text.substr(
+            0, std::min({text.find('\x1a'), text.find('\0'), text.find('\n'), kMaxPath}));
+        // An editor or a sync tool may have ended the line with a CR: the name ends before it.
+        while (!restoreScript.empty() && restoreScript.back() == '\r') {
+            restoreScript.pop_back();
+        }
+    }
+    // The journal is the record of an install, whatever the marker says: one
+    // that has moves to undo is undone, one with nothing left to undo goes
+    // without a word. One that cannot be read goes too when no marker names a
+    // script, since no move is made before both are on the disk.
+    if (files.Attributes(launch.journalFile)) {
+        source.journal = ReadJournal(files, launch.journalFile);
+        source.unreadableJournal = !source.journal;
+        if (restoreScript.empty() && (!source.journal || source.journal->NothingToUndo())) {
+            static_cast<void>(files.RemoveFile(launch.journalFile));
+            source = {};
+        }
+    }
+    return restoreScript;
 }
 
 // A script found below the launcher's folder, and the candidate it must become.
@@ -670,9 +684,7 @@ bool LauncherApp::Startup() {
     FileSystem& files = launch.Files();
     PlayerDialogs& player = launch.Player();
     // A cut or unusable own path would put the log, the marker and the script
-    // somewhere else: nothing is written anywhere. One in characters the
-    // system's code page lacks would name a look-alike folder, perhaps another
-    // copy of the game.
+    // somewhere else, perhaps in another copy of the game: nothing is written.
     launch.ownPath = platform_.process.OwnPath();
     if (launch.ownPath.empty()) {
         if (!RefuseUnusablePath(launch)) {
@@ -696,40 +708,13 @@ bool LauncherApp::Startup() {
     const std::string candidates[] = {ReplaceExtension(launch.ownPath, "dat"),
                                       launch.ownDir + "\\DWSR.dat"};
 
-    // The marker's first line as a text-mode line read takes it, at most 259
-    // characters, without the CR and LF that end it: the file ends at Ctrl-Z,
-    // the line at its "\n" or at the first NUL.
-    std::string restoreScript;
-    if (const auto marker = files.ReadWholeFile(launch.markerFile)) {
-        const std::string_view text(*marker);
-        restoreScript = text.substr(
-            0, std::min({text.find('\x1a'), text.find('\0'), text.find('\n'), kMaxPath}));
-        // An editor or a sync tool may have ended the line with a CR: the name ends before it.
-        while (!restoreScript.empty() && restoreScript.back() == '\r') {
-            restoreScript.pop_back();
-        }
-    }
-    // The journal is the record of an install, whatever the marker says: one
-    // that has moves to undo is undone, one with nothing left to undo goes
-    // without a word. One that cannot be read goes too when no marker names a
-    // script, since no move is made before both are on the disk.
     RestoreSource source;
-    if (files.Attributes(launch.journalFile)) {
-        source.journal = ReadJournal(files, launch.journalFile);
-        source.unreadableJournal = !source.journal;
-        if (restoreScript.empty() && (!source.journal || source.journal->NothingToUndo())) {
-            static_cast<void>(files.RemoveFile(launch.journalFile));
-            source = {};
-        }
-    }
+    const std::string restoreScript = ReadRecords(launch, source);
     const bool recovering = !restoreScript.empty() || source.journal;
     // The log of the run that installed what a recovery undoes is the only
-    // record of what it changed. A run that finds a marker keeps the log before
-    // it as "<log>.1" only when that log records an install: the logs of
-    // recoveries that could not finish replace one another, and the installing
-    // run's stays in place through any number of them, until the next
-    // install's takes its place. A link is not the launcher's: it is left to
-    // the log's opening, which refuses it.
+    // record of what it changed: it is kept as "<log>.1" through any number of
+    // recoveries that could not finish. A link is not the launcher's: it is
+    // left to the log's opening, which refuses it.
     if (recovering && !files.IsLink(launch.logFile)) {
         const auto log = files.ReadWholeFile(launch.logFile);
         if (log && log->find("\nInstalling script...") != std::string::npos) {
@@ -756,7 +741,6 @@ bool LauncherApp::Startup() {
             mode = LaunchMode::InstallMode;
             source.fromScript = true;
         } else if (answer == Answer::No) {
-            // The script keeps what the failed load parsed, for a "/recover".
             mode = LaunchMode::PlainMode;
         } else if (answer == Answer::NoAnswer) {
             // Nobody to ask: the mod stays as it is, and the next start, by hand
@@ -771,10 +755,8 @@ bool LauncherApp::Startup() {
     }
     if (mode == LaunchMode::InstallMode && !script.Load(files, log_, candidates[0]) &&
         !script.Load(files, log_, candidates[1])) {
-        // Message 3 goes on with where the last script read went wrong, or,
-        // where no script lies beside the launcher but one lies in a folder
-        // below it, with where it lies and where it must go (which the log
-        // says too).
+        // The message goes on with where the script went wrong, or with where
+        // a script lies below the launcher and where it must go.
         std::string text = player.LoadText(IDS_SCRIPT_NOT_LOADED);
         std::optional<StrayScript> stray;
         if (!script.Fault().empty()) {
@@ -792,9 +774,6 @@ bool LauncherApp::Startup() {
         RemoveRecords(launch);
         return false;
     }
-    // A game already running stops the run before anything changed; a marker
-    // found now belongs to an earlier run whose restore is still to come. So
-    // does one of a run whose restore left something undone.
     if (LaunchCycle(launch, mode, script, source)) {
         RemoveRecords(launch);
     }

@@ -44,7 +44,4 @@ class RunLog {
     bool lineOpen_ = false;             // the last text written did not end its line
 };
 
-// Appends the text with every "\n" as CR LF, as the log and the marker are written.
-void AppendCrLf(std::string& out, std::string_view text);
-
 }  // namespace srdw
