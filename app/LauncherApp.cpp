@@ -155,22 +155,18 @@ bool MayChange(Launch& launch, const std::string& folder) {
     return Guarded(launch.Player(), process.LockFolder(folder));
 }
 
-// An existing file; a directory, also one called srend.exe, is no game.
-bool IsUsable(FileSystem& files, const std::string& path) {
-    if (path.empty()) {
-        return false;
-    }
-    const auto attributes = files.Attributes(path);
-    return attributes && !attributes->directory;
-}
-
 // Where the game is: beside the launcher, in the game's settings file, or
 // where the player points. Makes the game's directory the current one; false
 // when the player cancelled the chooser.
 bool LocateGame(Launch& launch) {
     const Platform& platform = launch.platform;
+    // An existing file; a directory, also one called srend.exe, is no game.
+    const auto usable = [&platform](const std::string& path) {
+        const auto attributes = path.empty() ? std::nullopt : platform.files.Attributes(path);
+        return attributes && !attributes->directory;
+    };
     launch.gameExe = launch.ownDir + "\\srend.exe";
-    if (!IsUsable(platform.files, launch.gameExe)) {
+    if (!usable(launch.gameExe)) {
         launch.gameExe =
             platform.records.ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                 .substr(0, kMaxPath);
@@ -180,7 +176,7 @@ bool LocateGame(Launch& launch) {
             return false;
         }
     }
-    if (!IsUsable(platform.files, launch.gameExe)) {
+    if (!usable(launch.gameExe)) {
         ShowMessage(platform.player, IDS_GAME_NOT_FOUND);
         auto chosen = platform.player.ChooseGameFile();
         if (!chosen) {

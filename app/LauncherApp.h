@@ -6,12 +6,10 @@
 
 namespace srdw {
 
-// How long the game is given once it seems to have ended: once its own
-// process has ended, or its window has closed, the programs it left running
-// (a tray icon, an overlay, an updater, a store's client) are waited for this
-// long and no longer; when nothing is left and no window was seen, this is
-// how long its window may take to open (a store's client that was asked to
-// start the game takes a few seconds to do so).
+// How long the programs the game left running (a tray icon, an overlay, a
+// store's client) are waited for once its process has ended or its window
+// has closed; when nothing is left and no window was seen, how long its
+// window may take to open (a store's client takes a few seconds to start it).
 inline constexpr unsigned kGraceTime = 15000;
 
 class LauncherApp {

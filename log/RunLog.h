@@ -16,8 +16,6 @@ class RunLog {
   public:
     // The header's and the footer's time stamps come from `files`' clock.
     explicit RunLog(FileSystem& files) : files_(files) {}
-    RunLog(const RunLog&) = delete;
-    RunLog& operator=(const RunLog&) = delete;
     ~RunLog() { Close(); }
 
     // Opens (and empties) the log at `path` and writes the header. Without a
