@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <deque>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/CrashRecovery.h"
-#include "app/GameRun.h"
 #include "app/PathText.h"
-#include "app/PlayerMessages.h"
+#include "log/RunLogObserver.h"
 #include "res/resource.h"
 #include "script/ModScript.h"
 #include "script/OwnFiles.h"
@@ -21,30 +25,73 @@ namespace srdw {
 namespace {
 
 constexpr const char* kLauncherMutex = "Skyrend 2 - Duskwarden";
+constexpr const char* kSettingsFile = "Srendcfg.ini";
+constexpr const char* kSettingsSection = "Global - String3";
+constexpr const char* kSettingsKey = "Data";
+// The game's main window has this class and this title.
+constexpr const char* kGameWindow = "Skyrend 2";
 
-// One argument of a Windows command line, as the C runtime splits it back: in
-// quotes when it holds a blank, a tab or a quote, a quote escaped by a
-// backslash, and the backslashes before a quote (or the closing one) doubled.
-std::string CommandLineArgument(const std::string& text) {
-    if (!text.empty() && text.find_first_of(" \t\"") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (const char c : text) {
-        if (c == '\\') {
-            ++backslashes;
+// What one run of the launcher works with, handed from step to step.
+struct Launch {
+    Launch(const Platform& system, RunLog& runLog) : platform(system), log(runLog) {}
+
+    Platform platform;
+    RunLog& log;
+    RunLogObserver told{log};  // the engine's listener, which counts what did not go in
+    Engine engine{platform.files, told};
+    std::string ownPath;
+    std::string ownDir;  // beside the launcher: its log, the marker and the undo journal
+    std::string logFile;
+    std::string markerFile;
+    std::string journalFile;
+    std::string gameExe;
+    std::string rootDir;  // the directory holding the game; the value of "@rootdir"
+    // The game's folder, which the journal names and the script works in: the
+    // launcher's own when the game's path names no folder (then "@rootdir" is
+    // empty, and the game starts in the current folder).
+    std::string gameFolder;
+    std::string commandLine;  // trimmed and lower-cased; the value of "@cmdline"
+
+    FileSystem& Files() const { return platform.files; }
+    PlayerDialogs& Player() const { return platform.player; }
+    Placeholders Values() const { return {rootDir, commandLine}; }
+};
+
+void ShowMessage(PlayerDialogs& player, unsigned id) {
+    player.ShowMessageBox(player.LoadText(id), 0);
+}
+
+// String-table entry `id` with "%1" to "%9" replaced by the inserts in that
+// order, as Windows' own messages number them; a number without an insert stays.
+std::string MessageText(PlayerDialogs& player, unsigned id,
+                        std::initializer_list<std::string_view> inserts) {
+    const std::string text = player.LoadText(id);
+    std::string filled;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && next >= '1' && next <= '9' &&
+            static_cast<std::size_t>(next - '0') <= inserts.size()) {
+            filled.append(inserts.begin()[next - '1']);
+            ++i;
         } else {
-            if (c == '"') {
-                quoted.append(backslashes + 1, '\\');
-            }
-            backslashes = 0;
+            filled.push_back(text[i]);
         }
-        quoted.push_back(c);
     }
-    quoted.append(backslashes, '\\');
-    quoted.push_back('"');
-    return quoted;
+    return filled;
+}
+
+// Where the system gave a path in characters the launcher cannot use (see
+// LauncherProcess::UnusablePath), tells the player, naming the path, and
+// writes it to the log; true then, and the run is to change nothing.
+bool RefuseUnusablePath(Launch& launch) {
+    const std::string shown = launch.platform.process.UnusablePath();
+    if (shown.empty()) {
+        return false;
+    }
+    launch.Player().ShowMessageBox(MessageText(launch.Player(), IDS_PATH_CHARACTERS, {shown}), 0);
+    launch.log.Write({"ERROR: the path '", shown,
+                      "' holds characters that cannot be used here; nothing was changed!\n"});
+    return true;
 }
 
 // Best effort: without the entry only the automatic restore after a crash is
@@ -67,58 +114,237 @@ void RemoveStartupEntry(const Platform& platform) {
     static_cast<void>(platform.records.DeleteUserStartupEntry(kStartupEntryName));
 }
 
-// Writes the script's path into the marker and through to the disk, so that a
-// power loss after the install began still finds it; the reason when it could
-// not be made, written or written through.
-OsResult WriteMarker(FileSystem& files, const std::string& markerPath,
-                     const std::string& scriptPath) {
+// The marker goes first: a journal without it is never read, and the next
+// install starts a new one. What stays only makes the next start offer a restore.
+void RemoveRecords(Launch& launch) {
+    static_cast<void>(launch.Files().RemoveFile(launch.markerFile));
+    static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+}
+
+// True when this launcher holds the guard; otherwise the player is told why
+// the launcher ends: another one is at work, or the guard could not be had.
+bool Guarded(PlayerDialogs& player, MutexState guard) {
+    if (guard == MutexState::HeldElsewhere) {
+        ShowMessage(player, IDS_LAUNCHER_WAITING);
+    } else if (guard == MutexState::Failed) {
+        ShowMessage(player, IDS_NO_GUARD);
+    }
+    return guard == MutexState::Acquired;
+}
+
+// True when this process may go on to change `folder` and holds the folder's
+// own lock, which is the same for every launcher working there (the named
+// mutex is not: another user, another session, a start with sudo). A folder
+// that needs administrator rights is handed to an elevated launcher (the
+// mutex let go first, so that it can take it), or the player is told; either
+// way this process ends without changing anything. A probe that fails for
+// another reason lets the run go on: the moves then meet the problem and log it.
+bool MayChange(Launch& launch, const std::string& folder) {
+    LauncherProcess& process = launch.platform.process;
+    const OsResult probe = process.ProbeNewFile(folder);
+    if (!probe && probe.error == OsError::AccessDenied) {
+        process.ReleaseMutex(kLauncherMutex);
+        if (process.RestartElevated(launch.ownPath, process.CommandLineTail(),
+                                    launch.Files().WorkingDirectory()) != Elevation::Started) {
+            ShowMessage(launch.Player(), IDS_NEEDS_ADMIN);
+        }
+        launch.log.Write({"ERROR: cannot change the game folder '", folder,
+                          "' without administrator rights; nothing was changed!\n"});
+        return false;
+    }
+    return Guarded(launch.Player(), process.LockFolder(folder));
+}
+
+// Where the game is: beside the launcher, in the game's settings file, or
+// where the player points. Makes the game's directory the current one; false
+// when the player cancelled the chooser.
+bool LocateGame(Launch& launch) {
+    const Platform& platform = launch.platform;
+    // An existing file; a directory, also one called srend.exe, is no game.
+    const auto usable = [&platform](const std::string& path) {
+        const auto attributes = path.empty() ? std::nullopt : platform.files.Attributes(path);
+        return attributes && !attributes->directory;
+    };
+    launch.gameExe = launch.ownDir + "\\srend.exe";
+    if (!usable(launch.gameExe)) {
+        launch.gameExe =
+            platform.records.ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
+                .substr(0, kMaxPath);
+        // A remembered game the code page cannot name is not asked for again:
+        // the player would only point at the same folder.
+        if (launch.gameExe.empty() && RefuseUnusablePath(launch)) {
+            return false;
+        }
+    }
+    if (!usable(launch.gameExe)) {
+        ShowMessage(platform.player, IDS_GAME_NOT_FOUND);
+        auto chosen = platform.player.ChooseGameFile();
+        if (!chosen) {
+            static_cast<void>(RefuseUnusablePath(launch));  // else the player cancelled
+            return false;
+        }
+        launch.gameExe = std::move(*chosen);
+        // Best effort: unsaved, the user is asked again at the next start.
+        static_cast<void>(platform.records.WriteProfileString(kSettingsFile, kSettingsSection,
+                                                              kSettingsKey, launch.gameExe));
+    }
+    launch.rootDir = DirectoryOf(launch.gameExe);
+    launch.gameFolder = launch.rootDir.empty() ? launch.ownDir : launch.rootDir;
+    // A game directory that cannot be entered leaves the script to fail on its own paths.
+    static_cast<void>(platform.files.ChangeDirectory(DirectoryToEnter(launch.rootDir)));
+    return true;
+}
+
+bool GameWindowOpen(GameProcess& game) {
+    return game.WindowExists(kGameWindow, kGameWindow);
+}
+
+// Starts the game and waits until it and every process it started have
+// ended and, where there are windows, until the game's window has closed;
+// what the game leaves running after its end is given the grace time and
+// then named in the log.
+ProgramRun RunAndWait(Launch& launch) {
+    RunLog& log = launch.log;
+    GameProcess& game = launch.platform.game;
+    log.Write({"\nExecuting 'ShellExecuteEx()'\n > App: ", launch.gameExe,
+               "\n > Command: ", launch.commandLine, "\n > Path: ", launch.rootDir, "\n"});
+    // The game may run for hours: whatever happens meanwhile, the log so far is kept.
+    log.Flush();
+    // What the game leaves running may run for as long as the player is logged in.
+    bool windowSeen = false;
+    unsigned quietFor = 0;
+    ProgramRun run = game.StartAndWait(launch.gameExe, launch.commandLine, launch.rootDir,
+                                       [&game, &windowSeen, &quietFor](bool programEnded) {
+                                           if (GameWindowOpen(game)) {
+                                               windowSeen = true;
+                                               quietFor = 0;
+                                           } else if (programEnded || windowSeen) {
+                                               quietFor += kWatchInterval;
+                                           }
+                                           return quietFor < kGraceTime;
+                                       });
+    if (!run) {
+        log.Write({"ERROR: failed to start '", launch.gameExe, "': ", run.reason, "!\n"});
+        return run;
+    }
+    if (quietFor >= kGraceTime) {
+        log.Write(windowSeen ? " > the game's window has closed; not waiting for the other "
+                               "programs it started\n"
+                             : " > the game has ended; not waiting for the other programs it "
+                               "started\n");
+        for (const RunningProcess& process : run.left) {
+            log.Write({" > still running: ", process.file.empty() ? "(unknown)" : process.file,
+                       " (process ", std::to_string(process.id), ")\n"});
+        }
+        return run;
+    }
+    // A stub sold by a store may hand the game over to a process outside the
+    // launcher's reach and end at once: the restore must wait for the game's
+    // window instead. One that was seen and closed again while the started
+    // processes ran was the game itself, which has ended.
+    if (!game.HasWindows()) {
+        return run;
+    }
+    bool open = GameWindowOpen(game);
+    if (!open && windowSeen) {
+        return run;
+    }
+    if (!open && run.crashed) {
+        log.Write(" > the game crashed without showing its window; not waiting for it\n");
+        return run;
+    }
+    if (!open) {
+        log.Write({" > the game ended without showing its window; waiting up to ",
+                   std::to_string(kGraceTime / 1000), " s for it to open\n"});
+        log.Flush();
+        for (unsigned waited = 0; waited < kGraceTime && !open; waited += kWatchInterval) {
+            launch.Files().Sleep(kWatchInterval);
+            open = GameWindowOpen(game);
+        }
+        if (!open) {
+            log.Write(" > no game window opened\n");
+            return run;
+        }
+    }
+    log.Write(" > the game went on in another process; waiting for its window to close\n");
+    log.Flush();
+    while (GameWindowOpen(game)) {
+        launch.Files().Sleep(kWatchInterval);
+    }
+    return run;
+}
+
+// Tells the player, when the game could not be started, why.
+void ReportGameNotStarted(Launch& launch, const ProgramRun& game) {
+    if (!game) {
+        PlayerDialogs& player = launch.Player();
+        player.ShowMessageBox(
+            player.LoadText(IDS_GAME_NOT_STARTED) + "\n" + launch.gameExe + ": " + game.reason, 0);
+    }
+}
+
+FileIdentity FolderIdentity(Launch& launch) {
+    const auto found = launch.Files().LookUp(std::span(&launch.gameFolder, 1));
+    return found.front().attributes ? found.front().attributes->identity : FileIdentity{};
+}
+
+// The marker is written through to the disk, so that a power loss after the
+// install began still finds it.
+OsResult WriteMarker(Launch& launch, const std::string& scriptPath) {
     OsError refused = OsError::Other;
-    auto marker = files.CreateOutputFile(markerPath, &refused);
+    auto marker = launch.Files().CreateOutputFile(launch.markerFile, &refused);
     if (!marker) {
         return {refused};
     }
-    std::string text;
-    AppendCrLf(text, scriptPath);
-    const OsResult written = marker->Write(text);
+    const OsResult written = marker->Write(scriptPath);
     return written ? marker->SyncToDisk() : written;
 }
 
-// Why a file of the launcher's could not be written, for its log.
-std::string_view ReasonOf(OsError error) {
-    switch (error) {
-        case OsError::AccessDenied:
-            return "access is denied";
-        case OsError::DiskFull:
-            return "the disk is full";
-        case OsError::NotFound:
-            return "its folder is not there";
-        case OsError::SharingViolation:
-            return "another program holds it";
-        default:
-            return "the system reports an input/output error";
+void ReportUnwritable(Launch& launch, std::string_view what, const std::string& path,
+                      OsError error) {
+    std::string_view reason = "the system reports an input/output error";
+    if (launch.Files().IsLink(path)) {
+        reason = "it is a link, and the launcher writes through none";
+    } else if (error == OsError::AccessDenied) {
+        reason = "access is denied";
+    } else if (error == OsError::DiskFull) {
+        reason = "the disk is full";
+    } else if (error == OsError::NotFound) {
+        reason = "its folder is not there";
+    } else if (error == OsError::SharingViolation) {
+        reason = "another program holds it";
     }
+    launch.log.Write({"ERROR: cannot write the ", what, " '", path, "': ", reason,
+                      "; nothing was installed!\n"});
 }
 
-// The marker's first line as a text-mode line read takes it, at most 259
-// characters, without the CR and LF that end it. Empty when the marker is missing
-// or unreadable.
-std::string ReadRestoreScript(FileSystem& files, const std::string& markerPath) {
-    if (!files.Attributes(markerPath)) {
-        return {};
+// The journal is the record of an install: its start and plan, then the
+// marker, are on the disk before the first move, so that a crash at any
+// moment can be undone. Where either cannot be made, nothing is moved: false.
+bool InstallJournalled(Launch& launch, ModScript& script, UndoJournal& journal) {
+    OsResult journalled = journal.Start(launch.Files(), launch.journalFile, launch.gameFolder,
+                                        FolderIdentity(launch), script.TextChecksum());
+    if (journalled) {
+        journalled = script.PlanInstall(launch.engine, launch.Values(), journal);
     }
-    const auto bytes = files.ReadWholeFile(markerPath);
-    if (!bytes) {
-        return {};
+    if (!journalled) {
+        ReportUnwritable(launch, "undo journal", launch.journalFile, journalled.error);
+        return false;
     }
-    // The file ends at Ctrl-Z, the line at its "\n" or at the first NUL.
-    const std::string_view text(*bytes);
-    const std::size_t end = std::min({text.find('\x1a'), text.find('\0'), text.find('\n')});
-    std::string line(text.substr(0, std::min(end, kMaxPath)));
-    // An editor or a sync tool may have ended the line with a CR: the name ends before it.
-    while (!line.empty() && line.back() == '\r') {
-        line.pop_back();
+    if (const OsResult marked = WriteMarker(launch, script.Path()); !marked) {
+        ReportUnwritable(launch, "recovery marker", launch.markerFile, marked.error);
+        return false;
     }
-    return line;
+    script.Install(launch.engine, launch.Values(), journal);
+    if (journal.Finish()) {
+        return true;
+    }
+    launch.log.Write({"ERROR: cannot write the undo journal '", launch.journalFile,
+                      journal.RefusedMoves()
+                          ? "'; no file was moved after that, so that a crash can "
+                            "still be undone!\n"
+                          : "' through to the disk; a power loss now may lose it!\n"});
+    return true;
 }
 
 // What one launcher run does, chosen from the recovery marker and the script.
@@ -140,287 +366,152 @@ struct RestoreSource {
     bool fromScript = false;
 };
 
-// True when this launcher holds the guard; otherwise the player is told why
-// the launcher ends: another one is at work, or the guard could not be had.
-bool Guarded(PlayerDialogs& player, MutexState guard) {
-    if (guard == MutexState::HeldElsewhere) {
-        ShowMessage(player, IDS_LAUNCHER_WAITING);
-    } else if (guard == MutexState::Failed) {
-        ShowMessage(player, IDS_NO_GUARD);
+// A complete restore leaves the start-up entry nothing to do; the records of
+// one that is not stay for the next start. Returns `complete`.
+bool Restored(Launch& launch, bool complete) {
+    if (complete) {
+        RemoveStartupEntry(launch.platform);
+    } else {
+        launch.log.Write(
+            "ERROR: not everything could be put back; the marker, the journal and the start-up "
+            "entry stay, and the next start tries again!\n");
     }
-    return guard == MutexState::Acquired;
+    return complete;
 }
 
-// True when this process may go on to change `folder`. Otherwise it has handed
-// the run to an elevated launcher (having let go of the launcher mutex first,
-// so that the new one can take it), or, when the player declined or nothing
-// could be elevated, told the player that the folder needs administrator
-// rights, and said so in the log, where one is open; either way this process
-// is to end without changing anything. A probe that fails for another reason
-// than the rights lets the run go on: the moves then meet the problem and log it.
-bool MayChange(const Launch& launch, const std::string& folder) {
-    LauncherProcess& process = launch.platform.process;
-    const OsResult probe = process.ProbeNewFile(folder);
-    if (probe || probe.error != OsError::AccessDenied) {
-        return true;
-    }
-    process.ReleaseMutex(kLauncherMutex);
-    if (process.RestartElevated(process.OwnPath(), process.CommandLineTail(),
-                                launch.Files().WorkingDirectory()) != Elevation::Started) {
-        ShowMessage(launch.Player(), IDS_NEEDS_ADMIN);
-    }
-    launch.log.Write({"ERROR: cannot change the game folder '", folder,
-                      "' without administrator rights; nothing was changed!\n"});
-    return false;
-}
-
-// The game's folder, which the journal names and the script works in: the
-// launcher's own when the game's path names no folder (then "@rootdir" is
-// empty, and the game starts in the current folder).
-std::string GameFolder(const Launch& launch) {
-    const LaunchPaths& paths = launch.paths;
-    return paths.RootDir.empty() ? DirectoryOf(paths.MarkerFile) : paths.RootDir;
-}
-
-FileIdentity FolderIdentity(const Launch& launch, const std::string& folder) {
-    const auto found = launch.Files().LookUp(std::span(&folder, 1));
-    return found.front().attributes ? found.front().attributes->identity : FileIdentity{};
-}
-
-// The launcher's records and everything else of its own: no script command may
-// move them.
-OwnFiles LaunchersOwnFiles(const Launch& launch) {
-    const LaunchPaths& paths = launch.paths;
-    const std::string logPath = LogPathFor(launch.platform.process.OwnPath());
-    std::vector<std::string> files = launch.platform.process.LockFiles();
-    files.insert(files.end(), {paths.MarkerFile, paths.JournalFile, logPath, logPath + ".1",
-                               launch.platform.process.OwnPath(),
-                               launch.platform.records.StartupEntryFile(kStartupEntryName)});
-    return OwnFiles(files);
-}
-
-void ReportUnwritable(const Launch& launch, std::string_view what, const std::string& path,
-                      OsError error) {
-    launch.log.Write({"ERROR: cannot write the ", what, " '", path, "': ",
-                      launch.Files().IsLink(path)
-                          ? "it is a link, and the launcher writes through none"
-                          : ReasonOf(error),
-                      "; nothing was installed!\n"});
-}
-
-// The journal is the record of an install: its start and plan, then the
-// marker, are on the disk before the first move, so that a crash at any
-// moment can be undone. Where either cannot be made, nothing is moved: false.
-bool InstallJournalled(const Launch& launch, ModScript& script, UndoJournal& journal) {
-    const LaunchPaths& paths = launch.paths;
-    const std::string folder = GameFolder(launch);
-    OsResult journalled = journal.Start(launch.Files(), paths.JournalFile, folder,
-                                        FolderIdentity(launch, folder), script.TextChecksum());
-    if (journalled) {
-        journalled = script.PlanInstall(launch.engine, launch.Values(), journal);
-    }
-    if (!journalled) {
-        ReportUnwritable(launch, "undo journal", paths.JournalFile, journalled.error);
-        return false;
-    }
-    if (const OsResult marked = WriteMarker(launch.Files(), paths.MarkerFile, script.Path());
-        !marked) {
-        ReportUnwritable(launch, "recovery marker", paths.MarkerFile, marked.error);
-        return false;
-    }
-    script.Install(launch.engine, launch.Values(), journal);
-    if (journal.Finish()) {
-        return true;
-    }
-    launch.log.Write({"ERROR: cannot write the undo journal '", paths.JournalFile,
-                      journal.RefusedMoves()
-                          ? "'; no file was moved after that, so that a crash can "
-                            "still be undone!\n"
-                          : "' through to the disk; a power loss now may lose it!\n"});
-    return true;
-}
-
-// An install that did not begin leaves no records behind, and the player
-// chooses whether to play without the mod. Nobody to answer means no game.
-bool PlayWithoutTheMod(const Launch& launch, UndoJournal& journal) {
-    journal.Close();
-    static_cast<void>(launch.Files().RemoveFile(launch.paths.MarkerFile));
-    static_cast<void>(launch.Files().RemoveFile(launch.paths.JournalFile));
-    launch.log.Flush();
-    launch.Player().HideSplash();
-    const std::string question = MessageText(launch.Player(), IDS_FOLDER_NOT_WRITABLE,
-                                             {DirectoryOf(launch.paths.MarkerFile)});
-    return launch.Player().AskYesNo(question) == Answer::Yes;
-}
-
-// After the install, with the splash hidden: where commands did not go in, the
-// player is told how many and where the log is, and chooses to play anyway
-// (true) or to have every file put back and end (false). Where nobody can be
-// asked, the game starts, as it always did.
-bool PlayDespite(const Launch& launch) {
-    if (launch.told.FailedInstalls() == 0) {
-        return true;
-    }
-    launch.log.Flush();  // the log the question names holds the install's lines
-    const std::string count = std::to_string(launch.told.FailedInstalls());
-    const Answer answer =
-        launch.Player().AskYesNo(MessageText(launch.Player(), IDS_COMMANDS_FAILED,
-                                             {count, std::to_string(launch.told.InstallCommands()),
-                                              LogPathFor(launch.platform.process.OwnPath())}));
-    if (answer == Answer::Yes || answer == Answer::No) {
-        launch.log.Write({answer == Answer::Yes
-                              ? "The player chose to play although "
-                              : "The player chose to have every file put back without playing, as ",
-                          count, " of the script's commands did not go in.\n"});
-    }
-    return answer != Answer::No;
-}
-
-// The records of an install that is not all undone stay for the next start: false.
-bool Unfinished(const Launch& launch) {
-    launch.log.Write(
-        "ERROR: not everything could be put back; the marker, the journal and the start-up "
-        "entry stay, and the next start tries again!\n");
-    return false;
-}
-
-// True when everything the install moved is back.
-bool Restore(const Launch& launch, ModScript& script, UndoJournal& journal,
-             const RestoreSource& source) {
-    if (source.fromScript) {
-        script.Restore(launch.engine, launch.Values());
-        return true;
-    }
-    return UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
-}
-
-// True when everything is back, or nothing was installed.
-bool Play(const Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
-    launch.Player().ShowSplash();
+// Installs (in the install mode), plays and restores; true when everything is
+// back, or nothing was installed.
+bool Play(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
+    PlayerDialogs& player = launch.Player();
+    player.ShowSplash();
     RegisterStartupEntry(launch.platform);
     UndoJournal journal;
-    bool installed = false;
-    if (mode == LaunchMode::InstallMode) {
-        installed = InstallJournalled(launch, script, journal);
-        if (!installed && !PlayWithoutTheMod(launch, journal)) {
-            RemoveStartupEntry(launch.platform);
-            launch.Player().DestroySplash();
-            return true;
+    const bool installs = mode == LaunchMode::InstallMode;
+    const bool installed = installs && InstallJournalled(launch, script, journal);
+    bool plays = true;
+    if (installs && !installed) {
+        // An install that did not begin leaves no records behind, and the player
+        // chooses whether to play without the mod. Nobody to answer means no game.
+        journal.Close();
+        RemoveRecords(launch);
+        launch.log.Flush();
+        player.HideSplash();
+        plays = player.AskYesNo(MessageText(player, IDS_FOLDER_NOT_WRITABLE, {launch.ownDir})) ==
+                Answer::Yes;
+    }
+    ProgramRun game;
+    if (plays) {
+        RemoveEditSwitch(launch.commandLine);
+        player.HideSplash();
+        // Where commands did not go in, the player is told how many and where
+        // the log is, and chooses to play anyway or to have every file put back
+        // and end. Where nobody can be asked, the game starts, as it always did.
+        Answer answer = Answer::Yes;
+        if (const std::size_t failed = launch.told.FailedInstalls(); failed > 0) {
+            launch.log.Flush();  // the log the question names holds the install's lines
+            const std::string count = std::to_string(failed);
+            answer = player.AskYesNo(MessageText(
+                player, IDS_COMMANDS_FAILED,
+                {count, std::to_string(launch.told.InstallCommands()), launch.logFile}));
+            if (answer == Answer::Yes || answer == Answer::No) {
+                launch.log.Write(
+                    {answer == Answer::Yes
+                         ? "The player chose to play although "
+                         : "The player chose to have every file put back without playing, as ",
+                     count, " of the script's commands did not go in.\n"});
+            }
+        }
+        // A game the player chose not to start is no game that failed to start.
+        if (answer != Answer::No) {
+            game = RunAndWait(launch);
         }
     }
-    RemoveEditSwitch(launch.paths.CommandLine);
-    launch.Player().HideSplash();
-    // A game the player chose not to start is no game that failed to start.
-    const ProgramRun game = PlayDespite(launch) ? RunAndWait(launch) : ProgramRun{};
-    const bool restored = !installed || Restore(launch, script, journal, source);
-    if (restored) {
-        RemoveStartupEntry(launch.platform);
+    bool complete = !installed || source.fromScript;
+    if (installed && source.fromScript) {
+        script.Restore(launch.engine, launch.Values());
+    } else if (installed) {
+        complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
-    launch.Player().DestroySplash();
+    const bool restored = Restored(launch, complete);
+    player.DestroySplash();
     ReportGameNotStarted(launch, game);  // once everything is back
-    return restored || Unfinished(launch);
-}
-
-// Says which records of a journal read back are missing, when any may be.
-void ReportLostRecords(const Launch& launch, const JournalContents& journal) {
-    const std::string lost = journal.torn ? "' is damaged after its record " +
-                                                std::to_string(journal.records) +
-                                                "; the records after it are lost"
-                                          : "' ends before its plan of the install did";
-    launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile, lost,
-                      ", so what the install did after them is not known!\n"});
-}
-
-// A journal written for another game folder (a copy of this one, or another
-// folder of this name) names files that are not this install's: it is not
-// undone, and stays as it is.
-bool BelongsHere(const Launch& launch, const JournalContents& journal) {
-    const std::string folder = GameFolder(launch);
-    const FileIdentity here = FolderIdentity(launch, folder);
-    const FileIdentity& there = journal.folderIdentity;
-    if (SameFileSystemName(journal.folder, folder) &&
-        (!here.known || !there.known || here == there)) {
-        return true;
-    }
-    launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile,
-                      "' belongs to the game folder '", journal.folder,
-                      "', not to this one; it is not undone, and stays as it is\n"});
-    return false;
-}
-
-// Without a word, a recovery that cannot finish would end every later start
-// of the launcher the same way, and the game would never start. The player is
-// told, and may play this once as the folder is now; the records stay either
-// way, so the next start tries again. Nobody to answer means no game. Where
-// the journal cannot tell, the count is only what is known.
-void OfferTheGameWithoutTheMod(const Launch& launch, std::size_t outOfPlace,
-                               const std::string& foreignFolder) {
-    launch.log.Flush();  // the log the question names holds this run's lines
-    const std::string count =
-        outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
-    const std::string question =
-        foreignFolder.empty() ? MessageText(launch.Player(), IDS_RESTORE_UNFINISHED,
-                                            {count, LogPathFor(launch.platform.process.OwnPath())})
-                              : MessageText(launch.Player(), IDS_FOREIGN_JOURNAL, {foreignFolder});
-    if (launch.Player().AskYesNo(question) != Answer::Yes) {
-        return;
-    }
-    RemoveEditSwitch(launch.paths.CommandLine);
-    RemoveRecoverSwitch(launch.paths.CommandLine);
-    ReportGameNotStarted(launch, RunAndWait(launch));
+    return restored;
 }
 
 // A crashed run is undone from its journal, and the restore's progress goes
 // into it; without a journal file (a marker left by an older launcher) from
 // the script, as far as the disk allows. Without either, nothing was
 // installed: the marker is written before the first move.
-bool Recover(const Launch& launch, LaunchMode mode, ModScript& script,
-             const RestoreSource& source) {
-    launch.log.Write("found '/recover' switch, restoring MOD...\n");
+bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
+    RunLog& log = launch.log;
+    log.Write("found '/recover' switch, restoring MOD...\n");
     bool complete = true;
     // The files known to be out of place: none known where records are lost or
     // the journal is not this folder's, which still leaves the recovery unfinished.
     std::size_t outOfPlace = 0;
     std::string foreignFolder;  // the folder the journal was written for, when not this one
+    const JournalContents* journal = source.journal ? &*source.journal : nullptr;
     if (source.unreadableJournal) {
-        launch.log.Write({"ERROR: the undo journal '", launch.paths.JournalFile,
-                          "' holds no record that can be read; nothing is restored from it or "
-                          "from the script!\n"});
+        log.Write({"ERROR: the undo journal '", launch.journalFile,
+                   "' holds no record that can be read; nothing is restored from it or "
+                   "from the script!\n"});
         complete = false;
-    } else if (!source.journal && mode != LaunchMode::RecoverMode) {
-        launch.log.Write(" > nothing to restore: no marker and no journal record an install\n");
-    } else if (source.journal && !BelongsHere(launch, *source.journal)) {
-        complete = false;  // what the crashed run changed here is not known
-        foreignFolder = source.journal->folder;
-    } else if (source.journal) {
-        const bool lost = source.journal->RecordsMayBeLost();
-        if (lost) {
-            ReportLostRecords(launch, *source.journal);
-        } else if (source.journal->torn) {
-            launch.log.Write({" > the undo journal's records after record ",
-                              std::to_string(source.journal->records),
-                              " were cut short before they reached the disk; no move waited "
-                              "for them\n"});
+    } else if (!journal && mode != LaunchMode::RecoverMode) {
+        log.Write(" > nothing to restore: no marker and no journal record an install\n");
+    } else if (!journal) {
+        script.Restore(launch.engine, launch.Values());
+    } else if (const FileIdentity here = FolderIdentity(launch);
+               !SameFileSystemName(journal->folder, launch.gameFolder) ||
+               (here.known && journal->folderIdentity.known && here != journal->folderIdentity)) {
+        // A journal written for another game folder (a copy of this one, or
+        // another folder of this name) names files that are not this
+        // install's: it is not undone, and stays as it is.
+        log.Write({"ERROR: the undo journal '", launch.journalFile,
+                   "' belongs to the game folder '", journal->folder,
+                   "', not to this one; it is not undone, and stays as it is\n"});
+        complete = false;
+        foreignFolder = journal->folder;
+    } else {
+        if (journal->RecordsMayBeLost()) {
+            log.Write({"ERROR: the undo journal '", launch.journalFile,
+                       journal->torn
+                           ? "' is damaged after its record " + std::to_string(journal->records) +
+                                 "; the records after it are lost"
+                           : "' ends before its plan of the install did",
+                       ", so what the install did after them is not known!\n"});
+        } else if (journal->torn) {
+            log.Write({" > the undo journal's records after record ",
+                       std::to_string(journal->records),
+                       " were cut short before they reached the disk; no move waited for them\n"});
         }
         UndoJournal progress;
-        static_cast<void>(progress.Reopen(launch.Files(), launch.paths.JournalFile));
-        outOfPlace = UndoInstall(launch.engine, *source.journal, &progress).outOfPlace;
-        complete = outOfPlace == 0 && !lost;
-    } else {
-        script.Restore(launch.engine, launch.Values());
+        static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
+        outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
+        complete = outOfPlace == 0 && !journal->RecordsMayBeLost();
     }
-    if (!complete) {
-        Unfinished(launch);
-        OfferTheGameWithoutTheMod(launch, outOfPlace, foreignFolder);
+    if (!Restored(launch, complete)) {
+        // Without a word, a recovery that cannot finish would end every later
+        // start the same way, and the game would never start. The player may
+        // play this once as the folder is now; the records stay either way.
+        log.Flush();  // the log the question names holds this run's lines
+        const std::string count =
+            outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
+        const std::string question =
+            foreignFolder.empty()
+                ? MessageText(launch.Player(), IDS_RESTORE_UNFINISHED, {count, launch.logFile})
+                : MessageText(launch.Player(), IDS_FOREIGN_JOURNAL, {foreignFolder});
+        if (launch.Player().AskYesNo(question) == Answer::Yes) {
+            RemoveEditSwitch(launch.commandLine);
+            RemoveRecoverSwitch(launch.commandLine);
+            ReportGameNotStarted(launch, RunAndWait(launch));
+        }
         return false;
     }
-    // The interrupted run's start-up entry has nothing left to do.
-    RemoveStartupEntry(launch.platform);
     // A recovery started by hand (the marker alone sent the run into it,
     // without the start-up entry's "/recover") tells the player what happened
     // and that the next start plays: otherwise the start would seem to do
     // nothing. The start-up entry's run at log-in stays silent.
-    if (mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.paths.CommandLine)) {
+    if (mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.commandLine)) {
         ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND);
     }
     return true;
@@ -431,16 +522,13 @@ bool Recover(const Launch& launch, LaunchMode mode, ModScript& script,
 // the game was not found before anything was installed. A cycle stopped before
 // any change (the game already running, a game folder that needs
 // administrator rights or that another launcher works on) keeps them.
-bool LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
-                 const RestoreSource& source) {
-    LaunchPaths& paths = launch.paths;
-    paths.GameExe.clear();
-    paths.RootDir.clear();
+bool LaunchCycle(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
+    const Platform& platform = launch.platform;
     if (mode == LaunchMode::RecoverMode) {
         // The entry that started this run was used up as it ran (RunOnce deletes
         // its value, the Linux entry itself): it is written again before anything
         // can stop the run, and only a complete restore removes it.
-        RegisterStartupEntry(launch.platform);
+        RegisterStartupEntry(platform);
     }
     if (!LocateGame(launch)) {
         // Without a game nothing was installed; a recovery is still to come.
@@ -448,90 +536,63 @@ bool LaunchCycle(const Launch& launch, LaunchMode mode, ModScript& script,
     }
     // The game's own window is open when the game was started without the
     // launcher: the run stops before anything changes.
-    if (GameWindowOpen(launch.platform.game)) {
-        ShowMessage(launch.Player(), IDS_GAME_RUNNING);
+    if (GameWindowOpen(platform.game)) {
+        ShowMessage(platform.player, IDS_GAME_RUNNING);
         return false;
     }
-    launch.Player().BeginWaitCursor();
-    paths.CommandLine = PrepareCommandLine(launch.platform.process.CommandLineTail());
+    platform.player.BeginWaitCursor();
+    launch.commandLine = PrepareCommandLine(platform.process.CommandLineTail());
     // A game found elsewhere than beside the launcher may sit in a folder that
-    // needs administrator rights; a run without the mod changes nothing there.
-    // The launcher's own folder is locked already, before its log was opened.
-    const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(paths.CommandLine);
-    const std::string folder = GameFolder(launch);
-    const bool changes = (restores || mode == LaunchMode::InstallMode) &&
-                         !SameName(folder, DirectoryOf(paths.MarkerFile));
-    // Such a game may also be found by a launcher in yet another folder: the
-    // game folder's own lock keeps it out.
-    if (changes && (!MayChange(launch, folder) ||
-                    !Guarded(launch.Player(), launch.platform.process.LockFolder(folder)))) {
-        launch.Player().EndWaitCursor();
+    // needs administrator rights, and be found by a launcher in yet another
+    // folder; a run without the mod changes nothing there. The launcher's own
+    // folder is locked already, before its log was opened.
+    const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(launch.commandLine);
+    if ((restores || mode == LaunchMode::InstallMode) &&
+        !SameName(launch.gameFolder, launch.ownDir) && !MayChange(launch, launch.gameFolder)) {
+        platform.player.EndWaitCursor();
         return false;
     }
-    script.KeepOutOfReach(LaunchersOwnFiles(launch));
+    // The launcher's records and everything else of its own: no script command may move them.
+    std::vector<std::string> own = platform.process.LockFiles();
+    own.insert(own.end(),
+               {launch.markerFile, launch.journalFile, launch.logFile, launch.logFile + ".1",
+                launch.ownPath, platform.records.StartupEntryFile(kStartupEntryName)});
+    script.KeepOutOfReach(OwnFiles(own));
     const bool done =
         restores ? Recover(launch, mode, script, source) : Play(launch, mode, script, source);
-    launch.Player().EndWaitCursor();
+    platform.player.EndWaitCursor();
     return done;
 }
 
-// The log of the run that installed what a recovery undoes is the only record
-// of what it changed. A run that finds a marker keeps the log before it as
-// "<log>.1" only when that log records an install: the logs of recoveries that
-// could not finish replace one another, and the installing run's stays in
-// place through any number of them, until the next install's takes its place.
-void KeepInstallingRunsLog(FileSystem& files, const std::string& logPath) {
-    // A link is not the launcher's: it is left to the log's opening, which refuses it.
-    if (files.IsLink(logPath)) {
-        return;
+// The script the recovery marker names, and what the journal holds.
+std::string ReadRecords(Launch& launch, RestoreSource& source) {
+    FileSystem& files = launch.Files();
+    // The marker's first line as a text-mode line read takes it, at most 259
+    // characters, without the CR and LF that end it: the file ends at Ctrl-Z,
+    // the line at its "\n" or at the first NUL.
+    std::string restoreScript;
+    if (const auto marker = files.ReadWholeFile(launch.markerFile)) {
+        const std::string_view text(*marker);
+        restoreScript = text.substr(
+            0, std::min({text.find('\x1a'), text.find('\0'), text.find('\n'), kMaxPath}));
+        // An editor or a sync tool may have ended the line with a CR: the name ends before it.
+        while (!restoreScript.empty() && restoreScript.back() == '\r') {
+            restoreScript.pop_back();
+        }
     }
-    const auto log = files.ReadWholeFile(logPath);
-    if (!log || log->find("\nInstalling script...") == std::string::npos) {
-        return;
-    }
-    const std::string kept = logPath + ".1";
-    // Ignored by design: without an older copy there is nothing to replace.
-    static_cast<void>(files.RemoveFile(kept));
-    static_cast<void>(files.MoveNoReplace(logPath, kept));
-}
-
-// Neither the marker's script nor a journal can be read: the player chooses.
-// Yes and No set how the run goes on.
-Answer AskHowToGoOn(const Launch& launch, LaunchMode& mode, RestoreSource& source) {
-    const Answer answer =
-        launch.Player().AskYesNoCancel(launch.Player().LoadText(IDS_REINSTALL_QUESTION));
-    launch.log.Write("ERROR: Failed to load restore script!\n");
-    if (answer == Answer::Yes) {
-        // Installs over what is still installed, and undoes the script after.
-        mode = LaunchMode::InstallMode;
-        source.fromScript = true;
-    } else if (answer == Answer::No) {
-        // The script keeps what the failed load parsed, for a "/recover".
-        mode = LaunchMode::PlainMode;
-    } else if (answer == Answer::NoAnswer) {
-        // Nobody to ask: the mod stays as it is, and the next start, by hand
-        // or at the next log-in, asks again.
-        launch.log.Write("No answer: nothing is changed; the next start asks again.\n");
-        RegisterStartupEntry(launch.platform);
-    }
-    return answer;
-}
-
-// The journal is the record of an install, whatever the marker says: one that
-// has moves to undo is undone, one with nothing left to undo goes without a
-// word. One that cannot be read goes too when no marker names a script, since
-// no move is made before both are on the disk. True when a recovery is due.
-bool ReadRecords(const Launch& launch, bool markerNamesScript, RestoreSource& source) {
-    const std::string& path = launch.paths.JournalFile;
-    if (launch.Files().Attributes(path)) {
-        source.journal = ReadJournal(launch.Files(), path);
+    // The journal is the record of an install, whatever the marker says: one
+    // that has moves to undo is undone, one with nothing left to undo goes
+    // without a word. One that cannot be read goes too when no marker names a
+    // script, since no move is made before both are on the disk.
+    if (files.Attributes(launch.journalFile)) {
+        source.journal = ReadJournal(files, launch.journalFile);
         source.unreadableJournal = !source.journal;
-        if (!markerNamesScript && (!source.journal || source.journal->NothingToUndo())) {
-            static_cast<void>(launch.Files().RemoveFile(path));
+        if (restoreScript.empty() && (!source.journal || source.journal->NothingToUndo())) {
+            static_cast<void>(files.RemoveFile(launch.journalFile));
             source = {};
         }
     }
-    return markerNamesScript || source.journal.has_value();
+    return restoreScript;
 }
 
 // A script found below the launcher's folder, and the candidate it must become.
@@ -586,124 +647,136 @@ std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string&
     return std::nullopt;
 }
 
-// No script could be loaded: message 3 and its log line. The message goes on
-// with where the last script read went wrong, or, where no script lies beside
-// the launcher but one lies in a folder below it, with where it lies and where
-// it must go (which the log says too).
-void ReportScriptNotLoaded(const Launch& launch, const ModScript& script,
-                           const std::string& launcherDirectory,
-                           const std::string (&candidates)[2]) {
-    PlayerDialogs& player = launch.Player();
-    RunLog& log = launch.log;
-    std::string text = player.LoadText(IDS_SCRIPT_NOT_LOADED);
-    std::optional<StrayScript> stray;
-    if (!script.Fault().empty()) {
-        text += "\n\n" +
-                MessageText(player, IDS_SCRIPT_FAULT, {script.Fault(), '"' + script.Path() + '"'});
-    } else if ((stray = FindScriptBelow(launch.Files(), launcherDirectory, candidates))) {
-        text += "\n\n" + MessageText(player, IDS_SCRIPT_ELSEWHERE, {stray->at, stray->mustGo});
-    }
-    player.ShowMessageBox(text, 0);
-    log.Write("ERROR: Failed to load script!\n");
-    if (stray) {
-        log.Write({" > no script beside the launcher, but '", stray->at,
-                   "' below it; it is read only as '", stray->mustGo, "'\n"});
-    }
-}
-
 }  // namespace
 
 std::string RecoveryCommand(LauncherProcess& process) {
-    // Without a short form the long path stays one argument.
-    return CommandLineArgument(process.ShortPathOf(process.OwnPath())) + " /recover";
+    // Without a short form the long path stays one argument. It is quoted as
+    // the C runtime splits a Windows command line back: in quotes when it
+    // holds a blank, a tab or a quote, a quote escaped by a backslash, and
+    // the backslashes before a quote (or the closing one) doubled.
+    const std::string path = process.ShortPathOf(process.OwnPath());
+    if (!path.empty() && path.find_first_of(" \t\"") == std::string::npos) {
+        return path + " /recover";
+    }
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : path) {
+        if (c == '\\') {
+            ++backslashes;
+        } else {
+            if (c == '"') {
+                quoted.append(backslashes + 1, '\\');
+            }
+            backslashes = 0;
+        }
+        quoted.push_back(c);
+    }
+    quoted.append(backslashes, '\\');
+    return quoted + "\" /recover";
 }
 
 bool LauncherApp::Startup() {
-    const Launch& launch = launch_;
-    LauncherProcess& process = launch.platform.process;
+    Launch launch{platform_, log_};
     FileSystem& files = launch.Files();
-    keepMarker_ = true;  // until the run may touch it
+    PlayerDialogs& player = launch.Player();
     // A cut or unusable own path would put the log, the marker and the script
-    // somewhere else: nothing is written anywhere. One in characters the
-    // system's code page lacks would name a look-alike folder, perhaps another
-    // copy of the game.
-    const std::string ownPath = process.OwnPath();
-    if (ownPath.empty()) {
+    // somewhere else, perhaps in another copy of the game: nothing is written.
+    launch.ownPath = platform_.process.OwnPath();
+    if (launch.ownPath.empty()) {
         if (!RefuseUnusablePath(launch)) {
-            ShowMessage(launch.Player(), IDS_OWN_PATH_UNUSABLE);
+            ShowMessage(player, IDS_OWN_PATH_UNUSABLE);
         }
         return false;
     }
     // Taken before anything else, so that a launcher started while another one
     // runs, or one that cannot tell, ends at once and touches neither the log,
-    // the marker nor the game.
-    if (!Guarded(launch.Player(), process.AcquireMutex(kLauncherMutex))) {
+    // the marker nor the game. The log, the marker and the journal live beside
+    // the launcher: a folder that needs administrator rights is found out
+    // before any of them is touched.
+    launch.ownDir = DirectoryOf(launch.ownPath);
+    if (!Guarded(player, platform_.process.AcquireMutex(kLauncherMutex)) ||
+        !MayChange(launch, launch.ownDir)) {
         return false;
     }
-    // The log, the marker and the journal live beside the launcher: a folder
-    // that needs administrator rights is found out before any of them is touched.
-    // The named mutex is not the same for every launcher here (another user,
-    // another session, a start with sudo): the folder's own lock is.
-    const std::string launcherDirectory = DirectoryOf(ownPath);
-    if (!MayChange(launch, launcherDirectory) ||
-        !Guarded(launch.Player(), process.LockFolder(launcherDirectory))) {
-        return false;
-    }
-    keepMarker_ = false;
-    LaunchPaths& paths = paths_;
-    paths.MarkerFile = launcherDirectory + "\\" + std::string(kMarkerName);
-    paths.JournalFile = launcherDirectory + "\\" + std::string(kJournalName);
-    const std::string candidates[] = {ReplaceExtension(ownPath, "dat"),
-                                      launcherDirectory + "\\DWSR.dat"};
+    launch.logFile = LogPathFor(launch.ownPath);
+    launch.markerFile = launch.ownDir + "\\" + std::string(kMarkerName);
+    launch.journalFile = launch.ownDir + "\\" + std::string(kJournalName);
+    const std::string candidates[] = {ReplaceExtension(launch.ownPath, "dat"),
+                                      launch.ownDir + "\\DWSR.dat"};
 
-    const std::string restoreScript = ReadRestoreScript(files, paths.MarkerFile);
     RestoreSource source;
-    const bool recovering = ReadRecords(launch, !restoreScript.empty(), source);
-    const std::string logPath = LogPathFor(ownPath);
-    if (recovering) {
-        KeepInstallingRunsLog(files, logPath);
+    const std::string restoreScript = ReadRecords(launch, source);
+    const bool recovering = !restoreScript.empty() || source.journal;
+    // The log of the run that installed what a recovery undoes is the only
+    // record of what it changed: it is kept as "<log>.1" through any number of
+    // recoveries that could not finish. A link is not the launcher's: it is
+    // left to the log's opening, which refuses it.
+    if (recovering && !files.IsLink(launch.logFile)) {
+        const auto log = files.ReadWholeFile(launch.logFile);
+        if (log && log->find("\nInstalling script...") != std::string::npos) {
+            // Ignored by design: without an older copy there is nothing to replace.
+            static_cast<void>(files.RemoveFile(launch.logFile + ".1"));
+            static_cast<void>(files.MoveNoReplace(launch.logFile, launch.logFile + ".1"));
+        }
     }
-    if (!log_.Open(logPath) && files.IsLink(logPath)) {
-        ShowMessage(launch.Player(), IDS_LOG_IS_LINK);
+    if (!log_.Open(launch.logFile) && files.IsLink(launch.logFile)) {
+        ShowMessage(player, IDS_LOG_IS_LINK);
     }
     ModScript script;
     LaunchMode mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
 
     if (!restoreScript.empty() && !script.Load(files, log_, restoreScript)) {
+        log_.Write("ERROR: Failed to load restore script!\n");
         if (source.journal || source.unreadableJournal) {
             // The journal holds all that the restore needs, or says why nothing can be.
-            launch.log.Write(
-                "ERROR: Failed to load restore script!\n > restoring from the undo journal\n");
+            log_.Write(" > restoring from the undo journal\n");
+        } else if (const Answer answer =
+                       player.AskYesNoCancel(player.LoadText(IDS_REINSTALL_QUESTION));
+                   answer == Answer::Yes) {
+            // Installs over what is still installed, and undoes the script after.
+            mode = LaunchMode::InstallMode;
+            source.fromScript = true;
+        } else if (answer == Answer::No) {
+            mode = LaunchMode::PlainMode;
+        } else if (answer == Answer::NoAnswer) {
+            // Nobody to ask: the mod stays as it is, and the next start, by hand
+            // or at the next log-in, asks again.
+            log_.Write("No answer: nothing is changed; the next start asks again.\n");
+            RegisterStartupEntry(platform_);
+            return false;
         } else {
-            const Answer answer = AskHowToGoOn(launch, mode, source);
-            keepMarker_ = answer == Answer::NoAnswer;
-            if (answer == Answer::NoAnswer || answer == Answer::Cancel) {
-                return false;
-            }
+            RemoveRecords(launch);
+            return false;
         }
     }
     if (mode == LaunchMode::InstallMode && !script.Load(files, log_, candidates[0]) &&
         !script.Load(files, log_, candidates[1])) {
-        ReportScriptNotLoaded(launch, script, launcherDirectory, candidates);
+        // The message goes on with where the script went wrong, or with where
+        // a script lies below the launcher and where it must go.
+        std::string text = player.LoadText(IDS_SCRIPT_NOT_LOADED);
+        std::optional<StrayScript> stray;
+        if (!script.Fault().empty()) {
+            text += "\n\n" + MessageText(player, IDS_SCRIPT_FAULT,
+                                         {script.Fault(), '"' + script.Path() + '"'});
+        } else if ((stray = FindScriptBelow(files, launch.ownDir, candidates))) {
+            text += "\n\n" + MessageText(player, IDS_SCRIPT_ELSEWHERE, {stray->at, stray->mustGo});
+        }
+        player.ShowMessageBox(text, 0);
+        log_.Write("ERROR: Failed to load script!\n");
+        if (stray) {
+            log_.Write({" > no script beside the launcher, but '", stray->at,
+                        "' below it; it is read only as '", stray->mustGo, "'\n"});
+        }
+        RemoveRecords(launch);
         return false;
     }
-    // A game already running stops the run before anything changed; a marker
-    // found now belongs to an earlier run whose restore is still to come. So
-    // does one of a run whose restore left something undone.
-    keepMarker_ = !LaunchCycle(launch, mode, script, source);
+    if (LaunchCycle(launch, mode, script, source)) {
+        RemoveRecords(launch);
+    }
     return false;
 }
 
 int LauncherApp::Shutdown() {
-    const LaunchPaths& paths = paths_;
-    FileSystem& files = launch_.Files();
-    if (!keepMarker_ && !paths.MarkerFile.empty()) {
-        // The marker goes first: a journal without it is never read, and the
-        // next install starts a new one. What stays only makes the next start
-        // offer a restore.
-        static_cast<void>(files.RemoveFile(paths.MarkerFile));
-        static_cast<void>(files.RemoveFile(paths.JournalFile));
-    }
     log_.Close();
     return 0;
 }

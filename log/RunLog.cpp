@@ -18,8 +18,7 @@ std::string TimeStamp(const LocalTime& t) {
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
 
-}  // namespace
-
+// Appends the text with every "\n" as CR LF.
 void AppendCrLf(std::string& out, std::string_view text) {
     for (;;) {
         const auto lineEnd = text.find('\n');
@@ -33,22 +32,17 @@ void AppendCrLf(std::string& out, std::string_view text) {
     }
 }
 
+}  // namespace
+
 bool RunLog::Open(const std::string& path) {
-    auto file = files_.CreateOutputFile(path);
-    if (!file) {
-        Close();
-        return false;
-    }
-    Open(std::move(file));
-    return true;
+    Open(files_.CreateOutputFile(path));
+    return file_ != nullptr;
 }
 
 void RunLog::Open(std::unique_ptr<OutputFile> file) {
     Close();
     file_ = std::move(file);
-    pending_.clear();
     pending_.reserve(kBufferSize);
-    lineOpen_ = false;
     Write({"Skyrend II: Duskwarden\nLog started: ", TimeStamp(files_.Now()), "\n", kRule, "\n"});
 }
 

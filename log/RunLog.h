@@ -16,8 +16,6 @@ class RunLog {
   public:
     // The header's and the footer's time stamps come from `files`' clock.
     explicit RunLog(FileSystem& files) : files_(files) {}
-    RunLog(const RunLog&) = delete;
-    RunLog& operator=(const RunLog&) = delete;
     ~RunLog() { Close(); }
 
     // Opens (and empties) the log at `path` and writes the header. Without a
@@ -43,8 +41,5 @@ class RunLog {
     std::string pending_;               // already converted to CR LF
     bool lineOpen_ = false;             // the last text written did not end its line
 };
-
-// Appends the text with every "\n" as CR LF, as the log and the marker are written.
-void AppendCrLf(std::string& out, std::string_view text);
 
 }  // namespace srdw

@@ -1,9 +1,6 @@
 // The launcher's start: which script it loads in which mode, what it asks and
 // shows, and what it leaves behind.
 #include <gtest/gtest.h>
-
-#include <optional>
-
 #include "TestSupport.h"
 #include "app/LauncherApp.h"
 #include "app/PathText.h"
@@ -19,7 +16,7 @@ class LauncherEntryTest : public ::testing::Test {
 
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {
-        LauncherApp& app = app_.emplace(platform_.AsPlatform());
+        LauncherApp app(platform_.AsPlatform());
         EXPECT_FALSE(app.Startup());
         EXPECT_EQ(app.Shutdown(), 0);
         return LogBody(ReadFile(LogPathFor(platform_.ownPath)));
@@ -35,14 +32,12 @@ class LauncherEntryTest : public ::testing::Test {
 
     ScratchDir dir_;
     TestPlatform platform_;
-    std::optional<LauncherApp> app_;  // the last run's
 };
 
 TEST_F(LauncherEntryTest, LoadsTheFirstCandidateBesideTheLauncher) {
     WriteFile(dir_.Path() / "SrdwLaunch.dat", "Rename(a,b)");
     WriteFile(dir_.Path() / "DWSR.dat", "Rename(c,d)");
     EXPECT_EQ(Run(), Loading("SrdwLaunch.dat"));
-    EXPECT_EQ(app_->Paths().MarkerFile, dir_.Path().string() + "\\restore.mod");
     // No game beside this launcher, and the chooser cancelled: the run ends there.
     EXPECT_EQ(platform_.messages, std::vector<std::string>{TEXT_GAME_NOT_FOUND});
     EXPECT_TRUE(platform_.questions.empty());
