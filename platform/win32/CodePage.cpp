@@ -6,15 +6,12 @@
 
 namespace srdw::win32 {
 
+// No character takes fewer bytes than UTF-16 units, so the text's size is room enough.
 std::wstring FromAnsi(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
+    std::wstring wide(text.size(), L'\0');
     const int size = static_cast<int>(text.size());
-    std::wstring wide(
-        static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0)),
-        L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size)));
     return wide;
 }
 

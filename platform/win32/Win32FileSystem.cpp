@@ -2,11 +2,14 @@
 // designed around.
 #include <windows.h>
 
+#include <winternl.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,24 +70,31 @@ std::string WithName(const std::string& path, const char* name) {
     return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
 }
 
-// A file is known by its volume and file index, which a rename keeps and no
-// other file has, at the cost of an open. Its times and size would not do: a
-// mod's file unpacked beside the game's within one tick of the clock, and of
-// the same size, has the same.
-FileIdentity IdentityOfFile(const std::string& path) {
-    const KernelHandle file(
-        sys::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file.IsValid() || !sys::GetFileInformationByHandle(file.Get(), &info)) {
-        return {};
-    }
-    return {info.dwVolumeSerialNumber,
-            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
-}
-
 bool IsPattern(const std::string& path) {
     return path.find_first_of("*?") != std::string::npos;
+}
+
+// The folder of an absolute path, with its separator; empty for a relative
+// path, whose folder is the working directory's.
+std::string_view AbsoluteFolder(std::string_view path) {
+    const bool absolute = path.starts_with("\\\\") || (path.size() > 2 && path[1] == ':' &&
+                                                       (path[2] == '\\' || path[2] == '/'));
+    return absolute ? path.substr(0, path.find_last_of("/\\") + 1) : std::string_view();
+}
+
+// The file index alone, through ntdll: GetFileInformationByHandle asks the
+// volume's serial number as well, which Wine answers through its mount manager,
+// at about a millisecond a file.
+std::optional<std::uint64_t> FileIndex(HANDLE file) {
+    using Query = NTSTATUS(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, FILE_INFORMATION_CLASS);
+    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
+    FILE_INTERNAL_INFORMATION index;
+    IO_STATUS_BLOCK status;
+    if (query(file, &status, &index, sizeof index, FileInternalInformation) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(index.IndexNumber.QuadPart);
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -210,7 +220,21 @@ class Win32FileSystem final : public FileSystem {
     }
 
     FileIdentity IdentityOf(const std::string& path) override {
-        return IsPattern(path) ? FileIdentity{} : IdentityOfFile(path);
+        return IsPattern(path) ? FileIdentity{} : Identity(path, {});
+    }
+
+    // What the default gives, each identity on the volume of the folder before.
+    std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
+        std::vector<PathState> states = FileSystem::LookUp(paths, false);
+        for (PathState& state : states) {
+            if (state.attributes && storedNames) {
+                state.stored = state.native = StoredName(state.path);
+                const bool link = (state.attributes->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+                state.attributes->identity =
+                    Identity(state.path, link ? std::string_view() : AbsoluteFolder(state.path));
+            }
+        }
+        return states;
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
@@ -257,6 +281,37 @@ class Win32FileSystem final : public FileSystem {
     }
 
     void Sleep(unsigned milliseconds) override { sys::Sleep(milliseconds); }
+
+  private:
+    // A file is known by its volume and file index, which a rename keeps and no
+    // other file has, at the cost of an open. Its times and size would not do: a
+    // mod's file unpacked beside the game's within one tick of the clock, and of
+    // the same size, has the same. Every entry of a folder but a link (whose
+    // identity is its target's) is on the folder's volume: given the folder,
+    // the volume is asked once for all of them.
+    FileIdentity Identity(const std::string& path, std::string_view folder) {
+        const KernelHandle file(sys::CreateFileA(
+            path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file.IsValid()) {
+            return {};
+        }
+        if (!folder.empty() && folder == volumeFolder_) {
+            if (const auto index = FileIndex(file.Get())) {
+                return {volume_, *index, true};
+            }
+        }
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!sys::GetFileInformationByHandle(file.Get(), &info)) {
+            return {};
+        }
+        volumeFolder_ = folder;
+        volume_ = info.dwVolumeSerialNumber;
+        return {volume_, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+    }
+
+    std::string volumeFolder_;  // where every entry but a link is on volume_
+    DWORD volume_ = 0;
 };
 
 }  // namespace

@@ -25,10 +25,7 @@ std::string SystemReason(DWORD code, const std::string& file) {
         nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
     std::string reason = length > 0 ? std::string(text, length) : std::string();
     LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
-                               reason.back() == ' ' || reason.back() == '.')) {
-        reason.pop_back();
-    }
+    reason.erase(reason.find_last_not_of("\r\n .") + 1);
     if (const auto at = reason.find("%1"); at != std::string::npos) {
         reason.replace(at, 2, file);
     }
@@ -41,22 +38,19 @@ class GameJob {
     GameJob()
         : job_(CreateJobObjectA(nullptr, nullptr)),
           port_(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)) {
-        if (!job_.IsValid() || !port_.IsValid()) {
-            return;
+        // A job that cannot tell of its end takes no process.
+        JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {job_.Get(), port_.Get()};
+        if (!port_.IsValid() ||
+            !SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
+                                     &association, sizeof association)) {
+            job_.Reset();
         }
-        JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {};
-        association.CompletionKey = job_.Get();
-        association.CompletionPort = port_.Get();
-        usable_ = SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
-                                          &association, sizeof association) != 0;
     }
 
     // Processes the program starts join the job with it. Not where the system
     // refuses (a job that allows no nested one); the program is then waited
     // for alone.
-    void Take(HANDLE process) {
-        taken_ = usable_ && sys::AssignProcessToJobObject(job_.Get(), process) != 0;
-    }
+    void Take(HANDLE process) { taken_ = sys::AssignProcessToJobObject(job_.Get(), process) != 0; }
 
     // Waits until no process is left in the job, or until `process` has ended
     // when the job could not take it, or until `whileRunning` says the wait is
@@ -144,7 +138,6 @@ class GameJob {
 
     KernelHandle job_;
     KernelHandle port_;
-    bool usable_ = false;
     bool taken_ = false;
 };
 

@@ -62,20 +62,6 @@ BOOL DestroyIfWindow(HWND window) {
 // the holder destroys what is still alive when the process ends.
 win32::ScopedHandle<HWND, DestroyIfWindow> splash;
 
-// Minimised, the dialog has no room for the picture: draw the icon in the middle of
-// what is left, on the background the system erases for icons.
-void PaintIconic(HWND window) {
-    PAINTSTRUCT paint = {};
-    HDC dc = BeginPaint(window, &paint);
-    SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    RECT client = {};
-    GetClientRect(window, &client);
-    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, LauncherIcon());
-    EndPaint(window, &paint);
-}
-
 // The size a window needs so that its client area is width x height, its frame
 // (the dialog's border, the control's sunken edge) kept as it is.
 SIZE AroundClientArea(HWND window, int width, int height) {
@@ -129,16 +115,6 @@ INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*l
             // The splash goes only when the launcher is done with it, so all of these
             // are swallowed here.
             return LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL;
-        case WM_PAINT:
-            if (IsIconic(window)) {
-                PaintIconic(window);
-                return TRUE;
-            }
-            return FALSE;  // the static control paints the picture
-        case WM_QUERYDRAGICON:
-            // One of the few dialog messages whose answer is the return value itself
-            // rather than DWLP_MSGRESULT.
-            return reinterpret_cast<INT_PTR>(LauncherIcon());
         default:
             return FALSE;
     }
@@ -202,14 +178,29 @@ UINT_PTR CALLBACK GameFileHook(HWND hook, UINT message, WPARAM /*wParam*/, LPARA
 class LauncherDialogs final : public PlayerDialogs {
   public:
     std::string LoadText(unsigned id) override { return ResourceText(id); }
-    int ShowMessageBox(const std::string& text, unsigned style) override;
+    int ShowMessageBox(const std::string& text, unsigned style) override {
+        const std::string title = ResourceText(IDS_APP_TITLE);
+        MessageBeep(0);
+        MSGBOXPARAMSA box = {};
+        box.cbSize = sizeof box;
+        box.hInstance = GetModuleHandleA(nullptr);
+        box.lpszText = text.c_str();
+        box.lpszCaption = title.c_str();
+        box.dwStyle = style | MB_USERICON;
+        box.lpszIcon = MAKEINTRESOURCEA(IDI_LAUNCHER);
+        return MessageBoxIndirectA(&box);
+    }
     Answer AskYesNoCancel(const std::string& text) override {
         return AskInMessageBox(text, MB_YESNOCANCEL);
     }
     Answer AskYesNo(const std::string& text) override { return AskInMessageBox(text, MB_YESNO); }
     std::optional<std::string> ChooseGameFile() override;
     void ShowSplash() override;
-    void HideSplash() override;
+    void HideSplash() override {
+        if (splash.IsValid()) {
+            ShowWindow(splash.Get(), SW_HIDE);
+        }
+    }
     void DestroySplash() override { splash.Reset(); }
     void BeginWaitCursor() override {
         previousCursor_ = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
@@ -219,19 +210,6 @@ class LauncherDialogs final : public PlayerDialogs {
   private:
     HCURSOR previousCursor_ = nullptr;
 };
-
-int LauncherDialogs::ShowMessageBox(const std::string& text, unsigned style) {
-    const std::string title = ResourceText(IDS_APP_TITLE);
-    MessageBeep(0);
-    MSGBOXPARAMSA box = {};
-    box.cbSize = sizeof box;
-    box.hInstance = GetModuleHandleA(nullptr);
-    box.lpszText = text.c_str();
-    box.lpszCaption = title.c_str();
-    box.dwStyle = style | MB_USERICON;
-    box.lpszIcon = MAKEINTRESOURCEA(IDI_LAUNCHER);
-    return MessageBoxIndirectA(&box);
-}
 
 // The dialog works in the system's own characters: its ANSI form would hand on
 // a look-alike of a name the code page lacks, which cannot be told from the
@@ -291,12 +269,6 @@ void LauncherDialogs::ShowSplash() {
     // the window menu, only by DestroySplash.
     UpdateWindow(window);
     Sleep(kSplashPause);
-}
-
-void LauncherDialogs::HideSplash() {
-    if (splash.IsValid()) {
-        ShowWindow(splash.Get(), SW_HIDE);
-    }
 }
 
 }  // namespace
