@@ -16,17 +16,6 @@
 
 namespace srdw::check {
 
-// One call as the launcher parsed it, with where its parts stand in the
-// cleaned text.
-struct ParsedCall {
-    ScriptCommand command;
-    const CommandDefinition* info = nullptr;  // none for a name the launcher skips
-    std::size_t nameAt = 0;
-    std::size_t openAt = 0;          // the "("
-    std::size_t closeAt = 0;         // the ")"
-    std::size_t givenArguments = 0;  // as written, also past the 16 that are kept
-};
-
 // A check under way: the script as the launcher reads it, and the report so far.
 struct Check {
     explicit Check(std::string_view source) : map(source) {}
@@ -45,16 +34,26 @@ struct Check {
     SourcePosition WhereClean(std::size_t cleanOffset) const {
         return map.PositionOf(map.SourceOffset(cleanOffset));
     }
+    std::size_t CleanOffset(std::string_view inClean) const {
+        return static_cast<std::size_t>(inClean.data() - map.CleanText().data());
+    }
+    // Where a call's "(" and ")" stand in the cleaned text.
+    std::size_t OpenAt(const ScriptCommand& call) const {
+        return CleanOffset(call.name) + call.name.size();
+    }
+    std::size_t CloseAt(const ScriptCommand& call) const {
+        return map.CleanText().find(')', OpenAt(call) + 1);
+    }
 
     SourceMap map;
     std::vector<std::string_view> arguments;  // what the calls' arguments view
-    std::vector<ParsedCall> calls;
+    std::vector<ScriptCommand> calls;
     ResolvedPath game;  // "@rootdir"
     CheckReport report;
     // Each directory change the install asked for, in the script's order, and
     // whether the dry run's launcher went there; none without a dry run.
     std::vector<FolderModel::DirectoryChange> directoryChanges;
-    std::vector<const ParsedCall*> outsideCalls;  // those that work outside the game directory
+    std::vector<const ScriptCommand*> outsideCalls;  // those that work outside the game directory
 };
 
 // "a", "a and b", "a, b and c".

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <utility>
 
 #include "log/RunLog.h"
 #include "log/RunLogObserver.h"
@@ -17,11 +18,62 @@ namespace srdw::check {
 
 namespace {
 
+// What the dry run's launcher writes its log into: while a walk is followed,
+// the lines after its heading, kept as a report lists them; nothing more of
+// them is kept, so that a huge script's dry run does not hold its logs whole.
+class LogTap final : public OutputFile {
+  public:
+    // The log file's bytes, with CR LF line ends.
+    OsResult Write(std::string_view bytes) override {
+        if (!following_) {
+            return OsResult::Ok();
+        }
+        for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
+            line_ += bytes.substr(0, end);
+            if (line_.ends_with('\r')) {
+                line_.pop_back();
+            }
+            Line();
+            bytes.remove_prefix(end + 1);
+        }
+        line_ += bytes;
+        return OsResult::Ok();
+    }
+    OsResult SyncToDisk() override { return OsResult::Ok(); }
+
+    void Follow() {
+        following_ = true;
+        skip_ = 2;  // the lines of the heading: "", "Installing script..."
+    }
+    WalkLog Take() {
+        if (!line_.empty()) {
+            Line();
+        }
+        following_ = false;
+        return std::exchange(log_, {});
+    }
+
+  private:
+    void Line() {
+        if (skip_ > 0) {
+            --skip_;
+        } else if (log_.lines.size() < kListedLogLines) {
+            log_.lines.push_back(std::move(line_));
+        } else {
+            ++log_.leftOut;
+        }
+        line_.clear();
+    }
+
+    bool following_ = false;  // else what is written goes nowhere
+    std::size_t skip_ = 0;
+    std::string line_;  // the line being written
+    WalkLog log_;
+};
+
 // One walk of the dry run (an install, a restore, a recovery) as it is
-// followed: what the engine tells passes on to the run log, whose lines after
-// the heading are kept as a report lists them; nothing more of them is kept,
-// so that a huge script's dry run does not hold its logs whole. Each command
-// the engine's verdict says failed is reported, with `failing` ("install" or
+// followed: what the engine tells passes on to the run log. Each command the
+// engine's verdict says failed is reported, with `failing` ("install" or
 // "restore"; none for the recovery), at the call that ran there; restore runs
 // the calls last to first. A command that looked outside the game directory
 // is left out: what the model found there is not the disk's.
@@ -30,9 +82,9 @@ class FollowedWalk final : public ScriptObserverRelay {
     FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
                  std::string_view failing = {})
         : ScriptObserverRelay(log), check_(check), model_(model), failing_(failing) {
-        for (std::size_t i = 0; i < check.calls.size(); ++i) {
-            if (check.calls[i].info) {
-                ran_.push_back(i);
+        for (const auto& call : check.calls) {
+            if (FindCommand(call.name)) {
+                ran_.push_back(&call);
             }
         }
         if (failing == "restore") {
@@ -59,29 +111,10 @@ class FollowedWalk final : public ScriptObserverRelay {
         ScriptObserverRelay::CommandFinished(verdict);
         if (verdict == Verdict::Failed && !failing_.empty() && command_ < ran_.size() &&
             model_.OutsideLooks() == looksBefore_) {
-            Failed(check_.calls[ran_[command_]]);
+            Failed(*ran_[command_]);
         }
         ++command_;
         words_.clear();
-    }
-
-    // The log file's bytes, with CR LF line ends.
-    void Heard(std::string_view bytes) {
-        for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
-            line_ += bytes.substr(0, end);
-            if (line_.ends_with('\r')) {
-                line_.pop_back();
-            }
-            Line();
-            bytes.remove_prefix(end + 1);
-        }
-        line_ += bytes;
-    }
-    WalkLog TakeLog() {
-        if (!line_.empty()) {
-            Line();
-        }
-        return std::move(log_);
     }
 
   private:
@@ -90,7 +123,7 @@ class FollowedWalk final : public ScriptObserverRelay {
     // quoted as the engine quotes a path it speaks of, the one named last
     // ("failed to rename 'a' to 'b'" blames the target, whose folder is what
     // is missing).
-    void Failed(const ParsedCall& call) {
+    void Failed(const ScriptCommand& call) {
         std::string oneLine;
         std::optional<std::size_t> blamed;
         for (std::string_view words = words_; !words.empty();) {
@@ -113,51 +146,19 @@ class FollowedWalk final : public ScriptObserverRelay {
             oneLine += oneLine.empty() ? "" : " ";
             oneLine += text == std::string_view::npos ? std::string_view() : line.substr(text);
         }
-        const auto& args = call.command.args;
-        const auto where = blamed && *blamed < args.size() ? check_.Where(args[*blamed])
-                                                           : check_.WhereClean(call.nameAt);
+        const auto where =
+            check_.Where(blamed && *blamed < call.args.size() ? call.args[*blamed] : call.name);
         check_.Add(Severity::Error, where, std::string(failing_) + "-fails",
                    std::string(failing_) + " fails here: " + oneLine);
     }
-    void Line() {
-        if (skip_ > 0) {
-            --skip_;
-        } else if (log_.lines.size() < kListedLogLines) {
-            log_.lines.push_back(std::move(line_));
-        } else {
-            ++log_.leftOut;
-        }
-        line_.clear();
-    }
-
     Check& check_;
     const FolderModel& model_;
     std::string_view failing_;
-    std::vector<std::size_t> ran_;    // the calls in the order the walk runs them
-    std::size_t command_ = 0;         // the running command, in that order
-    std::size_t looksBefore_ = 0;     // outside the game directory, before it started
-    std::vector<std::string> paths_;  // the running command's arguments, expanded and quoted
-    std::string words_;               // the running command's
-    std::size_t skip_ = 2;            // the lines of the heading: "", "Installing script..."
-    std::string line_;                // the line being heard
-    WalkLog log_;
-};
-
-// What the dry run's launcher writes its log into: the walk being followed, or
-// nowhere.
-class LogTap final : public OutputFile {
-  public:
-    explicit LogTap(FollowedWalk*& walk) : walk_(walk) {}
-    OsResult Write(std::string_view bytes) override {
-        if (walk_) {
-            walk_->Heard(bytes);
-        }
-        return OsResult::Ok();
-    }
-    OsResult SyncToDisk() override { return OsResult::Ok(); }
-
-  private:
-    FollowedWalk*& walk_;
+    std::vector<const ScriptCommand*> ran_;  // the calls in the order the walk runs them
+    std::size_t command_ = 0;                // the running command, in that order
+    std::size_t looksBefore_ = 0;            // outside the game directory, before it started
+    std::vector<std::string> paths_;         // the running command's arguments, expanded and quoted
+    std::string words_;                      // the running command's
 };
 
 // What the dry run leaves out because it cannot be read (a link to nothing, a
@@ -285,12 +286,7 @@ std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel
 // launcher's own files beside it are out of the script's reach there too.
 void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
                  const std::string& scriptPath) {
-    std::vector<ScriptCommand> commands;
-    commands.reserve(check.calls.size());
-    for (const auto& call : check.calls) {
-        commands.push_back(call.command);
-    }
-    modScript.UseParsed(log, scriptPath, check.map.CleanText(), std::move(commands));
+    modScript.UseParsed(log, scriptPath, check.map.CleanText(), check.calls);
     std::vector<std::string> own;
     const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
                                       "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
@@ -343,18 +339,18 @@ void DryRun(Check& check, const std::string& scriptPath) {
     {
         // The launcher's run log, on the model's clock; what it writes while
         // no walk is followed (its header, the load) goes nowhere.
-        FollowedWalk* following = nullptr;
+        auto tap = std::make_unique<LogTap>();
+        LogTap& heard = *tap;
         RunLog log(model);
-        log.Open(std::make_unique<LogTap>(following));
+        log.Open(std::move(tap));
         RunLogObserver told(log);
         const auto follow = [&](std::string_view failing, const auto& steps) {
             FollowedWalk walk(check, told, model, failing);
             log.Flush();
-            following = &walk;
+            heard.Follow();
             steps(Engine{model, walk});
             log.Flush();
-            following = nullptr;
-            return walk.TakeLog();
+            return heard.Take();
         };
         {  // one launch cycle: install, the game, restore
             UndoJournal journal;

@@ -27,30 +27,6 @@ std::string Enumerate(const std::vector<std::string>& items) {
 
 namespace {
 
-void Parse(Check& check) {
-    const std::string_view clean = check.map.CleanText();
-    if (check.map.Source().empty() || check.map.UnclosedQuote()) {
-        return;
-    }
-    std::vector<ScriptCommand> commands;  // each call holds its own
-    check.report.loaded = ParseCalls(clean, commands, check.arguments);
-    check.calls.reserve(commands.size());
-    for (const auto& command : commands) {
-        ParsedCall call;
-        call.command = command;
-        call.info = FindCommand(command.name);
-        call.nameAt = static_cast<std::size_t>(command.name.data() - clean.data());
-        call.openAt = call.nameAt + command.name.size();
-        call.closeAt = clean.find(')', call.openAt + 1);
-        if (call.closeAt > call.openAt + 1) {
-            const auto list = clean.substr(call.openAt + 1, call.closeAt - call.openAt - 1);
-            call.givenArguments =
-                1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
-        }
-        check.calls.push_back(call);
-    }
-}
-
 // The edits (a letter left out, added, changed, or two swapped) that make one
 // name of the other, letter case aside.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
@@ -106,16 +82,16 @@ void CheckLoad(Check& check) {
         return;
     }
     const std::optional<std::size_t> lastClose =
-        check.calls.empty() ? std::nullopt : std::optional(check.calls.back().closeAt);
+        check.calls.empty() ? std::nullopt : std::optional(check.CloseAt(check.calls.back()));
     const LoadFault fault = FindLoadFault(map, lastClose);
     check.Add(Severity::Error, map.PositionOf(fault.at), std::string(fault.code),
               fault.what + ", so the launcher refuses the whole script (log: \"" +
                   std::string(fault.logLine) + "\")");
 }
 
-void CheckName(Check& check, const ParsedCall& call) {
-    const std::string_view name = call.command.name;
-    const SourcePosition where = check.WhereClean(call.nameAt);
+void CheckName(Check& check, const ScriptCommand& call) {
+    const std::string_view name = call.name;
+    const SourcePosition where = check.Where(name);
     if (name.empty()) {
         check.Add(Severity::Warning, where, "call-without-name",
                   "this call has no command name; the launcher skips it without a word");
@@ -162,10 +138,10 @@ void CheckName(Check& check, const ParsedCall& call) {
 // up in one of its arguments; the ")" of that next call closes both. True when
 // an argument holds a command's name and "(" so.
 // A "//" comment that ate the ")" says so itself (CheckComments).
-bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
+bool CheckSwallowedCall(Check& check, const ScriptCommand& call) {
     const SourceMap& map = check.map;
-    const std::size_t from = map.SourceOffset(call.openAt);
-    const std::size_t to = map.SourceOffset(call.closeAt);
+    const std::size_t from = map.SourceOffset(check.OpenAt(call));
+    const std::size_t to = map.SourceOffset(check.CloseAt(call));
     const auto& comments = map.Comments();
     for (auto comment =
              std::lower_bound(comments.begin(), comments.end(), from,
@@ -175,7 +151,8 @@ bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
             return false;
         }
     }
-    const auto& args = call.command.args;
+    const CommandDefinition* info = FindCommand(call.name);
+    const auto& args = call.args;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view argument = args[i];
         for (auto open = argument.find('('); open != std::string_view::npos;
@@ -188,15 +165,15 @@ bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
                     continue;
                 }
                 const std::string_view inner = argument.substr(open - known.name.size());
-                const std::string role = call.info && i < call.info->ArgumentCount()
-                                             ? "the " + std::string(call.info->arguments[i].name)
+                const std::string role = info && i < info->ArgumentCount()
+                                             ? "the " + std::string(info->arguments[i].name)
                                              : "an argument it ignores";
                 const std::size_t line = check.Where(inner).line;
                 check.Add(Severity::Error, check.Where(argument), "swallowed-call",
                           "this argument runs on into the call '" + std::string(known.name) +
                               "(' on line " + std::to_string(line) + ": the call to '" +
-                              Excerpt(call.command.name) + "' on line " +
-                              std::to_string(check.WhereClean(call.nameAt).line) +
+                              Excerpt(call.name) + "' on line " +
+                              std::to_string(check.Where(call.name).line) +
                               " lost its ')', so the launcher takes '" + Excerpt(argument) +
                               "' for " + role + " and never runs the call on line " +
                               std::to_string(line) + ". Close the call with ')'.");
@@ -209,30 +186,36 @@ bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
 
 // `swallowed`: the call runs on into the next one, which says why it has an
 // argument too many.
-void CheckArgumentCount(Check& check, const ParsedCall& call, bool swallowed) {
-    const CommandDefinition& info = *call.info;
+void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDefinition& info,
+                        bool swallowed) {
     const std::string name(info.name);
     const std::size_t uses = info.ArgumentCount();
     const std::string consequence = info.ChangesDirectory()
                                         ? "the launcher stays in the current directory"
                                         : "the launcher does nothing for this command";
-    if (call.givenArguments < uses) {
+    // As written, also past the 16 that are kept.
+    const std::size_t openAt = check.OpenAt(call);
+    const std::size_t closeAt = check.CloseAt(call);
+    const auto list = check.map.CleanText().substr(openAt + 1, closeAt - openAt - 1);
+    const std::size_t given =
+        list.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
+    if (given < uses) {
         // Where the missing argument would stand: at the ")".
-        check.Add(Severity::Error, check.WhereClean(call.closeAt), "missing-argument",
+        check.Add(Severity::Error, check.WhereClean(closeAt), "missing-argument",
                   name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      ") but has " + std::to_string(call.givenArguments) + "; " + consequence);
+                      ") but has " + std::to_string(given) + "; " + consequence);
     }
-    for (std::size_t i = 0; i < std::min(uses, call.command.args.size()); ++i) {
-        if (call.command.args[i].empty()) {
-            check.Add(Severity::Error, check.Where(call.command.args[i]), "empty-argument",
+    for (std::size_t i = 0; i < std::min(uses, call.args.size()); ++i) {
+        if (call.args[i].empty()) {
+            check.Add(Severity::Error, check.Where(call.args[i]), "empty-argument",
                       "the " + std::string(info.arguments[i].name) + " of " + name + " is empty; " +
                           consequence);
         }
     }
-    if (call.givenArguments > uses && !swallowed) {
-        const std::size_t extra = call.givenArguments - uses;
-        const auto where = uses < call.command.args.size() ? check.Where(call.command.args[uses])
-                                                           : check.WhereClean(call.nameAt);
+    if (given > uses && !swallowed) {
+        const std::size_t extra = given - uses;
+        const auto where =
+            uses < call.args.size() ? check.Where(call.args[uses]) : check.Where(call.name);
         check.Add(Severity::Warning, where, "extra-arguments",
                   name + " uses " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
                       "); the launcher ignores the " + std::to_string(extra) + " after " +
@@ -299,26 +282,27 @@ void CheckComments(Check& check) {
     const SourceMap& map = check.map;
     for (const auto& comment : map.Comments()) {
         const std::size_t cleanAt = map.CleanOffsetAt(comment.at);
-        const auto after = std::upper_bound(
-            check.calls.begin(), check.calls.end(), cleanAt,
-            [](std::size_t at, const ParsedCall& call) { return at <= call.nameAt; });
+        const auto after = std::upper_bound(check.calls.begin(), check.calls.end(), cleanAt,
+                                            [&](std::size_t at, const ScriptCommand& call) {
+                                                return at <= check.CleanOffset(call.name);
+                                            });
         if (after == check.calls.begin()) {
             continue;
         }
-        const ParsedCall& call = *std::prev(after);
-        if (cleanAt > call.closeAt) {
+        const ScriptCommand& call = *std::prev(after);
+        if (cleanAt > check.CloseAt(call)) {
             continue;
         }
         const std::string_view text = map.Source().substr(comment.at, comment.length);
         const bool swallowsClose = text.find(')') != std::string_view::npos;
-        const bool cutsArgument = comment.at > 0 &&
-                                  static_cast<unsigned char>(map.Source()[comment.at - 1]) > 0x20 &&
-                                  cleanAt > call.openAt + 1 && map.CleanText()[cleanAt - 1] != ',';
+        const bool cutsArgument =
+            comment.at > 0 && static_cast<unsigned char>(map.Source()[comment.at - 1]) > 0x20 &&
+            cleanAt > check.OpenAt(call) + 1 && map.CleanText()[cleanAt - 1] != ',';
         if (!swallowsClose && !cutsArgument) {
             continue;  // a note between arguments
         }
-        const std::string callName = "'" + Excerpt(call.command.name) + "' on line " +
-                                     std::to_string(check.WhereClean(call.nameAt).line);
+        const std::string callName =
+            "'" + Excerpt(call.name) + "' on line " + std::to_string(check.Where(call.name).line);
         check.Add(Severity::Warning, map.PositionOf(comment.at), "comment-in-call",
                   swallowsClose
                       ? "this '//' starts a comment inside the call to " + callName +
@@ -366,13 +350,15 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.gameDirectory = check.game.Text();
     report.commandLine = PrepareCommandLine(options.commandLine);
 
-    Parse(check);
+    if (!source.empty() && !check.map.UnclosedQuote()) {
+        report.loaded = ParseCalls(check.map.CleanText(), check.calls, check.arguments);
+    }
     report.commandCount = check.calls.size();
     CheckLoad(check);
     for (const auto& call : check.calls) {
         const bool swallowed = CheckSwallowedCall(check, call);
-        if (call.info) {
-            CheckArgumentCount(check, call, swallowed);
+        if (const CommandDefinition* info = FindCommand(call.name)) {
+            CheckArgumentCount(check, call, *info, swallowed);
         } else {
             CheckName(check, call);
         }
@@ -391,8 +377,8 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
             paths.push_back("'" + path + "'");
         }
         std::vector<std::string> lines;
-        for (const ParsedCall* call : check.outsideCalls) {
-            lines.push_back(std::to_string(check.WhereClean(call->nameAt).line));
+        for (const ScriptCommand* call : check.outsideCalls) {
+            lines.push_back(std::to_string(check.Where(call->name).line));
         }
         check.Add(Severity::Note, std::nullopt, "not-modelled",
                   "the dry run holds only the game directory and takes what is outside it for "
