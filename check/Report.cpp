@@ -1,4 +1,4 @@
-#include "check/Report.h"
+#include "check/ScriptCheck.h"
 
 #include <string_view>
 
@@ -7,6 +7,26 @@
 namespace srdw::check {
 
 namespace {
+
+// A report's text as it is written. Not an iostream, which would bring the C++
+// library's locales with it: on Windows they are half of SrdwCheck's size.
+class ReportOut {
+  public:
+    ReportOut& operator<<(std::string_view text) {
+        text_ += text;
+        return *this;
+    }
+    ReportOut& operator<<(char c) {
+        text_ += c;
+        return *this;
+    }
+    ReportOut& operator<<(std::size_t number) { return *this << std::to_string(number); }
+
+    std::string& str() { return text_; }
+
+  private:
+    std::string text_;
+};
 
 std::string_view SeverityName(Severity severity) {
     return severity == Severity::Error     ? "error"
@@ -214,7 +234,8 @@ Json LeftOut(const CheckReport& report) {
 
 }  // namespace
 
-void WriteText(const CheckReport& report, ReportOut& out) {
+std::string TextReport(const CheckReport& report) {
+    ReportOut out;
     for (const auto& finding : report.findings) {
         out << report.script << ':';
         if (finding.where) {
@@ -242,9 +263,10 @@ void WriteText(const CheckReport& report, ReportOut& out) {
         << Plural(report.Count(Severity::Error), "error") << ", "
         << Plural(report.Count(Severity::Warning), "warning") << ", "
         << Plural(report.Count(Severity::Note), "note") << ".\n";
+    return std::move(out.str());
 }
 
-void WriteJson(const CheckReport& report, ReportOut& out) {
+std::string JsonReport(const CheckReport& report) {
     const Json document = {{"script", Text(report.script)},
                            {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
                            {"cmdline", Text(report.commandLine)},
@@ -257,7 +279,7 @@ void WriteJson(const CheckReport& report, ReportOut& out) {
                            {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : Json(nullptr)},
                            {"leftOut", LeftOut(report)}};
     // Compact, and ASCII only.
-    out << document.dump(-1, ' ', true) << '\n';
+    return document.dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check

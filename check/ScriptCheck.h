@@ -113,4 +113,9 @@ std::string PlaceholderGameDirectory();
 CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
                         const CheckOptions& options);
 
+// The report for people (compiler-style findings, the command list, the dry
+// run) and for a mod's own CI (JSON).
+std::string TextReport(const CheckReport& report);
+std::string JsonReport(const CheckReport& report);
+
 }  // namespace srdw::check
