@@ -154,62 +154,55 @@ Json Text(std::string_view text) {
     }
 }
 
-// A JSON array of what `toJson` makes of each item.
-template <typename Items, typename ToJson>
-Json List(const Items& items, ToJson toJson) {
+Json Texts(const std::vector<std::string>& texts) {
     Json list = Json::array();
-    for (const auto& item : items) {
-        list.push_back(toJson(item));
+    for (const auto& text : texts) {
+        list.push_back(Text(text));
     }
     return list;
 }
 
-Json Texts(const std::vector<std::string>& texts) {
-    return List(texts, [](const std::string& text) { return Text(text); });
-}
+}  // namespace
 
-Json FindingJson(const Finding& finding) {
+// How nlohmann's serializer writes each part of a report, also in a list.
+void to_json(Json& json, const Finding& finding) {
     const auto& where = finding.where;
-    return {{"severity", SeverityName(finding.severity)},
+    json = {{"severity", SeverityName(finding.severity)},
             {"line", where ? Json(where->line) : Json(nullptr)},
             {"column", where ? Json(where->column) : Json(nullptr)},
             {"code", Text(finding.code)},
             {"message", Text(finding.message)}};
 }
 
-Json ArgumentJson(const CheckedArgument& argument) {
+void to_json(Json& json, const CheckedArgument& argument) {
     const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
-    return {{"text", Text(argument.text)},
+    json = {{"text", Text(argument.text)},
             {"line", argument.where.line},
             {"column", argument.where.column},
             {"install", install},
             {"restore", install}};  // restore undoes what install recorded
 }
 
-Json CommandJson(const CheckedCommand& command) {
-    return {{"number", command.number},
-            {"line", command.where.line},
-            {"column", command.where.column},
-            {"name", Text(command.name)},
-            {"known", command.known},
-            {"directory", Text(command.directory)},
-            {"arguments", List(command.arguments, ArgumentJson)}};
+void to_json(Json& json, const CheckedCommand& command) {
+    json = {{"number", command.number},       {"line", command.where.line},
+            {"column", command.where.column}, {"name", Text(command.name)},
+            {"known", command.known},         {"directory", Text(command.directory)},
+            {"arguments", command.arguments}};
 }
 
+void to_json(Json& json, const Placement& placement) {
+    json = {{"path", Text(placement.path)},
+            {"was", Text(placement.was)},
+            {"directory", placement.directory}};
+}
+
+namespace {
+
 Json DryRunJson(const DryRunResult& run) {
-    return {{"install", Texts(run.install.lines)},
-            {"whileGameRuns", List(run.whileGameRuns,
-                                   [](const Placement& placement) {
-                                       return Json{{"path", Text(placement.path)},
-                                                   {"was", Text(placement.was)},
-                                                   {"directory", placement.directory}};
-                                   })},
-            {"restore", Texts(run.restore.lines)},
-            {"notRestored", Texts(run.notRestored)},
-            {"restored", run.notRestored.empty()},
-            {"recovery", Texts(run.recovery.lines)},
-            {"notRecovered", Texts(run.notRecovered)},
-            {"recovered", run.notRecovered.empty()}};
+    return {{"install", Texts(run.install.lines)},     {"whileGameRuns", run.whileGameRuns},
+            {"restore", Texts(run.restore.lines)},     {"notRestored", Texts(run.notRestored)},
+            {"restored", run.notRestored.empty()},     {"recovery", Texts(run.recovery.lines)},
+            {"notRecovered", Texts(run.notRecovered)}, {"recovered", run.notRecovered.empty()}};
 }
 
 // What the report does not list.
@@ -274,8 +267,8 @@ std::string JsonReport(const CheckReport& report) {
                            {"errors", report.Count(Severity::Error)},
                            {"warnings", report.Count(Severity::Warning)},
                            {"notes", report.Count(Severity::Note)},
-                           {"findings", List(report.findings, FindingJson)},
-                           {"commands", List(report.commands, CommandJson)},
+                           {"findings", report.findings},
+                           {"commands", report.commands},
                            {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : Json(nullptr)},
                            {"leftOut", LeftOut(report)}};
     // Compact, and ASCII only.
