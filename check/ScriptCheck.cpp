@@ -70,6 +70,7 @@ struct Check {
     // whether the dry run's launcher went there; none without a dry run.
     std::vector<FolderModel::DirectoryChange> directoryChanges;
     std::vector<const ScriptCommand*> outsideCalls;  // those that work outside the game directory
+    std::vector<std::string> unmodelled;             // the paths outside it the dry run looked at
 };
 
 // "a", "a and b", "a, b and c".
@@ -907,7 +908,7 @@ void DryRun(Check& check, const std::string& scriptPath) {
             UndoInstall(engine, crashed.Contents(), &progress);
         });
         result.notRecovered = Differences(check.game, model);
-        result.unmodelled = model.OutsidePaths();
+        check.unmodelled = model.OutsidePaths();
     }
     for (const auto& difference : result.notRestored) {
         check.Add(Severity::Error, std::nullopt, "not-restored", "after restore, " + difference);
@@ -967,9 +968,9 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckPaths(check);
     // Once, that the dry run does not hold what lies outside the game
     // directory, with the calls that work there.
-    if (report.dryRun && !report.dryRun->unmodelled.empty()) {
+    if (!check.unmodelled.empty()) {
         std::vector<std::string> paths;
-        for (const auto& path : report.dryRun->unmodelled) {
+        for (const auto& path : check.unmodelled) {
             paths.push_back("'" + path + "'");
         }
         std::vector<std::string> lines;

@@ -76,7 +76,6 @@ struct DryRunResult {
     // a restore alone, from the journal the crashed install left.
     WalkLog recovery;
     std::vector<std::string> notRecovered;
-    std::vector<std::string> unmodelled;  // paths outside the game directory looked at
 };
 
 // All findings of one code, listed or not.
