@@ -10,7 +10,6 @@
 
 #include "BenchSupport.h"
 #include "CountingHeap.h"
-#include "check/Report.h"
 #include "check/ScriptCheck.h"
 
 int main(int argc, char** argv) {
@@ -39,12 +38,10 @@ int main(int argc, char** argv) {
         const auto report = srdw::check::CheckScript(path.string(), *source, options);
         commands = report.commandCount;
         // Each report is kept whole, as a mod's CI that reads it would.
-        srdw::check::ReportOut text;
-        srdw::check::WriteText(report, text);
-        textBytes = text.str().size();
-        srdw::check::ReportOut json;
-        srdw::check::WriteJson(report, json);
-        jsonBytes = json.str().size();
+        const std::string text = srdw::check::TextReport(report);
+        textBytes = text.size();
+        const std::string json = srdw::check::JsonReport(report);
+        jsonBytes = json.size();
     }
     // The script's bytes, its cleaned text and map, the checker's calls (which
     // the dry run's engine runs, without a load of its own), the dry run's

@@ -1,4 +1,4 @@
-#include "check/Report.h"
+#include "check/ScriptCheck.h"
 
 #include <string_view>
 
@@ -7,6 +7,26 @@
 namespace srdw::check {
 
 namespace {
+
+// A report's text as it is written. Not an iostream, which would bring the C++
+// library's locales with it: on Windows they are half of SrdwCheck's size.
+class ReportOut {
+  public:
+    ReportOut& operator<<(std::string_view text) {
+        text_ += text;
+        return *this;
+    }
+    ReportOut& operator<<(char c) {
+        text_ += c;
+        return *this;
+    }
+    ReportOut& operator<<(std::size_t number) { return *this << std::to_string(number); }
+
+    std::string& str() { return text_; }
+
+  private:
+    std::string text_;
+};
 
 std::string_view SeverityName(Severity severity) {
     return severity == Severity::Error     ? "error"
@@ -134,62 +154,55 @@ Json Text(std::string_view text) {
     }
 }
 
-// A JSON array of what `toJson` makes of each item.
-template <typename Items, typename ToJson>
-Json List(const Items& items, ToJson toJson) {
+Json Texts(const std::vector<std::string>& texts) {
     Json list = Json::array();
-    for (const auto& item : items) {
-        list.push_back(toJson(item));
+    for (const auto& text : texts) {
+        list.push_back(Text(text));
     }
     return list;
 }
 
-Json Texts(const std::vector<std::string>& texts) {
-    return List(texts, [](const std::string& text) { return Text(text); });
-}
+}  // namespace
 
-Json FindingJson(const Finding& finding) {
+// How nlohmann's serializer writes each part of a report, also in a list.
+void to_json(Json& json, const Finding& finding) {
     const auto& where = finding.where;
-    return {{"severity", SeverityName(finding.severity)},
+    json = {{"severity", SeverityName(finding.severity)},
             {"line", where ? Json(where->line) : Json(nullptr)},
             {"column", where ? Json(where->column) : Json(nullptr)},
             {"code", Text(finding.code)},
             {"message", Text(finding.message)}};
 }
 
-Json ArgumentJson(const CheckedArgument& argument) {
+void to_json(Json& json, const CheckedArgument& argument) {
     const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
-    return {{"text", Text(argument.text)},
+    json = {{"text", Text(argument.text)},
             {"line", argument.where.line},
             {"column", argument.where.column},
             {"install", install},
             {"restore", install}};  // restore undoes what install recorded
 }
 
-Json CommandJson(const CheckedCommand& command) {
-    return {{"number", command.number},
-            {"line", command.where.line},
-            {"column", command.where.column},
-            {"name", Text(command.name)},
-            {"known", command.known},
-            {"directory", Text(command.directory)},
-            {"arguments", List(command.arguments, ArgumentJson)}};
+void to_json(Json& json, const CheckedCommand& command) {
+    json = {{"number", command.number},       {"line", command.where.line},
+            {"column", command.where.column}, {"name", Text(command.name)},
+            {"known", command.known},         {"directory", Text(command.directory)},
+            {"arguments", command.arguments}};
 }
 
+void to_json(Json& json, const Placement& placement) {
+    json = {{"path", Text(placement.path)},
+            {"was", Text(placement.was)},
+            {"directory", placement.directory}};
+}
+
+namespace {
+
 Json DryRunJson(const DryRunResult& run) {
-    return {{"install", Texts(run.install.lines)},
-            {"whileGameRuns", List(run.whileGameRuns,
-                                   [](const Placement& placement) {
-                                       return Json{{"path", Text(placement.path)},
-                                                   {"was", Text(placement.was)},
-                                                   {"directory", placement.directory}};
-                                   })},
-            {"restore", Texts(run.restore.lines)},
-            {"notRestored", Texts(run.notRestored)},
-            {"restored", run.notRestored.empty()},
-            {"recovery", Texts(run.recovery.lines)},
-            {"notRecovered", Texts(run.notRecovered)},
-            {"recovered", run.notRecovered.empty()}};
+    return {{"install", Texts(run.install.lines)},     {"whileGameRuns", run.whileGameRuns},
+            {"restore", Texts(run.restore.lines)},     {"notRestored", Texts(run.notRestored)},
+            {"restored", run.notRestored.empty()},     {"recovery", Texts(run.recovery.lines)},
+            {"notRecovered", Texts(run.notRecovered)}, {"recovered", run.notRecovered.empty()}};
 }
 
 // What the report does not list.
@@ -214,7 +227,8 @@ Json LeftOut(const CheckReport& report) {
 
 }  // namespace
 
-void WriteText(const CheckReport& report, ReportOut& out) {
+std::string TextReport(const CheckReport& report) {
+    ReportOut out;
     for (const auto& finding : report.findings) {
         out << report.script << ':';
         if (finding.where) {
@@ -242,9 +256,10 @@ void WriteText(const CheckReport& report, ReportOut& out) {
         << Plural(report.Count(Severity::Error), "error") << ", "
         << Plural(report.Count(Severity::Warning), "warning") << ", "
         << Plural(report.Count(Severity::Note), "note") << ".\n";
+    return std::move(out.str());
 }
 
-void WriteJson(const CheckReport& report, ReportOut& out) {
+std::string JsonReport(const CheckReport& report) {
     const Json document = {{"script", Text(report.script)},
                            {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
                            {"cmdline", Text(report.commandLine)},
@@ -252,12 +267,12 @@ void WriteJson(const CheckReport& report, ReportOut& out) {
                            {"errors", report.Count(Severity::Error)},
                            {"warnings", report.Count(Severity::Warning)},
                            {"notes", report.Count(Severity::Note)},
-                           {"findings", List(report.findings, FindingJson)},
-                           {"commands", List(report.commands, CommandJson)},
+                           {"findings", report.findings},
+                           {"commands", report.commands},
                            {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : Json(nullptr)},
                            {"leftOut", LeftOut(report)}};
     // Compact, and ASCII only.
-    out << document.dump(-1, ' ', true) << '\n';
+    return document.dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check

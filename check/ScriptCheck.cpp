@@ -1,22 +1,79 @@
 // SrdwCheck's check of a script: what the launcher's reader and parser do to it
 // that its author may not expect (a load that fails, names it skips, arguments
 // it drops, comments and quotes that cut calls where the author did not); the
-// paths its commands work on (PathCheck.cpp); and the dry run (DryRun.cpp), in
-// which the launcher's own script engine installs and restores the script on a
-// model of the game directory.
-#include "check/CheckState.h"
+// paths its commands work on; and the dry run, in which the launcher's own
+// script engine installs and restores the script on a model of the game
+// directory.
+#include "check/ScriptCheck.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+#include <utility>
 
 #include "app/CommandLine.h"
+#include "log/RunLog.h"
+#include "log/RunLogObserver.h"
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
+#include "script/FolderModel.h"
+#include "script/ModScript.h"
+#include "script/OwnFiles.h"
+#include "script/PathExpansion.h"
 #include "script/PathModel.h"
+#include "script/ScriptObserver.h"
 #include "script/ScriptText.h"
+#include "script/SourceMap.h"
+#include "script/UndoJournal.h"
 
 namespace srdw::check {
 
+namespace {
+
+// A check under way: the script as the launcher reads it, and the report so far.
+struct Check {
+    explicit Check(std::string_view source) : map(source) {}
+
+    void Add(Severity severity, std::optional<SourcePosition> where, std::string code,
+             std::string message) {
+        FindingTally& tally =
+            report.tallies.try_emplace(code, FindingTally{severity}).first->second;
+        if (tally.count++ < kListedFindingsPerCode) {
+            report.findings.push_back({severity, where, std::move(code), std::move(message)});
+        }
+    }
+    SourcePosition Where(std::string_view inClean) const {
+        return map.PositionOf(map.SourceOffset(inClean));
+    }
+    SourcePosition WhereClean(std::size_t cleanOffset) const {
+        return map.PositionOf(map.SourceOffset(cleanOffset));
+    }
+    std::size_t CleanOffset(std::string_view inClean) const {
+        return static_cast<std::size_t>(inClean.data() - map.CleanText().data());
+    }
+    // Where a call's "(" and ")" stand in the cleaned text.
+    std::size_t OpenAt(const ScriptCommand& call) const {
+        return CleanOffset(call.name) + call.name.size();
+    }
+    std::size_t CloseAt(const ScriptCommand& call) const {
+        return map.CleanText().find(')', OpenAt(call) + 1);
+    }
+
+    SourceMap map;
+    std::vector<std::string_view> arguments;  // what the calls' arguments view
+    std::vector<ScriptCommand> calls;
+    ResolvedPath game;  // "@rootdir"
+    CheckReport report;
+    // Each directory change the install asked for, in the script's order, and
+    // whether the dry run's launcher went there; none without a dry run.
+    std::vector<FolderModel::DirectoryChange> directoryChanges;
+    std::vector<const ScriptCommand*> outsideCalls;  // those that work outside the game directory
+    std::vector<std::string> unmodelled;             // the paths outside it the dry run looked at
+};
+
+// "a", "a and b", "a, b and c".
 std::string Enumerate(const std::vector<std::string>& items) {
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -25,30 +82,15 @@ std::string Enumerate(const std::vector<std::string>& items) {
     return text;
 }
 
-namespace {
-
-void Parse(Check& check) {
-    const std::string_view clean = check.map.CleanText();
-    if (check.map.Source().empty() || check.map.UnclosedQuote()) {
-        return;
+// "a, b, c and 3 more": a long list is cut short.
+std::string FirstFew(std::vector<std::string> items) {
+    constexpr std::size_t kNamed = 3;
+    if (items.size() > kNamed + 1) {
+        const std::size_t more = items.size() - kNamed;
+        items.resize(kNamed);
+        items.push_back(std::to_string(more) + " more");
     }
-    std::vector<ScriptCommand> commands;  // each call holds its own
-    check.report.loaded = ParseCalls(clean, commands, check.arguments);
-    check.calls.reserve(commands.size());
-    for (const auto& command : commands) {
-        ParsedCall call;
-        call.command = command;
-        call.info = FindCommand(command.name);
-        call.nameAt = static_cast<std::size_t>(command.name.data() - clean.data());
-        call.openAt = call.nameAt + command.name.size();
-        call.closeAt = clean.find(')', call.openAt + 1);
-        if (call.closeAt > call.openAt + 1) {
-            const auto list = clean.substr(call.openAt + 1, call.closeAt - call.openAt - 1);
-            call.givenArguments =
-                1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
-        }
-        check.calls.push_back(call);
-    }
+    return Enumerate(items);
 }
 
 // The edits (a letter left out, added, changed, or two swapped) that make one
@@ -106,16 +148,16 @@ void CheckLoad(Check& check) {
         return;
     }
     const std::optional<std::size_t> lastClose =
-        check.calls.empty() ? std::nullopt : std::optional(check.calls.back().closeAt);
+        check.calls.empty() ? std::nullopt : std::optional(check.CloseAt(check.calls.back()));
     const LoadFault fault = FindLoadFault(map, lastClose);
     check.Add(Severity::Error, map.PositionOf(fault.at), std::string(fault.code),
               fault.what + ", so the launcher refuses the whole script (log: \"" +
                   std::string(fault.logLine) + "\")");
 }
 
-void CheckName(Check& check, const ParsedCall& call) {
-    const std::string_view name = call.command.name;
-    const SourcePosition where = check.WhereClean(call.nameAt);
+void CheckName(Check& check, const ScriptCommand& call) {
+    const std::string_view name = call.name;
+    const SourcePosition where = check.Where(name);
     if (name.empty()) {
         check.Add(Severity::Warning, where, "call-without-name",
                   "this call has no command name; the launcher skips it without a word");
@@ -162,10 +204,10 @@ void CheckName(Check& check, const ParsedCall& call) {
 // up in one of its arguments; the ")" of that next call closes both. True when
 // an argument holds a command's name and "(" so.
 // A "//" comment that ate the ")" says so itself (CheckComments).
-bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
+bool CheckSwallowedCall(Check& check, const ScriptCommand& call) {
     const SourceMap& map = check.map;
-    const std::size_t from = map.SourceOffset(call.openAt);
-    const std::size_t to = map.SourceOffset(call.closeAt);
+    const std::size_t from = map.SourceOffset(check.OpenAt(call));
+    const std::size_t to = map.SourceOffset(check.CloseAt(call));
     const auto& comments = map.Comments();
     for (auto comment =
              std::lower_bound(comments.begin(), comments.end(), from,
@@ -175,7 +217,8 @@ bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
             return false;
         }
     }
-    const auto& args = call.command.args;
+    const CommandDefinition* info = FindCommand(call.name);
+    const auto& args = call.args;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view argument = args[i];
         for (auto open = argument.find('('); open != std::string_view::npos;
@@ -188,15 +231,15 @@ bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
                     continue;
                 }
                 const std::string_view inner = argument.substr(open - known.name.size());
-                const std::string role = call.info && i < call.info->ArgumentCount()
-                                             ? "the " + std::string(call.info->arguments[i].name)
+                const std::string role = info && i < info->ArgumentCount()
+                                             ? "the " + std::string(info->arguments[i].name)
                                              : "an argument it ignores";
                 const std::size_t line = check.Where(inner).line;
                 check.Add(Severity::Error, check.Where(argument), "swallowed-call",
                           "this argument runs on into the call '" + std::string(known.name) +
                               "(' on line " + std::to_string(line) + ": the call to '" +
-                              Excerpt(call.command.name) + "' on line " +
-                              std::to_string(check.WhereClean(call.nameAt).line) +
+                              Excerpt(call.name) + "' on line " +
+                              std::to_string(check.Where(call.name).line) +
                               " lost its ')', so the launcher takes '" + Excerpt(argument) +
                               "' for " + role + " and never runs the call on line " +
                               std::to_string(line) + ". Close the call with ')'.");
@@ -209,30 +252,36 @@ bool CheckSwallowedCall(Check& check, const ParsedCall& call) {
 
 // `swallowed`: the call runs on into the next one, which says why it has an
 // argument too many.
-void CheckArgumentCount(Check& check, const ParsedCall& call, bool swallowed) {
-    const CommandDefinition& info = *call.info;
+void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDefinition& info,
+                        bool swallowed) {
     const std::string name(info.name);
     const std::size_t uses = info.ArgumentCount();
     const std::string consequence = info.ChangesDirectory()
                                         ? "the launcher stays in the current directory"
                                         : "the launcher does nothing for this command";
-    if (call.givenArguments < uses) {
+    // As written, also past the 16 that are kept.
+    const std::size_t openAt = check.OpenAt(call);
+    const std::size_t closeAt = check.CloseAt(call);
+    const auto list = check.map.CleanText().substr(openAt + 1, closeAt - openAt - 1);
+    const std::size_t given =
+        list.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
+    if (given < uses) {
         // Where the missing argument would stand: at the ")".
-        check.Add(Severity::Error, check.WhereClean(call.closeAt), "missing-argument",
+        check.Add(Severity::Error, check.WhereClean(closeAt), "missing-argument",
                   name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      ") but has " + std::to_string(call.givenArguments) + "; " + consequence);
+                      ") but has " + std::to_string(given) + "; " + consequence);
     }
-    for (std::size_t i = 0; i < std::min(uses, call.command.args.size()); ++i) {
-        if (call.command.args[i].empty()) {
-            check.Add(Severity::Error, check.Where(call.command.args[i]), "empty-argument",
+    for (std::size_t i = 0; i < std::min(uses, call.args.size()); ++i) {
+        if (call.args[i].empty()) {
+            check.Add(Severity::Error, check.Where(call.args[i]), "empty-argument",
                       "the " + std::string(info.arguments[i].name) + " of " + name + " is empty; " +
                           consequence);
         }
     }
-    if (call.givenArguments > uses && !swallowed) {
-        const std::size_t extra = call.givenArguments - uses;
-        const auto where = uses < call.command.args.size() ? check.Where(call.command.args[uses])
-                                                           : check.WhereClean(call.nameAt);
+    if (given > uses && !swallowed) {
+        const std::size_t extra = given - uses;
+        const auto where =
+            uses < call.args.size() ? check.Where(call.args[uses]) : check.Where(call.name);
         check.Add(Severity::Warning, where, "extra-arguments",
                   name + " uses " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
                       "); the launcher ignores the " + std::to_string(extra) + " after " +
@@ -299,26 +348,27 @@ void CheckComments(Check& check) {
     const SourceMap& map = check.map;
     for (const auto& comment : map.Comments()) {
         const std::size_t cleanAt = map.CleanOffsetAt(comment.at);
-        const auto after = std::upper_bound(
-            check.calls.begin(), check.calls.end(), cleanAt,
-            [](std::size_t at, const ParsedCall& call) { return at <= call.nameAt; });
+        const auto after = std::upper_bound(check.calls.begin(), check.calls.end(), cleanAt,
+                                            [&](std::size_t at, const ScriptCommand& call) {
+                                                return at <= check.CleanOffset(call.name);
+                                            });
         if (after == check.calls.begin()) {
             continue;
         }
-        const ParsedCall& call = *std::prev(after);
-        if (cleanAt > call.closeAt) {
+        const ScriptCommand& call = *std::prev(after);
+        if (cleanAt > check.CloseAt(call)) {
             continue;
         }
         const std::string_view text = map.Source().substr(comment.at, comment.length);
         const bool swallowsClose = text.find(')') != std::string_view::npos;
-        const bool cutsArgument = comment.at > 0 &&
-                                  static_cast<unsigned char>(map.Source()[comment.at - 1]) > 0x20 &&
-                                  cleanAt > call.openAt + 1 && map.CleanText()[cleanAt - 1] != ',';
+        const bool cutsArgument =
+            comment.at > 0 && static_cast<unsigned char>(map.Source()[comment.at - 1]) > 0x20 &&
+            cleanAt > check.OpenAt(call) + 1 && map.CleanText()[cleanAt - 1] != ',';
         if (!swallowsClose && !cutsArgument) {
             continue;  // a note between arguments
         }
-        const std::string callName = "'" + Excerpt(call.command.name) + "' on line " +
-                                     std::to_string(check.WhereClean(call.nameAt).line);
+        const std::string callName =
+            "'" + Excerpt(call.name) + "' on line " + std::to_string(check.Where(call.name).line);
         check.Add(Severity::Warning, map.PositionOf(comment.at), "comment-in-call",
                   swallowsClose
                       ? "this '//' starts a comment inside the call to " + callName +
@@ -330,17 +380,548 @@ void CheckComments(Check& check) {
     }
 }
 
-}  // namespace
-
-std::string FirstFew(std::vector<std::string> items) {
-    constexpr std::size_t kNamed = 3;
-    if (items.size() > kNamed + 1) {
-        const std::size_t more = items.size() - kNamed;
-        items.resize(kNamed);
-        items.push_back(std::to_string(more) + " more");
+// An argument as the launcher expands it at install, added to `arguments`,
+// and the path it names as the launcher resolves it against `current`: none
+// for an argument that names none. What of them its author may not expect is
+// reported.
+std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
+                                   const CommandDefinition* info, std::size_t index,
+                                   const ResolvedPath& current,
+                                   std::vector<CheckedArgument>& arguments) {
+    const std::string_view text = call.args[index];
+    const CheckedArgument& argument = arguments.emplace_back(CheckedArgument{
+        std::string(text), check.Where(text),
+        ExpandArgument(text, check.report.gameDirectory, check.report.commandLine)});
+    if (!info || text.empty()) {
+        return std::nullopt;  // not used, or reported as empty already
     }
-    return Enumerate(items);
+    const std::string name(info->arguments[index].name);
+    if (!argument.install) {
+        check.Add(Severity::Error, argument.where, "too-long",
+                  "the " + name +
+                      " expands to more than 511 characters, so the launcher leaves it empty and "
+                      "does nothing for this command");
+    } else if (argument.install->empty()) {
+        check.Add(
+            Severity::Error, argument.where, "empty-argument",
+            "the " + name + " expands to nothing, so the launcher does nothing for this command");
+    }
+    if (ExpandArgument(text, "", "\x01") != ExpandArgument(text, "", "\x02")) {
+        std::string message =
+            "the " + name +
+            " uses @cmdline, the player's command line, so where this command moves files "
+            "depends on how the game is started";
+        if (argument.install) {
+            message += " (here: '" + *argument.install + "')";
+        }
+        check.Add(Severity::Warning, argument.where, "uses-cmdline", message);
+    }
+    if (!argument.install || argument.install->empty()) {
+        return std::nullopt;
+    }
+    const std::string& expanded = *argument.install;
+    ResolvedPath path = Resolve(current, expanded);
+    // A drive names a place outside the game on any system, also where it is
+    // no drive (on Linux the launcher takes "C:" for a directory's name).
+    if (!IsWithin(path, check.game) || (!kWindowsPaths && NamesDrive(expanded))) {
+        check.Add(Severity::Warning, argument.where, "outside-game",
+                  expanded.find("..") != std::string::npos
+                      ? "the " + name + " '" + expanded +
+                            "' leads out of the game directory, to '" + path.Text() + "'"
+                      : "the " + name + " '" + expanded +
+                            "' is outside the game directory, so the mod works only where that "
+                            "path exists");
+        if (check.outsideCalls.empty() || check.outsideCalls.back() != &call) {
+            check.outsideCalls.push_back(&call);
+        }
+    }
+    return path;
 }
+
+// By PathKey: the line and the command of the last write there.
+using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
+
+// What a command does with its paths: a rename chain, a second write to one
+// place, a directory change (unless it `stays`). What it takes away goes
+// before what it puts, so that a chain is seen before a second write to the
+// same place.
+void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinition& info,
+                 const std::vector<std::optional<ResolvedPath>>& paths, bool stays,
+                 ResolvedPath& current, Writes& written) {
+    const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
+        return std::string(use.second) + " on line " + std::to_string(use.first);
+    };
+    for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (info.arguments[i].role != role || !paths[i]) {
+                continue;
+            }
+            const std::string what = "the " + std::string(info.arguments[i].name);
+            const SourcePosition where = check.Where(call.args[i]);
+            if (role == PathRole::Directory) {
+                current = stays ? current : *paths[i];
+            } else if (role == PathRole::Reads) {
+                const auto earlier = written.find(PathKey(*paths[i]));
+                if (earlier != written.end()) {
+                    check.Add(Severity::Warning, where, "rename-chain",
+                              what + " is what " + describe(earlier->second) +
+                                  " puts there: a rename chain. It installs in this order, but "
+                                  "when that command fails, this one moves another file or fails "
+                                  "too");
+                }
+            } else {
+                const std::pair use(check.Where(call.name).line, info.name);
+                const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
+                if (!first) {
+                    check.Add(Severity::Warning, where, "same-target",
+                              what + " '" + paths[i]->Text() + "' is written by " +
+                                  describe(earlier->second) +
+                                  " too; the second command finds the first one's file there "
+                                  "or fails");
+                    earlier->second = use;
+                }
+            }
+        }
+    }
+}
+
+// The paths the commands work on, and the commands listed.
+void CheckPaths(Check& check) {
+    ResolvedPath current = check.game;
+    Writes written;
+    std::size_t directoryChange = 0;  // the next in Check::directoryChanges
+    for (std::size_t number = 1; number <= check.calls.size(); ++number) {
+        const ScriptCommand& call = check.calls[number - 1];
+        const CommandDefinition* info = FindCommand(call.name);
+        // A directory change the dry run's launcher could not make goes without
+        // a word: the commands after it work where it was, and are followed there.
+        bool stays = false;
+        if (info && info->ChangesDirectory() && directoryChange < check.directoryChanges.size()) {
+            const auto& [path, changed] = check.directoryChanges[directoryChange++];
+            stays = !changed;
+            if (stays) {
+                check.Add(Severity::Warning,
+                          check.Where(call.args.empty() ? call.name : call.args[0]),
+                          "directory-missing",
+                          "'" + path +
+                              "' is no directory at install, so the launcher stays where it was "
+                              "without a word, and the commands after this one work there");
+            }
+        }
+        const std::string below = RelativePath(current, check.game);
+        CheckedCommand command{number,
+                               check.Where(call.name),
+                               std::string(call.name),
+                               info != nullptr,
+                               !IsWithin(current, check.game) ? below
+                               : below.empty()                ? "."
+                                               : "." + std::string(1, kSeparator) + below,
+                               {}};
+        const std::size_t used =
+            info ? std::min(info->ArgumentCount(), call.args.size()) : call.args.size();
+        std::vector<std::optional<ResolvedPath>> paths;
+        for (std::size_t i = 0; i < used; ++i) {
+            paths.push_back(Expand(check, call, info, i, current, command.arguments));
+        }
+        if (check.report.commands.size() < kListedCommands) {
+            check.report.commands.push_back(std::move(command));
+        }
+        if (info) {
+            FollowPaths(check, call, *info, paths, stays, current, written);
+        }
+    }
+}
+
+// What the dry run's launcher writes its log into: while a walk is followed,
+// the lines after its heading, kept as a report lists them; nothing more of
+// them is kept, so that a huge script's dry run does not hold its logs whole.
+class LogTap final : public OutputFile {
+  public:
+    // The log file's bytes, with CR LF line ends.
+    OsResult Write(std::string_view bytes) override {
+        if (!following_) {
+            return OsResult::Ok();
+        }
+        for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
+            line_ += bytes.substr(0, end);
+            if (line_.ends_with('\r')) {
+                line_.pop_back();
+            }
+            Line();
+            bytes.remove_prefix(end + 1);
+        }
+        line_ += bytes;
+        return OsResult::Ok();
+    }
+    OsResult SyncToDisk() override { return OsResult::Ok(); }
+
+    void Follow() {
+        following_ = true;
+        skip_ = 2;  // the lines of the heading: "", "Installing script..."
+    }
+    WalkLog Take() {
+        if (!line_.empty()) {
+            Line();
+        }
+        following_ = false;
+        return std::exchange(log_, {});
+    }
+
+  private:
+    void Line() {
+        if (skip_ > 0) {
+            --skip_;
+        } else if (log_.lines.size() < kListedLogLines) {
+            log_.lines.push_back(std::move(line_));
+        } else {
+            ++log_.leftOut;
+        }
+        line_.clear();
+    }
+
+    bool following_ = false;  // else what is written goes nowhere
+    std::size_t skip_ = 0;
+    std::string line_;  // the line being written
+    WalkLog log_;
+};
+
+// One walk of the dry run (an install, a restore, a recovery) as it is
+// followed: what the engine tells passes on to the run log. Each command the
+// engine's verdict says failed is reported, with `failing` ("install" or
+// "restore"; none for the recovery), at the call that ran there; restore runs
+// the calls last to first. A command that looked outside the game directory
+// is left out: what the model found there is not the disk's.
+class FollowedWalk final : public ScriptObserverRelay {
+  public:
+    FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
+                 std::string_view failing = {})
+        : ScriptObserverRelay(log), check_(check), model_(model), failing_(failing) {
+        for (const auto& call : check.calls) {
+            if (FindCommand(call.name)) {
+                ran_.push_back(&call);
+            }
+        }
+        if (failing == "restore") {
+            std::reverse(ran_.begin(), ran_.end());
+        }
+    }
+
+    void CommandStarted(const CommandDefinition& command) override {
+        ScriptObserverRelay::CommandStarted(command);
+        looksBefore_ = model_.OutsideLooks();
+        paths_.clear();
+        words_.clear();
+    }
+    void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override {
+        ScriptObserverRelay::PathExpanded(source, expanded);
+        paths_.push_back(expanded && !expanded->empty() ? "'" + std::string(*expanded) + "'"
+                                                        : std::string());
+    }
+    void Said(std::string_view words) override {
+        ScriptObserverRelay::Said(words);
+        words_ += words;
+    }
+    void CommandFinished(Verdict verdict) override {
+        ScriptObserverRelay::CommandFinished(verdict);
+        if (verdict == Verdict::Failed && !failing_.empty() && command_ < ran_.size() &&
+            model_.OutsideLooks() == looksBefore_) {
+            Failed(*ran_[command_]);
+        }
+        ++command_;
+        words_.clear();
+    }
+
+  private:
+    // The words, each line without its leading blanks, the lines joined by a
+    // blank; at the argument they blame: on their first line that names one,
+    // quoted as the engine quotes a path it speaks of, the one named last
+    // ("failed to rename 'a' to 'b'" blames the target, whose folder is what
+    // is missing).
+    void Failed(const ScriptCommand& call) {
+        std::string oneLine;
+        std::optional<std::size_t> blamed;
+        for (std::string_view words = words_; !words.empty();) {
+            const auto end = std::min(words.find('\n'), words.size());
+            const std::string_view line = words.substr(0, end);
+            words.remove_prefix(std::min(end + 1, words.size()));
+            const bool blamedBefore = blamed.has_value();
+            if (line.empty()) {
+                continue;
+            }
+            std::size_t lastAt = 0;
+            for (std::size_t i = 0; i < paths_.size() && !blamedBefore; ++i) {
+                const auto at = paths_[i].empty() ? std::string_view::npos : line.rfind(paths_[i]);
+                if (at != std::string_view::npos && (!blamed || at > lastAt)) {
+                    blamed = i;
+                    lastAt = at;
+                }
+            }
+            const auto text = line.find_first_not_of(' ');
+            oneLine += oneLine.empty() ? "" : " ";
+            oneLine += text == std::string_view::npos ? std::string_view() : line.substr(text);
+        }
+        const auto where =
+            check_.Where(blamed && *blamed < call.args.size() ? call.args[*blamed] : call.name);
+        check_.Add(Severity::Error, where, std::string(failing_) + "-fails",
+                   std::string(failing_) + " fails here: " + oneLine);
+    }
+    Check& check_;
+    const FolderModel& model_;
+    std::string_view failing_;
+    std::vector<const ScriptCommand*> ran_;  // the calls in the order the walk runs them
+    std::size_t command_ = 0;                // the running command, in that order
+    std::size_t looksBefore_ = 0;            // outside the game directory, before it started
+    std::vector<std::string> paths_;         // the running command's arguments, expanded and quoted
+    std::string words_;                      // the running command's
+};
+
+// What the dry run leaves out because it cannot be read (a link to nothing, a
+// link loop, a folder that cannot be listed), each with why. The game
+// directory itself must be listed, or `error` says why.
+std::vector<std::pair<std::string, std::string>> UnreadPaths(const ResolvedPath& game,
+                                                             std::string& error) {
+    FileSystem& disk = NativeFileSystem();
+    const auto top = disk.Attributes(game.Text());
+    if (!top || !top->directory) {
+        error = "'" + game.Text() + "' is not a directory";
+        return {};
+    }
+    const auto failure = [](OsError listing) {
+        return listing == OsError::NotFound       ? "not found"
+               : listing == OsError::AccessDenied ? "access denied"
+                                                  : "cannot be listed";
+    };
+    // Walked by hand, one directory at a time, links not followed.
+    std::vector<std::pair<std::string, std::string>> unread;
+    std::vector<ResolvedPath> directories{game};
+    while (!directories.empty()) {
+        const ResolvedPath directory = std::move(directories.back());
+        directories.pop_back();
+        const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        for (const std::string& name : listing.names) {
+            ResolvedPath path = directory;
+            path.parts.push_back(name);
+            const auto attributes = disk.Attributes(path.Text());
+            const bool link = disk.IsLink(path.Text());
+            if (!attributes) {
+                unread.emplace_back(path.Text(),
+                                    link ? "a link to nothing that can be read" : "cannot be read");
+            } else if (attributes->directory && !link) {
+                directories.push_back(std::move(path));
+            }
+        }
+        if (listing.error != OsError::None) {
+            if (directory.parts.size() == game.parts.size()) {
+                error = "cannot list '" + game.Text() + "': " + failure(listing.error);
+                return {};
+            }
+            unread.emplace_back(directory.Text(), failure(listing.error));
+        }
+    }
+    return unread;
+}
+
+// Paths as the report gives them: relative to the game directory.
+std::string Relative(const ResolvedPath& game, const ResolvedPath& path) {
+    return path.parts.size() == game.parts.size() ? path.Text() : RelativePath(path, game);
+}
+
+// What the run changed: what the model holds, and what lies below a folder
+// it moved, which moved with it unless the run moved it on its own; in the
+// order of `by`, where each entry is now or where it was.
+std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
+                                            ResolvedPath FolderModel::Change::*by) {
+    auto changes = model.Changes();
+    std::set<std::string> own;
+    for (const auto& change : changes) {
+        own.insert(PathKey(change.was));
+    }
+    FileSystem& disk = NativeFileSystem();
+    for (std::size_t i = 0, held = changes.size(); i < held; ++i) {
+        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text()) {
+            continue;
+        }
+        std::vector<std::pair<ResolvedPath, ResolvedPath>> folders{
+            {changes[i].now, changes[i].was}};
+        while (!folders.empty()) {
+            const auto [now, was] = std::move(folders.back());
+            folders.pop_back();
+            for (const std::string& name : disk.ListDirectory(was.Text()).names) {
+                FolderModel::Change below{now, was};
+                below.now.parts.push_back(name);
+                below.was.parts.push_back(name);
+                const auto attributes = disk.Attributes(below.was.Text());
+                if (!attributes || own.contains(PathKey(below.was))) {
+                    continue;
+                }
+                below.directory = attributes->directory;
+                below.readOnlyNow = below.readOnlyWas = attributes->readOnly;
+                if (below.directory && !disk.IsLink(below.was.Text())) {
+                    folders.emplace_back(below.now, below.was);
+                }
+                changes.push_back(std::move(below));
+            }
+        }
+    }
+    std::sort(changes.begin(), changes.end(), [by](const auto& a, const auto& b) {
+        return std::pair(PathKey(a.*by), (a.*by).Text()) <
+               std::pair(PathKey(b.*by), (b.*by).Text());
+    });
+    return changes;
+}
+
+// The entries whose path, letter case or attributes differ from the start, one
+// line each, in the order of where they were; what was moved out of the game
+// directory is left out, for the model cannot follow it.
+std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel& model) {
+    const auto state = [](bool readOnly) { return readOnly ? "read-only" : "writable"; };
+    std::vector<std::string> differences;
+    for (const auto& change : AllChanges(model, &FolderModel::Change::was)) {
+        const std::string name = Relative(game, change.was);
+        if (!IsWithin(change.now, game)) {
+            continue;
+        }
+        if (change.now.Text() != change.was.Text()) {
+            const bool caseOnly = PathKey(change.now) == PathKey(change.was);
+            differences.push_back("'" + name + "' is now at '" + Relative(game, change.now) + "'" +
+                                  (caseOnly ? " (only the letter case differs: spell the name in "
+                                              "the script as it is on disk)"
+                                            : ""));
+        } else if (change.readOnlyNow != change.readOnlyWas) {
+            differences.push_back("'" + name + "' was " + state(change.readOnlyWas) +
+                                  " and is now " + state(change.readOnlyNow));
+        }
+    }
+    return differences;
+}
+
+// The launcher's load of the script, made of what the checker read: the same
+// bytes, cleaned and parsed by the same code, so not read and held twice. The
+// launcher's own files beside it are out of the script's reach there too.
+void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
+                 const std::string& scriptPath) {
+    modScript.UseParsed(log, scriptPath, check.map.CleanText(), check.calls);
+    std::vector<std::string> own;
+    const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
+                                      "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
+    for (const std::string_view name : names) {
+        own.push_back(Resolve(check.game, name).Text());
+    }
+    modScript.KeepOutOfReach(OwnFiles(own));
+}
+
+// The install as the launcher makes it: the journal started, the plan
+// written, then the commands run.
+void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& journal,
+                    const Check& check) {
+    static_cast<void>(journal.Start(engine.files, Resolve(check.game, kJournalName).Text(),
+                                    check.report.gameDirectory, FileIdentity{},
+                                    modScript.TextChecksum()));
+    const Placeholders values{check.report.gameDirectory, check.report.commandLine};
+    // The model answers from memory: keeping the rehearsal's look-ups would
+    // only double what a long script costs.
+    static_cast<void>(modScript.PlanInstall(engine, values, journal, /*keepLookUps=*/false));
+    modScript.Install(engine, values, journal);
+}
+
+// Install and restore on a model of the game directory, with the launcher's
+// logs of both and of a recovery after a crash; the commands that fail there,
+// but for those that looked outside the game directory; and what is not put
+// back.
+void DryRun(Check& check, const std::string& scriptPath) {
+    std::string error;
+    const auto unread = UnreadPaths(check.game, error);
+    if (!error.empty()) {
+        check.Add(Severity::Error, std::nullopt, "game-unreadable", "no dry run: " + error);
+        return;
+    }
+    FolderModel model(NativeFileSystem(), check.game);
+    for (const auto& [path, reason] : unread) {
+        check.Add(
+            Severity::Note, std::nullopt, "unreadable-path",
+            "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
+    }
+    const std::string& rootDir = check.report.gameDirectory;
+    if (!model.Attributes(Resolve(check.game, "srend.exe").Text())) {
+        check.Add(Severity::Note, std::nullopt, "no-game-here",
+                  "there is no srend.exe in '" + rootDir +
+                      "': the launcher's @rootdir is the folder of the game it starts");
+    }
+    DryRunResult result;
+    {
+        // The launcher's run log, on the model's clock; what it writes while
+        // no walk is followed (its header, the load) goes nowhere.
+        auto tap = std::make_unique<LogTap>();
+        LogTap& heard = *tap;
+        RunLog log(model);
+        log.Open(std::move(tap));
+        RunLogObserver told(log);
+        const auto follow = [&](std::string_view failing, const auto& steps) {
+            FollowedWalk walk(check, told, model, failing);
+            log.Flush();
+            heard.Follow();
+            steps(Engine{model, walk});
+            log.Flush();
+            return heard.Take();
+        };
+        {  // one launch cycle: install, the game, restore
+            UndoJournal journal;
+            auto modScript = std::make_unique<ModScript>();
+            LoadChecked(*modScript, log, check, scriptPath);
+            result.install = follow("install", [&](const Engine& engine) {
+                InstallOnModel(engine, *modScript, journal, check);
+                static_cast<void>(journal.Finish());
+            });
+            modScript.reset();  // the restore needs the journal alone
+            check.directoryChanges = model.DirectoryChanges();
+            for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
+                if (change.now.Text() != change.was.Text()) {
+                    result.whileGameRuns.push_back({Relative(check.game, change.now),
+                                                    Relative(check.game, change.was),
+                                                    change.directory});
+                }
+            }
+            result.restore = follow("restore", [&](const Engine& engine) {
+                UndoInstall(engine, journal.Contents(), &journal);
+            });
+            result.notRestored = Differences(check.game, model);
+        }
+
+        // Install, then a crash while the game runs: nothing of the run is left
+        // but the changed directory and the journal. The start-up entry then
+        // starts a launcher with "/recover", which undoes the journal. Its file
+        // holds the records the crashed install kept in memory, so those are
+        // undone here: the model keeps no second copy of them.
+        model.Reset();
+        UndoJournal crashed;
+        {
+            ModScript crashing;
+            ScriptObserver quiet;  // the crashed run's log is not the recovery's
+            LoadChecked(crashing, log, check, scriptPath);
+            InstallOnModel({model, quiet}, crashing, crashed, check);
+        }
+        // As the launcher at its start, which does not look at the result either.
+        static_cast<void>(model.ChangeDirectory(rootDir));
+        result.recovery = follow({}, [&](const Engine& engine) {
+            UndoJournal progress;
+            static_cast<void>(progress.Reopen(model, Resolve(check.game, kJournalName).Text()));
+            UndoInstall(engine, crashed.Contents(), &progress);
+        });
+        result.notRecovered = Differences(check.game, model);
+        check.unmodelled = model.OutsidePaths();
+    }
+    for (const auto& difference : result.notRestored) {
+        check.Add(Severity::Error, std::nullopt, "not-restored", "after restore, " + difference);
+    }
+    for (const auto& difference : result.notRecovered) {
+        check.Add(
+            Severity::Error, std::nullopt, "not-recovered",
+            "after a crash while the game runs and the recovery at the next start, " + difference);
+    }
+    check.report.dryRun = std::move(result);
+}
+
+}  // namespace
 
 std::string PlaceholderGameDirectory() {
     return kWindowsPaths ? "C:\\<game>" : "/<game>";
@@ -366,13 +947,15 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.gameDirectory = check.game.Text();
     report.commandLine = PrepareCommandLine(options.commandLine);
 
-    Parse(check);
+    if (!source.empty() && !check.map.UnclosedQuote()) {
+        report.loaded = ParseCalls(check.map.CleanText(), check.calls, check.arguments);
+    }
     report.commandCount = check.calls.size();
     CheckLoad(check);
     for (const auto& call : check.calls) {
         const bool swallowed = CheckSwallowedCall(check, call);
-        if (call.info) {
-            CheckArgumentCount(check, call, swallowed);
+        if (const CommandDefinition* info = FindCommand(call.name)) {
+            CheckArgumentCount(check, call, *info, swallowed);
         } else {
             CheckName(check, call);
         }
@@ -385,14 +968,14 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckPaths(check);
     // Once, that the dry run does not hold what lies outside the game
     // directory, with the calls that work there.
-    if (report.dryRun && !report.dryRun->unmodelled.empty()) {
+    if (!check.unmodelled.empty()) {
         std::vector<std::string> paths;
-        for (const auto& path : report.dryRun->unmodelled) {
+        for (const auto& path : check.unmodelled) {
             paths.push_back("'" + path + "'");
         }
         std::vector<std::string> lines;
-        for (const ParsedCall* call : check.outsideCalls) {
-            lines.push_back(std::to_string(check.WhereClean(call->nameAt).line));
+        for (const ScriptCommand* call : check.outsideCalls) {
+            lines.push_back(std::to_string(check.Where(call->name).line));
         }
         check.Add(Severity::Note, std::nullopt, "not-modelled",
                   "the dry run holds only the game directory and takes what is outside it for "

@@ -76,7 +76,6 @@ struct DryRunResult {
     // a restore alone, from the journal the crashed install left.
     WalkLog recovery;
     std::vector<std::string> notRecovered;
-    std::vector<std::string> unmodelled;  // paths outside the game directory looked at
 };
 
 // All findings of one code, listed or not.
@@ -112,5 +111,10 @@ std::string PlaceholderGameDirectory();
 // Checks the script read from `scriptPath` whose bytes are `source`.
 CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
                         const CheckOptions& options);
+
+// The report for people (compiler-style findings, the command list, the dry
+// run) and for a mod's own CI (JSON).
+std::string TextReport(const CheckReport& report);
+std::string JsonReport(const CheckReport& report);
 
 }  // namespace srdw::check

@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "platform/FileSystem.h"
 #include "srdw_version.h"
@@ -56,27 +55,6 @@ On Windows, run it in a Command Prompt (cmd), or drop a script onto
 SrdwCheck.exe; started so, it keeps its window open until a key is pressed.
 )";
 
-// Started in a console window of its own (from Explorer), SrdwCheck would
-// close it with its report; it waits for a key instead.
-class WindowKeptOpen {
-  public:
-    WindowKeptOpen() : own_(srdw::ui::ConsoleIsOwn()) {}
-    ~WindowKeptOpen() {
-        if (own_) {
-            std::fputs("\nPress a key to close this window.\n", stdout);
-            std::fflush(stdout);
-            srdw::ui::WaitForKey();
-        }
-    }
-    WindowKeptOpen(const WindowKeptOpen&) = delete;
-    WindowKeptOpen& operator=(const WindowKeptOpen&) = delete;
-
-    bool Own() const { return own_; }
-
-  private:
-    bool own_;
-};
-
 struct Options {
     std::string script;
     srdw::check::CheckOptions check;
@@ -122,15 +100,13 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const WindowKeptOpen window;
+// The check the command line asks for; its exit status.
+int Run(const std::vector<std::string>& words, bool ownWindow) {
     Options options;
     std::string error;
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!ParseOptions(words, options, error)) {
         std::fprintf(stderr, "SrdwCheck: %s\nTry 'SrdwCheck --help'.\n", error.c_str());
-        if (window.Own() && options.script.empty()) {
+        if (ownWindow && options.script.empty()) {
             // A double-click gives no script: say how to give one.
             std::fputs(
                 "SrdwCheck checks the script dropped onto SrdwCheck.exe, or run it in a "
@@ -153,11 +129,26 @@ int main(int argc, char** argv) {
         return kErrors;
     }
     const auto report = srdw::check::CheckScript(options.script, *source, options.check);
-    srdw::check::ReportOut out;
-    (options.json ? srdw::check::WriteJson : srdw::check::WriteText)(report, out);
-    std::fwrite(out.str().data(), 1, out.str().size(), stdout);
+    const std::string out =
+        (options.json ? srdw::check::JsonReport : srdw::check::TextReport)(report);
+    std::fwrite(out.data(), 1, out.size(), stdout);
     if (report.Count(srdw::check::Severity::Error) > 0) {
         return kErrors;
     }
     return options.strict && report.Count(srdw::check::Severity::Warning) > 0 ? kWarnings : kClean;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Started in a console window of its own (from Explorer), SrdwCheck would
+    // close it with its report; it waits for a key instead.
+    const bool ownWindow = srdw::ui::ConsoleIsOwn();
+    const int status = Run(std::vector<std::string>(argv + 1, argv + argc), ownWindow);
+    if (ownWindow) {
+        std::fputs("\nPress a key to close this window.\n", stdout);
+        std::fflush(stdout);
+        srdw::ui::WaitForKey();
+    }
+    return status;
 }

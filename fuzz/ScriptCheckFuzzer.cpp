@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "script/ScriptText.h"
 #include "script/SourceMap.h"
@@ -88,8 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    srdw::check::ReportOut out;
-    srdw::check::WriteText(report, out);
-    srdw::check::WriteJson(report, out);
+    static_cast<void>(srdw::check::TextReport(report));
+    static_cast<void>(srdw::check::JsonReport(report));
     return 0;
 }

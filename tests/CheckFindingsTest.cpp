@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "TestSupport.h"
-#include "check/Report.h"
 #include "check/ScriptCheck.h"
 #include "script/CommandTable.h"
 #include "script/PathModel.h"
@@ -121,10 +120,9 @@ TEST(CheckReportTest, AnArgumentEndsAtANul) {
 
 TEST(CheckReportTest, JsonEscapesWhatTheScriptHolds) {
     const auto report = Check("Rename(\"a\\b\tq\xE9\", b)\n");
-    ReportOut json;
-    WriteJson(report, json);
-    EXPECT_NE(json.str().find(R"("text":"\"a\\b\tq\u00e9\"")"), std::string::npos) << json.str();
-    EXPECT_NE(json.str().find(R"("errors":0,"warnings":0)"), std::string::npos) << json.str();
+    const std::string json = JsonReport(report);
+    EXPECT_NE(json.find(R"("text":"\"a\\b\tq\u00e9\"")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("errors":0,"warnings":0)"), std::string::npos) << json;
 }
 
 // A text is UTF-8 only if the strict rules hold, or the document would carry
@@ -138,10 +136,8 @@ TEST(CheckReportTest, JsonKeepsUtf8AndTakesAnythingElseByteForByte) {
         {"\xF4\x90\x80\x80", R"(\u00f4\u0090\u0080\u0080)"}     // past U+10FFFF
     };
     for (const auto& [commandLine, expected] : cases) {
-        ReportOut json;
-        WriteJson(Check("", commandLine), json);
-        EXPECT_NE(json.str().find("\"cmdline\":\"" + expected + '"'), std::string::npos)
-            << json.str();
+        const std::string json = JsonReport(Check("", commandLine));
+        EXPECT_NE(json.find("\"cmdline\":\"" + expected + '"'), std::string::npos) << json;
     }
 }
 
@@ -156,18 +152,16 @@ TEST(CheckReportTest, ListsTheFirstOfEachKindAndCountsTheRest) {
     EXPECT_EQ(report.commands.size(), kListedCommands);
     EXPECT_EQ(report.commandCount, kListedCommands + 1);
     const std::string more = std::to_string(kListedCommands + 1 - kListedFindingsPerCode);
-    ReportOut text;
-    WriteText(report, text);
+    const std::string text = TextReport(report);
     const std::string all = std::to_string(kListedCommands + 1);
-    EXPECT_NE(text.str().find("mod.dat: warning: " + more + " more like this, not listed (" + all +
-                              " in all) [unknown-command]\n"),
+    EXPECT_NE(text.find("mod.dat: warning: " + more + " more like this, not listed (" + all +
+                        " in all) [unknown-command]\n"),
               std::string::npos);
-    EXPECT_NE(text.str().find("  ... 1 more command, not listed\n"), std::string::npos);
-    ReportOut json;
-    WriteJson(report, json);
-    EXPECT_NE(json.str().find(R"("leftOut":{"findings":[{"code":"unknown-command","severity":)"
-                              R"("warning","count":)" +
-                              more + "}],\"commands\":1}}"),
+    EXPECT_NE(text.find("  ... 1 more command, not listed\n"), std::string::npos);
+    const std::string json = JsonReport(report);
+    EXPECT_NE(json.find(R"("leftOut":{"findings":[{"code":"unknown-command","severity":)"
+                        R"("warning","count":)" +
+                        more + "}],\"commands\":1}}"),
               std::string::npos);
 }
 
@@ -195,12 +189,11 @@ TEST(CheckReportTest, TheDryRunListsTheFirstLinesOfEachLogAndCountsTheRest) {
 TEST(CheckReportTest, ARecoveryWithNothingToLogSaysSoInOneLine) {
     const test::ScratchDir game;
     const auto report = CheckScript(game / "mod.dat", "// nothing yet\n", {game / "", ""});
-    ReportOut out;
-    WriteText(report, out);
-    EXPECT_NE(out.str().find("(@cmdline = /recover) would find nothing to undo and log no "
-                             "command.\n  After that recovery, every path is back"),
+    const std::string out = TextReport(report);
+    EXPECT_NE(out.find("(@cmdline = /recover) would find nothing to undo and log no "
+                       "command.\n  After that recovery, every path is back"),
               std::string::npos)
-        << out.str();
+        << out;
 }
 
 // The dry run refuses, as the launcher does, a command that would move one of
@@ -215,12 +208,11 @@ TEST(CheckReportTest, TheLaunchersOwnFilesAreOutOfReach) {
     const auto found = Found(report);
     EXPECT_NE(std::find(found.begin(), found.end(), "install-fails@2:10"), found.end())
         << testing::PrintToString(found);
-    ReportOut out;
-    WriteText(report, out);
-    EXPECT_NE(out.str().find("is one of the launcher's own files, or holds one; nothing is "
-                             "moved!"),
+    const std::string out = TextReport(report);
+    EXPECT_NE(out.find("is one of the launcher's own files, or holds one; nothing is "
+                       "moved!"),
               std::string::npos)
-        << out.str();
+        << out;
 }
 
 TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {
