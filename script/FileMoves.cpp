@@ -17,7 +17,8 @@ namespace {
 class CommandPaths {
   public:
     template <typename Texts>
-    CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal) {
+    CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal,
+                 const std::string& directory) {
         std::vector<std::string> distinct;
         distinct.reserve(paths.size());
         stateOf_.reserve(paths.size());
@@ -33,7 +34,7 @@ class CommandPaths {
                 distinct.emplace_back(path);
             }
         }
-        states_ = journal ? journal->LookUp(files, distinct) : files.LookUp(distinct);
+        states_ = journal ? journal->LookUp(files, distinct, directory) : files.LookUp(distinct);
     }
     // The state of the path given at `index`.
     PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }
@@ -127,7 +128,7 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
     }
     const Engine& engine = run.engine;
     engine.Say(procedure.opening);
-    CommandPaths paths(engine.files, run.arguments, run.journal);
+    CommandPaths paths(engine.files, run.arguments, run.journal, run.directory);
     const CommandStep* moved = nullptr;
     for (const auto& step : procedure.steps) {
         PathState& at = paths[step.path];
@@ -319,7 +320,7 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
     for (const auto& move : moves) {
         names.push_back(move.to);
     }
-    CommandPaths paths(engine.files, names, nullptr);
+    CommandPaths paths(engine.files, names, nullptr, run.directory);
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
         const UndoOutcome outcome = UndoMove(run, move, paths[i], paths[moves.size() + i]);

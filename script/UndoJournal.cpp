@@ -358,11 +358,20 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
           .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}});
 }
 
-std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths) {
+std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths,
+                                           const std::string& directory) {
     if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size()) {
         const auto kept = lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_);
         const auto end = kept + static_cast<std::ptrdiff_t>(paths.size());
-        if (std::equal(kept, end, paths.begin(),
+        // A relative path names another file where the install's directory
+        // came out otherwise than the rehearsal's.
+        const auto made = std::upper_bound(
+            lookUpDirectories_.begin(), lookUpDirectories_.end(), lookUpsTaken_,
+            [](std::size_t at, const auto& stretch) { return at < stretch.first; });
+        if (made != lookUpDirectories_.begin() &&
+            (std::prev(made)->second == directory ||
+             PathKey(std::prev(made)->second) == PathKey(directory)) &&
+            std::equal(kept, end, paths.begin(),
                        [](const PathState& state, const std::string& path) {
                            return state.path == path;
                        })) {
@@ -375,6 +384,9 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     }
     auto states = files.LookUp(paths);
     if (phase_ == Phase::Planning && keepLookUps_) {
+        if (lookUpDirectories_.empty() || lookUpDirectories_.back().second != directory) {
+            lookUpDirectories_.emplace_back(lookUps_.size(), directory);
+        }
         for (const auto& state : states) {
             lookUps_.push_back(state);
             // The name the backend moves: on Windows the path as asked, its

@@ -23,6 +23,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -112,11 +113,13 @@ class UndoJournal {
     // expansions are kept.
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::span<const JournalArgument> arguments);
-    // What `files` finds of the paths. The rehearsal's look-ups are kept while
-    // it plans, and handed to the install for as long as the install follows
-    // the plan and asks of the same paths, so that the disk is asked of a path
-    // once before the install, not twice.
-    std::vector<PathState> LookUp(FileSystem& files, std::span<const std::string> paths);
+    // What `files` finds of the paths, in the current `directory`. The
+    // rehearsal's look-ups are kept while it plans, and handed to the install
+    // for as long as the install follows the plan and asks of the same paths
+    // in the same directory, so that the disk is asked of a path once before
+    // the install, not twice.
+    std::vector<PathState> LookUp(FileSystem& files, std::span<const std::string> paths,
+                                  const std::string& directory);
     // Records a move about to be made, its texts kept. False when the file
     // could not take the record: then the move must not be made, since a
     // crash after it could not be undone.
@@ -162,6 +165,8 @@ class UndoJournal {
     // What the rehearsal's look-ups found, in order, and how many the install took.
     std::vector<PathState> lookUps_;
     std::size_t lookUpsTaken_ = 0;
+    // The directory the rehearsal made them in, from which of them on.
+    std::vector<std::pair<std::size_t, std::string>> lookUpDirectories_;
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
     std::unique_ptr<OutputFile> file_;

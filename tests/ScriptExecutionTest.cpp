@@ -178,6 +178,39 @@ TEST_F(ScriptExecutionTest, TheInstallAsksTheDiskOnlyOnceItLeavesThePlan) {
     }
 }
 
+// A directory the disk refuses to change to, which the rehearsal changed to,
+// leaves the install where it was: there it asks the disk of the paths
+// instead of taking what the rehearsal found of them in the other directory.
+TEST_F(ScriptExecutionTest, TheInstallTakesNoLookUpMadeInAnotherDirectory) {
+    struct StayingPlatform : FileSystemProxy {
+        StayingPlatform() : FileSystemProxy(NativeFileSystem()) {}
+        OsResult ChangeDirectory(const std::string&) override { return {OsError::NotFound}; }
+    };
+    const Snapshot before = TakeSnapshot(dir_.Path());
+    LoggedTest logged(launcherDir_);
+    StayingPlatform disk;
+    const Engine engine{disk, logged.Told()};
+    ModScript script;
+    ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
+    UndoJournal journal;
+    ASSERT_TRUE(
+        journal.Start(disk, launcherDir_ / "restore.jnl", rootDir_, {}, script.TextChecksum()));
+    ASSERT_TRUE(script.PlanInstall(engine, Values(), journal));
+    script.Install(engine, Values(), journal);
+    ASSERT_TRUE(journal.Finish());
+
+    // The game directory holds no map to swap and no notes to rename.
+    Snapshot installed = before;
+    installed.erase("a.txt");
+    installed["c.txt"] = {"a", false};
+    installed["Data/Textures/Sky.pak"] = {"dusk sky", false};
+    installed.erase("Data/Textures/Sky.dw");
+    installed["Data/Textures/Sky.bak"] = {"sky", true};
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
+    EXPECT_TRUE(UndoInstall(engine, journal.Contents(), &journal).Complete());
+    EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
+}
+
 // Outside Windows "C:" begins a name, not a drive: such a file, moved where a
 // SetDirectory led, is put back from there by a later start.
 TEST_F(ScriptExecutionTest, ADriveLikeNameOutsideWindowsIsRestoredWhereItWas) {
