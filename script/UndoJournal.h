@@ -164,6 +164,7 @@ class UndoJournal {
     std::size_t movesMet_ = 0;
     // What the rehearsal's look-ups found, in order, and how many the install took.
     std::vector<PathState> lookUps_;
+    std::vector<std::size_t> lookUpHashes_;  // of the paths they were made of
     std::size_t lookUpsTaken_ = 0;
     // The directory the rehearsal made them in, from which of them on.
     std::vector<std::pair<std::size_t, std::string>> lookUpDirectories_;
