@@ -1,0 +1,412 @@
+// SrdwCheck's dry run, in which the launcher's own script engine installs and
+// restores the script on a model of the game directory.
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "check/CheckState.h"
+#include "log/RunLog.h"
+#include "log/RunLogObserver.h"
+#include "platform/FileSystem.h"
+#include "script/CommandTable.h"
+#include "script/FolderModel.h"
+#include "script/ModScript.h"
+#include "script/OwnFiles.h"
+#include "script/PathExpansion.h"
+#include "script/PathModel.h"
+#include "script/ScriptObserver.h"
+#include "script/UndoJournal.h"
+
+namespace srdw::check {
+
+namespace {
+
+// What the dry run's launcher writes its log into: while a walk is followed,
+// the lines after its heading, kept as a report lists them; nothing more of
+// them is kept, so that a huge script's dry run does not hold its logs whole.
+class LogTap final : public OutputFile {
+  public:
+    // The log file's bytes, with CR LF line ends.
+    OsResult Write(std::string_view bytes) override {
+        if (!following_) {
+            return OsResult::Ok();
+        }
+        for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
+            line_ += bytes.substr(0, end);
+            if (line_.ends_with('\r')) {
+                line_.pop_back();
+            }
+            Line();
+            bytes.remove_prefix(end + 1);
+        }
+        line_ += bytes;
+        return OsResult::Ok();
+    }
+    OsResult SyncToDisk() override { return OsResult::Ok(); }
+
+    void Follow() {
+        following_ = true;
+        skip_ = 2;  // the lines of the heading: "", "Installing script..."
+    }
+    WalkLog Take() {
+        if (!line_.empty()) {
+            Line();
+        }
+        following_ = false;
+        return std::exchange(log_, {});
+    }
+
+  private:
+    void Line() {
+        if (skip_ > 0) {
+            --skip_;
+        } else if (log_.lines.size() < kListedLogLines) {
+            log_.lines.push_back(std::move(line_));
+        } else {
+            ++log_.leftOut;
+        }
+        line_.clear();
+    }
+
+    bool following_ = false;  // else what is written goes nowhere
+    std::size_t skip_ = 0;
+    std::string line_;  // the line being written
+    WalkLog log_;
+};
+
+// One walk of the dry run (an install, a restore, a recovery) as it is
+// followed: what the engine tells passes on to the run log. Each command the
+// engine's verdict says failed is reported, with `failing` ("install" or
+// "restore"; none for the recovery), at the call that ran there; restore runs
+// the calls last to first. A command that looked outside the game directory
+// is left out: what the model found there is not the disk's.
+class FollowedWalk final : public ScriptObserverRelay {
+  public:
+    FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
+                 std::string_view failing = {})
+        : ScriptObserverRelay(log), check_(check), model_(model), failing_(failing) {
+        for (const auto& call : check.calls) {
+            if (FindCommand(call.name)) {
+                ran_.push_back(&call);
+            }
+        }
+        if (failing == "restore") {
+            std::reverse(ran_.begin(), ran_.end());
+        }
+    }
+
+    void CommandStarted(const CommandDefinition& command) override {
+        ScriptObserverRelay::CommandStarted(command);
+        looksBefore_ = model_.OutsideLooks();
+        paths_.clear();
+        words_.clear();
+    }
+    void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override {
+        ScriptObserverRelay::PathExpanded(source, expanded);
+        paths_.push_back(expanded && !expanded->empty() ? "'" + std::string(*expanded) + "'"
+                                                        : std::string());
+    }
+    void Said(std::string_view words) override {
+        ScriptObserverRelay::Said(words);
+        words_ += words;
+    }
+    void CommandFinished(Verdict verdict) override {
+        ScriptObserverRelay::CommandFinished(verdict);
+        if (verdict == Verdict::Failed && !failing_.empty() && command_ < ran_.size() &&
+            model_.OutsideLooks() == looksBefore_) {
+            Failed(*ran_[command_]);
+        }
+        ++command_;
+        words_.clear();
+    }
+
+  private:
+    // The words, each line without its leading blanks, the lines joined by a
+    // blank; at the argument they blame: on their first line that names one,
+    // quoted as the engine quotes a path it speaks of, the one named last
+    // ("failed to rename 'a' to 'b'" blames the target, whose folder is what
+    // is missing).
+    void Failed(const ScriptCommand& call) {
+        std::string oneLine;
+        std::optional<std::size_t> blamed;
+        for (std::string_view words = words_; !words.empty();) {
+            const auto end = std::min(words.find('\n'), words.size());
+            const std::string_view line = words.substr(0, end);
+            words.remove_prefix(std::min(end + 1, words.size()));
+            const bool blamedBefore = blamed.has_value();
+            if (line.empty()) {
+                continue;
+            }
+            std::size_t lastAt = 0;
+            for (std::size_t i = 0; i < paths_.size() && !blamedBefore; ++i) {
+                const auto at = paths_[i].empty() ? std::string_view::npos : line.rfind(paths_[i]);
+                if (at != std::string_view::npos && (!blamed || at > lastAt)) {
+                    blamed = i;
+                    lastAt = at;
+                }
+            }
+            const auto text = line.find_first_not_of(' ');
+            oneLine += oneLine.empty() ? "" : " ";
+            oneLine += text == std::string_view::npos ? std::string_view() : line.substr(text);
+        }
+        const auto where =
+            check_.Where(blamed && *blamed < call.args.size() ? call.args[*blamed] : call.name);
+        check_.Add(Severity::Error, where, std::string(failing_) + "-fails",
+                   std::string(failing_) + " fails here: " + oneLine);
+    }
+    Check& check_;
+    const FolderModel& model_;
+    std::string_view failing_;
+    std::vector<const ScriptCommand*> ran_;  // the calls in the order the walk runs them
+    std::size_t command_ = 0;                // the running command, in that order
+    std::size_t looksBefore_ = 0;            // outside the game directory, before it started
+    std::vector<std::string> paths_;         // the running command's arguments, expanded and quoted
+    std::string words_;                      // the running command's
+};
+
+// What the dry run leaves out because it cannot be read (a link to nothing, a
+// link loop, a folder that cannot be listed), each with why. The game
+// directory itself must be listed, or `error` says why.
+std::vector<std::pair<std::string, std::string>> UnreadPaths(const ResolvedPath& game,
+                                                             std::string& error) {
+    FileSystem& disk = NativeFileSystem();
+    const auto top = disk.Attributes(game.Text());
+    if (!top || !top->directory) {
+        error = "'" + game.Text() + "' is not a directory";
+        return {};
+    }
+    const auto failure = [](OsError listing) {
+        return listing == OsError::NotFound       ? "not found"
+               : listing == OsError::AccessDenied ? "access denied"
+                                                  : "cannot be listed";
+    };
+    // Walked by hand, one directory at a time, links not followed.
+    std::vector<std::pair<std::string, std::string>> unread;
+    std::vector<ResolvedPath> directories{game};
+    while (!directories.empty()) {
+        const ResolvedPath directory = std::move(directories.back());
+        directories.pop_back();
+        const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        for (const std::string& name : listing.names) {
+            ResolvedPath path = directory;
+            path.parts.push_back(name);
+            const auto attributes = disk.Attributes(path.Text());
+            const bool link = disk.IsLink(path.Text());
+            if (!attributes) {
+                unread.emplace_back(path.Text(),
+                                    link ? "a link to nothing that can be read" : "cannot be read");
+            } else if (attributes->directory && !link) {
+                directories.push_back(std::move(path));
+            }
+        }
+        if (listing.error != OsError::None) {
+            if (directory.parts.size() == game.parts.size()) {
+                error = "cannot list '" + game.Text() + "': " + failure(listing.error);
+                return {};
+            }
+            unread.emplace_back(directory.Text(), failure(listing.error));
+        }
+    }
+    return unread;
+}
+
+// Paths as the report gives them: relative to the game directory.
+std::string Relative(const ResolvedPath& game, const ResolvedPath& path) {
+    return path.parts.size() == game.parts.size() ? path.Text() : RelativePath(path, game);
+}
+
+// What the run changed: what the model holds, and what lies below a folder
+// it moved, which moved with it unless the run moved it on its own; in the
+// order of `by`, where each entry is now or where it was.
+std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
+                                            ResolvedPath FolderModel::Change::*by) {
+    auto changes = model.Changes();
+    std::set<std::string> own;
+    for (const auto& change : changes) {
+        own.insert(PathKey(change.was));
+    }
+    FileSystem& disk = NativeFileSystem();
+    for (std::size_t i = 0, held = changes.size(); i < held; ++i) {
+        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text()) {
+            continue;
+        }
+        std::vector<std::pair<ResolvedPath, ResolvedPath>> folders{
+            {changes[i].now, changes[i].was}};
+        while (!folders.empty()) {
+            const auto [now, was] = std::move(folders.back());
+            folders.pop_back();
+            for (const std::string& name : disk.ListDirectory(was.Text()).names) {
+                FolderModel::Change below{now, was};
+                below.now.parts.push_back(name);
+                below.was.parts.push_back(name);
+                const auto attributes = disk.Attributes(below.was.Text());
+                if (!attributes || own.contains(PathKey(below.was))) {
+                    continue;
+                }
+                below.directory = attributes->directory;
+                below.readOnlyNow = below.readOnlyWas = attributes->readOnly;
+                if (below.directory && !disk.IsLink(below.was.Text())) {
+                    folders.emplace_back(below.now, below.was);
+                }
+                changes.push_back(std::move(below));
+            }
+        }
+    }
+    std::sort(changes.begin(), changes.end(), [by](const auto& a, const auto& b) {
+        return std::pair(PathKey(a.*by), (a.*by).Text()) <
+               std::pair(PathKey(b.*by), (b.*by).Text());
+    });
+    return changes;
+}
+
+// The entries whose path, letter case or attributes differ from the start, one
+// line each, in the order of where they were; what was moved out of the game
+// directory is left out, for the model cannot follow it.
+std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel& model) {
+    const auto state = [](bool readOnly) { return readOnly ? "read-only" : "writable"; };
+    std::vector<std::string> differences;
+    for (const auto& change : AllChanges(model, &FolderModel::Change::was)) {
+        const std::string name = Relative(game, change.was);
+        if (!IsWithin(change.now, game)) {
+            continue;
+        }
+        if (change.now.Text() != change.was.Text()) {
+            const bool caseOnly = PathKey(change.now) == PathKey(change.was);
+            differences.push_back("'" + name + "' is now at '" + Relative(game, change.now) + "'" +
+                                  (caseOnly ? " (only the letter case differs: spell the name in "
+                                              "the script as it is on disk)"
+                                            : ""));
+        } else if (change.readOnlyNow != change.readOnlyWas) {
+            differences.push_back("'" + name + "' was " + state(change.readOnlyWas) +
+                                  " and is now " + state(change.readOnlyNow));
+        }
+    }
+    return differences;
+}
+
+// The launcher's load of the script, made of what the checker read: the same
+// bytes, cleaned and parsed by the same code, so not read and held twice. The
+// launcher's own files beside it are out of the script's reach there too.
+void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
+                 const std::string& scriptPath) {
+    modScript.UseParsed(log, scriptPath, check.map.CleanText(), check.calls);
+    std::vector<std::string> own;
+    const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
+                                      "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
+    for (const std::string_view name : names) {
+        own.push_back(Resolve(check.game, name).Text());
+    }
+    modScript.KeepOutOfReach(OwnFiles(own));
+}
+
+// The install as the launcher makes it: the journal started, the plan
+// written, then the commands run.
+void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& journal,
+                    const Check& check) {
+    static_cast<void>(journal.Start(engine.files, Resolve(check.game, kJournalName).Text(),
+                                    check.report.gameDirectory, FileIdentity{},
+                                    modScript.TextChecksum()));
+    const Placeholders values{check.report.gameDirectory, check.report.commandLine};
+    // The model answers from memory: keeping the rehearsal's look-ups would
+    // only double what a long script costs.
+    static_cast<void>(modScript.PlanInstall(engine, values, journal, /*keepLookUps=*/false));
+    modScript.Install(engine, values, journal);
+}
+
+}  // namespace
+
+void DryRun(Check& check, const std::string& scriptPath) {
+    std::string error;
+    const auto unread = UnreadPaths(check.game, error);
+    if (!error.empty()) {
+        check.Add(Severity::Error, std::nullopt, "game-unreadable", "no dry run: " + error);
+        return;
+    }
+    FolderModel model(NativeFileSystem(), check.game);
+    for (const auto& [path, reason] : unread) {
+        check.Add(
+            Severity::Note, std::nullopt, "unreadable-path",
+            "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
+    }
+    const std::string& rootDir = check.report.gameDirectory;
+    if (!model.Attributes(Resolve(check.game, "srend.exe").Text())) {
+        check.Add(Severity::Note, std::nullopt, "no-game-here",
+                  "there is no srend.exe in '" + rootDir +
+                      "': the launcher's @rootdir is the folder of the game it starts");
+    }
+    DryRunResult result;
+    {
+        // The launcher's run log, on the model's clock; what it writes while
+        // no walk is followed (its header, the load) goes nowhere.
+        auto tap = std::make_unique<LogTap>();
+        LogTap& heard = *tap;
+        RunLog log(model);
+        log.Open(std::move(tap));
+        RunLogObserver told(log);
+        const auto follow = [&](std::string_view failing, const auto& steps) {
+            FollowedWalk walk(check, told, model, failing);
+            log.Flush();
+            heard.Follow();
+            steps(Engine{model, walk});
+            log.Flush();
+            return heard.Take();
+        };
+        {  // one launch cycle: install, the game, restore
+            UndoJournal journal;
+            auto modScript = std::make_unique<ModScript>();
+            LoadChecked(*modScript, log, check, scriptPath);
+            result.install = follow("install", [&](const Engine& engine) {
+                InstallOnModel(engine, *modScript, journal, check);
+                static_cast<void>(journal.Finish());
+            });
+            modScript.reset();  // the restore needs the journal alone
+            check.directoryChanges = model.DirectoryChanges();
+            for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
+                if (change.now.Text() != change.was.Text()) {
+                    result.whileGameRuns.push_back({Relative(check.game, change.now),
+                                                    Relative(check.game, change.was),
+                                                    change.directory});
+                }
+            }
+            result.restore = follow("restore", [&](const Engine& engine) {
+                UndoInstall(engine, journal.Contents(), &journal);
+            });
+            result.notRestored = Differences(check.game, model);
+        }
+
+        // Install, then a crash while the game runs: nothing of the run is left
+        // but the changed directory and the journal. The start-up entry then
+        // starts a launcher with "/recover", which undoes the journal. Its file
+        // holds the records the crashed install kept in memory, so those are
+        // undone here: the model keeps no second copy of them.
+        model.Reset();
+        UndoJournal crashed;
+        {
+            ModScript crashing;
+            ScriptObserver quiet;  // the crashed run's log is not the recovery's
+            LoadChecked(crashing, log, check, scriptPath);
+            InstallOnModel({model, quiet}, crashing, crashed, check);
+        }
+        // As the launcher at its start, which does not look at the result either.
+        static_cast<void>(model.ChangeDirectory(rootDir));
+        result.recovery = follow({}, [&](const Engine& engine) {
+            UndoJournal progress;
+            static_cast<void>(progress.Reopen(model, Resolve(check.game, kJournalName).Text()));
+            UndoInstall(engine, crashed.Contents(), &progress);
+        });
+        result.notRecovered = Differences(check.game, model);
+        check.unmodelled = model.OutsidePaths();
+    }
+    for (const auto& difference : result.notRestored) {
+        check.Add(Severity::Error, std::nullopt, "not-restored", "after restore, " + difference);
+    }
+    for (const auto& difference : result.notRecovered) {
+        check.Add(
+            Severity::Error, std::nullopt, "not-recovered",
+            "after a crash while the game runs and the recovery at the next start, " + difference);
+    }
+    check.report.dryRun = std::move(result);
+}
+
+}  // namespace srdw::check
