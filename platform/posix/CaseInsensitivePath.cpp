@@ -18,21 +18,28 @@
 
 namespace srdw {
 
-// As a listing matches a name: other bytes, UTF-8's among them, are themselves.
-// The engine folds whole paths on every command, so eight bytes go at a time:
-// where a byte below 0x80 is 'A' to 'Z', adding 0x80 - 'A' sets its top bit
-// and adding 0x80 - 'Z' - 1 does not, and the difference becomes its 0x20 bit.
-std::string FoldNameCase(std::string text) {
+namespace {
+
+// Where a byte below 0x80 is 'A' to 'Z', adding 0x80 - 'A' sets its top bit
+// and adding 0x80 - 'Z' - 1 does not, and the difference becomes its 0x20 bit:
+// eight bytes fold at a time, as the engine folds whole paths on every command.
+std::uint64_t FoldEight(std::uint64_t bytes) {
     constexpr std::uint64_t kEach = 0x0101010101010101;
+    const std::uint64_t low = bytes & (0x7f * kEach);
+    const std::uint64_t upper =
+        ((low + (0x80 - 'A') * kEach) ^ (low + (0x80 - 'Z' - 1) * kEach)) & ~bytes & (0x80 * kEach);
+    return bytes | upper >> 2;
+}
+
+}  // namespace
+
+// As a listing matches a name: other bytes, UTF-8's among them, are themselves.
+std::string FoldNameCase(std::string text) {
     std::size_t at = 0;
     for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
         std::uint64_t bytes;
         std::memcpy(&bytes, text.data() + at, sizeof bytes);
-        const std::uint64_t low = bytes & (0x7f * kEach);
-        const std::uint64_t upper =
-            ((low + (0x80 - 'A') * kEach) ^ (low + (0x80 - 'Z' - 1) * kEach)) & ~bytes &
-            (0x80 * kEach);
-        bytes |= upper >> 2;
+        bytes = FoldEight(bytes);
         std::memcpy(text.data() + at, &bytes, sizeof bytes);
     }
     std::transform(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
@@ -68,9 +75,11 @@ std::pair<std::string_view, std::string_view> Split(std::string_view path) {
 struct FoldedHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
-        std::size_t hash = 14695981039346656037u;  // FNV-1a
-        for (const char c : name) {
-            hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211u;
+        std::uint64_t hash = 14695981039346656037u;  // FNV-1a, of eight bytes at a time
+        for (std::size_t at = 0; at < name.size(); at += sizeof hash) {
+            std::uint64_t bytes = 0;
+            std::memcpy(&bytes, name.data() + at, std::min(sizeof bytes, name.size() - at));
+            hash = (hash ^ FoldEight(bytes)) * 1099511628211u;
         }
         return hash;
     }
