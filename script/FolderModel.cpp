@@ -32,7 +32,11 @@ bool IsResolved(std::string_view path) {
 // one spelled so already is taken as it is, without splitting it into parts.
 std::string FullText(const std::string& directory, const std::string& path) {
     std::string full = FullPath(path, directory);
-    std::ranges::replace(full, kWindowsPaths ? '/' : '\\', kSeparator);
+    // Found by memchr: a path holds a few such separators at most.
+    constexpr char kOther = kWindowsPaths ? '/' : '\\';
+    for (auto at = full.find(kOther); at != std::string::npos; at = full.find(kOther, at)) {
+        full[at] = kSeparator;
+    }
     if (IsResolved(full)) {
         return full;
     }
@@ -193,8 +197,12 @@ FolderModel::Found FolderModel::Look(std::string_view path, bool folder) {
         found.onDisk.clear();
         return found;
     }
-    found.stored += std::string_view(spelled).substr(found.unmoved);
-    found.onDisk = std::move(spelled);
+    found.onDisk.assign(spelled);  // in the bytes of the path as written, most often as long
+    if (found.stored.empty()) {
+        found.stored = std::move(spelled);
+    } else {
+        found.stored += std::string_view(spelled).substr(found.unmoved);
+    }
     return found;
 }
 
@@ -307,7 +315,8 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     const std::string below = std::move(moved.key());
     const std::string stored = std::exchange(moved.mapped().now, *place);
     moved.key() = FoldNameCase(moved.mapped().now);
-    for (auto entry = entries_.lower_bound(below);
+    // Only a folder has anything below it.
+    for (auto entry = directory ? entries_.lower_bound(below) : entries_.end();
          entry != entries_.end() && entry->first.starts_with(below);) {
         if (!Below(entry->second.now, stored)) {
             ++entry;

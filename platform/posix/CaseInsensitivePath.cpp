@@ -262,7 +262,10 @@ PathLookup LookUpPath(std::string_view path) {
     }
     // Backslashes become slashes; nothing else changes.
     PathLookup found{std::string(path)};
-    std::replace(found.path.begin(), found.path.end(), '\\', '/');
+    // Found by memchr: a path holds a few backslashes at most.
+    for (auto at = found.path.find('\\'); at != std::string::npos; at = found.path.find('\\', at)) {
+        found.path[at] = '/';
+    }
     if (found.path.empty()) {
         return found;
     }
