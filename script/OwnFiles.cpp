@@ -19,8 +19,8 @@ OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
         }
     }
     // The paths share their folders: each name is looked at once.
-    std::ranges::sort(names_);
-    names_.erase(std::ranges::unique(names_).begin(), names_.end());
+    std::sort(names_.begin(), names_.end());
+    names_.erase(std::unique(names_.begin(), names_.end()), names_.end());
 }
 
 bool OwnFiles::Holds(std::string_view path, const std::string& directory) const {
