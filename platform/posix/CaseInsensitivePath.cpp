@@ -99,15 +99,7 @@ struct FoldedHash {
 struct FoldedEqual {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const {
-        if (a.size() != b.size()) {
-            return false;
-        }
-        for (std::size_t at = 0; at < a.size(); at += sizeof(std::uint64_t)) {
-            if (FoldedEightAt(a, at) != FoldedEightAt(b, at)) {
-                return false;
-            }
-        }
-        return true;
+        return EqualIgnoringCase(a, b);
     }
 };
 
