@@ -1,6 +1,7 @@
 #include "script/FolderModel.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/NameCase.h"
 
@@ -20,8 +21,10 @@ std::size_t RootSize(std::string_view path) {
 bool IsResolved(std::string_view path) {
     const std::size_t root = kWindowsPaths ? 2 : 0;
     return path.size() > root && path[root] == kSeparator && (!kWindowsPaths || NamesDrive(path)) &&
-           path.find(kWindowsPaths ? "\\\\" : "//") == kNone &&
-           path.find(kWindowsPaths ? "\\." : "/.") == kNone &&
+           std::ranges::adjacent_find(path,
+                                      [](char a, char b) {
+                                          return a == kSeparator && (b == kSeparator || b == '.');
+                                      }) == path.end() &&
            (path.size() == root + 1 || !path.ends_with(kSeparator));
 }
 
@@ -29,8 +32,15 @@ bool IsResolved(std::string_view path) {
 // one spelled so already is taken as it is, without splitting it into parts.
 std::string FullText(const std::string& directory, const std::string& path) {
     std::string full = FullPath(path, directory);
-    std::ranges::replace(full, kWindowsPaths ? '/' : '\\', kSeparator);
-    return IsResolved(full) ? full : Resolve(ResolveAbsolute(directory), path).Text();
+    // Found by memchr: a path holds a few such separators at most.
+    constexpr char kOther = kWindowsPaths ? '/' : '\\';
+    for (auto at = full.find(kOther); at != std::string::npos; at = full.find(kOther, at)) {
+        full[at] = kSeparator;
+    }
+    if (IsResolved(full)) {
+        return full;
+    }
+    return Resolve(ResolveAbsolute(directory), path).Text();
 }
 
 // Whether `path` is `folder` or lies below it, compared as given: keys, or
@@ -187,8 +197,12 @@ FolderModel::Found FolderModel::Look(std::string_view path, bool folder) {
         found.onDisk.clear();
         return found;
     }
-    found.stored += std::string_view(spelled).substr(found.unmoved);
-    found.onDisk = std::move(spelled);
+    found.onDisk.assign(spelled);  // in the bytes of the path as written, most often as long
+    if (found.stored.empty()) {
+        found.stored = std::move(spelled);
+    } else {
+        found.stored += std::string_view(spelled).substr(found.unmoved);
+    }
     return found;
 }
 
@@ -218,14 +232,15 @@ std::optional<std::string> FolderModel::InFolder(std::string_view path) {
     return Join(folder.stored, Name(path));
 }
 
-FolderModel::Entries::iterator FolderModel::TakeOver(const Found& found) {
+FolderModel::Entries::iterator FolderModel::TakeOver(Found&& found) {
     if (found.entry != entries_.end()) {
         return found.entry;
     }
     taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    return entries_.emplace(found.key, Entry{found.stored, found.onDisk, *found.attributes,
-                                             found.attributes->readOnly});
+    return entries_.emplace(std::move(found.key),
+                            Entry{std::move(found.stored), std::move(found.onDisk),
+                                  *found.attributes, found.attributes->readOnly});
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
@@ -295,10 +310,13 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     }
     moving.attributes = from.attributes;
     moving.stored = source;
-    const auto taken = TakeOver(moving);
-    const std::string stored = taken->second.now;
-    const std::string below = taken->first;
-    for (auto entry = entries_.lower_bound(below);
+    // The entry itself goes in again after what lies below it has moved.
+    auto moved = entries_.extract(TakeOver(std::move(moving)));
+    const std::string below = std::move(moved.key());
+    const std::string stored = std::exchange(moved.mapped().now, *place);
+    moved.key() = FoldNameCase(moved.mapped().now);
+    // Only a folder has anything below it.
+    for (auto entry = directory ? entries_.lower_bound(below) : entries_.end();
          entry != entries_.end() && entry->first.starts_with(below);) {
         if (!Below(entry->second.now, stored)) {
             ++entry;
@@ -310,6 +328,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         node.key() = FoldNameCase(node.mapped().now);
         entries_.insert(std::move(node));
     }
+    entries_.insert(std::move(moved));
     if (movesCurrent) {
         current_.replace(0, stored.size(), *place);
     }
@@ -322,7 +341,7 @@ OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttri
         return {OsError::NotFound};
     }
     found.key = FoldNameCase(found.stored);  // where it is now
-    FileAttributes& held = TakeOver(found)->second.attributes;
+    FileAttributes& held = TakeOver(std::move(found))->second.attributes;
     held.readOnly = attributes.readOnly;
     held.normal = !attributes.readOnly;
     return OsResult::Ok();

@@ -9,9 +9,10 @@
 
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -86,6 +87,11 @@ class FolderModel final : public FileSystem {
         bool readOnlyWas = false;
     };
     using Entries = std::multimap<std::string, Entry, std::less<>>;
+    // Looked up by views: long paths hash in one pass where a tree compares them
+    // again at each level.
+    struct TextHash : std::hash<std::string_view> {
+        using is_transparent = void;
+    };
 
     struct Found {
         std::string key;  // PathKey of the path looked at; TakeOver files it by this
@@ -102,7 +108,7 @@ class FolderModel final : public FileSystem {
     bool Vacated(std::string_view onDisk, std::size_t unmoved) const;
     const std::pair<std::string, bool>& Spelling(std::string_view folder);
     std::optional<std::string> InFolder(std::string_view path);
-    Entries::iterator TakeOver(const Found& found);
+    Entries::iterator TakeOver(Found&& found);
     bool IsFixed(std::string_view key) const;
 
     FileSystem& disk_;
@@ -110,11 +116,13 @@ class FolderModel final : public FileSystem {
     std::string start_;
     std::string current_;
     Entries entries_;
-    std::set<std::string, std::less<>> taken_;  // every place on the disk the model took over
-    std::size_t takenFolders_ = 0;              // only then can a place lie below one taken over
+    std::unordered_set<std::string, TextHash, std::equal_to<>>
+        taken_;                     // every place on the disk the model took over
+    std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
     // By a folder as written: its path with each name spelled as the disk
     // stores it, and whether the disk has a folder there.
-    std::map<std::string, std::pair<std::string, bool>, std::less<>> folders_;
+    std::unordered_map<std::string, std::pair<std::string, bool>, TextHash, std::equal_to<>>
+        folders_;
     std::vector<DirectoryChange> directoryChanges_;
     std::vector<std::string> outside_;
     std::size_t outsideLooks_ = 0;

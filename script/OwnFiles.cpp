@@ -18,6 +18,9 @@ OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
             names_.push_back(FoldNameCase(part));
         }
     }
+    // The paths share their folders: each name is looked at once.
+    std::sort(names_.begin(), names_.end());
+    names_.erase(std::unique(names_.begin(), names_.end()), names_.end());
 }
 
 bool OwnFiles::Holds(std::string_view path, const std::string& directory) const {

@@ -15,6 +15,7 @@ constexpr std::size_t kPlaceholderLength = 8;
 std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
                                           std::string_view commandLine) {
     std::string result;
+    result.reserve(source.size() + rootDir.size());  // one placeholder's worth, as most have
     for (std::size_t i = 0; i < source.size();) {
         const std::string_view rest = source.substr(i);
         if (rest.front() == '"') {

@@ -18,21 +18,39 @@
 
 namespace srdw {
 
-// As a listing matches a name: other bytes, UTF-8's among them, are themselves.
-// The engine folds whole paths on every command, so eight bytes go at a time:
-// where a byte below 0x80 is 'A' to 'Z', adding 0x80 - 'A' sets its top bit
-// and adding 0x80 - 'Z' - 1 does not, and the difference becomes its 0x20 bit.
-std::string FoldNameCase(std::string text) {
+namespace {
+
+// Where a byte below 0x80 is 'A' to 'Z', adding 0x80 - 'A' sets its top bit
+// and adding 0x80 - 'Z' - 1 does not, and the difference becomes its 0x20 bit:
+// eight bytes fold at a time, as the engine folds whole paths on every command.
+std::uint64_t FoldEight(std::uint64_t bytes) {
     constexpr std::uint64_t kEach = 0x0101010101010101;
+    const std::uint64_t low = bytes & (0x7f * kEach);
+    const std::uint64_t upper =
+        ((low + (0x80 - 'A') * kEach) ^ (low + (0x80 - 'Z' - 1) * kEach)) & ~bytes & (0x80 * kEach);
+    return bytes | upper >> 2;
+}
+
+// The eight bytes of `text` from `at` on, folded; those past its end are zero.
+std::uint64_t FoldedEightAt(std::string_view text, std::size_t at) {
+    std::uint64_t bytes = 0;
+    if (text.size() - at >= sizeof bytes) {
+        std::memcpy(&bytes, text.data() + at, sizeof bytes);  // one load, not a call
+    } else {
+        std::memcpy(&bytes, text.data() + at, text.size() - at);
+    }
+    return FoldEight(bytes);
+}
+
+}  // namespace
+
+// As a listing matches a name: other bytes, UTF-8's among them, are themselves.
+std::string FoldNameCase(std::string text) {
     std::size_t at = 0;
     for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
         std::uint64_t bytes;
         std::memcpy(&bytes, text.data() + at, sizeof bytes);
-        const std::uint64_t low = bytes & (0x7f * kEach);
-        const std::uint64_t upper =
-            ((low + (0x80 - 'A') * kEach) ^ (low + (0x80 - 'Z' - 1) * kEach)) & ~bytes &
-            (0x80 * kEach);
-        bytes |= upper >> 2;
+        bytes = FoldEight(bytes);
         std::memcpy(text.data() + at, &bytes, sizeof bytes);
     }
     std::transform(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
@@ -56,11 +74,13 @@ std::string Join(std::string_view directory, std::string_view name) {
 
 // A path and its last part: "/a/b" is "/a" and "b", "/b" is "/" and "b".
 std::pair<std::string_view, std::string_view> Split(std::string_view path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string_view::npos) {
+    // Found by memrchr, many bytes at a time: the names of a game hold many.
+    const auto* slash = static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
+    if (!slash) {
         return {{}, path};
     }
-    return {path.substr(0, std::max<std::size_t>(slash, 1)), path.substr(slash + 1)};
+    const auto at = static_cast<std::size_t>(slash - path.data());
+    return {path.substr(0, std::max<std::size_t>(at, 1)), path.substr(at + 1)};
 }
 
 // A listing's names hashed and matched as a name is looked up, A to Z as a
@@ -68,9 +88,9 @@ std::pair<std::string_view, std::string_view> Split(std::string_view path) {
 struct FoldedHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
-        std::size_t hash = 14695981039346656037u;  // FNV-1a
-        for (const char c : name) {
-            hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211u;
+        std::uint64_t hash = 14695981039346656037u;  // FNV-1a, of eight bytes at a time
+        for (std::size_t at = 0; at < name.size(); at += sizeof hash) {
+            hash = (hash ^ FoldedEightAt(name, at)) * 1099511628211u;
         }
         return hash;
     }
@@ -195,7 +215,7 @@ Folder FolderOf(std::string_view directory) {
 
 // The absolute `native`, which is not there as spelled.
 PathLookup LookUpAbsolute(const std::string& native) {
-    PathLookup found{native};
+    PathLookup found;
     std::string_view spelled = native;
     while (spelled.size() > 1 && spelled.back() == '/') {
         spelled.remove_suffix(1);
@@ -236,7 +256,10 @@ PathLookup LookUpPath(std::string_view path) {
     }
     // Backslashes become slashes; nothing else changes.
     PathLookup found{std::string(path)};
-    std::replace(found.path.begin(), found.path.end(), '\\', '/');
+    // Found by memchr: a path holds a few backslashes at most.
+    for (auto at = found.path.find('\\'); at != std::string::npos; at = found.path.find('\\', at)) {
+        found.path[at] = '/';
+    }
     if (found.path.empty()) {
         return found;
     }

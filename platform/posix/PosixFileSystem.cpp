@@ -100,7 +100,9 @@ std::string WithStoredName(const std::string& path, std::string_view resolved) {
     const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
                           return c == '/' || c == '\\';
                       }).base();
-    return std::string(path.begin(), name).append(resolved.substr(resolved.rfind('/') + 1));
+    // In the copy's own bytes: the stored name is most often as long as the one asked for.
+    return std::string(path).replace(static_cast<std::size_t>(name - path.begin()),
+                                     std::string::npos, resolved.substr(resolved.rfind('/') + 1));
 }
 
 // Makes the directory's entries survive a power loss.
