@@ -134,6 +134,15 @@ class Win32FileSystem final : public FileSystem {
         return Check(sys::MoveFileA(from.c_str(), to.c_str()));
     }
 
+    // A folder moved may bring a mount point or another volume's folder under
+    // the name of the folder whose volume is known.
+    OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
+        if (from.attributes && from.attributes->directory) {
+            volumeFolder_.clear();
+        }
+        return MoveNoReplace(from.native, to.native);
+    }
+
     std::string StoredName(const std::string& path) override {
         WIN32_FIND_DATAA found;
         const FindHandle search(IsPattern(path) ? INVALID_HANDLE_VALUE
