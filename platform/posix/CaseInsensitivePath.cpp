@@ -176,20 +176,20 @@ Listing* ListingOf(std::string_view directory) {
     std::string path(directory);
     UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     struct stat info;
-    if (!fd.IsValid() || ::fstat(fd.Get(), &info) != 0) {
+    if (!fd.IsValid() || sys::fstat(fd.Get(), &info) != 0) {
         return nullptr;
     }
-    DIR* stream = ::fdopendir(fd.Get());
+    DIR* stream = sys::fdopendir(fd.Get());
     if (!stream) {
         return nullptr;
     }
     fd.Release();  // the stream owns it now
     // "." and ".." among them, so that such a part is found as any other name is.
     Listing listing{{}, info.st_dev, info.st_ino};
-    while (const dirent* entry = ::readdir(stream)) {
+    while (const dirent* entry = sys::readdir(stream)) {
         listing.names.emplace(entry->d_name);
     }
-    ::closedir(stream);
+    sys::closedir(stream);
     return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
 
@@ -229,7 +229,7 @@ PathLookup LookUpAbsolute(const std::string& native) {
             break;
         }
         found.path = Join(folder.path, *match).append(trailing);
-        if (found.path != native && ::lstat(found.path.c_str(), &found.status) == 0) {
+        if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
             found.exists = true;
             return found;
         }
@@ -264,7 +264,7 @@ PathLookup LookUpPath(std::string_view path) {
         return found;
     }
     // A name there as spelled needs no listing, nor the working directory.
-    if (::lstat(found.path.c_str(), &found.status) == 0) {
+    if (sys::lstat(found.path.c_str(), &found.status) == 0) {
         found.exists = true;
         return found;
     }
@@ -315,7 +315,7 @@ void FollowChange(const std::string& gone, const std::string& made, bool folder)
         if (const auto changed = listings.find(directory); changed != listings.end()) {
             info.st_dev = changed->second.device;
             info.st_ino = changed->second.inode;
-        } else if (::stat(std::string(directory).c_str(), &info) != 0) {
+        } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
             continue;  // no such directory, so no listing of it either
         }
         // The directory by any path that leads to it.

@@ -134,10 +134,10 @@ class PosixProcess final : public LauncherProcess {
                 posix::FollowChange({}, fd.IsValid() ? path : std::string());
             }
             struct stat status = {};
-            if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
                 continue;
             }
-            if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
                 if (errno == EWOULDBLOCK) {
                     return MutexState::HeldElsewhere;
                 }
@@ -161,14 +161,14 @@ class PosixProcess final : public LauncherProcess {
     MutexState LockFolder(const std::string& folder) override {
         UniqueFd fd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
         struct stat status = {};
-        if (!fd.IsValid() || ::fstat(fd.Get(), &status) != 0) {
+        if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0) {
             return MutexState::Failed;
         }
         const auto identity = std::make_pair(status.st_dev, status.st_ino);
         if (folderLocks_.contains(identity)) {
             return MutexState::Acquired;
         }
-        if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
         }
         folderLocks_.emplace(identity, std::move(fd));

@@ -82,7 +82,7 @@ bool IsWritable(const struct stat& info) {
 // so the link is what is known again. None for a link that leads nowhere.
 std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
     struct stat info = lookup.status;
-    if (S_ISLNK(info.st_mode) && ::stat(lookup.path.c_str(), &info) != 0) {
+    if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
         return std::nullopt;
     }
     FileAttributes attributes;
@@ -120,7 +120,7 @@ OsResult SyncDirectory(const std::string& native) {
 OsResult SetReadOnly(const std::string& path, bool readOnly) {
     const std::string native = ResolveCase(path);
     struct stat info;
-    if (::lstat(native.c_str(), &info) != 0) {
+    if (sys::lstat(native.c_str(), &info) != 0) {
         return LastError();
     }
     if (S_ISLNK(info.st_mode)) {
@@ -232,7 +232,7 @@ class PosixFileSystem final : public FileSystem {
     OsResult RemoveFile(const std::string& path) override {
         const std::string native = ResolveCase(path);
         struct stat info;
-        if (::lstat(native.c_str(), &info) != 0) {
+        if (sys::lstat(native.c_str(), &info) != 0) {
             return LastError();
         }
         if (S_ISDIR(info.st_mode) || !IsWritable(info)) {
@@ -250,7 +250,7 @@ class PosixFileSystem final : public FileSystem {
         if (path.empty()) {
             return {OsError::NotFound};
         }
-        return ::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
+        return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string WorkingDirectory() override { return posix::WorkingDirectory(); }
@@ -264,7 +264,7 @@ class PosixFileSystem final : public FileSystem {
             return std::nullopt;
         }
         struct stat info;
-        if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (sys::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return std::nullopt;
         }
         std::string bytes;
@@ -273,7 +273,7 @@ class PosixFileSystem final : public FileSystem {
         bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::read(fd.Get(), bytes.data() + done, bytes.size() - done);
+            const ssize_t n = sys::read(fd.Get(), bytes.data() + done, bytes.size() - done);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -322,14 +322,14 @@ class PosixFileSystem final : public FileSystem {
     }
 
     DirectoryListing ListDirectory(const std::string& path) override {
-        const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(ResolveCase(path).c_str()),
-                                                            ::closedir);
+        const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
+                                                            sys::closedir);
         if (!directory) {
             return {ErrorFromErrno(errno), {}};
         }
         DirectoryListing listing;
         errno = 0;
-        while (const dirent* entry = ::readdir(directory.get())) {
+        while (const dirent* entry = sys::readdir(directory.get())) {
             const std::string_view name = entry->d_name;
             if (name != "." && name != "..") {
                 listing.names.emplace_back(name);
