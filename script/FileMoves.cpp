@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "script/PathModel.h"
@@ -19,7 +20,7 @@ class CommandPaths {
     template <typename Texts>
     CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal,
                  const std::string& directory) {
-        std::vector<std::string> distinct;
+        std::vector<std::string_view> distinct;
         distinct.reserve(paths.size());
         stateOf_.reserve(paths.size());
         for (const std::string_view path : paths) {
@@ -34,7 +35,17 @@ class CommandPaths {
                 distinct.emplace_back(path);
             }
         }
-        states_ = journal ? journal->LookUp(files, distinct, directory) : files.LookUp(distinct);
+        const auto lookUp = [&](std::span<const std::string> asked) {
+            return journal ? journal->LookUp(files, asked, directory) : files.LookUp(asked);
+        };
+        // Arguments that name files of their own are looked up as they are, not copied.
+        if constexpr (std::is_same_v<Texts, std::span<const std::string>>) {
+            if (distinct.size() == paths.size()) {
+                states_ = lookUp(paths);
+                return;
+            }
+        }
+        states_ = lookUp(std::vector<std::string>(distinct.begin(), distinct.end()));
     }
     // The state of the path given at `index`.
     PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }
