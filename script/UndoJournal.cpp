@@ -438,7 +438,7 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         refusedMoves_ = true;
         return false;
     }
-    Take(record);
+    Take(std::move(record));
     return true;
 }
 
