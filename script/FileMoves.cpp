@@ -24,7 +24,7 @@ bool MayShareKey(std::string_view a, std::string_view b) {
     const auto kept = [&](char c) {
         return ascii(c) && (c < 'A' || c > 'Z') && c != '/' && c != '\\';
     };
-    const auto differ = std::mismatch(a.begin(), a.end(), b.begin()).first;
+    const auto* const differ = std::mismatch(a.begin(), a.end(), b.begin()).first;
     const auto at = static_cast<std::size_t>(differ - a.begin());
     return differ == a.end() || !std::all_of(a.begin(), differ, ascii) || !kept(a[at]) ||
            !kept(b[at]);
