@@ -20,16 +20,13 @@ std::string TimeStamp(const LocalTime& t) {
 
 // Appends the text with every "\n" as CR LF.
 void AppendCrLf(std::string& out, std::string_view text) {
-    for (;;) {
-        const auto lineEnd = text.find('\n');
-        if (lineEnd == std::string_view::npos) {
-            out.append(text);
-            return;
-        }
+    for (auto lineEnd = text.find('\n'); lineEnd != std::string_view::npos;
+         lineEnd = text.find('\n')) {
         out.append(text.substr(0, lineEnd));
         out.append("\r\n");
         text.remove_prefix(lineEnd + 1);
     }
+    out.append(text);
 }
 
 }  // namespace

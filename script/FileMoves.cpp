@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "script/PathModel.h"
@@ -10,6 +11,24 @@
 namespace srdw {
 
 namespace {
+
+// Whether two different paths may fold to one key, told without folding them.
+// Folding keeps a path's length. Where they first differ after ASCII alone (no
+// byte of a character of two bytes), two bytes that are neither capitals nor
+// separators are themselves in every fold.
+bool MayShareKey(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    const auto kept = [&](char c) {
+        return ascii(c) && (c < 'A' || c > 'Z') && c != '/' && c != '\\';
+    };
+    const auto* const differ = std::mismatch(a.begin(), a.end(), b.begin()).first;
+    const auto at = static_cast<std::size_t>(differ - a.begin());
+    return differ == a.end() || !std::all_of(a.begin(), differ, ascii) || !kept(a[at]) ||
+           !kept(b[at]);
+}
 
 // The paths one command works on, each looked up once, together: the command's
 // checks, moves and records read these, and its moves keep them up to date.
@@ -19,14 +38,13 @@ class CommandPaths {
     template <typename Texts>
     CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal,
                  const std::string& directory) {
-        std::vector<std::string> distinct;
+        std::vector<std::string_view> distinct;
         distinct.reserve(paths.size());
         stateOf_.reserve(paths.size());
         for (const std::string_view path : paths) {
-            // Folding keeps a path's length: only paths of one length can share a key.
             std::size_t at = 0;
             while (at < distinct.size() && distinct[at] != path &&
-                   (distinct[at].size() != path.size() || PathKey(distinct[at]) != PathKey(path))) {
+                   (!MayShareKey(distinct[at], path) || PathKey(distinct[at]) != PathKey(path))) {
                 ++at;
             }
             stateOf_.push_back(at);
@@ -34,7 +52,17 @@ class CommandPaths {
                 distinct.emplace_back(path);
             }
         }
-        states_ = journal ? journal->LookUp(files, distinct, directory) : files.LookUp(distinct);
+        const auto lookUp = [&](std::span<const std::string> asked) {
+            return journal ? journal->LookUp(files, asked, directory) : files.LookUp(asked);
+        };
+        // Arguments that name files of their own are looked up as they are, not copied.
+        if constexpr (std::is_same_v<Texts, std::span<const std::string>>) {
+            if (distinct.size() == paths.size()) {
+                states_ = lookUp(paths);
+                return;
+            }
+        }
+        states_ = lookUp(std::vector<std::string>(distinct.begin(), distinct.end()));
     }
     // The state of the path given at `index`.
     PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }

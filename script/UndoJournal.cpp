@@ -438,7 +438,7 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         refusedMoves_ = true;
         return false;
     }
-    Take(record);
+    Take(std::move(record));
     return true;
 }
 
@@ -601,7 +601,10 @@ void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
     for (const auto& command : journal.commands) {
         for (const auto& move : command.moves) {
             for (const std::string_view path : {move.from, move.to}) {
-                const std::size_t cut = path.find_last_of("\\/") + 1;
+                // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
+                const auto name = std::find_if(path.rbegin(), path.rend(),
+                                               [](char c) { return c == '\\' || c == '/'; });
+                const auto cut = static_cast<std::size_t>(path.rend() - name);
                 // A drive's or the system's root keeps its separator.
                 const std::string_view folder =
                     path.substr(0, cut > 1 && path[cut - 2] != ':' ? cut - 1 : cut);
@@ -621,10 +624,10 @@ void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
 }
 
 std::uint32_t Checksum(std::string_view data) {
-    // CRC-32 (IEEE 802.3), as zip and PNG use it, four bytes a step: table
+    // CRC-32 (IEEE 802.3), as zip and PNG use it, eight bytes a step: table
     // `k` holds what a byte contributes `k` bytes before the step's last.
     static const auto tables = [] {
-        std::array<std::array<std::uint32_t, 256>, 4> entries{};
+        std::array<std::array<std::uint32_t, 256>, 8> entries{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k) {
@@ -632,7 +635,7 @@ std::uint32_t Checksum(std::string_view data) {
             }
             entries[0][i] = c;
         }
-        for (std::size_t k = 1; k < 4; ++k) {
+        for (std::size_t k = 1; k < 8; ++k) {
             for (std::size_t i = 0; i < 256; ++i) {
                 entries[k][i] = (entries[k - 1][i] >> 8) ^ entries[0][entries[k - 1][i] & 0xff];
             }
@@ -644,10 +647,11 @@ std::uint32_t Checksum(std::string_view data) {
     };
     std::uint32_t crc = 0xFFFFFFFFu;
     std::size_t at = 0;
-    for (; at + 4 <= data.size(); at += 4) {
+    for (; at + 8 <= data.size(); at += 8) {
         crc ^= byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
-        crc = tables[3][crc & 0xff] ^ tables[2][(crc >> 8) & 0xff] ^ tables[1][(crc >> 16) & 0xff] ^
-              tables[0][crc >> 24];
+        crc = tables[7][crc & 0xff] ^ tables[6][(crc >> 8) & 0xff] ^ tables[5][(crc >> 16) & 0xff] ^
+              tables[4][crc >> 24] ^ tables[3][byte(at + 4)] ^ tables[2][byte(at + 5)] ^
+              tables[1][byte(at + 6)] ^ tables[0][byte(at + 7)];
     }
     for (; at < data.size(); ++at) {
         crc = tables[0][(crc ^ byte(at)) & 0xff] ^ (crc >> 8);
