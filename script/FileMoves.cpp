@@ -12,24 +12,6 @@ namespace srdw {
 
 namespace {
 
-// Whether two different paths may fold to one key, told without folding them.
-// Folding keeps a path's length. Where they first differ after ASCII alone (no
-// byte of a character of two bytes), two bytes that are neither capitals nor
-// separators are themselves in every fold.
-bool MayShareKey(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
-    const auto kept = [&](char c) {
-        return ascii(c) && (c < 'A' || c > 'Z') && c != '/' && c != '\\';
-    };
-    const auto* const differ = std::mismatch(a.begin(), a.end(), b.begin()).first;
-    const auto at = static_cast<std::size_t>(differ - a.begin());
-    return differ == a.end() || !std::all_of(a.begin(), differ, ascii) || !kept(a[at]) ||
-           !kept(b[at]);
-}
-
 // The paths one command works on, each looked up once, together: the command's
 // checks, moves and records read these, and its moves keep them up to date.
 // Paths that differ only in letter case or separators share one state.
@@ -42,9 +24,10 @@ class CommandPaths {
         distinct.reserve(paths.size());
         stateOf_.reserve(paths.size());
         for (const std::string_view path : paths) {
+            // Folding keeps a path's length: only paths of one length can share a key.
             std::size_t at = 0;
             while (at < distinct.size() && distinct[at] != path &&
-                   (!MayShareKey(distinct[at], path) || PathKey(distinct[at]) != PathKey(path))) {
+                   (distinct[at].size() != path.size() || PathKey(distinct[at]) != PathKey(path))) {
                 ++at;
             }
             stateOf_.push_back(at);
