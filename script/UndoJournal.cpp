@@ -341,7 +341,6 @@ void UndoJournal::LeavePlan() {
           .number = static_cast<std::uint32_t>(commandsMet_),
           .moves = static_cast<std::uint32_t>(moves)});
     lookUps_ = {};  // what the disk says now may differ: never taken again
-    lookUpHashes_ = {};
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
@@ -372,18 +371,18 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
         if (made != lookUpDirectories_.begin() &&
             (std::prev(made)->second == directory ||
              PathKey(std::prev(made)->second) == PathKey(directory)) &&
-            std::equal(paths.begin(), paths.end(),
-                       lookUpHashes_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_),
-                       [](const std::string& path, std::size_t hash) {
-                           return std::hash<std::string>{}(path) == hash;
+            std::equal(kept, end, paths.begin(),
+                       [](const KeptLookUp& look, const std::string& path) {
+                           return look.pathHash == std::hash<std::string>{}(path);
                        })) {
             lookUpsTaken_ += paths.size();
-            std::vector<PathState> taken(std::make_move_iterator(kept),
-                                         std::make_move_iterator(end));
-            for (std::size_t i = 0; i < taken.size(); ++i) {
-                taken[i].path = paths[i];
-                if (taken[i].stored.empty()) {
-                    taken[i].stored = paths[i];
+            std::vector<PathState> taken;
+            taken.reserve(paths.size());
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                PathState& state = taken.emplace_back(std::move(kept[i].state));
+                state.path = paths[i];
+                if (state.stored.empty()) {
+                    state.stored = paths[i];
                 }
             }
             return taken;
@@ -391,7 +390,6 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     }
     if (phase_ == Phase::Following) {
         lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
-        lookUpHashes_ = {};
     }
     auto states = files.LookUp(paths);
     if (phase_ == Phase::Planning && keepLookUps_) {
@@ -402,13 +400,12 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
             // The name the backend moves: on Windows the path as asked, its
             // last part as stored, which keeps within the system's length;
             // elsewhere the whole path as the folder stores it. A stored name
-            // that is the path as asked is not kept, nor the path itself, only its
-            // hash: a long script keeps a look-up of every path it names.
-            lookUpHashes_.push_back(std::hash<std::string>{}(state.path));
-            lookUps_.push_back({{},
-                                state.stored == state.path ? "" : state.stored,
-                                kWindowsPaths ? state.stored : state.native,
-                                state.attributes});
+            // that is the path as asked is not kept either.
+            lookUps_.push_back({std::hash<std::string>{}(state.path),
+                                {{},
+                                 state.stored == state.path ? "" : state.stored,
+                                 kWindowsPaths ? state.stored : state.native,
+                                 state.attributes}});
         }
     }
     return states;
@@ -462,7 +459,6 @@ bool UndoJournal::Finish() {
         LeavePlan();
     }
     lookUps_ = {};
-    lookUpHashes_ = {};
     Note({.kind = kEnd});
     return static_cast<bool>(WritePending(true));
 }

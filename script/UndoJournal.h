@@ -98,7 +98,8 @@ class UndoJournal {
   public:
     // Starts a journal of an install in `folder` of the script with that
     // checksum, kept in memory and, when `path` is given, in that file,
-    // emptied first. The reason when the file cannot be made.
+    // emptied first. The reason when the file cannot be made. Once: each
+    // install has a journal of its own.
     OsResult Start(FileSystem& files, const std::string& path, std::string_view folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
     // Rehearses the install with `rehearse`, whose records are the plan, of at
@@ -163,8 +164,13 @@ class UndoJournal {
     std::size_t commandsMet_ = 0;
     std::size_t movesMet_ = 0;
     // What the rehearsal's look-ups found, in order, and how many the install took.
-    std::vector<PathState> lookUps_;
-    std::vector<std::size_t> lookUpHashes_;  // of the paths they were made of
+    // A path is kept only as its hash: a long script keeps a look-up of every
+    // path it names.
+    struct KeptLookUp {
+        std::size_t pathHash = 0;
+        PathState state;
+    };
+    std::vector<KeptLookUp> lookUps_;
     std::size_t lookUpsTaken_ = 0;
     // The directory the rehearsal made them in, from which of them on.
     std::vector<std::pair<std::size_t, std::string>> lookUpDirectories_;
