@@ -713,7 +713,7 @@ bool LauncherApp::Startup() {
     // left to the log's opening, which refuses it.
     if (recovering && !files.IsLink(launch.logFile)) {
         const auto log = files.ReadWholeFile(launch.logFile);
-        if (log && log->find("\nInstalling script...") != std::string::npos) {
+        if (log && log->find(kInstallHeading) != std::string::npos) {
             // Ignored by design: without an older copy there is nothing to replace.
             static_cast<void>(files.RemoveFile(launch.logFile + ".1"));
             static_cast<void>(files.MoveNoReplace(launch.logFile, launch.logFile + ".1"));

@@ -8,8 +8,10 @@ void RunLogObserver::WalkStarted(Walk walk) {
     installing_ = walk == Walk::Install;
     if (installing_) {
         commands_ = failed_ = 0;  // what one install did not put in
+        log_.Write({kInstallHeading, "\n"});
+    } else {
+        log_.Write("\nRestoring script...\n");
     }
-    log_.Write(installing_ ? "\nInstalling script...\n" : "\nRestoring script...\n");
 }
 
 void RunLogObserver::CommandStarted(const CommandDefinition& command) {

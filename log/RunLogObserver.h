@@ -5,11 +5,16 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "log/RunLog.h"
 #include "script/ScriptObserver.h"
 
 namespace srdw {
+
+// The heading of an install in the log, after the line end before it; a log
+// that holds it is the record of what an install changed.
+inline constexpr std::string_view kInstallHeading = "\nInstalling script...";
 
 class RunLogObserver final : public ScriptObserver {
   public:
