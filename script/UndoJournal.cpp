@@ -375,14 +375,13 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
                        [](const KeptLookUp& look, const std::string& path) {
                            return look.pathHash == std::hash<std::string>{}(path);
                        })) {
-            lookUpsTaken_ += paths.size();
             std::vector<PathState> taken;
             taken.reserve(paths.size());
-            for (std::size_t i = 0; i < paths.size(); ++i) {
-                PathState& state = taken.emplace_back(std::move(kept[i].state));
-                state.path = paths[i];
+            for (const std::string& path : paths) {
+                PathState& state = taken.emplace_back(std::move(lookUps_[lookUpsTaken_++].state));
+                state.path = path;
                 if (state.stored.empty()) {
-                    state.stored = paths[i];
+                    state.stored = path;
                 }
             }
             return taken;
