@@ -15,24 +15,18 @@ std::wstring FromAnsi(std::string_view text) {
     return wide;
 }
 
+// No UTF-16 unit takes more than three bytes, so three a unit is room enough. A
+// character the code page lacks does not come back from it: neither its "?"
+// nor a look-alike is the character itself.
 AnsiPath ToAnsi(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
     // UTF-8 as the code page holds every character, and takes neither the
     // flag nor a default character.
     const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const char* substitute = utf8 ? nullptr : "?";
-    BOOL usedDefault = FALSE;
-    BOOL* used = utf8 ? nullptr : &usedDefault;
-    const int size = static_cast<int>(wide.size());
-    AnsiPath path;
-    path.text.resize(static_cast<std::size_t>(
-        WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, substitute, used)));
-    WideCharToMultiByte(CP_ACP, flags, wide.data(), size, path.text.data(),
-                        static_cast<int>(path.text.size()), substitute, used);
-    path.whole = !path.text.empty() && !usedDefault && FromAnsi(path.text) == wide;
+    AnsiPath path{std::string(wide.size() * 3, '\0')};
+    path.text.resize(static_cast<std::size_t>(WideCharToMultiByte(
+        CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+        path.text.data(), static_cast<int>(path.text.size()), utf8 ? nullptr : "?", nullptr)));
+    path.whole = FromAnsi(path.text) == wide;
     return path;
 }
 
@@ -42,12 +36,8 @@ std::string g_unusablePath;
 
 std::string AcceptedPath(std::wstring_view path) {
     AnsiPath converted = ToAnsi(path);
-    if (!converted.whole) {
-        g_unusablePath = std::move(converted.text);
-        return {};
-    }
-    g_unusablePath.clear();
-    return std::move(converted.text);
+    g_unusablePath = converted.whole ? std::string() : std::move(converted.text);
+    return converted.whole ? std::move(converted.text) : std::string();
 }
 
 std::string UnusablePath() {

@@ -7,9 +7,7 @@ namespace srdw {
 // The code page's own lowering: the file system compares names in Unicode,
 // ignoring case, and the names reach it through this code page.
 std::string FoldNameCase(std::string text) {
-    if (!text.empty()) {
-        CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    }
+    CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
     return text;
 }
 
