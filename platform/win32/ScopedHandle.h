@@ -18,10 +18,9 @@ class ScopedHandle {
     explicit ScopedHandle(T handle) : handle_(handle) {}
     ~ScopedHandle() { Reset(); }
     ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
+    // Safe on itself: the handle is taken out before the one held is closed.
     ScopedHandle& operator=(ScopedHandle&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.handle_, T{}));
-        }
+        Reset(std::exchange(other.handle_, T{}));
         return *this;
     }
     ScopedHandle(const ScopedHandle&) = delete;

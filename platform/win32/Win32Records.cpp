@@ -18,29 +18,25 @@ namespace {
 
 constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-OsResult FromStatus(LONG status) {
-    return {ErrorFromCode(static_cast<DWORD>(status))};
-}
-
 OsResult WriteRunOnce(HKEY root, const std::string& name, const std::string& command) {
     RegistryKey opened;
     const LONG status = sys::RegCreateKeyExA(root, kRunOnceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                              KEY_WRITE, nullptr, opened.Out(), nullptr);
     if (status != ERROR_SUCCESS) {
-        return FromStatus(status);
+        return {ErrorFromCode(status)};
     }
-    return FromStatus(sys::RegSetValueExA(opened.Get(), name.c_str(), 0, REG_SZ,
-                                          reinterpret_cast<const BYTE*>(command.c_str()),
-                                          static_cast<DWORD>(command.size()) + 1));
+    return {ErrorFromCode(sys::RegSetValueExA(opened.Get(), name.c_str(), 0, REG_SZ,
+                                              reinterpret_cast<const BYTE*>(command.c_str()),
+                                              static_cast<DWORD>(command.size()) + 1))};
 }
 
 OsResult DeleteRunOnce(HKEY root, const std::string& name) {
     RegistryKey opened;
     const LONG status = sys::RegOpenKeyExA(root, kRunOnceKey, 0, KEY_WRITE, opened.Out());
     if (status != ERROR_SUCCESS) {
-        return FromStatus(status);
+        return {ErrorFromCode(status)};
     }
-    return FromStatus(sys::RegDeleteValueA(opened.Get(), name.c_str()));
+    return {ErrorFromCode(sys::RegDeleteValueA(opened.Get(), name.c_str()))};
 }
 
 class Win32Records final : public SystemRecords {
