@@ -1,5 +1,5 @@
 // The Win32 file system: each operation is the Windows call the launcher was
-// designed around.
+// designed around. The backend's table of system calls is defined here too.
 #include <windows.h>
 
 #include <winternl.h>
@@ -15,10 +15,22 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Memory.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/ScopedHandle.h"
 #include "platform/win32/SystemCalls.h"
 #include "platform/win32/Win32Error.h"
+
+namespace srdw {
+
+SRDW_DEFINE_SYSTEM_CALLS(win32, SRDW_WIN32_SYSTEM_CALLS)
+
+// Windows gives large pages only to a process holding the right to lock memory
+// (SeLockMemoryPrivilege), which a player's account does not have, and only
+// through VirtualAlloc; ordinary pages it is.
+void PreferHugePages(void*, std::size_t) {}
+
+}  // namespace srdw
 
 namespace srdw::win32 {
 
@@ -52,26 +64,32 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
+// Asked of the read-only bit before a file is removed or emptied: Windows
+// refuses to delete or overwrite a read-only file; Wine running as root would
+// not, so the launcher asks first and behaves the same under both.
 bool HasAttribute(const std::string& path, DWORD attribute) {
     const DWORD bits = sys::GetFileAttributesA(path.c_str());
     return bits != INVALID_FILE_ATTRIBUTES && (bits & attribute) != 0;
 }
 
-// Windows refuses to delete or overwrite a read-only file; Wine running as root
-// would not, so the launcher asks first and behaves the same under both.
-bool IsReadOnly(const std::string& path) {
-    return HasAttribute(path, FILE_ATTRIBUTE_READONLY);
-}
-
-// The path with its last part replaced by `name`; a drive-relative path
-// ("C:Sky.pak") keeps its drive.
-std::string WithName(const std::string& path, const char* name) {
-    const auto separator = path.find_last_of("/\\:");
-    return separator == std::string::npos ? name : path.substr(0, separator + 1) + name;
-}
-
-bool IsPattern(const std::string& path) {
-    return path.find_first_of("*?") != std::string::npos;
+// Opened as it is, a reparse point itself rather than its target, which is
+// refused; a file that may be created is emptied only once it is known to be
+// none. None when refused, and then `why`, when given, says why.
+std::unique_ptr<OutputFile> OpenOutput(const std::string& path, DWORD access, DWORD sharing,
+                                       DWORD disposition, OsError* why) {
+    KernelHandle file(sys::CreateFileA(path.c_str(), access, sharing, nullptr, disposition,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                       nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool opened = file.IsValid() && sys::GetFileInformationByHandle(file.Get(), &info);
+    if (opened && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+        (disposition == OPEN_EXISTING || sys::SetEndOfFile(file.Get()))) {
+        return std::make_unique<Win32OutputFile>(std::move(file));
+    }
+    if (why) {
+        *why = opened ? OsError::AccessDenied : Check(FALSE).error;
+    }
+    return nullptr;
 }
 
 // The folder of an absolute path, with its separator; empty for a relative
@@ -82,21 +100,6 @@ std::string_view AbsoluteFolder(std::string_view path) {
     return absolute ? path.substr(0, path.find_last_of("/\\") + 1) : std::string_view();
 }
 
-// The file index alone, through ntdll: GetFileInformationByHandle asks the
-// volume's serial number as well, which Wine answers through its mount manager,
-// at about a millisecond a file.
-std::optional<std::uint64_t> FileIndex(HANDLE file) {
-    using Query = NTSTATUS(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, FILE_INFORMATION_CLASS);
-    static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
-    FILE_INTERNAL_INFORMATION index;
-    IO_STATUS_BLOCK status;
-    if (query(file, &status, &index, sizeof index, FileInternalInformation) != 0) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(index.IndexNumber.QuadPart);
-}
-
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
@@ -104,12 +107,9 @@ class Win32FileSystem final : public FileSystem {
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
-        FileAttributes attributes;
-        attributes.bits = bits;
-        attributes.directory = (bits & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        attributes.readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
-        attributes.normal = !attributes.readOnly;
-        return attributes;
+        const bool readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
+        return FileAttributes{
+            bits, (bits & FILE_ATTRIBUTE_DIRECTORY) != 0, readOnly, !readOnly, {}};
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -145,13 +145,21 @@ class Win32FileSystem final : public FileSystem {
 
     std::string StoredName(const std::string& path) override {
         WIN32_FIND_DATAA found;
-        const FindHandle search(IsPattern(path) ? INVALID_HANDLE_VALUE
-                                                : sys::FindFirstFileA(path.c_str(), &found));
-        return search.IsValid() ? WithName(path, found.cFileName) : path;
+        // A pattern would find another file.
+        const FindHandle search(path.find_first_of("*?") != std::string::npos
+                                    ? INVALID_HANDLE_VALUE
+                                    : sys::FindFirstFileA(path.c_str(), &found));
+        if (!search.IsValid()) {
+            return path;
+        }
+        // A drive-relative path ("C:Sky.pak") keeps its drive.
+        const auto separator = path.find_last_of("/\\:");
+        return separator == std::string::npos ? found.cFileName
+                                              : path.substr(0, separator + 1) + found.cFileName;
     }
 
     OsResult RemoveFile(const std::string& path) override {
-        if (IsReadOnly(path)) {
+        if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) {
             return {OsError::AccessDenied};
         }
         return Check(sys::DeleteFileA(path.c_str()));
@@ -196,26 +204,14 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
-        OsError refused = OsError::AccessDenied;
-        if (!IsReadOnly(path)) {
-            // Opened as it is, a reparse point itself rather than its target, and
-            // emptied only once it is known to be none.
-            KernelHandle file(sys::CreateFileA(
-                path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-            BY_HANDLE_FILE_INFORMATION info;
-            const bool opened =
-                file.IsValid() && sys::GetFileInformationByHandle(file.Get(), &info);
-            if (opened && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
-                sys::SetEndOfFile(file.Get())) {
-                return std::make_unique<Win32OutputFile>(std::move(file));
+        if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) {
+            if (why) {
+                *why = OsError::AccessDenied;
             }
-            refused = opened ? OsError::AccessDenied : Check(FALSE).error;
+            return nullptr;
         }
-        if (why) {
-            *why = refused;
-        }
-        return nullptr;
+        return OpenOutput(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_ALWAYS,
+                          why);
     }
 
     // A folder opened for writing, as FlushFileBuffers needs it, writes its
@@ -225,12 +221,10 @@ class Win32FileSystem final : public FileSystem {
             sys::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        return folder.IsValid() ? Check(sys::FlushFileBuffers(folder.Get())) : Check(FALSE);
+        return Check(folder.IsValid() && sys::FlushFileBuffers(folder.Get()));
     }
 
-    FileIdentity IdentityOf(const std::string& path) override {
-        return IsPattern(path) ? FileIdentity{} : Identity(path, {});
-    }
+    FileIdentity IdentityOf(const std::string& path) override { return Identity(path, {}); }
 
     // What the default gives, each identity on the volume of the folder before.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
@@ -247,15 +241,7 @@ class Win32FileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
-        KernelHandle file(sys::CreateFileA(
-            path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!file.IsValid() || !sys::GetFileInformationByHandle(file.Get(), &info) ||
-            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-            return nullptr;
-        }
-        return std::make_unique<Win32OutputFile>(std::move(file));
+        return OpenOutput(path, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_EXISTING, nullptr);
     }
 
     DirectoryListing ListDirectory(const std::string& path) override {
@@ -305,9 +291,18 @@ class Win32FileSystem final : public FileSystem {
         if (!file.IsValid()) {
             return {};
         }
+        // Then the file index alone, through ntdll: GetFileInformationByHandle asks
+        // the volume's serial number as well, which Wine answers through its mount
+        // manager, at about a millisecond a file.
         if (!folder.empty() && folder == volumeFolder_) {
-            if (const auto index = FileIndex(file.Get())) {
-                return {volume_, *index, true};
+            using Query =
+                NTSTATUS(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, FILE_INFORMATION_CLASS);
+            static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
+            FILE_INTERNAL_INFORMATION index;
+            IO_STATUS_BLOCK status;
+            if (query(file.Get(), &status, &index, sizeof index, FileInternalInformation) == 0) {
+                return {volume_, static_cast<std::uint64_t>(index.IndexNumber.QuadPart), true};
             }
         }
         BY_HANDLE_FILE_INFORMATION info;
