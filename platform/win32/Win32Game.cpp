@@ -35,22 +35,18 @@ std::string SystemReason(DWORD code, const std::string& file) {
 // A job that reports on a completion port when its last process has ended.
 class GameJob {
   public:
-    GameJob()
+    // Processes the program starts join the job with it. A job that cannot tell
+    // of its end takes no process, nor where the system refuses (a job that
+    // allows no nested one); the program is then waited for alone.
+    explicit GameJob(HANDLE process)
         : job_(CreateJobObjectA(nullptr, nullptr)),
           port_(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)) {
-        // A job that cannot tell of its end takes no process.
         JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {job_.Get(), port_.Get()};
-        if (!port_.IsValid() ||
-            !SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
-                                     &association, sizeof association)) {
-            job_.Reset();
-        }
+        taken_ = port_.IsValid() &&
+                 SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
+                                         &association, sizeof association) &&
+                 sys::AssignProcessToJobObject(job_.Get(), process);
     }
-
-    // Processes the program starts join the job with it. Not where the system
-    // refuses (a job that allows no nested one); the program is then waited
-    // for alone.
-    void Take(HANDLE process) { taken_ = sys::AssignProcessToJobObject(job_.Get(), process) != 0; }
 
     // Waits until no process is left in the job, or until `process` has ended
     // when the job could not take it, or until `whileRunning` says the wait is
@@ -80,9 +76,12 @@ class GameJob {
                         continue;  // a process started or ended; others are left
                     }
                 }
-                // The port's count is the backstop: its message may be lost when
-                // the system's queue for it is full.
-                if (ActiveProcesses() == 0) {
+                // The job's count is the backstop: the port's message may be lost
+                // when the system's queue for it is full.
+                JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+                if (QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation,
+                                              &accounting, sizeof accounting, nullptr) &&
+                    accounting.ActiveProcesses == 0) {
                     return {};
                 }
             }
@@ -94,15 +93,6 @@ class GameJob {
     }
 
   private:
-    DWORD ActiveProcesses() const {
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
-        if (!QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
-                                       sizeof accounting, nullptr)) {
-            return 1;
-        }
-        return accounting.ActiveProcesses;
-    }
-
     // The processes in the job, each with its program's file name.
     std::vector<RunningProcess> Processes() const {
         struct {
@@ -141,30 +131,6 @@ class GameJob {
     bool taken_ = false;
 };
 
-// Started suspended, the game is in its job before it can start anything.
-KernelHandle StartSuspendedInJob(const std::string& file, const std::string& parameters,
-                                 const std::string& directory, GameJob& job) {
-    std::string commandLine = '"' + file + '"';
-    if (!parameters.empty()) {
-        commandLine += ' ' + parameters;
-    }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION started = {};
-    if (!sys::CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                             CREATE_SUSPENDED, nullptr,
-                             directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
-        return {};
-    }
-    KernelHandle process(started.hProcess);
-    const KernelHandle thread(started.hThread);
-    job.Take(process.Get());
-    sys::ResumeThread(thread.Get());
-    return process;
-}
-
 class Win32Game final : public GameProcess {
   public:
     bool HasWindows() override { return true; }
@@ -180,9 +146,18 @@ class Win32Game final : public GameProcess {
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
                             const WatchWhileRunning& whileRunning) override {
-        GameJob job;
-        KernelHandle process = StartSuspendedInJob(file, parameters, directory, job);
-        if (!process.IsValid()) {
+        std::string commandLine = '"' + file + '"';
+        if (!parameters.empty()) {
+            commandLine += ' ' + parameters;
+        }
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION started = {};
+        if (!sys::CreateProcessA(
+                file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
             SHELLEXECUTEINFOA info = {};
             info.cbSize = sizeof info;
             info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -196,8 +171,14 @@ class Win32Game final : public GameProcess {
             if (!info.hProcess) {
                 return ProgramRun::NotStarted("no process was started");
             }
-            process.Reset(info.hProcess);
-            job.Take(process.Get());
+            started = {info.hProcess, nullptr, 0, 0};
+        }
+        const KernelHandle process(started.hProcess);
+        const KernelHandle thread(started.hThread);  // none where the shell started it
+        GameJob job(process.Get());
+        // Started suspended, the game is in its job before it can start anything.
+        if (thread.IsValid()) {
+            sys::ResumeThread(thread.Get());
         }
         ProgramRun run;
         run.left = job.WaitUntilEmpty(process.Get(), whileRunning);

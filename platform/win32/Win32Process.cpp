@@ -4,8 +4,10 @@
 
 #include <shellapi.h>  // after windows.h, which it needs
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -75,24 +77,14 @@ class Win32Process final : public LauncherProcess {
     // closing quote, an unquoted one at the first blank or control character, and
     // the blanks after it are skipped.
     std::string CommandLineTail() override {
-        const char* p = GetCommandLineA();
-        if (*p == '"') {
-            ++p;
-            while (*p && *p != '"') {
-                ++p;
-            }
-            if (*p == '"') {
-                ++p;
-            }
-        } else {
-            while (static_cast<unsigned char>(*p) > ' ') {
-                ++p;
-            }
-        }
-        while (*p && static_cast<unsigned char>(*p) <= ' ') {
+        const std::string_view line = GetCommandLineA();
+        const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+        auto p = line.starts_with('"') ? std::find(line.begin() + 1, line.end(), '"')
+                                       : std::find_if(line.begin(), line.end(), blank);
+        if (p != line.end() && *p == '"') {
             ++p;
         }
-        return p;
+        return std::string(std::find_if_not(p, line.end(), blank), line.end());
     }
 
     // A launcher without elevation is refused here under Program Files and the
@@ -135,14 +127,13 @@ class Win32Process final : public LauncherProcess {
         }
         KernelHandle mutex(sys::CreateMutexA(nullptr, FALSE, name.c_str()));
         const DWORD error = GetLastError();
-        if (!mutex.IsValid()) {
-            return error == ERROR_ACCESS_DENIED ? MutexState::HeldElsewhere : MutexState::Failed;
+        if (mutex.IsValid() && error != ERROR_ALREADY_EXISTS) {
+            mutex_ = std::move(mutex);
+            return MutexState::Acquired;
         }
-        if (error == ERROR_ALREADY_EXISTS) {
-            return MutexState::HeldElsewhere;
-        }
-        mutex_ = std::move(mutex);
-        return MutexState::Acquired;
+        // Another launcher's, or one this user may not open.
+        return mutex.IsValid() || error == ERROR_ACCESS_DENIED ? MutexState::HeldElsewhere
+                                                               : MutexState::Failed;
     }
 
     // The mutex was made without an owner: the last handle closed ends it. The
@@ -168,25 +159,22 @@ class Win32Process final : public LauncherProcess {
             return GetLastError() == ERROR_SHARING_VIOLATION ? MutexState::HeldElsewhere
                                                              : MutexState::Failed;
         }
-        folderLocks_.emplace(key, FolderLock{lock, std::move(file)});
+        folderLocks_.emplace(key, std::move(file));
         return MutexState::Acquired;
     }
 
     std::vector<std::string> LockFiles() override {
         std::vector<std::string> files;
-        for (const auto& [key, lock] : folderLocks_) {
-            files.push_back(lock.path);
+        for (const auto& [path, file] : folderLocks_) {
+            files.push_back(path);
         }
         return files;
     }
 
   private:
-    struct FolderLock {
-        std::string path;
-        KernelHandle file;
-    };
-    KernelHandle mutex_;                             // held until the process ends
-    std::map<std::string, FolderLock> folderLocks_;  // by the lock file's path, lower-cased
+    KernelHandle mutex_;  // held until the process ends
+    // By the lock file's path, lower-cased, which names the same file to the system.
+    std::map<std::string, KernelHandle> folderLocks_;
 };
 
 }  // namespace
