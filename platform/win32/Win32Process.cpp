@@ -79,8 +79,9 @@ class Win32Process final : public LauncherProcess {
     std::string CommandLineTail() override {
         const std::string_view line = GetCommandLineA();
         const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-        auto p = line.starts_with('"') ? std::find(line.begin() + 1, line.end(), '"')
-                                       : std::find_if(line.begin(), line.end(), blank);
+        std::string_view::const_iterator p = line.starts_with('"')
+                                                 ? std::find(line.begin() + 1, line.end(), '"')
+                                                 : std::find_if(line.begin(), line.end(), blank);
         if (p != line.end() && *p == '"') {
             ++p;
         }
