@@ -131,7 +131,9 @@ class PosixProcess final : public LauncherProcess {
             if (!fd.IsValid() && errno == ENOENT && path == lockFile) {
                 fd.Reset(
                     sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-                posix::FollowChange({}, fd.IsValid() ? path : std::string());
+                if (fd.IsValid()) {
+                    posix::FollowNewName(path);
+                }
             }
             struct stat status = {};
             if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -268,7 +270,7 @@ void CreateDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
         if (sys::mkdir(folder.c_str(), 0755) == 0) {
-            posix::FollowChange({}, folder);
+            posix::FollowNewName(folder);
         }
         if (slash == std::string::npos) {
             return;
@@ -304,11 +306,7 @@ class PosixRecords final : public SystemRecords {
     OsResult DeleteStartupEntry(const std::string& name) override {
         const std::string path = AutostartEntryPath(name);
         sys::unlink(posix::TemporaryFileOf(path).c_str());
-        if (sys::unlink(path.c_str()) != 0) {
-            return LastError();
-        }
-        posix::FollowChange(path, {});
-        return OsResult::Ok();
+        return sys::unlink(path.c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string StartupEntryFile(const std::string& name) override {

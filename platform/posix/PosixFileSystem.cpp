@@ -213,20 +213,27 @@ class PosixFileSystem final : public FileSystem {
 
     // The look-up found the target free in every letter case, or not. A move
     // that fails instead of replacing: atomic where the file system knows
-    // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
+    // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and
+    // unlink. Once linked, the file has its new name also where the old one
+    // cannot go, and the listings are told so.
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
         if (to.Exists()) {
             return {OsError::AlreadyExists};
         }
         const char* source = from.native.c_str();
         const char* target = to.native.c_str();
-        if (sys::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) != 0 &&
-            ((errno != EINVAL && errno != ENOSYS) || sys::link(source, target) != 0 ||
-             sys::unlink(source) != 0)) {
+        const bool renamed =
+            sys::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0;
+        if (!renamed && ((errno != EINVAL && errno != ENOSYS) || sys::link(source, target) != 0)) {
             return LastError();
         }
-        posix::FollowChange(from.native, to.native, from.attributes && from.attributes->directory);
-        return OsResult::Ok();
+        const OsResult moved = renamed || sys::unlink(source) == 0 ? OsResult::Ok() : LastError();
+        if (from.attributes && from.attributes->directory) {
+            posix::ForgetDirectoryListings();  // its listings, and those of every other path to it
+        } else {
+            posix::FollowNewName(to.native);
+        }
+        return moved;
     }
 
     OsResult RemoveFile(const std::string& path) override {
@@ -242,7 +249,9 @@ class PosixFileSystem final : public FileSystem {
             return LastError();
         }
         // A link may lead to a folder, whose listings are kept under its spelling.
-        posix::FollowChange(native, {}, S_ISLNK(info.st_mode));
+        if (S_ISLNK(info.st_mode)) {
+            posix::ForgetDirectoryListings();
+        }
         return OsResult::Ok();
     }
 
@@ -296,7 +305,7 @@ class PosixFileSystem final : public FileSystem {
                                   O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (fd.IsValid()) {
                 if (!lookup.exists) {
-                    posix::FollowChange({}, lookup.path);
+                    posix::FollowNewName(lookup.path);
                 }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
@@ -384,7 +393,7 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     if (!result) {
         sys::unlink(temporary.c_str());
     } else {
-        FollowChange({}, path);
+        FollowNewName(path);
     }
     return result;
 }
