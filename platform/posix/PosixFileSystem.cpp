@@ -38,35 +38,39 @@ void PreferHugePages(void* block, std::size_t bytes) {
     }
 }
 
-namespace {
+namespace posix {
 
-// The launcher's category of a failure with this errno value.
-OsError ErrorFromErrno(int error) {
-    switch (error) {
+// The launcher's category of the failure errno tells of; none where errno is 0.
+OsResult LastError() {
+    switch (errno) {
         case 0:
-            return OsError::None;
+            return {OsError::None};
         case ENOENT:
         case ENOTDIR:
-            return OsError::NotFound;
+            return {OsError::NotFound};
         case EEXIST:
         case ENOTEMPTY:
-            return OsError::AlreadyExists;
+            return {OsError::AlreadyExists};
         case EACCES:
         case EPERM:
         case EROFS:
-            return OsError::AccessDenied;
+            return {OsError::AccessDenied};
         case EBUSY:
         case ETXTBSY:
-            return OsError::SharingViolation;
+            return {OsError::SharingViolation};
         case ENOSPC:
         case EDQUOT:
-            return OsError::DiskFull;
+            return {OsError::DiskFull};
         case EXDEV:
-            return OsError::CrossDevice;
+            return {OsError::CrossDevice};
         default:
-            return OsError::Other;
+            return {OsError::Other};
     }
 }
+
+}  // namespace posix
+
+namespace {
 
 using posix::LastError;
 using posix::LookUpPath;
@@ -114,27 +118,6 @@ OsResult SyncDirectory(const std::string& native) {
     return sys::fsync(fd.Get()) == 0 ? OsResult::Ok() : LastError();
 }
 
-// Only the owner's write bit, which is what read-only means here: whatever
-// else a record says is not the launcher's to set. A link is refused, never
-// followed.
-OsResult SetReadOnly(const std::string& path, bool readOnly) {
-    const std::string native = ResolveCase(path);
-    struct stat info;
-    if (sys::lstat(native.c_str(), &info) != 0) {
-        return LastError();
-    }
-    if (S_ISLNK(info.st_mode)) {
-        return {OsError::AccessDenied};
-    }
-    const mode_t mode =
-        readOnly ? (info.st_mode & 07777 & ~S_IWUSR) : ((info.st_mode & 07777) | S_IWUSR);
-    if (mode == (info.st_mode & 07777)) {
-        return OsResult::Ok();
-    }
-    return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0 ? OsResult::Ok()
-                                                                                   : LastError();
-}
-
 class PosixOutputFile final : public OutputFile {
   public:
     PosixOutputFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
@@ -178,11 +161,29 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
-        return SetReadOnly(path, false);
+        return RestoreAttributes(path, {});
     }
 
+    // Only the owner's write bit, which is what read-only means here: whatever
+    // else a record says is not the launcher's to set. A link is refused, never
+    // followed.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        return SetReadOnly(path, attributes.readOnly);
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (sys::lstat(native.c_str(), &info) != 0) {
+            return LastError();
+        }
+        if (S_ISLNK(info.st_mode)) {
+            return {OsError::AccessDenied};
+        }
+        const mode_t mode = attributes.readOnly ? (info.st_mode & 07777 & ~S_IWUSR)
+                                                : ((info.st_mode & 07777) | S_IWUSR);
+        if (mode == (info.st_mode & 07777)) {
+            return OsResult::Ok();
+        }
+        return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0
+                   ? OsResult::Ok()
+                   : LastError();
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
@@ -256,18 +257,12 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
-        if (path.empty()) {
-            return {OsError::NotFound};
-        }
         return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string WorkingDirectory() override { return posix::WorkingDirectory(); }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        if (path.empty()) {
-            return std::nullopt;
-        }
         const UniqueFd fd(sys::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return std::nullopt;
@@ -309,7 +304,7 @@ class PosixFileSystem final : public FileSystem {
                 }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
-            refused = ErrorFromErrno(errno);
+            refused = LastError().error;
         }
         if (why) {
             *why = refused;
@@ -334,7 +329,7 @@ class PosixFileSystem final : public FileSystem {
         const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
                                                             sys::closedir);
         if (!directory) {
-            return {ErrorFromErrno(errno), {}};
+            return {LastError().error, {}};
         }
         DirectoryListing listing;
         errno = 0;
@@ -344,7 +339,7 @@ class PosixFileSystem final : public FileSystem {
                 listing.names.emplace_back(name);
             }
         }
-        listing.error = ErrorFromErrno(errno);
+        listing.error = LastError().error;
         return listing;
     }
 
@@ -371,10 +366,6 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 namespace posix {
-
-OsResult LastError() {
-    return {ErrorFromErrno(errno)};
-}
 
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     const std::string temporary = TemporaryFileOf(path);
