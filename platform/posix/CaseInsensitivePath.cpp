@@ -156,8 +156,8 @@ struct Folder {
 constexpr std::size_t kMaxListings = 64;
 
 // By the absolute path the directory was read by. Another spelling of it (a
-// link, a "." part) may have a listing of its own: each change goes to every
-// listing of the directory.
+// link, a "." part) may have a listing of its own: each name made goes to
+// every listing of the directory.
 std::map<std::string, Listing, std::less<>> listings;
 
 // The names of the absolute `directory`, read now when they are not kept yet;

@@ -112,9 +112,6 @@ class PosixProcess final : public LauncherProcess {
     // cannot be had there, the launcher's own program serves: every launcher of
     // this copy locks it, and nothing is left behind by a kill.
     MutexState AcquireMutex(const std::string& name) override {
-        if (!lockFile_.empty()) {
-            return MutexState::Acquired;  // the launcher has one
-        }
         const std::string runtime = Environment("XDG_RUNTIME_DIR");
         const std::string lockFile = (runtime.empty() ? "/tmp" : runtime) + "/" + name + ".lock";
         for (const std::string& path : {lockFile, OwnPath()}) {
