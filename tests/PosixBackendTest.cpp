@@ -68,6 +68,30 @@ TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     EXPECT_FALSE(SetSystemCall("no such call", nullptr));
 }
 
+// Where RENAME_NOREPLACE is unknown a move links and unlinks: an unlink that
+// fails leaves the file under both names, and a look-up finds both.
+int RefuseAsUnknown(int, const char*, int, const char*, unsigned) {
+    errno = EINVAL;
+    return -1;
+}
+int RefuseAsBusy(const char*) {
+    errno = EBUSY;
+    return -1;
+}
+
+TEST(PosixPathTest, AMoveWhoseUnlinkFailsLeavesBothNamesFound) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "a.txt", "a");
+    EXPECT_EQ(posix::ResolveCase(dir / "B.TXT"), dir / "B.TXT");  // the listing is kept now
+    ASSERT_TRUE(SetSystemCall("renameat2", Erased(&RefuseAsUnknown)));
+    ASSERT_TRUE(SetSystemCall("unlink", Erased(&RefuseAsBusy)));
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error,
+              OsError::SharingViolation);
+    ResetSystemCalls();
+    EXPECT_EQ(posix::ResolveCase(dir / "B.TXT"), dir / "b.txt");
+    EXPECT_EQ(posix::ResolveCase(dir / "A.TXT"), dir / "a.txt");
+}
+
 TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {
     ScratchDir dir;
     WriteFile(dir.Path() / "f", "x");

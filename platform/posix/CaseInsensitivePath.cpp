@@ -126,27 +126,20 @@ struct Listing {
         return first;
     }
 
-    // In the node of a name removed where there is one: a rename allocates nothing.
-    void Add(std::string_view name, Names::node_type& spare) {
+    void Add(std::string_view name) {
         const std::string* found = Find(name);
-        if (found && *found == name) {
-            return;
-        }
-        if (spare) {
-            spare.value() = name;
-            names.insert(std::move(spare));
-        } else {
+        if (!found || *found != name) {
             names.emplace(name);
         }
     }
 
-    Names::node_type Remove(std::string_view name) {
+    void Remove(std::string_view name) {
         for (auto [at, end] = names.equal_range(name); at != end; ++at) {
             if (*at == name) {
-                return names.extract(at);
+                names.erase(at);
+                return;
             }
         }
-        return {};
     }
 };
 
@@ -163,8 +156,8 @@ struct Folder {
 constexpr std::size_t kMaxListings = 64;
 
 // By the absolute path the directory was read by. Another spelling of it (a
-// link, a "." part) may have a listing of its own: each change goes to every
-// listing of the directory.
+// link, a "." part) may have a listing of its own: each name made goes to
+// every listing of the directory.
 std::map<std::string, Listing, std::less<>> listings;
 
 // The names of the absolute `directory`, read now when they are not kept yet;
@@ -205,11 +198,18 @@ Folder FolderOf(std::string_view directory) {
     }
     const auto [above, name] = Split(directory);
     const Folder parent = FolderOf(above);
-    const std::string* match = parent.listing ? parent.listing->Find(name) : nullptr;
-    folder.path = Join(parent.path, match ? std::string_view(*match) : name);
-    if (match) {
+    while (const std::string* match = parent.listing ? parent.listing->Find(name) : nullptr) {
+        folder.path = Join(parent.path, *match);
         folder.listing = ListingOf(folder.path);
+        // A link that leads nowhere has no listing, and is there all the same.
+        struct stat info;
+        if (folder.listing || errno != ENOENT || sys::lstat(folder.path.c_str(), &info) == 0 ||
+            errno != ENOENT) {
+            return folder;
+        }
+        parent.listing->Remove(*match);  // gone since the listing was read
     }
+    folder.path = Join(parent.path, name);
     return folder;
 }
 
@@ -289,44 +289,31 @@ std::string ResolveCase(std::string_view path) {
     return std::move(LookUpPath(path).path);
 }
 
-void FollowChange(const std::string& gone, const std::string& made, bool folder) {
-    if (folder) {
-        ForgetDirectoryListings();  // its listings, and those of every other path to it
-    }
+void FollowNewName(const std::string& made) {
     if (listings.empty()) {
         return;
     }
-    Names::node_type spare;
-    for (const bool added : {false, true}) {
-        std::string_view path = added ? made : gone;
-        if (path.empty()) {
-            continue;
-        }
-        std::string absolute;
-        if (!path.starts_with('/')) {
-            absolute = Join(WorkingDirectory(), path);
-            path = absolute;
-        }
-        while (path.size() > 1 && path.back() == '/') {
-            path.remove_suffix(1);
-        }
-        const auto [directory, name] = Split(path);
-        struct stat info {};
-        if (const auto changed = listings.find(directory); changed != listings.end()) {
-            info.st_dev = changed->second.device;
-            info.st_ino = changed->second.inode;
-        } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
-            continue;  // no such directory, so no listing of it either
-        }
-        // The directory by any path that leads to it.
-        for (auto& [where, listing] : listings) {
-            if (listing.device == info.st_dev && listing.inode == info.st_ino) {
-                if (added) {
-                    listing.Add(name, spare);
-                } else {
-                    spare = listing.Remove(name);
-                }
-            }
+    std::string_view path = made;
+    std::string absolute;
+    if (!path.starts_with('/')) {
+        absolute = Join(WorkingDirectory(), path);
+        path = absolute;
+    }
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    const auto [directory, name] = Split(path);
+    struct stat info {};
+    if (const auto changed = listings.find(directory); changed != listings.end()) {
+        info.st_dev = changed->second.device;
+        info.st_ino = changed->second.inode;
+    } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
+        return;  // no such directory, so no listing of it either
+    }
+    // The directory by any path that leads to it.
+    for (auto& [where, listing] : listings) {
+        if (listing.device == info.st_dev && listing.inode == info.st_ino) {
+            listing.Add(name);
         }
     }
 }

@@ -31,10 +31,11 @@ std::string ResolveCase(std::string_view path);
 
 // A directory is read at the first name it lacks as spelled, and its names are
 // kept from then on: while the launcher works, it holds the lock of the folders
-// it works in, so the changes there are its own, and the backend tells each one
-// here. `gone` is a native path that is no longer there, `made` one that now
-// is; either may be empty. A `folder` that moved takes every listing along.
-void FollowChange(const std::string& gone, const std::string& made, bool folder = false);
+// it works in, so the changes there are its own. The backend tells each name it
+// makes here (`made`, a native path that is now there); a name gone is dropped
+// when a look-up finds it missing on the disk. A folder moved or a link removed,
+// which other spellings may lead through, has every listing forgotten instead.
+void FollowNewName(const std::string& made);
 
 // Forgets every kept listing, so that each directory is read anew: for when
 // others may have changed the folders (the game has run), and for tests.

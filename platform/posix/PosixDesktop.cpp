@@ -86,21 +86,12 @@ class PosixProcess final : public LauncherProcess {
         return tail;
     }
 
-    // A file without a name, which is gone with the descriptor however the
-    // process ends. Where the file system makes none, a named one: always the
-    // same name, so that one left by a killed launcher is the next one's.
+    // Always the same name, so that one left by a killed launcher is the next
+    // one's, which removes it first.
     OsResult ProbeNewFile(const std::string& folder) override {
-        const std::string place = ResolveCase(folder);
-        UniqueFd fd(sys::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
-        if (fd.IsValid()) {
-            return OsResult::Ok();
-        }
-        if (errno != EOPNOTSUPP && errno != EISDIR) {
-            return LastError();
-        }
-        const std::string probe = place + "/SrdwLaunch.probe";
+        const std::string probe = ResolveCase(folder) + "/SrdwLaunch.probe";
         sys::unlink(probe.c_str());
-        fd.Reset(
+        const UniqueFd fd(
             sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.IsValid()) {
             return LastError();
@@ -121,9 +112,6 @@ class PosixProcess final : public LauncherProcess {
     // cannot be had there, the launcher's own program serves: every launcher of
     // this copy locks it, and nothing is left behind by a kill.
     MutexState AcquireMutex(const std::string& name) override {
-        if (lock_.IsValid()) {
-            return MutexState::Acquired;  // the launcher has one
-        }
         const std::string runtime = Environment("XDG_RUNTIME_DIR");
         const std::string lockFile = (runtime.empty() ? "/tmp" : runtime) + "/" + name + ".lock";
         for (const std::string& path : {lockFile, OwnPath()}) {
@@ -131,48 +119,32 @@ class PosixProcess final : public LauncherProcess {
             if (!fd.IsValid() && errno == ENOENT && path == lockFile) {
                 fd.Reset(
                     sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-                posix::FollowChange({}, fd.IsValid() ? path : std::string());
-            }
-            struct stat status = {};
-            if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-                continue;
-            }
-            if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-                if (errno == EWOULDBLOCK) {
-                    return MutexState::HeldElsewhere;
+                if (fd.IsValid()) {
+                    posix::FollowNewName(path);
                 }
-                continue;
             }
-            lock_.Reset(fd.Release());
-            lockFile_ = path;
-            return MutexState::Acquired;
+            const MutexState state = Lock(std::move(fd), S_IFREG);
+            if (state == MutexState::Acquired) {
+                lockFile_ = path;
+            }
+            if (state != MutexState::Failed) {
+                return state;
+            }
         }
         return MutexState::Failed;
     }
 
     void ReleaseMutex(const std::string&) override {
-        lock_.Reset();
         lockFile_.clear();
-        folderLocks_.clear();
+        locks_.clear();
     }
 
     // A lock on the folder itself, which every launcher there sees whatever
     // its environment, and which needs no file.
     MutexState LockFolder(const std::string& folder) override {
-        UniqueFd fd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
-        struct stat status = {};
-        if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0) {
-            return MutexState::Failed;
-        }
-        const auto identity = std::make_pair(status.st_dev, status.st_ino);
-        if (folderLocks_.contains(identity)) {
-            return MutexState::Acquired;
-        }
-        if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-            return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
-        }
-        folderLocks_.emplace(identity, std::move(fd));
-        return MutexState::Acquired;
+        return Lock(
+            UniqueFd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0)),
+            S_IFDIR);
     }
 
     std::vector<std::string> LockFiles() override {
@@ -180,9 +152,28 @@ class PosixProcess final : public LauncherProcess {
     }
 
   private:
-    UniqueFd lock_;  // the mutex's
-    std::string lockFile_;
-    std::map<std::pair<dev_t, ino_t>, UniqueFd> folderLocks_;  // by the folder's identity
+    // Locks what `fd` is open on, a file of the `type` asked for: once for any
+    // number of paths to it, held until released or the process ends.
+    MutexState Lock(UniqueFd fd, mode_t type) {
+        struct stat status = {};
+        if (!fd.IsValid() || sys::fstat(fd.Get(), &status) != 0 ||
+            (status.st_mode & S_IFMT) != type) {
+            return MutexState::Failed;
+        }
+        const auto identity = std::make_pair(status.st_dev, status.st_ino);
+        if (locks_.contains(identity)) {
+            return MutexState::Acquired;
+        }
+        if (sys::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+            return errno == EWOULDBLOCK ? MutexState::HeldElsewhere : MutexState::Failed;
+        }
+        locks_.emplace(identity, std::move(fd));
+        return MutexState::Acquired;
+    }
+
+    std::string lockFile_;  // the mutex's
+    std::map<std::pair<dev_t, ino_t>, UniqueFd>
+        locks_;  // the mutex's and the folders', by identity
     std::string unusablePath_;
 };
 
@@ -259,16 +250,12 @@ std::string RunOnceDesktopEntry(const std::string& entryPath,
            "X-GNOME-Autostart-enabled=true\n";
 }
 
-std::string AutostartEntryPath(const std::string& name) {
-    return ConfigHome() + "/autostart/" + name + ".desktop";
-}
-
 // Each folder of the path that is missing, the last one too.
 void CreateDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
         if (sys::mkdir(folder.c_str(), 0755) == 0) {
-            posix::FollowChange({}, folder);
+            posix::FollowNewName(folder);
         }
         if (slash == std::string::npos) {
             return;
@@ -294,7 +281,7 @@ class PosixRecords final : public SystemRecords {
     }
 
     OsResult WriteStartupEntry(const std::string& name, const std::string& command) override {
-        const std::string path = AutostartEntryPath(name);
+        const std::string path = StartupEntryFile(name);
         CreateDirectories(ConfigHome() + "/autostart");
         return posix::ReplaceFileContent(
             path, RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
@@ -302,17 +289,13 @@ class PosixRecords final : public SystemRecords {
 
     // A kill while the entry was written may have left its temporary file.
     OsResult DeleteStartupEntry(const std::string& name) override {
-        const std::string path = AutostartEntryPath(name);
+        const std::string path = StartupEntryFile(name);
         sys::unlink(posix::TemporaryFileOf(path).c_str());
-        if (sys::unlink(path.c_str()) != 0) {
-            return LastError();
-        }
-        posix::FollowChange(path, {});
-        return OsResult::Ok();
+        return sys::unlink(path.c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string StartupEntryFile(const std::string& name) override {
-        return AutostartEntryPath(name);
+        return ConfigHome() + "/autostart/" + name + ".desktop";
     }
 
     // The autostart folder is the user's own: both entries are the one there.

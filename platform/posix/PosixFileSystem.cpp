@@ -38,35 +38,39 @@ void PreferHugePages(void* block, std::size_t bytes) {
     }
 }
 
-namespace {
+namespace posix {
 
-// The launcher's category of a failure with this errno value.
-OsError ErrorFromErrno(int error) {
-    switch (error) {
+// The launcher's category of the failure errno tells of; none where errno is 0.
+OsResult LastError() {
+    switch (errno) {
         case 0:
-            return OsError::None;
+            return {OsError::None};
         case ENOENT:
         case ENOTDIR:
-            return OsError::NotFound;
+            return {OsError::NotFound};
         case EEXIST:
         case ENOTEMPTY:
-            return OsError::AlreadyExists;
+            return {OsError::AlreadyExists};
         case EACCES:
         case EPERM:
         case EROFS:
-            return OsError::AccessDenied;
+            return {OsError::AccessDenied};
         case EBUSY:
         case ETXTBSY:
-            return OsError::SharingViolation;
+            return {OsError::SharingViolation};
         case ENOSPC:
         case EDQUOT:
-            return OsError::DiskFull;
+            return {OsError::DiskFull};
         case EXDEV:
-            return OsError::CrossDevice;
+            return {OsError::CrossDevice};
         default:
-            return OsError::Other;
+            return {OsError::Other};
     }
 }
+
+}  // namespace posix
+
+namespace {
 
 using posix::LastError;
 using posix::LookUpPath;
@@ -114,27 +118,6 @@ OsResult SyncDirectory(const std::string& native) {
     return sys::fsync(fd.Get()) == 0 ? OsResult::Ok() : LastError();
 }
 
-// Only the owner's write bit, which is what read-only means here: whatever
-// else a record says is not the launcher's to set. A link is refused, never
-// followed.
-OsResult SetReadOnly(const std::string& path, bool readOnly) {
-    const std::string native = ResolveCase(path);
-    struct stat info;
-    if (sys::lstat(native.c_str(), &info) != 0) {
-        return LastError();
-    }
-    if (S_ISLNK(info.st_mode)) {
-        return {OsError::AccessDenied};
-    }
-    const mode_t mode =
-        readOnly ? (info.st_mode & 07777 & ~S_IWUSR) : ((info.st_mode & 07777) | S_IWUSR);
-    if (mode == (info.st_mode & 07777)) {
-        return OsResult::Ok();
-    }
-    return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0 ? OsResult::Ok()
-                                                                                   : LastError();
-}
-
 class PosixOutputFile final : public OutputFile {
   public:
     PosixOutputFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
@@ -178,11 +161,29 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
-        return SetReadOnly(path, false);
+        return RestoreAttributes(path, {});
     }
 
+    // Only the owner's write bit, which is what read-only means here: whatever
+    // else a record says is not the launcher's to set. A link is refused, never
+    // followed.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        return SetReadOnly(path, attributes.readOnly);
+        const std::string native = ResolveCase(path);
+        struct stat info;
+        if (sys::lstat(native.c_str(), &info) != 0) {
+            return LastError();
+        }
+        if (S_ISLNK(info.st_mode)) {
+            return {OsError::AccessDenied};
+        }
+        const mode_t mode = attributes.readOnly ? (info.st_mode & 07777 & ~S_IWUSR)
+                                                : ((info.st_mode & 07777) | S_IWUSR);
+        if (mode == (info.st_mode & 07777)) {
+            return OsResult::Ok();
+        }
+        return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0
+                   ? OsResult::Ok()
+                   : LastError();
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
@@ -213,20 +214,27 @@ class PosixFileSystem final : public FileSystem {
 
     // The look-up found the target free in every letter case, or not. A move
     // that fails instead of replacing: atomic where the file system knows
-    // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and unlink.
+    // RENAME_NOREPLACE, else a hard link (which refuses an existing name) and
+    // unlink. Once linked, the file has its new name also where the old one
+    // cannot go, and the listings are told so.
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
         if (to.Exists()) {
             return {OsError::AlreadyExists};
         }
         const char* source = from.native.c_str();
         const char* target = to.native.c_str();
-        if (sys::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) != 0 &&
-            ((errno != EINVAL && errno != ENOSYS) || sys::link(source, target) != 0 ||
-             sys::unlink(source) != 0)) {
+        const bool renamed =
+            sys::renameat2(AT_FDCWD, source, AT_FDCWD, target, RENAME_NOREPLACE) == 0;
+        if (!renamed && ((errno != EINVAL && errno != ENOSYS) || sys::link(source, target) != 0)) {
             return LastError();
         }
-        posix::FollowChange(from.native, to.native, from.attributes && from.attributes->directory);
-        return OsResult::Ok();
+        const OsResult moved = renamed || sys::unlink(source) == 0 ? OsResult::Ok() : LastError();
+        if (from.attributes && from.attributes->directory) {
+            posix::ForgetDirectoryListings();  // its listings, and those of every other path to it
+        } else {
+            posix::FollowNewName(to.native);
+        }
+        return moved;
     }
 
     OsResult RemoveFile(const std::string& path) override {
@@ -242,23 +250,19 @@ class PosixFileSystem final : public FileSystem {
             return LastError();
         }
         // A link may lead to a folder, whose listings are kept under its spelling.
-        posix::FollowChange(native, {}, S_ISLNK(info.st_mode));
+        if (S_ISLNK(info.st_mode)) {
+            posix::ForgetDirectoryListings();
+        }
         return OsResult::Ok();
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
-        if (path.empty()) {
-            return {OsError::NotFound};
-        }
         return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string WorkingDirectory() override { return posix::WorkingDirectory(); }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        if (path.empty()) {
-            return std::nullopt;
-        }
         const UniqueFd fd(sys::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return std::nullopt;
@@ -296,11 +300,11 @@ class PosixFileSystem final : public FileSystem {
                                   O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (fd.IsValid()) {
                 if (!lookup.exists) {
-                    posix::FollowChange({}, lookup.path);
+                    posix::FollowNewName(lookup.path);
                 }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
-            refused = ErrorFromErrno(errno);
+            refused = LastError().error;
         }
         if (why) {
             *why = refused;
@@ -325,7 +329,7 @@ class PosixFileSystem final : public FileSystem {
         const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
                                                             sys::closedir);
         if (!directory) {
-            return {ErrorFromErrno(errno), {}};
+            return {LastError().error, {}};
         }
         DirectoryListing listing;
         errno = 0;
@@ -335,7 +339,7 @@ class PosixFileSystem final : public FileSystem {
                 listing.names.emplace_back(name);
             }
         }
-        listing.error = ErrorFromErrno(errno);
+        listing.error = LastError().error;
         return listing;
     }
 
@@ -363,10 +367,6 @@ class PosixFileSystem final : public FileSystem {
 
 namespace posix {
 
-OsResult LastError() {
-    return {ErrorFromErrno(errno)};
-}
-
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     const std::string temporary = TemporaryFileOf(path);
     UniqueFd fd(sys::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
@@ -384,7 +384,7 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     if (!result) {
         sys::unlink(temporary.c_str());
     } else {
-        FollowChange({}, path);
+        FollowNewName(path);
     }
     return result;
 }
