@@ -86,12 +86,21 @@ class PosixProcess final : public LauncherProcess {
         return tail;
     }
 
-    // Always the same name, so that one left by a killed launcher is the next
-    // one's, which removes it first.
+    // A file without a name, which is gone with the descriptor however the
+    // process ends. Where the file system makes none, a named one: always the
+    // same name, so that one left by a killed launcher is the next one's.
     OsResult ProbeNewFile(const std::string& folder) override {
-        const std::string probe = ResolveCase(folder) + "/SrdwLaunch.probe";
+        const std::string place = ResolveCase(folder);
+        UniqueFd fd(sys::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
+        if (fd.IsValid()) {
+            return OsResult::Ok();
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR) {
+            return LastError();
+        }
+        const std::string probe = place + "/SrdwLaunch.probe";
         sys::unlink(probe.c_str());
-        const UniqueFd fd(
+        fd.Reset(
             sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.IsValid()) {
             return LastError();
