@@ -1,7 +1,6 @@
-// The launcher: one run of the process is one call of Startup and one of Shutdown.
+// The launcher: one run of the process is one call of LauncherMain.
 #pragma once
 
-#include "log/RunLog.h"
 #include "platform/Platform.h"
 
 namespace srdw {
@@ -12,20 +11,8 @@ namespace srdw {
 // window may take to open (a store's client takes a few seconds to start it).
 inline constexpr unsigned kGraceTime = 15000;
 
-class LauncherApp {
-  public:
-    explicit LauncherApp(const Platform& platform) : platform_(platform), log_(platform.files) {}
-
-    // Does the whole job, and removes the recovery marker and the journal
-    // where no restore is still to come; always false, since the launcher has
-    // no message loop.
-    bool Startup();
-    // Closes the log; returns the exit code.
-    int Shutdown();
-
-  private:
-    Platform platform_;
-    RunLog log_;
-};
+// Does the whole job, and removes the recovery marker and the journal where no
+// restore is still to come; the log is closed as it returns the exit code, 0.
+int LauncherMain(const Platform& platform);
 
 }  // namespace srdw
