@@ -442,7 +442,7 @@ bool Recover(Launch& launch) {
     // the journal is not this folder's, which still leaves the recovery unfinished.
     std::size_t outOfPlace = 0;
     std::string foreignFolder;  // the folder the journal was written for, when not this one
-    const JournalContents* journal = launch.journal ? &*launch.journal : nullptr;
+    const std::optional<JournalContents>& journal = launch.journal;
     if (launch.unreadableJournal) {
         log.Write({"ERROR: the undo journal '", launch.journalFile,
                    "' holds no record that can be read; nothing is restored from it or "
