@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/CrashRecovery.h"
 #include "app/PathText.h"
 #include "log/RunLogObserver.h"
 #include "res/resource.h"

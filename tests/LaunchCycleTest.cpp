@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/CrashRecovery.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
 #include "platform/ElevationRule.h"
