@@ -35,17 +35,12 @@ bool HasRecoverSwitch(std::string_view commandLine) {
     return FindWordStart(commandLine, kRecoverSwitch) != std::string_view::npos;
 }
 
-void RemoveEditSwitch(std::string& commandLine) {
-    const auto at = FindWordStart(commandLine, kEditSwitch);
-    if (at != std::string::npos) {
+// The whole "/recover" word goes, as a longer word counts as the switch too.
+void RemoveSwitches(std::string& commandLine) {
+    if (const auto at = FindWordStart(commandLine, kEditSwitch); at != std::string::npos) {
         commandLine.erase(at, kEditSwitch.size());
     }
-}
-
-// The whole word goes, as a longer word counts as the switch too.
-void RemoveRecoverSwitch(std::string& commandLine) {
-    const auto at = FindWordStart(commandLine, kRecoverSwitch);
-    if (at != std::string::npos) {
+    if (const auto at = FindWordStart(commandLine, kRecoverSwitch); at != std::string::npos) {
         commandLine.erase(at, commandLine.find_first_of(kWhiteSpace, at) - at);
     }
 }

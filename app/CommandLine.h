@@ -12,9 +12,9 @@ std::string PrepareCommandLine(std::string_view tail);
 // A switch counts where it begins a word: at the start or after white space, also
 // as the start of a longer word ("/recovery"), never inside one ("-save=d:/recover").
 bool HasRecoverSwitch(std::string_view commandLine);
-// Cuts out the first "/edit" that begins a word, leaving the blanks around it.
-void RemoveEditSwitch(std::string& commandLine);
-// Cuts out the first word that counts as the "/recover" switch.
-void RemoveRecoverSwitch(std::string& commandLine);
+// The command line the game is started with: cuts out the first "/edit" that
+// begins a word, leaving the blanks around it, and the first whole word that
+// counts as the "/recover" switch.
+void RemoveSwitches(std::string& commandLine);
 
 }  // namespace srdw

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/CrashRecovery.h"
 #include "app/PathText.h"
 #include "log/RunLogObserver.h"
 #include "res/resource.h"
@@ -31,13 +30,20 @@ constexpr const char* kSettingsKey = "Data";
 // The game's main window has this class and this title.
 constexpr const char* kGameWindow = "Skyrend 2";
 
+// What one launcher run does, chosen from the recovery marker and the script.
+enum class LaunchMode {
+    InstallMode,  // install the script, run the game, restore the script
+    RecoverMode,  // restore the script named by the recovery marker; no game
+    PlainMode,    // run the game with nothing installed or restored
+};
+
 // What one run of the launcher works with, handed from step to step.
 struct Launch {
-    Launch(const Platform& system, RunLog& runLog) : platform(system), log(runLog) {}
+    explicit Launch(const Platform& system) : platform(system) {}
 
     Platform platform;
-    RunLog& log;
-    RunLogObserver told{log};  // the engine's listener, which counts what did not go in
+    RunLog log{platform.files};  // closed, with its footer, as the launch ends
+    RunLogObserver told{log};    // the engine's listener, which counts what did not go in
     Engine engine{platform.files, told};
     std::string ownPath;
     std::string ownDir;  // beside the launcher: its log, the marker and the undo journal
@@ -51,20 +57,27 @@ struct Launch {
     // empty, and the game starts in the current folder).
     std::string gameFolder;
     std::string commandLine;  // trimmed and lower-cased; the value of "@cmdline"
+    LaunchMode mode = LaunchMode::InstallMode;
+    ModScript script;
+    // How the restore knows what to undo. A crashed run's journal; without it a
+    // recovery restores from the script.
+    std::optional<JournalContents> journal;
+    // A journal file is there, but nothing in it can be read: no restore can
+    // know what to undo, and the script cannot say what the install did.
+    bool unreadableJournal = false;
+    // The player chose to install again over a mod that could not be restored:
+    // the restore then undoes the script, as far as the disk allows.
+    bool fromScript = false;
 
     FileSystem& Files() const { return platform.files; }
     PlayerDialogs& Player() const { return platform.player; }
     Placeholders Values() const { return {rootDir, commandLine}; }
 };
 
-void ShowMessage(PlayerDialogs& player, unsigned id) {
-    player.ShowMessageBox(player.LoadText(id), 0);
-}
-
 // String-table entry `id` with "%1" to "%9" replaced by the inserts in that
 // order, as Windows' own messages number them; a number without an insert stays.
 std::string MessageText(PlayerDialogs& player, unsigned id,
-                        std::initializer_list<std::string_view> inserts) {
+                        std::initializer_list<std::string_view> inserts = {}) {
     const std::string text = player.LoadText(id);
     std::string filled;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -80,6 +93,11 @@ std::string MessageText(PlayerDialogs& player, unsigned id,
     return filled;
 }
 
+void ShowMessage(PlayerDialogs& player, unsigned id,
+                 std::initializer_list<std::string_view> inserts = {}) {
+    player.ShowMessageBox(MessageText(player, id, inserts), 0);
+}
+
 // Where the system gave a path in characters the launcher cannot use (see
 // LauncherProcess::UnusablePath), tells the player, naming the path, and
 // writes it to the log; true then, and the run is to change nothing.
@@ -88,7 +106,7 @@ bool RefuseUnusablePath(Launch& launch) {
     if (shown.empty()) {
         return false;
     }
-    launch.Player().ShowMessageBox(MessageText(launch.Player(), IDS_PATH_CHARACTERS, {shown}), 0);
+    ShowMessage(launch.Player(), IDS_PATH_CHARACTERS, {shown});
     launch.log.Write({"ERROR: the path '", shown,
                       "' holds characters that cannot be used here; nothing was changed!\n"});
     return true;
@@ -104,14 +122,6 @@ void RegisterStartupEntry(const Platform& platform) {
     if (!machine && machine.error == OsError::AccessDenied) {
         static_cast<void>(platform.records.WriteUserStartupEntry(kStartupEntryName, command));
     }
-}
-
-// Best effort: an entry left behind starts a recovery that finds no marker.
-// Both places go, as a recovery does not know where the interrupted run could
-// write its entry; the place without one refuses harmlessly.
-void RemoveStartupEntry(const Platform& platform) {
-    static_cast<void>(platform.records.DeleteStartupEntry(kStartupEntryName));
-    static_cast<void>(platform.records.DeleteUserStartupEntry(kStartupEntryName));
 }
 
 // The marker goes first: a journal without it is never read, and the next
@@ -246,14 +256,9 @@ ProgramRun RunAndWait(Launch& launch) {
         return run;
     }
     bool open = GameWindowOpen(game);
-    if (!open && windowSeen) {
-        return run;
-    }
-    if (!open && run.crashed) {
+    if (!open && !windowSeen && run.crashed) {
         log.Write(" > the game crashed without showing its window; not waiting for it\n");
-        return run;
-    }
-    if (!open) {
+    } else if (!open && !windowSeen) {
         log.Write({" > the game ended without showing its window; waiting up to ",
                    std::to_string(kGraceTime / 1000), " s for it to open\n"});
         log.Flush();
@@ -263,13 +268,14 @@ ProgramRun RunAndWait(Launch& launch) {
         }
         if (!open) {
             log.Write(" > no game window opened\n");
-            return run;
         }
     }
-    log.Write(" > the game went on in another process; waiting for its window to close\n");
-    log.Flush();
-    while (GameWindowOpen(game)) {
-        launch.Files().Sleep(kWatchInterval);
+    if (open) {
+        log.Write(" > the game went on in another process; waiting for its window to close\n");
+        log.Flush();
+        while (GameWindowOpen(game)) {
+            launch.Files().Sleep(kWatchInterval);
+        }
     }
     return run;
 }
@@ -321,21 +327,21 @@ void ReportUnwritable(Launch& launch, std::string_view what, const std::string& 
 // The journal is the record of an install: its start and plan, then the
 // marker, are on the disk before the first move, so that a crash at any
 // moment can be undone. Where either cannot be made, nothing is moved: false.
-bool InstallJournalled(Launch& launch, ModScript& script, UndoJournal& journal) {
+bool InstallJournalled(Launch& launch, UndoJournal& journal) {
     OsResult journalled = journal.Start(launch.Files(), launch.journalFile, launch.gameFolder,
-                                        FolderIdentity(launch), script.TextChecksum());
+                                        FolderIdentity(launch), launch.script.TextChecksum());
     if (journalled) {
-        journalled = script.PlanInstall(launch.engine, launch.Values(), journal);
+        journalled = launch.script.PlanInstall(launch.engine, launch.Values(), journal);
     }
     if (!journalled) {
         ReportUnwritable(launch, "undo journal", launch.journalFile, journalled.error);
         return false;
     }
-    if (const OsResult marked = WriteMarker(launch, script.Path()); !marked) {
+    if (const OsResult marked = WriteMarker(launch, launch.script.Path()); !marked) {
         ReportUnwritable(launch, "recovery marker", launch.markerFile, marked.error);
         return false;
     }
-    script.Install(launch.engine, launch.Values(), journal);
+    launch.script.Install(launch.engine, launch.Values(), journal);
     if (journal.Finish()) {
         return true;
     }
@@ -347,30 +353,15 @@ bool InstallJournalled(Launch& launch, ModScript& script, UndoJournal& journal) 
     return true;
 }
 
-// What one launcher run does, chosen from the recovery marker and the script.
-enum class LaunchMode {
-    InstallMode,  // install the script, run the game, restore the script
-    RecoverMode,  // restore the script named by the recovery marker; no game
-    PlainMode,    // run the game with nothing installed or restored
-};
-
-// How the restore knows what to undo.
-struct RestoreSource {
-    // A crashed run's journal; without it a recovery restores from the script.
-    std::optional<JournalContents> journal;
-    // A journal file is there, but nothing in it can be read: no restore can
-    // know what to undo, and the script cannot say what the install did.
-    bool unreadableJournal = false;
-    // The player chose to install again over a mod that could not be restored:
-    // the restore then undoes the script, as far as the disk allows.
-    bool fromScript = false;
-};
-
 // A complete restore leaves the start-up entry nothing to do; the records of
-// one that is not stay for the next start. Returns `complete`.
+// one that is not stay for the next start. Returns `complete`. Best effort: an
+// entry left behind starts a recovery that finds no marker. Both places go, as
+// a recovery does not know where the interrupted run could write its entry;
+// the place without one refuses harmlessly.
 bool Restored(Launch& launch, bool complete) {
     if (complete) {
-        RemoveStartupEntry(launch.platform);
+        static_cast<void>(launch.platform.records.DeleteStartupEntry(kStartupEntryName));
+        static_cast<void>(launch.platform.records.DeleteUserStartupEntry(kStartupEntryName));
     } else {
         launch.log.Write(
             "ERROR: not everything could be put back; the marker, the journal and the start-up "
@@ -381,13 +372,13 @@ bool Restored(Launch& launch, bool complete) {
 
 // Installs (in the install mode), plays and restores; true when everything is
 // back, or nothing was installed.
-bool Play(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
+bool Play(Launch& launch) {
     PlayerDialogs& player = launch.Player();
     player.ShowSplash();
     RegisterStartupEntry(launch.platform);
     UndoJournal journal;
-    const bool installs = mode == LaunchMode::InstallMode;
-    const bool installed = installs && InstallJournalled(launch, script, journal);
+    const bool installs = launch.mode == LaunchMode::InstallMode;
+    const bool installed = installs && InstallJournalled(launch, journal);
     bool plays = true;
     if (installs && !installed) {
         // An install that did not begin leaves no records behind, and the player
@@ -401,7 +392,7 @@ bool Play(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSourc
     }
     ProgramRun game;
     if (plays) {
-        RemoveEditSwitch(launch.commandLine);
+        RemoveSwitches(launch.commandLine);
         player.HideSplash();
         // Where commands did not go in, the player is told how many and where
         // the log is, and chooses to play anyway or to have every file put back
@@ -426,9 +417,9 @@ bool Play(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSourc
             game = RunAndWait(launch);
         }
     }
-    bool complete = !installed || source.fromScript;
-    if (installed && source.fromScript) {
-        script.Restore(launch.engine, launch.Values());
+    bool complete = !installed || launch.fromScript;
+    if (installed && launch.fromScript) {
+        launch.script.Restore(launch.engine, launch.Values());
     } else if (installed) {
         complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
@@ -442,7 +433,7 @@ bool Play(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSourc
 // into it; without a journal file (a marker left by an older launcher) from
 // the script, as far as the disk allows. Without either, nothing was
 // installed: the marker is written before the first move.
-bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
+bool Recover(Launch& launch) {
     RunLog& log = launch.log;
     log.Write("found '/recover' switch, restoring MOD...\n");
     bool complete = true;
@@ -450,16 +441,16 @@ bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSo
     // the journal is not this folder's, which still leaves the recovery unfinished.
     std::size_t outOfPlace = 0;
     std::string foreignFolder;  // the folder the journal was written for, when not this one
-    const JournalContents* journal = source.journal ? &*source.journal : nullptr;
-    if (source.unreadableJournal) {
+    const std::optional<JournalContents>& journal = launch.journal;
+    if (launch.unreadableJournal) {
         log.Write({"ERROR: the undo journal '", launch.journalFile,
                    "' holds no record that can be read; nothing is restored from it or "
                    "from the script!\n"});
         complete = false;
-    } else if (!journal && mode != LaunchMode::RecoverMode) {
+    } else if (!journal && launch.mode != LaunchMode::RecoverMode) {
         log.Write(" > nothing to restore: no marker and no journal record an install\n");
     } else if (!journal) {
-        script.Restore(launch.engine, launch.Values());
+        launch.script.Restore(launch.engine, launch.Values());
     } else if (const FileIdentity here = FolderIdentity(launch);
                !SameFileSystemName(journal->folder, launch.gameFolder) ||
                (here.known && journal->folderIdentity.known && here != journal->folderIdentity)) {
@@ -501,8 +492,7 @@ bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSo
                 ? MessageText(launch.Player(), IDS_RESTORE_UNFINISHED, {count, launch.logFile})
                 : MessageText(launch.Player(), IDS_FOREIGN_JOURNAL, {foreignFolder});
         if (launch.Player().AskYesNo(question) == Answer::Yes) {
-            RemoveEditSwitch(launch.commandLine);
-            RemoveRecoverSwitch(launch.commandLine);
+            RemoveSwitches(launch.commandLine);
             ReportGameNotStarted(launch, RunAndWait(launch));
         }
         return false;
@@ -511,7 +501,7 @@ bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSo
     // without the start-up entry's "/recover") tells the player what happened
     // and that the next start plays: otherwise the start would seem to do
     // nothing. The start-up entry's run at log-in stays silent.
-    if (mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.commandLine)) {
+    if (launch.mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.commandLine)) {
         ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND);
     }
     return true;
@@ -522,9 +512,9 @@ bool Recover(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSo
 // the game was not found before anything was installed. A cycle stopped before
 // any change (the game already running, a game folder that needs
 // administrator rights or that another launcher works on) keeps them.
-bool LaunchCycle(Launch& launch, LaunchMode mode, ModScript& script, const RestoreSource& source) {
+bool LaunchCycle(Launch& launch) {
     const Platform& platform = launch.platform;
-    if (mode == LaunchMode::RecoverMode) {
+    if (launch.mode == LaunchMode::RecoverMode) {
         // The entry that started this run was used up as it ran (RunOnce deletes
         // its value, the Linux entry itself): it is written again before anything
         // can stop the run, and only a complete restore removes it.
@@ -532,7 +522,7 @@ bool LaunchCycle(Launch& launch, LaunchMode mode, ModScript& script, const Resto
     }
     if (!LocateGame(launch)) {
         // Without a game nothing was installed; a recovery is still to come.
-        return mode != LaunchMode::RecoverMode;
+        return launch.mode != LaunchMode::RecoverMode;
     }
     // The game's own window is open when the game was started without the
     // launcher: the run stops before anything changes.
@@ -546,8 +536,9 @@ bool LaunchCycle(Launch& launch, LaunchMode mode, ModScript& script, const Resto
     // needs administrator rights, and be found by a launcher in yet another
     // folder; a run without the mod changes nothing there. The launcher's own
     // folder is locked already, before its log was opened.
-    const bool restores = mode == LaunchMode::RecoverMode || HasRecoverSwitch(launch.commandLine);
-    if ((restores || mode == LaunchMode::InstallMode) &&
+    const bool restores =
+        launch.mode == LaunchMode::RecoverMode || HasRecoverSwitch(launch.commandLine);
+    if ((restores || launch.mode == LaunchMode::InstallMode) &&
         !SameName(launch.gameFolder, launch.ownDir) && !MayChange(launch, launch.gameFolder)) {
         platform.player.EndWaitCursor();
         return false;
@@ -557,15 +548,14 @@ bool LaunchCycle(Launch& launch, LaunchMode mode, ModScript& script, const Resto
     own.insert(own.end(),
                {launch.markerFile, launch.journalFile, launch.logFile, launch.logFile + ".1",
                 launch.ownPath, platform.records.StartupEntryFile(kStartupEntryName)});
-    script.KeepOutOfReach(OwnFiles(own));
-    const bool done =
-        restores ? Recover(launch, mode, script, source) : Play(launch, mode, script, source);
+    launch.script.KeepOutOfReach(OwnFiles(own));
+    const bool done = restores ? Recover(launch) : Play(launch);
     platform.player.EndWaitCursor();
     return done;
 }
 
 // The script the recovery marker names, and what the journal holds.
-std::string ReadRecords(Launch& launch, RestoreSource& source) {
+std::string ReadRecords(Launch& launch) {
     FileSystem& files = launch.Files();
     // The marker's first line as a text-mode line read takes it, at most 259
     // characters, without the CR and LF that end it: the file ends at Ctrl-Z,
@@ -585,11 +575,12 @@ std::string ReadRecords(Launch& launch, RestoreSource& source) {
     // without a word. One that cannot be read goes too when no marker names a
     // script, since no move is made before both are on the disk.
     if (files.Attributes(launch.journalFile)) {
-        source.journal = ReadJournal(files, launch.journalFile);
-        source.unreadableJournal = !source.journal;
-        if (restoreScript.empty() && (!source.journal || source.journal->NothingToUndo())) {
+        launch.journal = ReadJournal(files, launch.journalFile);
+        launch.unreadableJournal = !launch.journal;
+        if (restoreScript.empty() && (!launch.journal || launch.journal->NothingToUndo())) {
             static_cast<void>(files.RemoveFile(launch.journalFile));
-            source = {};
+            launch.journal.reset();
+            launch.unreadableJournal = false;
         }
     }
     return restoreScript;
@@ -647,7 +638,112 @@ std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string&
     return std::nullopt;
 }
 
+// One run of the launcher, from its own path to the records' removal.
+void Run(Launch& launch) {
+    FileSystem& files = launch.Files();
+    PlayerDialogs& player = launch.Player();
+    // A cut or unusable own path would put the log, the marker and the script
+    // somewhere else, perhaps in another copy of the game: nothing is written.
+    launch.ownPath = launch.platform.process.OwnPath();
+    if (launch.ownPath.empty()) {
+        if (!RefuseUnusablePath(launch)) {
+            ShowMessage(player, IDS_OWN_PATH_UNUSABLE);
+        }
+        return;
+    }
+    // Taken before anything else, so that a launcher started while another one
+    // runs, or one that cannot tell, ends at once and touches neither the log,
+    // the marker nor the game. The log, the marker and the journal live beside
+    // the launcher: a folder that needs administrator rights is found out
+    // before any of them is touched.
+    launch.ownDir = DirectoryOf(launch.ownPath);
+    if (!Guarded(player, launch.platform.process.AcquireMutex(kLauncherMutex)) ||
+        !MayChange(launch, launch.ownDir)) {
+        return;
+    }
+    launch.logFile = ReplaceExtension(launch.ownPath, "log");
+    launch.markerFile = launch.ownDir + "\\" + std::string(kMarkerName);
+    launch.journalFile = launch.ownDir + "\\" + std::string(kJournalName);
+    const std::string candidates[] = {ReplaceExtension(launch.ownPath, "dat"),
+                                      launch.ownDir + "\\DWSR.dat"};
+
+    const std::string restoreScript = ReadRecords(launch);
+    const bool recovering = !restoreScript.empty() || launch.journal;
+    // The log of the run that installed what a recovery undoes is the only
+    // record of what it changed: it is kept as "<log>.1" through any number of
+    // recoveries that could not finish. A link is not the launcher's: it is
+    // left to the log's opening, which refuses it.
+    if (recovering && !files.IsLink(launch.logFile)) {
+        const auto log = files.ReadWholeFile(launch.logFile);
+        if (log && log->find(kInstallHeading) != std::string::npos) {
+            // Ignored by design: without an older copy there is nothing to replace.
+            static_cast<void>(files.RemoveFile(launch.logFile + ".1"));
+            static_cast<void>(files.MoveNoReplace(launch.logFile, launch.logFile + ".1"));
+        }
+    }
+    if (!launch.log.Open(launch.logFile) && files.IsLink(launch.logFile)) {
+        ShowMessage(player, IDS_LOG_IS_LINK);
+    }
+    launch.mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
+
+    if (!restoreScript.empty() && !launch.script.Load(files, launch.log, restoreScript)) {
+        launch.log.Write("ERROR: Failed to load restore script!\n");
+        if (launch.journal || launch.unreadableJournal) {
+            // The journal holds all that the restore needs, or says why nothing can be.
+            launch.log.Write(" > restoring from the undo journal\n");
+        } else if (const Answer answer =
+                       player.AskYesNoCancel(player.LoadText(IDS_REINSTALL_QUESTION));
+                   answer == Answer::Yes) {
+            // Installs over what is still installed, and undoes the script after.
+            launch.mode = LaunchMode::InstallMode;
+            launch.fromScript = true;
+        } else if (answer == Answer::No) {
+            launch.mode = LaunchMode::PlainMode;
+        } else if (answer == Answer::NoAnswer) {
+            // Nobody to ask: the mod stays as it is, and the next start, by hand
+            // or at the next log-in, asks again.
+            launch.log.Write("No answer: nothing is changed; the next start asks again.\n");
+            RegisterStartupEntry(launch.platform);
+            return;
+        } else {
+            RemoveRecords(launch);
+            return;
+        }
+    }
+    if (launch.mode == LaunchMode::InstallMode &&
+        !launch.script.Load(files, launch.log, candidates[0]) &&
+        !launch.script.Load(files, launch.log, candidates[1])) {
+        // The message goes on with where the script went wrong, or with where
+        // a script lies below the launcher and where it must go.
+        std::string text = player.LoadText(IDS_SCRIPT_NOT_LOADED);
+        std::optional<StrayScript> stray;
+        if (!launch.script.Fault().empty()) {
+            text += "\n\n" + MessageText(player, IDS_SCRIPT_FAULT,
+                                         {launch.script.Fault(), '"' + launch.script.Path() + '"'});
+        } else if ((stray = FindScriptBelow(files, launch.ownDir, candidates))) {
+            text += "\n\n" + MessageText(player, IDS_SCRIPT_ELSEWHERE, {stray->at, stray->mustGo});
+        }
+        player.ShowMessageBox(text, 0);
+        launch.log.Write("ERROR: Failed to load script!\n");
+        if (stray) {
+            launch.log.Write({" > no script beside the launcher, but '", stray->at,
+                              "' below it; it is read only as '", stray->mustGo, "'\n"});
+        }
+        RemoveRecords(launch);
+        return;
+    }
+    if (LaunchCycle(launch)) {
+        RemoveRecords(launch);
+    }
+}
+
 }  // namespace
+
+int LauncherMain(const Platform& platform) {
+    Launch launch(platform);
+    Run(launch);
+    return 0;
+}
 
 std::string RecoveryCommand(LauncherProcess& process) {
     // Without a short form the long path stays one argument. It is quoted as
@@ -673,112 +769,6 @@ std::string RecoveryCommand(LauncherProcess& process) {
     }
     quoted.append(backslashes, '\\');
     return quoted + "\" /recover";
-}
-
-bool LauncherApp::Startup() {
-    Launch launch{platform_, log_};
-    FileSystem& files = launch.Files();
-    PlayerDialogs& player = launch.Player();
-    // A cut or unusable own path would put the log, the marker and the script
-    // somewhere else, perhaps in another copy of the game: nothing is written.
-    launch.ownPath = platform_.process.OwnPath();
-    if (launch.ownPath.empty()) {
-        if (!RefuseUnusablePath(launch)) {
-            ShowMessage(player, IDS_OWN_PATH_UNUSABLE);
-        }
-        return false;
-    }
-    // Taken before anything else, so that a launcher started while another one
-    // runs, or one that cannot tell, ends at once and touches neither the log,
-    // the marker nor the game. The log, the marker and the journal live beside
-    // the launcher: a folder that needs administrator rights is found out
-    // before any of them is touched.
-    launch.ownDir = DirectoryOf(launch.ownPath);
-    if (!Guarded(player, platform_.process.AcquireMutex(kLauncherMutex)) ||
-        !MayChange(launch, launch.ownDir)) {
-        return false;
-    }
-    launch.logFile = LogPathFor(launch.ownPath);
-    launch.markerFile = launch.ownDir + "\\" + std::string(kMarkerName);
-    launch.journalFile = launch.ownDir + "\\" + std::string(kJournalName);
-    const std::string candidates[] = {ReplaceExtension(launch.ownPath, "dat"),
-                                      launch.ownDir + "\\DWSR.dat"};
-
-    RestoreSource source;
-    const std::string restoreScript = ReadRecords(launch, source);
-    const bool recovering = !restoreScript.empty() || source.journal;
-    // The log of the run that installed what a recovery undoes is the only
-    // record of what it changed: it is kept as "<log>.1" through any number of
-    // recoveries that could not finish. A link is not the launcher's: it is
-    // left to the log's opening, which refuses it.
-    if (recovering && !files.IsLink(launch.logFile)) {
-        const auto log = files.ReadWholeFile(launch.logFile);
-        if (log && log->find(kInstallHeading) != std::string::npos) {
-            // Ignored by design: without an older copy there is nothing to replace.
-            static_cast<void>(files.RemoveFile(launch.logFile + ".1"));
-            static_cast<void>(files.MoveNoReplace(launch.logFile, launch.logFile + ".1"));
-        }
-    }
-    if (!log_.Open(launch.logFile) && files.IsLink(launch.logFile)) {
-        ShowMessage(player, IDS_LOG_IS_LINK);
-    }
-    ModScript script;
-    LaunchMode mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
-
-    if (!restoreScript.empty() && !script.Load(files, log_, restoreScript)) {
-        log_.Write("ERROR: Failed to load restore script!\n");
-        if (source.journal || source.unreadableJournal) {
-            // The journal holds all that the restore needs, or says why nothing can be.
-            log_.Write(" > restoring from the undo journal\n");
-        } else if (const Answer answer =
-                       player.AskYesNoCancel(player.LoadText(IDS_REINSTALL_QUESTION));
-                   answer == Answer::Yes) {
-            // Installs over what is still installed, and undoes the script after.
-            mode = LaunchMode::InstallMode;
-            source.fromScript = true;
-        } else if (answer == Answer::No) {
-            mode = LaunchMode::PlainMode;
-        } else if (answer == Answer::NoAnswer) {
-            // Nobody to ask: the mod stays as it is, and the next start, by hand
-            // or at the next log-in, asks again.
-            log_.Write("No answer: nothing is changed; the next start asks again.\n");
-            RegisterStartupEntry(platform_);
-            return false;
-        } else {
-            RemoveRecords(launch);
-            return false;
-        }
-    }
-    if (mode == LaunchMode::InstallMode && !script.Load(files, log_, candidates[0]) &&
-        !script.Load(files, log_, candidates[1])) {
-        // The message goes on with where the script went wrong, or with where
-        // a script lies below the launcher and where it must go.
-        std::string text = player.LoadText(IDS_SCRIPT_NOT_LOADED);
-        std::optional<StrayScript> stray;
-        if (!script.Fault().empty()) {
-            text += "\n\n" + MessageText(player, IDS_SCRIPT_FAULT,
-                                         {script.Fault(), '"' + script.Path() + '"'});
-        } else if ((stray = FindScriptBelow(files, launch.ownDir, candidates))) {
-            text += "\n\n" + MessageText(player, IDS_SCRIPT_ELSEWHERE, {stray->at, stray->mustGo});
-        }
-        player.ShowMessageBox(text, 0);
-        log_.Write("ERROR: Failed to load script!\n");
-        if (stray) {
-            log_.Write({" > no script beside the launcher, but '", stray->at,
-                        "' below it; it is read only as '", stray->mustGo, "'\n"});
-        }
-        RemoveRecords(launch);
-        return false;
-    }
-    if (LaunchCycle(launch, mode, script, source)) {
-        RemoveRecords(launch);
-    }
-    return false;
-}
-
-int LauncherApp::Shutdown() {
-    log_.Close();
-    return 0;
 }
 
 }  // namespace srdw

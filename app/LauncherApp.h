@@ -1,7 +1,8 @@
-// The launcher: one run of the process is one call of Startup and one of Shutdown.
+// The launcher: one run of the process is one call of LauncherMain.
 #pragma once
 
-#include "log/RunLog.h"
+#include <string>
+
 #include "platform/Platform.h"
 
 namespace srdw {
@@ -12,20 +13,17 @@ namespace srdw {
 // window may take to open (a store's client takes a few seconds to start it).
 inline constexpr unsigned kGraceTime = 15000;
 
-class LauncherApp {
-  public:
-    explicit LauncherApp(const Platform& platform) : platform_(platform), log_(platform.files) {}
+// The one-shot start-up entry that starts the launcher with "/recover" at the
+// next log-in, so that an interrupted run is undone even when nobody starts the
+// launcher by hand. The recovery marker beside the launcher is the other record.
+inline constexpr const char* kStartupEntryName = "SrdwLaunch";
 
-    // Does the whole job, and removes the recovery marker and the journal
-    // where no restore is still to come; always false, since the launcher has
-    // no message loop.
-    bool Startup();
-    // Closes the log; returns the exit code.
-    int Shutdown();
+// The start-up entry's command: the launcher's short path (quoted as one argument
+// of a Windows command line when it has blanks or quotes) followed by " /recover".
+std::string RecoveryCommand(LauncherProcess& process);
 
-  private:
-    Platform platform_;
-    RunLog log_;
-};
+// Does the whole job, and removes the recovery marker and the journal where no
+// restore is still to come; the log is closed as it returns the exit code, 0.
+int LauncherMain(const Platform& platform);
 
 }  // namespace srdw

@@ -48,9 +48,4 @@ inline std::string DirectoryToEnter(const std::string& directory) {
     return directory.size() == 2 && directory[1] == ':' ? directory + "\\" : directory;
 }
 
-// The run log's path for a launcher at `ownPath`: its extension replaced by "log".
-inline std::string LogPathFor(std::string_view ownPath) {
-    return ReplaceExtension(ownPath, "log");
-}
-
 }  // namespace srdw

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/CrashRecovery.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
 #include "platform/ElevationRule.h"
@@ -392,9 +391,7 @@ TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
     for (MutexState* lock : {&platform_.mutex, &platform_.folderLock}) {
         for (const MutexState guard : {MutexState::HeldElsewhere, MutexState::Failed}) {
             *lock = guard;
-            LauncherApp app(platform_.AsPlatform());
-            EXPECT_FALSE(app.Startup());
-            EXPECT_EQ(app.Shutdown(), 0);
+            EXPECT_EQ(LauncherMain(platform_.AsPlatform()), 0);
             EXPECT_EQ(TakeSnapshot(game_.Path()), before);
             EXPECT_TRUE(platform_.events.empty());
         }
@@ -417,10 +414,8 @@ TEST_F(LaunchCycleTest, TheLogAndTheMarkerAreNeverWrittenThroughALink) {
         GTEST_SKIP() << "no symbolic links here";
     }
     InDirectory keep(fs::current_path());
-    LauncherApp app(platform_.AsPlatform());
     platform_.answers.push_back(Answer::Yes);  // play without the mod
-    app.Startup();
-    app.Shutdown();
+    LauncherMain(platform_.AsPlatform());
     EXPECT_EQ(platform_.messages, Strings{TEXT_LOG_IS_LINK});
     ASSERT_EQ(platform_.questions.size(), 1u);
     EXPECT_NE(platform_.questions[0].find("folder cannot be written:\n" + Root() + "\n"),
@@ -643,9 +638,7 @@ TEST_F(LaunchCycleTest, AProtectedFolderIsLeftToAnElevatedLauncher) {
     const Snapshot before = Game();
     const auto runWithoutLog = [&] {
         InDirectory keep(fs::current_path());
-        LauncherApp app(platform_.AsPlatform());
-        app.Startup();
-        app.Shutdown();
+        LauncherMain(platform_.AsPlatform());
     };
 
     platform_.elevation = Elevation::Started;

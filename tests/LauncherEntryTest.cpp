@@ -16,10 +16,8 @@ class LauncherEntryTest : public ::testing::Test {
 
     // One whole run of the launcher; returns its log without header and footer.
     std::string Run() {
-        LauncherApp app(platform_.AsPlatform());
-        EXPECT_FALSE(app.Startup());
-        EXPECT_EQ(app.Shutdown(), 0);
-        return LogBody(ReadFile(LogPathFor(platform_.ownPath)));
+        EXPECT_EQ(LauncherMain(platform_.AsPlatform()), 0);
+        return LogBody(ReadFile(ReplaceExtension(platform_.ownPath, "log")));
     }
     std::string Loading(const std::string& relative) const {
         return "Loading script: " + (dir_ / relative) + "\n";
@@ -129,9 +127,7 @@ TEST_F(LauncherEntryTest, AnUnusableOwnPathWritesNothing) {
     struct NoOwnPath : TestPlatform {
         std::string OwnPath() override { return {}; }
     } platform;
-    LauncherApp app(platform.AsPlatform());
-    app.Startup();
-    app.Shutdown();
+    LauncherMain(platform.AsPlatform());
     EXPECT_EQ(platform.messages, std::vector<std::string>{TEXT_OWN_PATH_UNUSABLE});
     EXPECT_TRUE(fs::is_empty(dir_.Path()));
     EXPECT_TRUE(platform.startupEntries.empty());
@@ -139,8 +135,7 @@ TEST_F(LauncherEntryTest, AnUnusableOwnPathWritesNothing) {
     // Characters the code page lacks: the player is shown where.
     platform.unusablePath = "C:\\Games\\Skyrend ?\\SrdwLaunch.exe";
     platform.messages.clear();
-    app.Startup();
-    app.Shutdown();
+    LauncherMain(platform.AsPlatform());
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].rfind("ERROR: The name of the game's folder", 0), 0u);
     EXPECT_NE(platform.messages[0].find("\nC:\\Games\\Skyrend ?\\SrdwLaunch.exe\n"),
@@ -153,9 +148,7 @@ TEST_F(LauncherEntryTest, LauncherWithoutExtensionInADottedDirectory) {
     fs::create_directories(dir_.Path() / "Skyrend.v2");
     platform_.ownPath = dir_ / "Skyrend.v2\\SrdwLaunch";
     WriteFile(dir_.Path() / "Skyrend.v2" / "SrdwLaunch.dat", "Rename(a,b)");
-    LauncherApp app(platform_.AsPlatform());
-    app.Startup();
-    app.Shutdown();
+    LauncherMain(platform_.AsPlatform());
     EXPECT_EQ(LogBody(ReadFile(dir_.Path() / "Skyrend.v2" / "SrdwLaunch.log")),
               Loading("Skyrend.v2\\SrdwLaunch.dat"));
 }

@@ -20,10 +20,10 @@ TEST(PathTextTest, DirectoryOf) {
 
 TEST(PathTextTest, ExtensionsAreTakenFromTheFileNameOnly) {
     EXPECT_EQ(ReplaceExtension("C:\\Games\\SrdwLaunch.exe", "dat"), "C:\\Games\\SrdwLaunch.dat");
-    EXPECT_EQ(LogPathFor("C:\\Games\\SrdwLaunch.exe"), "C:\\Games\\SrdwLaunch.log");
     EXPECT_EQ(ReplaceExtension("C:\\Skyrend.v2\\SrdwLaunch", "dat"),
               "C:\\Skyrend.v2\\SrdwLaunch.dat");
-    EXPECT_EQ(LogPathFor("/home/p/Skyrend.v2/SrdwLaunch"), "/home/p/Skyrend.v2/SrdwLaunch.log");
+    EXPECT_EQ(ReplaceExtension("/home/p/Skyrend.v2/SrdwLaunch", "log"),
+              "/home/p/Skyrend.v2/SrdwLaunch.log");
     EXPECT_EQ(ReplaceExtension("x.tar.gz", "log"), "x.tar.log");
 }
 
@@ -38,11 +38,11 @@ TEST(CommandLineTest, SwitchesBeginAWord) {
     EXPECT_TRUE(HasRecoverSwitch("/recover"));
     EXPECT_TRUE(HasRecoverSwitch("-window\t/recovery"));
     EXPECT_FALSE(HasRecoverSwitch("-save=d:/recovered/s1"));
-    std::string line = "-cfg=d:/editions/x.cfg /edit -w /edit";
-    RemoveEditSwitch(line);
-    EXPECT_EQ(line, "-cfg=d:/editions/x.cfg  -w /edit");
+    std::string line = "-cfg=d:/editions/x.cfg /edit -w /edit /recovery -x";
+    RemoveSwitches(line);
+    EXPECT_EQ(line, "-cfg=d:/editions/x.cfg  -w /edit  -x");
     line = "/editor";  // a longer word that begins with it loses the five characters
-    RemoveEditSwitch(line);
+    RemoveSwitches(line);
     EXPECT_EQ(line, "or");
 }
 

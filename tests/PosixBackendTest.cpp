@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "app/CrashRecovery.h"
+#include "app/LauncherApp.h"
 #include "platform/posix/CaseInsensitivePath.h"
 #include "platform/posix/IniFile.h"
 #include "platform/posix/PosixFiles.h"

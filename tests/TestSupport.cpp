@@ -190,7 +190,7 @@ LoggedTest::LoggedTest(const ScratchDir& dir, const std::string& launcherName) {
 }
 
 std::string LoggedTest::LogPath() const {
-    return LogPathFor(platform_.ownPath);
+    return ReplaceExtension(platform_.ownPath, "log");
 }
 
 std::string LoggedTest::Body() {
@@ -269,9 +269,7 @@ std::string Describe(const Snapshot& snapshot) {
 
 std::string RunLauncher(TestPlatform& platform, const fs::path& logFile) {
     InDirectory keep(fs::current_path());
-    LauncherApp app(platform.AsPlatform());
-    app.Startup();
-    app.Shutdown();
+    LauncherMain(platform.AsPlatform());
     return LogBody(ReadFile(logFile));
 }
 

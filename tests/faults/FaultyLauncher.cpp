@@ -73,10 +73,8 @@ int main() {
 #else
         srdw::PlayerDialogs& player = srdw::ui::NativeDialogs();
 #endif
-        srdw::LauncherApp app({srdw::NativeFileSystem(), srdw::NativeLauncherProcess(),
-                               srdw::NativeRecords(), srdw::NativeGameProcess(), player});
-        app.Startup();
-        exitCode = app.Shutdown();
+        exitCode = srdw::LauncherMain({srdw::NativeFileSystem(), srdw::NativeLauncherProcess(),
+                                       srdw::NativeRecords(), srdw::NativeGameProcess(), player});
     }
     if (const std::string countFile = Setting("SRDW_FAULT_COUNT"); !countFile.empty()) {
         std::ofstream(countFile, std::ios::binary) << srdw::test::SystemCallChanges() << "\n";

@@ -31,10 +31,22 @@ HICON LauncherIcon() {
     return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_LAUNCHER));
 }
 
-Answer AskInMessageBox(const std::string& text, UINT buttons) {
+// Every box has the application title as its caption; the launcher's icon is
+// shown where the style asks for MB_USERICON.
+int ShowBox(const std::string& text, UINT style) {
     const std::string title = ResourceText(IDS_APP_TITLE);
-    switch (MessageBoxA(nullptr, text.c_str(), title.c_str(),
-                        buttons | MB_ICONEXCLAMATION | MB_TASKMODAL)) {
+    MSGBOXPARAMSA box = {};
+    box.cbSize = sizeof box;
+    box.hInstance = GetModuleHandleA(nullptr);
+    box.lpszText = text.c_str();
+    box.lpszCaption = title.c_str();
+    box.dwStyle = style;
+    box.lpszIcon = MAKEINTRESOURCEA(IDI_LAUNCHER);
+    return MessageBoxIndirectA(&box);
+}
+
+Answer AskInMessageBox(const std::string& text, UINT buttons) {
+    switch (ShowBox(text, buttons | MB_ICONEXCLAMATION | MB_TASKMODAL)) {
         case IDYES:
             return Answer::Yes;
         case IDNO:
@@ -179,16 +191,8 @@ class LauncherDialogs final : public PlayerDialogs {
   public:
     std::string LoadText(unsigned id) override { return ResourceText(id); }
     int ShowMessageBox(const std::string& text, unsigned style) override {
-        const std::string title = ResourceText(IDS_APP_TITLE);
         MessageBeep(0);
-        MSGBOXPARAMSA box = {};
-        box.cbSize = sizeof box;
-        box.hInstance = GetModuleHandleA(nullptr);
-        box.lpszText = text.c_str();
-        box.lpszCaption = title.c_str();
-        box.dwStyle = style | MB_USERICON;
-        box.lpszIcon = MAKEINTRESOURCEA(IDI_LAUNCHER);
-        return MessageBoxIndirectA(&box);
+        return ShowBox(text, style | MB_USERICON);
     }
     Answer AskYesNoCancel(const std::string& text) override {
         return AskInMessageBox(text, MB_YESNOCANCEL);
