@@ -347,7 +347,7 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths,
                                            const std::string& directory) {
     const bool keeps = keepLookUps_ && !contents_.planned;
-    if (!following_ && !keeps) {
+    if (!keeps && lookUps_.empty()) {
         return files.LookUp(paths);
     }
     // A relative path names another file where the install's directory came
@@ -405,7 +405,8 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         }
         LeavePlan();
     }
-    // A move the plan does not hold reaches the disk before the move is made.
+    // Once the plan is on the disk, a move it does not hold reaches the disk
+    // before the move is made.
     if (!Note({.kind = kMove, .move = move}, contents_.planned)) {
         refusedMoves_ = true;
         return false;
@@ -422,7 +423,7 @@ void UndoJournal::MoveFailed() {
     Note({.kind = kFailed});
     // Handed to the file at once, so that a recovery after a kill knows the
     // command moved nothing; lost to a power loss, the disk says as much.
-    if (contents_.planned && file_) {
+    if (contents_.planned) {
         static_cast<void>(WritePending(false));
     }
 }
@@ -438,7 +439,6 @@ bool UndoJournal::Finish() {
 
 bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
     file_ = files.AppendToFile(path);
-    error_ = OsError::None;
     return file_ != nullptr;
 }
 

@@ -130,7 +130,8 @@ class UndoJournal {
     // Marks the install's end and writes the journal through to the disk.
     bool Finish();
 
-    // Opens the journal's file again to add a restore's progress to it.
+    // Opens the journal's file again to add a restore's progress to it; on a
+    // journal of its own, not started.
     bool Reopen(FileSystem& files, const std::string& path);
     // A restore put back every move of the command at that position.
     void CommandUndone(std::size_t position);
