@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
-#include <type_traits>
 #include <vector>
 
 #include "script/PathModel.h"
@@ -17,8 +16,7 @@ namespace {
 // Paths that differ only in letter case or separators share one state.
 class CommandPaths {
   public:
-    template <typename Texts>
-    CommandPaths(FileSystem& files, const Texts& paths, UndoJournal* journal,
+    CommandPaths(FileSystem& files, std::span<const std::string> paths, UndoJournal* journal,
                  const std::string& directory) {
         std::vector<std::string_view> distinct;
         distinct.reserve(paths.size());
@@ -38,14 +36,10 @@ class CommandPaths {
         const auto lookUp = [&](std::span<const std::string> asked) {
             return journal ? journal->LookUp(files, asked, directory) : files.LookUp(asked);
         };
-        // Arguments that name files of their own are looked up as they are, not copied.
-        if constexpr (std::is_same_v<Texts, std::span<const std::string>>) {
-            if (distinct.size() == paths.size()) {
-                states_ = lookUp(paths);
-                return;
-            }
-        }
-        states_ = lookUp(std::vector<std::string>(distinct.begin(), distinct.end()));
+        // Paths that name files of their own are looked up as they are, not copied.
+        states_ = distinct.size() == paths.size()
+                      ? lookUp(paths)
+                      : lookUp(std::vector<std::string>(distinct.begin(), distinct.end()));
     }
     // The state of the path given at `index`.
     PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }
@@ -244,14 +238,10 @@ UndoOutcome UndoMove(const CommandRun& run, const JournalMove& move, PathState& 
         return UndoOutcome::NotNeeded;
     }
     FileSystem& files = run.engine.files;
-    const bool known = move.identity.known;
-    if (!IsMovedFile(move, target.attributes) || (!known && source.Exists())) {
-        if (IsMovedFile(move, source.attributes) && (known || !target.Exists())) {
+    if (!IsMovedFile(move, target.attributes)) {
+        if (IsMovedFile(move, source.attributes)) {
             PutBackReadOnly(files, move, source);  // not moved, or moved back already
             return UndoOutcome::NotNeeded;
-        }
-        if (source.Exists() && target.Exists() && !known) {
-            return UndoOutcome::Occupied;
         }
         return target.Exists() ? UndoOutcome::Replaced : UndoOutcome::Missing;
     }
@@ -323,13 +313,10 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
     const auto& moves = command.moves;
-    std::vector<std::string_view> names;
-    names.reserve(2 * moves.size());
-    for (const auto& move : moves) {
-        names.push_back(move.from);
-    }
-    for (const auto& move : moves) {
-        names.push_back(move.to);
+    std::vector<std::string> names(2 * moves.size());
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        names[i] = moves[i].from;
+        names[moves.size() + i] = moves[i].to;
     }
     CommandPaths paths(engine.files, names, nullptr, run.directory);
     for (std::size_t i = moves.size(); i-- > 0;) {

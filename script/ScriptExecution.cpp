@@ -39,7 +39,7 @@ struct Walker {
     const Engine& engine;
     Walk walk;
     const Placeholders& values;
-    UndoJournal* journal;
+    UndoJournal* journal;  // an install's, which records each command; none otherwise
     const OwnFiles& ownFiles;
     bool directoriesOnly = false;  // runs only the commands that change the directory
     std::string directory = engine.files.WorkingDirectory();
@@ -67,12 +67,11 @@ struct Walker {
             }
             observer.PathExpanded(source, recorded[i].expanded);
         }
-        if (walk == Walk::Install && journal) {
+        if (journal) {
             journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
                                   std::span(recorded.data(), count));
         }
-        const CommandRun run{engine, walk == Walk::Install ? journal : nullptr, directory,
-                             std::span(expanded.data(), count)};
+        const CommandRun run{engine, journal, directory, std::span(expanded.data(), count)};
         if (definition->ChangesDirectory()) {
             // A directory that cannot be changed to is no error of the script's:
             // the commands after it work where the launcher is, and nothing is
@@ -161,7 +160,6 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
                        UndoJournal* progress) {
     ScriptObserver& observer = engine.observer;
     observer.WalkStarted(Walk::Restore);
-    const std::string directory = engine.files.WorkingDirectory();
     UndoResult result;
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
         const JournalCommand& command = journal.commands[position];
@@ -178,8 +176,9 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
             engine.Say(" > put back already by an earlier restore\n");
             verdict = Verdict::UndoneBefore;
         } else if (command.Moved()) {
+            // A journal's paths are full: no directory is needed.
             const std::size_t left =
-                Undo({engine, nullptr, directory, {}}, *definition->restore, command, journal);
+                Undo({engine, nullptr, {}, {}}, *definition->restore, command, journal);
             result.outOfPlace += left;
             if (left == 0 && progress) {
                 progress->CommandUndone(position);

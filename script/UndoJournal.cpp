@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <set>
 #include <type_traits>
 #include <utility>
@@ -311,45 +310,32 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
 
 OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
                            const std::function<void()>& rehearse) {
-    if (!file_) {
-        return OsResult::Ok();
-    }
-    phase_ = Phase::Planning;
     keepLookUps_ = keepLookUps;
     // The plan's list then grows once, not by doubling through copies of itself.
     contents_.commands.reserve(commands);
     rehearse();
-    phase_ = Phase::Following;
+    std::reverse(lookUps_.begin(), lookUps_.end());
+    following_ = true;
     Note({.kind = kPlanEnd});
     return WritePending(true);
-}
-
-// Whether the install made every planned move of the command it began last.
-bool UndoJournal::CommandMet() const {
-    return commandsMet_ == 0 || movesMet_ == contents_.commands[commandsMet_ - 1].moves.size();
 }
 
 // The plan stands as far as the install met it, and the records after the cut
 // say the rest.
 void UndoJournal::LeavePlan() {
-    std::size_t moves = movesMet_;
-    for (std::size_t i = 0; i + 1 < commandsMet_; ++i) {
-        moves += contents_.commands[i].moves.size();
-    }
-    phase_ = Phase::Recording;
+    following_ = false;
     Note({.kind = kCut,
           .number = static_cast<std::uint32_t>(commandsMet_),
-          .moves = static_cast<std::uint32_t>(moves)});
+          .moves = static_cast<std::uint32_t>(movesMet_)});
     lookUps_ = {};  // what the disk says now may differ: never taken again
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
                                std::span<const JournalArgument> arguments) {
-    if (phase_ == Phase::Following) {
-        if (CommandMet() && commandsMet_ < contents_.commands.size() &&
-            contents_.commands[commandsMet_].index == index) {
-            ++commandsMet_;
-            movesMet_ = 0;
+    if (following_) {
+        const auto& plan = contents_.commands;
+        if (toMeet_.empty() && commandsMet_ < plan.size() && plan[commandsMet_].index == index) {
+            toMeet_ = plan[commandsMet_++].moves;
             return;
         }
         LeavePlan();
@@ -360,54 +346,48 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
 
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths,
                                            const std::string& directory) {
-    if (phase_ == Phase::Following && lookUpsTaken_ + paths.size() <= lookUps_.size()) {
-        const auto kept = lookUps_.begin() + static_cast<std::ptrdiff_t>(lookUpsTaken_);
-        const auto end = kept + static_cast<std::ptrdiff_t>(paths.size());
-        // A relative path names another file where the install's directory
-        // came out otherwise than the rehearsal's.
-        const auto made = std::upper_bound(
-            lookUpDirectories_.begin(), lookUpDirectories_.end(), lookUpsTaken_,
-            [](std::size_t at, const auto& stretch) { return at < stretch.first; });
-        if (made != lookUpDirectories_.begin() &&
-            (std::prev(made)->second == directory ||
-             PathKey(std::prev(made)->second) == PathKey(directory)) &&
-            std::equal(kept, end, paths.begin(),
-                       [](const KeptLookUp& look, const std::string& path) {
-                           return look.pathHash == std::hash<std::string>{}(path);
-                       })) {
-            std::vector<PathState> taken;
-            taken.reserve(paths.size());
-            for (const std::string& path : paths) {
-                PathState& state = taken.emplace_back(std::move(lookUps_[lookUpsTaken_++].state));
-                state.path = path;
-                if (state.stored.empty()) {
-                    state.stored = path;
-                }
-            }
-            return taken;
-        }
+    const bool keeps = keepLookUps_ && !contents_.planned;
+    if (!keeps && lookUps_.empty()) {
+        return files.LookUp(paths);
     }
-    if (phase_ == Phase::Following) {
-        lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
-    }
-    auto states = files.LookUp(paths);
-    if (phase_ == Phase::Planning && keepLookUps_) {
-        if (lookUpDirectories_.empty() || lookUpDirectories_.back().second != directory) {
-            lookUpDirectories_.emplace_back(lookUps_.size(), directory);
-        }
+    // A relative path names another file where the install's directory came
+    // out otherwise than the rehearsal's.
+    const std::size_t in = std::hash<std::string>{}(PathKey(directory));
+    const auto key = [in](const std::string& path) { return std::hash<std::string>{}(path) ^ in; };
+    if (keeps) {
+        auto states = files.LookUp(paths);
         for (const auto& state : states) {
             // The name the backend moves: on Windows the path as asked, its
             // last part as stored, which keeps within the system's length;
             // elsewhere the whole path as the folder stores it. A stored name
             // that is the path as asked is not kept either.
-            lookUps_.push_back({std::hash<std::string>{}(state.path),
+            lookUps_.push_back({key(state.path),
                                 {{},
                                  state.stored == state.path ? "" : state.stored,
                                  kWindowsPaths ? state.stored : state.native,
                                  state.attributes}});
         }
+        return states;
     }
-    return states;
+    if (paths.size() > lookUps_.size() ||
+        !std::equal(paths.begin(), paths.end(), lookUps_.rbegin(),
+                    [&key](const std::string& path, const KeptLookUp& look) {
+                        return look.key == key(path);
+                    })) {
+        lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
+        return files.LookUp(paths);
+    }
+    std::vector<PathState> taken;
+    taken.reserve(paths.size());
+    for (const std::string& path : paths) {
+        PathState& state = taken.emplace_back(std::move(lookUps_.back().state));
+        lookUps_.pop_back();
+        state.path = path;
+        if (state.stored.empty()) {
+            state.stored = path;
+        }
+    }
+    return taken;
 }
 
 bool UndoJournal::BeforeMove(const JournalMove& move) {
@@ -415,31 +395,27 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
         refusedMoves_ = true;
         return false;
     }
-    if (phase_ == Phase::Following) {
-        const auto* planned =
-            commandsMet_ > 0 && movesMet_ < contents_.commands[commandsMet_ - 1].moves.size()
-                ? &contents_.commands[commandsMet_ - 1].moves[movesMet_]
-                : nullptr;
+    if (following_) {
+        const JournalMove* planned = toMeet_.empty() ? nullptr : &toMeet_.front();
         if (planned && !planned->failed && SamePath(planned->from, move.from) &&
             SamePath(planned->to, move.to) && planned->identity == move.identity) {
+            toMeet_ = toMeet_.subspan(1);
             ++movesMet_;
             return true;
         }
         LeavePlan();
     }
-    JournalRecord record{.kind = kMove, .move = move};
-    Add(record);
-    // A planned move needs no write now; any other reaches the disk before the move.
-    if (phase_ == Phase::Recording && file_ && !WritePending(true)) {
+    // Once the plan is on the disk, a move it does not hold reaches the disk
+    // before the move is made.
+    if (!Note({.kind = kMove, .move = move}, contents_.planned)) {
         refusedMoves_ = true;
         return false;
     }
-    Take(std::move(record));
     return true;
 }
 
 void UndoJournal::MoveFailed() {
-    if (phase_ == Phase::Following) {
+    if (following_) {
         // The plan counted on it: the plan stands only up to it, and the
         // install goes on record by record.
         LeavePlan();
@@ -447,14 +423,13 @@ void UndoJournal::MoveFailed() {
     Note({.kind = kFailed});
     // Handed to the file at once, so that a recovery after a kill knows the
     // command moved nothing; lost to a power loss, the disk says as much.
-    if (phase_ == Phase::Recording && file_) {
+    if (contents_.planned) {
         static_cast<void>(WritePending(false));
     }
 }
 
 bool UndoJournal::Finish() {
-    if (phase_ == Phase::Following &&
-        (!CommandMet() || commandsMet_ != contents_.commands.size())) {
+    if (following_ && (!toMeet_.empty() || commandsMet_ != contents_.commands.size())) {
         LeavePlan();
     }
     lookUps_ = {};
@@ -464,7 +439,6 @@ bool UndoJournal::Finish() {
 
 bool UndoJournal::Reopen(FileSystem& files, const std::string& path) {
     file_ = files.AppendToFile(path);
-    error_ = OsError::None;
     return file_ != nullptr;
 }
 
@@ -484,38 +458,35 @@ void UndoJournal::FlushProgress() {
     }
 }
 
-void UndoJournal::Note(JournalRecord record) {
-    Add(record);
-    Take(std::move(record));
-}
-
-void UndoJournal::Add(JournalRecord& record) {
-    if (!file_ || error_ != OsError::None) {
-        return;
+// Adds the record to the journal's contents as a journal read back would take
+// it, its texts kept: an expansion that is part of its source (a path in
+// quotes, one without a placeholder) shares its bytes, and the sources are the
+// script's own. With a file, the record is first added to what is handed to it
+// next, and with `durable` written through to the disk: false when that
+// failed, and the record is then kept nowhere.
+bool UndoJournal::Note(JournalRecord record, bool durable) {
+    if (file_ && error_ == OsError::None) {
+        // A long plan goes to the file as it grows, unsynced, so that its bytes
+        // are not held beside its contents; the plan's end syncs once.
+        if (!contents_.planned && pending_.size() >= kPlanBatch) {
+            static_cast<void>(WritePending(false));
+        }
+        const std::size_t at = pending_.size();
+        FieldBytes frame(pending_);
+        std::uint32_t length = 0;  // known once the record is written
+        frame(length);
+        frame(record.kind);
+        Fields(frame, record);
+        const std::string_view payload = std::string_view(pending_).substr(at + 4);
+        std::uint32_t checksum = Checksum(payload);
+        for (std::size_t i = 0; i < 4; ++i) {
+            pending_[at + i] = static_cast<char>((payload.size() >> (8 * i)) & 0xff);
+        }
+        frame(checksum);
     }
-    const std::size_t at = pending_.size();
-    FieldBytes frame(pending_);
-    std::uint32_t length = 0;  // known once the record is written
-    frame(length);
-    frame(record.kind);
-    Fields(frame, record);
-    const std::string_view payload = std::string_view(pending_).substr(at + 4);
-    std::uint32_t checksum = Checksum(payload);
-    for (std::size_t i = 0; i < 4; ++i) {
-        pending_[at + i] = static_cast<char>((payload.size() >> (8 * i)) & 0xff);
+    if (durable && file_ && !WritePending(true)) {
+        return false;
     }
-    frame(checksum);
-    // A long plan goes to the file as it grows, unsynced, so that its bytes
-    // are not held beside its contents; the plan's end syncs once.
-    if (phase_ == Phase::Planning && pending_.size() >= kPlanBatch) {
-        static_cast<void>(WritePending(false));
-    }
-}
-
-// What the journal holds takes the record as a journal read back would, its
-// texts kept: an expansion that is part of its source (a path in quotes, one
-// without a placeholder) shares its bytes, and the sources are the script's own.
-void UndoJournal::Take(JournalRecord record) {
     TextStore& texts = contents_.texts;
     for (auto& argument : record.command.arguments) {
         if (argument.expanded) {
@@ -530,6 +501,7 @@ void UndoJournal::Take(JournalRecord record) {
         record.move.to = texts.Keep(record.move.to);
     }
     static_cast<void>(Apply(record, contents_));
+    return true;
 }
 
 // While planning, records reach the disk at the plan's end; a command's record

@@ -23,7 +23,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -99,14 +98,15 @@ class UndoJournal {
     // Starts a journal of an install in `folder` of the script with that
     // checksum, kept in memory and, when `path` is given, in that file,
     // emptied first. The reason when the file cannot be made. Once: each
-    // install has a journal of its own.
+    // install has a journal of its own, planned before its first move.
     OsResult Start(FileSystem& files, const std::string& path, std::string_view folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
     // Rehearses the install with `rehearse`, whose records are the plan, of at
     // most `commands` commands, and writes the start and the plan through to
-    // the disk; the reason when that failed: then no move may be made. Nothing
-    // to do for a journal kept in memory only. With `keepLookUps`, the look-ups
-    // of the rehearsal are kept for the install.
+    // the disk; the reason when that failed: then no move may be made. Until
+    // then the moves recorded are the rehearsal's; from then on a move the plan
+    // does not hold is synced before it is made. With `keepLookUps`, the
+    // look-ups of the rehearsal are kept for the install.
     OsResult Plan(std::size_t commands, bool keepLookUps, const std::function<void()>& rehearse);
 
     // Records a command. Its name and its arguments' sources are views the
@@ -130,7 +130,8 @@ class UndoJournal {
     // Marks the install's end and writes the journal through to the disk.
     bool Finish();
 
-    // Opens the journal's file again to add a restore's progress to it.
+    // Opens the journal's file again to add a restore's progress to it; on a
+    // journal of its own, not started.
     bool Reopen(FileSystem& files, const std::string& path);
     // A restore put back every move of the command at that position.
     void CommandUndone(std::size_t position);
@@ -146,34 +147,26 @@ class UndoJournal {
     std::size_t Syncs() const { return syncs_; }
 
   private:
-    // Rehearsing the install; the install meeting the plan; every record its
-    // own, synced before its move (no plan, or the install left it).
-    enum class Phase { Planning, Following, Recording };
-
-    void Note(JournalRecord record);
-    void Add(JournalRecord& record);
-    void Take(JournalRecord record);
+    bool Note(JournalRecord record, bool durable = false);
     OsResult WritePending(bool sync);
-    bool CommandMet() const;
     void LeavePlan();
 
     JournalContents contents_;
-    Phase phase_ = Phase::Recording;
-    // While following: the plan's commands the install began, and the moves
-    // of the last of them it made; every command before that one was met whole.
+    // From the plan's end until the install goes otherwise: the plan's
+    // commands the install began, its moves the install made, and the planned
+    // moves of the command it began last that it did not make yet.
+    bool following_ = false;
     std::size_t commandsMet_ = 0;
     std::size_t movesMet_ = 0;
-    // What the rehearsal's look-ups found, in order, and how many the install took.
-    // A path is kept only as its hash: a long script keeps a look-up of every
-    // path it names.
+    std::span<const JournalMove> toMeet_;
+    // What the rehearsal's look-ups found, in order, turned last first for the
+    // install to take from the back. A look-up is kept only as the hash of its
+    // path and directory: a long script keeps a look-up of every path it names.
     struct KeptLookUp {
-        std::size_t pathHash = 0;
+        std::size_t key = 0;
         PathState state;
     };
     std::vector<KeptLookUp> lookUps_;
-    std::size_t lookUpsTaken_ = 0;
-    // The directory the rehearsal made them in, from which of them on.
-    std::vector<std::pair<std::size_t, std::string>> lookUpDirectories_;
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
     std::unique_ptr<OutputFile> file_;
