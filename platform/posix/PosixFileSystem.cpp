@@ -109,6 +109,12 @@ std::string WithStoredName(const std::string& path, std::string_view resolved) {
                                      std::string::npos, resolved.substr(resolved.rfind('/') + 1));
 }
 
+// The directory a native path names its file in.
+std::string NativeFolderOf(const std::string& native) {
+    const auto slash = native.rfind('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
+}
+
 // Makes the directory's entries survive a power loss.
 OsResult SyncDirectory(const std::string& native) {
     const UniqueFd fd(sys::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
@@ -140,16 +146,18 @@ class PosixOutputFile final : public OutputFile {
         if (sys::fsync(fd_.Get()) != 0) {
             return LastError();
         }
-        // The new or renamed entry of the file's directory too.
-        const auto slash = path_.rfind('/');
-        static_cast<void>(SyncDirectory(
-            slash == std::string::npos ? "." : (slash == 0 ? "/" : path_.substr(0, slash))));
+        // The file's new entry in its directory too, once: it stays as it is
+        // while the file is open.
+        if (!path_.empty()) {
+            static_cast<void>(SyncDirectory(NativeFolderOf(path_)));
+            path_.clear();
+        }
         return OsResult::Ok();
     }
 
   private:
     UniqueFd fd_;
-    std::string path_;
+    std::string path_;  // while its entry is not known to be on the disk
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -373,7 +381,8 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     if (!fd.IsValid()) {
         return LastError();
     }
-    PosixOutputFile file(std::move(fd), temporary);
+    // The entry that counts is the one the rename makes: it is synced after it.
+    PosixOutputFile file(std::move(fd), {});
     OsResult result = file.Write(content);
     if (result) {
         result = file.SyncToDisk();
@@ -385,6 +394,7 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
         sys::unlink(temporary.c_str());
     } else {
         FollowNewName(path);
+        static_cast<void>(SyncDirectory(NativeFolderOf(path)));
     }
     return result;
 }
