@@ -432,7 +432,8 @@ bool Play(Launch& launch) {
 // A crashed run is undone from its journal, and the restore's progress goes
 // into it; without a journal file (a marker left by an older launcher) from
 // the script, as far as the disk allows. Without either, nothing was
-// installed: the marker is written before the first move.
+// installed (the marker is written before the first move), unless the player
+// said it is, at the reinstall question of a marker whose script is gone.
 bool Recover(Launch& launch) {
     RunLog& log = launch.log;
     log.Write("found '/recover' switch, restoring MOD...\n");
@@ -447,7 +448,7 @@ bool Recover(Launch& launch) {
                    "' holds no record that can be read; nothing is restored from it or "
                    "from the script!\n"});
         complete = false;
-    } else if (!journal && launch.mode != LaunchMode::RecoverMode) {
+    } else if (!journal && launch.mode != LaunchMode::RecoverMode && !launch.fromScript) {
         log.Write(" > nothing to restore: no marker and no journal record an install\n");
     } else if (!journal) {
         launch.script.Restore(launch.engine, launch.Values());

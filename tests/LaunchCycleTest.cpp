@@ -294,6 +294,23 @@ TEST_F(LaunchCycleTest, NoAtTheReinstallQuestionPlaysWithNothingInstalled) {
     EXPECT_TRUE(platform_.startupEntries.empty());
 }
 
+// The start-up entry's run finds a marker whose script cannot be loaded, with
+// the mod still in place: a Yes to the reinstall question restores it from the
+// launcher's own script, and the records go only then.
+TEST_F(LaunchCycleTest, YesAtTheReinstallQuestionOfARecoveryRestoresFromTheScript) {
+    const Snapshot before = Game();
+    fs::rename(game_.Path() / "Data" / "Sky.pak", game_.Path() / "Data" / "Sky.bak");
+    fs::rename(game_.Path() / "Data" / "Sky.dw", game_.Path() / "Data" / "Sky.pak");
+    WriteFile(game_.Path() / "restore.mod", game_ / "Gone.dat");
+    platform_.commandLine = "/recover";
+    platform_.answers = {Answer::Yes};
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_TRUE(platform_.gameRuns.empty());
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_EQ(log.find("nothing to restore"), std::string::npos) << log;
+}
+
 TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
     ScratchDir elsewhere;
     WriteFile(elsewhere.Path() / "Skyrend" / "SREND.EXE", "game");
