@@ -43,14 +43,6 @@ std::string FullText(const std::string& directory, const std::string& path) {
     return Resolve(ResolveAbsolute(directory), path).Text();
 }
 
-// Whether `path` is `folder` or lies below it, compared as given: keys, or
-// texts as spelled.
-bool Below(std::string_view path, std::string_view folder) {
-    return path.starts_with(folder) &&
-           (path.size() == folder.size() || folder.ends_with(kSeparator) ||
-            path[folder.size()] == kSeparator);
-}
-
 std::string_view Name(std::string_view path) {
     return path.ends_with(kSeparator) ? std::string_view()
                                       : path.substr(path.rfind(kSeparator) + 1);
@@ -106,7 +98,7 @@ void FolderModel::Reset() {
 }
 
 bool FolderModel::IsFixed(std::string_view key) const {
-    return bounds_ && Below(*bounds_, key);
+    return bounds_ && IsAtOrBelow(*bounds_, key);
 }
 
 // The entry a path names: the one spelled so where there is one, else one
@@ -133,7 +125,7 @@ FolderModel::Found FolderModel::Place(std::string_view path) {
         found.stored = path;
         return found;
     }
-    if (bounds_ && !Below(key, *bounds_)) {
+    if (bounds_ && !IsAtOrBelow(key, *bounds_)) {
         ++outsideLooks_;
         if (std::find(outside_.begin(), outside_.end(), path) == outside_.end()) {
             outside_.emplace_back(path);
@@ -293,7 +285,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     // Windows keeps the current directory from being moved; elsewhere it moves
     // and stays current. Only a directory holds it, or anything at all.
     const bool directory = from.attributes->directory;
-    const bool movesCurrent = directory && Below(FoldNameCase(current_), moving.key);
+    const bool movesCurrent = directory && IsAtOrBelow(FoldNameCase(current_), moving.key);
     if (IsFixed(moving.key) || (movesCurrent && kWindowsPaths)) {
         return {OsError::AccessDenied};
     }
@@ -301,7 +293,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     if (!place) {
         return {OsError::NotFound};
     }
-    if (directory && Below(FoldNameCase(to.native), moving.key)) {
+    if (directory && IsAtOrBelow(FoldNameCase(to.native), moving.key)) {
         return {OsError::Other};  // a directory into itself
     }
     if (moving.entry == entries_.end() &&
@@ -318,7 +310,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     // Only a folder has anything below it.
     for (auto entry = directory ? entries_.lower_bound(below) : entries_.end();
          entry != entries_.end() && entry->first.starts_with(below);) {
-        if (!Below(entry->second.now, stored)) {
+        if (!IsAtOrBelow(entry->second.now, stored)) {
             ++entry;
             continue;
         }
