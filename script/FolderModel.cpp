@@ -97,10 +97,6 @@ void FolderModel::Reset() {
     current_ = start_;
 }
 
-bool FolderModel::IsFixed(std::string_view key) const {
-    return bounds_ && IsAtOrBelow(*bounds_, key);
-}
-
 // The entry a path names: the one spelled so where there is one, else one
 // whose name differs only in letter case.
 FolderModel::Entries::iterator FolderModel::Find(std::string_view key, std::string_view path) {
@@ -224,15 +220,19 @@ std::optional<std::string> FolderModel::InFolder(std::string_view path) {
     return Join(folder.stored, Name(path));
 }
 
-FolderModel::Entries::iterator FolderModel::TakeOver(Found&& found) {
+// The entry of what was found, taken out of the model to be put back where
+// it now is: the model's own, or one made of what the disk has there, which
+// is the model's from now on.
+FolderModel::Entries::node_type FolderModel::TakeOver(Found&& found) {
     if (found.entry != entries_.end()) {
-        return found.entry;
+        return entries_.extract(found.entry);
     }
     taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    return entries_.emplace(std::move(found.key),
-                            Entry{std::move(found.stored), std::move(found.onDisk),
-                                  *found.attributes, found.attributes->readOnly});
+    Entries made;
+    made.emplace(std::move(found.key), Entry{std::move(found.stored), std::move(found.onDisk),
+                                             *found.attributes, found.attributes->readOnly});
+    return made.extract(made.begin());
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
@@ -303,7 +303,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     moving.attributes = from.attributes;
     moving.stored = source;
     // The entry itself goes in again after what lies below it has moved.
-    auto moved = entries_.extract(TakeOver(std::move(moving)));
+    auto moved = TakeOver(std::move(moving));
     const std::string below = std::move(moved.key());
     const std::string stored = std::exchange(moved.mapped().now, *place);
     moved.key() = FoldNameCase(moved.mapped().now);
@@ -333,9 +333,10 @@ OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttri
         return {OsError::NotFound};
     }
     found.key = FoldNameCase(found.stored);  // where it is now
-    FileAttributes& held = TakeOver(std::move(found))->second.attributes;
-    held.readOnly = attributes.readOnly;
-    held.normal = !attributes.readOnly;
+    auto held = TakeOver(std::move(found));
+    held.mapped().attributes.readOnly = attributes.readOnly;
+    held.mapped().attributes.normal = !attributes.readOnly;
+    entries_.insert(std::move(held));
     return OsResult::Ok();
 }
 

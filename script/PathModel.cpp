@@ -110,12 +110,6 @@ bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
     return IsAtOrBelow(PathKey(path), PathKey(directory));
 }
 
-bool IsAtOrBelow(std::string_view path, std::string_view folder) {
-    return path.starts_with(folder) &&
-           (path.size() == folder.size() || folder.ends_with(kSeparator) ||
-            path[folder.size()] == kSeparator);
-}
-
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            (a == b || FoldNameCase(std::string(a)) == FoldNameCase(std::string(b)));
