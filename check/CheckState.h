@@ -30,7 +30,7 @@ struct Check {
         }
     }
     SourcePosition Where(std::string_view inClean) const {
-        return map.PositionOf(map.SourceOffset(inClean));
+        return WhereClean(CleanOffset(inClean));
     }
     SourcePosition WhereClean(std::size_t cleanOffset) const {
         return map.PositionOf(map.SourceOffset(cleanOffset));

@@ -81,11 +81,11 @@ class LogTap final : public OutputFile {
 // "restore"; none for the recovery), at the call that ran there; restore runs
 // the calls last to first. A command that looked outside the game directory
 // is left out: what the model found there is not the disk's.
-class FollowedWalk final : public ScriptObserverRelay {
+class FollowedWalk final : public ScriptObserver {
   public:
     FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
                  std::string_view failing = {})
-        : ScriptObserverRelay(log), check_(check), model_(model), failing_(failing) {
+        : log_(log), check_(check), model_(model), failing_(failing) {
         for (const auto& call : check.calls) {
             if (FindCommand(call.name)) {
                 ran_.push_back(&call);
@@ -96,23 +96,26 @@ class FollowedWalk final : public ScriptObserverRelay {
         }
     }
 
+    // The log hears everything first, as it would without the dry run.
+    void WalkStarted(Walk walk) override { log_.WalkStarted(walk); }
     void CommandStarted(const CommandDefinition& command) override {
-        ScriptObserverRelay::CommandStarted(command);
+        log_.CommandStarted(command);
         looksBefore_ = model_.OutsideLooks();
         paths_.clear();
         words_.clear();
     }
     void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override {
-        ScriptObserverRelay::PathExpanded(source, expanded);
+        log_.PathExpanded(source, expanded);
         paths_.push_back(expanded && !expanded->empty() ? "'" + std::string(*expanded) + "'"
                                                         : std::string());
     }
     void Said(std::string_view words) override {
-        ScriptObserverRelay::Said(words);
+        log_.Said(words);
         words_ += words;
     }
+    void MoveHeld(const std::string& path, unsigned pause) override { log_.MoveHeld(path, pause); }
     void CommandFinished(Verdict verdict) override {
-        ScriptObserverRelay::CommandFinished(verdict);
+        log_.CommandFinished(verdict);
         if (verdict == Verdict::Failed && !failing_.empty() && command_ < ran_.size() &&
             model_.OutsideLooks() == looksBefore_) {
             Failed(*ran_[command_]);
@@ -155,6 +158,7 @@ class FollowedWalk final : public ScriptObserverRelay {
         check_.Add(Severity::Error, where, std::string(failing_) + "-fails",
                    std::string(failing_) + " fails here: " + oneLine);
     }
+    ScriptObserver& log_;
     Check& check_;
     const FolderModel& model_;
     std::string_view failing_;

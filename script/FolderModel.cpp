@@ -43,14 +43,6 @@ std::string FullText(const std::string& directory, const std::string& path) {
     return Resolve(ResolveAbsolute(directory), path).Text();
 }
 
-// Whether `path` is `folder` or lies below it, compared as given: keys, or
-// texts as spelled.
-bool Below(std::string_view path, std::string_view folder) {
-    return path.starts_with(folder) &&
-           (path.size() == folder.size() || folder.ends_with(kSeparator) ||
-            path[folder.size()] == kSeparator);
-}
-
 std::string_view Name(std::string_view path) {
     return path.ends_with(kSeparator) ? std::string_view()
                                       : path.substr(path.rfind(kSeparator) + 1);
@@ -105,10 +97,6 @@ void FolderModel::Reset() {
     current_ = start_;
 }
 
-bool FolderModel::IsFixed(std::string_view key) const {
-    return bounds_ && Below(*bounds_, key);
-}
-
 // The entry a path names: the one spelled so where there is one, else one
 // whose name differs only in letter case.
 FolderModel::Entries::iterator FolderModel::Find(std::string_view key, std::string_view path) {
@@ -133,7 +121,7 @@ FolderModel::Found FolderModel::Place(std::string_view path) {
         found.stored = path;
         return found;
     }
-    if (bounds_ && !Below(key, *bounds_)) {
+    if (bounds_ && !IsAtOrBelow(key, *bounds_)) {
         ++outsideLooks_;
         if (std::find(outside_.begin(), outside_.end(), path) == outside_.end()) {
             outside_.emplace_back(path);
@@ -232,15 +220,19 @@ std::optional<std::string> FolderModel::InFolder(std::string_view path) {
     return Join(folder.stored, Name(path));
 }
 
-FolderModel::Entries::iterator FolderModel::TakeOver(Found&& found) {
+// The entry of what was found, taken out of the model to be put back where
+// it now is: the model's own, or one made of what the disk has there, which
+// is the model's from now on.
+FolderModel::Entries::node_type FolderModel::TakeOver(Found&& found) {
     if (found.entry != entries_.end()) {
-        return found.entry;
+        return entries_.extract(found.entry);
     }
     taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    return entries_.emplace(std::move(found.key),
-                            Entry{std::move(found.stored), std::move(found.onDisk),
-                                  *found.attributes, found.attributes->readOnly});
+    Entries made;
+    made.emplace(std::move(found.key), Entry{std::move(found.stored), std::move(found.onDisk),
+                                             *found.attributes, found.attributes->readOnly});
+    return made.extract(made.begin());
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
@@ -293,7 +285,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     // Windows keeps the current directory from being moved; elsewhere it moves
     // and stays current. Only a directory holds it, or anything at all.
     const bool directory = from.attributes->directory;
-    const bool movesCurrent = directory && Below(FoldNameCase(current_), moving.key);
+    const bool movesCurrent = directory && IsAtOrBelow(FoldNameCase(current_), moving.key);
     if (IsFixed(moving.key) || (movesCurrent && kWindowsPaths)) {
         return {OsError::AccessDenied};
     }
@@ -301,7 +293,7 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     if (!place) {
         return {OsError::NotFound};
     }
-    if (directory && Below(FoldNameCase(to.native), moving.key)) {
+    if (directory && IsAtOrBelow(FoldNameCase(to.native), moving.key)) {
         return {OsError::Other};  // a directory into itself
     }
     if (moving.entry == entries_.end() &&
@@ -311,14 +303,14 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     moving.attributes = from.attributes;
     moving.stored = source;
     // The entry itself goes in again after what lies below it has moved.
-    auto moved = entries_.extract(TakeOver(std::move(moving)));
+    auto moved = TakeOver(std::move(moving));
     const std::string below = std::move(moved.key());
     const std::string stored = std::exchange(moved.mapped().now, *place);
     moved.key() = FoldNameCase(moved.mapped().now);
     // Only a folder has anything below it.
     for (auto entry = directory ? entries_.lower_bound(below) : entries_.end();
          entry != entries_.end() && entry->first.starts_with(below);) {
-        if (!Below(entry->second.now, stored)) {
+        if (!IsAtOrBelow(entry->second.now, stored)) {
             ++entry;
             continue;
         }
@@ -341,9 +333,10 @@ OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttri
         return {OsError::NotFound};
     }
     found.key = FoldNameCase(found.stored);  // where it is now
-    FileAttributes& held = TakeOver(std::move(found))->second.attributes;
-    held.readOnly = attributes.readOnly;
-    held.normal = !attributes.readOnly;
+    auto held = TakeOver(std::move(found));
+    held.mapped().attributes.readOnly = attributes.readOnly;
+    held.mapped().attributes.normal = !attributes.readOnly;
+    entries_.insert(std::move(held));
     return OsResult::Ok();
 }
 

@@ -108,8 +108,8 @@ class FolderModel final : public FileSystem {
     bool Vacated(std::string_view onDisk, std::size_t unmoved) const;
     const std::pair<std::string, bool>& Spelling(std::string_view folder);
     std::optional<std::string> InFolder(std::string_view path);
-    Entries::iterator TakeOver(Found&& found);
-    bool IsFixed(std::string_view key) const;
+    Entries::node_type TakeOver(Found&& found);
+    bool IsFixed(std::string_view key) const { return bounds_ && IsAtOrBelow(*bounds_, key); }
 
     FileSystem& disk_;
     std::optional<std::string> bounds_;  // by PathKey

@@ -40,10 +40,8 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
         return false;
     }
     const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));
-    return std::any_of(keys_.begin(), keys_.end(), [&key](const std::string& own) {
-        return own == key || (own.starts_with(key) &&
-                              (key.back() == kSeparator || own[key.size()] == kSeparator));
-    });
+    return std::any_of(keys_.begin(), keys_.end(),
+                       [&key](const std::string& own) { return IsAtOrBelow(own, key); });
 }
 
 }  // namespace srdw

@@ -107,15 +107,7 @@ std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base) {
 }
 
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
-    if (path.parts.size() < directory.parts.size() || !SameName(path.root, directory.root)) {
-        return false;
-    }
-    for (std::size_t i = 0; i < directory.parts.size(); ++i) {
-        if (!SameName(path.parts[i], directory.parts[i])) {
-            return false;
-        }
-    }
-    return true;
+    return IsAtOrBelow(PathKey(path), PathKey(directory));
 }
 
 bool SameName(std::string_view a, std::string_view b) {

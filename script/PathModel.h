@@ -41,6 +41,12 @@ bool NamesDrive(std::string_view path);
 std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base);
 // Whether `path` is `directory` or lies below it.
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory);
+// The same for two resolved texts, compared as given: keys, or paths as spelled.
+inline bool IsAtOrBelow(std::string_view path, std::string_view folder) {
+    return path.starts_with(folder) &&
+           (path.size() == folder.size() || folder.ends_with(kSeparator) ||
+            path[folder.size()] == kSeparator);
+}
 // Whether two names are one to the file system when only one of them is there.
 bool SameName(std::string_view a, std::string_view b);
 // Whether two names of things that are there are the same name as the file

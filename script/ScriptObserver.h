@@ -40,26 +40,4 @@ class ScriptObserver {
     virtual void CommandFinished(Verdict /*verdict*/) {}
 };
 
-// A listener in front of another: it hears everything first and passes it on,
-// so that what it adds leaves the next one (the run log) as it was. A relay
-// overrides what it listens to and calls its own part of it here.
-class ScriptObserverRelay : public ScriptObserver {
-  public:
-    explicit ScriptObserverRelay(ScriptObserver& next) : next_(next) {}
-
-    void WalkStarted(Walk walk) override { next_.WalkStarted(walk); }
-    void CommandStarted(const CommandDefinition& command) override {
-        next_.CommandStarted(command);
-    }
-    void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override {
-        next_.PathExpanded(source, expanded);
-    }
-    void Said(std::string_view words) override { next_.Said(words); }
-    void MoveHeld(const std::string& path, unsigned pause) override { next_.MoveHeld(path, pause); }
-    void CommandFinished(Verdict verdict) override { next_.CommandFinished(verdict); }
-
-  private:
-    ScriptObserver& next_;
-};
-
 }  // namespace srdw

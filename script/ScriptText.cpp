@@ -19,7 +19,6 @@ struct CleanTextWriter {
         cursor += length;
     }
     void Comment(std::size_t, std::size_t) {}
-    void UnclosedQuote(std::size_t) {}
 };
 
 // Room for `count` elements in one block, asked for in huge pages before it is
@@ -50,7 +49,7 @@ std::size_t Occurrences(std::string_view text, char c) {
 
 std::optional<std::size_t> CleanScriptText(std::string_view source, char* out) {
     CleanTextWriter writer{source.data(), out};
-    if (!ScanScriptText(source, writer)) {
+    if (ScanScriptText(source, writer)) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(writer.cursor - out);

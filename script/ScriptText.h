@@ -29,12 +29,11 @@ struct ScriptCommand {
 // Walks a script's bytes the way the launcher reads them and tells `reader`
 // what becomes of each: reader.Keep(at) for a significant byte, reader.Quoted(at,
 // length) for a quoted run, kept whole with its quotes, reader.Comment(at, end)
-// for a "//" comment with the line end that goes with it, and
-// reader.UnclosedQuote(at) for a quote that is never closed, which ends the walk.
-// Blanks, control characters and bytes at or above 0x80 are dropped silently.
-// Returns false for an unclosed quote.
+// for a "//" comment with the line end that goes with it. Blanks, control
+// characters and bytes at or above 0x80 are dropped silently. A quote that is
+// never closed ends the walk: returns its offset then.
 template <typename Reader>
-bool ScanScriptText(std::string_view source, Reader& reader) {
+std::optional<std::size_t> ScanScriptText(std::string_view source, Reader& reader) {
     const std::size_t size = source.size();
     // Where the next LF at or after a comment is (size: none). A script of CR
     // line ends has none, and one search says so for every comment after it.
@@ -46,8 +45,7 @@ bool ScanScriptText(std::string_view source, Reader& reader) {
         if (byte == '"') {
             const auto closing = source.find('"', i + 1);
             if (closing == std::string_view::npos) {
-                reader.UnclosedQuote(i);
-                return false;
+                return i;
             }
             reader.Quoted(i, closing + 1 - i);
             i = closing + 1;
@@ -76,7 +74,7 @@ bool ScanScriptText(std::string_view source, Reader& reader) {
             ++i;
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 // Drops blanks, control characters, bytes at or above 0x80 and "//" comments,

@@ -17,7 +17,6 @@ struct SourceMap::Reader {
         Copy(at, length);
     }
     void Comment(std::size_t at, std::size_t end) { map.comments_.push_back({at, end - at}); }
-    void UnclosedQuote(std::size_t at) { map.unclosedQuote_ = at; }
 
     void Copy(std::size_t at, std::size_t length) {
         if (map.stretches_.empty() || at != nextSource) {
@@ -33,7 +32,8 @@ SourceMap::SourceMap(std::string_view source) : source_(source) {
     // Offsets are kept in 32 bits, as the launcher's own sizes are.
     clean_.reserve(source.size());
     Reader reader{*this};
-    if (!ScanScriptText(source, reader)) {
+    unclosedQuote_ = ScanScriptText(source, reader);
+    if (unclosedQuote_) {
         clean_.clear();
         stretches_.clear();
     }

@@ -38,10 +38,6 @@ class SourceMap {
     // The file offset of the cleaned text's byte at `cleanOffset`; the end of
     // the file for the offset just past the cleaned text.
     std::size_t SourceOffset(std::size_t cleanOffset) const;
-    // The file offset of a view into CleanText().
-    std::size_t SourceOffset(std::string_view inClean) const {
-        return SourceOffset(static_cast<std::size_t>(inClean.data() - clean_.data()));
-    }
     // The cleaned text's offset where the byte at `sourceOffset` went or would go.
     std::size_t CleanOffsetAt(std::size_t sourceOffset) const;
     SourcePosition PositionOf(std::size_t sourceOffset) const;
