@@ -1,5 +1,5 @@
-// Names in another letter case are found from kept directory listings; these
-// follow every change the launcher makes, at once.
+// Names in another letter case are found from kept directory listings; a look-up
+// through them finds what the disk holds after every change the launcher makes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
