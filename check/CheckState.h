@@ -65,6 +65,6 @@ void CheckPaths(Check& check);
 // logs of both and of a recovery after a crash; the commands that fail there,
 // but for those that looked outside the game directory; and what is not put
 // back.
-void DryRun(Check& check, const std::string& scriptPath);
+void DryRun(Check& check);
 
 }  // namespace srdw::check

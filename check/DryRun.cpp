@@ -22,16 +22,14 @@ namespace srdw::check {
 
 namespace {
 
-// What the dry run's launcher writes its log into: while a walk is followed,
-// the lines after its heading, kept as a report lists them; nothing more of
+// What the dry run's launcher writes its log into: the lines after the
+// heading of the walk followed, kept as a report lists them; nothing more of
 // them is kept, so that a huge script's dry run does not hold its logs whole.
+// What comes before a walk (the log's header, a load) is let go when it starts.
 class LogTap final : public OutputFile {
   public:
     // The log file's bytes, with CR LF line ends.
     OsResult Write(std::string_view bytes) override {
-        if (!following_) {
-            return OsResult::Ok();
-        }
         for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
             line_ += bytes.substr(0, end);
             if (line_.ends_with('\r')) {
@@ -46,14 +44,14 @@ class LogTap final : public OutputFile {
     OsResult SyncToDisk() override { return OsResult::Ok(); }
 
     void Follow() {
-        following_ = true;
+        log_ = {};
+        line_.clear();
         skip_ = 2;  // the lines of the heading: "", "Installing script..."
     }
     WalkLog Take() {
         if (!line_.empty()) {
             Line();
         }
-        following_ = false;
         return std::exchange(log_, {});
     }
 
@@ -69,7 +67,6 @@ class LogTap final : public OutputFile {
         line_.clear();
     }
 
-    bool following_ = false;  // else what is written goes nowhere
     std::size_t skip_ = 0;
     std::string line_;  // the line being written
     WalkLog log_;
@@ -288,9 +285,8 @@ std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel
 // The launcher's load of the script, made of what the checker read: the same
 // bytes, cleaned and parsed by the same code, so not read and held twice. The
 // launcher's own files beside it are out of the script's reach there too.
-void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
-                 const std::string& scriptPath) {
-    modScript.UseParsed(log, scriptPath, check.map.CleanText(), check.calls);
+void LoadChecked(ModScript& modScript, RunLog& log, const Check& check) {
+    modScript.UseParsed(log, check.report.script, check.map.CleanText(), check.calls);
     std::vector<std::string> own;
     const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
                                       "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
@@ -316,7 +312,7 @@ void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& jou
 
 }  // namespace
 
-void DryRun(Check& check, const std::string& scriptPath) {
+void DryRun(Check& check) {
     std::string error;
     const auto unread = UnreadPaths(check.game, error);
     if (!error.empty()) {
@@ -355,7 +351,7 @@ void DryRun(Check& check, const std::string& scriptPath) {
         {  // one launch cycle: install, the game, restore
             UndoJournal journal;
             auto modScript = std::make_unique<ModScript>();
-            LoadChecked(*modScript, log, check, scriptPath);
+            LoadChecked(*modScript, log, check);
             result.install = follow("install", [&](const Engine& engine) {
                 InstallOnModel(engine, *modScript, journal, check);
                 static_cast<void>(journal.Finish());
@@ -385,16 +381,14 @@ void DryRun(Check& check, const std::string& scriptPath) {
         {
             ModScript crashing;
             ScriptObserver quiet;  // the crashed run's log is not the recovery's
-            LoadChecked(crashing, log, check, scriptPath);
+            LoadChecked(crashing, log, check);
             InstallOnModel({model, quiet}, crashing, crashed, check);
         }
         // As the launcher at its start, which does not look at the result either.
         static_cast<void>(model.ChangeDirectory(rootDir));
-        result.recovery = follow({}, [&](const Engine& engine) {
-            UndoJournal progress;
-            static_cast<void>(progress.Reopen(model, Resolve(check.game, kJournalName).Text()));
-            UndoInstall(engine, crashed.Contents(), &progress);
-        });
+        // What the recovery writes of its progress, the model lets go of.
+        result.recovery =
+            follow({}, [&](const Engine& engine) { UndoInstall(engine, crashed.Contents()); });
         result.notRecovered = Differences(check.game, model);
         check.unmodelled = model.OutsidePaths();
     }

@@ -371,7 +371,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckQuotes(check);
     CheckComments(check);
     if (report.loaded && report.gameGiven) {
-        DryRun(check, scriptPath);
+        DryRun(check);
     }
     CheckPaths(check);
     // Once, that the dry run does not hold what lies outside the game
