@@ -32,9 +32,6 @@ struct Check {
     SourcePosition Where(std::string_view inClean) const {
         return map.PositionOf(map.SourceOffset(inClean));
     }
-    SourcePosition WhereClean(std::size_t cleanOffset) const {
-        return map.PositionOf(map.SourceOffset(cleanOffset));
-    }
     std::size_t CleanOffset(std::string_view inClean) const {
         return static_cast<std::size_t>(inClean.data() - map.CleanText().data());
     }
