@@ -282,11 +282,15 @@ std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel
     return differences;
 }
 
-// The launcher's load of the script, made of what the checker read: the same
-// bytes, cleaned and parsed by the same code, so not read and held twice. The
-// launcher's own files beside it are out of the script's reach there too.
-void LoadChecked(ModScript& modScript, RunLog& log, const Check& check) {
-    modScript.UseParsed(log, check.report.script, check.map.CleanText(), check.calls);
+// The install as the launcher makes it, of the script as the checker read
+// it: the same bytes, cleaned and parsed by the same code, so not read and
+// held twice, with the launcher's own files beside it out of the script's
+// reach; the journal started, the plan written, then the commands run. The
+// script goes when its install ends: what undoes it is the journal alone.
+void InstallOnModel(const Engine& engine, UndoJournal& journal, const Check& check) {
+    ModScript modScript;
+    RunLog unheard(engine.files);  // the load's line is no walk's
+    modScript.UseParsed(unheard, check.report.script, check.map.CleanText(), check.calls);
     std::vector<std::string> own;
     const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
                                       "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
@@ -294,12 +298,6 @@ void LoadChecked(ModScript& modScript, RunLog& log, const Check& check) {
         own.push_back(Resolve(check.game, name).Text());
     }
     modScript.KeepOutOfReach(OwnFiles(own));
-}
-
-// The install as the launcher makes it: the journal started, the plan
-// written, then the commands run.
-void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& journal,
-                    const Check& check) {
     static_cast<void>(journal.Start(engine.files, Resolve(check.game, kJournalName).Text(),
                                     check.report.gameDirectory, FileIdentity{},
                                     modScript.TextChecksum()));
@@ -334,7 +332,7 @@ void DryRun(Check& check) {
     DryRunResult result;
     {
         // The launcher's run log, on the model's clock; what it writes while
-        // no walk is followed (its header, the load) goes nowhere.
+        // no walk is followed (its header) goes nowhere.
         auto tap = std::make_unique<LogTap>();
         LogTap& heard = *tap;
         RunLog log(model);
@@ -350,13 +348,10 @@ void DryRun(Check& check) {
         };
         {  // one launch cycle: install, the game, restore
             UndoJournal journal;
-            auto modScript = std::make_unique<ModScript>();
-            LoadChecked(*modScript, log, check);
             result.install = follow("install", [&](const Engine& engine) {
-                InstallOnModel(engine, *modScript, journal, check);
+                InstallOnModel(engine, journal, check);
                 static_cast<void>(journal.Finish());
             });
-            modScript.reset();  // the restore needs the journal alone
             check.directoryChanges = model.DirectoryChanges();
             for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
                 if (change.now.Text() != change.was.Text()) {
@@ -378,12 +373,8 @@ void DryRun(Check& check) {
         // undone here: the model keeps no second copy of them.
         model.Reset();
         UndoJournal crashed;
-        {
-            ModScript crashing;
-            ScriptObserver quiet;  // the crashed run's log is not the recovery's
-            LoadChecked(crashing, log, check);
-            InstallOnModel({model, quiet}, crashing, crashed, check);
-        }
+        ScriptObserver quiet;  // the crashed run's log is not the recovery's
+        InstallOnModel({model, quiet}, crashed, check);
         // As the launcher at its start, which does not look at the result either.
         static_cast<void>(model.ChangeDirectory(rootDir));
         // What the recovery writes of its progress, the model lets go of.
