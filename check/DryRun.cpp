@@ -162,50 +162,55 @@ class FollowedWalk final : public ScriptObserverRelay {
     std::string words_;                      // the running command's
 };
 
-// What the dry run leaves out because it cannot be read (a link to nothing, a
-// link loop, a folder that cannot be listed), each with why. The game
-// directory itself must be listed, or `error` says why.
-std::vector<std::pair<std::string, std::string>> UnreadPaths(const ResolvedPath& game,
-                                                             std::string& error) {
+// Notes what the dry run leaves out because it cannot be read (a link to
+// nothing, a link loop, a folder that cannot be listed), each with why. The
+// game directory itself must be listed, or there is no dry run: false then.
+bool NoteUnreadPaths(Check& check) {
     FileSystem& disk = NativeFileSystem();
+    const ResolvedPath& game = check.game;
     const auto top = disk.Attributes(game.Text());
     if (!top || !top->directory) {
-        error = "'" + game.Text() + "' is not a directory";
-        return {};
+        check.Add(Severity::Error, std::nullopt, "game-unreadable",
+                  "no dry run: '" + game.Text() + "' is not a directory");
+        return false;
     }
     const auto failure = [](OsError listing) {
-        return listing == OsError::NotFound       ? "not found"
-               : listing == OsError::AccessDenied ? "access denied"
-                                                  : "cannot be listed";
+        return std::string(listing == OsError::NotFound       ? "not found"
+                           : listing == OsError::AccessDenied ? "access denied"
+                                                              : "cannot be listed");
+    };
+    const auto unread = [&](const ResolvedPath& path, const std::string& why) {
+        check.Add(Severity::Note, std::nullopt, "unreadable-path",
+                  "the dry run cannot read '" + path.Text() + "' (" + why +
+                      "), so it takes it for missing");
     };
     // Walked by hand, one directory at a time, links not followed.
-    std::vector<std::pair<std::string, std::string>> unread;
     std::vector<ResolvedPath> directories{game};
     while (!directories.empty()) {
         const ResolvedPath directory = std::move(directories.back());
         directories.pop_back();
         const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        if (listing.error != OsError::None && directory.parts.size() == game.parts.size()) {
+            check.Add(Severity::Error, std::nullopt, "game-unreadable",
+                      "no dry run: cannot list '" + game.Text() + "': " + failure(listing.error));
+            return false;
+        }
         for (const std::string& name : listing.names) {
             ResolvedPath path = directory;
             path.parts.push_back(name);
             const auto attributes = disk.Attributes(path.Text());
             const bool link = disk.IsLink(path.Text());
             if (!attributes) {
-                unread.emplace_back(path.Text(),
-                                    link ? "a link to nothing that can be read" : "cannot be read");
+                unread(path, link ? "a link to nothing that can be read" : "cannot be read");
             } else if (attributes->directory && !link) {
                 directories.push_back(std::move(path));
             }
         }
         if (listing.error != OsError::None) {
-            if (directory.parts.size() == game.parts.size()) {
-                error = "cannot list '" + game.Text() + "': " + failure(listing.error);
-                return {};
-            }
-            unread.emplace_back(directory.Text(), failure(listing.error));
+            unread(directory, failure(listing.error));
         }
     }
-    return unread;
+    return true;
 }
 
 // Paths as the report gives them: relative to the game directory.
@@ -311,18 +316,10 @@ void InstallOnModel(const Engine& engine, UndoJournal& journal, const Check& che
 }  // namespace
 
 void DryRun(Check& check) {
-    std::string error;
-    const auto unread = UnreadPaths(check.game, error);
-    if (!error.empty()) {
-        check.Add(Severity::Error, std::nullopt, "game-unreadable", "no dry run: " + error);
+    if (!NoteUnreadPaths(check)) {
         return;
     }
     FolderModel model(NativeFileSystem(), check.game);
-    for (const auto& [path, reason] : unread) {
-        check.Add(
-            Severity::Note, std::nullopt, "unreadable-path",
-            "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
-    }
     const std::string& rootDir = check.report.gameDirectory;
     if (!model.Attributes(Resolve(check.game, "srend.exe").Text())) {
         check.Add(Severity::Note, std::nullopt, "no-game-here",
