@@ -71,15 +71,58 @@ std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
     return path;
 }
 
+// By PathKey: the line and the command of the last write there.
+using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
+
+// What a command does with its paths: a rename chain, a second write to one
+// place, a directory change (unless it `stays`). What it takes away goes
+// before what it puts, so that a chain is seen before a second write to the
+// same place.
+void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinition& info,
+                 const std::vector<std::optional<ResolvedPath>>& paths, bool stays,
+                 ResolvedPath& current, Writes& written) {
+    const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
+        return std::string(use.second) + " on line " + std::to_string(use.first);
+    };
+    for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (info.arguments[i].role != role || !paths[i]) {
+                continue;
+            }
+            const std::string what = "the " + std::string(info.arguments[i].name);
+            const SourcePosition where = check.Where(call.args[i]);
+            if (role == PathRole::Directory) {
+                current = stays ? current : *paths[i];
+            } else if (role == PathRole::Reads) {
+                const auto earlier = written.find(PathKey(*paths[i]));
+                if (earlier != written.end()) {
+                    check.Add(Severity::Warning, where, "rename-chain",
+                              what + " is what " + describe(earlier->second) +
+                                  " puts there: a rename chain. It installs in this order, but "
+                                  "when that command fails, this one moves another file or fails "
+                                  "too");
+                }
+            } else {
+                const std::pair use(check.Where(call.name).line, info.name);
+                const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
+                if (!first) {
+                    check.Add(Severity::Warning, where, "same-target",
+                              what + " '" + paths[i]->Text() + "' is written by " +
+                                  describe(earlier->second) +
+                                  " too; the second command finds the first one's file there "
+                                  "or fails");
+                    earlier->second = use;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 void CheckPaths(Check& check) {
     ResolvedPath current = check.game;
-    // By PathKey: the line and the command of the last write there.
-    std::map<std::string, std::pair<std::size_t, std::string_view>> written;
-    const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
-        return std::string(use.second) + " on line " + std::to_string(use.first);
-    };
+    Writes written;
     std::size_t directoryChange = 0;  // the next in Check::directoryChanges
     for (std::size_t number = 1; number <= check.calls.size(); ++number) {
         const ScriptCommand& call = check.calls[number - 1];
@@ -117,42 +160,8 @@ void CheckPaths(Check& check) {
         if (check.report.commands.size() < kListedCommands) {
             check.report.commands.push_back(std::move(command));
         }
-        // What the command does with its paths: a rename chain, a second write
-        // to one place, a directory change (unless it stays). What it takes
-        // away goes before what it puts, so that a chain is seen before a
-        // second write to the same place. Only a known command's arguments
-        // have paths.
-        for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
-            for (std::size_t i = 0; i < paths.size(); ++i) {
-                if (!paths[i] || info->arguments[i].role != role) {
-                    continue;
-                }
-                const std::string what = "the " + std::string(info->arguments[i].name);
-                const SourcePosition where = check.Where(call.args[i]);
-                if (role == PathRole::Directory) {
-                    current = stays ? current : *paths[i];
-                } else if (role == PathRole::Reads) {
-                    const auto earlier = written.find(PathKey(*paths[i]));
-                    if (earlier != written.end()) {
-                        check.Add(Severity::Warning, where, "rename-chain",
-                                  what + " is what " + describe(earlier->second) +
-                                      " puts there: a rename chain. It installs in this order, "
-                                      "but when that command fails, this one moves another file "
-                                      "or fails too");
-                    }
-                } else {
-                    const std::pair use(check.Where(call.name).line, info->name);
-                    const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
-                    if (!first) {
-                        check.Add(Severity::Warning, where, "same-target",
-                                  what + " '" + paths[i]->Text() + "' is written by " +
-                                      describe(earlier->second) +
-                                      " too; the second command finds the first one's file "
-                                      "there or fails");
-                        earlier->second = use;
-                    }
-                }
-            }
+        if (info) {
+            FollowPaths(check, call, *info, paths, stays, current, written);
         }
     }
 }
