@@ -326,60 +326,58 @@ void DryRun(Check& check) {
                   "there is no srend.exe in '" + rootDir +
                       "': the launcher's @rootdir is the folder of the game it starts");
     }
-    DryRunResult result;
-    {
-        // The launcher's run log, on the model's clock; what it writes while
-        // no walk is followed (its header) goes nowhere.
-        auto tap = std::make_unique<LogTap>();
-        LogTap& heard = *tap;
-        RunLog log(model);
-        log.Open(std::move(tap));
-        RunLogObserver told(log);
-        const auto follow = [&](std::string_view failing, const auto& steps) {
-            FollowedWalk walk(check, told, model, failing);
-            log.Flush();
-            heard.Follow();
-            steps(Engine{model, walk});
-            log.Flush();
-            return heard.Take();
-        };
-        {  // one launch cycle: install, the game, restore
-            UndoJournal journal;
-            result.install = follow("install", [&](const Engine& engine) {
-                InstallOnModel(engine, journal, check);
-                static_cast<void>(journal.Finish());
-            });
-            check.directoryChanges = model.DirectoryChanges();
-            for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
-                if (change.now.Text() != change.was.Text()) {
-                    result.whileGameRuns.push_back({Relative(check.game, change.now),
-                                                    Relative(check.game, change.was),
-                                                    change.directory});
-                }
+    DryRunResult& result = check.report.dryRun.emplace();
+    // The launcher's run log, on the model's clock; what it writes while
+    // no walk is followed (its header) goes nowhere.
+    auto tap = std::make_unique<LogTap>();
+    LogTap& heard = *tap;
+    RunLog log(model);
+    log.Open(std::move(tap));
+    RunLogObserver told(log);
+    const auto follow = [&](std::string_view failing, const auto& steps) {
+        FollowedWalk walk(check, told, model, failing);
+        log.Flush();
+        heard.Follow();
+        steps(Engine{model, walk});
+        log.Flush();
+        return heard.Take();
+    };
+    {  // one launch cycle: install, the game, restore
+        UndoJournal journal;
+        result.install = follow("install", [&](const Engine& engine) {
+            InstallOnModel(engine, journal, check);
+            static_cast<void>(journal.Finish());
+        });
+        check.directoryChanges = model.DirectoryChanges();
+        for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
+            if (change.now.Text() != change.was.Text()) {
+                result.whileGameRuns.push_back({Relative(check.game, change.now),
+                                                Relative(check.game, change.was),
+                                                change.directory});
             }
-            result.restore = follow("restore", [&](const Engine& engine) {
-                UndoInstall(engine, journal.Contents(), &journal);
-            });
-            result.notRestored = Differences(check.game, model);
         }
-
-        // Install, then a crash while the game runs: nothing of the run is left
-        // but the changed directory and the journal. The start-up entry then
-        // starts a launcher with "/recover", which undoes the journal. Its file
-        // holds the records the crashed install kept in memory, so those are
-        // undone here: the model keeps no second copy of them.
-        model.Reset();
-        UndoJournal crashed;
-        ScriptObserver quiet;  // the crashed run's log is not the recovery's
-        InstallOnModel({model, quiet}, crashed, check);
-        // As the launcher at its start, which does not look at the result either.
-        static_cast<void>(model.ChangeDirectory(rootDir));
-        // What the recovery writes of its progress, the model lets go of.
-        result.recovery =
-            follow({}, [&](const Engine& engine) { UndoInstall(engine, crashed.Contents()); });
-        result.notRecovered = Differences(check.game, model);
-        check.unmodelled = model.OutsidePaths();
+        result.restore = follow("restore", [&](const Engine& engine) {
+            UndoInstall(engine, journal.Contents(), &journal);
+        });
+        result.notRestored = Differences(check.game, model);
     }
+
+    // Install, then a crash while the game runs: nothing of the run is left
+    // but the changed directory and the journal. The start-up entry then
+    // starts a launcher with "/recover", which undoes the journal. Its file
+    // holds the records the crashed install kept in memory, so those are
+    // undone here: the model keeps no second copy of them.
+    model.Reset();
+    UndoJournal crashed;
+    ScriptObserver quiet;  // the crashed run's log is not the recovery's
+    InstallOnModel({model, quiet}, crashed, check);
+    // As the launcher at its start, which does not look at the result either.
+    static_cast<void>(model.ChangeDirectory(rootDir));
+    // What the recovery writes of its progress, the model lets go of.
+    result.recovery =
+        follow({}, [&](const Engine& engine) { UndoInstall(engine, crashed.Contents()); });
+    result.notRecovered = Differences(check.game, model);
+    check.unmodelled = model.OutsidePaths();
     for (const auto& difference : result.notRestored) {
         check.Add(Severity::Error, std::nullopt, "not-restored", "after restore, " + difference);
     }
@@ -388,7 +386,6 @@ void DryRun(Check& check) {
             Severity::Error, std::nullopt, "not-recovered",
             "after a crash while the game runs and the recovery at the next start, " + difference);
     }
-    check.report.dryRun = std::move(result);
 }
 
 }  // namespace srdw::check
