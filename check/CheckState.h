@@ -32,9 +32,6 @@ struct Check {
     SourcePosition Where(std::string_view inClean) const {
         return WhereClean(CleanOffset(inClean));
     }
-    SourcePosition WhereClean(std::size_t cleanOffset) const {
-        return map.PositionOf(map.SourceOffset(cleanOffset));
-    }
     std::size_t CleanOffset(std::string_view inClean) const {
         return static_cast<std::size_t>(inClean.data() - map.CleanText().data());
     }
@@ -65,6 +62,6 @@ void CheckPaths(Check& check);
 // logs of both and of a recovery after a crash; the commands that fail there,
 // but for those that looked outside the game directory; and what is not put
 // back.
-void DryRun(Check& check, const std::string& scriptPath);
+void DryRun(Check& check);
 
 }  // namespace srdw::check

@@ -22,16 +22,14 @@ namespace srdw::check {
 
 namespace {
 
-// What the dry run's launcher writes its log into: while a walk is followed,
-// the lines after its heading, kept as a report lists them; nothing more of
+// What the dry run's launcher writes its log into: the lines after the
+// heading of the walk followed, kept as a report lists them; nothing more of
 // them is kept, so that a huge script's dry run does not hold its logs whole.
+// What comes before a walk (the log's header, a load) is let go when it starts.
 class LogTap final : public OutputFile {
   public:
     // The log file's bytes, with CR LF line ends.
     OsResult Write(std::string_view bytes) override {
-        if (!following_) {
-            return OsResult::Ok();
-        }
         for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
             line_ += bytes.substr(0, end);
             if (line_.ends_with('\r')) {
@@ -46,14 +44,14 @@ class LogTap final : public OutputFile {
     OsResult SyncToDisk() override { return OsResult::Ok(); }
 
     void Follow() {
-        following_ = true;
+        log_ = {};
+        line_.clear();
         skip_ = 2;  // the lines of the heading: "", "Installing script..."
     }
     WalkLog Take() {
         if (!line_.empty()) {
             Line();
         }
-        following_ = false;
         return std::exchange(log_, {});
     }
 
@@ -69,7 +67,6 @@ class LogTap final : public OutputFile {
         line_.clear();
     }
 
-    bool following_ = false;  // else what is written goes nowhere
     std::size_t skip_ = 0;
     std::string line_;  // the line being written
     WalkLog log_;
@@ -169,50 +166,55 @@ class FollowedWalk final : public ScriptObserver {
     std::string words_;                      // the running command's
 };
 
-// What the dry run leaves out because it cannot be read (a link to nothing, a
-// link loop, a folder that cannot be listed), each with why. The game
-// directory itself must be listed, or `error` says why.
-std::vector<std::pair<std::string, std::string>> UnreadPaths(const ResolvedPath& game,
-                                                             std::string& error) {
+// Notes what the dry run leaves out because it cannot be read (a link to
+// nothing, a link loop, a folder that cannot be listed), each with why. The
+// game directory itself must be listed, or there is no dry run: false then.
+bool NoteUnreadPaths(Check& check) {
     FileSystem& disk = NativeFileSystem();
+    const ResolvedPath& game = check.game;
     const auto top = disk.Attributes(game.Text());
     if (!top || !top->directory) {
-        error = "'" + game.Text() + "' is not a directory";
-        return {};
+        check.Add(Severity::Error, std::nullopt, "game-unreadable",
+                  "no dry run: '" + game.Text() + "' is not a directory");
+        return false;
     }
     const auto failure = [](OsError listing) {
-        return listing == OsError::NotFound       ? "not found"
-               : listing == OsError::AccessDenied ? "access denied"
-                                                  : "cannot be listed";
+        return std::string(listing == OsError::NotFound       ? "not found"
+                           : listing == OsError::AccessDenied ? "access denied"
+                                                              : "cannot be listed");
+    };
+    const auto unread = [&](const ResolvedPath& path, const std::string& why) {
+        check.Add(Severity::Note, std::nullopt, "unreadable-path",
+                  "the dry run cannot read '" + path.Text() + "' (" + why +
+                      "), so it takes it for missing");
     };
     // Walked by hand, one directory at a time, links not followed.
-    std::vector<std::pair<std::string, std::string>> unread;
     std::vector<ResolvedPath> directories{game};
     while (!directories.empty()) {
         const ResolvedPath directory = std::move(directories.back());
         directories.pop_back();
         const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        if (listing.error != OsError::None && directory.parts.size() == game.parts.size()) {
+            check.Add(Severity::Error, std::nullopt, "game-unreadable",
+                      "no dry run: cannot list '" + game.Text() + "': " + failure(listing.error));
+            return false;
+        }
         for (const std::string& name : listing.names) {
             ResolvedPath path = directory;
             path.parts.push_back(name);
             const auto attributes = disk.Attributes(path.Text());
             const bool link = disk.IsLink(path.Text());
             if (!attributes) {
-                unread.emplace_back(path.Text(),
-                                    link ? "a link to nothing that can be read" : "cannot be read");
+                unread(path, link ? "a link to nothing that can be read" : "cannot be read");
             } else if (attributes->directory && !link) {
                 directories.push_back(std::move(path));
             }
         }
         if (listing.error != OsError::None) {
-            if (directory.parts.size() == game.parts.size()) {
-                error = "cannot list '" + game.Text() + "': " + failure(listing.error);
-                return {};
-            }
-            unread.emplace_back(directory.Text(), failure(listing.error));
+            unread(directory, failure(listing.error));
         }
     }
-    return unread;
+    return true;
 }
 
 // Paths as the report gives them: relative to the game directory.
@@ -289,12 +291,15 @@ std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel
     return differences;
 }
 
-// The launcher's load of the script, made of what the checker read: the same
-// bytes, cleaned and parsed by the same code, so not read and held twice. The
-// launcher's own files beside it are out of the script's reach there too.
-void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
-                 const std::string& scriptPath) {
-    modScript.UseParsed(log, scriptPath, check.map.CleanText(), check.calls);
+// The install as the launcher makes it, of the script as the checker read
+// it: the same bytes, cleaned and parsed by the same code, so not read and
+// held twice, with the launcher's own files beside it out of the script's
+// reach; the journal started, the plan written, then the commands run. The
+// script goes when its install ends: what undoes it is the journal alone.
+void InstallOnModel(const Engine& engine, UndoJournal& journal, const Check& check) {
+    ModScript modScript;
+    RunLog unheard(engine.files);  // the load's line is no walk's
+    modScript.UseParsed(unheard, check.report.script, check.map.CleanText(), check.calls);
     std::vector<std::string> own;
     const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
                                       "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
@@ -302,12 +307,6 @@ void LoadChecked(ModScript& modScript, RunLog& log, const Check& check,
         own.push_back(Resolve(check.game, name).Text());
     }
     modScript.KeepOutOfReach(OwnFiles(own));
-}
-
-// The install as the launcher makes it: the journal started, the plan
-// written, then the commands run.
-void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& journal,
-                    const Check& check) {
     static_cast<void>(journal.Start(engine.files, Resolve(check.game, kJournalName).Text(),
                                     check.report.gameDirectory, FileIdentity{},
                                     modScript.TextChecksum()));
@@ -320,88 +319,69 @@ void InstallOnModel(const Engine& engine, ModScript& modScript, UndoJournal& jou
 
 }  // namespace
 
-void DryRun(Check& check, const std::string& scriptPath) {
-    std::string error;
-    const auto unread = UnreadPaths(check.game, error);
-    if (!error.empty()) {
-        check.Add(Severity::Error, std::nullopt, "game-unreadable", "no dry run: " + error);
+void DryRun(Check& check) {
+    if (!NoteUnreadPaths(check)) {
         return;
     }
     FolderModel model(NativeFileSystem(), check.game);
-    for (const auto& [path, reason] : unread) {
-        check.Add(
-            Severity::Note, std::nullopt, "unreadable-path",
-            "the dry run cannot read '" + path + "' (" + reason + "), so it takes it for missing");
-    }
     const std::string& rootDir = check.report.gameDirectory;
     if (!model.Attributes(Resolve(check.game, "srend.exe").Text())) {
         check.Add(Severity::Note, std::nullopt, "no-game-here",
                   "there is no srend.exe in '" + rootDir +
                       "': the launcher's @rootdir is the folder of the game it starts");
     }
-    DryRunResult result;
-    {
-        // The launcher's run log, on the model's clock; what it writes while
-        // no walk is followed (its header, the load) goes nowhere.
-        auto tap = std::make_unique<LogTap>();
-        LogTap& heard = *tap;
-        RunLog log(model);
-        log.Open(std::move(tap));
-        RunLogObserver told(log);
-        const auto follow = [&](std::string_view failing, const auto& steps) {
-            FollowedWalk walk(check, told, model, failing);
-            log.Flush();
-            heard.Follow();
-            steps(Engine{model, walk});
-            log.Flush();
-            return heard.Take();
-        };
-        {  // one launch cycle: install, the game, restore
-            UndoJournal journal;
-            auto modScript = std::make_unique<ModScript>();
-            LoadChecked(*modScript, log, check, scriptPath);
-            result.install = follow("install", [&](const Engine& engine) {
-                InstallOnModel(engine, *modScript, journal, check);
-                static_cast<void>(journal.Finish());
-            });
-            modScript.reset();  // the restore needs the journal alone
-            check.directoryChanges = model.DirectoryChanges();
-            for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
-                if (change.now.Text() != change.was.Text()) {
-                    result.whileGameRuns.push_back({Relative(check.game, change.now),
-                                                    Relative(check.game, change.was),
-                                                    change.directory});
-                }
-            }
-            result.restore = follow("restore", [&](const Engine& engine) {
-                UndoInstall(engine, journal.Contents(), &journal);
-            });
-            result.notRestored = Differences(check.game, model);
-        }
-
-        // Install, then a crash while the game runs: nothing of the run is left
-        // but the changed directory and the journal. The start-up entry then
-        // starts a launcher with "/recover", which undoes the journal. Its file
-        // holds the records the crashed install kept in memory, so those are
-        // undone here: the model keeps no second copy of them.
-        model.Reset();
-        UndoJournal crashed;
-        {
-            ModScript crashing;
-            ScriptObserver quiet;  // the crashed run's log is not the recovery's
-            LoadChecked(crashing, log, check, scriptPath);
-            InstallOnModel({model, quiet}, crashing, crashed, check);
-        }
-        // As the launcher at its start, which does not look at the result either.
-        static_cast<void>(model.ChangeDirectory(rootDir));
-        result.recovery = follow({}, [&](const Engine& engine) {
-            UndoJournal progress;
-            static_cast<void>(progress.Reopen(model, Resolve(check.game, kJournalName).Text()));
-            UndoInstall(engine, crashed.Contents(), &progress);
+    DryRunResult& result = check.report.dryRun.emplace();
+    // The launcher's run log, on the model's clock; what it writes while
+    // no walk is followed (its header) goes nowhere.
+    auto tap = std::make_unique<LogTap>();
+    LogTap& heard = *tap;
+    RunLog log(model);
+    log.Open(std::move(tap));
+    RunLogObserver told(log);
+    const auto follow = [&](std::string_view failing, const auto& steps) {
+        FollowedWalk walk(check, told, model, failing);
+        log.Flush();
+        heard.Follow();
+        steps(Engine{model, walk});
+        log.Flush();
+        return heard.Take();
+    };
+    {  // one launch cycle: install, the game, restore
+        UndoJournal journal;
+        result.install = follow("install", [&](const Engine& engine) {
+            InstallOnModel(engine, journal, check);
+            static_cast<void>(journal.Finish());
         });
-        result.notRecovered = Differences(check.game, model);
-        check.unmodelled = model.OutsidePaths();
+        check.directoryChanges = model.DirectoryChanges();
+        for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
+            if (change.now.Text() != change.was.Text()) {
+                result.whileGameRuns.push_back({Relative(check.game, change.now),
+                                                Relative(check.game, change.was),
+                                                change.directory});
+            }
+        }
+        result.restore = follow("restore", [&](const Engine& engine) {
+            UndoInstall(engine, journal.Contents(), &journal);
+        });
+        result.notRestored = Differences(check.game, model);
     }
+
+    // Install, then a crash while the game runs: nothing of the run is left
+    // but the changed directory and the journal. The start-up entry then
+    // starts a launcher with "/recover", which undoes the journal. Its file
+    // holds the records the crashed install kept in memory, so those are
+    // undone here: the model keeps no second copy of them.
+    model.Reset();
+    UndoJournal crashed;
+    ScriptObserver quiet;  // the crashed run's log is not the recovery's
+    InstallOnModel({model, quiet}, crashed, check);
+    // As the launcher at its start, which does not look at the result either.
+    static_cast<void>(model.ChangeDirectory(rootDir));
+    // What the recovery writes of its progress, the model lets go of.
+    result.recovery =
+        follow({}, [&](const Engine& engine) { UndoInstall(engine, crashed.Contents()); });
+    result.notRecovered = Differences(check.game, model);
+    check.unmodelled = model.OutsidePaths();
     for (const auto& difference : result.notRestored) {
         check.Add(Severity::Error, std::nullopt, "not-restored", "after restore, " + difference);
     }
@@ -410,7 +390,6 @@ void DryRun(Check& check, const std::string& scriptPath) {
             Severity::Error, std::nullopt, "not-recovered",
             "after a crash while the game runs and the recovery at the next start, " + difference);
     }
-    check.report.dryRun = std::move(result);
 }
 
 }  // namespace srdw::check

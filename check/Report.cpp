@@ -8,69 +8,53 @@ namespace srdw::check {
 
 namespace {
 
-// A report's text as it is written. Not an iostream, which would bring the C++
-// library's locales with it: on Windows they are half of SrdwCheck's size.
-class ReportOut {
-  public:
-    ReportOut& operator<<(std::string_view text) {
-        text_ += text;
-        return *this;
-    }
-    ReportOut& operator<<(char c) {
-        text_ += c;
-        return *this;
-    }
-    ReportOut& operator<<(std::size_t number) { return *this << std::to_string(number); }
+// A report's text is built in a string. Not an iostream, which would bring the
+// C++ library's locales with it: on Windows they are half of SrdwCheck's size.
 
-    std::string& str() { return text_; }
-
-  private:
-    std::string text_;
-};
-
-std::string_view SeverityName(Severity severity) {
+std::string SeverityName(Severity severity) {
     return severity == Severity::Error     ? "error"
            : severity == Severity::Warning ? "warning"
                                            : "note";
 }
 
-void WriteLines(const WalkLog& log, ReportOut& out) {
+void WriteLines(const WalkLog& log, std::string& out) {
     for (const auto& line : log.lines) {
-        out << "    " << line << '\n';
+        out += "    " + line + '\n';
     }
     if (log.leftOut > 0) {
-        out << "    ... " << Plural(log.leftOut, "more line") << ", not listed\n";
+        out += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
     }
 }
 
-void WriteCommands(const CheckReport& report, ReportOut& out) {
-    out << "\nCommands, as the launcher runs them at install\n"
-        << "  @rootdir = " << report.gameDirectory
-        << (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)")
-        << "\n  @cmdline = " << report.commandLine << '\n';
+void WriteCommands(const CheckReport& report, std::string& out) {
+    out +=
+        "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
+        (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
+        "\n  @cmdline = " + report.commandLine + '\n';
     if (report.commands.empty()) {
-        out << "  (none)\n";
+        out += "  (none)\n";
     }
     std::string directory = ".";
     for (const auto& command : report.commands) {
         if (command.directory != directory) {
             directory = command.directory;
-            out << "  in " << directory << ":\n";
+            out += "  in " + directory + ":\n";
         }
-        out << "  " << command.number << ". line " << command.where.line << ": " << command.name
-            << (command.known ? "" : "  (not a command: skipped)") << '\n';
+        out += "  " + std::to_string(command.number) + ". line " +
+               std::to_string(command.where.line) + ": " + command.name +
+               (command.known ? "" : "  (not a command: skipped)") + '\n';
         for (const auto& argument : command.arguments) {
-            out << "       " << argument.text;
+            out += "       " + argument.text;
             if (command.known) {
-                out << "  ->  "
-                    << (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
+                out += "  ->  " +
+                       (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
             }
-            out << '\n';
+            out += '\n';
         }
     }
     if (report.commandCount > report.commands.size()) {
-        out << "  ... " << Plural(report.commandCount - report.commands.size(), "more command")
-            << ", not listed\n";
+        out += "  ... " + Plural(report.commandCount - report.commands.size(), "more command") +
+               ", not listed\n";
     }
 }
 
@@ -79,26 +63,26 @@ bool IsBelow(std::string_view path, std::string_view directory) {
            (path[directory.size()] == '\\' || path[directory.size()] == '/');
 }
 
-void WriteVerdict(std::string_view after, const std::vector<std::string>& differences,
-                  ReportOut& out) {
+void WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
+                  std::string& out) {
     if (differences.empty()) {
-        out << "  " << after << ", every path is back where it was.\n";
+        out += "  " + after + ", every path is back where it was.\n";
         return;
     }
-    out << "  " << after << ", the game directory is NOT as it was:\n";
+    out += "  " + after + ", the game directory is NOT as it was:\n";
     for (const auto& line : differences) {
-        out << "    " << line << '\n';
+        out += "    " + line + '\n';
     }
 }
 
-void WriteDryRun(const CheckReport& report, ReportOut& out) {
+void WriteDryRun(const CheckReport& report, std::string& out) {
     const DryRunResult& run = *report.dryRun;
-    out << "\nDry run in " << report.gameDirectory << " (nothing on disk was changed)\n";
-    out << "  Install, as the launcher would log it:\n";
+    out += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
+    out += "  Install, as the launcher would log it:\n";
     WriteLines(run.install, out);
-    out << "  While the game runs:\n";
+    out += "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
-        out << "    nothing is moved\n";
+        out += "    nothing is moved\n";
     }
     const Placement* movedDirectory = nullptr;
     for (const auto& placement : run.whileGameRuns) {
@@ -107,21 +91,22 @@ void WriteDryRun(const CheckReport& report, ReportOut& out) {
             IsBelow(placement.was, movedDirectory->was)) {
             continue;
         }
-        out << "    '" << placement.path << "' holds what was '" << placement.was << "'"
-            << (placement.directory ? ", with everything in it" : "") << '\n';
+        out += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
+               (placement.directory ? ", with everything in it" : "") + '\n';
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
-    out << "  Restore, as the launcher would log it:\n";
+    out += "  Restore, as the launcher would log it:\n";
     WriteLines(run.restore, out);
     WriteVerdict("After restore", run.notRestored, out);
-    out << "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
-           "/recover) would ";
+    out +=
+        "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
+        "/recover) would ";
     // A journal without a command (an install that ran none) leaves the
     // recovery nothing to log: a heading over no lines would read as lost.
     if (run.recovery.lines.empty() && run.recovery.leftOut == 0) {
-        out << "find nothing to undo and log no command.\n";
+        out += "find nothing to undo and log no command.\n";
     } else {
-        out << "log:\n";
+        out += "log:\n";
         WriteLines(run.recovery, out);
     }
     WriteVerdict("After that recovery", run.notRecovered, out);
@@ -196,70 +181,61 @@ void to_json(Json& json, const Placement& placement) {
             {"directory", placement.directory}};
 }
 
-namespace {
-
-Json DryRunJson(const DryRunResult& run) {
-    return {{"install", Texts(run.install.lines)},     {"whileGameRuns", run.whileGameRuns},
-            {"restore", Texts(run.restore.lines)},     {"notRestored", Texts(run.notRestored)},
-            {"restored", run.notRestored.empty()},     {"recovery", Texts(run.recovery.lines)},
-            {"notRecovered", Texts(run.notRecovered)}, {"recovered", run.notRecovered.empty()}};
-}
-
-// What the report does not list.
-Json LeftOut(const CheckReport& report) {
-    Json findings = Json::array();
-    for (const auto& [code, tally] : report.tallies) {
-        if (tally.count > kListedFindingsPerCode) {
-            findings.push_back({{"code", Text(code)},
-                                {"severity", SeverityName(tally.severity)},
-                                {"count", tally.count - kListedFindingsPerCode}});
-        }
-    }
-    Json leftOut = {{"findings", std::move(findings)},
-                    {"commands", report.commandCount - report.commands.size()}};
-    if (report.dryRun) {
-        leftOut["install"] = report.dryRun->install.leftOut;
-        leftOut["restore"] = report.dryRun->restore.leftOut;
-        leftOut["recovery"] = report.dryRun->recovery.leftOut;
-    }
-    return leftOut;
-}
-
-}  // namespace
-
 std::string TextReport(const CheckReport& report) {
-    ReportOut out;
+    std::string out;
     for (const auto& finding : report.findings) {
-        out << report.script << ':';
+        out += report.script + ':';
         if (finding.where) {
-            out << finding.where->line << ':' << finding.where->column << ':';
+            out += std::to_string(finding.where->line) + ':' +
+                   std::to_string(finding.where->column) + ':';
         }
-        out << ' ' << SeverityName(finding.severity) << ": " << finding.message << " ["
-            << finding.code << "]\n";
+        out += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" + finding.code +
+               "]\n";
     }
     for (const auto& [code, tally] : report.tallies) {
         if (tally.count > kListedFindingsPerCode) {
-            out << report.script << ": " << SeverityName(tally.severity) << ": "
-                << tally.count - kListedFindingsPerCode << " more like this, not listed ("
-                << tally.count << " in all) [" << code << "]\n";
+            out += report.script + ": " + SeverityName(tally.severity) + ": " +
+                   std::to_string(tally.count - kListedFindingsPerCode) +
+                   " more like this, not listed (" + std::to_string(tally.count) + " in all) [" +
+                   code + "]\n";
         }
     }
     WriteCommands(report, out);
     if (report.dryRun) {
         WriteDryRun(report, out);
     } else if (!report.loaded) {
-        out << "\nNo dry run: the launcher would not load this script.\n";
+        out += "\nNo dry run: the launcher would not load this script.\n";
     } else {
-        out << "\nNo dry run: give the game directory with --game DIR for one.\n";
+        out += "\nNo dry run: give the game directory with --game DIR for one.\n";
     }
-    out << '\n'
-        << Plural(report.Count(Severity::Error), "error") << ", "
-        << Plural(report.Count(Severity::Warning), "warning") << ", "
-        << Plural(report.Count(Severity::Note), "note") << ".\n";
-    return std::move(out.str());
+    out += '\n' + Plural(report.Count(Severity::Error), "error") + ", " +
+           Plural(report.Count(Severity::Warning), "warning") + ", " +
+           Plural(report.Count(Severity::Note), "note") + ".\n";
+    return out;
 }
 
 std::string JsonReport(const CheckReport& report) {
+    // What the report does not list.
+    Json leftOut = {{"findings", Json::array()},
+                    {"commands", report.commandCount - report.commands.size()}};
+    for (const auto& [code, tally] : report.tallies) {
+        if (tally.count > kListedFindingsPerCode) {
+            leftOut["findings"].push_back({{"code", Text(code)},
+                                           {"severity", SeverityName(tally.severity)},
+                                           {"count", tally.count - kListedFindingsPerCode}});
+        }
+    }
+    Json dryRun = nullptr;
+    if (const auto& run = report.dryRun) {
+        dryRun = {
+            {"install", Texts(run->install.lines)},     {"whileGameRuns", run->whileGameRuns},
+            {"restore", Texts(run->restore.lines)},     {"notRestored", Texts(run->notRestored)},
+            {"restored", run->notRestored.empty()},     {"recovery", Texts(run->recovery.lines)},
+            {"notRecovered", Texts(run->notRecovered)}, {"recovered", run->notRecovered.empty()}};
+        leftOut["install"] = run->install.leftOut;
+        leftOut["restore"] = run->restore.leftOut;
+        leftOut["recovery"] = run->recovery.leftOut;
+    }
     const Json document = {{"script", Text(report.script)},
                            {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
                            {"cmdline", Text(report.commandLine)},
@@ -269,8 +245,8 @@ std::string JsonReport(const CheckReport& report) {
                            {"notes", report.Count(Severity::Note)},
                            {"findings", report.findings},
                            {"commands", report.commands},
-                           {"dryRun", report.dryRun ? DryRunJson(*report.dryRun) : Json(nullptr)},
-                           {"leftOut", LeftOut(report)}};
+                           {"dryRun", std::move(dryRun)},
+                           {"leftOut", std::move(leftOut)}};
     // Compact, and ASCII only.
     return document.dump(-1, ' ', true) + '\n';
 }

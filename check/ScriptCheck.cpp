@@ -82,6 +82,18 @@ const CommandDefinition* NearestCommand(std::string_view name) {
     return nearest;
 }
 
+// The command whose name `text` ends with, letter case aside; no command's
+// name ends with another's, so there is one at most.
+const CommandDefinition* NameAtEnd(std::string_view text) {
+    for (const auto& known : CommandTable()) {
+        if (text.size() >= known.name.size() &&
+            EqualIgnoringCase(text.substr(text.size() - known.name.size()), known.name)) {
+            return &known;
+        }
+    }
+    return nullptr;
+}
+
 void CheckLoad(Check& check) {
     const SourceMap& map = check.map;
     if (map.Source().empty()) {
@@ -112,27 +124,22 @@ void CheckName(Check& check, const ScriptCommand& call) {
                   "this call has no command name; the launcher skips it without a word");
         return;
     }
-    for (const auto& known : CommandTable()) {
-        if (EqualIgnoringCase(name, known.name)) {
+    if (const CommandDefinition* known = NameAtEnd(name)) {
+        const std::string_view glued = name.substr(0, name.size() - known->name.size());
+        if (glued.empty()) {
             check.Add(Severity::Warning, where, "command-case",
                       "'" + std::string(name) +
                           "' is not a command: names must match in letter case, so the launcher "
                           "skips this call without a word. Did you mean '" +
-                          std::string(known.name) + "'?");
-            return;
-        }
-    }
-    for (const auto& known : CommandTable()) {
-        if (name.size() > known.name.size() &&
-            EqualIgnoringCase(name.substr(name.size() - known.name.size()), known.name)) {
-            const std::string_view glued = name.substr(0, name.size() - known.name.size());
+                          std::string(known->name) + "'?");
+        } else {
             check.Add(Severity::Warning, where, "glued-word",
                       "'" + Excerpt(name) + "' is not a command: '" + Excerpt(glued) +
-                          "' stands before '" + std::string(known.name) +
+                          "' stands before '" + std::string(known->name) +
                           "' and is glued to its name, so the launcher skips this call without "
                           "a word. Remove it, or end the line before it with ';' or ')'.");
-            return;
         }
+        return;
     }
     const std::string message =
         "'" + Excerpt(name) + "' is not a command, so the launcher skips this call without a word";
@@ -172,20 +179,14 @@ bool CheckSwallowedCall(Check& check, const ScriptCommand& call) {
         const std::string_view argument = args[i];
         for (auto open = argument.find('('); open != std::string_view::npos;
              open = argument.find('(', open + 1)) {
-            const std::string_view before = argument.substr(0, open);
-            for (const auto& known : CommandTable()) {
-                if (before.size() < known.name.size() ||
-                    !EqualIgnoringCase(before.substr(before.size() - known.name.size()),
-                                       known.name)) {
-                    continue;
-                }
-                const std::string_view inner = argument.substr(open - known.name.size());
+            if (const CommandDefinition* known = NameAtEnd(argument.substr(0, open))) {
+                const std::string_view inner = argument.substr(open - known->name.size());
                 const std::string role = info && i < info->ArgumentCount()
                                              ? "the " + std::string(info->arguments[i].name)
                                              : "an argument it ignores";
                 const std::size_t line = check.Where(inner).line;
                 check.Add(Severity::Error, check.Where(argument), "swallowed-call",
-                          "this argument runs on into the call '" + std::string(known.name) +
+                          "this argument runs on into the call '" + std::string(known->name) +
                               "(' on line " + std::to_string(line) + ": the call to '" +
                               Excerpt(call.name) + "' on line " +
                               std::to_string(check.Where(call.name).line) +
@@ -216,7 +217,8 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
         list.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
     if (given < uses) {
         // Where the missing argument would stand: at the ")".
-        check.Add(Severity::Error, check.WhereClean(closeAt), "missing-argument",
+        check.Add(Severity::Error, check.Where(check.map.CleanText().substr(closeAt)),
+                  "missing-argument",
                   name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
                       ") but has " + std::to_string(given) + "; " + consequence);
     }
@@ -371,7 +373,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckQuotes(check);
     CheckComments(check);
     if (report.loaded && report.gameGiven) {
-        DryRun(check, scriptPath);
+        DryRun(check);
     }
     CheckPaths(check);
     // Once, that the dry run does not hold what lies outside the game

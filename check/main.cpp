@@ -64,10 +64,10 @@ struct Options {
     bool version = false;
 };
 
-bool ParseOptions(const std::vector<std::string>& words, Options& options, std::string& error) {
+// What is wrong with the command line, if anything.
+std::string ParseOptions(const std::vector<std::string>& words, Options& options) {
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        const bool hasValue = i + 1 < words.size();
         if (word == "--help" || word == "-h" || word == "/?") {
             options.help = true;
         } else if (word == "--version") {
@@ -77,34 +77,29 @@ bool ParseOptions(const std::vector<std::string>& words, Options& options, std::
         } else if (word == "--json") {
             options.json = true;
         } else if (word == "--game" || word == "--cmdline") {
-            if (!hasValue) {
-                error = word + " needs a value";
-                return false;
+            if (i + 1 == words.size()) {
+                return word + " needs a value";
             }
             (word == "--game" ? options.check.gameDirectory : options.check.commandLine) =
                 words[++i];
         } else if (word.starts_with("--") && word.size() > 2) {
-            error = "unknown option '" + word + "'";
-            return false;
+            return "unknown option '" + word + "'";
         } else if (!options.script.empty()) {
-            error = "one script at a time, not '" + options.script + "' and '" + word + "'";
-            return false;
+            return "one script at a time, not '" + options.script + "' and '" + word + "'";
         } else {
             options.script = word;
         }
     }
     if (options.script.empty() && !options.help && !options.version) {
-        error = "which script? Name one, such as SrdwLaunch.dat";
-        return false;
+        return "which script? Name one, such as SrdwLaunch.dat";
     }
-    return true;
+    return {};
 }
 
 // The check the command line asks for; its exit status.
 int Run(const std::vector<std::string>& words, bool ownWindow) {
     Options options;
-    std::string error;
-    if (!ParseOptions(words, options, error)) {
+    if (const std::string error = ParseOptions(words, options); !error.empty()) {
         std::fprintf(stderr, "SrdwCheck: %s\nTry 'SrdwCheck --help'.\n", error.c_str());
         if (ownWindow && options.script.empty()) {
             // A double-click gives no script: say how to give one.
