@@ -30,7 +30,7 @@ struct Check {
         }
     }
     SourcePosition Where(std::string_view inClean) const {
-        return WhereClean(CleanOffset(inClean));
+        return map.PositionOf(map.SourceOffset(CleanOffset(inClean)));
     }
     std::size_t CleanOffset(std::string_view inClean) const {
         return static_cast<std::size_t>(inClean.data() - map.CleanText().data());
