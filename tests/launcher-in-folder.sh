@@ -39,9 +39,9 @@ if [ "$(grep -c "$cr\$" "$log")" -ne 7 ]; then
     echo "every line must end in CR LF:"; cat -A "$log"; exit 1
 fi
 i=1
-echo "$expected" | while IFS= read -r pattern; do
+printf '%s\n' "$expected" | while IFS= read -r pattern; do
     line=$(sed -n "${i}p" "$log" | tr -d '\r')
-    echo "$line" | grep -q -- "$pattern" || { echo "line $i: '$line' does not match '$pattern'"; exit 1; }
+    printf '%s\n' "$line" | grep -q -- "$pattern" || { echo "line $i: '$line' does not match '$pattern'"; exit 1; }
     i=$((i + 1))
 done
 echo "launcher log as expected:"
