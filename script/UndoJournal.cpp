@@ -351,8 +351,12 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
         return files.LookUp(paths);
     }
     // A relative path names another file where the install's directory came
-    // out otherwise than the rehearsal's.
-    const std::size_t in = std::hash<std::string>{}(PathKey(directory));
+    // out otherwise than the rehearsal's. The directory stays the same over
+    // most commands: its key is folded again only when it changed.
+    if (directory != hashedDirectory_.first) {
+        hashedDirectory_ = {directory, std::hash<std::string>{}(PathKey(directory))};
+    }
+    const std::size_t in = hashedDirectory_.second;
     const auto key = [in](const std::string& path) { return std::hash<std::string>{}(path) ^ in; };
     if (keeps) {
         auto states = files.LookUp(paths);

@@ -23,6 +23,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -167,6 +168,7 @@ class UndoJournal {
         PathState state;
     };
     std::vector<KeptLookUp> lookUps_;
+    std::pair<std::string, std::size_t> hashedDirectory_;  // the last directory, and its key's hash
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
     std::unique_ptr<OutputFile> file_;
