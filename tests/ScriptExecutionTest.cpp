@@ -41,6 +41,27 @@ class ScriptExecutionTest : public ::testing::Test {
 
     Placeholders Values() const { return {rootDir_, ""}; }
 
+    // The game directory after the script's first commands: the notes renamed,
+    // the sky swapped.
+    static Snapshot NotesAndSkyInstalled(Snapshot installed) {
+        installed.erase("a.txt");
+        installed["c.txt"] = {"a", false};
+        installed["Data/Textures/Sky.pak"] = {"dusk sky", false};
+        installed.erase("Data/Textures/Sky.dw");
+        installed["Data/Textures/Sky.bak"] = {"sky", true};
+        return installed;
+    }
+
+    // The launcher's install up to its first move: the script loaded, its
+    // journal started beside the launcher and the plan written.
+    void Plan(FileSystem& disk, const Engine& engine, LoggedTest& logged, ModScript& script,
+              UndoJournal& journal) {
+        ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
+        ASSERT_TRUE(
+            journal.Start(disk, launcherDir_ / "restore.jnl", rootDir_, {}, script.TextChecksum()));
+        ASSERT_TRUE(script.PlanInstall(engine, Values(), journal));
+    }
+
     std::string rootDir_;
     ScratchDir dir_;          // the game
     ScratchDir launcherDir_;  // where the log goes
@@ -55,12 +76,7 @@ TEST_F(ScriptExecutionTest, RestoreUndoesInstallExactly) {
     UndoJournal journal;
     script.Install(logged.Scripting(), Values(), journal);
 
-    Snapshot installed = before;
-    installed.erase("a.txt");
-    installed["c.txt"] = {"a", false};
-    installed["Data/Textures/Sky.pak"] = {"dusk sky", false};
-    installed.erase("Data/Textures/Sky.dw");
-    installed["Data/Textures/Sky.bak"] = {"sky", true};
+    Snapshot installed = NotesAndSkyInstalled(before);
     installed["Data/Maps/World Map.map"] = {"dusk world", true};
     installed.erase("Data/Maps/World Map.dw");
     installed["Data/Maps/World Map.bak"] = {"world", false};
@@ -115,11 +131,9 @@ TEST_F(ScriptExecutionTest, RecoveryRunRestoresFromTheGameDirectory) {
     {
         LoggedTest logged(launcherDir_);
         ModScript installing;
-        ASSERT_TRUE(installing.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
         UndoJournal journal;
-        ASSERT_TRUE(journal.Start(logged.Platform(), launcherDir_ / "restore.jnl",
-                                  dir_.Path().string(), {}, installing.TextChecksum()));
-        ASSERT_TRUE(installing.PlanInstall(logged.Scripting(), Values(), journal));
+        ASSERT_NO_FATAL_FAILURE(
+            Plan(logged.Platform(), logged.Scripting(), logged, installing, journal));
         installing.Install(logged.Scripting(), Values(), journal);  // and then the launcher is gone
     }
     fs::current_path(dir_.Path());  // the next start locates the game again
@@ -159,11 +173,8 @@ TEST_F(ScriptExecutionTest, TheInstallAsksTheDiskOnlyOnceItLeavesThePlan) {
         disk.refused = refused;
         const Engine engine{disk, logged.Told()};
         ModScript script;
-        ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
         UndoJournal journal;
-        ASSERT_TRUE(
-            journal.Start(disk, launcherDir_ / "restore.jnl", rootDir_, {}, script.TextChecksum()));
-        ASSERT_TRUE(script.PlanInstall(engine, Values(), journal));
+        ASSERT_NO_FATAL_FAILURE(Plan(disk, engine, logged, script, journal));
         const std::size_t rehearsed = disk.looks;
         script.Install(engine, Values(), journal);
         if (refused.empty()) {
@@ -191,21 +202,13 @@ TEST_F(ScriptExecutionTest, TheInstallTakesNoLookUpMadeInAnotherDirectory) {
     StayingPlatform disk;
     const Engine engine{disk, logged.Told()};
     ModScript script;
-    ASSERT_TRUE(script.Load(logged.Platform(), logged.Log(), Path("DWSR.dat")));
     UndoJournal journal;
-    ASSERT_TRUE(
-        journal.Start(disk, launcherDir_ / "restore.jnl", rootDir_, {}, script.TextChecksum()));
-    ASSERT_TRUE(script.PlanInstall(engine, Values(), journal));
+    ASSERT_NO_FATAL_FAILURE(Plan(disk, engine, logged, script, journal));
     script.Install(engine, Values(), journal);
     ASSERT_TRUE(journal.Finish());
 
     // The game directory holds no map to swap and no notes to rename.
-    Snapshot installed = before;
-    installed.erase("a.txt");
-    installed["c.txt"] = {"a", false};
-    installed["Data/Textures/Sky.pak"] = {"dusk sky", false};
-    installed.erase("Data/Textures/Sky.dw");
-    installed["Data/Textures/Sky.bak"] = {"sky", true};
+    Snapshot installed = NotesAndSkyInstalled(before);
     EXPECT_EQ(TakeSnapshot(dir_.Path()), installed) << Describe(TakeSnapshot(dir_.Path()));
     EXPECT_TRUE(UndoInstall(engine, journal.Contents(), &journal).Complete());
     EXPECT_EQ(TakeSnapshot(dir_.Path()), before) << Describe(TakeSnapshot(dir_.Path()));
