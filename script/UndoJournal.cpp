@@ -501,8 +501,19 @@ bool UndoJournal::Note(JournalRecord record, bool durable) {
         }
     }
     if (record.kind == kMove) {
-        record.move.from = texts.Keep(record.move.from);
-        record.move.to = texts.Keep(record.move.to);
+        // A move's paths are most often its command's expansions, kept once.
+        const auto keep = [&](std::string_view path) {
+            if (!contents_.commands.empty()) {
+                for (const auto& argument : contents_.commands.back().arguments) {
+                    if (argument.expanded == path) {
+                        return *argument.expanded;
+                    }
+                }
+            }
+            return texts.Keep(path);
+        };
+        record.move.from = keep(record.move.from);
+        record.move.to = keep(record.move.to);
     }
     static_cast<void>(Apply(record, contents_));
     return true;
