@@ -361,15 +361,14 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     if (keeps) {
         auto states = files.LookUp(paths);
         for (const auto& state : states) {
-            // The name the backend moves: on Windows the path as asked, its
-            // last part as stored, which keeps within the system's length;
-            // elsewhere the whole path as the folder stores it. A stored name
-            // that is the path as asked is not kept either.
-            lookUps_.push_back({key(state.path),
-                                {{},
-                                 state.stored == state.path ? "" : state.stored,
-                                 kWindowsPaths ? state.stored : state.native,
-                                 state.attributes}});
+            // The name the backend moves: on Windows the stored name, the path
+            // as asked with its last part as stored, which keeps within the
+            // system's length, so it is not kept twice; elsewhere the whole
+            // path as the folder stores it. A stored name that is the path as
+            // asked is not kept either.
+            lookUps_.push_back({key(state.path), state.attributes,
+                                state.stored == state.path ? "" : state.stored,
+                                kWindowsPaths ? "" : state.native});
         }
         return states;
     }
@@ -384,12 +383,13 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     std::vector<PathState> taken;
     taken.reserve(paths.size());
     for (const std::string& path : paths) {
-        PathState& state = taken.emplace_back(std::move(lookUps_.back().state));
-        lookUps_.pop_back();
+        KeptLookUp& kept = lookUps_.back();
+        PathState& state = taken.emplace_back();
         state.path = path;
-        if (state.stored.empty()) {
-            state.stored = path;
-        }
+        state.stored = kept.stored.empty() ? path : std::move(kept.stored);
+        state.native = kWindowsPaths ? state.stored : std::move(kept.native);
+        state.attributes = kept.attributes;
+        lookUps_.pop_back();
     }
     return taken;
 }
