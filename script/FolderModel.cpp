@@ -227,12 +227,14 @@ FolderModel::Entries::node_type FolderModel::TakeOver(Found&& found) {
     if (found.entry != entries_.end()) {
         return entries_.extract(found.entry);
     }
-    taken_.insert(found.onDisk);
     takenFolders_ += found.attributes->directory ? 1 : 0;
     Entries made;
-    made.emplace(std::move(found.key), Entry{std::move(found.stored), std::move(found.onDisk),
-                                             *found.attributes, found.attributes->readOnly});
-    return made.extract(made.begin());
+    const auto entry =
+        made.emplace(std::move(found.key), Entry{std::move(found.stored), std::move(found.onDisk),
+                                                 *found.attributes, found.attributes->readOnly});
+    // A node keeps its place in memory while it is taken out and put back.
+    taken_.insert(entry->second.origin);
+    return made.extract(entry);
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {

@@ -26,6 +26,8 @@ class FolderModel final : public FileSystem {
     // model holds only that folder: what lies outside it is taken for missing,
     // and noted, and the folder itself and those above it do not move.
     explicit FolderModel(FileSystem& disk, std::optional<ResolvedPath> bounds = std::nullopt);
+    FolderModel(const FolderModel&) = delete;  // its look-up of places views its own entries
+    FolderModel& operator=(const FolderModel&) = delete;
 
     // Everything back as the disk has it, and the current directory too.
     void Reset();
@@ -116,8 +118,9 @@ class FolderModel final : public FileSystem {
     std::string start_;
     std::string current_;
     Entries entries_;
-    std::unordered_set<std::string, TextHash, std::equal_to<>>
-        taken_;                     // every place on the disk the model took over
+    // Every place on the disk the model took over: views of its entries'
+    // origins, which live as long as the model and never change.
+    std::unordered_set<std::string_view> taken_;
     std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
     // By a folder as written: its path with each name spelled as the disk
     // stores it, and whether the disk has a folder there.
