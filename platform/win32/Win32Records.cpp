@@ -32,7 +32,7 @@ OsResult WriteRunOnce(HKEY root, const std::string& name, const std::string& com
 
 OsResult DeleteRunOnce(HKEY root, const std::string& name) {
     RegistryKey opened;
-    const LONG status = sys::RegOpenKeyExA(root, kRunOnceKey, 0, KEY_WRITE, opened.Out());
+    const LONG status = RegOpenKeyExA(root, kRunOnceKey, 0, KEY_WRITE, opened.Out());
     if (status != ERROR_SUCCESS) {
         return {ErrorFromCode(status)};
     }
@@ -45,8 +45,8 @@ class Win32Records final : public SystemRecords {
                                   const std::string& key) override {
         std::wstring buffer(kLongPathBuffer, L'\0');
         const DWORD length =
-            sys::GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
-                                          buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
+            GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
+                                     buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
         return AcceptedPath(std::wstring_view(buffer.data(), length));
     }
     OsResult WriteProfileString(const std::string& file, const std::string& section,
