@@ -88,12 +88,13 @@ SIZE AroundClientArea(HWND window, int width, int height) {
 // The template's size is in dialog units, which follow the dialog font's metrics and
 // so differ from system to system, while the picture keeps its size in pixels: the
 // control and the window are sized to the picture, so that it shows whole and
-// without bars.
+// without bars. The window, sized so before it shows, is centred over the desktop,
+// then moved back inside the work area of the nearest monitor so no part of the
+// picture lies under the taskbar or off screen. Should the window be larger than the
+// work area, its top left corner stays visible.
 void FitToPicture(HWND window) {
+    // No control gives no image: a message to no window is answered with 0.
     HWND control = GetWindow(window, GW_CHILD);
-    if (control == nullptr) {
-        return;
-    }
     auto* const image =
         reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP picture = {};
@@ -101,10 +102,24 @@ void FitToPicture(HWND window) {
         return;
     }
     const SIZE controlSize = AroundClientArea(control, picture.bmWidth, picture.bmHeight);
-    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
-    SetWindowPos(control, nullptr, 0, 0, controlSize.cx, controlSize.cy, flags);
-    const SIZE windowSize = AroundClientArea(window, controlSize.cx, controlSize.cy);
-    SetWindowPos(window, nullptr, 0, 0, windowSize.cx, windowSize.cy, flags);
+    SetWindowPos(control, nullptr, 0, 0, controlSize.cx, controlSize.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = AroundClientArea(window, controlSize.cx, controlSize.cy);
+
+    HWND desktop = GetDesktopWindow();
+    RECT centre = {};
+    GetWindowRect(desktop, &centre);
+    RECT area = centre;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(desktop, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        area = monitor.rcWork;
+    }
+    const LONG x = (centre.left + centre.right) / 2 - size.cx / 2;
+    const LONG y = (centre.top + centre.bottom) / 2 - size.cy / 2;
+    SetWindowPos(window, nullptr, std::max(std::min(x, area.right - size.cx), area.left),
+                 std::max(std::min(y, area.bottom - size.cy), area.top), size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
@@ -130,31 +145,6 @@ INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*l
         default:
             return FALSE;
     }
-}
-
-// Centres the window over the desktop, then moves it back inside the work area of
-// the nearest monitor so no part of the picture lies under the taskbar or off screen.
-// Should the window be larger than the work area, its top left corner stays visible.
-void CentreOnScreen(HWND window) {
-    RECT frame = {};
-    GetWindowRect(window, &frame);
-    const LONG width = frame.right - frame.left;
-    const LONG height = frame.bottom - frame.top;
-
-    HWND desktop = GetDesktopWindow();
-    RECT centre = {};
-    GetWindowRect(desktop, &centre);
-    RECT area = centre;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoA(MonitorFromWindow(desktop, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        area = monitor.rcWork;
-    }
-    const LONG x = (centre.left + centre.right) / 2 - width / 2;
-    const LONG y = (centre.top + centre.bottom) / 2 - height / 2;
-    SetWindowPos(window, nullptr, std::max(std::min(x, area.right - width), area.left),
-                 std::max(std::min(y, area.bottom - height), area.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ---- the Open dialog that asks the user where the game's SREND.EXE is ----
@@ -235,7 +225,6 @@ std::optional<std::string> LauncherDialogs::ChooseGameFile() {
 
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.hInstance = module;
     dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
@@ -265,8 +254,6 @@ void LauncherDialogs::ShowSplash() {
         return;
     }
     splash.Reset(window);
-
-    CentreOnScreen(window);
     ShowWindow(window, SW_SHOW);
     // There is no message loop in the launcher, so this is the only time the window
     // and the picture are painted. It cannot be closed by Enter, Escape, Alt+F4 or
