@@ -64,14 +64,6 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Asked of the read-only bit before a file is removed or emptied: Windows
-// refuses to delete or overwrite a read-only file; Wine running as root would
-// not, so the launcher asks first and behaves the same under both.
-bool HasAttribute(const std::string& path, DWORD attribute) {
-    const DWORD bits = GetFileAttributesA(path.c_str());
-    return bits != INVALID_FILE_ATTRIBUTES && (bits & attribute) != 0;
-}
-
 // Opened as it is, a reparse point itself rather than its target, which is
 // refused; a file that may be created is emptied only once it is known to be
 // none. None when refused, and then `why`, when given, says why.
@@ -158,8 +150,11 @@ class Win32FileSystem final : public FileSystem {
                                               : path.substr(0, separator + 1) + found.cFileName;
     }
 
+    // Asked of the read-only bit before a file is removed or emptied: Windows
+    // refuses to delete or overwrite a read-only file; Wine running as root would
+    // not, so the launcher asks first and behaves the same under both.
     OsResult RemoveFile(const std::string& path) override {
-        if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) {
+        if (const auto found = Attributes(path); found && found->readOnly) {
             return {OsError::AccessDenied};
         }
         return Check(sys::DeleteFileA(path.c_str()));
@@ -188,22 +183,18 @@ class Win32FileSystem final : public FileSystem {
         if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
             return std::nullopt;
         }
+        // A file's read gives every byte asked for; fewer only where its end came first.
         std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD read = 0;
-            if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                          &read, nullptr) ||
-                read == 0) {
-                return std::nullopt;
-            }
-            done += read;
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+            read != bytes.size()) {
+            return std::nullopt;
         }
         return bytes;
     }
 
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
-        if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) {
+        if (const auto found = Attributes(path); found && found->readOnly) {
             if (why) {
                 *why = OsError::AccessDenied;
             }
@@ -265,7 +256,8 @@ class Win32FileSystem final : public FileSystem {
     }
 
     bool IsLink(const std::string& path) override {
-        return HasAttribute(path, FILE_ATTRIBUTE_REPARSE_POINT);
+        const auto found = Attributes(path);
+        return found && (found->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     }
 
     LocalTime Now() override {

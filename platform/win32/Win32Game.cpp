@@ -18,12 +18,10 @@ namespace {
 
 // The system's text for an error code, on one line, with "%1" standing for `file`.
 std::string SystemReason(DWORD code, const std::string& file) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length > 0 ? std::string(text, length) : std::string();
-    LocalFree(text);
+    char text[1024] = {};  // the system's texts are a line or two
+    std::string reason(
+        text, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr));
     reason.erase(reason.find_last_not_of("\r\n .") + 1);
     if (const auto at = reason.find("%1"); at != std::string::npos) {
         reason.replace(at, 2, file);
@@ -66,8 +64,7 @@ class GameJob {
                 ULONG_PTR key = 0;
                 LPOVERLAPPED overlapped = nullptr;
                 if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped, timeout)) {
-                    if (key == reinterpret_cast<ULONG_PTR>(job_.Get()) &&
-                        message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+                    if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
                         return {};
                     }
                     if (GetTickCount64() < nextLook) {
