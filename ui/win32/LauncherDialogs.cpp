@@ -188,13 +188,66 @@ class LauncherDialogs final : public PlayerDialogs {
         return AskInMessageBox(text, MB_YESNOCANCEL);
     }
     Answer AskYesNo(const std::string& text) override { return AskInMessageBox(text, MB_YESNO); }
-    std::optional<std::string> ChooseGameFile() override;
-    void ShowSplash() override;
-    void HideSplash() override {
-        if (splash.IsValid()) {
-            ShowWindow(splash.Get(), SW_HIDE);
-        }
+
+    // The dialog works in the system's own characters: its ANSI form would hand on
+    // a look-alike of a name the code page lacks, which cannot be told from the
+    // name itself. Only a file named srend.exe (any letter case) is accepted; for
+    // any other name the dialog beeps and stays open.
+    std::optional<std::string> ChooseGameFile() override {
+        HMODULE module = GetModuleHandleA(nullptr);
+
+        // The filter is kept in the string table with "|" for the NUL separators a
+        // string resource cannot hold. The text ends in several "|", so the list is
+        // closed by an empty text; the zeroed buffer adds the final NULs as well.
+        wchar_t filter[256] = {};
+        const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
+        std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
+
+        const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
+        wchar_t file[MAX_PATH] = L"Srend.exe";
+        wchar_t fileTitle[64] = {};
+
+        OPENFILENAMEW dialog = {};
+        dialog.lStructSize = sizeof dialog;
+        dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
+        dialog.nFilterIndex = 1;
+        dialog.lpstrFile = file;
+        dialog.nMaxFile = MAX_PATH;
+        dialog.lpstrFileTitle = fileTitle;
+        dialog.nMaxFileTitle = static_cast<DWORD>(std::size(fileTitle));
+        dialog.lpstrTitle = title.c_str();
+        dialog.Flags =
+            OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
+        dialog.lpfnHook = GameFileHook;
+
+        // Cancelled, or the dialog could not be shown: no path, and none unusable.
+        const bool chosen = GetOpenFileNameW(&dialog);
+        std::string path = win32::AcceptedPath(chosen ? file : L"");
+        return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
     }
+
+    // A modeless dialog built from the IDD_SPLASH template; the static control in the
+    // template draws the bitmap, so the dialog itself only paints when minimised.
+    void ShowSplash() override {
+        // No owner: the splash is a top-level window with a taskbar button of its own.
+        HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SPLASH),
+                                         nullptr, SplashProc, 0);
+        if (window == nullptr) {
+            // The splash is decoration: the launcher carries on without it, and without
+            // the pause that exists only to show it.
+            return;
+        }
+        splash.Reset(window);
+        ShowWindow(window, SW_SHOW);
+        // There is no message loop in the launcher, so this is the only time the window
+        // and the picture are painted. It cannot be closed by Enter, Escape, Alt+F4 or
+        // the window menu, only by DestroySplash.
+        UpdateWindow(window);
+        Sleep(kSplashPause);
+    }
+
+    // Without a splash there is no window to hide, and the call does nothing.
+    void HideSplash() override { ShowWindow(splash.Get(), SW_HIDE); }
     void DestroySplash() override { splash.Reset(); }
     void BeginWaitCursor() override {
         previousCursor_ = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
@@ -204,63 +257,6 @@ class LauncherDialogs final : public PlayerDialogs {
   private:
     HCURSOR previousCursor_ = nullptr;
 };
-
-// The dialog works in the system's own characters: its ANSI form would hand on
-// a look-alike of a name the code page lacks, which cannot be told from the
-// name itself. Only a file named srend.exe (any letter case) is accepted; for
-// any other name the dialog beeps and stays open.
-std::optional<std::string> LauncherDialogs::ChooseGameFile() {
-    HMODULE module = GetModuleHandleA(nullptr);
-
-    // The filter is kept in the string table with "|" for the NUL separators a
-    // string resource cannot hold. The text ends in several "|", so the list is
-    // closed by an empty text; the zeroed buffer adds the final NULs as well.
-    wchar_t filter[256] = {};
-    const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
-    std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
-
-    const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
-    wchar_t file[MAX_PATH] = L"Srend.exe";
-    wchar_t fileTitle[64] = {};
-
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrFileTitle = fileTitle;
-    dialog.nMaxFileTitle = static_cast<DWORD>(std::size(fileTitle));
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags =
-        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
-    dialog.lpfnHook = GameFileHook;
-
-    // Cancelled, or the dialog could not be shown: no path, and none unusable.
-    const bool chosen = GetOpenFileNameW(&dialog);
-    std::string path = win32::AcceptedPath(chosen ? file : L"");
-    return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
-}
-
-// A modeless dialog built from the IDD_SPLASH template; the static control in the
-// template draws the bitmap, so the dialog itself only paints when minimised.
-void LauncherDialogs::ShowSplash() {
-    // No owner: the splash is a top-level window with a taskbar button of its own.
-    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SPLASH),
-                                     nullptr, SplashProc, 0);
-    if (window == nullptr) {
-        // The splash is decoration: the launcher carries on without it, and without
-        // the pause that exists only to show it.
-        return;
-    }
-    splash.Reset(window);
-    ShowWindow(window, SW_SHOW);
-    // There is no message loop in the launcher, so this is the only time the window
-    // and the picture are painted. It cannot be closed by Enter, Escape, Alt+F4 or
-    // the window menu, only by DestroySplash.
-    UpdateWindow(window);
-    Sleep(kSplashPause);
-}
 
 }  // namespace
 
