@@ -32,7 +32,7 @@
     X(RegSetValueExA, LONG,                                                                      \
       (HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size),         \
       (key, name, reserved, type, data, size))                                                   \
-    X(RegDeleteValueA, LONG, (HKEY key, LPCSTR name), (key, name))
+    X(RegDeleteKeyValueA, LONG, (HKEY root, LPCSTR key, LPCSTR name), (root, key, name))
 
 // The backend calls these; each goes to the table's current entry.
 namespace srdw::win32::sys {

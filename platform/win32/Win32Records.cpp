@@ -30,13 +30,9 @@ OsResult WriteRunOnce(HKEY root, const std::string& name, const std::string& com
                                               static_cast<DWORD>(command.size()) + 1))};
 }
 
+// The key is opened for the value's removal alone, and not made where it is missing.
 OsResult DeleteRunOnce(HKEY root, const std::string& name) {
-    RegistryKey opened;
-    const LONG status = RegOpenKeyExA(root, kRunOnceKey, 0, KEY_WRITE, opened.Out());
-    if (status != ERROR_SUCCESS) {
-        return {ErrorFromCode(status)};
-    }
-    return {ErrorFromCode(sys::RegDeleteValueA(opened.Get(), name.c_str()))};
+    return {ErrorFromCode(sys::RegDeleteKeyValueA(root, kRunOnceKey, name.c_str()))};
 }
 
 class Win32Records final : public SystemRecords {
