@@ -64,14 +64,6 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Asked of the read-only bit before a file is removed or emptied: Windows
-// refuses to delete or overwrite a read-only file; Wine running as root would
-// not, so the launcher asks first and behaves the same under both.
-bool HasAttribute(const std::string& path, DWORD attribute) {
-    const DWORD bits = sys::GetFileAttributesA(path.c_str());
-    return bits != INVALID_FILE_ATTRIBUTES && (bits & attribute) != 0;
-}
-
 // Opened as it is, a reparse point itself rather than its target, which is
 // refused; a file that may be created is emptied only once it is known to be
 // none. None when refused, and then `why`, when given, says why.
@@ -81,7 +73,7 @@ std::unique_ptr<OutputFile> OpenOutput(const std::string& path, DWORD access, DW
                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                        nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    const bool opened = file.IsValid() && sys::GetFileInformationByHandle(file.Get(), &info);
+    const bool opened = file.IsValid() && GetFileInformationByHandle(file.Get(), &info);
     if (opened && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
         (disposition == OPEN_EXISTING || sys::SetEndOfFile(file.Get()))) {
         return std::make_unique<Win32OutputFile>(std::move(file));
@@ -103,7 +95,7 @@ std::string_view AbsoluteFolder(std::string_view path) {
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
-        const DWORD bits = sys::GetFileAttributesA(path.c_str());
+        const DWORD bits = GetFileAttributesA(path.c_str());
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
@@ -118,7 +110,7 @@ class Win32FileSystem final : public FileSystem {
 
     // Only the read-only bit: the others are as the file has them now.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        const DWORD current = sys::GetFileAttributesA(path.c_str());
+        const DWORD current = GetFileAttributesA(path.c_str());
         if (current == INVALID_FILE_ATTRIBUTES) {
             return Check(FALSE);
         }
@@ -148,7 +140,7 @@ class Win32FileSystem final : public FileSystem {
         // A pattern would find another file.
         const FindHandle search(path.find_first_of("*?") != std::string::npos
                                     ? INVALID_HANDLE_VALUE
-                                    : sys::FindFirstFileA(path.c_str(), &found));
+                                    : FindFirstFileA(path.c_str(), &found));
         if (!search.IsValid()) {
             return path;
         }
@@ -158,21 +150,24 @@ class Win32FileSystem final : public FileSystem {
                                               : path.substr(0, separator + 1) + found.cFileName;
     }
 
+    // Asked of the read-only bit before a file is removed or emptied: Windows
+    // refuses to delete or overwrite a read-only file; Wine running as root would
+    // not, so the launcher asks first and behaves the same under both.
     OsResult RemoveFile(const std::string& path) override {
-        if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) {
+        if (const auto found = Attributes(path); found && found->readOnly) {
             return {OsError::AccessDenied};
         }
         return Check(sys::DeleteFileA(path.c_str()));
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
-        return Check(sys::SetCurrentDirectoryA(path.c_str()));
+        return Check(SetCurrentDirectoryA(path.c_str()));
     }
 
     // A folder the code page cannot name is none: its look-alike would be another.
     std::string WorkingDirectory() override {
         std::wstring buffer(kLongPathBuffer, L'\0');
-        const DWORD length = sys::GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
+        const DWORD length = GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
         if (length == 0 || length >= kLongPathBuffer) {
             return {};
         }
@@ -185,26 +180,21 @@ class Win32FileSystem final : public FileSystem {
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
-        if (!file.IsValid() || !sys::GetFileSizeEx(file.Get(), &size) ||
-            size.QuadPart > 0x7fffffff) {
+        if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
             return std::nullopt;
         }
+        // A file's read gives every byte asked for; fewer only where its end came first.
         std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD read = 0;
-            if (!sys::ReadFile(file.Get(), bytes.data() + done,
-                               static_cast<DWORD>(bytes.size() - done), &read, nullptr) ||
-                read == 0) {
-                return std::nullopt;
-            }
-            done += read;
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+            read != bytes.size()) {
+            return std::nullopt;
         }
         return bytes;
     }
 
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
-        if (HasAttribute(path, FILE_ATTRIBUTE_READONLY)) {
+        if (const auto found = Attributes(path); found && found->readOnly) {
             if (why) {
                 *why = OsError::AccessDenied;
             }
@@ -246,7 +236,7 @@ class Win32FileSystem final : public FileSystem {
 
     DirectoryListing ListDirectory(const std::string& path) override {
         WIN32_FIND_DATAA found;
-        const FindHandle search(sys::FindFirstFileA((path + "\\*").c_str(), &found));
+        const FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
         if (!search.IsValid()) {
             // A drive's root has no "." entry to find: empty, it has nothing at all.
             return {GetLastError() == ERROR_FILE_NOT_FOUND ? OsError::None : Check(FALSE).error,
@@ -258,7 +248,7 @@ class Win32FileSystem final : public FileSystem {
             if (name != "." && name != "..") {
                 listing.names.emplace_back(name);
             }
-        } while (sys::FindNextFileA(search.Get(), &found));
+        } while (FindNextFileA(search.Get(), &found));
         if (GetLastError() != ERROR_NO_MORE_FILES) {
             listing.error = Check(FALSE).error;
         }
@@ -266,7 +256,8 @@ class Win32FileSystem final : public FileSystem {
     }
 
     bool IsLink(const std::string& path) override {
-        return HasAttribute(path, FILE_ATTRIBUTE_REPARSE_POINT);
+        const auto found = Attributes(path);
+        return found && (found->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     }
 
     LocalTime Now() override {
@@ -306,7 +297,7 @@ class Win32FileSystem final : public FileSystem {
             }
         }
         BY_HANDLE_FILE_INFORMATION info;
-        if (!sys::GetFileInformationByHandle(file.Get(), &info)) {
+        if (!GetFileInformationByHandle(file.Get(), &info)) {
             return {};
         }
         volumeFolder_ = folder;

@@ -11,7 +11,6 @@
 
 #include "platform/GameProcess.h"
 #include "platform/win32/ScopedHandle.h"
-#include "platform/win32/SystemCalls.h"
 
 namespace srdw::win32 {
 
@@ -19,12 +18,10 @@ namespace {
 
 // The system's text for an error code, on one line, with "%1" standing for `file`.
 std::string SystemReason(DWORD code, const std::string& file) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length > 0 ? std::string(text, length) : std::string();
-    LocalFree(text);
+    char text[1024] = {};  // the system's texts are a line or two
+    std::string reason(
+        text, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr));
     reason.erase(reason.find_last_not_of("\r\n .") + 1);
     if (const auto at = reason.find("%1"); at != std::string::npos) {
         reason.replace(at, 2, file);
@@ -45,7 +42,7 @@ class GameJob {
         taken_ = port_.IsValid() &&
                  SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
                                          &association, sizeof association) &&
-                 sys::AssignProcessToJobObject(job_.Get(), process);
+                 AssignProcessToJobObject(job_.Get(), process);
     }
 
     // Waits until no process is left in the job, or until `process` has ended
@@ -59,17 +56,15 @@ class GameJob {
             const ULONGLONG now = GetTickCount64();
             const DWORD timeout = nextLook > now ? static_cast<DWORD>(nextLook - now) : 0;
             if (!taken_) {
-                if (sys::WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
+                if (WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
                     return {};
                 }
             } else {
                 DWORD message = 0;
                 ULONG_PTR key = 0;
                 LPOVERLAPPED overlapped = nullptr;
-                if (sys::GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped,
-                                                   timeout)) {
-                    if (key == reinterpret_cast<ULONG_PTR>(job_.Get()) &&
-                        message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
+                if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped, timeout)) {
+                    if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
                         return {};
                     }
                     if (GetTickCount64() < nextLook) {
@@ -86,7 +81,7 @@ class GameJob {
                 }
             }
             nextLook = GetTickCount64() + kWatchInterval;
-            if (!whileRunning(sys::WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
+            if (!whileRunning(WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
                 return taken_ ? Processes() : std::vector<RunningProcess>();
             }
         }
@@ -135,7 +130,7 @@ class Win32Game final : public GameProcess {
   public:
     bool HasWindows() override { return true; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
-        return sys::FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
+        return FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
     }
 
     // The game is started directly, suspended, so that it is in the job before it
@@ -155,9 +150,9 @@ class Win32Game final : public GameProcess {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION started = {};
-        if (!sys::CreateProcessA(
-                file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
+        if (!CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                            CREATE_SUSPENDED, nullptr,
+                            directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
             SHELLEXECUTEINFOA info = {};
             info.cbSize = sizeof info;
             info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -165,7 +160,7 @@ class Win32Game final : public GameProcess {
             info.lpParameters = parameters.c_str();
             info.lpDirectory = directory.c_str();
             info.nShow = SW_SHOWNORMAL;
-            if (!sys::ShellExecuteExA(&info)) {
+            if (!ShellExecuteExA(&info)) {
                 return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
             }
             if (!info.hProcess) {
@@ -178,15 +173,15 @@ class Win32Game final : public GameProcess {
         GameJob job(process.Get());
         // Started suspended, the game is in its job before it can start anything.
         if (thread.IsValid()) {
-            sys::ResumeThread(thread.Get());
+            ResumeThread(thread.Get());
         }
         ProgramRun run;
         run.left = job.WaitUntilEmpty(process.Get(), whileRunning);
         // An exit code with the error severity of a status code is the system's
         // word for an exception that ended the process.
         DWORD exitCode = STILL_ACTIVE;
-        run.crashed = sys::GetExitCodeProcess(process.Get(), &exitCode) &&
-                      exitCode != STILL_ACTIVE && (exitCode & 0xC0000000u) == 0xC0000000u;
+        run.crashed = GetExitCodeProcess(process.Get(), &exitCode) && exitCode != STILL_ACTIVE &&
+                      (exitCode & 0xC0000000u) == 0xC0000000u;
         return run;
     }
 };

@@ -30,13 +30,9 @@ OsResult WriteRunOnce(HKEY root, const std::string& name, const std::string& com
                                               static_cast<DWORD>(command.size()) + 1))};
 }
 
+// The key is opened for the value's removal alone, and not made where it is missing.
 OsResult DeleteRunOnce(HKEY root, const std::string& name) {
-    RegistryKey opened;
-    const LONG status = sys::RegOpenKeyExA(root, kRunOnceKey, 0, KEY_WRITE, opened.Out());
-    if (status != ERROR_SUCCESS) {
-        return {ErrorFromCode(status)};
-    }
-    return {ErrorFromCode(sys::RegDeleteValueA(opened.Get(), name.c_str()))};
+    return {ErrorFromCode(sys::RegDeleteKeyValueA(root, kRunOnceKey, name.c_str()))};
 }
 
 class Win32Records final : public SystemRecords {
@@ -45,8 +41,8 @@ class Win32Records final : public SystemRecords {
                                   const std::string& key) override {
         std::wstring buffer(kLongPathBuffer, L'\0');
         const DWORD length =
-            sys::GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
-                                          buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
+            GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
+                                     buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
         return AcceptedPath(std::wstring_view(buffer.data(), length));
     }
     OsResult WriteProfileString(const std::string& file, const std::string& section,

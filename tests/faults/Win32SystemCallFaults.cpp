@@ -88,7 +88,7 @@ SRDW_FAILING_REGISTRY(RegSetValueExA,
                       (HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD size),
                       (key, name, reserved, type, data, size))
-SRDW_FAILING_REGISTRY(RegDeleteValueA, (HKEY key, LPCSTR name), (key, name))
+SRDW_FAILING_REGISTRY(RegDeleteKeyValueA, (HKEY root, LPCSTR key, LPCSTR name), (root, key, name))
 
 #undef SRDW_FAILING_REGISTRY
 #undef SRDW_FAILING
@@ -111,7 +111,7 @@ void InstallSystemCallFaults(const FaultPlan& faults) {
     SetSystemCall("WritePrivateProfileStringA", Erased(&FailingWritePrivateProfileStringA));
     SetSystemCall("RegCreateKeyExA", Erased(&FailingRegCreateKeyExA));
     SetSystemCall("RegSetValueExA", Erased(&FailingRegSetValueExA));
-    SetSystemCall("RegDeleteValueA", Erased(&FailingRegDeleteValueA));
+    SetSystemCall("RegDeleteKeyValueA", Erased(&FailingRegDeleteKeyValueA));
     SetSystemCall("Sleep", Erased(&NoPause));
 }
 

@@ -88,12 +88,13 @@ SIZE AroundClientArea(HWND window, int width, int height) {
 // The template's size is in dialog units, which follow the dialog font's metrics and
 // so differ from system to system, while the picture keeps its size in pixels: the
 // control and the window are sized to the picture, so that it shows whole and
-// without bars.
+// without bars. The window, sized so before it shows, is centred over the desktop,
+// then moved back inside the work area of the nearest monitor so no part of the
+// picture lies under the taskbar or off screen. Should the window be larger than the
+// work area, its top left corner stays visible.
 void FitToPicture(HWND window) {
+    // No control gives no image: a message to no window is answered with 0.
     HWND control = GetWindow(window, GW_CHILD);
-    if (control == nullptr) {
-        return;
-    }
     auto* const image =
         reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP picture = {};
@@ -101,10 +102,24 @@ void FitToPicture(HWND window) {
         return;
     }
     const SIZE controlSize = AroundClientArea(control, picture.bmWidth, picture.bmHeight);
-    const UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
-    SetWindowPos(control, nullptr, 0, 0, controlSize.cx, controlSize.cy, flags);
-    const SIZE windowSize = AroundClientArea(window, controlSize.cx, controlSize.cy);
-    SetWindowPos(window, nullptr, 0, 0, windowSize.cx, windowSize.cy, flags);
+    SetWindowPos(control, nullptr, 0, 0, controlSize.cx, controlSize.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size = AroundClientArea(window, controlSize.cx, controlSize.cy);
+
+    HWND desktop = GetDesktopWindow();
+    RECT centre = {};
+    GetWindowRect(desktop, &centre);
+    RECT area = centre;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoA(MonitorFromWindow(desktop, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        area = monitor.rcWork;
+    }
+    const LONG x = (centre.left + centre.right) / 2 - size.cx / 2;
+    const LONG y = (centre.top + centre.bottom) / 2 - size.cy / 2;
+    SetWindowPos(window, nullptr, std::max(std::min(x, area.right - size.cx), area.left),
+                 std::max(std::min(y, area.bottom - size.cy), area.top), size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
@@ -130,31 +145,6 @@ INT_PTR CALLBACK SplashProc(HWND window, UINT message, WPARAM wParam, LPARAM /*l
         default:
             return FALSE;
     }
-}
-
-// Centres the window over the desktop, then moves it back inside the work area of
-// the nearest monitor so no part of the picture lies under the taskbar or off screen.
-// Should the window be larger than the work area, its top left corner stays visible.
-void CentreOnScreen(HWND window) {
-    RECT frame = {};
-    GetWindowRect(window, &frame);
-    const LONG width = frame.right - frame.left;
-    const LONG height = frame.bottom - frame.top;
-
-    HWND desktop = GetDesktopWindow();
-    RECT centre = {};
-    GetWindowRect(desktop, &centre);
-    RECT area = centre;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoA(MonitorFromWindow(desktop, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        area = monitor.rcWork;
-    }
-    const LONG x = (centre.left + centre.right) / 2 - width / 2;
-    const LONG y = (centre.top + centre.bottom) / 2 - height / 2;
-    SetWindowPos(window, nullptr, std::max(std::min(x, area.right - width), area.left),
-                 std::max(std::min(y, area.bottom - height), area.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ---- the Open dialog that asks the user where the game's SREND.EXE is ----
@@ -198,13 +188,66 @@ class LauncherDialogs final : public PlayerDialogs {
         return AskInMessageBox(text, MB_YESNOCANCEL);
     }
     Answer AskYesNo(const std::string& text) override { return AskInMessageBox(text, MB_YESNO); }
-    std::optional<std::string> ChooseGameFile() override;
-    void ShowSplash() override;
-    void HideSplash() override {
-        if (splash.IsValid()) {
-            ShowWindow(splash.Get(), SW_HIDE);
-        }
+
+    // The dialog works in the system's own characters: its ANSI form would hand on
+    // a look-alike of a name the code page lacks, which cannot be told from the
+    // name itself. Only a file named srend.exe (any letter case) is accepted; for
+    // any other name the dialog beeps and stays open.
+    std::optional<std::string> ChooseGameFile() override {
+        HMODULE module = GetModuleHandleA(nullptr);
+
+        // The filter is kept in the string table with "|" for the NUL separators a
+        // string resource cannot hold. The text ends in several "|", so the list is
+        // closed by an empty text; the zeroed buffer adds the final NULs as well.
+        wchar_t filter[256] = {};
+        const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
+        std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
+
+        const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
+        wchar_t file[MAX_PATH] = L"Srend.exe";
+        wchar_t fileTitle[64] = {};
+
+        OPENFILENAMEW dialog = {};
+        dialog.lStructSize = sizeof dialog;
+        dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
+        dialog.nFilterIndex = 1;
+        dialog.lpstrFile = file;
+        dialog.nMaxFile = MAX_PATH;
+        dialog.lpstrFileTitle = fileTitle;
+        dialog.nMaxFileTitle = static_cast<DWORD>(std::size(fileTitle));
+        dialog.lpstrTitle = title.c_str();
+        dialog.Flags =
+            OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
+        dialog.lpfnHook = GameFileHook;
+
+        // Cancelled, or the dialog could not be shown: no path, and none unusable.
+        const bool chosen = GetOpenFileNameW(&dialog);
+        std::string path = win32::AcceptedPath(chosen ? file : L"");
+        return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
     }
+
+    // A modeless dialog built from the IDD_SPLASH template; the static control in the
+    // template draws the bitmap, so the dialog itself only paints when minimised.
+    void ShowSplash() override {
+        // No owner: the splash is a top-level window with a taskbar button of its own.
+        HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SPLASH),
+                                         nullptr, SplashProc, 0);
+        if (window == nullptr) {
+            // The splash is decoration: the launcher carries on without it, and without
+            // the pause that exists only to show it.
+            return;
+        }
+        splash.Reset(window);
+        ShowWindow(window, SW_SHOW);
+        // There is no message loop in the launcher, so this is the only time the window
+        // and the picture are painted. It cannot be closed by Enter, Escape, Alt+F4 or
+        // the window menu, only by DestroySplash.
+        UpdateWindow(window);
+        Sleep(kSplashPause);
+    }
+
+    // Without a splash there is no window to hide, and the call does nothing.
+    void HideSplash() override { ShowWindow(splash.Get(), SW_HIDE); }
     void DestroySplash() override { splash.Reset(); }
     void BeginWaitCursor() override {
         previousCursor_ = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));  // IDC_WAIT
@@ -214,66 +257,6 @@ class LauncherDialogs final : public PlayerDialogs {
   private:
     HCURSOR previousCursor_ = nullptr;
 };
-
-// The dialog works in the system's own characters: its ANSI form would hand on
-// a look-alike of a name the code page lacks, which cannot be told from the
-// name itself. Only a file named srend.exe (any letter case) is accepted; for
-// any other name the dialog beeps and stays open.
-std::optional<std::string> LauncherDialogs::ChooseGameFile() {
-    HMODULE module = GetModuleHandleA(nullptr);
-
-    // The filter is kept in the string table with "|" for the NUL separators a
-    // string resource cannot hold. The text ends in several "|", so the list is
-    // closed by an empty text; the zeroed buffer adds the final NULs as well.
-    wchar_t filter[256] = {};
-    const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
-    std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
-
-    const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
-    wchar_t file[MAX_PATH] = L"Srend.exe";
-    wchar_t fileTitle[64] = {};
-
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hInstance = module;
-    dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrFileTitle = fileTitle;
-    dialog.nMaxFileTitle = static_cast<DWORD>(std::size(fileTitle));
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags =
-        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_FILEMUSTEXIST | OFN_ENABLESIZING;
-    dialog.lpfnHook = GameFileHook;
-
-    // Cancelled, or the dialog could not be shown: no path, and none unusable.
-    const bool chosen = GetOpenFileNameW(&dialog);
-    std::string path = win32::AcceptedPath(chosen ? file : L"");
-    return path.empty() ? std::nullopt : std::optional<std::string>(std::move(path));
-}
-
-// A modeless dialog built from the IDD_SPLASH template; the static control in the
-// template draws the bitmap, so the dialog itself only paints when minimised.
-void LauncherDialogs::ShowSplash() {
-    // No owner: the splash is a top-level window with a taskbar button of its own.
-    HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SPLASH),
-                                     nullptr, SplashProc, 0);
-    if (window == nullptr) {
-        // The splash is decoration: the launcher carries on without it, and without
-        // the pause that exists only to show it.
-        return;
-    }
-    splash.Reset(window);
-
-    CentreOnScreen(window);
-    ShowWindow(window, SW_SHOW);
-    // There is no message loop in the launcher, so this is the only time the window
-    // and the picture are painted. It cannot be closed by Enter, Escape, Alt+F4 or
-    // the window menu, only by DestroySplash.
-    UpdateWindow(window);
-    Sleep(kSplashPause);
-}
 
 }  // namespace
 
