@@ -73,7 +73,7 @@ std::unique_ptr<OutputFile> OpenOutput(const std::string& path, DWORD access, DW
                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                                        nullptr));
     BY_HANDLE_FILE_INFORMATION info;
-    const bool opened = file.IsValid() && GetFileInformationByHandle(file.Get(), &info);
+    const bool opened = file.IsValid() && sys::GetFileInformationByHandle(file.Get(), &info);
     if (opened && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
         (disposition == OPEN_EXISTING || sys::SetEndOfFile(file.Get()))) {
         return std::make_unique<Win32OutputFile>(std::move(file));
@@ -95,7 +95,7 @@ std::string_view AbsoluteFolder(std::string_view path) {
 class Win32FileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
-        const DWORD bits = GetFileAttributesA(path.c_str());
+        const DWORD bits = sys::GetFileAttributesA(path.c_str());
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
@@ -110,7 +110,7 @@ class Win32FileSystem final : public FileSystem {
 
     // Only the read-only bit: the others are as the file has them now.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        const DWORD current = GetFileAttributesA(path.c_str());
+        const DWORD current = sys::GetFileAttributesA(path.c_str());
         if (current == INVALID_FILE_ATTRIBUTES) {
             return Check(FALSE);
         }
@@ -140,7 +140,7 @@ class Win32FileSystem final : public FileSystem {
         // A pattern would find another file.
         const FindHandle search(path.find_first_of("*?") != std::string::npos
                                     ? INVALID_HANDLE_VALUE
-                                    : FindFirstFileA(path.c_str(), &found));
+                                    : sys::FindFirstFileA(path.c_str(), &found));
         if (!search.IsValid()) {
             return path;
         }
@@ -161,13 +161,13 @@ class Win32FileSystem final : public FileSystem {
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
-        return Check(SetCurrentDirectoryA(path.c_str()));
+        return Check(sys::SetCurrentDirectoryA(path.c_str()));
     }
 
     // A folder the code page cannot name is none: its look-alike would be another.
     std::string WorkingDirectory() override {
         std::wstring buffer(kLongPathBuffer, L'\0');
-        const DWORD length = GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
+        const DWORD length = sys::GetCurrentDirectoryW(kLongPathBuffer, buffer.data());
         if (length == 0 || length >= kLongPathBuffer) {
             return {};
         }
@@ -180,13 +180,15 @@ class Win32FileSystem final : public FileSystem {
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
-        if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7fffffff) {
+        if (!file.IsValid() || !sys::GetFileSizeEx(file.Get(), &size) ||
+            size.QuadPart > 0x7fffffff) {
             return std::nullopt;
         }
         // A file's read gives every byte asked for; fewer only where its end came first.
         std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
         DWORD read = 0;
-        if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+        if (!sys::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                           nullptr) ||
             read != bytes.size()) {
             return std::nullopt;
         }
@@ -236,7 +238,7 @@ class Win32FileSystem final : public FileSystem {
 
     DirectoryListing ListDirectory(const std::string& path) override {
         WIN32_FIND_DATAA found;
-        const FindHandle search(FindFirstFileA((path + "\\*").c_str(), &found));
+        const FindHandle search(sys::FindFirstFileA((path + "\\*").c_str(), &found));
         if (!search.IsValid()) {
             // A drive's root has no "." entry to find: empty, it has nothing at all.
             return {GetLastError() == ERROR_FILE_NOT_FOUND ? OsError::None : Check(FALSE).error,
@@ -248,7 +250,7 @@ class Win32FileSystem final : public FileSystem {
             if (name != "." && name != "..") {
                 listing.names.emplace_back(name);
             }
-        } while (FindNextFileA(search.Get(), &found));
+        } while (sys::FindNextFileA(search.Get(), &found));
         if (GetLastError() != ERROR_NO_MORE_FILES) {
             listing.error = Check(FALSE).error;
         }
@@ -297,7 +299,7 @@ class Win32FileSystem final : public FileSystem {
             }
         }
         BY_HANDLE_FILE_INFORMATION info;
-        if (!GetFileInformationByHandle(file.Get(), &info)) {
+        if (!sys::GetFileInformationByHandle(file.Get(), &info)) {
             return {};
         }
         volumeFolder_ = folder;

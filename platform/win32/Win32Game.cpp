@@ -11,6 +11,7 @@
 
 #include "platform/GameProcess.h"
 #include "platform/win32/ScopedHandle.h"
+#include "platform/win32/SystemCalls.h"
 
 namespace srdw::win32 {
 
@@ -42,7 +43,7 @@ class GameJob {
         taken_ = port_.IsValid() &&
                  SetInformationJobObject(job_.Get(), JobObjectAssociateCompletionPortInformation,
                                          &association, sizeof association) &&
-                 AssignProcessToJobObject(job_.Get(), process);
+                 sys::AssignProcessToJobObject(job_.Get(), process);
     }
 
     // Waits until no process is left in the job, or until `process` has ended
@@ -56,14 +57,15 @@ class GameJob {
             const ULONGLONG now = GetTickCount64();
             const DWORD timeout = nextLook > now ? static_cast<DWORD>(nextLook - now) : 0;
             if (!taken_) {
-                if (WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
+                if (sys::WaitForSingleObject(process, timeout) != WAIT_TIMEOUT) {
                     return {};
                 }
             } else {
                 DWORD message = 0;
                 ULONG_PTR key = 0;
                 LPOVERLAPPED overlapped = nullptr;
-                if (GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped, timeout)) {
+                if (sys::GetQueuedCompletionStatus(port_.Get(), &message, &key, &overlapped,
+                                                   timeout)) {
                     if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) {
                         return {};
                     }
@@ -81,7 +83,7 @@ class GameJob {
                 }
             }
             nextLook = GetTickCount64() + kWatchInterval;
-            if (!whileRunning(WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
+            if (!whileRunning(sys::WaitForSingleObject(process, 0) != WAIT_TIMEOUT)) {
                 return taken_ ? Processes() : std::vector<RunningProcess>();
             }
         }
@@ -130,7 +132,7 @@ class Win32Game final : public GameProcess {
   public:
     bool HasWindows() override { return true; }
     bool WindowExists(const std::string& windowClass, const std::string& title) override {
-        return FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
+        return sys::FindWindowA(windowClass.c_str(), title.c_str()) != nullptr;
     }
 
     // The game is started directly, suspended, so that it is in the job before it
@@ -150,9 +152,9 @@ class Win32Game final : public GameProcess {
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION started = {};
-        if (!CreateProcessA(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                            CREATE_SUSPENDED, nullptr,
-                            directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
+        if (!sys::CreateProcessA(
+                file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                nullptr, directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
             SHELLEXECUTEINFOA info = {};
             info.cbSize = sizeof info;
             info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
@@ -160,7 +162,7 @@ class Win32Game final : public GameProcess {
             info.lpParameters = parameters.c_str();
             info.lpDirectory = directory.c_str();
             info.nShow = SW_SHOWNORMAL;
-            if (!ShellExecuteExA(&info)) {
+            if (!sys::ShellExecuteExA(&info)) {
                 return ProgramRun::NotStarted(SystemReason(GetLastError(), file));
             }
             if (!info.hProcess) {
@@ -173,15 +175,15 @@ class Win32Game final : public GameProcess {
         GameJob job(process.Get());
         // Started suspended, the game is in its job before it can start anything.
         if (thread.IsValid()) {
-            ResumeThread(thread.Get());
+            sys::ResumeThread(thread.Get());
         }
         ProgramRun run;
         run.left = job.WaitUntilEmpty(process.Get(), whileRunning);
         // An exit code with the error severity of a status code is the system's
         // word for an exception that ended the process.
         DWORD exitCode = STILL_ACTIVE;
-        run.crashed = GetExitCodeProcess(process.Get(), &exitCode) && exitCode != STILL_ACTIVE &&
-                      (exitCode & 0xC0000000u) == 0xC0000000u;
+        run.crashed = sys::GetExitCodeProcess(process.Get(), &exitCode) &&
+                      exitCode != STILL_ACTIVE && (exitCode & 0xC0000000u) == 0xC0000000u;
         return run;
     }
 };

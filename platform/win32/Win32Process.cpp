@@ -114,7 +114,7 @@ class Win32Process final : public LauncherProcess {
         info.lpParameters = parameters.c_str();
         info.lpDirectory = directory.empty() ? nullptr : directory.c_str();
         info.nShow = SW_SHOWNORMAL;
-        if (ShellExecuteExA(&info)) {
+        if (sys::ShellExecuteExA(&info)) {
             return Elevation::Started;
         }
         return GetLastError() == ERROR_CANCELLED ? Elevation::Declined : Elevation::Unavailable;
@@ -126,7 +126,7 @@ class Win32Process final : public LauncherProcess {
         if (mutex_.IsValid()) {
             return MutexState::Acquired;
         }
-        KernelHandle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
+        KernelHandle mutex(sys::CreateMutexA(nullptr, FALSE, name.c_str()));
         const DWORD error = GetLastError();
         if (mutex.IsValid() && error != ERROR_ALREADY_EXISTS) {
             mutex_ = std::move(mutex);

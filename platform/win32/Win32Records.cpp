@@ -41,8 +41,8 @@ class Win32Records final : public SystemRecords {
                                   const std::string& key) override {
         std::wstring buffer(kLongPathBuffer, L'\0');
         const DWORD length =
-            GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
-                                     buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
+            sys::GetPrivateProfileStringW(FromAnsi(section).c_str(), FromAnsi(key).c_str(), L"",
+                                          buffer.data(), kLongPathBuffer, FromAnsi(file).c_str());
         return AcceptedPath(std::wstring_view(buffer.data(), length));
     }
     OsResult WriteProfileString(const std::string& file, const std::string& section,
