@@ -12,7 +12,7 @@
 
 #include "app/CommandLine.h"
 #include "app/PathText.h"
-#include "log/RunLogObserver.h"
+#include "log/RunLog.h"
 #include "res/resource.h"
 #include "script/ModScript.h"
 #include "script/OwnFiles.h"
@@ -42,9 +42,10 @@ struct Launch {
     explicit Launch(const Platform& system) : platform(system) {}
 
     Platform platform;
-    RunLog log{platform.files};  // closed, with its footer, as the launch ends
-    RunLogObserver told{log};    // the engine's listener, which counts what did not go in
-    Engine engine{platform.files, told};
+    // Closed, with its footer, as the launch ends; the engine's listener, which
+    // counts what did not go in.
+    RunLog log{platform.files};
+    Engine engine{platform.files, log};
     std::string ownPath;
     std::string ownDir;  // beside the launcher: its log, the marker and the undo journal
     std::string logFile;
@@ -384,12 +385,12 @@ ProgramRun PlayGame(Launch& launch, const std::string& question) {
         }
     }
     RemoveSwitches(launch.commandLine);
-    if (const std::size_t failed = launch.told.FailedInstalls(); failed > 0) {
+    if (const std::size_t failed = launch.log.FailedInstalls(); failed > 0) {
         launch.log.Flush();  // the log the question names holds the install's lines
         const std::string count = std::to_string(failed);
         const Answer answer = player.AskYesNo(
             MessageText(player, IDS_COMMANDS_FAILED,
-                        {count, std::to_string(launch.told.InstallCommands()), launch.logFile}));
+                        {count, std::to_string(launch.log.InstallCommands()), launch.logFile}));
         if (answer == Answer::Yes || answer == Answer::No) {
             launch.log.Write(
                 {answer == Answer::Yes
