@@ -238,10 +238,8 @@ ProgramRun RunAndWait(Launch& launch) {
         return run;
     }
     if (quietFor >= kGraceTime) {
-        log.Write(windowSeen ? " > the game's window has closed; not waiting for the other "
-                               "programs it started\n"
-                             : " > the game has ended; not waiting for the other programs it "
-                               "started\n");
+        log.Write({windowSeen ? " > the game's window has closed" : " > the game has ended",
+                   "; not waiting for the other programs it started\n"});
         for (const RunningProcess& process : run.left) {
             log.Write({" > still running: ", process.file.empty() ? "(unknown)" : process.file,
                        " (process ", std::to_string(process.id), ")\n"});
