@@ -12,7 +12,7 @@
 
 #include "app/CommandLine.h"
 #include "app/PathText.h"
-#include "log/RunLogObserver.h"
+#include "log/RunLog.h"
 #include "res/resource.h"
 #include "script/ModScript.h"
 #include "script/OwnFiles.h"
@@ -42,9 +42,10 @@ struct Launch {
     explicit Launch(const Platform& system) : platform(system) {}
 
     Platform platform;
-    RunLog log{platform.files};  // closed, with its footer, as the launch ends
-    RunLogObserver told{log};    // the engine's listener, which counts what did not go in
-    Engine engine{platform.files, told};
+    // Closed, with its footer, as the launch ends; the engine's listener, which
+    // counts what did not go in.
+    RunLog log{platform.files};
+    Engine engine{platform.files, log};
     std::string ownPath;
     std::string ownDir;  // beside the launcher: its log, the marker and the undo journal
     std::string logFile;
@@ -74,23 +75,22 @@ struct Launch {
     Placeholders Values() const { return {rootDir, commandLine}; }
 };
 
-// String-table entry `id` with "%1" to "%9" replaced by the inserts in that
-// order, as Windows' own messages number them; a number without an insert stays.
+// String-table entry `id` with "%1", "%2"... replaced by the inserts in that
+// order, as Windows' own messages number them. Each number stands once in a
+// text, after the one before it: an insert (a path may hold "%2") is never
+// searched for the next number.
 std::string MessageText(PlayerDialogs& player, unsigned id,
                         std::initializer_list<std::string_view> inserts = {}) {
-    const std::string text = player.LoadText(id);
-    std::string filled;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        if (text[i] == '%' && next >= '1' && next <= '9' &&
-            static_cast<std::size_t>(next - '0') <= inserts.size()) {
-            filled.append(inserts.begin()[next - '1']);
-            ++i;
-        } else {
-            filled.push_back(text[i]);
+    std::string text = player.LoadText(id);
+    std::size_t from = 0;
+    char number = '1';
+    for (const std::string_view insert : inserts) {
+        if (const auto at = text.find(std::string{'%', number++}, from); at != std::string::npos) {
+            text.replace(at, 2, insert);
+            from = at + insert.size();
         }
     }
-    return filled;
+    return text;
 }
 
 void ShowMessage(PlayerDialogs& player, unsigned id,
@@ -238,10 +238,8 @@ ProgramRun RunAndWait(Launch& launch) {
         return run;
     }
     if (quietFor >= kGraceTime) {
-        log.Write(windowSeen ? " > the game's window has closed; not waiting for the other "
-                               "programs it started\n"
-                             : " > the game has ended; not waiting for the other programs it "
-                               "started\n");
+        log.Write({windowSeen ? " > the game's window has closed" : " > the game has ended",
+                   "; not waiting for the other programs it started\n"});
         for (const RunningProcess& process : run.left) {
             log.Write({" > still running: ", process.file.empty() ? "(unknown)" : process.file,
                        " (process ", std::to_string(process.id), ")\n"});
@@ -370,6 +368,41 @@ bool Restored(Launch& launch, bool complete) {
     return complete;
 }
 
+// Starts the game and waits for it, once the player may play: where the run
+// could not do its part with the mod, only on a Yes to `question` (nobody to
+// answer means no game). Where commands did not go in, the player is told how
+// many and where the log is, and chooses to play anyway or to have every file
+// put back and end; where nobody can be asked, the game starts, as it always
+// did. A game the player chose not to start is no game that failed to start.
+ProgramRun PlayGame(Launch& launch, const std::string& question) {
+    PlayerDialogs& player = launch.Player();
+    if (!question.empty()) {
+        launch.log.Flush();  // the log the question names holds this run's lines
+        if (player.AskYesNo(question) != Answer::Yes) {
+            return {};
+        }
+    }
+    RemoveSwitches(launch.commandLine);
+    if (const std::size_t failed = launch.log.FailedInstalls(); failed > 0) {
+        launch.log.Flush();  // the log the question names holds the install's lines
+        const std::string count = std::to_string(failed);
+        const Answer answer = player.AskYesNo(
+            MessageText(player, IDS_COMMANDS_FAILED,
+                        {count, std::to_string(launch.log.InstallCommands()), launch.logFile}));
+        if (answer == Answer::Yes || answer == Answer::No) {
+            launch.log.Write(
+                {answer == Answer::Yes
+                     ? "The player chose to play although "
+                     : "The player chose to have every file put back without playing, as ",
+                 count, " of the script's commands did not go in.\n"});
+        }
+        if (answer == Answer::No) {
+            return {};
+        }
+    }
+    return RunAndWait(launch);
+}
+
 // Installs (in the install mode), plays and restores; true when everything is
 // back, or nothing was installed.
 bool Play(Launch& launch) {
@@ -379,45 +412,17 @@ bool Play(Launch& launch) {
     UndoJournal journal;
     const bool installs = launch.mode == LaunchMode::InstallMode;
     const bool installed = installs && InstallJournalled(launch, journal);
-    bool plays = true;
+    std::string question;
     if (installs && !installed) {
         // An install that did not begin leaves no records behind, and the player
-        // chooses whether to play without the mod. Nobody to answer means no game.
+        // chooses whether to play without the mod.
         journal.Close();
         RemoveRecords(launch);
-        launch.log.Flush();
-        player.HideSplash();
-        plays = player.AskYesNo(MessageText(player, IDS_FOLDER_NOT_WRITABLE, {launch.ownDir})) ==
-                Answer::Yes;
+        question = MessageText(player, IDS_FOLDER_NOT_WRITABLE, {launch.ownDir});
     }
-    ProgramRun game;
-    if (plays) {
-        RemoveSwitches(launch.commandLine);
-        player.HideSplash();
-        // Where commands did not go in, the player is told how many and where
-        // the log is, and chooses to play anyway or to have every file put back
-        // and end. Where nobody can be asked, the game starts, as it always did.
-        Answer answer = Answer::Yes;
-        if (const std::size_t failed = launch.told.FailedInstalls(); failed > 0) {
-            launch.log.Flush();  // the log the question names holds the install's lines
-            const std::string count = std::to_string(failed);
-            answer = player.AskYesNo(MessageText(
-                player, IDS_COMMANDS_FAILED,
-                {count, std::to_string(launch.told.InstallCommands()), launch.logFile}));
-            if (answer == Answer::Yes || answer == Answer::No) {
-                launch.log.Write(
-                    {answer == Answer::Yes
-                         ? "The player chose to play although "
-                         : "The player chose to have every file put back without playing, as ",
-                     count, " of the script's commands did not go in.\n"});
-            }
-        }
-        // A game the player chose not to start is no game that failed to start.
-        if (answer != Answer::No) {
-            game = RunAndWait(launch);
-        }
-    }
-    bool complete = !installed || launch.fromScript;
+    player.HideSplash();
+    const ProgramRun game = PlayGame(launch, question);
+    bool complete = true;
     if (installed && launch.fromScript) {
         launch.script.Restore(launch.engine, launch.Values());
     } else if (installed) {
@@ -436,18 +441,22 @@ bool Play(Launch& launch) {
 // said it is, at the reinstall question of a marker whose script is gone.
 bool Recover(Launch& launch) {
     RunLog& log = launch.log;
+    PlayerDialogs& player = launch.Player();
     log.Write("found '/recover' switch, restoring MOD...\n");
-    bool complete = true;
-    // The files known to be out of place: none known where records are lost or
-    // the journal is not this folder's, which still leaves the recovery unfinished.
-    std::size_t outOfPlace = 0;
-    std::string foreignFolder;  // the folder the journal was written for, when not this one
+    // Asked where the recovery cannot finish. The files known to be out of
+    // place: none known where records are lost, which still leaves it unfinished.
+    std::string question;
+    const auto unfinished = [&player, &launch](std::size_t outOfPlace) {
+        const std::string count =
+            outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
+        return MessageText(player, IDS_RESTORE_UNFINISHED, {count, launch.logFile});
+    };
     const std::optional<JournalContents>& journal = launch.journal;
     if (launch.unreadableJournal) {
         log.Write({"ERROR: the undo journal '", launch.journalFile,
                    "' holds no record that can be read; nothing is restored from it or "
                    "from the script!\n"});
-        complete = false;
+        question = unfinished(0);
     } else if (!journal && launch.mode != LaunchMode::RecoverMode && !launch.fromScript) {
         log.Write(" > nothing to restore: no marker and no journal record an install\n");
     } else if (!journal) {
@@ -461,8 +470,7 @@ bool Recover(Launch& launch) {
         log.Write({"ERROR: the undo journal '", launch.journalFile,
                    "' belongs to the game folder '", journal->folder,
                    "', not to this one; it is not undone, and stays as it is\n"});
-        complete = false;
-        foreignFolder = journal->folder;
+        question = MessageText(player, IDS_FOREIGN_JOURNAL, {journal->folder});
     } else {
         if (journal->RecordsMayBeLost()) {
             log.Write({"ERROR: the undo journal '", launch.journalFile,
@@ -478,24 +486,16 @@ bool Recover(Launch& launch) {
         }
         UndoJournal progress;
         static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
-        outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
-        complete = outOfPlace == 0 && !journal->RecordsMayBeLost();
+        const std::size_t outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
+        if (outOfPlace > 0 || journal->RecordsMayBeLost()) {
+            question = unfinished(outOfPlace);
+        }
     }
-    if (!Restored(launch, complete)) {
+    if (!Restored(launch, question.empty())) {
         // Without a word, a recovery that cannot finish would end every later
         // start the same way, and the game would never start. The player may
         // play this once as the folder is now; the records stay either way.
-        log.Flush();  // the log the question names holds this run's lines
-        const std::string count =
-            outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
-        const std::string question =
-            foreignFolder.empty()
-                ? MessageText(launch.Player(), IDS_RESTORE_UNFINISHED, {count, launch.logFile})
-                : MessageText(launch.Player(), IDS_FOREIGN_JOURNAL, {foreignFolder});
-        if (launch.Player().AskYesNo(question) == Answer::Yes) {
-            RemoveSwitches(launch.commandLine);
-            ReportGameNotStarted(launch, RunAndWait(launch));
-        }
+        ReportGameNotStarted(launch, PlayGame(launch, question));
         return false;
     }
     // A recovery started by hand (the marker alone sent the run into it,
@@ -503,7 +503,7 @@ bool Recover(Launch& launch) {
     // and that the next start plays: otherwise the start would seem to do
     // nothing. The start-up entry's run at log-in stays silent.
     if (launch.mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.commandLine)) {
-        ShowMessage(launch.Player(), IDS_RECOVERED_BY_HAND);
+        ShowMessage(player, IDS_RECOVERED_BY_HAND);
     }
     return true;
 }
@@ -567,21 +567,19 @@ std::string ReadRecords(Launch& launch) {
         restoreScript = text.substr(
             0, std::min({text.find('\x1a'), text.find('\0'), text.find('\n'), kMaxPath}));
         // An editor or a sync tool may have ended the line with a CR: the name ends before it.
-        while (!restoreScript.empty() && restoreScript.back() == '\r') {
-            restoreScript.pop_back();
-        }
+        restoreScript.erase(restoreScript.find_last_not_of('\r') + 1);
     }
     // The journal is the record of an install, whatever the marker says: one
     // that has moves to undo is undone, one with nothing left to undo goes
     // without a word. One that cannot be read goes too when no marker names a
     // script, since no move is made before both are on the disk.
     if (files.Attributes(launch.journalFile)) {
-        launch.journal = ReadJournal(files, launch.journalFile);
-        launch.unreadableJournal = !launch.journal;
-        if (restoreScript.empty() && (!launch.journal || launch.journal->NothingToUndo())) {
+        auto journal = ReadJournal(files, launch.journalFile);
+        if (restoreScript.empty() && (!journal || journal->NothingToUndo())) {
             static_cast<void>(files.RemoveFile(launch.journalFile));
-            launch.journal.reset();
-            launch.unreadableJournal = false;
+        } else {
+            launch.unreadableJournal = !journal;
+            launch.journal = std::move(journal);
         }
     }
     return restoreScript;

@@ -16,7 +16,6 @@
 
 #include "BenchSupport.h"
 #include "log/RunLog.h"
-#include "log/RunLogObserver.h"
 #include "script/ModScript.h"
 
 namespace srdw::bench {
@@ -130,8 +129,7 @@ void LauncherRun(benchmark::State& state, Command command, std::size_t fillers, 
     const GameFolder& folder = AllFolders().Get({command, count, fillers, wrongCase});
     FileSystem& files = NativeFileSystem();
     RunLog log(files);
-    RunLogObserver told(log);
-    const Engine engine{files, told};
+    const Engine engine{files, log};
     const fs::path saved = fs::current_path();
     fs::current_path(folder.root);
     const std::string rootDir = folder.root.string();

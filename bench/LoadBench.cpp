@@ -9,7 +9,6 @@
 
 #include "BenchSupport.h"
 #include "log/RunLog.h"
-#include "log/RunLogObserver.h"
 #include "script/ModScript.h"
 #include "script/PathExpansion.h"
 
@@ -98,13 +97,12 @@ void ExpandPathBench(benchmark::State& state, std::string_view source) {
     const fs::path log = dir.Path() / "SrdwLaunch.log";
     fs::create_symlink("/dev/null", log);
     RunLog runLog(NativeFileSystem());
-    RunLogObserver told(runLog);
     runLog.Open(log.string());
     for (auto _ : state) {
         // As a command expands an argument: the expansion, told to the log.
         auto expanded = ExpandArgument(source, kRoot, kCommandLine);
-        told.PathExpanded(source,
-                          expanded ? std::optional<std::string_view>(*expanded) : std::nullopt);
+        runLog.PathExpanded(source,
+                            expanded ? std::optional<std::string_view>(*expanded) : std::nullopt);
         benchmark::DoNotOptimize(expanded);
     }
     runLog.Close();

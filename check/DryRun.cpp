@@ -7,7 +7,6 @@
 
 #include "check/CheckState.h"
 #include "log/RunLog.h"
-#include "log/RunLogObserver.h"
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
 #include "script/FolderModel.h"
@@ -337,9 +336,8 @@ void DryRun(Check& check) {
     LogTap& heard = *tap;
     RunLog log(model);
     log.Open(std::move(tap));
-    RunLogObserver told(log);
     const auto follow = [&](std::string_view failing, const auto& steps) {
-        FollowedWalk walk(check, told, model, failing);
+        FollowedWalk walk(check, log, model, failing);
         log.Flush();
         heard.Follow();
         steps(Engine{model, walk});

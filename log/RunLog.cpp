@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "script/CommandTable.h"
+
 namespace srdw {
 
 namespace {
@@ -60,12 +62,6 @@ void RunLog::Write(std::initializer_list<std::string_view> pieces) {
     }
 }
 
-void RunLog::EndLine() {
-    if (lineOpen_) {
-        Write("\n");
-    }
-}
-
 void RunLog::Flush() {
     if (file_ && !pending_.empty()) {
         // A failed write is not the run's concern.
@@ -81,6 +77,50 @@ void RunLog::Close() {
     Write({"\n", kRule, "\nLog finished: ", TimeStamp(files_.Now()), "\n"});
     Flush();
     file_.reset();
+}
+
+void RunLog::WalkStarted(Walk walk) {
+    installing_ = walk == Walk::Install;
+    if (installing_) {
+        commands_ = failed_ = 0;  // what one install did not put in
+        Write({kInstallHeading, "\n"});
+    } else {
+        Write("\nRestoring script...\n");
+    }
+}
+
+void RunLog::CommandStarted(const CommandDefinition& command) {
+    commands_ += installing_ ? 1 : 0;
+    Write(command.announcement);
+}
+
+void RunLog::PathExpanded(std::string_view source, std::optional<std::string_view> expanded) {
+    if (source.empty()) {
+        return;
+    }
+    Write({"- Parsing path: '", source, "' -> '"});
+    if (!expanded) {
+        Write(
+            "'\nERROR: the expanded path would be longer than 511 characters; it is left "
+            "empty and its command does nothing!\n");
+        return;
+    }
+    Write({*expanded, "'\n"});
+}
+
+// Whole lines: a note in the middle of a line ("Swapping files...") is ended
+// first, so that the verdict after them, an ERROR or FAILED! among them,
+// begins a line as every verdict does.
+void RunLog::MoveHeld(const std::string& path, unsigned pause) {
+    if (lineOpen_) {
+        Write("\n");
+    }
+    Write({" > '", path, "' is in use by another program; trying again in ", std::to_string(pause),
+           " ms...\n"});
+}
+
+void RunLog::CommandFinished(Verdict verdict) {
+    failed_ += installing_ && (verdict == Verdict::Failed || verdict == Verdict::Skipped) ? 1 : 0;
 }
 
 }  // namespace srdw

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "log/RunLog.h"
-#include "log/RunLogObserver.h"
 #include "platform/Platform.h"
 #include "script/Engine.h"
 #include "ui/Dialogs.h"
@@ -193,7 +192,7 @@ class LoggedTest {
 
     TestPlatform& Platform() { return platform_; }
     RunLog& Log() { return log_; }
-    ScriptObserver& Told() { return told_; }
+    ScriptObserver& Told() { return log_; }
     const srdw::Engine& Scripting() const { return engine_; }
     std::string LogPath() const;
     std::string Body();
@@ -201,8 +200,7 @@ class LoggedTest {
   private:
     TestPlatform platform_;
     RunLog log_{platform_};
-    RunLogObserver told_{log_};
-    srdw::Engine engine_{platform_, told_};
+    srdw::Engine engine_{platform_, log_};
 };
 
 // Makes a directory current for the life of a scope.
