@@ -75,22 +75,24 @@ struct Launch {
     Placeholders Values() const { return {rootDir, commandLine}; }
 };
 
-// String-table entry `id` with "%1", "%2"... replaced by the inserts in that
-// order, as Windows' own messages number them. Each number stands once in a
-// text, after the one before it: an insert (a path may hold "%2") is never
-// searched for the next number.
+// String-table entry `id` with "%1" to "%9" replaced by the inserts in that
+// order, as Windows' own messages number them; a number without an insert stays.
+// An insert (a path may hold "%2") is never searched for a number.
 std::string MessageText(PlayerDialogs& player, unsigned id,
                         std::initializer_list<std::string_view> inserts = {}) {
-    std::string text = player.LoadText(id);
-    std::size_t from = 0;
-    char number = '1';
-    for (const std::string_view insert : inserts) {
-        if (const auto at = text.find(std::string{'%', number++}, from); at != std::string::npos) {
-            text.replace(at, 2, insert);
-            from = at + insert.size();
+    const std::string text = player.LoadText(id);
+    std::string filled;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '%' && next >= '1' && next <= '9' &&
+            static_cast<std::size_t>(next - '0') <= inserts.size()) {
+            filled.append(inserts.begin()[next - '1']);
+            ++i;
+        } else {
+            filled.push_back(text[i]);
         }
     }
-    return text;
+    return filled;
 }
 
 void ShowMessage(PlayerDialogs& player, unsigned id,
