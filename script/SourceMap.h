@@ -42,8 +42,7 @@ class SourceMap {
     SourcePosition PositionOf(std::size_t sourceOffset) const;
     // Whether a stretch of the file ends on the line where it starts.
     bool OnOneLine(const SourceSpan& span) const {
-        return span.length == 0 ||
-               PositionOf(span.at).line == PositionOf(span.at + span.length - 1).line;
+        return PositionOf(span.at).line == PositionOf(span.at + span.length - 1).line;
     }
     std::string_view Source() const { return source_; }
 
