@@ -46,7 +46,8 @@ struct Check {
     SourceMap map;
     std::vector<std::string_view> arguments;  // what the calls' arguments view
     std::vector<ScriptCommand> calls;
-    ResolvedPath game;  // "@rootdir"
+    std::size_t reach = 0;  // where the parse of the calls stopped, if it ran
+    ResolvedPath game;      // "@rootdir"
     CheckReport report;
     // Each directory change the install asked for, in the script's order, and
     // whether the dry run's launcher went there; none without a dry run.

@@ -297,8 +297,7 @@ std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel
 // script goes when its install ends: what undoes it is the journal alone.
 void InstallOnModel(const Engine& engine, UndoJournal& journal, const Check& check) {
     ModScript modScript;
-    RunLog unheard(engine.files);  // the load's line is no walk's
-    modScript.UseParsed(unheard, check.report.script, check.map.CleanText(), check.calls);
+    modScript.UseParsed(check.map.CleanText(), check.calls);
     std::vector<std::string> own;
     const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
                                       "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};

@@ -108,9 +108,7 @@ void CheckLoad(Check& check) {
         }
         return;
     }
-    const std::optional<std::size_t> lastClose =
-        check.calls.empty() ? std::nullopt : std::optional(check.CloseAt(check.calls.back()));
-    const LoadFault fault = FindLoadFault(map, lastClose);
+    const LoadFault fault = FindLoadFault(map, check.reach);
     check.Add(Severity::Error, map.PositionOf(fault.at), std::string(fault.code),
               fault.what + ", so the launcher refuses the whole script (log: \"" +
                   std::string(fault.logLine) + "\")");
@@ -298,7 +296,7 @@ void CheckQuotes(Check& check) {
 void CheckComments(Check& check) {
     const SourceMap& map = check.map;
     for (const auto& comment : map.Comments()) {
-        const std::size_t cleanAt = map.CleanOffsetAt(comment.at);
+        const std::size_t cleanAt = comment.clean;
         const auto after = std::upper_bound(check.calls.begin(), check.calls.end(), cleanAt,
                                             [&](std::size_t at, const ScriptCommand& call) {
                                                 return at <= check.CleanOffset(call.name);
@@ -358,7 +356,8 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.commandLine = PrepareCommandLine(options.commandLine);
 
     if (!source.empty() && !check.map.UnclosedQuote()) {
-        report.loaded = ParseCalls(check.map.CleanText(), check.calls, check.arguments);
+        check.reach = ParseCalls(check.map.CleanText(), check.calls, check.arguments);
+        report.loaded = check.reach == check.map.CleanText().size();
     }
     report.commandCount = check.calls.size();
     CheckLoad(check);

@@ -26,7 +26,9 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     if (!bytes || bytes->empty()) {
         return false;
     }
-    Loading(log, path);
+    path_ = path.substr(0, kMaxScriptPath);
+    fault_.clear();
+    log.Write({"Loading script: ", path, "\n"});
 
     // The file's own buffer becomes the working buffer, cleaned in place: the
     // clean text is never longer, and a fresh process pays for every page of
@@ -35,7 +37,7 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     const auto cleanLength = CleanScriptText(ownText_, ownText_.data());
     if (!cleanLength) {
         log.Write("ERROR: Script is incorrect!\n");
-        ReportFault(files, log, path);
+        ReportFault(files, log, path, 0);
         Clear();
         return false;
     }
@@ -43,9 +45,10 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     text_ = ownText_;
 
     try {
-        if (!ParseCalls(text_, commands_, arguments_)) {
+        const std::size_t reach = ParseCalls(text_, commands_, arguments_);
+        if (reach < text_.size()) {
             log.Write("ERROR in script!\n");
-            ReportFault(files, log, path);
+            ReportFault(files, log, path, reach);
             return false;
         }
     } catch (const std::bad_alloc&) {
@@ -56,36 +59,22 @@ bool ModScript::Load(FileSystem& files, RunLog& log, const std::string& path) {
     return true;
 }
 
-void ModScript::UseParsed(RunLog& log, const std::string& path, std::string_view text,
-                          std::vector<ScriptCommand> commands) {
+void ModScript::UseParsed(std::string_view text, std::vector<ScriptCommand> commands) {
     Clear();
-    Loading(log, path);
     text_ = text;
     commands_ = std::move(commands);
 }
 
-void ModScript::Loading(RunLog& log, const std::string& path) {
-    path_ = path.substr(0, kMaxScriptPath);
-    fault_.clear();
-    log.Write({"Loading script: ", path, "\n"});
-}
-
-void ModScript::ReportFault(FileSystem& files, RunLog& log, const std::string& path) {
+void ModScript::ReportFault(FileSystem& files, RunLog& log, const std::string& path,
+                            std::size_t reach) {
     const auto bytes = files.ReadWholeFile(path);
     if (!bytes || bytes->empty()) {
         return;  // gone or emptied since: nothing to show
     }
-    const std::string& source = *bytes;
-    const SourceMap map(source);
-    // The parser's calls view this load's own cleaned text, which is the map's
-    // byte for byte.
-    std::optional<std::size_t> lastClose;
-    if (!commands_.empty()) {
-        const std::string_view name = commands_.back().name;
-        const auto open = static_cast<std::size_t>(name.data() - text_.data()) + name.size();
-        lastClose = text_.find(')', open + 1);
-    }
-    const LoadFault fault = FindLoadFault(map, lastClose);
+    // This load's own cleaned text is the map's byte for byte, so the parse
+    // stopped at `reach` in both.
+    const SourceMap map(*bytes);
+    const LoadFault fault = FindLoadFault(map, reach);
     const SourcePosition where = map.PositionOf(fault.at);
     fault_ = path + ":" + std::to_string(where.line) + ":" + std::to_string(where.column) + ": " +
              fault.what;

@@ -31,11 +31,10 @@ class ModScript {
     // cannot be read, is empty or is broken; after a parse error the commands
     // before the error are kept.
     bool Load(FileSystem& files, RunLog& log, const std::string& path);
-    // Takes the script at `path` as another reader already cleaned and parsed
-    // it, the same as Load makes of it: `text` and what the commands view must
-    // outlive this script, which copies neither.
-    void UseParsed(RunLog& log, const std::string& path, std::string_view text,
-                   std::vector<ScriptCommand> commands);
+    // Takes a script as another reader already cleaned and parsed it, the
+    // same as Load makes of it, without a log line or a path: `text` and what
+    // the commands view must outlive this script, which copies neither.
+    void UseParsed(std::string_view text, std::vector<ScriptCommand> commands);
     // The files no command may move, at install and at restore: a command
     // that names one is refused and moves nothing.
     void KeepOutOfReach(OwnFiles files) { ownFiles_ = std::move(files); }
@@ -72,11 +71,10 @@ class ModScript {
         std::string directory;
     };
 
-    // Takes `path` as the script's and says so in the log.
-    void Loading(RunLog& log, const std::string& path);
     // Finds where the script at `path` went wrong, reading it again (its own
-    // buffer was cleaned in place), and says it in the log.
-    void ReportFault(FileSystem& files, RunLog& log, const std::string& path);
+    // buffer was cleaned in place), and says it in the log; `reach` is where
+    // the parse stopped, if it ran.
+    void ReportFault(FileSystem& files, RunLog& log, const std::string& path, std::size_t reach);
 
     std::string path_;
     std::string fault_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/NameCase.h"
 #include "script/PathModel.h"
 
 namespace srdw {
@@ -14,13 +13,8 @@ OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
         }
         const ResolvedPath resolved = ResolveAbsolute(path);
         keys_.push_back(PathKey(resolved));
-        for (const auto& part : resolved.parts) {
-            names_.push_back(FoldNameCase(part));
-        }
+        names_.insert(names_.end(), resolved.parts.begin(), resolved.parts.end());
     }
-    // The paths share their folders: each name is looked at once.
-    std::sort(names_.begin(), names_.end());
-    names_.erase(std::unique(names_.begin(), names_.end()), names_.end());
 }
 
 bool OwnFiles::Holds(std::string_view path, const std::string& directory) const {
@@ -29,14 +23,10 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
     }
     // Most names are no part of the launcher's paths: they cost no look at the
     // current directory.
-    const auto separator =
-        std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
-    const std::string_view name = path.substr(static_cast<std::size_t>(path.rend() - separator));
-    const auto sameSize = [name](const std::string& own) { return own.size() == name.size(); };
+    const std::string_view name = path.substr(path.find_last_of("\\/") + 1);
+    const auto named = [name](const std::string& own) { return SameName(own, name); };
     if (!name.empty() && name != "." && name != ".." &&
-        (std::none_of(names_.begin(), names_.end(), sameSize) ||
-         std::find(names_.begin(), names_.end(), FoldNameCase(std::string(name))) ==
-             names_.end())) {
+        std::none_of(names_.begin(), names_.end(), named)) {
         return false;
     }
     const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));

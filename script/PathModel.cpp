@@ -30,17 +30,6 @@ void AppendParts(ResolvedPath& resolved, std::string_view path) {
     }
 }
 
-// "\\server\share" and the rest of the path after it.
-std::pair<std::string, std::string_view> SplitShare(std::string_view path) {
-    const auto server = path.find_first_of("\\/", 2);
-    const auto end =
-        std::min(server == std::string_view::npos ? server : path.find_first_of("\\/", server + 1),
-                 path.size());
-    std::string root(path.substr(0, end));
-    std::ranges::replace(root, '/', '\\');
-    return {root, path.substr(end)};
-}
-
 }  // namespace
 
 std::string ResolvedPath::Text() const {
@@ -64,24 +53,27 @@ std::string ResolvedPath::Text() const {
 ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path) {
     ResolvedPath resolved;
     if (kWindowsPaths && path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        auto [share, rest] = SplitShare(path);
-        resolved.root = std::move(share);
-        AppendParts(resolved, rest);
+        // The root is "\\server\share", the rest of the path after it.
+        const auto server = path.find_first_of("\\/", 2);
+        const auto end = std::min(
+            server == std::string_view::npos ? server : path.find_first_of("\\/", server + 1),
+            path.size());
+        resolved.root = path.substr(0, end);
+        std::ranges::replace(resolved.root, '/', '\\');
+        path.remove_prefix(end);
     } else if (kWindowsPaths && NamesDrive(path)) {
-        const std::string_view rest = path.substr(2);
-        if (SameName(directory.root, path.substr(0, 2)) && !StartsWithSeparator(rest)) {
+        if (SameName(directory.root, path.substr(0, 2)) && !StartsWithSeparator(path.substr(2))) {
             resolved = directory;  // "C:name" is relative to the drive's current directory
         } else {
             resolved.root = std::string(path.substr(0, 2));
         }
-        AppendParts(resolved, rest);
+        path.remove_prefix(2);
     } else if (StartsWithSeparator(path)) {
         resolved.root = directory.root;
-        AppendParts(resolved, path);
     } else {
         resolved = directory;
-        AppendParts(resolved, path);
     }
+    AppendParts(resolved, path);
     return resolved;
 }
 

@@ -55,8 +55,8 @@ std::optional<std::size_t> CleanScriptText(std::string_view source, char* out) {
     return static_cast<std::size_t>(writer.cursor - out);
 }
 
-bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
-                std::vector<std::string_view>& arguments) {
+std::size_t ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
+                       std::vector<std::string_view>& arguments) {
     commands.clear();
     arguments.clear();
     // Every call has a "(", and every argument after a call's first a ",":
@@ -71,7 +71,7 @@ bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
         const auto open = text.find('(', position);
         const auto close = text.find(')', open + 1);
         if (open == std::string_view::npos || close == std::string_view::npos) {
-            return false;
+            break;
         }
         const std::size_t firstArgument = arguments.size();
 
@@ -98,7 +98,7 @@ bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
             ++position;
         }
     }
-    return true;
+    return position;
 }
 
 }  // namespace srdw

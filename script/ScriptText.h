@@ -86,9 +86,10 @@ std::optional<std::size_t> CleanScriptText(std::string_view source, char* out);
 // Replaces `commands` with the calls of clean text, "name(arg,arg,...)" separated
 // by optional ";". An argument ends at its first NUL byte.
 // The commands' arguments are stored in `arguments`, which must not change while
-// the commands are used. Returns false at a call without "(" or ")"; the calls
-// before it are kept.
-bool ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
-                std::vector<std::string_view>& arguments);
+// the commands are used. Returns how far the calls reach: the end of the text,
+// or the start of a call without "(" or ")", where the parse stops and the
+// calls before it are kept.
+std::size_t ParseCalls(std::string_view text, std::vector<ScriptCommand>& commands,
+                       std::vector<std::string_view>& arguments);
 
 }  // namespace srdw

@@ -13,10 +13,12 @@ struct SourceMap::Reader {
 
     void Keep(std::size_t at) { Copy(at, 1); }
     void Quoted(std::size_t at, std::size_t length) {
-        map.quoted_.push_back({at, length});
+        map.quoted_.push_back({at, length, map.clean_.size()});
         Copy(at, length);
     }
-    void Comment(std::size_t at, std::size_t end) { map.comments_.push_back({at, end - at}); }
+    void Comment(std::size_t at, std::size_t end) {
+        map.comments_.push_back({at, end - at, map.clean_.size()});
+    }
 
     void Copy(std::size_t at, std::size_t length) {
         if (map.stretches_.empty() || at != nextSource) {
@@ -33,10 +35,6 @@ SourceMap::SourceMap(std::string_view source) : source_(source) {
     clean_.reserve(source.size());
     Reader reader{*this};
     unclosedQuote_ = ScanScriptText(source, reader);
-    if (unclosedQuote_) {
-        clean_.clear();
-        stretches_.clear();
-    }
     lineStarts_.push_back(0);
     for (std::size_t i = 0; i < source.size(); ++i) {
         // LF, CR LF and a lone CR each end a line.
@@ -60,19 +58,6 @@ std::size_t SourceMap::SourceOffset(std::size_t cleanOffset) const {
                          [](std::size_t offset, const Stretch& s) { return offset < s.clean; });
     const Stretch& stretch = *std::prev(after);
     return stretch.source + (cleanOffset - stretch.clean);
-}
-
-std::size_t SourceMap::CleanOffsetAt(std::size_t sourceOffset) const {
-    const auto after =
-        std::upper_bound(stretches_.begin(), stretches_.end(), sourceOffset,
-                         [](std::size_t offset, const Stretch& s) { return offset < s.source; });
-    if (after == stretches_.begin()) {
-        return 0;
-    }
-    const Stretch& stretch = *std::prev(after);
-    const std::size_t length =
-        (after == stretches_.end() ? clean_.size() : after->clean) - stretch.clean;
-    return stretch.clean + std::min(length, sourceOffset - stretch.source);
 }
 
 SourcePosition SourceMap::PositionOf(std::size_t sourceOffset) const {
@@ -114,28 +99,21 @@ LoadFault UnclosedQuoteFault(const SourceMap& map, std::size_t lastQuote) {
 
 }  // namespace
 
-LoadFault FindLoadFault(const SourceMap& map, std::optional<std::size_t> lastClose) {
+LoadFault FindLoadFault(const SourceMap& map, std::size_t reach) {
     if (const auto quote = map.UnclosedQuote()) {
         return UnclosedQuoteFault(map, *quote);
     }
     const std::string_view clean = map.CleanText();
-    std::size_t position = 0;
-    if (lastClose) {
-        position = *lastClose + 1;
-        while (position < clean.size() && clean[position] == ';') {
-            ++position;
-        }
-    }
-    LoadFault fault{{}, "ERROR in script!", map.SourceOffset(position), {}};
-    const auto open = clean.find('(', position);
+    LoadFault fault{{}, "ERROR in script!", map.SourceOffset(reach), {}};
+    const auto open = clean.find('(', reach);
     if (open == std::string_view::npos) {
         fault.code = "text-after-last-call";
-        fault.what = "'" + Excerpt(clean.substr(position)) + "' is not a call: no '(' follows it";
+        fault.what = "'" + Excerpt(clean.substr(reach)) + "' is not a call: no '(' follows it";
         return fault;
     }
     fault.code = "unclosed-call";
-    fault.what = "the call '" + Excerpt(clean.substr(position, open - position)) +
-                 "(' is never closed by ')'";
+    fault.what =
+        "the call '" + Excerpt(clean.substr(reach, open - reach)) + "(' is never closed by ')'";
     const std::size_t openInSource = map.SourceOffset(open);
     for (const auto& comment : map.Comments()) {
         if (comment.at > openInSource &&

@@ -21,6 +21,7 @@ struct SourcePosition {
 struct SourceSpan {
     std::size_t at = 0;      // offset in the file
     std::size_t length = 0;  // bytes
+    std::size_t clean = 0;   // the cleaned text's offset where it went or would go
 };
 
 class SourceMap {
@@ -28,7 +29,7 @@ class SourceMap {
     // Cleans `source` exactly as the launcher does; `source` must outlive the map.
     explicit SourceMap(std::string_view source);
 
-    // The cleaned text the launcher parses; empty when a quote is not closed.
+    // The cleaned text the launcher parses, up to a quote that is not closed.
     std::string_view CleanText() const { return clean_; }
     // The offset of the quote that is never closed, if one is not.
     std::optional<std::size_t> UnclosedQuote() const { return unclosedQuote_; }
@@ -38,13 +39,10 @@ class SourceMap {
     // The file offset of the cleaned text's byte at `cleanOffset`; the end of
     // the file for the offset just past the cleaned text.
     std::size_t SourceOffset(std::size_t cleanOffset) const;
-    // The cleaned text's offset where the byte at `sourceOffset` went or would go.
-    std::size_t CleanOffsetAt(std::size_t sourceOffset) const;
     SourcePosition PositionOf(std::size_t sourceOffset) const;
     // Whether a stretch of the file ends on the line where it starts.
     bool OnOneLine(const SourceSpan& span) const {
-        return span.length == 0 ||
-               PositionOf(span.at).line == PositionOf(span.at + span.length - 1).line;
+        return PositionOf(span.at).line == PositionOf(span.at + span.length - 1).line;
     }
     std::string_view Source() const { return source_; }
 
@@ -76,9 +74,9 @@ struct LoadFault {
 };
 
 // The fault of a script that was read but does not load: a quote that is never
-// closed, or else where the parser stopped. `lastClose` is the cleaned text's
-// offset of the ")" of the last call the parser kept, if it kept one.
-LoadFault FindLoadFault(const SourceMap& map, std::optional<std::size_t> lastClose);
+// closed, or else the call at `reach`, the cleaned text's offset where
+// ParseCalls stopped.
+LoadFault FindLoadFault(const SourceMap& map, std::size_t reach);
 
 // A text for people, cut to its first 40 bytes.
 std::string Excerpt(std::string_view text);
