@@ -1,12 +1,11 @@
 #include "platform/posix/CaseInsensitivePath.h"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -94,22 +93,16 @@ Listing* ListingOf(std::string_view directory) {
         return &kept->second;
     }
     std::string path(directory);
-    UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    const std::unique_ptr<DIR, int (*)(DIR*)> stream(sys::opendir(path.c_str()), sys::closedir);
     struct stat info;
-    if (!fd.IsValid() || sys::fstat(fd.Get(), &info) != 0) {
+    if (!stream || sys::fstat(::dirfd(stream.get()), &info) != 0) {
         return nullptr;
     }
-    DIR* stream = sys::fdopendir(fd.Get());
-    if (!stream) {
-        return nullptr;
-    }
-    fd.Release();  // the stream owns it now
     // "." and ".." among them, so that such a part is found as any other name is.
     Listing listing{{}, info.st_dev, info.st_ino};
-    while (const dirent* entry = sys::readdir(stream)) {
+    while (const dirent* entry = sys::readdir(stream.get())) {
         listing.names.insert(Entry(entry->d_name));
     }
-    sys::closedir(stream);
     return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
 
@@ -157,11 +150,6 @@ PathLookup LookUpAbsolute(const std::string& native) {
 
 }  // namespace
 
-std::string WorkingDirectory() {
-    char buffer[4096];
-    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
-}
-
 PathLookup LookUpPath(std::string_view path) {
     if (listings.size() > kMaxListings) {
         ForgetDirectoryListings();
@@ -183,7 +171,7 @@ PathLookup LookUpPath(std::string_view path) {
     if (found.path.front() == '/') {
         return LookUpAbsolute(found.path);
     }
-    const std::string base = WorkingDirectory();
+    const std::string base = NativeFileSystem().WorkingDirectory();
     if (base.empty()) {
         return found;
     }
@@ -205,7 +193,7 @@ void FollowNewName(const std::string& made) {
     std::string_view path = made;
     std::string absolute;
     if (!path.starts_with('/')) {
-        absolute = Join(WorkingDirectory(), path);
+        absolute = Join(NativeFileSystem().WorkingDirectory(), path);
         path = absolute;
     }
     while (path.size() > 1 && path.back() == '/') {
