@@ -10,9 +10,6 @@
 
 namespace srdw::posix {
 
-// The working directory; empty when it cannot be read.
-std::string WorkingDirectory();
-
 // What a Windows-spelled path names here. The native path as spelled when
 // something is there so: one lstat, and no directory is read. Otherwise each
 // component that is not there as spelled is replaced by an entry of its

@@ -7,7 +7,6 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -101,12 +100,9 @@ std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
 
 // The path with its file name replaced by the resolved path's.
 std::string WithStoredName(const std::string& path, std::string_view resolved) {
-    const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
-                          return c == '/' || c == '\\';
-                      }).base();
-    // In the copy's own bytes: the stored name is most often as long as the one asked for.
-    return std::string(path).replace(static_cast<std::size_t>(name - path.begin()),
-                                     std::string::npos, resolved.substr(resolved.rfind('/') + 1));
+    return path
+        .substr(0, path.find_last_of("/\\") + 1)  // none of it without a separator
+        .append(resolved.substr(resolved.rfind('/') + 1));
 }
 
 // The directory a native path names its file in.
@@ -268,7 +264,10 @@ class PosixFileSystem final : public FileSystem {
         return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
-    std::string WorkingDirectory() override { return posix::WorkingDirectory(); }
+    std::string WorkingDirectory() override {
+        char buffer[4096];
+        return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+    }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         const UniqueFd fd(sys::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC, 0));

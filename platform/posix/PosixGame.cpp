@@ -191,54 +191,46 @@ std::vector<RunningProcess> Descendants() {
     return below;
 }
 
-// Starts arguments[0] with `arguments` in `workingDirectory` (the current one
-// when empty) and reaps it and every process below it until none is left, or
-// until `whileRunning` ends the wait; it is called every kWatchInterval
-// milliseconds. A process that leaves its parent comes to this one, so a
-// helper that was made a daemon is waited for as well.
-ProgramRun RunAndReap(std::vector<std::string> arguments, const std::string& workingDirectory,
-                      const WatchWhileRunning& whileRunning) {
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    const BlockedChildSignal blocked;
-    pid_t child = 0;
-    if (const int error = Spawn(child, arguments, workingDirectory, blocked.Previous())) {
-        return ProgramRun::NotStarted(std::strerror(error));
-    }
-    const auto interval = std::chrono::milliseconds(kWatchInterval);
-    auto nextLook = Clock::now() + interval;
-    bool programEnded = false;
-    while (ChildrenLeft(child, programEnded)) {
-        const auto now = Clock::now();
-        if (now >= nextLook) {
-            if (!whileRunning(programEnded)) {
-                ProgramRun run;
-                run.left = Descendants();
-                return run;
-            }
-            nextLook = now + interval;
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(nextLook - now);
-        const timespec timeout = {static_cast<time_t>(wait.count() / 1000000000),
-                                  static_cast<long>(wait.count() % 1000000000)};
-        ::sigtimedwait(&blocked.Set(), nullptr, &timeout);
-    }
-    return {};
-}
-
 class PosixGame final : public GameProcess {
   public:
     bool HasWindows() override { return false; }
     bool WindowExists(const std::string&, const std::string&) override { return false; }
 
-    // The launcher is the subreaper of what the game starts: a child the game
-    // hands over to, even one that left its parent, ends as the launcher's own
-    // child. There are no windows to watch meanwhile.
+    // Starts the file in `directory` (the current one when empty) and reaps it
+    // and every process below it until none is left, or until `whileRunning`
+    // ends the wait; it is called every kWatchInterval milliseconds. The
+    // launcher is the subreaper of what the game starts: a child the game hands
+    // over to, even one that left its parent and was made a daemon, ends as the
+    // launcher's own child. There are no windows to watch meanwhile.
     ProgramRun StartAndWait(const std::string& file, const std::string& parameters,
                             const std::string& directory,
                             const WatchWhileRunning& whileRunning) override {
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
         arguments.insert(arguments.begin(), ResolveCase(file));
-        ProgramRun run = RunAndReap(std::move(arguments), ResolveCase(directory), whileRunning);
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        const BlockedChildSignal blocked;
+        pid_t child = 0;
+        if (const int error = Spawn(child, arguments, ResolveCase(directory), blocked.Previous())) {
+            return ProgramRun::NotStarted(std::strerror(error));
+        }
+        ProgramRun run;
+        const auto interval = std::chrono::milliseconds(kWatchInterval);
+        auto nextLook = Clock::now() + interval;
+        bool programEnded = false;
+        while (ChildrenLeft(child, programEnded)) {
+            const auto now = Clock::now();
+            if (now >= nextLook) {
+                if (!whileRunning(programEnded)) {
+                    run.left = Descendants();
+                    break;
+                }
+                nextLook = now + interval;
+            }
+            const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(nextLook - now);
+            const timespec timeout = {static_cast<time_t>(wait.count() / 1000000000),
+                                      static_cast<long>(wait.count() % 1000000000)};
+            ::sigtimedwait(&blocked.Set(), nullptr, &timeout);
+        }
         // The launcher's locks kept no one out of the folders while the game ran.
         posix::ForgetDirectoryListings();
         return run;

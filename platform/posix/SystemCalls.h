@@ -30,7 +30,6 @@
     X(mkdir, int, (const char* path, mode_t mode), (path, mode))                                  \
     X(chdir, int, (const char* path), (path))                                                     \
     X(opendir, DIR*, (const char* path), (path))                                                  \
-    X(fdopendir, DIR*, (int fd), (fd))                                                            \
     X(readdir, struct dirent*, (DIR * directory), (directory))                                    \
     X(closedir, int, (DIR * directory), (directory))                                              \
     X(flock, int, (int fd, int operation), (fd, operation))                                       \
