@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/NameCase.h"
 #include "script/PathModel.h"
 
 namespace srdw {
@@ -13,8 +14,13 @@ OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
         }
         const ResolvedPath resolved = ResolveAbsolute(path);
         keys_.push_back(PathKey(resolved));
-        names_.insert(names_.end(), resolved.parts.begin(), resolved.parts.end());
+        for (const auto& part : resolved.parts) {
+            names_.push_back(FoldNameCase(part));
+        }
     }
+    // The paths share their folders: each name is looked at once.
+    std::sort(names_.begin(), names_.end());
+    names_.erase(std::unique(names_.begin(), names_.end()), names_.end());
 }
 
 bool OwnFiles::Holds(std::string_view path, const std::string& directory) const {
@@ -23,10 +29,14 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
     }
     // Most names are no part of the launcher's paths: they cost no look at the
     // current directory.
-    const std::string_view name = path.substr(path.find_last_of("\\/") + 1);
-    const auto named = [name](const std::string& own) { return SameName(own, name); };
+    const auto separator =
+        std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
+    const std::string_view name = path.substr(static_cast<std::size_t>(path.rend() - separator));
+    const auto sameSize = [name](const std::string& own) { return own.size() == name.size(); };
     if (!name.empty() && name != "." && name != ".." &&
-        std::none_of(names_.begin(), names_.end(), named)) {
+        (std::none_of(names_.begin(), names_.end(), sameSize) ||
+         std::find(names_.begin(), names_.end(), FoldNameCase(std::string(name))) ==
+             names_.end())) {
         return false;
     }
     const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));

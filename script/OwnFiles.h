@@ -25,7 +25,7 @@ class OwnFiles {
 
   private:
     std::vector<std::string> keys_;   // PathKey of each, resolved
-    std::vector<std::string> names_;  // every part of them
+    std::vector<std::string> names_;  // every part of them, letter case folded
 };
 
 }  // namespace srdw
