@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
-#include <set>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/AsciiCase.h"
@@ -15,9 +17,43 @@
 
 namespace srdw {
 
+namespace {
+
+// Where a byte below 0x80 is 'A' to 'Z', adding 0x80 - 'A' sets its top bit
+// and adding 0x80 - 'Z' - 1 does not, and the difference becomes its 0x20 bit:
+// eight bytes fold at a time, as the engine folds whole paths on every command.
+std::uint64_t FoldEight(std::uint64_t bytes) {
+    constexpr std::uint64_t kEach = 0x0101010101010101;
+    const std::uint64_t low = bytes & (0x7f * kEach);
+    const std::uint64_t upper =
+        ((low + (0x80 - 'A') * kEach) ^ (low + (0x80 - 'Z' - 1) * kEach)) & ~bytes & (0x80 * kEach);
+    return bytes | upper >> 2;
+}
+
+// The eight bytes of `text` from `at` on, folded; those past its end are zero.
+std::uint64_t FoldedEightAt(std::string_view text, std::size_t at) {
+    std::uint64_t bytes = 0;
+    if (text.size() - at >= sizeof bytes) {
+        std::memcpy(&bytes, text.data() + at, sizeof bytes);  // one load, not a call
+    } else {
+        std::memcpy(&bytes, text.data() + at, text.size() - at);
+    }
+    return FoldEight(bytes);
+}
+
+}  // namespace
+
 // As a listing matches a name: other bytes, UTF-8's among them, are themselves.
 std::string FoldNameCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
+    std::size_t at = 0;
+    for (; at + sizeof(std::uint64_t) <= text.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t bytes;
+        std::memcpy(&bytes, text.data() + at, sizeof bytes);
+        bytes = FoldEight(bytes);
+        std::memcpy(text.data() + at, &bytes, sizeof bytes);
+    }
+    std::transform(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(),
+                   text.begin() + static_cast<std::ptrdiff_t>(at), LowerAscii);
     return text;
 }
 
@@ -37,35 +73,72 @@ std::string Join(std::string_view directory, std::string_view name) {
 
 // A path and its last part: "/a/b" is "/a" and "b", "/b" is "/" and "b".
 std::pair<std::string_view, std::string_view> Split(std::string_view path) {
-    const auto at = path.rfind('/');
-    if (at == std::string_view::npos) {
+    // Found by memrchr, many bytes at a time: the names of a game hold many.
+    const auto* slash = static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
+    if (!slash) {
         return {{}, path};
     }
+    const auto at = static_cast<std::size_t>(slash - path.data());
     return {path.substr(0, std::max<std::size_t>(at, 1)), path.substr(at + 1)};
 }
 
-// A name as a listing keeps it: after its spelling with A to Z as a to z, so
-// that the spellings of one name are neighbours, in byte order.
-std::pair<std::string, std::string> Entry(std::string_view name) {
-    return {FoldNameCase(std::string(name)), std::string(name)};
-}
+// A listing's names hashed and matched as a name is looked up, A to Z as a
+// to z, so that any spelling finds every other without a string made for it.
+struct FoldedHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+        std::uint64_t hash = 14695981039346656037u;  // FNV-1a, of eight bytes at a time
+        for (std::size_t at = 0; at < name.size(); at += sizeof hash) {
+            hash = (hash ^ FoldedEightAt(name, at)) * 1099511628211u;
+        }
+        return hash;
+    }
+};
+
+struct FoldedEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return EqualIgnoringCase(a, b);
+    }
+};
+
+using Names = std::unordered_multiset<std::string, FoldedHash, FoldedEqual>;
 
 // The names of one directory.
 struct Listing {
-    std::set<std::pair<std::string, std::string>> names;
+    Names names;
     dev_t device = 0;  // the directory itself, which more than one path may lead to
     ino_t inode = 0;
 
     // `name` as spelled when it is there, else the first of its spellings in
     // byte order; none when it is there in no letter case.
     const std::string* Find(std::string_view name) const {
-        auto entry = Entry(name);
-        if (const auto exact = names.find(entry); exact != names.end()) {
-            return &exact->second;
+        const std::string* first = nullptr;
+        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
+            if (*at == name) {
+                return &*at;
+            }
+            if (!first || *at < *first) {
+                first = &*at;
+            }
         }
-        entry.second.clear();
-        const auto first = names.lower_bound(entry);
-        return first != names.end() && first->first == entry.first ? &first->second : nullptr;
+        return first;
+    }
+
+    void Add(std::string_view name) {
+        const std::string* found = Find(name);
+        if (!found || *found != name) {
+            names.emplace(name);
+        }
+    }
+
+    void Remove(std::string_view name) {
+        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
+            if (*at == name) {
+                names.erase(at);
+                return;
+            }
+        }
     }
 };
 
@@ -101,15 +174,13 @@ Listing* ListingOf(std::string_view directory) {
     // "." and ".." among them, so that such a part is found as any other name is.
     Listing listing{{}, info.st_dev, info.st_ino};
     while (const dirent* entry = sys::readdir(stream.get())) {
-        listing.names.insert(Entry(entry->d_name));
+        listing.names.emplace(entry->d_name);
     }
     return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
 
-PathLookup LookUpAbsolute(const std::string& native);
-
-// The absolute `directory`: as spelled where it is there so, else as a look-up
-// of it in its parent's listing finds it.
+// The absolute `directory`: as spelled where it is there so, else its
+// parent's entry of the same name in another letter case.
 Folder FolderOf(std::string_view directory) {
     while (directory.size() > 1 && directory.back() == '/') {
         directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
@@ -118,15 +189,24 @@ Folder FolderOf(std::string_view directory) {
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
     }
-    PathLookup found = LookUpAbsolute(folder.path);
-    folder.path = std::move(found.path);
-    // A link that leads nowhere has no listing, and is there all the same.
-    folder.listing = found.exists ? ListingOf(folder.path) : nullptr;
+    const auto [above, name] = Split(directory);
+    const Folder parent = FolderOf(above);
+    while (const std::string* match = parent.listing ? parent.listing->Find(name) : nullptr) {
+        folder.path = Join(parent.path, *match);
+        folder.listing = ListingOf(folder.path);
+        // A link that leads nowhere has no listing, and is there all the same.
+        struct stat info;
+        if (folder.listing || errno != ENOENT || sys::lstat(folder.path.c_str(), &info) == 0 ||
+            errno != ENOENT) {
+            return folder;
+        }
+        parent.listing->Remove(*match);  // gone since the listing was read
+    }
+    folder.path = Join(parent.path, name);
     return folder;
 }
 
-// The absolute `native` as its directory's listing spells it: for a path that
-// is not there as spelled, or a directory that cannot be read as spelled.
+// The absolute `native`, which is not there as spelled.
 PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found;
     std::string_view spelled = native;
@@ -135,14 +215,22 @@ PathLookup LookUpAbsolute(const std::string& native) {
     }
     const std::string_view trailing = std::string_view(native).substr(spelled.size());
     const auto [directory, name] = Split(spelled);
-    const Folder folder = FolderOf(directory);
-    while (const std::string* match = folder.listing ? folder.listing->Find(name) : nullptr) {
+    Folder folder = FolderOf(directory);
+    while (folder.listing) {
+        const std::string* match = folder.listing->Find(name);
+        if (!match) {
+            break;
+        }
         found.path = Join(folder.path, *match).append(trailing);
-        found.exists = sys::lstat(found.path.c_str(), &found.status) == 0;
-        if (found.exists || errno != ENOENT) {
+        if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
+            found.exists = true;
             return found;
         }
-        folder.listing->names.erase(Entry(*match));  // gone since the listing was read
+        if (found.path != native && errno != ENOENT) {
+            return found;
+        }
+        // Gone since the listing was read.
+        folder.listing->Remove(*match);
     }
     found.path = Join(folder.path, name).append(trailing);
     return found;
@@ -156,7 +244,10 @@ PathLookup LookUpPath(std::string_view path) {
     }
     // Backslashes become slashes; nothing else changes.
     PathLookup found{std::string(path)};
-    std::replace(found.path.begin(), found.path.end(), '\\', '/');
+    // Found by memchr: a path holds a few backslashes at most.
+    for (auto at = found.path.find('\\'); at != std::string::npos; at = found.path.find('\\', at)) {
+        found.path[at] = '/';
+    }
     if (found.path.empty()) {
         return found;
     }
@@ -210,7 +301,7 @@ void FollowNewName(const std::string& made) {
     // The directory by any path that leads to it.
     for (auto& [where, listing] : listings) {
         if (listing.device == info.st_dev && listing.inode == info.st_ino) {
-            listing.names.insert(Entry(name));
+            listing.Add(name);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -100,9 +101,13 @@ std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
 
 // The path with its file name replaced by the resolved path's.
 std::string WithStoredName(const std::string& path, std::string_view resolved) {
-    return path
-        .substr(0, path.find_last_of("/\\") + 1)  // none of it without a separator
-        .append(resolved.substr(resolved.rfind('/') + 1));
+    // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
+    const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
+                          return c == '/' || c == '\\';
+                      }).base();
+    // In the copy's own bytes: the stored name is most often as long as the one asked for.
+    return std::string(path).replace(static_cast<std::size_t>(name - path.begin()),
+                                     std::string::npos, resolved.substr(resolved.rfind('/') + 1));
 }
 
 // The directory a native path names its file in.
