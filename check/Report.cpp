@@ -11,108 +11,13 @@ namespace {
 // A report's text is built in a string. Not an iostream, which would bring the
 // C++ library's locales with it: on Windows they are half of SrdwCheck's size.
 
+using Json = nlohmann::ordered_json;
+
 std::string SeverityName(Severity severity) {
     return severity == Severity::Error     ? "error"
            : severity == Severity::Warning ? "warning"
                                            : "note";
 }
-
-void WriteLines(const WalkLog& log, std::string& out) {
-    for (const auto& line : log.lines) {
-        out += "    " + line + '\n';
-    }
-    if (log.leftOut > 0) {
-        out += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
-    }
-}
-
-void WriteCommands(const CheckReport& report, std::string& out) {
-    out +=
-        "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
-        (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
-        "\n  @cmdline = " + report.commandLine + '\n';
-    if (report.commands.empty()) {
-        out += "  (none)\n";
-    }
-    std::string directory = ".";
-    for (const auto& command : report.commands) {
-        if (command.directory != directory) {
-            directory = command.directory;
-            out += "  in " + directory + ":\n";
-        }
-        out += "  " + std::to_string(command.number) + ". line " +
-               std::to_string(command.where.line) + ": " + command.name +
-               (command.known ? "" : "  (not a command: skipped)") + '\n';
-        for (const auto& argument : command.arguments) {
-            out += "       " + argument.text;
-            if (command.known) {
-                out += "  ->  " +
-                       (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
-            }
-            out += '\n';
-        }
-    }
-    if (report.commandCount > report.commands.size()) {
-        out += "  ... " + Plural(report.commandCount - report.commands.size(), "more command") +
-               ", not listed\n";
-    }
-}
-
-bool IsBelow(std::string_view path, std::string_view directory) {
-    return path.size() > directory.size() && path.starts_with(directory) &&
-           (path[directory.size()] == '\\' || path[directory.size()] == '/');
-}
-
-void WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
-                  std::string& out) {
-    if (differences.empty()) {
-        out += "  " + after + ", every path is back where it was.\n";
-        return;
-    }
-    out += "  " + after + ", the game directory is NOT as it was:\n";
-    for (const auto& line : differences) {
-        out += "    " + line + '\n';
-    }
-}
-
-void WriteDryRun(const CheckReport& report, std::string& out) {
-    const DryRunResult& run = *report.dryRun;
-    out += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
-    out += "  Install, as the launcher would log it:\n";
-    WriteLines(run.install, out);
-    out += "  While the game runs:\n";
-    if (run.whileGameRuns.empty()) {
-        out += "    nothing is moved\n";
-    }
-    const Placement* movedDirectory = nullptr;
-    for (const auto& placement : run.whileGameRuns) {
-        // What moved along with its directory goes without saying.
-        if (movedDirectory && IsBelow(placement.path, movedDirectory->path) &&
-            IsBelow(placement.was, movedDirectory->was)) {
-            continue;
-        }
-        out += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
-               (placement.directory ? ", with everything in it" : "") + '\n';
-        movedDirectory = placement.directory ? &placement : movedDirectory;
-    }
-    out += "  Restore, as the launcher would log it:\n";
-    WriteLines(run.restore, out);
-    WriteVerdict("After restore", run.notRestored, out);
-    out +=
-        "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
-        "/recover) would ";
-    // A journal without a command (an install that ran none) leaves the
-    // recovery nothing to log: a heading over no lines would read as lost.
-    if (run.recovery.lines.empty() && run.recovery.leftOut == 0) {
-        out += "find nothing to undo and log no command.\n";
-    } else {
-        out += "log:\n";
-        WriteLines(run.recovery, out);
-    }
-    WriteVerdict("After that recovery", run.notRecovered, out);
-}
-
-using Json = nlohmann::ordered_json;
 
 // Text that is valid UTF-8 passes as it is; the serializer refuses any other
 // (overlong forms, surrogates and code points past U+10FFFF among it), which is
@@ -139,116 +44,204 @@ Json Text(std::string_view text) {
     }
 }
 
-Json Texts(const std::vector<std::string>& texts) {
-    Json list = Json::array();
-    for (const auto& text : texts) {
-        list.push_back(Text(text));
+// Both reports, written in one walk over the check's: the text for people
+// (compiler-style findings, the command list, the dry run) and the JSON
+// document for a mod's own CI, each part into both as the walk comes to it.
+struct Reports {
+    std::string text;
+    Json json;
+    Json leftOut;  // what the report does not list
+};
+
+// A log of the dry run, also in `leftOut` at `walk`; the lines for the document.
+Json WriteLines(const WalkLog& log, const char* walk, Reports& out) {
+    Json lines = Json::array();
+    for (const auto& line : log.lines) {
+        out.text += "    " + line + '\n';
+        lines.push_back(Text(line));
     }
-    return list;
+    if (log.leftOut > 0) {
+        out.text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
+    }
+    out.leftOut[walk] = log.leftOut;
+    return lines;
+}
+
+// What is not back where it was after `after`; the lines for the document.
+Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
+                  Reports& out) {
+    out.text += "  " + after +
+                (differences.empty() ? ", every path is back where it was.\n"
+                                     : ", the game directory is NOT as it was:\n");
+    Json lines = Json::array();
+    for (const auto& line : differences) {
+        out.text += "    " + line + '\n';
+        lines.push_back(Text(line));
+    }
+    return lines;
+}
+
+void WriteFindings(const CheckReport& report, Reports& out) {
+    Json& findings = out.json["findings"] = Json::array();
+    for (const auto& finding : report.findings) {
+        const auto& where = finding.where;
+        out.text += report.script + ':';
+        if (where) {
+            out.text += std::to_string(where->line) + ':' + std::to_string(where->column) + ':';
+        }
+        out.text += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" +
+                    finding.code + "]\n";
+        findings.push_back({{"severity", SeverityName(finding.severity)},
+                            {"line", where ? Json(where->line) : Json(nullptr)},
+                            {"column", where ? Json(where->column) : Json(nullptr)},
+                            {"code", Text(finding.code)},
+                            {"message", Text(finding.message)}});
+    }
+    out.leftOut["findings"] = Json::array();
+    for (const auto& [code, tally] : report.tallies) {
+        if (tally.count > kListedFindingsPerCode) {
+            const std::size_t more = tally.count - kListedFindingsPerCode;
+            out.text += report.script + ": " + SeverityName(tally.severity) + ": " +
+                        std::to_string(more) + " more like this, not listed (" +
+                        std::to_string(tally.count) + " in all) [" + code + "]\n";
+            out.leftOut["findings"].push_back({{"code", Text(code)},
+                                               {"severity", SeverityName(tally.severity)},
+                                               {"count", more}});
+        }
+    }
+}
+
+void WriteCommands(const CheckReport& report, Reports& out) {
+    out.text +=
+        "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
+        (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
+        "\n  @cmdline = " + report.commandLine + '\n';
+    if (report.commands.empty()) {
+        out.text += "  (none)\n";
+    }
+    Json& commands = out.json["commands"] = Json::array();
+    std::string directory = ".";
+    for (const auto& command : report.commands) {
+        if (command.directory != directory) {
+            directory = command.directory;
+            out.text += "  in " + directory + ":\n";
+        }
+        out.text += "  " + std::to_string(command.number) + ". line " +
+                    std::to_string(command.where.line) + ": " + command.name +
+                    (command.known ? "" : "  (not a command: skipped)") + '\n';
+        Json arguments = Json::array();
+        for (const auto& argument : command.arguments) {
+            out.text += "       " + argument.text;
+            if (command.known) {
+                out.text += "  ->  " + (argument.install ? "'" + *argument.install + "'"
+                                                         : "(too long: empty)");
+            }
+            out.text += '\n';
+            const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
+            arguments.push_back({{"text", Text(argument.text)},
+                                 {"line", argument.where.line},
+                                 {"column", argument.where.column},
+                                 {"install", install},
+                                 {"restore", install}});  // restore undoes what install recorded
+        }
+        commands.push_back({{"number", command.number},
+                            {"line", command.where.line},
+                            {"column", command.where.column},
+                            {"name", Text(command.name)},
+                            {"known", command.known},
+                            {"directory", Text(command.directory)},
+                            {"arguments", std::move(arguments)}});
+    }
+    const std::size_t more = report.commandCount - report.commands.size();
+    if (more > 0) {
+        out.text += "  ... " + Plural(more, "more command") + ", not listed\n";
+    }
+    out.leftOut["commands"] = more;
+}
+
+bool IsBelow(std::string_view path, std::string_view directory) {
+    return path.size() > directory.size() && path.starts_with(directory) &&
+           (path[directory.size()] == '\\' || path[directory.size()] == '/');
+}
+
+void WriteDryRun(const CheckReport& report, Reports& out) {
+    const DryRunResult& run = *report.dryRun;
+    Json& json = out.json["dryRun"];
+    out.text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
+    out.text += "  Install, as the launcher would log it:\n";
+    json["install"] = WriteLines(run.install, "install", out);
+    out.text += "  While the game runs:\n";
+    if (run.whileGameRuns.empty()) {
+        out.text += "    nothing is moved\n";
+    }
+    Json& placements = json["whileGameRuns"] = Json::array();
+    const Placement* movedDirectory = nullptr;
+    for (const auto& placement : run.whileGameRuns) {
+        placements.push_back({{"path", Text(placement.path)},
+                              {"was", Text(placement.was)},
+                              {"directory", placement.directory}});
+        // What moved along with its directory goes without saying.
+        if (movedDirectory && IsBelow(placement.path, movedDirectory->path) &&
+            IsBelow(placement.was, movedDirectory->was)) {
+            continue;
+        }
+        out.text += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
+                    (placement.directory ? ", with everything in it" : "") + '\n';
+        movedDirectory = placement.directory ? &placement : movedDirectory;
+    }
+    out.text += "  Restore, as the launcher would log it:\n";
+    json["restore"] = WriteLines(run.restore, "restore", out);
+    json["notRestored"] = WriteVerdict("After restore", run.notRestored, out);
+    json["restored"] = run.notRestored.empty();
+    out.text +=
+        "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
+        "/recover) would ";
+    // A journal without a command (an install that ran none) leaves the
+    // recovery nothing to log: a heading over no lines would read as lost.
+    out.text += run.recovery.lines.empty() && run.recovery.leftOut == 0
+                    ? "find nothing to undo and log no command.\n"
+                    : "log:\n";
+    json["recovery"] = WriteLines(run.recovery, "recovery", out);
+    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, out);
+    json["recovered"] = run.notRecovered.empty();
+}
+
+Reports Write(const CheckReport& report) {
+    Reports out;
+    out.json = {{"script", Text(report.script)},
+                {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
+                {"cmdline", Text(report.commandLine)},
+                {"loaded", report.loaded}};
+    std::string summary;
+    for (const Severity severity : {Severity::Error, Severity::Warning, Severity::Note}) {
+        const std::size_t count = report.Count(severity);
+        out.json[SeverityName(severity) + "s"] = count;
+        summary += (summary.empty() ? "\n" : ", ") + Plural(count, SeverityName(severity));
+    }
+    WriteFindings(report, out);
+    WriteCommands(report, out);
+    out.json["dryRun"] = nullptr;
+    if (report.dryRun) {
+        WriteDryRun(report, out);
+    } else if (!report.loaded) {
+        out.text += "\nNo dry run: the launcher would not load this script.\n";
+    } else {
+        out.text += "\nNo dry run: give the game directory with --game DIR for one.\n";
+    }
+    out.text += summary + ".\n";
+    out.json["leftOut"] = std::move(out.leftOut);
+    return out;
 }
 
 }  // namespace
 
-// How nlohmann's serializer writes each part of a report, also in a list.
-void to_json(Json& json, const Finding& finding) {
-    const auto& where = finding.where;
-    json = {{"severity", SeverityName(finding.severity)},
-            {"line", where ? Json(where->line) : Json(nullptr)},
-            {"column", where ? Json(where->column) : Json(nullptr)},
-            {"code", Text(finding.code)},
-            {"message", Text(finding.message)}};
-}
-
-void to_json(Json& json, const CheckedArgument& argument) {
-    const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
-    json = {{"text", Text(argument.text)},
-            {"line", argument.where.line},
-            {"column", argument.where.column},
-            {"install", install},
-            {"restore", install}};  // restore undoes what install recorded
-}
-
-void to_json(Json& json, const CheckedCommand& command) {
-    json = {{"number", command.number},       {"line", command.where.line},
-            {"column", command.where.column}, {"name", Text(command.name)},
-            {"known", command.known},         {"directory", Text(command.directory)},
-            {"arguments", command.arguments}};
-}
-
-void to_json(Json& json, const Placement& placement) {
-    json = {{"path", Text(placement.path)},
-            {"was", Text(placement.was)},
-            {"directory", placement.directory}};
-}
-
 std::string TextReport(const CheckReport& report) {
-    std::string out;
-    for (const auto& finding : report.findings) {
-        out += report.script + ':';
-        if (finding.where) {
-            out += std::to_string(finding.where->line) + ':' +
-                   std::to_string(finding.where->column) + ':';
-        }
-        out += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" + finding.code +
-               "]\n";
-    }
-    for (const auto& [code, tally] : report.tallies) {
-        if (tally.count > kListedFindingsPerCode) {
-            out += report.script + ": " + SeverityName(tally.severity) + ": " +
-                   std::to_string(tally.count - kListedFindingsPerCode) +
-                   " more like this, not listed (" + std::to_string(tally.count) + " in all) [" +
-                   code + "]\n";
-        }
-    }
-    WriteCommands(report, out);
-    if (report.dryRun) {
-        WriteDryRun(report, out);
-    } else if (!report.loaded) {
-        out += "\nNo dry run: the launcher would not load this script.\n";
-    } else {
-        out += "\nNo dry run: give the game directory with --game DIR for one.\n";
-    }
-    out += '\n' + Plural(report.Count(Severity::Error), "error") + ", " +
-           Plural(report.Count(Severity::Warning), "warning") + ", " +
-           Plural(report.Count(Severity::Note), "note") + ".\n";
-    return out;
+    return Write(report).text;
 }
 
 std::string JsonReport(const CheckReport& report) {
-    // What the report does not list.
-    Json leftOut = {{"findings", Json::array()},
-                    {"commands", report.commandCount - report.commands.size()}};
-    for (const auto& [code, tally] : report.tallies) {
-        if (tally.count > kListedFindingsPerCode) {
-            leftOut["findings"].push_back({{"code", Text(code)},
-                                           {"severity", SeverityName(tally.severity)},
-                                           {"count", tally.count - kListedFindingsPerCode}});
-        }
-    }
-    Json dryRun = nullptr;
-    if (const auto& run = report.dryRun) {
-        dryRun = {
-            {"install", Texts(run->install.lines)},     {"whileGameRuns", run->whileGameRuns},
-            {"restore", Texts(run->restore.lines)},     {"notRestored", Texts(run->notRestored)},
-            {"restored", run->notRestored.empty()},     {"recovery", Texts(run->recovery.lines)},
-            {"notRecovered", Texts(run->notRecovered)}, {"recovered", run->notRecovered.empty()}};
-        leftOut["install"] = run->install.leftOut;
-        leftOut["restore"] = run->restore.leftOut;
-        leftOut["recovery"] = run->recovery.leftOut;
-    }
-    const Json document = {{"script", Text(report.script)},
-                           {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
-                           {"cmdline", Text(report.commandLine)},
-                           {"loaded", report.loaded},
-                           {"errors", report.Count(Severity::Error)},
-                           {"warnings", report.Count(Severity::Warning)},
-                           {"notes", report.Count(Severity::Note)},
-                           {"findings", report.findings},
-                           {"commands", report.commands},
-                           {"dryRun", std::move(dryRun)},
-                           {"leftOut", std::move(leftOut)}};
     // Compact, and ASCII only.
-    return document.dump(-1, ' ', true) + '\n';
+    return Write(report).json.dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check
