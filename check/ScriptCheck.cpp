@@ -905,10 +905,6 @@ void DryRun(Check& check) {
 
 }  // namespace
 
-std::string PlaceholderGameDirectory() {
-    return kWindowsPaths ? "C:\\<game>" : "/<game>";
-}
-
 std::size_t CheckReport::Count(Severity severity) const {
     std::size_t count = 0;
     for (const auto& [code, tally] : tallies) {
@@ -923,9 +919,12 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckReport& report = check.report;
     report.script = scriptPath;
     report.gameGiven = !options.gameDirectory.empty();
-    // A relative directory is taken from where the checker runs.
+    // A relative directory is taken from where the checker runs; without one,
+    // a stand-in.
     check.game = Resolve(ResolveAbsolute(NativeFileSystem().WorkingDirectory()),
-                         report.gameGiven ? options.gameDirectory : PlaceholderGameDirectory());
+                         report.gameGiven ? options.gameDirectory
+                         : kWindowsPaths  ? "C:\\<game>"
+                                          : "/<game>");
     report.gameDirectory = check.game.Text();
     report.commandLine = PrepareCommandLine(options.commandLine);
 

@@ -105,9 +105,6 @@ struct CheckOptions {
     std::string commandLine;    // the launcher's command line, as the player types it
 };
 
-// The game directory's stand-in when none is given.
-std::string PlaceholderGameDirectory();
-
 // Checks the script read from `scriptPath` whose bytes are `source`.
 CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
                         const CheckOptions& options);
