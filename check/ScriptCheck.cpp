@@ -776,26 +776,29 @@ std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
 }
 
 // The entries whose path, letter case or attributes differ from the start, one
-// line each, in the order of where they were; what was moved out of the game
-// directory is left out, for the model cannot follow it.
-std::vector<std::string> Differences(const ResolvedPath& game, const FolderModel& model) {
+// line each, in the order of where they were, each also an error `code` that
+// says it `after` what; what was moved out of the game directory is left out,
+// for the model cannot follow it.
+std::vector<std::string> Differences(Check& check, const FolderModel& model, const char* code,
+                                     const std::string& after) {
+    const ResolvedPath& game = check.game;
     const auto state = [](bool readOnly) { return readOnly ? "read-only" : "writable"; };
     std::vector<std::string> differences;
     for (const auto& change : AllChanges(model, &FolderModel::Change::was)) {
         const std::string name = Relative(game, change.was);
-        if (!IsWithin(change.now, game)) {
+        const bool moved = change.now.Text() != change.was.Text();
+        if (!IsWithin(change.now, game) || (!moved && change.readOnlyNow == change.readOnlyWas)) {
             continue;
         }
-        if (change.now.Text() != change.was.Text()) {
-            const bool caseOnly = PathKey(change.now) == PathKey(change.was);
-            differences.push_back("'" + name + "' is now at '" + Relative(game, change.now) + "'" +
-                                  (caseOnly ? " (only the letter case differs: spell the name in "
-                                              "the script as it is on disk)"
-                                            : ""));
-        } else if (change.readOnlyNow != change.readOnlyWas) {
-            differences.push_back("'" + name + "' was " + state(change.readOnlyWas) +
-                                  " and is now " + state(change.readOnlyNow));
-        }
+        const bool caseOnly = PathKey(change.now) == PathKey(change.was);
+        differences.push_back(
+            moved ? "'" + name + "' is now at '" + Relative(game, change.now) + "'" +
+                        (caseOnly ? " (only the letter case differs: spell the name in "
+                                    "the script as it is on disk)"
+                                  : "")
+                  : "'" + name + "' was " + state(change.readOnlyWas) + " and is now " +
+                        state(change.readOnlyNow));
+        check.Add(Severity::Error, std::nullopt, code, after + differences.back());
     }
     return differences;
 }
@@ -874,7 +877,7 @@ void DryRun(Check& check) {
         result.restore = follow("restore", [&](const Engine& engine) {
             UndoInstall(engine, journal.Contents(), &journal);
         });
-        result.notRestored = Differences(check.game, model);
+        result.notRestored = Differences(check, model, "not-restored", "after restore, ");
     }
 
     // Install, then a crash while the game runs: nothing of the run is left
@@ -891,16 +894,10 @@ void DryRun(Check& check) {
     // What the recovery writes of its progress, the model lets go of.
     result.recovery =
         follow({}, [&](const Engine& engine) { UndoInstall(engine, crashed.Contents()); });
-    result.notRecovered = Differences(check.game, model);
+    result.notRecovered =
+        Differences(check, model, "not-recovered",
+                    "after a crash while the game runs and the recovery at the next start, ");
     check.unmodelled = model.OutsidePaths();
-    for (const auto& difference : result.notRestored) {
-        check.Add(Severity::Error, std::nullopt, "not-restored", "after restore, " + difference);
-    }
-    for (const auto& difference : result.notRecovered) {
-        check.Add(
-            Severity::Error, std::nullopt, "not-recovered",
-            "after a crash while the game runs and the recovery at the next start, " + difference);
-    }
 }
 
 }  // namespace
