@@ -121,14 +121,16 @@ void WriteCommands(const CheckReport& report, Reports& out) {
     }
     Json& commands = out.json["commands"] = Json::array();
     std::string directory = ".";
+    std::size_t number = 0;  // 1-based, in script order
     for (const auto& command : report.commands) {
+        ++number;
         if (command.directory != directory) {
             directory = command.directory;
             out.text += "  in " + directory + ":\n";
         }
-        out.text += "  " + std::to_string(command.number) + ". line " +
-                    std::to_string(command.where.line) + ": " + command.name +
-                    (command.known ? "" : "  (not a command: skipped)") + '\n';
+        out.text += "  " + std::to_string(number) + ". line " + std::to_string(command.where.line) +
+                    ": " + command.name + (command.known ? "" : "  (not a command: skipped)") +
+                    '\n';
         Json arguments = Json::array();
         for (const auto& argument : command.arguments) {
             out.text += "       " + argument.text;
@@ -144,7 +146,7 @@ void WriteCommands(const CheckReport& report, Reports& out) {
                                  {"install", install},
                                  {"restore", install}});  // restore undoes what install recorded
         }
-        commands.push_back({{"number", command.number},
+        commands.push_back({{"number", number},
                             {"line", command.where.line},
                             {"column", command.where.column},
                             {"name", Text(command.name)},

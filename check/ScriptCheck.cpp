@@ -7,6 +7,7 @@
 #include "check/ScriptCheck.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -70,24 +71,19 @@ struct Check {
     std::vector<std::string> unmodelled;             // the paths outside it the dry run looked at
 };
 
-// "a", "a and b", "a, b and c".
-std::string Enumerate(const std::vector<std::string>& items) {
+// "a", "a and b", "a, b and c"; past `named` and one more, cut short: "a, b,
+// c and 3 more".
+std::string Enumerate(std::vector<std::string> items, std::size_t named = SIZE_MAX) {
+    if (items.size() > named && items.size() - named > 1) {
+        const std::size_t more = items.size() - named;
+        items.resize(named);
+        items.push_back(std::to_string(more) + " more");
+    }
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
         text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
     }
     return text;
-}
-
-// "a, b, c and 3 more": a long list is cut short.
-std::string FirstFew(std::vector<std::string> items) {
-    constexpr std::size_t kNamed = 3;
-    if (items.size() > kNamed + 1) {
-        const std::size_t more = items.size() - kNamed;
-        items.resize(kNamed);
-        items.push_back(std::to_string(more) + " more");
-    }
-    return Enumerate(items);
 }
 
 // The edits (a letter left out, added, changed, or two swapped) that make one
@@ -489,8 +485,7 @@ void CheckPaths(Check& check) {
     ResolvedPath current = check.game;
     Writes written;
     std::size_t directoryChange = 0;  // the next in Check::directoryChanges
-    for (std::size_t number = 1; number <= check.calls.size(); ++number) {
-        const ScriptCommand& call = check.calls[number - 1];
+    for (const ScriptCommand& call : check.calls) {
         const CommandDefinition* info = FindCommand(call.name);
         // A directory change the dry run's launcher could not make goes without
         // a word: the commands after it work where it was, and are followed there.
@@ -508,8 +503,7 @@ void CheckPaths(Check& check) {
             }
         }
         const std::string below = RelativePath(current, check.game);
-        CheckedCommand command{number,
-                               check.Where(call.name),
+        CheckedCommand command{check.Where(call.name),
                                std::string(call.name),
                                info != nullptr,
                                !IsWithin(current, check.game) ? below
@@ -958,11 +952,11 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
         check.Add(Severity::Note, std::nullopt, "not-modelled",
                   "the dry run holds only the game directory and takes what is outside it for "
                   "missing (" +
-                      FirstFew(std::move(paths)) + ")" +
+                      Enumerate(std::move(paths), 3) + ")" +
                       (lines.empty() ? std::string()
                                      : ", so it does not tell what the commands on " +
                                            std::string(lines.size() == 1 ? "line " : "lines ") +
-                                           FirstFew(lines) + " do there"));
+                                           Enumerate(lines, 3) + " do there"));
     }
     // Findings in the order of the script; those about the whole script last.
     std::stable_sort(report.findings.begin(), report.findings.end(),

@@ -44,7 +44,6 @@ struct CheckedArgument {
 };
 
 struct CheckedCommand {
-    std::size_t number = 0;  // 1-based, in script order
     SourcePosition where;
     std::string name;
     bool known = false;
