@@ -44,101 +44,91 @@ Json Text(std::string_view text) {
     }
 }
 
-// Both reports, written in one walk over the check's: the text for people
-// (compiler-style findings, the command list, the dry run) and the JSON
-// document for a mod's own CI, each part into both as the walk comes to it.
-struct Reports {
-    std::string text;
-    Json json;
-    Json leftOut;  // what the report does not list
-};
-
 // A log of the dry run, also in `leftOut` at `walk`; the lines for the document.
-Json WriteLines(const WalkLog& log, const char* walk, Reports& out) {
+Json WriteLines(const WalkLog& log, const char* walk, std::string& text, Json& leftOut) {
     Json lines = Json::array();
     for (const auto& line : log.lines) {
-        out.text += "    " + line + '\n';
+        text += "    " + line + '\n';
         lines.push_back(Text(line));
     }
     if (log.leftOut > 0) {
-        out.text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
+        text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
     }
-    out.leftOut[walk] = log.leftOut;
+    leftOut[walk] = log.leftOut;
     return lines;
 }
 
 // What is not back where it was after `after`; the lines for the document.
 Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
-                  Reports& out) {
-    out.text += "  " + after +
-                (differences.empty() ? ", every path is back where it was.\n"
-                                     : ", the game directory is NOT as it was:\n");
+                  std::string& text) {
+    text += "  " + after +
+            (differences.empty() ? ", every path is back where it was.\n"
+                                 : ", the game directory is NOT as it was:\n");
     Json lines = Json::array();
     for (const auto& line : differences) {
-        out.text += "    " + line + '\n';
+        text += "    " + line + '\n';
         lines.push_back(Text(line));
     }
     return lines;
 }
 
-void WriteFindings(const CheckReport& report, Reports& out) {
-    Json& findings = out.json["findings"] = Json::array();
+void WriteFindings(const CheckReport& report, std::string& text, Json& findings, Json& leftOut) {
+    findings = Json::array();
     for (const auto& finding : report.findings) {
         const auto& where = finding.where;
-        out.text += report.script + ':';
+        text += report.script + ':';
         if (where) {
-            out.text += std::to_string(where->line) + ':' + std::to_string(where->column) + ':';
+            text += std::to_string(where->line) + ':' + std::to_string(where->column) + ':';
         }
-        out.text += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" +
-                    finding.code + "]\n";
+        text += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" +
+                finding.code + "]\n";
         findings.push_back({{"severity", SeverityName(finding.severity)},
                             {"line", where ? Json(where->line) : Json(nullptr)},
                             {"column", where ? Json(where->column) : Json(nullptr)},
                             {"code", Text(finding.code)},
                             {"message", Text(finding.message)}});
     }
-    out.leftOut["findings"] = Json::array();
+    leftOut["findings"] = Json::array();
     for (const auto& [code, tally] : report.tallies) {
         if (tally.count > kListedFindingsPerCode) {
             const std::size_t more = tally.count - kListedFindingsPerCode;
-            out.text += report.script + ": " + SeverityName(tally.severity) + ": " +
-                        std::to_string(more) + " more like this, not listed (" +
-                        std::to_string(tally.count) + " in all) [" + code + "]\n";
-            out.leftOut["findings"].push_back({{"code", Text(code)},
-                                               {"severity", SeverityName(tally.severity)},
-                                               {"count", more}});
+            text += report.script + ": " + SeverityName(tally.severity) + ": " +
+                    std::to_string(more) + " more like this, not listed (" +
+                    std::to_string(tally.count) + " in all) [" + code + "]\n";
+            leftOut["findings"].push_back({{"code", Text(code)},
+                                           {"severity", SeverityName(tally.severity)},
+                                           {"count", more}});
         }
     }
 }
 
-void WriteCommands(const CheckReport& report, Reports& out) {
-    out.text +=
+void WriteCommands(const CheckReport& report, std::string& text, Json& commands, Json& leftOut) {
+    text +=
         "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
         (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
         "\n  @cmdline = " + report.commandLine + '\n';
     if (report.commands.empty()) {
-        out.text += "  (none)\n";
+        text += "  (none)\n";
     }
-    Json& commands = out.json["commands"] = Json::array();
+    commands = Json::array();
     std::string directory = ".";
     std::size_t number = 0;  // 1-based, in script order
     for (const auto& command : report.commands) {
         ++number;
         if (command.directory != directory) {
             directory = command.directory;
-            out.text += "  in " + directory + ":\n";
+            text += "  in " + directory + ":\n";
         }
-        out.text += "  " + std::to_string(number) + ". line " + std::to_string(command.where.line) +
-                    ": " + command.name + (command.known ? "" : "  (not a command: skipped)") +
-                    '\n';
+        text += "  " + std::to_string(number) + ". line " + std::to_string(command.where.line) +
+                ": " + command.name + (command.known ? "" : "  (not a command: skipped)") + '\n';
         Json arguments = Json::array();
         for (const auto& argument : command.arguments) {
-            out.text += "       " + argument.text;
+            text += "       " + argument.text;
             if (command.known) {
-                out.text += "  ->  " + (argument.install ? "'" + *argument.install + "'"
-                                                         : "(too long: empty)");
+                text += "  ->  " +
+                        (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
             }
-            out.text += '\n';
+            text += '\n';
             const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
             arguments.push_back({{"text", Text(argument.text)},
                                  {"line", argument.where.line},
@@ -156,9 +146,9 @@ void WriteCommands(const CheckReport& report, Reports& out) {
     }
     const std::size_t more = report.commandCount - report.commands.size();
     if (more > 0) {
-        out.text += "  ... " + Plural(more, "more command") + ", not listed\n";
+        text += "  ... " + Plural(more, "more command") + ", not listed\n";
     }
-    out.leftOut["commands"] = more;
+    leftOut["commands"] = more;
 }
 
 bool IsBelow(std::string_view path, std::string_view directory) {
@@ -166,15 +156,14 @@ bool IsBelow(std::string_view path, std::string_view directory) {
            (path[directory.size()] == '\\' || path[directory.size()] == '/');
 }
 
-void WriteDryRun(const CheckReport& report, Reports& out) {
+void WriteDryRun(const CheckReport& report, std::string& text, Json& json, Json& leftOut) {
     const DryRunResult& run = *report.dryRun;
-    Json& json = out.json["dryRun"];
-    out.text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
-    out.text += "  Install, as the launcher would log it:\n";
-    json["install"] = WriteLines(run.install, "install", out);
-    out.text += "  While the game runs:\n";
+    text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
+    text += "  Install, as the launcher would log it:\n";
+    json["install"] = WriteLines(run.install, "install", text, leftOut);
+    text += "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
-        out.text += "    nothing is moved\n";
+        text += "    nothing is moved\n";
     }
     Json& placements = json["whileGameRuns"] = Json::array();
     const Placement* movedDirectory = nullptr;
@@ -187,63 +176,69 @@ void WriteDryRun(const CheckReport& report, Reports& out) {
             IsBelow(placement.was, movedDirectory->was)) {
             continue;
         }
-        out.text += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
-                    (placement.directory ? ", with everything in it" : "") + '\n';
+        text += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
+                (placement.directory ? ", with everything in it" : "") + '\n';
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
-    out.text += "  Restore, as the launcher would log it:\n";
-    json["restore"] = WriteLines(run.restore, "restore", out);
-    json["notRestored"] = WriteVerdict("After restore", run.notRestored, out);
+    text += "  Restore, as the launcher would log it:\n";
+    json["restore"] = WriteLines(run.restore, "restore", text, leftOut);
+    json["notRestored"] = WriteVerdict("After restore", run.notRestored, text);
     json["restored"] = run.notRestored.empty();
-    out.text +=
+    text +=
         "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
         "/recover) would ";
     // A journal without a command (an install that ran none) leaves the
     // recovery nothing to log: a heading over no lines would read as lost.
-    out.text += run.recovery.lines.empty() && run.recovery.leftOut == 0
-                    ? "find nothing to undo and log no command.\n"
-                    : "log:\n";
-    json["recovery"] = WriteLines(run.recovery, "recovery", out);
-    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, out);
+    text += run.recovery.lines.empty() && run.recovery.leftOut == 0
+                ? "find nothing to undo and log no command.\n"
+                : "log:\n";
+    json["recovery"] = WriteLines(run.recovery, "recovery", text, leftOut);
+    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, text);
     json["recovered"] = run.notRecovered.empty();
 }
 
-Reports Write(const CheckReport& report) {
-    Reports out;
-    out.json = {{"script", Text(report.script)},
-                {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
-                {"cmdline", Text(report.commandLine)},
-                {"loaded", report.loaded}};
+// Both reports, written in one walk over the check's: the text for people
+// (compiler-style findings, the command list, the dry run) into `text`, and the
+// JSON document for a mod's own CI, each part into both as the walk comes to it.
+Json Write(const CheckReport& report, std::string& text) {
+    Json json = {{"script", Text(report.script)},
+                 {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
+                 {"cmdline", Text(report.commandLine)},
+                 {"loaded", report.loaded}};
     std::string summary;
     for (const Severity severity : {Severity::Error, Severity::Warning, Severity::Note}) {
         const std::size_t count = report.Count(severity);
-        out.json[SeverityName(severity) + "s"] = count;
+        json[SeverityName(severity) + "s"] = count;
         summary += (summary.empty() ? "\n" : ", ") + Plural(count, SeverityName(severity));
     }
-    WriteFindings(report, out);
-    WriteCommands(report, out);
-    out.json["dryRun"] = nullptr;
+    Json leftOut;  // what the report does not list
+    WriteFindings(report, text, json["findings"], leftOut);
+    WriteCommands(report, text, json["commands"], leftOut);
+    json["dryRun"] = nullptr;
     if (report.dryRun) {
-        WriteDryRun(report, out);
+        WriteDryRun(report, text, json["dryRun"], leftOut);
     } else if (!report.loaded) {
-        out.text += "\nNo dry run: the launcher would not load this script.\n";
+        text += "\nNo dry run: the launcher would not load this script.\n";
     } else {
-        out.text += "\nNo dry run: give the game directory with --game DIR for one.\n";
+        text += "\nNo dry run: give the game directory with --game DIR for one.\n";
     }
-    out.text += summary + ".\n";
-    out.json["leftOut"] = std::move(out.leftOut);
-    return out;
+    text += summary + ".\n";
+    json["leftOut"] = std::move(leftOut);
+    return json;
 }
 
 }  // namespace
 
 std::string TextReport(const CheckReport& report) {
-    return Write(report).text;
+    std::string text;
+    Write(report, text);
+    return text;
 }
 
 std::string JsonReport(const CheckReport& report) {
+    std::string text;
     // Compact, and ASCII only.
-    return Write(report).json.dump(-1, ' ', true) + '\n';
+    return Write(report, text).dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check

@@ -185,19 +185,16 @@ void CheckName(Check& check, const ScriptCommand& call) {
         }
         return;
     }
-    const std::string message =
-        "'" + Excerpt(name) + "' is not a command, so the launcher skips this call without a word";
-    if (const CommandDefinition* near = NearestCommand(name)) {
-        check.Add(Severity::Warning, where, "unknown-command",
-                  message + ". Did you mean '" + std::string(near->name) + "'?");
-        return;
-    }
     std::vector<std::string> names;
     for (const auto& command : CommandTable()) {
         names.emplace_back(command.name);
     }
+    const CommandDefinition* near = NearestCommand(name);
     check.Add(Severity::Warning, where, "unknown-command",
-              message + "; the commands are " + Enumerate(names));
+              "'" + Excerpt(name) +
+                  "' is not a command, so the launcher skips this call without a word" +
+                  (near ? ". Did you mean '" + std::string(near->name) + "'?"
+                        : "; the commands are " + Enumerate(names)));
 }
 
 // A call that lost its ")" runs on into the next one, whose name and "(" end
