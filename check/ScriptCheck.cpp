@@ -1,45 +1,89 @@
 // SrdwCheck's check of a script: what the launcher's reader and parser do to it
 // that its author may not expect (a load that fails, names it skips, arguments
-// it drops, comments and quotes that cut calls where the author did not). The
-// paths its commands work on are checked in PathCheck.cpp, and the dry run, in
-// which the launcher's own script engine installs and restores the script on a
-// model of the game directory, is in DryRun.cpp.
+// it drops, comments and quotes that cut calls where the author did not); the
+// paths its commands work on, as the launcher expands and resolves them at
+// install; and the dry run, in which the launcher's own script engine installs
+// and restores the script on a model of the game directory.
 #include "check/ScriptCheck.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
 #include <utility>
 
 #include "app/CommandLine.h"
-#include "check/CheckState.h"
+#include "log/RunLog.h"
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
+#include "script/FolderModel.h"
+#include "script/ModScript.h"
+#include "script/OwnFiles.h"
+#include "script/PathExpansion.h"
 #include "script/PathModel.h"
+#include "script/ScriptObserver.h"
 #include "script/ScriptText.h"
 #include "script/SourceMap.h"
+#include "script/UndoJournal.h"
 
 namespace srdw::check {
 
 namespace {
 
-// "a", "a and b", "a, b and c".
-std::string Enumerate(const std::vector<std::string>& items) {
+// A check under way: the script as the launcher reads it, and the report so far.
+struct Check {
+    explicit Check(std::string_view source) : map(source) {}
+
+    void Add(Severity severity, std::optional<SourcePosition> where, std::string code,
+             std::string message) {
+        FindingTally& tally =
+            report.tallies.try_emplace(code, FindingTally{severity}).first->second;
+        if (tally.count++ < kListedFindingsPerCode) {
+            report.findings.push_back({severity, where, std::move(code), std::move(message)});
+        }
+    }
+    SourcePosition Where(std::string_view inClean) const {
+        return map.PositionOf(map.SourceOffset(CleanOffset(inClean)));
+    }
+    std::size_t CleanOffset(std::string_view inClean) const {
+        return static_cast<std::size_t>(inClean.data() - map.CleanText().data());
+    }
+    // Where a call's "(" and ")" stand in the cleaned text.
+    std::size_t OpenAt(const ScriptCommand& call) const {
+        return CleanOffset(call.name) + call.name.size();
+    }
+    std::size_t CloseAt(const ScriptCommand& call) const {
+        return map.CleanText().find(')', OpenAt(call) + 1);
+    }
+
+    SourceMap map;
+    std::vector<std::string_view> arguments;  // what the calls' arguments view
+    std::vector<ScriptCommand> calls;
+    std::size_t reach = 0;  // where the parse of the calls stopped, if it ran
+    ResolvedPath game;      // "@rootdir"
+    CheckReport report;
+    // Each directory change the install asked for, in the script's order, and
+    // whether the dry run's launcher went there; none without a dry run.
+    std::vector<FolderModel::DirectoryChange> directoryChanges;
+    std::vector<const ScriptCommand*> outsideCalls;  // those that work outside the game directory
+    std::vector<std::string> unmodelled;             // the paths outside it the dry run looked at
+};
+
+// "a", "a and b", "a, b and c"; past `named` and one more, cut short: "a, b,
+// c and 3 more".
+std::string Enumerate(std::vector<std::string> items, std::size_t named = SIZE_MAX) {
+    if (items.size() > named && items.size() - named > 1) {
+        const std::size_t more = items.size() - named;
+        items.resize(named);
+        items.push_back(std::to_string(more) + " more");
+    }
     std::string text;
     for (std::size_t i = 0; i < items.size(); ++i) {
         text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
     }
     return text;
-}
-
-// "a, b, c and 3 more": a long list is cut short.
-std::string FirstFew(std::vector<std::string> items) {
-    constexpr std::size_t kNamed = 3;
-    if (items.size() > kNamed + 1) {
-        const std::size_t more = items.size() - kNamed;
-        items.resize(kNamed);
-        items.push_back(std::to_string(more) + " more");
-    }
-    return Enumerate(items);
 }
 
 // The edits (a letter left out, added, changed, or two swapped) that make one
@@ -139,19 +183,16 @@ void CheckName(Check& check, const ScriptCommand& call) {
         }
         return;
     }
-    const std::string message =
-        "'" + Excerpt(name) + "' is not a command, so the launcher skips this call without a word";
-    if (const CommandDefinition* near = NearestCommand(name)) {
-        check.Add(Severity::Warning, where, "unknown-command",
-                  message + ". Did you mean '" + std::string(near->name) + "'?");
-        return;
-    }
     std::vector<std::string> names;
     for (const auto& command : CommandTable()) {
         names.emplace_back(command.name);
     }
+    const CommandDefinition* near = NearestCommand(name);
     check.Add(Severity::Warning, where, "unknown-command",
-              message + "; the commands are " + Enumerate(names));
+              "'" + Excerpt(name) +
+                  "' is not a command, so the launcher skips this call without a word" +
+                  (near ? ". Did you mean '" + std::string(near->name) + "'?"
+                        : "; the commands are " + Enumerate(names)));
 }
 
 // A call that lost its ")" runs on into the next one, whose name and "(" end
@@ -329,11 +370,524 @@ void CheckComments(Check& check) {
     }
 }
 
-}  // namespace
-
-std::string PlaceholderGameDirectory() {
-    return kWindowsPaths ? "C:\\<game>" : "/<game>";
+// An argument as the launcher expands it at install, added to `arguments`,
+// and the path it names as the launcher resolves it against `current`: none
+// for an argument that names none. What of them its author may not expect is
+// reported.
+std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
+                                   const CommandDefinition* info, std::size_t index,
+                                   const ResolvedPath& current,
+                                   std::vector<CheckedArgument>& arguments) {
+    const std::string_view text = call.args[index];
+    const CheckedArgument& argument = arguments.emplace_back(CheckedArgument{
+        std::string(text), check.Where(text),
+        ExpandArgument(text, check.report.gameDirectory, check.report.commandLine)});
+    if (!info || text.empty()) {
+        return std::nullopt;  // not used, or reported as empty already
+    }
+    const std::string name(info->arguments[index].name);
+    if (!argument.install) {
+        check.Add(Severity::Error, argument.where, "too-long",
+                  "the " + name +
+                      " expands to more than 511 characters, so the launcher leaves it empty and "
+                      "does nothing for this command");
+    } else if (argument.install->empty()) {
+        check.Add(
+            Severity::Error, argument.where, "empty-argument",
+            "the " + name + " expands to nothing, so the launcher does nothing for this command");
+    }
+    if (ExpandArgument(text, "", "\x01") != ExpandArgument(text, "", "\x02")) {
+        std::string message =
+            "the " + name +
+            " uses @cmdline, the player's command line, so where this command moves files "
+            "depends on how the game is started";
+        if (argument.install) {
+            message += " (here: '" + *argument.install + "')";
+        }
+        check.Add(Severity::Warning, argument.where, "uses-cmdline", message);
+    }
+    if (!argument.install || argument.install->empty()) {
+        return std::nullopt;
+    }
+    const std::string& expanded = *argument.install;
+    ResolvedPath path = Resolve(current, expanded);
+    // A drive names a place outside the game on any system, also where it is
+    // no drive (on Linux the launcher takes "C:" for a directory's name).
+    if (!IsWithin(path, check.game) || (!kWindowsPaths && NamesDrive(expanded))) {
+        check.Add(Severity::Warning, argument.where, "outside-game",
+                  expanded.find("..") != std::string::npos
+                      ? "the " + name + " '" + expanded +
+                            "' leads out of the game directory, to '" + path.Text() + "'"
+                      : "the " + name + " '" + expanded +
+                            "' is outside the game directory, so the mod works only where that "
+                            "path exists");
+        if (check.outsideCalls.empty() || check.outsideCalls.back() != &call) {
+            check.outsideCalls.push_back(&call);
+        }
+    }
+    return path;
 }
+
+// By PathKey: the line and the command of the last write there.
+using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
+
+// What a command does with its paths: a rename chain, a second write to one
+// place, a directory change (unless it `stays`). What it takes away goes
+// before what it puts, so that a chain is seen before a second write to the
+// same place.
+void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinition& info,
+                 const std::vector<std::optional<ResolvedPath>>& paths, bool stays,
+                 ResolvedPath& current, Writes& written) {
+    const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
+        return std::string(use.second) + " on line " + std::to_string(use.first);
+    };
+    for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (info.arguments[i].role != role || !paths[i]) {
+                continue;
+            }
+            const std::string what = "the " + std::string(info.arguments[i].name);
+            const SourcePosition where = check.Where(call.args[i]);
+            if (role == PathRole::Directory) {
+                current = stays ? current : *paths[i];
+            } else if (role == PathRole::Reads) {
+                const auto earlier = written.find(PathKey(*paths[i]));
+                if (earlier != written.end()) {
+                    check.Add(Severity::Warning, where, "rename-chain",
+                              what + " is what " + describe(earlier->second) +
+                                  " puts there: a rename chain. It installs in this order, but "
+                                  "when that command fails, this one moves another file or fails "
+                                  "too");
+                }
+            } else {
+                const std::pair use(check.Where(call.name).line, info.name);
+                const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
+                if (!first) {
+                    check.Add(Severity::Warning, where, "same-target",
+                              what + " '" + paths[i]->Text() + "' is written by " +
+                                  describe(earlier->second) +
+                                  " too; the second command finds the first one's file there "
+                                  "or fails");
+                    earlier->second = use;
+                }
+            }
+        }
+    }
+}
+
+// The paths the commands work on, and the commands listed.
+void CheckPaths(Check& check) {
+    ResolvedPath current = check.game;
+    Writes written;
+    std::size_t directoryChange = 0;  // the next in Check::directoryChanges
+    for (const ScriptCommand& call : check.calls) {
+        const CommandDefinition* info = FindCommand(call.name);
+        // A directory change the dry run's launcher could not make goes without
+        // a word: the commands after it work where it was, and are followed there.
+        bool stays = false;
+        if (info && info->ChangesDirectory() && directoryChange < check.directoryChanges.size()) {
+            const auto& [path, changed] = check.directoryChanges[directoryChange++];
+            stays = !changed;
+            if (stays) {
+                check.Add(Severity::Warning,
+                          check.Where(call.args.empty() ? call.name : call.args[0]),
+                          "directory-missing",
+                          "'" + path +
+                              "' is no directory at install, so the launcher stays where it was "
+                              "without a word, and the commands after this one work there");
+            }
+        }
+        const std::string below = RelativePath(current, check.game);
+        CheckedCommand command{check.Where(call.name),
+                               std::string(call.name),
+                               info != nullptr,
+                               !IsWithin(current, check.game) ? below
+                               : below.empty()                ? "."
+                                               : "." + std::string(1, kSeparator) + below,
+                               {}};
+        const std::size_t used =
+            info ? std::min(info->ArgumentCount(), call.args.size()) : call.args.size();
+        std::vector<std::optional<ResolvedPath>> paths;
+        for (std::size_t i = 0; i < used; ++i) {
+            paths.push_back(Expand(check, call, info, i, current, command.arguments));
+        }
+        if (check.report.commands.size() < kListedCommands) {
+            check.report.commands.push_back(std::move(command));
+        }
+        if (info) {
+            FollowPaths(check, call, *info, paths, stays, current, written);
+        }
+    }
+}
+
+// What the dry run's launcher writes its log into: the lines after the
+// heading of the walk followed, kept as a report lists them; nothing more of
+// them is kept, so that a huge script's dry run does not hold its logs whole.
+// What comes before a walk (the log's header, a load) is let go when it starts.
+class LogTap final : public OutputFile {
+  public:
+    // The log file's bytes, with CR LF line ends.
+    OsResult Write(std::string_view bytes) override {
+        for (auto end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
+            line_ += bytes.substr(0, end);
+            if (line_.ends_with('\r')) {
+                line_.pop_back();
+            }
+            Line();
+            bytes.remove_prefix(end + 1);
+        }
+        line_ += bytes;
+        return OsResult::Ok();
+    }
+    OsResult SyncToDisk() override { return OsResult::Ok(); }
+
+    void Follow() {
+        log_ = {};
+        line_.clear();
+        skip_ = 2;  // the lines of the heading: "", "Installing script..."
+    }
+    WalkLog Take() {
+        if (!line_.empty()) {
+            Line();
+        }
+        return std::exchange(log_, {});
+    }
+
+  private:
+    void Line() {
+        if (skip_ > 0) {
+            --skip_;
+        } else if (log_.lines.size() < kListedLogLines) {
+            log_.lines.push_back(std::move(line_));
+        } else {
+            ++log_.leftOut;
+        }
+        line_.clear();
+    }
+
+    std::size_t skip_ = 0;
+    std::string line_;  // the line being written
+    WalkLog log_;
+};
+
+// One walk of the dry run (an install, a restore, a recovery) as it is
+// followed: what the engine tells passes on to the run log. Each command the
+// engine's verdict says failed is reported, with `failing` ("install" or
+// "restore"; none for the recovery), at the call that ran there; restore runs
+// the calls last to first. A command that looked outside the game directory
+// is left out: what the model found there is not the disk's.
+class FollowedWalk final : public ScriptObserver {
+  public:
+    FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
+                 std::string_view failing = {})
+        : log_(log), check_(check), model_(model), failing_(failing) {
+        for (const auto& call : check.calls) {
+            if (FindCommand(call.name)) {
+                ran_.push_back(&call);
+            }
+        }
+        if (failing == "restore") {
+            std::reverse(ran_.begin(), ran_.end());
+        }
+    }
+
+    // The log hears everything first, as it would without the dry run.
+    void WalkStarted(Walk walk) override { log_.WalkStarted(walk); }
+    void CommandStarted(const CommandDefinition& command) override {
+        log_.CommandStarted(command);
+        looksBefore_ = model_.OutsideLooks();
+        paths_.clear();
+        words_.clear();
+    }
+    void PathExpanded(std::string_view source, std::optional<std::string_view> expanded) override {
+        log_.PathExpanded(source, expanded);
+        paths_.push_back(expanded && !expanded->empty() ? "'" + std::string(*expanded) + "'"
+                                                        : std::string());
+    }
+    void Said(std::string_view words) override {
+        log_.Said(words);
+        words_ += words;
+    }
+    void MoveHeld(const std::string& path, unsigned pause) override { log_.MoveHeld(path, pause); }
+    void CommandFinished(Verdict verdict) override {
+        log_.CommandFinished(verdict);
+        if (verdict == Verdict::Failed && !failing_.empty() && command_ < ran_.size() &&
+            model_.OutsideLooks() == looksBefore_) {
+            Failed(*ran_[command_]);
+        }
+        ++command_;
+        words_.clear();
+    }
+
+  private:
+    // The words, each line without its leading blanks, the lines joined by a
+    // blank; at the argument they blame: on their first line that names one,
+    // quoted as the engine quotes a path it speaks of, the one named last
+    // ("failed to rename 'a' to 'b'" blames the target, whose folder is what
+    // is missing).
+    void Failed(const ScriptCommand& call) {
+        std::string oneLine;
+        std::optional<std::size_t> blamed;
+        for (std::string_view words = words_; !words.empty();) {
+            const auto end = std::min(words.find('\n'), words.size());
+            const std::string_view line = words.substr(0, end);
+            words.remove_prefix(std::min(end + 1, words.size()));
+            const bool blamedBefore = blamed.has_value();
+            if (line.empty()) {
+                continue;
+            }
+            std::size_t lastAt = 0;
+            for (std::size_t i = 0; i < paths_.size() && !blamedBefore; ++i) {
+                const auto at = paths_[i].empty() ? std::string_view::npos : line.rfind(paths_[i]);
+                if (at != std::string_view::npos && (!blamed || at > lastAt)) {
+                    blamed = i;
+                    lastAt = at;
+                }
+            }
+            const auto text = line.find_first_not_of(' ');
+            oneLine += oneLine.empty() ? "" : " ";
+            oneLine += text == std::string_view::npos ? std::string_view() : line.substr(text);
+        }
+        const auto where =
+            check_.Where(blamed && *blamed < call.args.size() ? call.args[*blamed] : call.name);
+        check_.Add(Severity::Error, where, std::string(failing_) + "-fails",
+                   std::string(failing_) + " fails here: " + oneLine);
+    }
+    ScriptObserver& log_;
+    Check& check_;
+    const FolderModel& model_;
+    std::string_view failing_;
+    std::vector<const ScriptCommand*> ran_;  // the calls in the order the walk runs them
+    std::size_t command_ = 0;                // the running command, in that order
+    std::size_t looksBefore_ = 0;            // outside the game directory, before it started
+    std::vector<std::string> paths_;         // the running command's arguments, expanded and quoted
+    std::string words_;                      // the running command's
+};
+
+// Notes what the dry run leaves out because it cannot be read (a link to
+// nothing, a link loop, a folder that cannot be listed), each with why. The
+// game directory itself must be listed, or there is no dry run: false then.
+bool NoteUnreadPaths(Check& check) {
+    FileSystem& disk = NativeFileSystem();
+    const ResolvedPath& game = check.game;
+    const auto top = disk.Attributes(game.Text());
+    if (!top || !top->directory) {
+        check.Add(Severity::Error, std::nullopt, "game-unreadable",
+                  "no dry run: '" + game.Text() + "' is not a directory");
+        return false;
+    }
+    const auto failure = [](OsError listing) {
+        return std::string(listing == OsError::NotFound       ? "not found"
+                           : listing == OsError::AccessDenied ? "access denied"
+                                                              : "cannot be listed");
+    };
+    const auto unread = [&](const ResolvedPath& path, const std::string& why) {
+        check.Add(Severity::Note, std::nullopt, "unreadable-path",
+                  "the dry run cannot read '" + path.Text() + "' (" + why +
+                      "), so it takes it for missing");
+    };
+    // Walked by hand, one directory at a time, links not followed.
+    std::vector<ResolvedPath> directories{game};
+    while (!directories.empty()) {
+        const ResolvedPath directory = std::move(directories.back());
+        directories.pop_back();
+        const DirectoryListing listing = disk.ListDirectory(directory.Text());
+        if (listing.error != OsError::None && directory.parts.size() == game.parts.size()) {
+            check.Add(Severity::Error, std::nullopt, "game-unreadable",
+                      "no dry run: cannot list '" + game.Text() + "': " + failure(listing.error));
+            return false;
+        }
+        for (const std::string& name : listing.names) {
+            ResolvedPath path = directory;
+            path.parts.push_back(name);
+            const auto attributes = disk.Attributes(path.Text());
+            const bool link = disk.IsLink(path.Text());
+            if (!attributes) {
+                unread(path, link ? "a link to nothing that can be read" : "cannot be read");
+            } else if (attributes->directory && !link) {
+                directories.push_back(std::move(path));
+            }
+        }
+        if (listing.error != OsError::None) {
+            unread(directory, failure(listing.error));
+        }
+    }
+    return true;
+}
+
+// Paths as the report gives them: relative to the game directory.
+std::string Relative(const ResolvedPath& game, const ResolvedPath& path) {
+    return path.parts.size() == game.parts.size() ? path.Text() : RelativePath(path, game);
+}
+
+// What the run changed: what the model holds, and what lies below a folder
+// it moved, which moved with it unless the run moved it on its own; in the
+// order of `by`, where each entry is now or where it was.
+std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
+                                            ResolvedPath FolderModel::Change::*by) {
+    auto changes = model.Changes();
+    std::set<std::string> own;
+    for (const auto& change : changes) {
+        own.insert(PathKey(change.was));
+    }
+    FileSystem& disk = NativeFileSystem();
+    for (std::size_t i = 0, held = changes.size(); i < held; ++i) {
+        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text()) {
+            continue;
+        }
+        std::vector<std::pair<ResolvedPath, ResolvedPath>> folders{
+            {changes[i].now, changes[i].was}};
+        while (!folders.empty()) {
+            const auto [now, was] = std::move(folders.back());
+            folders.pop_back();
+            for (const std::string& name : disk.ListDirectory(was.Text()).names) {
+                FolderModel::Change below{now, was};
+                below.now.parts.push_back(name);
+                below.was.parts.push_back(name);
+                const auto attributes = disk.Attributes(below.was.Text());
+                if (!attributes || own.contains(PathKey(below.was))) {
+                    continue;
+                }
+                below.directory = attributes->directory;
+                below.readOnlyNow = below.readOnlyWas = attributes->readOnly;
+                if (below.directory && !disk.IsLink(below.was.Text())) {
+                    folders.emplace_back(below.now, below.was);
+                }
+                changes.push_back(std::move(below));
+            }
+        }
+    }
+    std::sort(changes.begin(), changes.end(), [by](const auto& a, const auto& b) {
+        return std::pair(PathKey(a.*by), (a.*by).Text()) <
+               std::pair(PathKey(b.*by), (b.*by).Text());
+    });
+    return changes;
+}
+
+// The entries whose path, letter case or attributes differ from the start, one
+// line each, in the order of where they were, each also an error `code` that
+// says it `after` what; what was moved out of the game directory is left out,
+// for the model cannot follow it.
+std::vector<std::string> Differences(Check& check, const FolderModel& model, const char* code,
+                                     const std::string& after) {
+    const ResolvedPath& game = check.game;
+    const auto state = [](bool readOnly) { return readOnly ? "read-only" : "writable"; };
+    std::vector<std::string> differences;
+    for (const auto& change : AllChanges(model, &FolderModel::Change::was)) {
+        const std::string name = Relative(game, change.was);
+        const bool moved = change.now.Text() != change.was.Text();
+        if (!IsWithin(change.now, game) || (!moved && change.readOnlyNow == change.readOnlyWas)) {
+            continue;
+        }
+        const bool caseOnly = PathKey(change.now) == PathKey(change.was);
+        differences.push_back(
+            moved ? "'" + name + "' is now at '" + Relative(game, change.now) + "'" +
+                        (caseOnly ? " (only the letter case differs: spell the name in "
+                                    "the script as it is on disk)"
+                                  : "")
+                  : "'" + name + "' was " + state(change.readOnlyWas) + " and is now " +
+                        state(change.readOnlyNow));
+        check.Add(Severity::Error, std::nullopt, code, after + differences.back());
+    }
+    return differences;
+}
+
+// The install as the launcher makes it, of the script as the checker read
+// it: the same bytes, cleaned and parsed by the same code, so not read and
+// held twice, with the launcher's own files beside it out of the script's
+// reach; the journal started, the plan written, then the commands run. The
+// script goes when its install ends: what undoes it is the journal alone.
+void InstallOnModel(const Engine& engine, UndoJournal& journal, const Check& check) {
+    ModScript modScript;
+    modScript.UseParsed(check.map.CleanText(), check.calls);
+    std::vector<std::string> own;
+    const std::string_view names[] = {kMarkerName,        kJournalName,     "SrdwLaunch.log",
+                                      "SrdwLaunch.log.1", "SrdwLaunch.exe", "SrdwLaunch.lock"};
+    for (const std::string_view name : names) {
+        own.push_back(Resolve(check.game, name).Text());
+    }
+    modScript.KeepOutOfReach(OwnFiles(own));
+    static_cast<void>(journal.Start(engine.files, Resolve(check.game, kJournalName).Text(),
+                                    check.report.gameDirectory, FileIdentity{},
+                                    modScript.TextChecksum()));
+    const Placeholders values{check.report.gameDirectory, check.report.commandLine};
+    // The model answers from memory: keeping the rehearsal's look-ups would
+    // only double what a long script costs.
+    static_cast<void>(modScript.PlanInstall(engine, values, journal, /*keepLookUps=*/false));
+    modScript.Install(engine, values, journal);
+}
+
+// Install and restore on a model of the game directory, with the launcher's
+// logs of both and of a recovery after a crash; the commands that fail there,
+// but for those that looked outside the game directory; and what is not put
+// back.
+void DryRun(Check& check) {
+    if (!NoteUnreadPaths(check)) {
+        return;
+    }
+    FolderModel model(NativeFileSystem(), check.game);
+    const std::string& rootDir = check.report.gameDirectory;
+    if (!model.Attributes(Resolve(check.game, "srend.exe").Text())) {
+        check.Add(Severity::Note, std::nullopt, "no-game-here",
+                  "there is no srend.exe in '" + rootDir +
+                      "': the launcher's @rootdir is the folder of the game it starts");
+    }
+    DryRunResult& result = check.report.dryRun.emplace();
+    // The launcher's run log, on the model's clock; what it writes while
+    // no walk is followed (its header) goes nowhere.
+    auto tap = std::make_unique<LogTap>();
+    LogTap& heard = *tap;
+    RunLog log(model);
+    log.Open(std::move(tap));
+    const auto follow = [&](std::string_view failing, const auto& steps) {
+        FollowedWalk walk(check, log, model, failing);
+        log.Flush();
+        heard.Follow();
+        steps(Engine{model, walk});
+        log.Flush();
+        return heard.Take();
+    };
+    {  // one launch cycle: install, the game, restore
+        UndoJournal journal;
+        result.install = follow("install", [&](const Engine& engine) {
+            InstallOnModel(engine, journal, check);
+            static_cast<void>(journal.Finish());
+        });
+        check.directoryChanges = model.DirectoryChanges();
+        for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
+            if (change.now.Text() != change.was.Text()) {
+                result.whileGameRuns.push_back({Relative(check.game, change.now),
+                                                Relative(check.game, change.was),
+                                                change.directory});
+            }
+        }
+        result.restore = follow("restore", [&](const Engine& engine) {
+            UndoInstall(engine, journal.Contents(), &journal);
+        });
+        result.notRestored = Differences(check, model, "not-restored", "after restore, ");
+    }
+
+    // Install, then a crash while the game runs: nothing of the run is left
+    // but the changed directory and the journal. The start-up entry then
+    // starts a launcher with "/recover", which undoes the journal. Its file
+    // holds the records the crashed install kept in memory, so those are
+    // undone here: the model keeps no second copy of them.
+    model.Reset();
+    UndoJournal crashed;
+    ScriptObserver quiet;  // the crashed run's log is not the recovery's
+    InstallOnModel({model, quiet}, crashed, check);
+    // As the launcher at its start, which does not look at the result either.
+    static_cast<void>(model.ChangeDirectory(rootDir));
+    // What the recovery writes of its progress, the model lets go of.
+    result.recovery =
+        follow({}, [&](const Engine& engine) { UndoInstall(engine, crashed.Contents()); });
+    result.notRecovered =
+        Differences(check, model, "not-recovered",
+                    "after a crash while the game runs and the recovery at the next start, ");
+    check.unmodelled = model.OutsidePaths();
+}
+
+}  // namespace
 
 std::size_t CheckReport::Count(Severity severity) const {
     std::size_t count = 0;
@@ -349,9 +903,12 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     CheckReport& report = check.report;
     report.script = scriptPath;
     report.gameGiven = !options.gameDirectory.empty();
-    // A relative directory is taken from where the checker runs.
+    // A relative directory is taken from where the checker runs; without one,
+    // a stand-in.
     check.game = Resolve(ResolveAbsolute(NativeFileSystem().WorkingDirectory()),
-                         report.gameGiven ? options.gameDirectory : PlaceholderGameDirectory());
+                         report.gameGiven ? options.gameDirectory
+                         : kWindowsPaths  ? "C:\\<game>"
+                                          : "/<game>");
     report.gameDirectory = check.game.Text();
     report.commandLine = PrepareCommandLine(options.commandLine);
 
@@ -389,11 +946,11 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
         check.Add(Severity::Note, std::nullopt, "not-modelled",
                   "the dry run holds only the game directory and takes what is outside it for "
                   "missing (" +
-                      FirstFew(std::move(paths)) + ")" +
+                      Enumerate(std::move(paths), 3) + ")" +
                       (lines.empty() ? std::string()
                                      : ", so it does not tell what the commands on " +
                                            std::string(lines.size() == 1 ? "line " : "lines ") +
-                                           FirstFew(lines) + " do there"));
+                                           Enumerate(lines, 3) + " do there"));
     }
     // Findings in the order of the script; those about the whole script last.
     std::stable_sort(report.findings.begin(), report.findings.end(),

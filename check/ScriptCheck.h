@@ -44,7 +44,6 @@ struct CheckedArgument {
 };
 
 struct CheckedCommand {
-    std::size_t number = 0;  // 1-based, in script order
     SourcePosition where;
     std::string name;
     bool known = false;
@@ -104,9 +103,6 @@ struct CheckOptions {
     std::string gameDirectory;  // empty: no game directory given, no dry run
     std::string commandLine;    // the launcher's command line, as the player types it
 };
-
-// The game directory's stand-in when none is given.
-std::string PlaceholderGameDirectory();
 
 // Checks the script read from `scriptPath` whose bytes are `source`.
 CheckReport CheckScript(const std::string& scriptPath, std::string_view source,

@@ -55,53 +55,63 @@ On Windows, run it in a Command Prompt (cmd), or drop a script onto
 SrdwCheck.exe; started so, it keeps its window open until a key is pressed.
 )";
 
-struct Options {
-    std::string script;
-    srdw::check::CheckOptions check;
-    bool strict = false;
-    bool json = false;
-    bool help = false;
-    bool version = false;
-};
+constexpr std::string_view kVersion = "SrdwCheck " SRDW_VERSION "\n";
 
-// What is wrong with the command line, if anything.
-std::string ParseOptions(const std::vector<std::string>& words, Options& options) {
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word == "--help" || word == "-h" || word == "/?") {
-            options.help = true;
-        } else if (word == "--version") {
-            options.version = true;
-        } else if (word == "--strict") {
-            options.strict = true;
-        } else if (word == "--json") {
-            options.json = true;
-        } else if (word == "--game" || word == "--cmdline") {
-            if (i + 1 == words.size()) {
-                return word + " needs a value";
-            }
-            (word == "--game" ? options.check.gameDirectory : options.check.commandLine) =
-                words[++i];
-        } else if (word.starts_with("--") && word.size() > 2) {
-            return "unknown option '" + word + "'";
-        } else if (!options.script.empty()) {
-            return "one script at a time, not '" + options.script + "' and '" + word + "'";
-        } else {
-            options.script = word;
-        }
+// Checks the script and writes its report; the exit status.
+int CheckAndReport(const std::string& script, const srdw::check::CheckOptions& check, bool json,
+                   bool strict) {
+    const auto source = srdw::NativeFileSystem().ReadWholeFile(script);
+    if (!source) {
+        std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", script.c_str());
+        return kErrors;
     }
-    if (options.script.empty() && !options.help && !options.version) {
-        return "which script? Name one, such as SrdwLaunch.dat";
+    const auto report = srdw::check::CheckScript(script, *source, check);
+    const std::string out = (json ? srdw::check::JsonReport : srdw::check::TextReport)(report);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (report.Count(srdw::check::Severity::Error) > 0) {
+        return kErrors;
     }
-    return {};
+    return strict && report.Count(srdw::check::Severity::Warning) > 0 ? kWarnings : kClean;
 }
 
 // The check the command line asks for; its exit status.
 int Run(const std::vector<std::string>& words, bool ownWindow) {
-    Options options;
-    if (const std::string error = ParseOptions(words, options); !error.empty()) {
+    std::string script;
+    srdw::check::CheckOptions check;
+    bool strict = false;
+    bool json = false;
+    std::string_view shown;  // the help or the version, shown instead of a check
+    std::string error;       // what is wrong with the command line, if anything
+    for (std::size_t i = 0; i < words.size() && error.empty(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--help" || word == "-h" || word == "/?") {
+            shown = kHelp;
+        } else if (word == "--version") {
+            shown = shown.empty() ? kVersion : shown;  // the help, when asked for too
+        } else if (word == "--strict") {
+            strict = true;
+        } else if (word == "--json") {
+            json = true;
+        } else if (word == "--game" || word == "--cmdline") {
+            if (i + 1 == words.size()) {
+                error = word + " needs a value";
+            } else {
+                (word == "--game" ? check.gameDirectory : check.commandLine) = words[++i];
+            }
+        } else if (word.starts_with("--") && word.size() > 2) {
+            error = "unknown option '" + word + "'";
+        } else if (!script.empty()) {
+            error = "one script at a time, not '" + script + "' and '" + word + "'";
+        } else {
+            script = word;
+        }
+    }
+    if (error.empty() && script.empty() && shown.empty()) {
+        error = "which script? Name one, such as SrdwLaunch.dat";
+    }
+    if (!error.empty()) {
         std::fprintf(stderr, "SrdwCheck: %s\nTry 'SrdwCheck --help'.\n", error.c_str());
-        if (ownWindow && options.script.empty()) {
+        if (ownWindow && script.empty()) {
             // A double-click gives no script: say how to give one.
             std::fputs(
                 "SrdwCheck checks the script dropped onto SrdwCheck.exe, or run it in a "
@@ -110,27 +120,11 @@ int Run(const std::vector<std::string>& words, bool ownWindow) {
         }
         return kErrors;
     }
-    if (options.help) {
-        std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+    if (!shown.empty()) {
+        std::fwrite(shown.data(), 1, shown.size(), stdout);
         return kClean;
     }
-    if (options.version) {
-        std::fputs("SrdwCheck " SRDW_VERSION "\n", stdout);
-        return kClean;
-    }
-    const auto source = srdw::NativeFileSystem().ReadWholeFile(options.script);
-    if (!source) {
-        std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", options.script.c_str());
-        return kErrors;
-    }
-    const auto report = srdw::check::CheckScript(options.script, *source, options.check);
-    const std::string out =
-        (options.json ? srdw::check::JsonReport : srdw::check::TextReport)(report);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (report.Count(srdw::check::Severity::Error) > 0) {
-        return kErrors;
-    }
-    return options.strict && report.Count(srdw::check::Severity::Warning) > 0 ? kWarnings : kClean;
+    return CheckAndReport(script, check, json, strict);
 }
 
 }  // namespace

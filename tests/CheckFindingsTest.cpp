@@ -101,8 +101,8 @@ TEST(CheckReportTest, ListsTheCommandsWithTheirExpansions) {
         "rename(p, q)\n",
         "  -Window /EDIT ");
     ASSERT_EQ(report.commands.size(), 4u);
-    const std::string game = PlaceholderGameDirectory();
-    EXPECT_EQ(report.commands[0].arguments[0].install, game + "\\a b.pak");
+    EXPECT_EQ(report.gameDirectory, kWindowsPaths ? "C:\\<game>" : "/<game>");
+    EXPECT_EQ(report.commands[0].arguments[0].install, report.gameDirectory + "\\a b.pak");
     EXPECT_EQ(report.commands[2].directory, kWindowsPaths ? ".\\Data" : "./Data");
     EXPECT_EQ(report.commands[2].arguments[0].install, "-window /edit");
     EXPECT_FALSE(report.commands[3].known);
