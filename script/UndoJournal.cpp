@@ -386,7 +386,10 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
         KeptLookUp& kept = lookUps_.back();
         PathState& state = taken.emplace_back();
         state.path = path;
-        state.stored = kept.stored.empty() ? path : std::move(kept.stored);
+        state.stored = std::move(kept.stored);
+        if (state.stored.empty()) {
+            state.stored = path;
+        }
         state.native = kWindowsPaths ? state.stored : std::move(kept.native);
         state.attributes = kept.attributes;
         lookUps_.pop_back();
