@@ -13,11 +13,11 @@ struct SourceMap::Reader {
 
     void Keep(std::size_t at) { Copy(at, 1); }
     void Quoted(std::size_t at, std::size_t length) {
-        map.quoted_.push_back({at, length, map.clean_.size()});
+        map.quoted_.push_back({at, length});
         Copy(at, length);
     }
     void Comment(std::size_t at, std::size_t end) {
-        map.comments_.push_back({at, end - at, map.clean_.size()});
+        map.comments_.push_back({{at, end - at}, map.clean_.size()});
     }
 
     void Copy(std::size_t at, std::size_t length) {

@@ -21,7 +21,12 @@ struct SourcePosition {
 struct SourceSpan {
     std::size_t at = 0;      // offset in the file
     std::size_t length = 0;  // bytes
-    std::size_t clean = 0;   // the cleaned text's offset where it went or would go
+};
+
+// A comment, and the cleaned text's offset where it would have gone: a quoted
+// run, one of each argument of a long script, does not need to know.
+struct CommentSpan : SourceSpan {
+    std::size_t clean = 0;
 };
 
 class SourceMap {
@@ -33,7 +38,7 @@ class SourceMap {
     std::string_view CleanText() const { return clean_; }
     // The offset of the quote that is never closed, if one is not.
     std::optional<std::size_t> UnclosedQuote() const { return unclosedQuote_; }
-    const std::vector<SourceSpan>& Comments() const { return comments_; }
+    const std::vector<CommentSpan>& Comments() const { return comments_; }
     const std::vector<SourceSpan>& QuotedRuns() const { return quoted_; }
 
     // The file offset of the cleaned text's byte at `cleanOffset`; the end of
@@ -59,7 +64,7 @@ class SourceMap {
     std::string clean_;
     std::vector<Stretch> stretches_;  // in the order of both
     std::vector<std::uint32_t> lineStarts_;
-    std::vector<SourceSpan> comments_;
+    std::vector<CommentSpan> comments_;
     std::vector<SourceSpan> quoted_;
     std::optional<std::size_t> unclosedQuote_;
 };
