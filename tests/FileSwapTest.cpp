@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <stdexcept>
 
 #include "TestSupport.h"
@@ -300,6 +301,16 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     EXPECT_FALSE(states[2].Exists());
     ASSERT_TRUE(states[3].Exists());
     EXPECT_TRUE(states[3].attributes->directory);
+    // The folder's listing and the file opened know it alike, however it is
+    // asked: with its folder, by a name the system drops a dot of, by itself.
+    const FileIdentity opened = srdw::NativeFileSystem().IdentityOf("Sky.pak");
+    ASSERT_TRUE(opened.known);
+    for (const std::string& path :
+         {(dir.Path() / "Sky.pak").string(), std::string("Sky.pak."), std::string(".\\sky.pak")}) {
+        const auto again = srdw::NativeFileSystem().LookUp(std::span(&path, 1));
+        ASSERT_TRUE(again[0].Exists()) << path;
+        EXPECT_EQ(again[0].attributes->identity, opened) << path;
+    }
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
     EXPECT_EQ(srdw::NativeFileSystem().StoredName("SKY.BAK"), "sky.bak");
 }
