@@ -301,12 +301,14 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     EXPECT_FALSE(states[2].Exists());
     ASSERT_TRUE(states[3].Exists());
     EXPECT_TRUE(states[3].attributes->directory);
-    // The folder's listing and the file opened know it alike, however it is
-    // asked: with its folder, by a name the system drops a dot of, by itself.
+    // A look-up knows the file as the file opened alone does, however it is
+    // asked: with its folder (twice: the second time by the folder's known
+    // volume), by a name the system drops a dot of, relative to the directory.
     const FileIdentity opened = srdw::NativeFileSystem().IdentityOf("Sky.pak");
     ASSERT_TRUE(opened.known);
+    const std::string full = (dir.Path() / "Sky.pak").string();
     for (const std::string& path :
-         {(dir.Path() / "Sky.pak").string(), std::string("Sky.pak."), std::string(".\\sky.pak")}) {
+         {full, full, std::string("Sky.pak."), std::string(".\\sky.pak")}) {
         const auto again = srdw::NativeFileSystem().LookUp(std::span(&path, 1));
         ASSERT_TRUE(again[0].Exists()) << path;
         EXPECT_EQ(again[0].attributes->identity, opened) << path;

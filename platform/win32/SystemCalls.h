@@ -9,13 +9,6 @@
 
 #include "platform/SystemCalls.h"
 
-// ntdll's, which winternl.h leaves out: a folder's entries, those of a name among them.
-extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE folder, HANDLE event, PIO_APC_ROUTINE routine,
-                                               PVOID context, PIO_STATUS_BLOCK status,
-                                               PVOID entries, ULONG size,
-                                               FILE_INFORMATION_CLASS kind, BOOLEAN single,
-                                               PUNICODE_STRING mask, BOOLEAN restart);
-
 // Each call: its name, result, parameters and the arguments that pass them on.
 #define SRDW_WIN32_SYSTEM_CALLS(X)                                                               \
     X(GetFileAttributesA, DWORD, (LPCSTR path), (path))                                          \
@@ -41,11 +34,6 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE folder, HANDLE event, PIO_
       (HANDLE file, PIO_STATUS_BLOCK status, PVOID information, ULONG size,                      \
        FILE_INFORMATION_CLASS kind),                                                             \
       (file, status, information, size, kind))                                                   \
-    X(NtQueryDirectoryFile, NTSTATUS,                                                            \
-      (HANDLE folder, HANDLE event, PIO_APC_ROUTINE routine, PVOID context,                      \
-       PIO_STATUS_BLOCK status, PVOID entries, ULONG size, FILE_INFORMATION_CLASS kind,          \
-       BOOLEAN single, PUNICODE_STRING mask, BOOLEAN restart),                                   \
-      (folder, event, routine, context, status, entries, size, kind, single, mask, restart))     \
     X(FindFirstFileA, HANDLE, (LPCSTR pattern, LPWIN32_FIND_DATAA found), (pattern, found))      \
     X(FindNextFileA, BOOL, (HANDLE search, LPWIN32_FIND_DATAA found), (search, found))           \
     X(SetCurrentDirectoryA, BOOL, (LPCSTR path), (path))                                         \

@@ -58,10 +58,6 @@ class Win32OutputFile final : public OutputFile {
     KernelHandle file_;
 };
 
-// What NtQueryDirectoryFile says when no entry has the name asked for.
-constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
-constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
-
 // Attribute bits that SetFileAttributesA accepts.
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -222,21 +218,11 @@ class Win32FileSystem final : public FileSystem {
 
     FileIdentity IdentityOf(const std::string& path) override { return Identity(path, {}); }
 
-    // With stored names, each path as its folder lists it; where the folder
-    // cannot say, what the default gives, with the identity of the file opened.
+    // What the default gives, each identity on the volume of the folder before.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        if (!storedNames) {
-            return FileSystem::LookUp(paths, false);
-        }
-        std::vector<PathState> states(paths.size());
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            PathState& state = states[i];
-            state.path = state.stored = state.native = paths[i];
-            if (Listed(state)) {
-                continue;
-            }
-            state.attributes = Attributes(state.path);
-            if (state.attributes) {
+        std::vector<PathState> states = FileSystem::LookUp(paths, false);
+        for (PathState& state : states) {
+            if (state.attributes && storedNames) {
                 state.stored = state.native = StoredName(state.path);
                 const bool link = (state.attributes->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
                 state.attributes->identity =
@@ -285,78 +271,6 @@ class Win32FileSystem final : public FileSystem {
     void Sleep(unsigned milliseconds) override { sys::Sleep(milliseconds); }
 
   private:
-    // Fills in what the path's folder lists of its last part in one query: the
-    // name as stored, the attributes and the file index, where a search for
-    // the name and an open of the file take two round trips to the system
-    // each (under Wine, to its server). False where the listing cannot settle
-    // it: a name that is no plain name, a folder that cannot be listed, a link
-    // (whose identity is its target's), a name the code page cannot spell, a
-    // file system without file indexes, or a path the system finds that its
-    // folder does not list (it drops a trailing dot, and knows devices).
-    bool Listed(PathState& state) {
-        const std::string& path = state.path;
-        const auto cut = path.find_last_of("/\\");
-        const std::string_view name = cut == std::string::npos
-                                          ? std::string_view(path)
-                                          : std::string_view(path).substr(cut + 1);
-        if (name.empty() || name == "." || name == ".." ||
-            name.find_first_of("*?<>\":") != std::string_view::npos || name.back() == ' ' ||
-            name.back() == '.') {
-            return false;
-        }
-        // The folder with its separator: a drive's root or a share stays one.
-        const std::string folder = cut == std::string::npos ? "." : path.substr(0, cut + 1);
-        const KernelHandle listing(
-            sys::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!listing.IsValid()) {
-            return false;
-        }
-        std::wstring wide = FromAnsi(name);
-        const auto bytes = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
-        UNICODE_STRING mask{bytes, bytes, wide.data()};
-        // Room for the longest name a folder holds.
-        alignas(FILE_ID_BOTH_DIR_INFO)
-            std::byte buffer[sizeof(FILE_ID_BOTH_DIR_INFO) + MAX_PATH * sizeof(wchar_t)];
-        IO_STATUS_BLOCK status;
-        const NTSTATUS queried = sys::NtQueryDirectoryFile(
-            listing.Get(), nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
-            FileIdBothDirectoryInformation, TRUE, &mask, TRUE);
-        if (queried == kNoSuchFile || queried == kNoMoreFiles) {
-            return !Attributes(path);  // there is nothing there, unless the system says otherwise
-        }
-        const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer);
-        if (queried != 0 || (entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-            entry.FileId.QuadPart == 0) {
-            return false;
-        }
-        const AnsiPath stored =
-            ToAnsi(std::wstring_view(entry.FileName, entry.FileNameLength / sizeof(wchar_t)));
-        if (!stored.whole) {
-            return false;
-        }
-        const std::string_view absolute = AbsoluteFolder(path);
-        if (absolute.empty() || absolute != volumeFolder_) {
-            BY_HANDLE_FILE_INFORMATION info;
-            if (!sys::GetFileInformationByHandle(listing.Get(), &info)) {
-                return false;
-            }
-            volumeFolder_ = absolute;
-            volume_ = info.dwVolumeSerialNumber;
-        }
-        const DWORD bits = entry.FileAttributes;
-        const bool readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
-        state.attributes =
-            FileAttributes{bits,
-                           (bits & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                           readOnly,
-                           !readOnly,
-                           {volume_, static_cast<std::uint64_t>(entry.FileId.QuadPart), true}};
-        state.stored = state.native = path.substr(0, path.size() - name.size()) + stored.text;
-        return true;
-    }
-
     // A file is known by its volume and file index, which a rename keeps and no
     // other file has, at the cost of an open. Its times and size would not do: a
     // mod's file unpacked beside the game's within one tick of the clock, and of
