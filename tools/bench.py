@@ -6,7 +6,9 @@
   tools/bench --smoke    each benchmark once, briefly, at its smallest size, so
                          that none of them rots (well under a minute)
   tools/bench --wine     also times whole runs of build/win32/SrdwLaunch.exe (the
-                         shipped 32-bit program) under 32-bit
+                         shipped 32-bit program; where this machine cannot run
+                         32-bit programs, build/win64's under wine64, and it says so)
+                         under 32-bit
                          Wine, 1,000 and 10,000 swaps, beside a bare Win32 program
                          making the same GetFileAttributesA and MoveFileA calls in
                          the same folder (needs the win32 build and
@@ -267,12 +269,23 @@ def bare_process_runs(launcher, commands, runs, place):
         shutil.rmtree(work, ignore_errors=True)
 
 
-def mingw_program(source, name, libraries=()):
-    """A Windows program of one source file, built beside the shipped 32-bit build."""
-    compiler = shutil.which("i686-w64-mingw32-g++-posix") or shutil.which("i686-w64-mingw32-g++")
+# The Windows build whose programs run here: the shipped 32-bit one, or the
+# 64-bit one where this machine cannot run 32-bit programs (tools/windows-preset).
+WINDOWS = {"win32": ("i686", "/usr/lib/wine/wine"), "win64": ("x86_64", "/usr/lib/wine/wine64")}
+
+
+def windows_preset():
+    return subprocess.run([os.path.join(ROOT, "tools", "windows-preset")], stdout=subprocess.PIPE,
+                          text=True, check=True).stdout.strip()
+
+
+def mingw_program(source, name, libraries=(), preset="win32"):
+    """A Windows program of one source file, built beside the launcher's build."""
+    cpu = WINDOWS[preset][0]
+    compiler = shutil.which(f"{cpu}-w64-mingw32-g++-posix") or shutil.which(f"{cpu}-w64-mingw32-g++")
     if not compiler:
-        raise Failure("no i686-w64-mingw32-g++ for the Windows benchmark programs")
-    out = os.path.join(ROOT, "build", "win32", name)
+        raise Failure(f"no {cpu}-w64-mingw32-g++ for the Windows benchmark programs")
+    out = os.path.join(ROOT, "build", preset, name)
     run([compiler, "-O2", "-static", "-o", out, os.path.join(ROOT, "bench", source),
          *libraries])
     return out
@@ -309,16 +322,16 @@ def wine_swaps(launcher, game, bare, commands, runs, wrapper, env):
         shutil.rmtree(work, ignore_errors=True)
 
 
-def wine_runs(launcher, sizes, runs):
+def wine_runs(launcher, sizes, runs, preset="win32"):
     """Whole runs under Wine, in a prefix of the benchmarks' own (the tests' one
     may be in use), on a virtual display when there is none: the splash is a
     real window."""
-    prefix = os.path.join(ROOT, "build", "win32", "bench-wineprefix")
-    game = mingw_program("StandInGame.cpp", "bench-srend.exe", ["-luser32"])
-    bare = mingw_program("BareSwaps.cpp", "bench-bare-swaps.exe")
+    prefix = os.path.join(ROOT, "build", preset, "bench-wineprefix")
+    game = mingw_program("StandInGame.cpp", "bench-srend.exe", ["-luser32"], preset)
+    bare = mingw_program("BareSwaps.cpp", "bench-bare-swaps.exe", preset=preset)
     display = None
     env = dict(os.environ)
-    env["WINE"] = "/usr/lib/wine/wine"  # the 32-bit loader, for the shipped program
+    env["WINE"] = WINDOWS[preset][1]  # the loader of the build's word size
     if not env.get("DISPLAY"):
         read, write = os.pipe()
         display = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24"],
@@ -334,7 +347,8 @@ def wine_runs(launcher, sizes, runs):
             results = []
             for commands in sizes:
                 print(f"== {runs} whole runs under Wine, {commands} swaps", flush=True)
-                results.append(wine_swaps(launcher, game, bare, commands, runs, wrapper, env))
+                results.append(wine_swaps(launcher, game, bare, commands, runs, wrapper, env)
+                               | {"preset": preset})
             return results
         finally:
             run([os.path.join(ROOT, "tools", "wine-prefix"), "down", prefix], env=env)
@@ -463,8 +477,8 @@ def report(figures, memory, check_memory, runs, wine, smoke, processes=()):
 
     for r in wine or []:
         n = r["commands"]
-        print(f"\nWhole runs under Wine, {n} RenameEx, median of {r['runs']} "
-              f"(launcher: its run less the game's)")
+        print(f"\nWhole runs under Wine, the {r['preset']} build, {n} RenameEx, median of "
+              f"{r['runs']} (launcher: its run less the game's)")
         print(f"  launcher start -> game start {r['to_game']:8.2f} s (of which the splash's "
               f"pause: 0.5 s); game end -> launcher exit {r['from_game']:8.2f} s")
         print(f"  launcher {r['launcher']:8.2f} s  bare GetFileAttributesA/MoveFileA program "
@@ -507,13 +521,14 @@ def main():
         wine = None
         if args.wine:
             # Built here, so that the figures are never those of an older build.
-            print("== building the win32 preset's SrdwLaunch.exe", flush=True)
-            run(["cmake", "--preset", "win32"], cwd=ROOT, stdout=subprocess.DEVNULL)
-            run(["cmake", "--build", "--preset", "win32", "--target", "SrdwLaunch"], cwd=ROOT,
+            preset = windows_preset()
+            print(f"== building the {preset} preset's SrdwLaunch.exe", flush=True)
+            run(["cmake", "--preset", preset], cwd=ROOT, stdout=subprocess.DEVNULL)
+            run(["cmake", "--build", "--preset", preset, "--target", "SrdwLaunch"], cwd=ROOT,
                 stdout=subprocess.DEVNULL)
-            launcher = os.path.join(ROOT, "build", "win32", "SrdwLaunch.exe")
+            launcher = os.path.join(ROOT, "build", preset, "SrdwLaunch.exe")
             wine = wine_runs(launcher, args.wine_sizes or ([10] if args.smoke else [1000, 10000]),
-                             args.wine_runs or (1 if args.smoke else 3))
+                             args.wine_runs or (1 if args.smoke else 3), preset)
         report(figures, memory, check_memory, runs, wine, args.smoke, processes)
     except (Failure, OSError, KeyError, ValueError) as error:
         print(f"tools/bench: {error}", file=sys.stderr)
