@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <shellapi.h>  // after windows.h, which it needs
-#include <winternl.h>
 
 #include "platform/SystemCalls.h"
 
@@ -30,10 +29,6 @@
     X(GetFileSizeEx, BOOL, (HANDLE file, PLARGE_INTEGER size), (file, size))                     \
     X(GetFileInformationByHandle, BOOL, (HANDLE file, LPBY_HANDLE_FILE_INFORMATION information), \
       (file, information))                                                                       \
-    X(NtQueryInformationFile, NTSTATUS,                                                          \
-      (HANDLE file, PIO_STATUS_BLOCK status, PVOID information, ULONG size,                      \
-       FILE_INFORMATION_CLASS kind),                                                             \
-      (file, status, information, size, kind))                                                   \
     X(FindFirstFileA, HANDLE, (LPCSTR pattern, LPWIN32_FIND_DATAA found), (pattern, found))      \
     X(FindNextFileA, BOOL, (HANDLE search, LPWIN32_FIND_DATAA found), (search, found))           \
     X(SetCurrentDirectoryA, BOOL, (LPCSTR path), (path))                                         \

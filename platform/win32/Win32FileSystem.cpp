@@ -288,10 +288,13 @@ class Win32FileSystem final : public FileSystem {
         // the volume's serial number as well, which Wine answers through its mount
         // manager, at about a millisecond a file.
         if (!folder.empty() && folder == volumeFolder_) {
+            using Query =
+                NTSTATUS(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, FILE_INFORMATION_CLASS);
+            static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
             FILE_INTERNAL_INFORMATION index;
             IO_STATUS_BLOCK status;
-            if (sys::NtQueryInformationFile(file.Get(), &status, &index, sizeof index,
-                                            FileInternalInformation) == 0) {
+            if (query(file.Get(), &status, &index, sizeof index, FileInternalInformation) == 0) {
                 return {volume_, static_cast<std::uint64_t>(index.IndexNumber.QuadPart), true};
             }
         }
