@@ -27,6 +27,14 @@ original_contents=$(contents "$work/original")
 # The launcher in the trial's folder; its settings come before the call.
 launch() { # [arguments...]
     (cd "$t/Skyrend 2" && "$wine" ./SrdwLaunch.exe "$@" </dev/null >/dev/null 2>&1) || true
+    # Wine's server closes a killed launcher's handles once it sees the process
+    # gone, which under load can come after the next start: that start would
+    # find the launcher's mutex and lock still held, and end with the records
+    # kept. The lock file goes with its handle.
+    for _ in $(seq 100); do
+        [ -e "$t/Skyrend 2/SrdwLaunch.lock" ] || break
+        sleep 0.1
+    done
 }
 trial() {
     t="$work/trial"
