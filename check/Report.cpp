@@ -44,12 +44,15 @@ Json Text(std::string_view text) {
     }
 }
 
-// A log of the dry run, also in `leftOut` at `walk`; the lines for the document.
-Json WriteLines(const WalkLog& log, const char* walk, std::string& text, Json& leftOut) {
+// A log of the dry run, also in `leftOut` at `walk`; the lines for the document,
+// when there is one (`doc`).
+Json WriteLines(const WalkLog& log, const char* walk, bool doc, std::string& text, Json& leftOut) {
     Json lines = Json::array();
     for (const auto& line : log.lines) {
         text += "    " + line + '\n';
-        lines.push_back(Text(line));
+        if (doc) {
+            lines.push_back(Text(line));
+        }
     }
     if (log.leftOut > 0) {
         text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
@@ -59,7 +62,7 @@ Json WriteLines(const WalkLog& log, const char* walk, std::string& text, Json& l
 }
 
 // What is not back where it was after `after`; the lines for the document.
-Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
+Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences, bool doc,
                   std::string& text) {
     text += "  " + after +
             (differences.empty() ? ", every path is back where it was.\n"
@@ -67,12 +70,15 @@ Json WriteVerdict(const std::string& after, const std::vector<std::string>& diff
     Json lines = Json::array();
     for (const auto& line : differences) {
         text += "    " + line + '\n';
-        lines.push_back(Text(line));
+        if (doc) {
+            lines.push_back(Text(line));
+        }
     }
     return lines;
 }
 
-void WriteFindings(const CheckReport& report, std::string& text, Json& findings, Json& leftOut) {
+void WriteFindings(const CheckReport& report, bool doc, std::string& text, Json& findings,
+                   Json& leftOut) {
     findings = Json::array();
     for (const auto& finding : report.findings) {
         const auto& where = finding.where;
@@ -82,11 +88,13 @@ void WriteFindings(const CheckReport& report, std::string& text, Json& findings,
         }
         text += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" +
                 finding.code + "]\n";
-        findings.push_back({{"severity", SeverityName(finding.severity)},
-                            {"line", where ? Json(where->line) : Json(nullptr)},
-                            {"column", where ? Json(where->column) : Json(nullptr)},
-                            {"code", Text(finding.code)},
-                            {"message", Text(finding.message)}});
+        if (doc) {
+            findings.push_back({{"severity", SeverityName(finding.severity)},
+                                {"line", where ? Json(where->line) : Json(nullptr)},
+                                {"column", where ? Json(where->column) : Json(nullptr)},
+                                {"code", Text(finding.code)},
+                                {"message", Text(finding.message)}});
+        }
     }
     leftOut["findings"] = Json::array();
     for (const auto& [code, tally] : report.tallies) {
@@ -102,7 +110,8 @@ void WriteFindings(const CheckReport& report, std::string& text, Json& findings,
     }
 }
 
-void WriteCommands(const CheckReport& report, std::string& text, Json& commands, Json& leftOut) {
+void WriteCommands(const CheckReport& report, bool doc, std::string& text, Json& commands,
+                   Json& leftOut) {
     text +=
         "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
         (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
@@ -129,20 +138,25 @@ void WriteCommands(const CheckReport& report, std::string& text, Json& commands,
                         (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
             }
             text += '\n';
-            const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
-            arguments.push_back({{"text", Text(argument.text)},
-                                 {"line", argument.where.line},
-                                 {"column", argument.where.column},
-                                 {"install", install},
-                                 {"restore", install}});  // restore undoes what install recorded
+            if (doc) {
+                const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
+                arguments.push_back(
+                    {{"text", Text(argument.text)},
+                     {"line", argument.where.line},
+                     {"column", argument.where.column},
+                     {"install", install},
+                     {"restore", install}});  // restore undoes what install recorded
+            }
         }
-        commands.push_back({{"number", number},
-                            {"line", command.where.line},
-                            {"column", command.where.column},
-                            {"name", Text(command.name)},
-                            {"known", command.known},
-                            {"directory", Text(command.directory)},
-                            {"arguments", std::move(arguments)}});
+        if (doc) {
+            commands.push_back({{"number", number},
+                                {"line", command.where.line},
+                                {"column", command.where.column},
+                                {"name", Text(command.name)},
+                                {"known", command.known},
+                                {"directory", Text(command.directory)},
+                                {"arguments", std::move(arguments)}});
+        }
     }
     const std::size_t more = report.commandCount - report.commands.size();
     if (more > 0) {
@@ -156,11 +170,12 @@ bool IsBelow(std::string_view path, std::string_view directory) {
            (path[directory.size()] == '\\' || path[directory.size()] == '/');
 }
 
-void WriteDryRun(const CheckReport& report, std::string& text, Json& json, Json& leftOut) {
+void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& json,
+                 Json& leftOut) {
     const DryRunResult& run = *report.dryRun;
     text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
     text += "  Install, as the launcher would log it:\n";
-    json["install"] = WriteLines(run.install, "install", text, leftOut);
+    json["install"] = WriteLines(run.install, "install", doc, text, leftOut);
     text += "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
         text += "    nothing is moved\n";
@@ -168,9 +183,11 @@ void WriteDryRun(const CheckReport& report, std::string& text, Json& json, Json&
     Json& placements = json["whileGameRuns"] = Json::array();
     const Placement* movedDirectory = nullptr;
     for (const auto& placement : run.whileGameRuns) {
-        placements.push_back({{"path", Text(placement.path)},
-                              {"was", Text(placement.was)},
-                              {"directory", placement.directory}});
+        if (doc) {
+            placements.push_back({{"path", Text(placement.path)},
+                                  {"was", Text(placement.was)},
+                                  {"directory", placement.directory}});
+        }
         // What moved along with its directory goes without saying.
         if (movedDirectory && IsBelow(placement.path, movedDirectory->path) &&
             IsBelow(placement.was, movedDirectory->was)) {
@@ -181,8 +198,8 @@ void WriteDryRun(const CheckReport& report, std::string& text, Json& json, Json&
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     text += "  Restore, as the launcher would log it:\n";
-    json["restore"] = WriteLines(run.restore, "restore", text, leftOut);
-    json["notRestored"] = WriteVerdict("After restore", run.notRestored, text);
+    json["restore"] = WriteLines(run.restore, "restore", doc, text, leftOut);
+    json["notRestored"] = WriteVerdict("After restore", run.notRestored, doc, text);
     json["restored"] = run.notRestored.empty();
     text +=
         "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
@@ -192,15 +209,17 @@ void WriteDryRun(const CheckReport& report, std::string& text, Json& json, Json&
     text += run.recovery.lines.empty() && run.recovery.leftOut == 0
                 ? "find nothing to undo and log no command.\n"
                 : "log:\n";
-    json["recovery"] = WriteLines(run.recovery, "recovery", text, leftOut);
-    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, text);
+    json["recovery"] = WriteLines(run.recovery, "recovery", doc, text, leftOut);
+    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, doc, text);
     json["recovered"] = run.notRecovered.empty();
 }
 
 // Both reports, written in one walk over the check's: the text for people
-// (compiler-style findings, the command list, the dry run) into `text`, and the
-// JSON document for a mod's own CI, each part into both as the walk comes to it.
-Json Write(const CheckReport& report, std::string& text) {
+// (compiler-style findings, the command list, the dry run) into `text`, and,
+// with `doc`, the JSON document for a mod's own CI, each part into both as the
+// walk comes to it. Without `doc` the document holds only its frame: the lists
+// that grow with the script are what a text report need not build.
+Json Write(const CheckReport& report, bool doc, std::string& text) {
     Json json = {{"script", Text(report.script)},
                  {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
                  {"cmdline", Text(report.commandLine)},
@@ -212,11 +231,11 @@ Json Write(const CheckReport& report, std::string& text) {
         summary += (summary.empty() ? "\n" : ", ") + Plural(count, SeverityName(severity));
     }
     Json leftOut;  // what the report does not list
-    WriteFindings(report, text, json["findings"], leftOut);
-    WriteCommands(report, text, json["commands"], leftOut);
+    WriteFindings(report, doc, text, json["findings"], leftOut);
+    WriteCommands(report, doc, text, json["commands"], leftOut);
     json["dryRun"] = nullptr;
     if (report.dryRun) {
-        WriteDryRun(report, text, json["dryRun"], leftOut);
+        WriteDryRun(report, doc, text, json["dryRun"], leftOut);
     } else if (!report.loaded) {
         text += "\nNo dry run: the launcher would not load this script.\n";
     } else {
@@ -231,14 +250,14 @@ Json Write(const CheckReport& report, std::string& text) {
 
 std::string TextReport(const CheckReport& report) {
     std::string text;
-    Write(report, text);
+    Write(report, false, text);
     return text;
 }
 
 std::string JsonReport(const CheckReport& report) {
     std::string text;
     // Compact, and ASCII only.
-    return Write(report, text).dump(-1, ' ', true) + '\n';
+    return Write(report, true, text).dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check
