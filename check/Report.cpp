@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "script/PathModel.h"
+
 namespace srdw::check {
 
 namespace {
@@ -44,16 +46,22 @@ Json Text(std::string_view text) {
     }
 }
 
-// A log of the dry run, also in `leftOut` at `walk`; the lines for the document,
+// Lines of the dry run, indented in the text; the lines for the document,
 // when there is one (`doc`).
-Json WriteLines(const WalkLog& log, const char* walk, bool doc, std::string& text, Json& leftOut) {
-    Json lines = Json::array();
-    for (const auto& line : log.lines) {
+Json WriteLines(const std::vector<std::string>& lines, bool doc, std::string& text) {
+    Json json = Json::array();
+    for (const auto& line : lines) {
         text += "    " + line + '\n';
         if (doc) {
-            lines.push_back(Text(line));
+            json.push_back(Text(line));
         }
     }
+    return json;
+}
+
+// A log of the dry run, also in `leftOut` at `walk`.
+Json WriteLog(const WalkLog& log, const char* walk, bool doc, std::string& text, Json& leftOut) {
+    Json lines = WriteLines(log.lines, doc, text);
     if (log.leftOut > 0) {
         text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
     }
@@ -61,20 +69,13 @@ Json WriteLines(const WalkLog& log, const char* walk, bool doc, std::string& tex
     return lines;
 }
 
-// What is not back where it was after `after`; the lines for the document.
+// What is not back where it was after `after`.
 Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences, bool doc,
                   std::string& text) {
     text += "  " + after +
             (differences.empty() ? ", every path is back where it was.\n"
                                  : ", the game directory is NOT as it was:\n");
-    Json lines = Json::array();
-    for (const auto& line : differences) {
-        text += "    " + line + '\n';
-        if (doc) {
-            lines.push_back(Text(line));
-        }
-    }
-    return lines;
+    return WriteLines(differences, doc, text);
 }
 
 void WriteFindings(const CheckReport& report, bool doc, std::string& text, Json& findings,
@@ -165,17 +166,12 @@ void WriteCommands(const CheckReport& report, bool doc, std::string& text, Json&
     leftOut["commands"] = more;
 }
 
-bool IsBelow(std::string_view path, std::string_view directory) {
-    return path.size() > directory.size() && path.starts_with(directory) &&
-           (path[directory.size()] == '\\' || path[directory.size()] == '/');
-}
-
 void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& json,
                  Json& leftOut) {
     const DryRunResult& run = *report.dryRun;
     text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
     text += "  Install, as the launcher would log it:\n";
-    json["install"] = WriteLines(run.install, "install", doc, text, leftOut);
+    json["install"] = WriteLog(run.install, "install", doc, text, leftOut);
     text += "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
         text += "    nothing is moved\n";
@@ -189,8 +185,8 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
                                   {"directory", placement.directory}});
         }
         // What moved along with its directory goes without saying.
-        if (movedDirectory && IsBelow(placement.path, movedDirectory->path) &&
-            IsBelow(placement.was, movedDirectory->was)) {
+        if (movedDirectory && IsAtOrBelow(placement.path, movedDirectory->path) &&
+            IsAtOrBelow(placement.was, movedDirectory->was)) {
             continue;
         }
         text += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
@@ -198,7 +194,7 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     text += "  Restore, as the launcher would log it:\n";
-    json["restore"] = WriteLines(run.restore, "restore", doc, text, leftOut);
+    json["restore"] = WriteLog(run.restore, "restore", doc, text, leftOut);
     json["notRestored"] = WriteVerdict("After restore", run.notRestored, doc, text);
     json["restored"] = run.notRestored.empty();
     text +=
@@ -209,7 +205,7 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
     text += run.recovery.lines.empty() && run.recovery.leftOut == 0
                 ? "find nothing to undo and log no command.\n"
                 : "log:\n";
-    json["recovery"] = WriteLines(run.recovery, "recovery", doc, text, leftOut);
+    json["recovery"] = WriteLog(run.recovery, "recovery", doc, text, leftOut);
     json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, doc, text);
     json["recovered"] = run.notRecovered.empty();
 }

@@ -183,16 +183,19 @@ void CheckName(Check& check, const ScriptCommand& call) {
         }
         return;
     }
-    std::vector<std::string> names;
-    for (const auto& command : CommandTable()) {
-        names.emplace_back(command.name);
+    std::string hint;
+    if (const CommandDefinition* near = NearestCommand(name)) {
+        hint = ". Did you mean '" + std::string(near->name) + "'?";
+    } else {
+        std::vector<std::string> names;
+        for (const auto& command : CommandTable()) {
+            names.emplace_back(command.name);
+        }
+        hint = "; the commands are " + Enumerate(names);
     }
-    const CommandDefinition* near = NearestCommand(name);
     check.Add(Severity::Warning, where, "unknown-command",
               "'" + Excerpt(name) +
-                  "' is not a command, so the launcher skips this call without a word" +
-                  (near ? ". Did you mean '" + std::string(near->name) + "'?"
-                        : "; the commands are " + Enumerate(names)));
+                  "' is not a command, so the launcher skips this call without a word" + hint);
 }
 
 // A call that lost its ")" runs on into the next one, whose name and "(" end
@@ -204,9 +207,7 @@ bool CheckSwallowedCall(Check& check, const ScriptCommand& call) {
     const std::size_t from = map.SourceOffset(check.OpenAt(call));
     const std::size_t to = map.SourceOffset(check.CloseAt(call));
     const auto& comments = map.Comments();
-    for (auto comment =
-             std::lower_bound(comments.begin(), comments.end(), from,
-                              [](const SourceSpan&span, std::size_t at) { return span.at < at; });
+    for (auto comment = std::ranges::lower_bound(comments, from, {}, &SourceSpan::at);
          comment != comments.end() && comment->at < to; ++comment) {
         if (map.Source().substr(comment->at, comment->length).find(')') != std::string_view::npos) {
             return false;
@@ -338,10 +339,9 @@ void CheckComments(Check& check) {
     const SourceMap& map = check.map;
     for (const auto& comment : map.Comments()) {
         const std::size_t cleanAt = comment.clean;
-        const auto after = std::upper_bound(check.calls.begin(), check.calls.end(), cleanAt,
-                                            [&](std::size_t at, const ScriptCommand& call) {
-                                                return at <= check.CleanOffset(call.name);
-                                            });
+        const auto after = std::ranges::lower_bound(
+            check.calls, cleanAt, {},
+            [&](const ScriptCommand& call) { return check.CleanOffset(call.name); });
         if (after == check.calls.begin()) {
             continue;
         }
@@ -953,14 +953,10 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
                                            Enumerate(lines, 3) + " do there"));
     }
     // Findings in the order of the script; those about the whole script last.
-    std::stable_sort(report.findings.begin(), report.findings.end(),
-                     [](const Finding& a, const Finding& b) {
-                         if (!a.where || !b.where) {
-                             return a.where.has_value() && !b.where.has_value();
-                         }
-                         return std::pair(a.where->line, a.where->column) <
-                                std::pair(b.where->line, b.where->column);
-                     });
+    std::ranges::stable_sort(report.findings, {}, [](const Finding& finding) {
+        return finding.where ? std::pair(finding.where->line, finding.where->column)
+                             : std::pair(SIZE_MAX, SIZE_MAX);
+    });
     return std::move(check.report);
 }
 
