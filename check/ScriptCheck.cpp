@@ -89,6 +89,9 @@ std::string Enumerate(std::vector<std::string> items, std::size_t named = SIZE_M
 // The edits (a letter left out, added, changed, or two swapped) that make one
 // name of the other, letter case aside.
 std::size_t EditDistance(std::string_view a, std::string_view b) {
+    const auto same = [&](std::size_t i, std::size_t j) {
+        return LowerAscii(a[i]) == LowerAscii(b[j]);
+    };
     std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
     for (std::size_t i = 0; i <= a.size(); ++i) {
         for (std::size_t j = 0; j <= b.size(); ++j) {
@@ -96,11 +99,9 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
                 d[i][j] = i + j;
                 continue;
             }
-            const bool same = LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]);
-            d[i][j] =
-                std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same ? 0 : 1)});
-            if (i > 1 && j > 1 && LowerAscii(a[i - 1]) == LowerAscii(b[j - 2]) &&
-                LowerAscii(a[i - 2]) == LowerAscii(b[j - 1])) {
+            d[i][j] = std::min(
+                {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same(i - 1, j - 1) ? 0 : 1)});
+            if (i > 1 && j > 1 && same(i - 1, j - 2) && same(i - 2, j - 1)) {
                 d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
             }
         }
@@ -397,14 +398,11 @@ std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
             "the " + name + " expands to nothing, so the launcher does nothing for this command");
     }
     if (ExpandArgument(text, "", "\x01") != ExpandArgument(text, "", "\x02")) {
-        std::string message =
-            "the " + name +
-            " uses @cmdline, the player's command line, so where this command moves files "
-            "depends on how the game is started";
-        if (argument.install) {
-            message += " (here: '" + *argument.install + "')";
-        }
-        check.Add(Severity::Warning, argument.where, "uses-cmdline", message);
+        check.Add(Severity::Warning, argument.where, "uses-cmdline",
+                  "the " + name +
+                      " uses @cmdline, the player's command line, so where this command moves "
+                      "files depends on how the game is started" +
+                      (argument.install ? " (here: '" + *argument.install + "')" : ""));
     }
     if (!argument.install || argument.install->empty()) {
         return std::nullopt;
@@ -415,12 +413,11 @@ std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
     // no drive (on Linux the launcher takes "C:" for a directory's name).
     if (!IsWithin(path, check.game) || (!kWindowsPaths && NamesDrive(expanded))) {
         check.Add(Severity::Warning, argument.where, "outside-game",
-                  expanded.find("..") != std::string::npos
-                      ? "the " + name + " '" + expanded +
-                            "' leads out of the game directory, to '" + path.Text() + "'"
-                      : "the " + name + " '" + expanded +
-                            "' is outside the game directory, so the mod works only where that "
-                            "path exists");
+                  "the " + name + " '" + expanded +
+                      (expanded.find("..") != std::string::npos
+                           ? "' leads out of the game directory, to '" + path.Text() + "'"
+                           : "' is outside the game directory, so the mod works only where "
+                             "that path exists"));
         if (check.outsideCalls.empty() || check.outsideCalls.back() != &call) {
             check.outsideCalls.push_back(&call);
         }
