@@ -747,14 +747,10 @@ std::string RecoveryCommand(LauncherProcess& process) {
     std::string quoted = "\"";
     std::size_t backslashes = 0;
     for (const char c : path) {
-        if (c == '\\') {
-            ++backslashes;
-        } else {
-            if (c == '"') {
-                quoted.append(backslashes + 1, '\\');
-            }
-            backslashes = 0;
+        if (c == '"') {
+            quoted.append(backslashes + 1, '\\');
         }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
         quoted.push_back(c);
     }
     quoted.append(backslashes, '\\');
