@@ -191,11 +191,9 @@ class LauncherDialogs final : public PlayerDialogs {
     std::optional<std::string> ChooseGameFile() override {
         // The filter is kept in the string table with "|" for the NUL separators a
         // string resource cannot hold. The text ends in several "|", so the list is
-        // closed by an empty text; the zeroed buffer adds the final NULs as well.
-        wchar_t filter[256] = {};
-        const int filterLength =
-            LoadStringW(GetModuleHandleA(nullptr), IDS_CHOOSER_FILTER, filter, 255);
-        std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
+        // closed by an empty text.
+        std::wstring filter = win32::FromAnsi(ResourceText(IDS_CHOOSER_FILTER));
+        std::replace(filter.begin(), filter.end(), L'|', L'\0');
 
         const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
         wchar_t file[MAX_PATH] = L"Srend.exe";
@@ -203,7 +201,7 @@ class LauncherDialogs final : public PlayerDialogs {
 
         OPENFILENAMEW dialog = {};
         dialog.lStructSize = sizeof dialog;
-        dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
+        dialog.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
         dialog.nFilterIndex = 1;
         dialog.lpstrFile = file;
         dialog.nMaxFile = MAX_PATH;
