@@ -1,7 +1,6 @@
 #include "app/LauncherApp.h"
 
 #include <algorithm>
-#include <deque>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -603,35 +602,27 @@ std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string&
     if (files.Attributes(candidates[0]) || files.Attributes(candidates[1])) {
         return std::nullopt;  // there, but not loadable: not a matter of its place
     }
-    struct Folder {
-        std::string path;
-        std::size_t depth;
-    };
-    std::deque<Folder> folders{{launcherDirectory, 0}};
+    // Breadth first, so that the script nearest the launcher is the one named.
+    std::vector<std::pair<std::string, std::size_t>> folders{{launcherDirectory, 0}};
     std::size_t looked = 0;
-    while (!folders.empty() && looked < kEntries) {
-        const Folder folder = std::move(folders.front());
-        folders.pop_front();
-        for (const std::string& name : files.ListDirectory(folder.path).names) {
+    for (std::size_t next = 0; next < folders.size() && looked < kEntries; ++next) {
+        const auto [folder, depth] = folders[next];  // a copy: the list grows below
+        for (const std::string& name : files.ListDirectory(folder).names) {
             if (++looked > kEntries) {
                 break;
             }
-            const std::string path = folder.path + "\\" + name;
+            const std::string path = folder + "\\" + name;
             const auto attributes = files.Attributes(path);
-            if (!attributes) {
-                continue;
-            }
-            if (attributes->directory) {
-                if (folder.depth < kDepth && !files.IsLink(path)) {
-                    folders.push_back({path, folder.depth + 1});
+            if (attributes && attributes->directory) {
+                if (depth < kDepth && !files.IsLink(path)) {
+                    folders.emplace_back(path, depth + 1);
                 }
-                continue;
-            }
-            for (const std::string& candidate : candidates) {
-                const std::string_view candidateName =
-                    std::string_view(candidate).substr(launcherDirectory.size() + 1);
-                if (folder.depth > 0 && SameName(name, candidateName)) {
-                    return StrayScript{path, candidate};
+            } else if (attributes && depth > 0) {
+                for (const std::string& candidate : candidates) {
+                    if (SameName(name, std::string_view(candidate).substr(launcherDirectory.size() +
+                                                                          1))) {
+                        return StrayScript{path, candidate};
+                    }
                 }
             }
         }
@@ -639,8 +630,8 @@ std::optional<StrayScript> FindScriptBelow(FileSystem& files, const std::string&
     return std::nullopt;
 }
 
-// One run of the launcher, from its own path to the records' removal.
-void Run(Launch& launch) {
+// One run of the launcher, from its own path; true when the records can go.
+bool Run(Launch& launch) {
     FileSystem& files = launch.Files();
     PlayerDialogs& player = launch.Player();
     // A cut or unusable own path would put the log, the marker and the script
@@ -650,7 +641,7 @@ void Run(Launch& launch) {
         if (!RefuseUnusablePath(launch)) {
             ShowMessage(player, IDS_OWN_PATH_UNUSABLE);
         }
-        return;
+        return false;
     }
     // Taken before anything else, so that a launcher started while another one
     // runs, or one that cannot tell, ends at once and touches neither the log,
@@ -660,7 +651,7 @@ void Run(Launch& launch) {
     launch.ownDir = DirectoryOf(launch.ownPath);
     if (!Guarded(player, launch.platform.process.AcquireMutex(kLauncherMutex)) ||
         !MayChange(launch, launch.ownDir)) {
-        return;
+        return false;
     }
     launch.logFile = ReplaceExtension(launch.ownPath, "log");
     launch.markerFile = launch.ownDir + "\\" + std::string(kMarkerName);
@@ -705,10 +696,9 @@ void Run(Launch& launch) {
             // or at the next log-in, asks again.
             launch.log.Write("No answer: nothing is changed; the next start asks again.\n");
             RegisterStartupEntry(launch.platform);
-            return;
+            return false;
         } else {
-            RemoveRecords(launch);
-            return;
+            return true;  // cancelled: the records go, and nothing is restored
         }
     }
     if (launch.mode == LaunchMode::InstallMode &&
@@ -730,19 +720,18 @@ void Run(Launch& launch) {
             launch.log.Write({" > no script beside the launcher, but '", stray->at,
                               "' below it; it is read only as '", stray->mustGo, "'\n"});
         }
-        RemoveRecords(launch);
-        return;
+        return true;
     }
-    if (LaunchCycle(launch)) {
-        RemoveRecords(launch);
-    }
+    return LaunchCycle(launch);
 }
 
 }  // namespace
 
 int LauncherMain(const Platform& platform) {
     Launch launch(platform);
-    Run(launch);
+    if (Run(launch)) {
+        RemoveRecords(launch);
+    }
     return 0;
 }
 
@@ -758,14 +747,10 @@ std::string RecoveryCommand(LauncherProcess& process) {
     std::string quoted = "\"";
     std::size_t backslashes = 0;
     for (const char c : path) {
-        if (c == '\\') {
-            ++backslashes;
-        } else {
-            if (c == '"') {
-                quoted.append(backslashes + 1, '\\');
-            }
-            backslashes = 0;
+        if (c == '"') {
+            quoted.append(backslashes + 1, '\\');
         }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
         quoted.push_back(c);
     }
     quoted.append(backslashes, '\\');

@@ -1,7 +1,6 @@
 // Small text operations on launcher paths.
 #pragma once
 
-#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -14,32 +13,23 @@ inline constexpr std::size_t kMaxPath = 259;
 // at the last slash; empty when there is no separator. At most 259 characters of
 // the path are looked at.
 inline std::string DirectoryOf(std::string_view path) {
-    path = path.substr(0, std::min(path.size(), kMaxPath));
+    path = path.substr(0, kMaxPath);
     auto separator = path.rfind('\\');
     if (separator == std::string_view::npos) {
         separator = path.rfind('/');
     }
-    if (separator == std::string_view::npos) {
-        return {};
-    }
-    return std::string(path.substr(0, separator));
+    return separator == std::string_view::npos ? std::string()
+                                               : std::string(path.substr(0, separator));
 }
 
 // The path with the extension of its file name replaced by `extension`; a file
 // name without "." gets "." and the extension appended. A "." in a directory
 // name is never taken for an extension.
 inline std::string ReplaceExtension(std::string_view path, std::string_view extension) {
-    const auto nameStart = path.find_last_of("\\/");
+    const auto nameStart = path.find_last_of("\\/") + 1;  // 0 without a separator
     const auto dot = path.rfind('.');
-    std::string result;
-    if (dot != std::string_view::npos && (nameStart == std::string_view::npos || dot > nameStart)) {
-        result.assign(path.substr(0, dot + 1));
-    } else {
-        result.assign(path);
-        result.push_back('.');
-    }
-    result.append(extension);
-    return result;
+    const auto stem = dot != std::string_view::npos && dot >= nameStart ? dot : path.size();
+    return std::string(path.substr(0, stem)).append(".").append(extension);
 }
 
 // The directory to make current for `directory`: a bare drive ("C:") is its

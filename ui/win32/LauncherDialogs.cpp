@@ -88,9 +88,9 @@ SIZE AroundClientArea(HWND window, int width, int height) {
 // The template's size is in dialog units, which follow the dialog font's metrics and
 // so differ from system to system, while the picture keeps its size in pixels: the
 // control and the window are sized to the picture, so that it shows whole and
-// without bars. The window, sized so before it shows, is centred over the desktop,
-// then moved back inside the work area of the nearest monitor so no part of the
-// picture lies under the taskbar or off screen. Should the window be larger than the
+// without bars. The window, sized so before it shows, is centred on the primary
+// screen, then moved back inside its work area so no part of the picture lies under
+// the taskbar or off screen. Should the window be larger than the
 // work area, its top left corner stays visible.
 void FitToPicture(HWND window) {
     // No control gives no image: a message to no window is answered with 0.
@@ -106,17 +106,12 @@ void FitToPicture(HWND window) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const SIZE size = AroundClientArea(window, controlSize.cx, controlSize.cy);
 
-    HWND desktop = GetDesktopWindow();
-    RECT centre = {};
-    GetWindowRect(desktop, &centre);
-    RECT area = centre;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    if (GetMonitorInfoA(MonitorFromWindow(desktop, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        area = monitor.rcWork;
-    }
-    const LONG x = (centre.left + centre.right) / 2 - size.cx / 2;
-    const LONG y = (centre.top + centre.bottom) / 2 - size.cy / 2;
+    const LONG width = GetSystemMetrics(SM_CXSCREEN);
+    const LONG height = GetSystemMetrics(SM_CYSCREEN);
+    RECT area = {0, 0, width, height};  // the whole screen where no work area is given
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const LONG x = width / 2 - size.cx / 2;
+    const LONG y = height / 2 - size.cy / 2;
     SetWindowPos(window, nullptr, std::max(std::min(x, area.right - size.cx), area.left),
                  std::max(std::min(y, area.bottom - size.cy), area.top), size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -194,14 +189,11 @@ class LauncherDialogs final : public PlayerDialogs {
     // name itself. Only a file named srend.exe (any letter case) is accepted; for
     // any other name the dialog beeps and stays open.
     std::optional<std::string> ChooseGameFile() override {
-        HMODULE module = GetModuleHandleA(nullptr);
-
         // The filter is kept in the string table with "|" for the NUL separators a
         // string resource cannot hold. The text ends in several "|", so the list is
-        // closed by an empty text; the zeroed buffer adds the final NULs as well.
-        wchar_t filter[256] = {};
-        const int filterLength = LoadStringW(module, IDS_CHOOSER_FILTER, filter, 255);
-        std::replace(filter, filter + std::max(filterLength, 0), L'|', L'\0');
+        // closed by an empty text.
+        std::wstring filter = win32::FromAnsi(ResourceText(IDS_CHOOSER_FILTER));
+        std::replace(filter.begin(), filter.end(), L'|', L'\0');
 
         const std::wstring title = win32::FromAnsi(ResourceText(IDS_APP_TITLE));
         wchar_t file[MAX_PATH] = L"Srend.exe";
@@ -209,7 +201,7 @@ class LauncherDialogs final : public PlayerDialogs {
 
         OPENFILENAMEW dialog = {};
         dialog.lStructSize = sizeof dialog;
-        dialog.lpstrFilter = filterLength > 0 ? filter : nullptr;
+        dialog.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
         dialog.nFilterIndex = 1;
         dialog.lpstrFile = file;
         dialog.nMaxFile = MAX_PATH;
