@@ -186,8 +186,8 @@ template <class There>
 std::string Match(const Folder& folder, std::string_view name, std::string_view trailing,
                   There there) {
     while (const std::string* match = folder.listing ? folder.listing->Find(name) : nullptr) {
-        std::string path = Join(folder.path, *match).append(trailing);
-        if (there(path)) {
+        std::string path = Join(folder.path, *match);
+        if (there(path.append(trailing))) {
             return path;
         }
         folder.listing->Remove(*match);
