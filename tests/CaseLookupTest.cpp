@@ -21,8 +21,6 @@
 namespace srdw::test {
 namespace {
 
-using posix::ResolveCase;
-
 class CaseLookupTest : public ::testing::Test {
   protected:
     // Each test starts without listings, so none is carried over from another.
@@ -32,7 +30,7 @@ class CaseLookupTest : public ::testing::Test {
     // What the launcher resolves `windowsPath` (relative to the scratch
     // directory, with backslashes) to, relative again.
     std::string Resolve(const std::string& windowsPath) const {
-        const std::string resolved = ResolveCase(Root() + "\\" + windowsPath);
+        const std::string resolved = posix::LookUpPath(Root() + "\\" + windowsPath).path;
         EXPECT_EQ(resolved.rfind(Root() + "/", 0), 0u) << resolved;
         return resolved.substr(Root().size() + 1);
     }
@@ -71,8 +69,9 @@ TEST_F(CaseLookupTest, WrongCaseInEveryDirectoryOfANestedPath) {
               "Data/Textures/./Sky Box/../../Sounds/Rain.snd");
 
     InDirectory inside(dir_.Path() / "Data");
-    EXPECT_EQ(ResolveCase("TEXTURES\\sky box\\north wall.pak"), "Textures/Sky Box/North Wall.pak");
-    EXPECT_EQ(ResolveCase("sounds"), "Sounds");
+    EXPECT_EQ(posix::LookUpPath("TEXTURES\\sky box\\north wall.pak").path,
+              "Textures/Sky Box/North Wall.pak");
+    EXPECT_EQ(posix::LookUpPath("sounds").path, "Sounds");
 }
 
 // A listing is read once and then kept: what others change is seen at once
@@ -306,10 +305,11 @@ TEST_F(CaseLookupTest, TheLaunchersOwnChangesKeepEveryLookUpAsTheDiskSays) {
                 static_cast<void>(NativeFileSystem().ChangeDirectory(at(names[random() % 7])));
                 break;
         }
-        ASSERT_EQ(WithoutDots(ResolveCase(at(windows))), ResolvedFromTheDisk(top, spelled))
+        ASSERT_EQ(WithoutDots(posix::LookUpPath(at(windows)).path),
+                  ResolvedFromTheDisk(top, spelled))
             << spelled << " at step " << step;
         const std::string here = fs::current_path().string();
-        ASSERT_EQ(WithoutDots(here + "/" + ResolveCase(windows)),
+        ASSERT_EQ(WithoutDots(here + "/" + posix::LookUpPath(windows).path),
                   ResolvedFromTheDisk(here, spelled))
             << spelled << " in " << here;
     }

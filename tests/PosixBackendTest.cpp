@@ -21,14 +21,14 @@ TEST(PosixPathTest, ResolvesBackslashesAndLetterCase) {
     ScratchDir dir;
     WriteFile(dir.Path() / "Data/Maps/World Map.map", "world");
     const std::string root = dir.Path().string();
-    EXPECT_EQ(posix::ResolveCase(root + "\\DATA\\maps\\world MAP.MAP"),
+    EXPECT_EQ(posix::LookUpPath(root + "\\DATA\\maps\\world MAP.MAP").path,
               root + "/Data/Maps/World Map.map");
     // What exists in no letter case keeps its spelling from there on.
-    EXPECT_EQ(posix::ResolveCase(root + "\\data\\New\\File.TXT"), root + "/Data/New/File.TXT");
-    EXPECT_EQ(posix::ResolveCase("relative\\x"), "relative/x");
+    EXPECT_EQ(posix::LookUpPath(root + "\\data\\New\\File.TXT").path, root + "/Data/New/File.TXT");
+    EXPECT_EQ(posix::LookUpPath("relative\\x").path, "relative/x");
 
     InDirectory inside(dir.Path());
-    EXPECT_EQ(posix::ResolveCase("data\\MAPS"), "Data/Maps");
+    EXPECT_EQ(posix::LookUpPath("data\\MAPS").path, "Data/Maps");
     EXPECT_TRUE(NativeFileSystem().Attributes("DATA\\MAPS\\WORLD MAP.MAP"));
     EXPECT_TRUE(NativeFileSystem().ChangeDirectory("DATA\\maps"));
     EXPECT_EQ(fs::current_path(), dir.Path() / "Data/Maps");
@@ -82,14 +82,14 @@ int RefuseAsBusy(const char*) {
 TEST(PosixPathTest, AMoveWhoseUnlinkFailsLeavesBothNamesFound) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
-    EXPECT_EQ(posix::ResolveCase(dir / "B.TXT"), dir / "B.TXT");  // the listing is kept now
+    EXPECT_EQ(posix::LookUpPath(dir / "B.TXT").path, dir / "B.TXT");  // the listing is kept now
     ASSERT_TRUE(SetSystemCall("renameat2", Erased(&RefuseAsUnknown)));
     ASSERT_TRUE(SetSystemCall("unlink", Erased(&RefuseAsBusy)));
     EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error,
               OsError::SharingViolation);
     ResetSystemCalls();
-    EXPECT_EQ(posix::ResolveCase(dir / "B.TXT"), dir / "b.txt");
-    EXPECT_EQ(posix::ResolveCase(dir / "A.TXT"), dir / "a.txt");
+    EXPECT_EQ(posix::LookUpPath(dir / "B.TXT").path, dir / "b.txt");
+    EXPECT_EQ(posix::LookUpPath(dir / "A.TXT").path, dir / "a.txt");
 }
 
 TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {

@@ -179,6 +179,22 @@ Listing* ListingOf(std::string_view directory) {
     return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
 
+// The path of `name` in `folder`, with `trailing` after it: the first of its
+// spellings there that `there` takes, each it refuses being gone since the
+// listing was read; as spelled where none is left.
+template <class There>
+std::string Match(const Folder& folder, std::string_view name, std::string_view trailing,
+                  There there) {
+    while (const std::string* match = folder.listing ? folder.listing->Find(name) : nullptr) {
+        std::string path = Join(folder.path, *match);
+        if (there(path.append(trailing))) {
+            return path;
+        }
+        folder.listing->Remove(*match);
+    }
+    return Join(folder.path, name).append(trailing);
+}
+
 // The absolute `directory`: as spelled where it is there so, else its
 // parent's entry of the same name in another letter case.
 Folder FolderOf(std::string_view directory) {
@@ -190,19 +206,13 @@ Folder FolderOf(std::string_view directory) {
         return folder;
     }
     const auto [above, name] = Split(directory);
-    const Folder parent = FolderOf(above);
-    while (const std::string* match = parent.listing ? parent.listing->Find(name) : nullptr) {
-        folder.path = Join(parent.path, *match);
-        folder.listing = ListingOf(folder.path);
+    folder.path = Match(FolderOf(above), name, {}, [&folder](const std::string& path) {
+        folder.listing = ListingOf(path);
         // A link that leads nowhere has no listing, and is there all the same.
         struct stat info;
-        if (folder.listing || errno != ENOENT || sys::lstat(folder.path.c_str(), &info) == 0 ||
-            errno != ENOENT) {
-            return folder;
-        }
-        parent.listing->Remove(*match);  // gone since the listing was read
-    }
-    folder.path = Join(parent.path, name);
+        return folder.listing || errno != ENOENT || sys::lstat(path.c_str(), &info) == 0 ||
+               errno != ENOENT;
+    });
     return folder;
 }
 
@@ -213,26 +223,13 @@ PathLookup LookUpAbsolute(const std::string& native) {
     while (spelled.size() > 1 && spelled.back() == '/') {
         spelled.remove_suffix(1);
     }
-    const std::string_view trailing = std::string_view(native).substr(spelled.size());
     const auto [directory, name] = Split(spelled);
-    Folder folder = FolderOf(directory);
-    while (folder.listing) {
-        const std::string* match = folder.listing->Find(name);
-        if (!match) {
-            break;
-        }
-        found.path = Join(folder.path, *match).append(trailing);
-        if (found.path != native && sys::lstat(found.path.c_str(), &found.status) == 0) {
-            found.exists = true;
-            return found;
-        }
-        if (found.path != native && errno != ENOENT) {
-            return found;
-        }
-        // Gone since the listing was read.
-        folder.listing->Remove(*match);
-    }
-    found.path = Join(folder.path, name).append(trailing);
+    found.path = Match(FolderOf(directory), name, std::string_view(native).substr(spelled.size()),
+                       [&found, &native](const std::string& path) {
+                           found.exists =
+                               path != native && sys::lstat(path.c_str(), &found.status) == 0;
+                           return found.exists || (path != native && errno != ENOENT);
+                       });
     return found;
 }
 
@@ -271,10 +268,6 @@ PathLookup LookUpPath(std::string_view path) {
     PathLookup resolved = LookUpAbsolute(Join(base, found.path));
     resolved.path.erase(0, base == "/" ? 1 : base.size() + 1);
     return resolved;
-}
-
-std::string ResolveCase(std::string_view path) {
-    return std::move(LookUpPath(path).path);
 }
 
 void FollowNewName(const std::string& made) {

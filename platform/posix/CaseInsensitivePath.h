@@ -23,8 +23,6 @@ struct PathLookup {
     struct stat status {};  // lstat of it, when it exists
 };
 PathLookup LookUpPath(std::string_view path);
-// LookUpPath's path alone.
-std::string ResolveCase(std::string_view path);
 
 // A directory is read at the first name it lacks as spelled, and its names are
 // kept from then on: while the launcher works, it holds the lock of the folders

@@ -39,7 +39,7 @@ std::string posix::ShownInDesktopEntry(std::string text) {
 namespace {
 
 using posix::LastError;
-using posix::ResolveCase;
+using posix::LookUpPath;
 using posix::UniqueFd;
 
 std::string Environment(const char* name) {
@@ -90,7 +90,7 @@ class PosixProcess final : public LauncherProcess {
     // process ends. Where the file system makes none, a named one: always the
     // same name, so that one left by a killed launcher is the next one's.
     OsResult ProbeNewFile(const std::string& folder) override {
-        const std::string place = ResolveCase(folder);
+        const std::string place = LookUpPath(folder).path;
         UniqueFd fd(sys::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
         if (fd.IsValid()) {
             return OsResult::Ok();
@@ -151,9 +151,9 @@ class PosixProcess final : public LauncherProcess {
     // A lock on the folder itself, which every launcher there sees whatever
     // its environment, and which needs no file.
     MutexState LockFolder(const std::string& folder) override {
-        return Lock(
-            UniqueFd(sys::open(ResolveCase(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0)),
-            S_IFDIR);
+        return Lock(UniqueFd(sys::open(LookUpPath(folder).path.c_str(),
+                                       O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0)),
+                    S_IFDIR);
     }
 
     std::vector<std::string> LockFiles() override {
@@ -284,7 +284,7 @@ class PosixRecords final : public SystemRecords {
                                 const std::string& key, const std::string& value) override {
         const std::string directory = SettingsDirectory();
         CreateDirectories(directory);
-        const std::string path = ResolveCase(directory + "/" + file);
+        const std::string path = LookUpPath(directory + "/" + file).path;
         const std::string old = NativeFileSystem().ReadWholeFile(path).value_or("");
         return posix::ReplaceFileContent(path, posix::WithIniValue(old, section, key, value));
     }

@@ -74,7 +74,6 @@ namespace {
 
 using posix::LastError;
 using posix::LookUpPath;
-using posix::ResolveCase;
 using posix::UniqueFd;
 
 bool IsWritable(const struct stat& info) {
@@ -177,7 +176,7 @@ class PosixFileSystem final : public FileSystem {
     // else a record says is not the launcher's to set. A link is refused, never
     // followed.
     OsResult RestoreAttributes(const std::string& path, const FileAttributes& attributes) override {
-        const std::string native = ResolveCase(path);
+        const std::string native = LookUpPath(path).path;
         struct stat info;
         if (sys::lstat(native.c_str(), &info) != 0) {
             return LastError();
@@ -247,7 +246,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult RemoveFile(const std::string& path) override {
-        const std::string native = ResolveCase(path);
+        const std::string native = LookUpPath(path).path;
         struct stat info;
         if (sys::lstat(native.c_str(), &info) != 0) {
             return LastError();
@@ -266,7 +265,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult ChangeDirectory(const std::string& path) override {
-        return sys::chdir(ResolveCase(path).c_str()) == 0 ? OsResult::Ok() : LastError();
+        return sys::chdir(LookUpPath(path).path.c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
     std::string WorkingDirectory() override {
@@ -275,7 +274,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
-        const UniqueFd fd(sys::open(ResolveCase(path).c_str(), O_RDONLY | O_CLOEXEC, 0));
+        const UniqueFd fd(sys::open(LookUpPath(path).path.c_str(), O_RDONLY | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return std::nullopt;
         }
@@ -325,11 +324,11 @@ class PosixFileSystem final : public FileSystem {
     }
 
     OsResult SyncFolder(const std::string& path) override {
-        return SyncDirectory(ResolveCase(path));
+        return SyncDirectory(LookUpPath(path).path);
     }
 
     std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
-        const std::string native = ResolveCase(path);
+        const std::string native = LookUpPath(path).path;
         UniqueFd fd(sys::open(native.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0));
         if (!fd.IsValid()) {
             return nullptr;
@@ -338,8 +337,8 @@ class PosixFileSystem final : public FileSystem {
     }
 
     DirectoryListing ListDirectory(const std::string& path) override {
-        const std::unique_ptr<DIR, int (*)(DIR*)> directory(sys::opendir(ResolveCase(path).c_str()),
-                                                            sys::closedir);
+        const std::unique_ptr<DIR, int (*)(DIR*)> directory(
+            sys::opendir(LookUpPath(path).path.c_str()), sys::closedir);
         if (!directory) {
             return {LastError().error, {}};
         }

@@ -43,12 +43,10 @@ class UniqueFd {
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
     bool IsValid() const { return fd_ >= 0; }
     int Get() const { return fd_; }
-    // Gives the descriptor up without closing it.
-    int Release() { return std::exchange(fd_, -1); }
     // Closes the descriptor held, if any, and holds `fd` instead.
     void Reset(int fd = -1) {
         if (fd_ >= 0) {

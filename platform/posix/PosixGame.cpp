@@ -64,7 +64,7 @@ std::vector<std::string> posix::SplitWindowsCommandLine(std::string_view text) {
 
 namespace {
 
-using posix::ResolveCase;
+using posix::LookUpPath;
 using Clock = std::chrono::steady_clock;
 
 // SIGCHLD is held back while the wait runs, so that it can be waited for
@@ -206,11 +206,12 @@ class PosixGame final : public GameProcess {
                             const std::string& directory,
                             const WatchWhileRunning& whileRunning) override {
         std::vector<std::string> arguments = posix::SplitWindowsCommandLine(parameters);
-        arguments.insert(arguments.begin(), ResolveCase(file));
+        arguments.insert(arguments.begin(), LookUpPath(file).path);
         ::prctl(PR_SET_CHILD_SUBREAPER, 1);
         const BlockedChildSignal blocked;
         pid_t child = 0;
-        if (const int error = Spawn(child, arguments, ResolveCase(directory), blocked.Previous())) {
+        if (const int error =
+                Spawn(child, arguments, LookUpPath(directory).path, blocked.Previous())) {
             return ProgramRun::NotStarted(std::strerror(error));
         }
         ProgramRun run;
