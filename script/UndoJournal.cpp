@@ -358,17 +358,22 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     }
     const std::size_t in = hashedDirectory_.second;
     const auto key = [in](const std::string& path) { return std::hash<std::string>{}(path) ^ in; };
+    // The name the backend moves: on Windows the stored name, the path as
+    // asked with its last part as stored, which keeps within the system's
+    // length; elsewhere the whole path as the folder stores it, most often the
+    // path as asked made full with the system's separators. Either is made
+    // again rather than kept, and so is a stored name that is the path as asked.
+    const auto full = [&directory](const std::string& path) {
+        std::string made = FullPath(path, directory);
+        std::ranges::replace(made, '\\', kSeparator);
+        return made;
+    };
     if (keeps) {
         auto states = files.LookUp(paths);
         for (const auto& state : states) {
-            // The name the backend moves: on Windows the stored name, the path
-            // as asked with its last part as stored, which keeps within the
-            // system's length, so it is not kept twice; elsewhere the whole
-            // path as the folder stores it. A stored name that is the path as
-            // asked is not kept either.
-            lookUps_.push_back({key(state.path), state.attributes,
-                                state.stored == state.path ? "" : state.stored,
-                                kWindowsPaths ? "" : state.native});
+            lookUps_.push_back(
+                {key(state.path), state.attributes, state.stored == state.path ? "" : state.stored,
+                 kWindowsPaths || state.native == full(state.path) ? "" : state.native});
         }
         return states;
     }
@@ -390,7 +395,9 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
         if (state.stored.empty()) {
             state.stored = path;
         }
-        state.native = kWindowsPaths ? state.stored : std::move(kept.native);
+        state.native = kWindowsPaths         ? state.stored
+                       : kept.native.empty() ? full(path)
+                                             : std::move(kept.native);
         state.attributes = kept.attributes;
         lookUps_.pop_back();
     }
