@@ -167,19 +167,16 @@ def make_game(folder, commands, launcher, game):
     return os.path.join(folder, os.path.basename(launcher)), base + ".log"
 
 
-def timed_process(folder, argv, env, usage=None):
-    """One run of argv in folder: its start to its end, in nanoseconds since 1970; with
-    `usage`, a list, the run's peak resident set in bytes is appended to it."""
+def timed_process(folder, argv, env):
+    """One run of argv in folder: its start to its end, in nanoseconds since 1970."""
     saved = os.getcwd()
     os.chdir(folder)
     try:
         started = time.time_ns()
         pid = os.posix_spawn(argv[0], argv, env,
                              file_actions=[(os.POSIX_SPAWN_OPEN, 0, os.devnull, os.O_RDONLY, 0)])
-        _, status, resources = os.wait4(pid, 0)
+        _, status = os.waitpid(pid, 0)
         ended = time.time_ns()
-        if usage is not None:
-            usage.append(resources.ru_maxrss * 1024)
     finally:
         os.chdir(saved)
     if os.waitstatus_to_exitcode(status) != 0:
@@ -247,6 +244,17 @@ def whole_runs(launcher, game, commands, runs, wrapper=()):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def peak_resident(folder, launcher, env):
+    """The peak resident set of one more whole run, in bytes, as GNU time gives it: a process
+    started from Python would count Python's own pages, which the spawn shares until the exec."""
+    if not os.path.exists("/usr/bin/time"):
+        return None
+    done = subprocess.run(["/usr/bin/time", "-f", "%M", launcher], cwd=folder, env=env,
+                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True, check=True)
+    return int(done.stderr.split()[-1]) * 1024
+
+
 def bare_process_runs(launcher, commands, runs, place):
     """Whole launcher processes (install, a game that ends at once, restore)
     beside the bare system calls of their swaps in a process of their own, in
@@ -261,15 +269,15 @@ def bare_process_runs(launcher, commands, runs, place):
         folder = os.path.join(work, "Skyrend 2")
         own, log = make_game(folder, commands, launcher, shutil.which("true"))
         bare = os.path.join(BENCH, "srdw_bare_swaps")
-        launcher_times, bare_times, resident = [], [], []
+        launcher_times, bare_times = [], []
         for _ in range(runs):
-            started, ended = timed_process(folder, [own], env, resident)
+            started, ended = timed_process(folder, [own], env)
             launcher_times.append((ended - started) / 1e9)
             check_restored(folder, commands, log)
             started, ended = timed_process(folder, [bare, str(commands)], env)
             bare_times.append((ended - started) / 1e9)
         return {"commands": commands, "where": place, "launcher": min(launcher_times),
-                "bare": min(bare_times), "runs": runs, "resident": max(resident),
+                "bare": min(bare_times), "runs": runs, "resident": peak_resident(folder, own, env),
                 "script_bytes": os.path.getsize(os.path.join(folder, log[:-4] + ".dat"))}
     finally:
         subprocess.run(["chmod", "-R", "u+w", work])
@@ -482,7 +490,7 @@ def report(figures, memory, check_memory, runs, wine, smoke, processes=()):
                   f" launcher {r['launcher'] * 1e3:8.1f} ms  bare {r['bare'] * 1e3:8.1f} ms  "
                   f"ratio {r['launcher'] / r['bare']:.2f}  {judged}")
         for r in processes:
-            if r["commands"] == 10000:
+            if r["commands"] == 10000 and r["resident"]:
                 factor, extra = WHOLE_MEMORY_TARGET
                 bound = factor * r["script_bytes"] + extra
                 print(f"  peak resident set at {r['commands']} swaps {r['resident'] / 2**20:.1f} MiB"
