@@ -328,6 +328,7 @@ void UndoJournal::LeavePlan() {
           .number = static_cast<std::uint32_t>(commandsMet_),
           .moves = static_cast<std::uint32_t>(movesMet_)});
     lookUps_ = {};  // what the disk says now may differ: never taken again
+    keptNames_ = {};
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
@@ -371,9 +372,12 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     if (keeps) {
         auto states = files.LookUp(paths);
         for (const auto& state : states) {
+            const bool storedAsAsked = state.stored == state.path;
+            const bool nativeMadeAgain = kWindowsPaths || state.native == full(state.path);
             lookUps_.push_back(
-                {key(state.path), state.attributes, state.stored == state.path ? "" : state.stored,
-                 kWindowsPaths || state.native == full(state.path) ? "" : state.native});
+                {key(state.path), state.attributes,
+                 storedAsAsked ? std::string_view() : keptNames_.Keep(state.stored),
+                 nativeMadeAgain ? std::string_view() : keptNames_.Keep(state.native)});
         }
         return states;
     }
@@ -383,6 +387,7 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
                         return look.key == key(path);
                     })) {
         lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
+        keptNames_ = {};
         return files.LookUp(paths);
     }
     std::vector<PathState> taken;
@@ -391,13 +396,10 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
         KeptLookUp& kept = lookUps_.back();
         PathState& state = taken.emplace_back();
         state.path = path;
-        state.stored = std::move(kept.stored);
-        if (state.stored.empty()) {
-            state.stored = path;
-        }
+        state.stored = kept.stored.empty() ? path : std::string(kept.stored);
         state.native = kWindowsPaths         ? state.stored
                        : kept.native.empty() ? full(path)
-                                             : std::move(kept.native);
+                                             : std::string(kept.native);
         state.attributes = kept.attributes;
         lookUps_.pop_back();
     }
@@ -447,6 +449,7 @@ bool UndoJournal::Finish() {
         LeavePlan();
     }
     lookUps_ = {};
+    keptNames_ = {};
     Note({.kind = kEnd});
     return static_cast<bool>(WritePending(true));
 }

@@ -162,15 +162,16 @@ class UndoJournal {
     std::span<const JournalMove> toMeet_;
     // What the rehearsal's look-ups found, in order, turned last first for the
     // install to take from the back. A look-up is kept only as the hash of its
-    // path and directory, and a name only where the path as asked is not it: a
-    // long script keeps a look-up of every path it names.
+    // path and directory, and a name only where the path as asked does not
+    // give it: a long script keeps a look-up of every path it names.
     struct KeptLookUp {
         std::size_t key = 0;
         std::optional<FileAttributes> attributes;
-        std::string stored;  // empty: the path as asked
-        std::string native;  // empty on Windows, where it is the stored name
+        std::string_view stored;  // in `keptNames_`; empty: the path as asked
+        std::string_view native;  // in `keptNames_`; empty: made of the path as asked
     };
     std::vector<KeptLookUp> lookUps_;
+    TextStore keptNames_;                                  // the few names the look-ups keep
     std::pair<std::string, std::size_t> hashedDirectory_;  // the last directory, and its key's hash
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
