@@ -93,6 +93,7 @@ void FolderModel::Reset() {
     entries_.clear();
     taken_.clear();
     takenFolders_ = 0;
+    lastFolder_.reset();
     directoryChanges_.clear();
     current_ = start_;
 }
@@ -211,13 +212,20 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
     return folders_.emplace(text, std::pair(std::move(spelled), directory)).first->second;
 }
 
-// `path` in its folder as stored, where that folder is.
+// `path` in its folder as stored, where that folder is. A run of moves goes
+// into few folders: each is looked at once until a folder moves, except in a
+// bounded model, which counts every look outside its bounds.
 std::optional<std::string> FolderModel::InFolder(std::string_view path) {
-    const Found folder = Look(Parent(path), true);
-    if (!folder.attributes || !folder.attributes->directory) {
+    const std::string_view parent = Parent(path);
+    if (bounds_ || !lastFolder_ || lastFolder_->first != parent) {
+        const Found folder = Look(parent, true);
+        const bool there = folder.attributes && folder.attributes->directory;
+        lastFolder_.emplace(parent, there ? std::optional(folder.stored) : std::nullopt);
+    }
+    if (!lastFolder_->second) {
         return std::nullopt;
     }
-    return Join(folder.stored, Name(path));
+    return Join(*lastFolder_->second, Name(path));
 }
 
 // The entry of what was found, taken out of the model to be put back where
@@ -325,6 +333,9 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     entries_.insert(std::move(moved));
     if (movesCurrent) {
         current_.replace(0, stored.size(), *place);
+    }
+    if (directory) {
+        lastFolder_.reset();
     }
     return OsResult::Ok();
 }

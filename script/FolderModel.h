@@ -122,6 +122,9 @@ class FolderModel final : public FileSystem {
     // origins, which live as long as the model and never change.
     std::unordered_set<std::string_view> taken_;
     std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
+    // The folder InFolder looked at last, as written, and where it is as
+    // stored (none: no folder is there); only a folder's move changes that.
+    std::optional<std::pair<std::string, std::optional<std::string>>> lastFolder_;
     // By a folder as written: its path with each name spelled as the disk
     // stores it, and whether the disk has a folder there.
     std::unordered_map<std::string, std::pair<std::string, bool>, TextHash, std::equal_to<>>
