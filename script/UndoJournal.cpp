@@ -362,11 +362,15 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     // The name the backend moves: on Windows the stored name, the path as
     // asked with its last part as stored, which keeps within the system's
     // length; elsewhere the whole path as the folder stores it, most often the
-    // path as asked made full with the system's separators. Either is made
-    // again rather than kept, and so is a stored name that is the path as asked.
+    // path as asked made full with the system's separators. A name that is one
+    // of those is made again rather than kept, as is a stored name that is the
+    // path as asked.
     const auto full = [&directory](const std::string& path) {
         std::string made = FullPath(path, directory);
-        std::ranges::replace(made, '\\', kSeparator);
+        // Found by memchr: a path holds a few backslashes at most.
+        for (auto at = made.find('\\'); at != std::string::npos; at = made.find('\\', at + 1)) {
+            made[at] = kSeparator;
+        }
         return made;
     };
     if (keeps) {
