@@ -57,6 +57,23 @@ SrdwCheck.exe; started so, it keeps its window open until a key is pressed.
 
 constexpr std::string_view kVersion = "SrdwCheck " SRDW_VERSION "\n";
 
+// Checks the script and writes its report; the exit status.
+int CheckAndReport(const std::string& script, const srdw::check::CheckOptions& check, bool json,
+                   bool strict) {
+    const auto source = srdw::NativeFileSystem().ReadWholeFile(script);
+    if (!source) {
+        std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", script.c_str());
+        return kErrors;
+    }
+    const auto report = srdw::check::CheckScript(script, *source, check);
+    const std::string out = (json ? srdw::check::JsonReport : srdw::check::TextReport)(report);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (report.Count(srdw::check::Severity::Error) > 0) {
+        return kErrors;
+    }
+    return strict && report.Count(srdw::check::Severity::Warning) > 0 ? kWarnings : kClean;
+}
+
 // The check the command line asks for; its exit status.
 int Run(const std::vector<std::string>& words, bool ownWindow) {
     std::string script;
@@ -107,18 +124,7 @@ int Run(const std::vector<std::string>& words, bool ownWindow) {
         std::fwrite(shown.data(), 1, shown.size(), stdout);
         return kClean;
     }
-    const auto source = srdw::NativeFileSystem().ReadWholeFile(script);
-    if (!source) {
-        std::fprintf(stderr, "SrdwCheck: cannot read the script '%s'\n", script.c_str());
-        return kErrors;
-    }
-    const auto report = srdw::check::CheckScript(script, *source, check);
-    const std::string out = (json ? srdw::check::JsonReport : srdw::check::TextReport)(report);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    if (report.Count(srdw::check::Severity::Error) > 0) {
-        return kErrors;
-    }
-    return strict && report.Count(srdw::check::Severity::Warning) > 0 ? kWarnings : kClean;
+    return CheckAndReport(script, check, json, strict);
 }
 
 }  // namespace
