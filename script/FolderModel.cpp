@@ -31,12 +31,7 @@ bool IsResolved(std::string_view path) {
 // `path` made absolute against `directory` and spelled as Resolve spells it;
 // one spelled so already is taken as it is, without splitting it into parts.
 std::string FullText(const std::string& directory, const std::string& path) {
-    std::string full = FullPath(path, directory);
-    // Found by memchr: a path holds a few such separators at most.
-    constexpr char kOther = kWindowsPaths ? '/' : '\\';
-    for (auto at = full.find(kOther); at != std::string::npos; at = full.find(kOther, at)) {
-        full[at] = kSeparator;
-    }
+    std::string full = FullPathWithSeparators(path, directory);
     if (IsResolved(full)) {
         return full;
     }

@@ -134,4 +134,14 @@ std::string FullPath(const std::string& path, const std::string& directory) {
     return full;
 }
 
+std::string FullPathWithSeparators(const std::string& path, const std::string& directory) {
+    std::string full = FullPath(path, directory);
+    // Found by memchr: a path holds a few such separators at most.
+    constexpr char kOther = kWindowsPaths ? '/' : '\\';
+    for (auto at = full.find(kOther); at != std::string::npos; at = full.find(kOther, at)) {
+        full[at] = kSeparator;
+    }
+    return full;
+}
+
 }  // namespace srdw

@@ -64,5 +64,7 @@ std::string PathKey(std::string_view path);
 // The path made absolute against `directory`, the current one, joined as
 // written; one this system takes as absolute stays as it is.
 std::string FullPath(const std::string& path, const std::string& directory);
+// The same with each separator the platform's own.
+std::string FullPathWithSeparators(const std::string& path, const std::string& directory);
 
 }  // namespace srdw

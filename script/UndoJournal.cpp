@@ -314,7 +314,7 @@ OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
     // The plan's list then grows once, not by doubling through copies of itself.
     contents_.commands.reserve(commands);
     rehearse();
-    std::reverse(lookUps_.begin(), lookUps_.end());
+    std::reverse(kept_.lookUps.begin(), kept_.lookUps.end());
     following_ = true;
     Note({.kind = kPlanEnd});
     return WritePending(true);
@@ -327,8 +327,7 @@ void UndoJournal::LeavePlan() {
     Note({.kind = kCut,
           .number = static_cast<std::uint32_t>(commandsMet_),
           .moves = static_cast<std::uint32_t>(movesMet_)});
-    lookUps_ = {};  // what the disk says now may differ: never taken again
-    keptNames_ = {};
+    kept_ = {};  // what the disk says now may differ: never taken again
 }
 
 void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
@@ -348,7 +347,7 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths,
                                            const std::string& directory) {
     const bool keeps = keepLookUps_ && !contents_.planned;
-    if (!keeps && lookUps_.empty()) {
+    if (!keeps && kept_.lookUps.empty()) {
         return files.LookUp(paths);
     }
     // A relative path names another file where the install's directory came
@@ -365,47 +364,39 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     // path as asked made full with the system's separators. A name that is one
     // of those is made again rather than kept, as is a stored name that is the
     // path as asked.
-    const auto full = [&directory](const std::string& path) {
-        std::string made = FullPath(path, directory);
-        // Found by memchr: a path holds a few backslashes at most.
-        for (auto at = made.find('\\'); at != std::string::npos; at = made.find('\\', at + 1)) {
-            made[at] = kSeparator;
-        }
-        return made;
-    };
     if (keeps) {
         auto states = files.LookUp(paths);
         for (const auto& state : states) {
             const bool storedAsAsked = state.stored == state.path;
-            const bool nativeMadeAgain = kWindowsPaths || state.native == full(state.path);
-            lookUps_.push_back(
+            const bool nativeMadeAgain =
+                kWindowsPaths || state.native == FullPathWithSeparators(state.path, directory);
+            kept_.lookUps.push_back(
                 {key(state.path), state.attributes,
-                 storedAsAsked ? std::string_view() : keptNames_.Keep(state.stored),
-                 nativeMadeAgain ? std::string_view() : keptNames_.Keep(state.native)});
+                 storedAsAsked ? std::string_view() : kept_.names.Keep(state.stored),
+                 nativeMadeAgain ? std::string_view() : kept_.names.Keep(state.native)});
         }
         return states;
     }
-    if (paths.size() > lookUps_.size() ||
-        !std::equal(paths.begin(), paths.end(), lookUps_.rbegin(),
+    if (paths.size() > kept_.lookUps.size() ||
+        !std::equal(paths.begin(), paths.end(), kept_.lookUps.rbegin(),
                     [&key](const std::string& path, const KeptLookUp& look) {
                         return look.key == key(path);
                     })) {
-        lookUps_ = {};  // the install asks of other paths: it looks for itself from now on
-        keptNames_ = {};
+        kept_ = {};  // the install asks of other paths: it looks for itself from now on
         return files.LookUp(paths);
     }
     std::vector<PathState> taken;
     taken.reserve(paths.size());
     for (const std::string& path : paths) {
-        KeptLookUp& kept = lookUps_.back();
+        KeptLookUp& kept = kept_.lookUps.back();
         PathState& state = taken.emplace_back();
         state.path = path;
         state.stored = kept.stored.empty() ? path : std::string(kept.stored);
         state.native = kWindowsPaths         ? state.stored
-                       : kept.native.empty() ? full(path)
+                       : kept.native.empty() ? FullPathWithSeparators(path, directory)
                                              : std::string(kept.native);
         state.attributes = kept.attributes;
-        lookUps_.pop_back();
+        kept_.lookUps.pop_back();
     }
     return taken;
 }
@@ -452,8 +443,7 @@ bool UndoJournal::Finish() {
     if (following_ && (!toMeet_.empty() || commandsMet_ != contents_.commands.size())) {
         LeavePlan();
     }
-    lookUps_ = {};
-    keptNames_ = {};
+    kept_ = {};
     Note({.kind = kEnd});
     return static_cast<bool>(WritePending(true));
 }

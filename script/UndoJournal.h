@@ -167,11 +167,13 @@ class UndoJournal {
     struct KeptLookUp {
         std::size_t key = 0;
         std::optional<FileAttributes> attributes;
-        std::string_view stored;  // in `keptNames_`; empty: the path as asked
-        std::string_view native;  // in `keptNames_`; empty: made of the path as asked
+        std::string_view stored;  // in `names`; empty: the path as asked
+        std::string_view native;  // in `names`; empty: made of the path as asked
     };
-    std::vector<KeptLookUp> lookUps_;
-    TextStore keptNames_;                                  // the few names the look-ups keep
+    struct {
+        std::vector<KeptLookUp> lookUps;
+        TextStore names;  // the few names the look-ups keep
+    } kept_;
     std::pair<std::string, std::size_t> hashedDirectory_;  // the last directory, and its key's hash
     bool keepLookUps_ = false;
     std::string pending_;  // records not written yet
