@@ -86,6 +86,7 @@ FolderModel::FolderModel(FileSystem& disk, std::optional<ResolvedPath> bounds)
 
 void FolderModel::Reset() {
     entries_.clear();
+    texts_ = {};
     taken_.clear();
     takenFolders_ = 0;
     lastFolder_.reset();
@@ -135,7 +136,7 @@ FolderModel::Found FolderModel::Place(std::string_view path) {
          end = key.rfind(kSeparator, end - 1)) {
         const auto above = Find(key.substr(0, end), std::string_view(path).substr(0, end));
         if (above != entries_.end() && above->second.attributes.directory) {
-            found.onDisk = above->second.origin + std::string(path.substr(end));
+            found.onDisk = std::string(above->second.origin).append(path.substr(end));
             found.unmoved = above->second.origin.size();
             found.stored = above->second.now;  // where what lies below it is now
             break;
@@ -223,19 +224,21 @@ std::optional<std::string> FolderModel::InFolder(std::string_view path) {
     return Join(*lastFolder_->second, Name(path));
 }
 
-// The entry of what was found, taken out of the model to be put back where
-// it now is: the model's own, or one made of what the disk has there, which
-// is the model's from now on.
-FolderModel::Entries::node_type FolderModel::TakeOver(Found&& found) {
+// The entry of what was found, taken out of the model to be put back: the
+// model's own, or one made of what the disk has there, which is the model's
+// from now on. A new entry that moves views `found`'s key and place until the
+// move gives it new ones; one that stays keeps them.
+FolderModel::Entries::node_type FolderModel::TakeOver(const Found& found, bool stays) {
     if (found.entry != entries_.end()) {
         return entries_.extract(found.entry);
     }
     takenFolders_ += found.attributes->directory ? 1 : 0;
+    const auto keep = [&](std::string_view text) { return stays ? texts_.Keep(text) : text; };
     Entries made;
     const auto entry =
-        made.emplace(std::move(found.key), Entry{std::move(found.stored), std::move(found.onDisk),
-                                                 *found.attributes, found.attributes->readOnly});
-    // A node keeps its place in memory while it is taken out and put back.
+        made.emplace(keep(found.key), Entry{keep(found.stored), texts_.Keep(found.onDisk),
+                                            *found.attributes, found.attributes->readOnly});
+    // The origin's bytes are the store's, which never move.
     taken_.insert(entry->second.origin);
     return made.extract(entry);
 }
@@ -308,10 +311,10 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     moving.attributes = from.attributes;
     moving.stored = source;
     // The entry itself goes in again after what lies below it has moved.
-    auto moved = TakeOver(std::move(moving));
-    const std::string below = std::move(moved.key());
-    const std::string stored = std::exchange(moved.mapped().now, *place);
-    moved.key() = FoldNameCase(moved.mapped().now);
+    auto moved = TakeOver(moving, false);
+    const std::string_view below = moved.key();
+    const std::string_view stored = std::exchange(moved.mapped().now, texts_.Keep(*place));
+    moved.key() = texts_.Keep(FoldNameCase(*place));
     // Only a folder has anything below it.
     for (auto entry = directory ? entries_.lower_bound(below) : entries_.end();
          entry != entries_.end() && entry->first.starts_with(below);) {
@@ -321,8 +324,9 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         }
         // What lands in the range again is not below `stored`, and is passed over.
         auto node = entries_.extract(entry++);
-        node.mapped().now.replace(0, stored.size(), *place);
-        node.key() = FoldNameCase(node.mapped().now);
+        std::string now = *place + std::string(node.mapped().now.substr(stored.size()));
+        node.mapped().now = texts_.Keep(now);
+        node.key() = texts_.Keep(FoldNameCase(std::move(now)));
         entries_.insert(std::move(node));
     }
     entries_.insert(std::move(moved));
@@ -341,7 +345,7 @@ OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttri
         return {OsError::NotFound};
     }
     found.key = FoldNameCase(found.stored);  // where it is now
-    auto held = TakeOver(std::move(found));
+    auto held = TakeOver(found, true);
     held.mapped().attributes.readOnly = attributes.readOnly;
     held.mapped().attributes.normal = !attributes.readOnly;
     entries_.insert(std::move(held));

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/TextStore.h"
 #include "script/PathModel.h"
 
 namespace srdw {
@@ -83,12 +84,12 @@ class FolderModel final : public FileSystem {
     // where the system holds two names that differ only in letter case, both
     // are kept. Paths are texts, as Resolve spells them: a long install holds many.
     struct Entry {
-        std::string now;     // where it is, spelled as stored
-        std::string origin;  // where the disk has it, as stored
+        std::string_view now;     // where it is, spelled as stored
+        std::string_view origin;  // where the disk has it, as stored
         FileAttributes attributes;
         bool readOnlyWas = false;
     };
-    using Entries = std::multimap<std::string, Entry, std::less<>>;
+    using Entries = std::multimap<std::string_view, Entry>;  // keys and texts in `texts_`
     // Looked up by views: long paths hash in one pass where a tree compares them
     // again at each level.
     struct TextHash : std::hash<std::string_view> {
@@ -110,16 +111,17 @@ class FolderModel final : public FileSystem {
     bool Vacated(std::string_view onDisk, std::size_t unmoved) const;
     const std::pair<std::string, bool>& Spelling(std::string_view folder);
     std::optional<std::string> InFolder(std::string_view path);
-    Entries::node_type TakeOver(Found&& found);
+    Entries::node_type TakeOver(const Found& found, bool stays);
     bool IsFixed(std::string_view key) const { return bounds_ && IsAtOrBelow(*bounds_, key); }
 
     FileSystem& disk_;
     std::optional<std::string> bounds_;  // by PathKey
     std::string start_;
     std::string current_;
+    TextStore texts_;  // a move keeps the new texts, and the old ones stay
     Entries entries_;
     // Every place on the disk the model took over: views of its entries'
-    // origins, which live as long as the model and never change.
+    // origins, which never change.
     std::unordered_set<std::string_view> taken_;
     std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
     // The folder InFolder looked at last, as written, and where it is as

@@ -270,20 +270,8 @@ bool SamePath(std::string_view a, std::string_view b) {
 constexpr std::size_t kProgressBatch = 4096;
 // A plan is handed to the file in pieces of about this size.
 constexpr std::size_t kPlanBatch = 1 << 16;
-// Most of a journal is small texts; a block holds a few hundred commands'.
-constexpr std::size_t kStoreBlock = std::size_t{64} * 1024;
 
 }  // namespace
-
-std::string_view TextStore::Keep(std::string_view text) {
-    if (blocks_.empty() || blocks_.back()->capacity() - blocks_.back()->size() < text.size()) {
-        blocks_.push_back(std::make_unique<std::string>());
-        blocks_.back()->reserve(std::max(kStoreBlock, text.size()));
-    }
-    std::string& block = *blocks_.back();
-    block.append(text);
-    return std::string_view(block).substr(block.size() - text.size());
-}
 
 bool JournalCommand::Moved() const {
     return std::any_of(moves.begin(), moves.end(), [](const JournalMove& m) { return !m.failed; });

@@ -27,20 +27,11 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/TextStore.h"
 
 namespace srdw {
 
 inline constexpr std::string_view kJournalHeader = "SRDWJNL2";
-
-// Texts kept for as long as a journal lives, in blocks whose bytes never
-// move, so that the journal's views into them hold.
-class TextStore {
-  public:
-    std::string_view Keep(std::string_view text);
-
-  private:
-    std::vector<std::unique_ptr<std::string>> blocks_;
-};
 
 // One argument of a command, as the install expanded it.
 struct JournalArgument {

@@ -13,6 +13,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/NameCase.h"
+#include "platform/TextStore.h"
 #include "platform/posix/PosixFiles.h"
 
 namespace srdw {
@@ -102,18 +103,19 @@ struct FoldedEqual {
     }
 };
 
-using Names = std::unordered_multiset<std::string, FoldedHash, FoldedEqual>;
+using Names = std::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
 
 // The names of one directory.
 struct Listing {
-    Names names;
+    Names names;  // views into `bytes`
+    TextStore bytes{std::size_t{16} * 1024};
     dev_t device = 0;  // the directory itself, which more than one path may lead to
     ino_t inode = 0;
 
     // `name` as spelled when it is there, else the first of its spellings in
     // byte order; none when it is there in no letter case.
-    const std::string* Find(std::string_view name) const {
-        const std::string* first = nullptr;
+    const std::string_view* Find(std::string_view name) const {
+        const std::string_view* first = nullptr;
         for (auto [at, end] = names.equal_range(name); at != end; ++at) {
             if (*at == name) {
                 return &*at;
@@ -126,9 +128,9 @@ struct Listing {
     }
 
     void Add(std::string_view name) {
-        const std::string* found = Find(name);
+        const std::string_view* found = Find(name);
         if (!found || *found != name) {
-            names.emplace(name);
+            names.emplace(bytes.Keep(name));
         }
     }
 
@@ -172,9 +174,9 @@ Listing* ListingOf(std::string_view directory) {
         return nullptr;
     }
     // "." and ".." among them, so that such a part is found as any other name is.
-    Listing listing{{}, info.st_dev, info.st_ino};
+    Listing listing{.names = {}, .device = info.st_dev, .inode = info.st_ino};
     while (const dirent* entry = sys::readdir(stream.get())) {
-        listing.names.emplace(entry->d_name);
+        listing.names.emplace(listing.bytes.Keep(entry->d_name));
     }
     return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
@@ -185,7 +187,7 @@ Listing* ListingOf(std::string_view directory) {
 template <class There>
 std::string Match(const Folder& folder, std::string_view name, std::string_view trailing,
                   There there) {
-    while (const std::string* match = folder.listing ? folder.listing->Find(name) : nullptr) {
+    while (const std::string_view* match = folder.listing ? folder.listing->Find(name) : nullptr) {
         std::string path = Join(folder.path, *match);
         if (there(path.append(trailing))) {
             return path;
