@@ -63,7 +63,7 @@ std::string Join(std::string_view folder, std::string_view name) {
 
 // `path` as written up to its last separator, of either kind, then `name`.
 std::string WithLastPart(std::string_view path, std::string_view name) {
-    std::string text(path.substr(0, path.find_last_of("\\/") + 1));
+    std::string text(path.substr(0, NameStart(path)));
     text += name;
     return text;
 }

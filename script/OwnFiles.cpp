@@ -29,9 +29,7 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
     }
     // Most names are no part of the launcher's paths: they cost no look at the
     // current directory.
-    const auto separator =
-        std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
-    const std::string_view name = path.substr(static_cast<std::size_t>(path.rend() - separator));
+    const std::string_view name = path.substr(NameStart(path));
     const auto sameSize = [name](const std::string& own) { return own.size() == name.size(); };
     if (!name.empty() && name != "." && name != ".." &&
         (std::none_of(names_.begin(), names_.end(), sameSize) ||

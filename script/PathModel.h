@@ -6,6 +6,7 @@
 // elsewhere only a leading separator makes it absolute, and "C:" is a name.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,15 @@ bool SameName(std::string_view a, std::string_view b);
 // byte elsewhere, where the launcher only finds names as Windows would.
 inline bool SameFileSystemName(std::string_view a, std::string_view b) {
     return kWindowsPaths ? SameName(a, b) : a == b;
+}
+
+// Where the last part of a path as written starts: after its last separator
+// of either kind, 0 without one.
+inline std::size_t NameStart(std::string_view path) {
+    // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
+    const auto last =
+        std::find_if(path.rbegin(), path.rend(), [](char c) { return c == '\\' || c == '/'; });
+    return static_cast<std::size_t>(path.rend() - last);
 }
 
 // The comparison key of a resolved path: its text with letter case folded.
