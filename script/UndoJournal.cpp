@@ -361,19 +361,23 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     // The name the backend moves: on Windows the stored name, the path as
     // asked with its last part as stored, which keeps within the system's
     // length; elsewhere the whole path as the folder stores it, most often the
-    // path as asked made full with the system's separators. A name that is one
-    // of those is made again rather than kept, as is a stored name that is the
-    // path as asked.
+    // path as asked made full with the system's separators. Where the native
+    // name is one of those and the stored name is the path as asked, both are
+    // made again rather than kept.
     if (keeps) {
         auto states = files.LookUp(paths);
         for (const auto& state : states) {
-            const bool storedAsAsked = state.stored == state.path;
             const bool nativeMadeAgain =
                 kWindowsPaths || state.native == FullPathWithSeparators(state.path, directory);
-            kept_.lookUps.push_back(
-                {key(state.path), state.attributes,
-                 storedAsAsked ? std::string_view() : kept_.names.Keep(state.stored),
-                 nativeMadeAgain ? std::string_view() : kept_.names.Keep(state.native)});
+            std::uint32_t names = 0;
+            if (state.stored != state.path || !nativeMadeAgain) {
+                kept_.names.emplace_back(
+                    kept_.texts.Keep(state.stored),
+                    kWindowsPaths ? std::string_view() : kept_.texts.Keep(state.native));
+                names = static_cast<std::uint32_t>(kept_.names.size());
+            }
+            kept_.lookUps.push_back({key(state.path), state.attributes.value_or(FileAttributes{}),
+                                     names, state.attributes.has_value()});
         }
         return states;
     }
@@ -388,14 +392,15 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     std::vector<PathState> taken;
     taken.reserve(paths.size());
     for (const std::string& path : paths) {
-        KeptLookUp& kept = kept_.lookUps.back();
+        const KeptLookUp& kept = kept_.lookUps.back();
+        const auto* names = kept.names == 0 ? nullptr : &kept_.names[kept.names - 1];
         PathState& state = taken.emplace_back();
         state.path = path;
-        state.stored = kept.stored.empty() ? path : std::string(kept.stored);
-        state.native = kWindowsPaths         ? state.stored
-                       : kept.native.empty() ? FullPathWithSeparators(path, directory)
-                                             : std::string(kept.native);
-        state.attributes = kept.attributes;
+        state.stored = names ? std::string(names->first) : path;
+        state.native = kWindowsPaths ? state.stored
+                       : names       ? std::string(names->second)
+                                     : FullPathWithSeparators(path, directory);
+        state.attributes = kept.found ? std::optional(kept.attributes) : std::nullopt;
         kept_.lookUps.pop_back();
     }
     return taken;
