@@ -266,5 +266,13 @@ TEST(UndoJournalLookUpTest, TheInstallTakesWhatTheRehearsalFound) {
     }
 }
 
+// The checksum is CRC-32 as zip and PNG have it, one step of eight bytes and
+// less alike: a journal an earlier launcher wrote must still read back.
+TEST(JournalChecksumTest, IsTheCrc32OfZip) {
+    EXPECT_EQ(Checksum(""), 0u);
+    EXPECT_EQ(Checksum("123456789"), 0xCBF43926u);
+    EXPECT_EQ(Checksum("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
+}
+
 }  // namespace
 }  // namespace srdw::test
