@@ -341,7 +341,7 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
         LeavePlan();
     }
     Note({.kind = kCommand,
-          .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}});
+          .command = {index, false, name, {arguments.begin(), arguments.end()}, {}}});
 }
 
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths,

@@ -60,10 +60,10 @@ struct JournalMove {
 
 struct JournalCommand {
     std::uint32_t index = 0;  // its position in the script
+    bool undone = false;      // a restore put all its moves back already (here, it fills padding)
     std::string_view name;
     std::vector<JournalArgument> arguments;
     std::vector<JournalMove> moves;
-    bool undone = false;  // a restore put all its moves back already
 
     bool Moved() const;  // whether a move of it was made
 };
