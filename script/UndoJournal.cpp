@@ -329,7 +329,7 @@ void UndoJournal::BeginCommand(std::uint32_t index, std::string_view name,
         LeavePlan();
     }
     Note({.kind = kCommand,
-          .command = {index, name, {arguments.begin(), arguments.end()}, {}, false}});
+          .command = {index, false, name, {arguments.begin(), arguments.end()}, {}}});
 }
 
 std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const std::string> paths,
@@ -349,19 +349,23 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     // The name the backend moves: on Windows the stored name, the path as
     // asked with its last part as stored, which keeps within the system's
     // length; elsewhere the whole path as the folder stores it, most often the
-    // path as asked made full with the system's separators. A name that is one
-    // of those is made again rather than kept, as is a stored name that is the
-    // path as asked.
+    // path as asked made full with the system's separators. Where the native
+    // name is one of those and the stored name is the path as asked, both are
+    // made again rather than kept.
     if (keeps) {
         auto states = files.LookUp(paths);
         for (const auto& state : states) {
-            const bool storedAsAsked = state.stored == state.path;
             const bool nativeMadeAgain =
                 kWindowsPaths || state.native == FullPathWithSeparators(state.path, directory);
-            kept_.lookUps.push_back(
-                {key(state.path), state.attributes,
-                 storedAsAsked ? std::string_view() : kept_.names.Keep(state.stored),
-                 nativeMadeAgain ? std::string_view() : kept_.names.Keep(state.native)});
+            std::uint32_t names = 0;
+            if (state.stored != state.path || !nativeMadeAgain) {
+                kept_.names.emplace_back(
+                    kept_.texts.Keep(state.stored),
+                    kWindowsPaths ? std::string_view() : kept_.texts.Keep(state.native));
+                names = static_cast<std::uint32_t>(kept_.names.size());
+            }
+            kept_.lookUps.push_back({key(state.path), state.attributes.value_or(FileAttributes{}),
+                                     names, state.attributes.has_value()});
         }
         return states;
     }
@@ -376,14 +380,15 @@ std::vector<PathState> UndoJournal::LookUp(FileSystem& files, std::span<const st
     std::vector<PathState> taken;
     taken.reserve(paths.size());
     for (const std::string& path : paths) {
-        KeptLookUp& kept = kept_.lookUps.back();
+        const KeptLookUp& kept = kept_.lookUps.back();
+        const auto* names = kept.names == 0 ? nullptr : &kept_.names[kept.names - 1];
         PathState& state = taken.emplace_back();
         state.path = path;
-        state.stored = kept.stored.empty() ? path : std::string(kept.stored);
-        state.native = kWindowsPaths         ? state.stored
-                       : kept.native.empty() ? FullPathWithSeparators(path, directory)
-                                             : std::string(kept.native);
-        state.attributes = kept.attributes;
+        state.stored = names ? std::string(names->first) : path;
+        state.native = kWindowsPaths ? state.stored
+                       : names       ? std::string(names->second)
+                                     : FullPathWithSeparators(path, directory);
+        state.attributes = kept.found ? std::optional(kept.attributes) : std::nullopt;
         kept_.lookUps.pop_back();
     }
     return taken;
@@ -619,19 +624,21 @@ std::uint32_t Checksum(std::string_view data) {
         }
         return entries;
     }();
-    const auto byte = [&data](std::size_t at) -> std::uint32_t {
-        return static_cast<unsigned char>(data[at]);
-    };
     std::uint32_t crc = 0xFFFFFFFFu;
     std::size_t at = 0;
     for (; at + 8 <= data.size(); at += 8) {
-        crc ^= byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16 | byte(at + 3) << 24;
+        // Counted from the step's start: GCC then reads its first four bytes
+        // as one number, in one load rather than four and their shifts.
+        const auto byte = [step = data.data() + at](std::size_t i) -> std::uint32_t {
+            return static_cast<unsigned char>(step[i]);
+        };
+        crc ^= byte(0) | byte(1) << 8 | byte(2) << 16 | byte(3) << 24;
         crc = tables[7][crc & 0xff] ^ tables[6][(crc >> 8) & 0xff] ^ tables[5][(crc >> 16) & 0xff] ^
-              tables[4][crc >> 24] ^ tables[3][byte(at + 4)] ^ tables[2][byte(at + 5)] ^
-              tables[1][byte(at + 6)] ^ tables[0][byte(at + 7)];
+              tables[4][crc >> 24] ^ tables[3][byte(4)] ^ tables[2][byte(5)] ^ tables[1][byte(6)] ^
+              tables[0][byte(7)];
     }
     for (; at < data.size(); ++at) {
-        crc = tables[0][(crc ^ byte(at)) & 0xff] ^ (crc >> 8);
+        crc = tables[0][(crc ^ static_cast<unsigned char>(data[at])) & 0xff] ^ (crc >> 8);
     }
     return crc ^ 0xFFFFFFFFu;
 }

@@ -51,10 +51,10 @@ struct JournalMove {
 
 struct JournalCommand {
     std::uint32_t index = 0;  // its position in the script
+    bool undone = false;      // a restore put all its moves back already (here, it fills padding)
     std::string_view name;
     std::vector<JournalArgument> arguments;
     std::vector<JournalMove> moves;
-    bool undone = false;  // a restore put all its moves back already
 
     bool Moved() const;  // whether a move of it was made
 };
@@ -153,17 +153,20 @@ class UndoJournal {
     std::span<const JournalMove> toMeet_;
     // What the rehearsal's look-ups found, in order, turned last first for the
     // install to take from the back. A look-up is kept only as the hash of its
-    // path and directory, and a name only where the path as asked does not
-    // give it: a long script keeps a look-up of every path it names.
+    // path and directory and its attributes, in 48 bytes, and names only where
+    // the path as asked does not give them: a long script keeps a look-up of
+    // every path it names, and few of those keep a name.
     struct KeptLookUp {
         std::size_t key = 0;
-        std::optional<FileAttributes> attributes;
-        std::string_view stored;  // in `names`; empty: the path as asked
-        std::string_view native;  // in `names`; empty: made of the path as asked
+        FileAttributes attributes;  // when `found`
+        std::uint32_t names = 0;    // one past its place in `names`; 0: none kept
+        bool found = false;
     };
     struct {
         std::vector<KeptLookUp> lookUps;
-        TextStore names;  // the few names the look-ups keep
+        // In `texts`: stored and native name (on Windows none, as it is the stored).
+        std::vector<std::pair<std::string_view, std::string_view>> names;
+        TextStore texts;
     } kept_;
     std::pair<std::string, std::size_t> hashedDirectory_;  // the last directory, and its key's hash
     bool keepLookUps_ = false;

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
+#include <utility>
 
 #include "TestSupport.h"
 #include "script/ModScript.h"
+#include "script/PathModel.h"
 
 namespace srdw::test {
 namespace {
@@ -228,6 +231,47 @@ TEST_F(UndoJournalTest, ARestoreCutShortOfAChainFinishesExactly) {
         EXPECT_EQ(TakeSnapshot(game_.Path()), before) << at << Describe(TakeSnapshot(game_.Path()));
         PutBack(before);
     }
+}
+
+// The install takes each look-up as the rehearsal found it, also the few
+// whose names the path as asked does not give, and those nothing is at.
+TEST(UndoJournalLookUpTest, TheInstallTakesWhatTheRehearsalFound) {
+    struct Rehearsal : FileSystemProxy {
+        Rehearsal() : FileSystemProxy(NativeFileSystem()) {}
+        std::vector<PathState> LookUp(std::span<const std::string>, bool) override { return found; }
+        std::vector<PathState> found = {
+            {"a.pak", "A.pak", "/game/A.pak",
+             FileAttributes{0644, false, true, false, {7, 9, true}}},
+            {"b.dw", "b.dw", "/moved/b.dw", FileAttributes{0755, true, false, true, {}}},
+            {"c.bak", "c.bak", "/game/c.bak", std::nullopt},
+        };
+    } disk;
+    const std::vector<std::string> paths = {"a.pak", "b.dw", "c.bak"};
+    UndoJournal journal;
+    static_cast<void>(journal.Plan(1, true, [&] { journal.LookUp(disk, paths, "/game"); }));
+    const std::vector<PathState> rehearsed = std::exchange(disk.found, {});  // asked again: nothing
+    const auto taken = journal.LookUp(disk, paths, "/game");
+    ASSERT_EQ(taken.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const PathState& found = rehearsed[i];
+        EXPECT_EQ(taken[i].stored, found.stored);
+        EXPECT_EQ(taken[i].native, kWindowsPaths ? found.stored : found.native);
+        ASSERT_EQ(taken[i].attributes.has_value(), found.attributes.has_value());
+        if (found.attributes) {
+            const auto fields = [](const FileAttributes& a) {
+                return std::tuple(a.bits, a.directory, a.readOnly, a.normal, a.identity);
+            };
+            EXPECT_EQ(fields(*taken[i].attributes), fields(*found.attributes)) << i;
+        }
+    }
+}
+
+// The checksum is CRC-32 as zip and PNG have it, one step of eight bytes and
+// less alike: a journal an earlier launcher wrote must still read back.
+TEST(JournalChecksumTest, IsTheCrc32OfZip) {
+    EXPECT_EQ(Checksum(""), 0u);
+    EXPECT_EQ(Checksum("123456789"), 0xCBF43926u);
+    EXPECT_EQ(Checksum("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
 }
 
 }  // namespace
