@@ -253,7 +253,7 @@ bool SamePath(std::string_view a, std::string_view b) {
     if (a == b) {
         return true;
     }
-    const auto name = a.find_last_of("\\/") + 1;
+    const auto name = NameStart(a);
     if (a.size() != b.size() || a.substr(name) != b.substr(name)) {
         return false;
     }
@@ -583,10 +583,7 @@ void SyncMovedFolders(FileSystem& files, const JournalContents& journal) {
     for (const auto& command : journal.commands) {
         for (const auto& move : command.moves) {
             for (const std::string_view path : {move.from, move.to}) {
-                // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
-                const auto name = std::find_if(path.rbegin(), path.rend(),
-                                               [](char c) { return c == '\\' || c == '/'; });
-                const auto cut = static_cast<std::size_t>(path.rend() - name);
+                const auto cut = NameStart(path);
                 // A drive's or the system's root keeps its separator.
                 const std::string_view folder =
                     path.substr(0, cut > 1 && path[cut - 2] != ':' ? cut - 1 : cut);
