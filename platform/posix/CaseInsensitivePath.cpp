@@ -65,7 +65,9 @@ namespace srdw::posix {
 namespace {
 
 std::string Join(std::string_view directory, std::string_view name) {
-    std::string joined(directory);
+    std::string joined;
+    joined.reserve(directory.size() + 1 + name.size());  // grown once, not at the slash and again
+    joined = directory;
     if (!joined.empty() && joined.back() != '/') {
         joined.push_back('/');
     }
