@@ -313,6 +313,9 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
         ASSERT_TRUE(again[0].Exists()) << path;
         EXPECT_EQ(again[0].attributes->identity, opened) << path;
     }
+    // A whole path in another letter case, found in its folder's listing, is spelled as stored.
+    const std::string shouted = (dir.Path() / "SKY.PAK").string();
+    EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&shouted, 1))[0].stored, full);
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
     EXPECT_EQ(srdw::NativeFileSystem().StoredName("SKY.BAK"), "sky.bak");
 }

@@ -5,6 +5,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -222,9 +223,12 @@ class Win32FileSystem final : public FileSystem {
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
         std::vector<PathState> states = FileSystem::LookUp(paths, false);
         for (PathState& state : states) {
-            if (state.attributes && storedNames) {
+            if (!state.attributes || !storedNames) {
+                continue;
+            }
+            const bool link = (state.attributes->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (link || !FromFolder(state)) {
                 state.stored = state.native = StoredName(state.path);
-                const bool link = (state.attributes->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
                 state.attributes->identity =
                     Identity(state.path, link ? std::string_view() : AbsoluteFolder(state.path));
             }
@@ -305,6 +309,57 @@ class Win32FileSystem final : public FileSystem {
         volumeFolder_ = folder;
         volume_ = info.dwVolumeSerialNumber;
         return {volume_, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
+    }
+
+    // The stored name and the identity of what an absolute path names, both
+    // from one query of its folder, which costs one open where FindFirstFileA
+    // and the file's own open cost two (a fifth of a millisecond each under
+    // Wine); false where the query cannot say, and they are asked one by one.
+    bool FromFolder(PathState& state) {
+        const std::string_view folder = AbsoluteFolder(state.path);
+        const std::wstring name = FromAnsi(std::string_view(state.path).substr(folder.size()));
+        if (folder.empty() || name.empty() || name == L"." || name == L".." ||
+            name.find_first_of(L"*?<>\"") != std::wstring::npos) {
+            return false;  // a pattern, or no entry of the folder
+        }
+        const KernelHandle listed(
+            sys::CreateFileA(std::string(folder).c_str(), FILE_LIST_DIRECTORY,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!listed.IsValid() ||
+            (folder != volumeFolder_ && !sys::GetFileInformationByHandle(listed.Get(), &info))) {
+            return false;
+        }
+        if (folder != volumeFolder_) {
+            volumeFolder_ = folder;
+            volume_ = info.dwVolumeSerialNumber;
+        }
+        using Query =
+            NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, void*, IO_STATUS_BLOCK*, void*, ULONG,
+                             FILE_INFORMATION_CLASS, BOOLEAN, UNICODE_STRING*, BOOLEAN);
+        static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
+        // Room for the entry and the longest name a folder holds.
+        alignas(FILE_ID_BOTH_DIR_INFORMATION) std::array<char, 1024> found;
+        const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+        UNICODE_STRING mask{bytes, bytes, const_cast<wchar_t*>(name.data())};
+        IO_STATUS_BLOCK status;
+        if (!query || query(listed.Get(), nullptr, nullptr, nullptr, &status, found.data(),
+                            found.size(), FileIdBothDirectoryInformation, TRUE, &mask, TRUE) != 0) {
+            return false;
+        }
+        const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(found.data());
+        const AnsiPath stored =
+            ToAnsi(std::wstring_view(entry.FileName, entry.FileNameLength / sizeof(wchar_t)));
+        // A file system without file numbers in its listings (FAT) says 0.
+        if (entry.FileId.QuadPart == 0 || !stored.whole) {
+            return false;
+        }
+        state.stored = state.native = std::string(folder) + stored.text;
+        state.attributes->identity = {volume_, static_cast<std::uint64_t>(entry.FileId.QuadPart),
+                                      true};
+        return true;
     }
 
     std::string volumeFolder_;  // where every entry but a link is on volume_
