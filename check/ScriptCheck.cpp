@@ -517,10 +517,9 @@ void CheckPaths(Check& check) {
     }
 }
 
-// What the dry run's launcher writes its log into: the lines after the
-// heading of the walk followed, kept as a report lists them; nothing more of
-// them is kept, so that a huge script's dry run does not hold its logs whole.
-// What comes before a walk (the log's header, a load) is let go when it starts.
+// What the dry run's launcher writes its log into: the lines of a walk, kept
+// as a report lists them until the walk's log is taken; nothing more of them
+// is kept, so that a huge script's dry run does not hold its logs whole.
 class LogTap final : public OutputFile {
   public:
     // The log file's bytes, with CR LF line ends.
@@ -538,11 +537,6 @@ class LogTap final : public OutputFile {
     }
     OsResult SyncToDisk() override { return OsResult::Ok(); }
 
-    void Follow() {
-        log_ = {};
-        line_.clear();
-        skip_ = 2;  // the lines of the heading: "", "Installing script..."
-    }
     WalkLog Take() {
         if (!line_.empty()) {
             Line();
@@ -552,9 +546,7 @@ class LogTap final : public OutputFile {
 
   private:
     void Line() {
-        if (skip_ > 0) {
-            --skip_;
-        } else if (log_.lines.size() < kListedLogLines) {
+        if (log_.lines.size() < kListedLogLines) {
             log_.lines.push_back(std::move(line_));
         } else {
             ++log_.leftOut;
@@ -562,7 +554,6 @@ class LogTap final : public OutputFile {
         line_.clear();
     }
 
-    std::size_t skip_ = 0;
     std::string line_;  // the line being written
     WalkLog log_;
 };
@@ -588,8 +579,8 @@ class FollowedWalk final : public ScriptObserver {
         }
     }
 
-    // The log hears everything first, as it would without the dry run.
-    void WalkStarted(Walk walk) override { log_.WalkStarted(walk); }
+    // The log hears everything first, as it would without the dry run, but
+    // the walk's heading: the report gives each walk a heading of its own.
     void CommandStarted(const CommandDefinition& command) override {
         log_.CommandStarted(command);
         looksBefore_ = model_.OutsideLooks();
@@ -613,7 +604,6 @@ class FollowedWalk final : public ScriptObserver {
             Failed(*ran_[command_]);
         }
         ++command_;
-        words_.clear();
     }
 
   private:
@@ -712,11 +702,6 @@ bool NoteUnreadPaths(Check& check) {
     return true;
 }
 
-// Paths as the report gives them: relative to the game directory.
-std::string Relative(const ResolvedPath& game, const ResolvedPath& path) {
-    return path.parts.size() == game.parts.size() ? path.Text() : RelativePath(path, game);
-}
-
 // What the run changed: what the model holds, and what lies below a folder
 // it moved, which moved with it unless the run moved it on its own; in the
 // order of `by`, where each entry is now or where it was.
@@ -771,14 +756,14 @@ std::vector<std::string> Differences(Check& check, const FolderModel& model, con
     const auto state = [](bool readOnly) { return readOnly ? "read-only" : "writable"; };
     std::vector<std::string> differences;
     for (const auto& change : AllChanges(model, &FolderModel::Change::was)) {
-        const std::string name = Relative(game, change.was);
+        const std::string name = RelativePath(change.was, game);
         const bool moved = change.now.Text() != change.was.Text();
         if (!IsWithin(change.now, game) || (!moved && change.readOnlyNow == change.readOnlyWas)) {
             continue;
         }
         const bool caseOnly = PathKey(change.now) == PathKey(change.was);
         differences.push_back(
-            moved ? "'" + name + "' is now at '" + Relative(game, change.now) + "'" +
+            moved ? "'" + name + "' is now at '" + RelativePath(change.now, game) + "'" +
                         (caseOnly ? " (only the letter case differs: spell the name in "
                                     "the script as it is on disk)"
                                   : "")
@@ -830,16 +815,15 @@ void DryRun(Check& check) {
                       "': the launcher's @rootdir is the folder of the game it starts");
     }
     DryRunResult& result = check.report.dryRun.emplace();
-    // The launcher's run log, on the model's clock; what it writes while
-    // no walk is followed (its header) goes nowhere.
+    // The launcher's run log, on the model's clock; its header goes nowhere.
     auto tap = std::make_unique<LogTap>();
     LogTap& heard = *tap;
     RunLog log(model);
     log.Open(std::move(tap));
+    log.Flush();
+    static_cast<void>(heard.Take());
     const auto follow = [&](std::string_view failing, const auto& steps) {
         FollowedWalk walk(check, log, model, failing);
-        log.Flush();
-        heard.Follow();
         steps(Engine{model, walk});
         log.Flush();
         return heard.Take();
@@ -853,8 +837,8 @@ void DryRun(Check& check) {
         check.directoryChanges = model.DirectoryChanges();
         for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
             if (change.now.Text() != change.was.Text()) {
-                result.whileGameRuns.push_back({Relative(check.game, change.now),
-                                                Relative(check.game, change.was),
+                result.whileGameRuns.push_back({RelativePath(change.now, check.game),
+                                                RelativePath(change.was, check.game),
                                                 change.directory});
             }
         }
