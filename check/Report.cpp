@@ -201,10 +201,9 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
         "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
         "/recover) would ";
     // A journal without a command (an install that ran none) leaves the
-    // recovery nothing to log: a heading over no lines would read as lost.
-    text += run.recovery.lines.empty() && run.recovery.leftOut == 0
-                ? "find nothing to undo and log no command.\n"
-                : "log:\n";
+    // recovery nothing to log: a heading over no lines would read as lost. A
+    // log lists lines before it leaves any out.
+    text += run.recovery.lines.empty() ? "find nothing to undo and log no command.\n" : "log:\n";
     json["recovery"] = WriteLog(run.recovery, "recovery", doc, text, leftOut);
     json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, doc, text);
     json["recovered"] = run.notRecovered.empty();

@@ -739,9 +739,8 @@ std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
             }
         }
     }
-    std::sort(changes.begin(), changes.end(), [by](const auto& a, const auto& b) {
-        return std::pair(PathKey(a.*by), (a.*by).Text()) <
-               std::pair(PathKey(b.*by), (b.*by).Text());
+    std::ranges::sort(changes, {}, [by](const FolderModel::Change& change) {
+        return std::pair(PathKey(change.*by), (change.*by).Text());
     });
     return changes;
 }
