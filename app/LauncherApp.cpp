@@ -78,7 +78,7 @@ struct Launch {
 // order, as Windows' own messages number them; a number without an insert stays.
 // An insert (a path may hold "%2") is never searched for a number.
 std::string MessageText(PlayerDialogs& player, unsigned id,
-                        std::initializer_list<std::string_view> inserts = {}) {
+                        std::initializer_list<std::string_view> inserts) {
     const std::string text = player.LoadText(id);
     std::string filled;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -120,7 +120,7 @@ bool RefuseUnusablePath(Launch& launch) {
 void RegisterStartupEntry(const Platform& platform) {
     const std::string command = RecoveryCommand(platform.process);
     const OsResult machine = platform.records.WriteStartupEntry(kStartupEntryName, command);
-    if (!machine && machine.error == OsError::AccessDenied) {
+    if (machine.error == OsError::AccessDenied) {
         static_cast<void>(platform.records.WriteUserStartupEntry(kStartupEntryName, command));
     }
 }
@@ -152,7 +152,7 @@ bool Guarded(PlayerDialogs& player, MutexState guard) {
 bool MayChange(Launch& launch, const std::string& folder) {
     LauncherProcess& process = launch.platform.process;
     const OsResult probe = process.ProbeNewFile(folder);
-    if (!probe && probe.error == OsError::AccessDenied) {
+    if (probe.error == OsError::AccessDenied) {
         process.ReleaseMutex(kLauncherMutex);
         if (process.RestartElevated(launch.ownPath, process.CommandLineTail(),
                                     launch.Files().WorkingDirectory()) != Elevation::Started) {
