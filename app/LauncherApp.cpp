@@ -301,18 +301,13 @@ OsResult WriteMarker(Launch& launch, const std::string& scriptPath) {
 
 void ReportUnwritable(Launch& launch, std::string_view what, const std::string& path,
                       OsError error) {
-    std::string_view reason = "the system reports an input/output error";
-    if (launch.Files().IsLink(path)) {
-        reason = "it is a link, and the launcher writes through none";
-    } else if (error == OsError::AccessDenied) {
-        reason = "access is denied";
-    } else if (error == OsError::DiskFull) {
-        reason = "the disk is full";
-    } else if (error == OsError::NotFound) {
-        reason = "its folder is not there";
-    } else if (error == OsError::SharingViolation) {
-        reason = "another program holds it";
-    }
+    const std::string_view reason =
+        launch.Files().IsLink(path)          ? "it is a link, and the launcher writes through none"
+        : error == OsError::AccessDenied     ? "access is denied"
+        : error == OsError::DiskFull         ? "the disk is full"
+        : error == OsError::NotFound         ? "its folder is not there"
+        : error == OsError::SharingViolation ? "another program holds it"
+                                             : "the system reports an input/output error";
     launch.log.Write({"ERROR: cannot write the ", what, " '", path, "': ", reason,
                       "; nothing was installed!\n"});
 }
