@@ -78,11 +78,11 @@ struct Launch {
 // order, as Windows' own messages number them; a number without an insert stays.
 // An insert (a path may hold "%2") is never searched for a number.
 std::string MessageText(PlayerDialogs& player, unsigned id,
-                        std::initializer_list<std::string_view> inserts = {}) {
+                        std::initializer_list<std::string_view> inserts) {
     const std::string text = player.LoadText(id);
     std::string filled;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const char next = text[i + 1];  // after the last character, the string's NUL
         if (text[i] == '%' && next >= '1' && next <= '9' &&
             static_cast<std::size_t>(next - '0') <= inserts.size()) {
             filled.append(inserts.begin()[next - '1']);
@@ -120,7 +120,7 @@ bool RefuseUnusablePath(Launch& launch) {
 void RegisterStartupEntry(const Platform& platform) {
     const std::string command = RecoveryCommand(platform.process);
     const OsResult machine = platform.records.WriteStartupEntry(kStartupEntryName, command);
-    if (!machine && machine.error == OsError::AccessDenied) {
+    if (machine.error == OsError::AccessDenied) {
         static_cast<void>(platform.records.WriteUserStartupEntry(kStartupEntryName, command));
     }
 }
@@ -135,10 +135,9 @@ void RemoveRecords(Launch& launch) {
 // True when this launcher holds the guard; otherwise the player is told why
 // the launcher ends: another one is at work, or the guard could not be had.
 bool Guarded(PlayerDialogs& player, MutexState guard) {
-    if (guard == MutexState::HeldElsewhere) {
-        ShowMessage(player, IDS_LAUNCHER_WAITING);
-    } else if (guard == MutexState::Failed) {
-        ShowMessage(player, IDS_NO_GUARD);
+    if (guard != MutexState::Acquired) {
+        ShowMessage(player,
+                    guard == MutexState::HeldElsewhere ? IDS_LAUNCHER_WAITING : IDS_NO_GUARD);
     }
     return guard == MutexState::Acquired;
 }
@@ -153,7 +152,7 @@ bool Guarded(PlayerDialogs& player, MutexState guard) {
 bool MayChange(Launch& launch, const std::string& folder) {
     LauncherProcess& process = launch.platform.process;
     const OsResult probe = process.ProbeNewFile(folder);
-    if (!probe && probe.error == OsError::AccessDenied) {
+    if (probe.error == OsError::AccessDenied) {
         process.ReleaseMutex(kLauncherMutex);
         if (process.RestartElevated(launch.ownPath, process.CommandLineTail(),
                                     launch.Files().WorkingDirectory()) != Elevation::Started) {
@@ -236,44 +235,39 @@ ProgramRun RunAndWait(Launch& launch) {
                                        });
     if (!run) {
         log.Write({"ERROR: failed to start '", launch.gameExe, "': ", run.reason, "!\n"});
-        return run;
-    }
-    if (quietFor >= kGraceTime) {
+    } else if (quietFor >= kGraceTime) {
         log.Write({windowSeen ? " > the game's window has closed" : " > the game has ended",
                    "; not waiting for the other programs it started\n"});
         for (const RunningProcess& process : run.left) {
             log.Write({" > still running: ", process.file.empty() ? "(unknown)" : process.file,
                        " (process ", std::to_string(process.id), ")\n"});
         }
-        return run;
-    }
-    // A stub sold by a store may hand the game over to a process outside the
-    // launcher's reach and end at once: the restore must wait for the game's
-    // window instead. One that was seen and closed again while the started
-    // processes ran was the game itself, which has ended.
-    if (!game.HasWindows()) {
-        return run;
-    }
-    bool open = GameWindowOpen(game);
-    if (!open && !windowSeen && run.crashed) {
-        log.Write(" > the game crashed without showing its window; not waiting for it\n");
-    } else if (!open && !windowSeen) {
-        log.Write({" > the game ended without showing its window; waiting up to ",
-                   std::to_string(kGraceTime / 1000), " s for it to open\n"});
-        log.Flush();
-        for (unsigned waited = 0; waited < kGraceTime && !open; waited += kWatchInterval) {
-            launch.Files().Sleep(kWatchInterval);
-            open = GameWindowOpen(game);
+    } else if (game.HasWindows()) {
+        // A stub sold by a store may hand the game over to a process outside the
+        // launcher's reach and end at once: the restore must wait for the game's
+        // window instead. One that was seen and closed again while the started
+        // processes ran was the game itself, which has ended.
+        bool open = GameWindowOpen(game);
+        if (!open && !windowSeen && run.crashed) {
+            log.Write(" > the game crashed without showing its window; not waiting for it\n");
+        } else if (!open && !windowSeen) {
+            log.Write({" > the game ended without showing its window; waiting up to ",
+                       std::to_string(kGraceTime / 1000), " s for it to open\n"});
+            log.Flush();
+            for (unsigned waited = 0; waited < kGraceTime && !open; waited += kWatchInterval) {
+                launch.Files().Sleep(kWatchInterval);
+                open = GameWindowOpen(game);
+            }
+            if (!open) {
+                log.Write(" > no game window opened\n");
+            }
         }
-        if (!open) {
-            log.Write(" > no game window opened\n");
-        }
-    }
-    if (open) {
-        log.Write(" > the game went on in another process; waiting for its window to close\n");
-        log.Flush();
-        while (GameWindowOpen(game)) {
-            launch.Files().Sleep(kWatchInterval);
+        if (open) {
+            log.Write(" > the game went on in another process; waiting for its window to close\n");
+            log.Flush();
+            while (GameWindowOpen(game)) {
+                launch.Files().Sleep(kWatchInterval);
+            }
         }
     }
     return run;
@@ -307,18 +301,13 @@ OsResult WriteMarker(Launch& launch, const std::string& scriptPath) {
 
 void ReportUnwritable(Launch& launch, std::string_view what, const std::string& path,
                       OsError error) {
-    std::string_view reason = "the system reports an input/output error";
-    if (launch.Files().IsLink(path)) {
-        reason = "it is a link, and the launcher writes through none";
-    } else if (error == OsError::AccessDenied) {
-        reason = "access is denied";
-    } else if (error == OsError::DiskFull) {
-        reason = "the disk is full";
-    } else if (error == OsError::NotFound) {
-        reason = "its folder is not there";
-    } else if (error == OsError::SharingViolation) {
-        reason = "another program holds it";
-    }
+    const std::string_view reason =
+        launch.Files().IsLink(path)          ? "it is a link, and the launcher writes through none"
+        : error == OsError::AccessDenied     ? "access is denied"
+        : error == OsError::DiskFull         ? "the disk is full"
+        : error == OsError::NotFound         ? "its folder is not there"
+        : error == OsError::SharingViolation ? "another program holds it"
+                                             : "the system reports an input/output error";
     launch.log.Write({"ERROR: cannot write the ", what, " '", path, "': ", reason,
                       "; nothing was installed!\n"});
 }
@@ -660,12 +649,13 @@ bool Run(Launch& launch) {
                                       launch.ownDir + "\\DWSR.dat"};
 
     const std::string restoreScript = ReadRecords(launch);
-    const bool recovering = !restoreScript.empty() || launch.journal;
+    launch.mode = !restoreScript.empty() || launch.journal ? LaunchMode::RecoverMode
+                                                           : LaunchMode::InstallMode;
     // The log of the run that installed what a recovery undoes is the only
     // record of what it changed: it is kept as "<log>.1" through any number of
     // recoveries that could not finish. A link is not the launcher's: it is
     // left to the log's opening, which refuses it.
-    if (recovering && !files.IsLink(launch.logFile)) {
+    if (launch.mode == LaunchMode::RecoverMode && !files.IsLink(launch.logFile)) {
         const auto log = files.ReadWholeFile(launch.logFile);
         if (log && log->find(kInstallHeading) != std::string::npos) {
             // Ignored by design: without an older copy there is nothing to replace.
@@ -676,7 +666,6 @@ bool Run(Launch& launch) {
     if (!launch.log.Open(launch.logFile) && files.IsLink(launch.logFile)) {
         ShowMessage(player, IDS_LOG_IS_LINK);
     }
-    launch.mode = recovering ? LaunchMode::RecoverMode : LaunchMode::InstallMode;
 
     if (!restoreScript.empty() && !launch.script.Load(files, launch.log, restoreScript)) {
         launch.log.Write("ERROR: Failed to load restore script!\n");

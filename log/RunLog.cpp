@@ -20,17 +20,6 @@ std::string TimeStamp(const LocalTime& t) {
     return n > 0 ? std::string(stamp, static_cast<std::size_t>(n)) : std::string();
 }
 
-// Appends the text with every "\n" as CR LF.
-void AppendCrLf(std::string& out, std::string_view text) {
-    for (auto lineEnd = text.find('\n'); lineEnd != std::string_view::npos;
-         lineEnd = text.find('\n')) {
-        out.append(text.substr(0, lineEnd));
-        out.append("\r\n");
-        text.remove_prefix(lineEnd + 1);
-    }
-    out.append(text);
-}
-
 }  // namespace
 
 bool RunLog::Open(const std::string& path) {
@@ -49,7 +38,12 @@ void RunLog::Write(std::string_view text) {
     if (!file_ || text.empty()) {
         return;
     }
-    AppendCrLf(pending_, text);
+    for (const char c : text) {  // every "\n" as CR LF
+        if (c == '\n') {
+            pending_.push_back('\r');
+        }
+        pending_.push_back(c);
+    }
     lineOpen_ = text.back() != '\n';
     if (pending_.size() >= kBufferSize) {
         Flush();
@@ -98,14 +92,12 @@ void RunLog::PathExpanded(std::string_view source, std::optional<std::string_vie
     if (source.empty()) {
         return;
     }
-    Write({"- Parsing path: '", source, "' -> '"});
+    Write({"- Parsing path: '", source, "' -> '", expanded.value_or(""), "'\n"});
     if (!expanded) {
         Write(
-            "'\nERROR: the expanded path would be longer than 511 characters; it is left "
-            "empty and its command does nothing!\n");
-        return;
+            "ERROR: the expanded path would be longer than 511 characters; it is left empty and "
+            "its command does nothing!\n");
     }
-    Write({*expanded, "'\n"});
 }
 
 // Whole lines: a note in the middle of a line ("Swapping files...") is ended
