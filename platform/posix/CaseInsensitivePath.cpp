@@ -74,15 +74,25 @@ std::string Join(std::string_view directory, std::string_view name) {
     return joined.append(name);
 }
 
-// A path and its last part: "/a/b" is "/a" and "b", "/b" is "/" and "b".
+// The path without the slashes that end it, but for "/" itself.
+std::string_view WithoutEndSlashes(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    return path;
+}
+
+// A path and its last part, each without the slashes that end it: "/a//b/" is
+// "/a" and "b", "/b" is "/" and "b".
 std::pair<std::string_view, std::string_view> Split(std::string_view path) {
+    path = WithoutEndSlashes(path);
     // Found by memrchr, many bytes at a time: the names of a game hold many.
     const auto* slash = static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
     if (!slash) {
         return {{}, path};
     }
     const auto at = static_cast<std::size_t>(slash - path.data());
-    return {path.substr(0, std::max<std::size_t>(at, 1)), path.substr(at + 1)};
+    return {WithoutEndSlashes(path.substr(0, std::max<std::size_t>(at, 1))), path.substr(at + 1)};
 }
 
 // A listing's names hashed and matched as a name is looked up, A to Z as a
@@ -199,12 +209,10 @@ std::string Match(const Folder& folder, std::string_view name, std::string_view 
     return Join(folder.path, name).append(trailing);
 }
 
-// The absolute `directory`: as spelled where it is there so, else its
-// parent's entry of the same name in another letter case.
+// The absolute `directory`, which ends in no slash (as Split gives it): as
+// spelled where it is there so, else its parent's entry of the same name in
+// another letter case.
 Folder FolderOf(std::string_view directory) {
-    while (directory.size() > 1 && directory.back() == '/') {
-        directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
-    }
     Folder folder{std::string(directory), ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
@@ -223,10 +231,7 @@ Folder FolderOf(std::string_view directory) {
 // The absolute `native`, which is not there as spelled.
 PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found;
-    std::string_view spelled = native;
-    while (spelled.size() > 1 && spelled.back() == '/') {
-        spelled.remove_suffix(1);
-    }
+    const std::string_view spelled = WithoutEndSlashes(native);
     const auto [directory, name] = Split(spelled);
     found.path = Match(FolderOf(directory), name, std::string_view(native).substr(spelled.size()),
                        [&found, &native](const std::string& path) {
@@ -283,9 +288,6 @@ void FollowNewName(const std::string& made) {
     if (!path.starts_with('/')) {
         absolute = Join(NativeFileSystem().WorkingDirectory(), path);
         path = absolute;
-    }
-    while (path.size() > 1 && path.back() == '/') {
-        path.remove_suffix(1);
     }
     const auto [directory, name] = Split(path);
     struct stat info {};
