@@ -68,24 +68,20 @@ using posix::LookUpPath;
 using Clock = std::chrono::steady_clock;
 
 // SIGCHLD is held back while the wait runs, so that it can be waited for
-// with a time limit, and let through again afterwards.
-class BlockedChildSignal {
-  public:
+// with a time limit, and let through again afterwards: `set` holds it alone,
+// `previous` is the mask the launcher had.
+struct BlockedChildSignal {
     BlockedChildSignal() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGCHLD);
-        ::pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+        sigemptyset(&set);
+        sigaddset(&set, SIGCHLD);
+        ::pthread_sigmask(SIG_BLOCK, &set, &previous);
     }
-    ~BlockedChildSignal() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    ~BlockedChildSignal() { ::pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
     BlockedChildSignal(const BlockedChildSignal&) = delete;
     BlockedChildSignal& operator=(const BlockedChildSignal&) = delete;
 
-    const sigset_t& Set() const { return set_; }
-    const sigset_t& Previous() const { return previous_; }
-
-  private:
-    sigset_t set_;
-    sigset_t previous_;
+    sigset_t set;
+    sigset_t previous;
 };
 
 // A program gets the signal mask the launcher had, not the wait's.
@@ -211,7 +207,7 @@ class PosixGame final : public GameProcess {
         const BlockedChildSignal blocked;
         pid_t child = 0;
         if (const int error =
-                Spawn(child, arguments, LookUpPath(directory).path, blocked.Previous())) {
+                Spawn(child, arguments, LookUpPath(directory).path, blocked.previous)) {
             return ProgramRun::NotStarted(std::strerror(error));
         }
         ProgramRun run;
@@ -230,7 +226,7 @@ class PosixGame final : public GameProcess {
             const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(nextLook - now);
             const timespec timeout = {static_cast<time_t>(wait.count() / 1000000000),
                                       static_cast<long>(wait.count() % 1000000000)};
-            ::sigtimedwait(&blocked.Set(), nullptr, &timeout);
+            ::sigtimedwait(&blocked.set, nullptr, &timeout);
         }
         // The launcher's locks kept no one out of the folders while the game ran.
         posix::ForgetDirectoryListings();
