@@ -127,31 +127,24 @@ struct Listing {
     // `name` as spelled when it is there, else the first of its spellings in
     // byte order; none when it is there in no letter case.
     const std::string_view* Find(std::string_view name) const {
-        const std::string_view* first = nullptr;
-        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
-            if (*at == name) {
-                return &*at;
-            }
-            if (!first || *at < *first) {
-                first = &*at;
-            }
-        }
-        return first;
+        const auto [first, last] = names.equal_range(name);
+        const auto found = std::min_element(first, last, [name](auto a, auto b) {
+            return std::pair(a != name, a) < std::pair(b != name, b);  // as spelled first
+        });
+        return found == last ? nullptr : &*found;
     }
 
     void Add(std::string_view name) {
-        const std::string_view* found = Find(name);
-        if (!found || *found != name) {
+        const auto [first, last] = names.equal_range(name);
+        if (std::find(first, last, name) == last) {
             names.emplace(bytes.Keep(name));
         }
     }
 
     void Remove(std::string_view name) {
-        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
-            if (*at == name) {
-                names.erase(at);
-                return;
-            }
+        const auto [first, last] = names.equal_range(name);
+        if (const auto found = std::find(first, last, name); found != last) {
+            names.erase(found);
         }
     }
 };
