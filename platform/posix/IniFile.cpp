@@ -101,16 +101,15 @@ std::string WithIniValue(std::string_view text, std::string_view section, std::s
         !out.ends_with('\n') && !out.ends_with('\r')) {
         out.append(found.lineEnd);
     }
-    const std::string entry = std::string(key) + "=" + std::string(value);
-    if (found.size != 0) {
-        return out.replace(found.at, found.size, entry);
+    // The key's line takes the place of its old one without its end, or is added.
+    std::string line = std::string(key) + "=" + std::string(value);
+    if (found.size == 0) {
+        line.append(found.lineEnd);
     }
-    std::string added;
     if (!found.hasSection) {
-        added.append("[").append(section).append("]").append(found.lineEnd);
+        line.insert(0, "[" + std::string(section) + "]" + std::string(found.lineEnd));
     }
-    added.append(entry).append(found.lineEnd);
-    return out.insert(found.at == text.size() ? out.size() : found.at, added);
+    return out.replace(found.at == text.size() ? out.size() : found.at, found.size, line);
 }
 
 }  // namespace srdw::posix
