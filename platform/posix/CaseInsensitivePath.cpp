@@ -98,7 +98,6 @@ std::pair<std::string_view, std::string_view> Split(std::string_view path) {
 // A listing's names hashed and matched as a name is looked up, A to Z as a
 // to z, so that any spelling finds every other without a string made for it.
 struct FoldedHash {
-    using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
         std::uint64_t hash = 14695981039346656037u;  // FNV-1a, of eight bytes at a time
         for (std::size_t at = 0; at < name.size(); at += sizeof hash) {
@@ -109,7 +108,6 @@ struct FoldedHash {
 };
 
 struct FoldedEqual {
-    using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const {
         return EqualIgnoringCase(a, b);
     }
