@@ -87,12 +87,9 @@ struct BlockedChildSignal {
 // A program gets the signal mask the launcher had, not the wait's.
 int Spawn(pid_t& child, std::vector<std::string>& arguments, const std::string& workingDirectory,
           const sigset_t& mask) {
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv(arguments.size() + 1, nullptr);  // the last one ends the list
+    std::ranges::transform(arguments, argv.begin(),
+                           [](std::string& argument) { return argument.data(); });
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!workingDirectory.empty()) {
@@ -113,8 +110,7 @@ int Spawn(pid_t& child, std::vector<std::string>& arguments, const std::string& 
 // is set once `child` was among them.
 bool ChildrenLeft(pid_t child, bool& programEnded) {
     for (;;) {
-        int status = 0;
-        const pid_t ended = ::waitpid(-1, &status, WNOHANG);
+        const pid_t ended = ::waitpid(-1, nullptr, WNOHANG);
         if (ended > 0) {
             programEnded = programEnded || ended == child;
         } else if (ended == 0) {
