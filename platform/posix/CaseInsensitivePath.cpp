@@ -74,21 +74,30 @@ std::string Join(std::string_view directory, std::string_view name) {
     return joined.append(name);
 }
 
-// A path and its last part: "/a/b" is "/a" and "b", "/b" is "/" and "b".
+// The path without the slashes that end it, but for "/" itself.
+std::string_view WithoutEndSlashes(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.remove_suffix(1);
+    }
+    return path;
+}
+
+// A path and its last part, each without the slashes that end it: "/a//b/" is
+// "/a" and "b", "/b" is "/" and "b".
 std::pair<std::string_view, std::string_view> Split(std::string_view path) {
+    path = WithoutEndSlashes(path);
     // Found by memrchr, many bytes at a time: the names of a game hold many.
     const auto* slash = static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
     if (!slash) {
         return {{}, path};
     }
     const auto at = static_cast<std::size_t>(slash - path.data());
-    return {path.substr(0, std::max<std::size_t>(at, 1)), path.substr(at + 1)};
+    return {WithoutEndSlashes(path.substr(0, std::max<std::size_t>(at, 1))), path.substr(at + 1)};
 }
 
 // A listing's names hashed and matched as a name is looked up, A to Z as a
 // to z, so that any spelling finds every other without a string made for it.
 struct FoldedHash {
-    using is_transparent = void;
     std::size_t operator()(std::string_view name) const {
         std::uint64_t hash = 14695981039346656037u;  // FNV-1a, of eight bytes at a time
         for (std::size_t at = 0; at < name.size(); at += sizeof hash) {
@@ -99,7 +108,6 @@ struct FoldedHash {
 };
 
 struct FoldedEqual {
-    using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const {
         return EqualIgnoringCase(a, b);
     }
@@ -117,31 +125,24 @@ struct Listing {
     // `name` as spelled when it is there, else the first of its spellings in
     // byte order; none when it is there in no letter case.
     const std::string_view* Find(std::string_view name) const {
-        const std::string_view* first = nullptr;
-        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
-            if (*at == name) {
-                return &*at;
-            }
-            if (!first || *at < *first) {
-                first = &*at;
-            }
-        }
-        return first;
+        const auto [first, last] = names.equal_range(name);
+        const auto found = std::min_element(first, last, [name](auto a, auto b) {
+            return std::pair(a != name, a) < std::pair(b != name, b);  // as spelled first
+        });
+        return found == last ? nullptr : &*found;
     }
 
     void Add(std::string_view name) {
-        const std::string_view* found = Find(name);
-        if (!found || *found != name) {
+        const auto [first, last] = names.equal_range(name);
+        if (std::find(first, last, name) == last) {
             names.emplace(bytes.Keep(name));
         }
     }
 
     void Remove(std::string_view name) {
-        for (auto [at, end] = names.equal_range(name); at != end; ++at) {
-            if (*at == name) {
-                names.erase(at);
-                return;
-            }
+        const auto [first, last] = names.equal_range(name);
+        if (const auto found = std::find(first, last, name); found != last) {
+            names.erase(found);
         }
     }
 };
@@ -199,12 +200,10 @@ std::string Match(const Folder& folder, std::string_view name, std::string_view 
     return Join(folder.path, name).append(trailing);
 }
 
-// The absolute `directory`: as spelled where it is there so, else its
-// parent's entry of the same name in another letter case.
+// The absolute `directory`, which ends in no slash (as Split gives it): as
+// spelled where it is there so, else its parent's entry of the same name in
+// another letter case.
 Folder FolderOf(std::string_view directory) {
-    while (directory.size() > 1 && directory.back() == '/') {
-        directory.remove_suffix(1);  // "a//b" has a part "a/" above "b"
-    }
     Folder folder{std::string(directory), ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
@@ -223,10 +222,7 @@ Folder FolderOf(std::string_view directory) {
 // The absolute `native`, which is not there as spelled.
 PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found;
-    std::string_view spelled = native;
-    while (spelled.size() > 1 && spelled.back() == '/') {
-        spelled.remove_suffix(1);
-    }
+    const std::string_view spelled = WithoutEndSlashes(native);
     const auto [directory, name] = Split(spelled);
     found.path = Match(FolderOf(directory), name, std::string_view(native).substr(spelled.size()),
                        [&found, &native](const std::string& path) {
@@ -283,9 +279,6 @@ void FollowNewName(const std::string& made) {
     if (!path.starts_with('/')) {
         absolute = Join(NativeFileSystem().WorkingDirectory(), path);
         path = absolute;
-    }
-    while (path.size() > 1 && path.back() == '/') {
-        path.remove_suffix(1);
     }
     const auto [directory, name] = Split(path);
     struct stat info {};

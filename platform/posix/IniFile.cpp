@@ -36,8 +36,7 @@ struct Found {
     bool hasSection = false;
     std::string_view lineEnd = "\n";  // the section line's own, which a line added gets
     std::size_t at = 0;               // the key's line, or where a line for it goes
-    std::size_t size = 0;             // the key's line without its end
-    bool hasKey = false;
+    std::size_t size = 0;             // the key's line without its end; 0 where it has none
     std::optional<std::string_view> value;
 };
 
@@ -64,8 +63,7 @@ Found Find(std::string_view text, std::string_view section, std::string_view key
             const auto equals = line.find('=');
             if (EqualIgnoringCase(UpToNul(Trim(line.substr(0, equals))), key)) {
                 found.at = start;
-                found.size = end - start;
-                found.hasKey = true;
+                found.size = end - start;  // never 0: the line holds the key
                 if (equals != std::string_view::npos) {
                     found.value = UpToNul(Trim(line.substr(equals + 1)));
                 }
@@ -103,16 +101,15 @@ std::string WithIniValue(std::string_view text, std::string_view section, std::s
         !out.ends_with('\n') && !out.ends_with('\r')) {
         out.append(found.lineEnd);
     }
-    const std::string entry = std::string(key) + "=" + std::string(value);
-    if (found.hasKey) {
-        return out.replace(found.at, found.size, entry);
+    // The key's line takes the place of its old one without its end, or is added.
+    std::string line = std::string(key) + "=" + std::string(value);
+    if (found.size == 0) {
+        line.append(found.lineEnd);
     }
-    std::string added;
     if (!found.hasSection) {
-        added.append("[").append(section).append("]").append(found.lineEnd);
+        line.insert(0, "[" + std::string(section) + "]" + std::string(found.lineEnd));
     }
-    added.append(entry).append(found.lineEnd);
-    return out.insert(found.at == text.size() ? out.size() : found.at, added);
+    return out.replace(found.at == text.size() ? out.size() : found.at, found.size, line);
 }
 
 }  // namespace srdw::posix

@@ -24,9 +24,9 @@
 
 namespace srdw {
 
-namespace sys = posix::sys;
+namespace posix {
 
-std::string posix::ShownInDesktopEntry(std::string text) {
+std::string ShownInDesktopEntry(std::string text) {
     for (char& c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte < 0x20 && c != '\n' && c != '\t' && c != '\r') || byte == 0x7f) {
@@ -38,13 +38,10 @@ std::string posix::ShownInDesktopEntry(std::string text) {
 
 namespace {
 
-using posix::LastError;
-using posix::LookUpPath;
-using posix::UniqueFd;
-
-std::string Environment(const char* name) {
+// The variable's value; `otherwise` where it is unset or empty.
+std::string Environment(const char* name, const std::string& otherwise) {
     const char* value = std::getenv(name);
-    return value ? value : "";
+    return value && *value ? value : otherwise;
 }
 
 class PosixProcess final : public LauncherProcess {
@@ -57,7 +54,7 @@ class PosixProcess final : public LauncherProcess {
         }
         std::string path(buffer, static_cast<std::size_t>(length));
         // The start-up entry that recovers a crashed run must name the launcher.
-        unusablePath_ = posix::ShownInDesktopEntry(path);
+        unusablePath_ = ShownInDesktopEntry(path);
         if (unusablePath_ != path) {
             return {};
         }
@@ -92,21 +89,16 @@ class PosixProcess final : public LauncherProcess {
     OsResult ProbeNewFile(const std::string& folder) override {
         const std::string place = LookUpPath(folder).path;
         UniqueFd fd(sys::open(place.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
-        if (fd.IsValid()) {
-            return OsResult::Ok();
+        if (!fd.IsValid() && (errno == EOPNOTSUPP || errno == EISDIR)) {
+            const std::string probe = place + "/SrdwLaunch.probe";
+            sys::unlink(probe.c_str());
+            fd.Reset(sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               0600));
+            if (fd.IsValid()) {
+                sys::unlink(probe.c_str());
+            }
         }
-        if (errno != EOPNOTSUPP && errno != EISDIR) {
-            return LastError();
-        }
-        const std::string probe = place + "/SrdwLaunch.probe";
-        sys::unlink(probe.c_str());
-        fd.Reset(
-            sys::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd.IsValid()) {
-            return LastError();
-        }
-        sys::unlink(probe.c_str());
-        return OsResult::Ok();
+        return fd.IsValid() ? OsResult::Ok() : LastError();
     }
 
     // Linux asks for no rights in a box: the player starts the launcher with sudo.
@@ -121,15 +113,14 @@ class PosixProcess final : public LauncherProcess {
     // cannot be had there, the launcher's own program serves: every launcher of
     // this copy locks it, and nothing is left behind by a kill.
     MutexState AcquireMutex(const std::string& name) override {
-        const std::string runtime = Environment("XDG_RUNTIME_DIR");
-        const std::string lockFile = (runtime.empty() ? "/tmp" : runtime) + "/" + name + ".lock";
+        const std::string lockFile = Environment("XDG_RUNTIME_DIR", "/tmp") + "/" + name + ".lock";
         for (const std::string& path : {lockFile, OwnPath()}) {
             UniqueFd fd(sys::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0));
             if (!fd.IsValid() && errno == ENOENT && path == lockFile) {
                 fd.Reset(
                     sys::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
                 if (fd.IsValid()) {
-                    posix::FollowNewName(path);
+                    FollowNewName(path);
                 }
             }
             const MutexState state = Lock(std::move(fd), S_IFREG);
@@ -188,14 +179,12 @@ class PosixProcess final : public LauncherProcess {
 
 // ${XDG_CONFIG_HOME:-~/.config}
 std::string ConfigHome() {
-    std::string home = Environment("XDG_CONFIG_HOME");
-    return home.empty() ? Environment("HOME") + "/.config" : home;
+    return Environment("XDG_CONFIG_HOME", Environment("HOME", "") + "/.config");
 }
 
 // Where Windows keeps the game's settings file: WINDIR when it is set.
 std::string SettingsDirectory() {
-    std::string windir = Environment("WINDIR");
-    return windir.empty() ? ConfigHome() : windir;
+    return Environment("WINDIR", ConfigHome());
 }
 
 // Text as one word of a POSIX shell, in single quotes.
@@ -264,7 +253,7 @@ void CreateDirectories(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string folder = path.substr(0, slash);
         if (sys::mkdir(folder.c_str(), 0755) == 0) {
-            posix::FollowNewName(folder);
+            FollowNewName(folder);
         }
         if (slash == std::string::npos) {
             return;
@@ -277,7 +266,7 @@ class PosixRecords final : public SystemRecords {
     std::string ReadProfileString(const std::string& file, const std::string& section,
                                   const std::string& key) override {
         const auto text = NativeFileSystem().ReadWholeFile(SettingsDirectory() + "/" + file);
-        return text ? posix::IniValue(*text, section, key).value_or("") : "";
+        return text ? IniValue(*text, section, key).value_or("") : "";
     }
 
     OsResult WriteProfileString(const std::string& file, const std::string& section,
@@ -286,20 +275,20 @@ class PosixRecords final : public SystemRecords {
         CreateDirectories(directory);
         const std::string path = LookUpPath(directory + "/" + file).path;
         const std::string old = NativeFileSystem().ReadWholeFile(path).value_or("");
-        return posix::ReplaceFileContent(path, posix::WithIniValue(old, section, key, value));
+        return ReplaceFileContent(path, WithIniValue(old, section, key, value));
     }
 
     OsResult WriteStartupEntry(const std::string& name, const std::string& command) override {
         const std::string path = StartupEntryFile(name);
         CreateDirectories(ConfigHome() + "/autostart");
-        return posix::ReplaceFileContent(
-            path, RunOnceDesktopEntry(path, posix::SplitWindowsCommandLine(command)));
+        return ReplaceFileContent(path,
+                                  RunOnceDesktopEntry(path, SplitWindowsCommandLine(command)));
     }
 
     // A kill while the entry was written may have left its temporary file.
     OsResult DeleteStartupEntry(const std::string& name) override {
         const std::string path = StartupEntryFile(name);
-        sys::unlink(posix::TemporaryFileOf(path).c_str());
+        sys::unlink(TemporaryFileOf(path).c_str());
         return sys::unlink(path.c_str()) == 0 ? OsResult::Ok() : LastError();
     }
 
@@ -318,13 +307,15 @@ class PosixRecords final : public SystemRecords {
 
 }  // namespace
 
+}  // namespace posix
+
 LauncherProcess& NativeLauncherProcess() {
-    static PosixProcess process;
+    static posix::PosixProcess process;
     return process;
 }
 
 SystemRecords& NativeRecords() {
-    static PosixRecords records;
+    static posix::PosixRecords records;
     return records;
 }
 

@@ -23,8 +23,6 @@ namespace srdw {
 
 SRDW_DEFINE_SYSTEM_CALLS(posix, SRDW_POSIX_SYSTEM_CALLS)
 
-namespace sys = posix::sys;
-
 void PreferHugePages(void* block, std::size_t bytes) {
     // Only the whole huge pages inside the block can be such.
     constexpr std::uintptr_t kHugePage = 2u << 20;
@@ -68,13 +66,7 @@ OsResult LastError() {
     }
 }
 
-}  // namespace posix
-
 namespace {
-
-using posix::LastError;
-using posix::LookUpPath;
-using posix::UniqueFd;
 
 bool IsWritable(const struct stat& info) {
     return (info.st_mode & S_IWUSR) != 0;
@@ -83,7 +75,7 @@ bool IsWritable(const struct stat& info) {
 // The attributes of what a look-up found, of what a link leads to where it is
 // one, with the identity of the found entry itself: a rename moves the link,
 // so the link is what is known again. None for a link that leads nowhere.
-std::optional<FileAttributes> AttributesFound(const posix::PathLookup& lookup) {
+std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     struct stat info = lookup.status;
     if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
         return std::nullopt;
@@ -209,7 +201,7 @@ class PosixFileSystem final : public FileSystem {
         std::vector<PathState> states(paths.size());
         for (std::size_t i = 0; i < paths.size(); ++i) {
             PathState& state = states[i];
-            posix::PathLookup lookup = LookUpPath(paths[i]);
+            PathLookup lookup = LookUpPath(paths[i]);
             state.path = paths[i];
             if (lookup.exists) {
                 state.attributes = AttributesFound(lookup);
@@ -238,9 +230,9 @@ class PosixFileSystem final : public FileSystem {
         }
         const OsResult moved = renamed || sys::unlink(source) == 0 ? OsResult::Ok() : LastError();
         if (from.attributes && from.attributes->directory) {
-            posix::ForgetDirectoryListings();  // its listings, and those of every other path to it
+            ForgetDirectoryListings();  // its listings, and those of every other path to it
         } else {
-            posix::FollowNewName(to.native);
+            FollowNewName(to.native);
         }
         return moved;
     }
@@ -259,7 +251,7 @@ class PosixFileSystem final : public FileSystem {
         }
         // A link may lead to a folder, whose listings are kept under its spelling.
         if (S_ISLNK(info.st_mode)) {
-            posix::ForgetDirectoryListings();
+            ForgetDirectoryListings();
         }
         return OsResult::Ok();
     }
@@ -301,7 +293,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError* why) override {
-        const posix::PathLookup lookup = LookUpPath(path);
+        const PathLookup lookup = LookUpPath(path);
         OsError refused =
             OsError::AccessDenied;  // a read-only file is not overwritten, as on Windows
         if (!lookup.exists || S_ISLNK(lookup.status.st_mode) || IsWritable(lookup.status)) {
@@ -311,7 +303,7 @@ class PosixFileSystem final : public FileSystem {
                                   O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (fd.IsValid()) {
                 if (!lookup.exists) {
-                    posix::FollowNewName(lookup.path);
+                    FollowNewName(lookup.path);
                 }
                 return std::make_unique<PosixOutputFile>(std::move(fd), lookup.path);
             }
@@ -355,7 +347,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     bool IsLink(const std::string& path) override {
-        const posix::PathLookup lookup = LookUpPath(path);
+        const PathLookup lookup = LookUpPath(path);
         return lookup.exists && S_ISLNK(lookup.status.st_mode);
     }
 
@@ -375,8 +367,6 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
-
-namespace posix {
 
 OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
     const std::string temporary = TemporaryFileOf(path);
@@ -405,7 +395,7 @@ OsResult ReplaceFileContent(const std::string& path, std::string_view content) {
 }  // namespace posix
 
 FileSystem& NativeFileSystem() {
-    static PosixFileSystem files;
+    static posix::PosixFileSystem files;
     return files;
 }
 

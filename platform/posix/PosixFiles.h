@@ -40,7 +40,6 @@ std::string ShownInDesktopEntry(std::string text);
 // move constructor), never copied.
 class UniqueFd {
   public:
-    UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { Reset(); }
     UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}

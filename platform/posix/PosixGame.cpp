@@ -68,35 +68,28 @@ using posix::LookUpPath;
 using Clock = std::chrono::steady_clock;
 
 // SIGCHLD is held back while the wait runs, so that it can be waited for
-// with a time limit, and let through again afterwards.
-class BlockedChildSignal {
-  public:
+// with a time limit, and let through again afterwards: `set` holds it alone,
+// `previous` is the mask the launcher had.
+struct BlockedChildSignal {
     BlockedChildSignal() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGCHLD);
-        ::pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+        sigemptyset(&set);
+        sigaddset(&set, SIGCHLD);
+        ::pthread_sigmask(SIG_BLOCK, &set, &previous);
     }
-    ~BlockedChildSignal() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    ~BlockedChildSignal() { ::pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
     BlockedChildSignal(const BlockedChildSignal&) = delete;
     BlockedChildSignal& operator=(const BlockedChildSignal&) = delete;
 
-    const sigset_t& Set() const { return set_; }
-    const sigset_t& Previous() const { return previous_; }
-
-  private:
-    sigset_t set_;
-    sigset_t previous_;
+    sigset_t set;
+    sigset_t previous;
 };
 
 // A program gets the signal mask the launcher had, not the wait's.
 int Spawn(pid_t& child, std::vector<std::string>& arguments, const std::string& workingDirectory,
           const sigset_t& mask) {
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv(arguments.size() + 1, nullptr);  // the last one ends the list
+    std::ranges::transform(arguments, argv.begin(),
+                           [](std::string& argument) { return argument.data(); });
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!workingDirectory.empty()) {
@@ -117,8 +110,7 @@ int Spawn(pid_t& child, std::vector<std::string>& arguments, const std::string& 
 // is set once `child` was among them.
 bool ChildrenLeft(pid_t child, bool& programEnded) {
     for (;;) {
-        int status = 0;
-        const pid_t ended = ::waitpid(-1, &status, WNOHANG);
+        const pid_t ended = ::waitpid(-1, nullptr, WNOHANG);
         if (ended > 0) {
             programEnded = programEnded || ended == child;
         } else if (ended == 0) {
@@ -211,7 +203,7 @@ class PosixGame final : public GameProcess {
         const BlockedChildSignal blocked;
         pid_t child = 0;
         if (const int error =
-                Spawn(child, arguments, LookUpPath(directory).path, blocked.Previous())) {
+                Spawn(child, arguments, LookUpPath(directory).path, blocked.previous)) {
             return ProgramRun::NotStarted(std::strerror(error));
         }
         ProgramRun run;
@@ -230,7 +222,7 @@ class PosixGame final : public GameProcess {
             const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(nextLook - now);
             const timespec timeout = {static_cast<time_t>(wait.count() / 1000000000),
                                       static_cast<long>(wait.count() % 1000000000)};
-            ::sigtimedwait(&blocked.Set(), nullptr, &timeout);
+            ::sigtimedwait(&blocked.set, nullptr, &timeout);
         }
         // The launcher's locks kept no one out of the folders while the game ran.
         posix::ForgetDirectoryListings();

@@ -1,7 +1,9 @@
 // The player's dialogs on POSIX: texts, messages and questions on the
 // terminal (standard error and standard input). There is no splash and no wait
 // cursor.
+#include <algorithm>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -60,12 +62,8 @@ constexpr std::pair<unsigned, const char*> kTexts[] = {
 class TerminalDialogs final : public PlayerDialogs {
   public:
     std::string LoadText(unsigned id) override {
-        for (const auto& [known, text] : kTexts) {
-            if (known == id) {
-                return text;
-            }
-        }
-        return {};
+        const auto* found = std::ranges::find(kTexts, id, &std::pair<unsigned, const char*>::first);
+        return found != std::end(kTexts) ? found->second : "";
     }
 
     int ShowMessageBox(const std::string& text, unsigned /*style*/) override {
