@@ -38,13 +38,14 @@ void RunLog::Write(std::string_view text) {
     if (!file_ || text.empty()) {
         return;
     }
-    for (const char c : text) {  // every "\n" as CR LF
-        if (c == '\n') {
-            pending_.push_back('\r');
-        }
-        pending_.push_back(c);
-    }
     lineOpen_ = text.back() != '\n';
+    // Every "\n" as CR LF, a line at a time: most texts are a line or a piece of one.
+    for (auto lineEnd = text.find('\n'); lineEnd != std::string_view::npos;
+         lineEnd = text.find('\n')) {
+        pending_.append(text.substr(0, lineEnd)).append("\r\n");
+        text.remove_prefix(lineEnd + 1);
+    }
+    pending_.append(text);
     if (pending_.size() >= kBufferSize) {
         Flush();
     }
