@@ -355,7 +355,16 @@ def wine_runs(launcher, sizes, runs, preset="win32"):
         os.close(write)
         with os.fdopen(read) as number:
             env["DISPLAY"] = ":" + number.readline().strip()
+    # A player's desktop has a window manager. Without one, Wine's X11 driver waits
+    # up to 2 s for it each time a managed window, such as the splash, is hidden.
+    manager = None
     try:
+        if display and shutil.which("matchbox-window-manager"):
+            manager = subprocess.Popen(["matchbox-window-manager"], env=env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        elif display:
+            print("== no matchbox-window-manager (tools/bootstrap installs it): Wine waits up to "
+                  "2 s for a window manager when the splash hides", flush=True)
         wrapper = (os.path.join(ROOT, "tools", "wine-run"), prefix)
         run([os.path.join(ROOT, "tools", "wine-prefix"), "up", prefix], env=env)
         try:
@@ -368,9 +377,10 @@ def wine_runs(launcher, sizes, runs, preset="win32"):
         finally:
             run([os.path.join(ROOT, "tools", "wine-prefix"), "down", prefix], env=env)
     finally:
-        if display:
-            display.terminate()
-            display.wait()
+        for process in (manager, display):
+            if process:
+                process.terminate()
+                process.wait()
 
 
 # ---------------------------------------------------------------------------
