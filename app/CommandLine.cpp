@@ -1,7 +1,5 @@
 #include "app/CommandLine.h"
 
-#include <algorithm>
-
 #include "platform/NameCase.h"
 
 namespace srdw {
@@ -25,10 +23,12 @@ std::size_t FindWordStart(std::string_view text, std::string_view word) {
 }  // namespace
 
 std::string PrepareCommandLine(std::string_view tail) {
-    // A tail of white space alone is cut whole at the front, and then by nothing at the end.
-    tail.remove_prefix(std::min(tail.find_first_not_of(kWhiteSpace), tail.size()));
-    tail.remove_suffix(tail.size() - (tail.find_last_not_of(kWhiteSpace) + 1));
-    return FoldNameCase(std::string(tail));
+    const auto first = tail.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = tail.find_last_not_of(kWhiteSpace);
+    return FoldNameCase(std::string(tail.substr(first, last - first + 1)));
 }
 
 bool HasRecoverSwitch(std::string_view commandLine) {
