@@ -319,6 +319,32 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
     EXPECT_EQ(srdw::NativeFileSystem().StoredName("SKY.BAK"), "sky.bak");
 }
+
+// A folder looked up again is known from one listing of it: the launcher's own
+// moves keep that listing current, and a file another program puts in the
+// place of a listed one is known by its own identity.
+TEST(StoredNameTest, AFolderListedOnceStaysTrue) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "Sky.pak", "sky");
+    WriteFile(dir.Path() / "Sea.pak", "sea");
+    FileSystem& files = srdw::NativeFileSystem();
+    const auto lookUp = [&files, &dir](const char* name) {
+        const std::string path = (dir.Path() / name).string();
+        return files.LookUp(std::span(&path, 1))[0];
+    };
+    const FileIdentity sky = files.IdentityOf((dir.Path() / "Sky.pak").string());
+    ASSERT_TRUE(lookUp("Sea.pak").Exists());
+    ASSERT_TRUE(files.MoveLookedUp(lookUp("Sky.pak"), lookUp("Sky.bak")));
+    EXPECT_FALSE(lookUp("Sky.pak").Exists());
+    ASSERT_TRUE(lookUp("Sky.bak").Exists());
+    EXPECT_EQ(lookUp("Sky.bak").attributes->identity, sky);
+    WriteFile(dir.Path() / "Sky.new", "another");
+    std::filesystem::remove(dir.Path() / "Sky.bak");
+    std::filesystem::rename(dir.Path() / "Sky.new", dir.Path() / "Sky.bak");
+    const FileIdentity another = files.IdentityOf((dir.Path() / "Sky.bak").string());
+    ASSERT_NE(another, sky);
+    EXPECT_EQ(lookUp("Sky.bak").attributes->identity, another);
+}
 #endif
 
 }  // namespace

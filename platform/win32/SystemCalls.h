@@ -11,6 +11,8 @@
 // Each call: its name, result, parameters and the arguments that pass them on.
 #define SRDW_WIN32_SYSTEM_CALLS(X)                                                               \
     X(GetFileAttributesA, DWORD, (LPCSTR path), (path))                                          \
+    X(GetFileAttributesExA, BOOL, (LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID found),     \
+      (path, level, found))                                                                      \
     X(SetFileAttributesA, BOOL, (LPCSTR path, DWORD attributes), (path, attributes))             \
     X(MoveFileA, BOOL, (LPCSTR from, LPCSTR to), (from, to))                                     \
     X(DeleteFileA, BOOL, (LPCSTR path), (path))                                                  \

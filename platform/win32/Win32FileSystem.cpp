@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -128,12 +129,39 @@ class Win32FileSystem final : public FileSystem {
     }
 
     // A folder moved may bring a mount point or another volume's folder under
-    // the name of the folder whose volume is known.
+    // the name of the folder whose volume is known, and changes the names
+    // below it. A file moved into or out of the listed folder keeps its listing
+    // current, where the folder had no other change since it was read.
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
         if (from.attributes && from.attributes->directory) {
             volumeFolder_.clear();
+            listing_ = Listing{};
         }
-        return MoveNoReplace(from.native, to.native);
+        const auto listed = [this](std::string_view path) {
+            return listing_.read && AbsoluteFolder(path) == listing_.folder
+                       ? std::optional(std::string(path.substr(listing_.folder.size())))
+                       : std::nullopt;
+        };
+        const auto gone = listed(from.native);
+        const auto made = listed(to.native);
+        if ((gone || made) && LastChange(listing_.folder) != listing_.changed) {
+            listing_ = Listing{};
+        }
+        const OsResult moved = MoveNoReplace(from.native, to.native);
+        if (moved && listing_.read && (gone || made)) {
+            if (gone) {
+                listing_.numbers.erase(*gone);
+            }
+            const FileIdentity identity =
+                from.attributes ? from.attributes->identity : FileIdentity{};
+            if (made && identity.known && identity.volume == listing_.volume) {
+                listing_.numbers.insert_or_assign(*made, identity.file);
+            } else if (made) {
+                listing_.numbers.erase(*made);
+            }
+            listing_.changed = LastChange(listing_.folder);
+        }
+        return moved;
     }
 
     std::string StoredName(const std::string& path) override {
@@ -322,31 +350,21 @@ class Win32FileSystem final : public FileSystem {
             name.find_first_of(L"*?<>\"") != std::wstring::npos) {
             return false;  // a pattern, or no entry of the folder
         }
-        const KernelHandle listed(
-            sys::CreateFileA(std::string(folder).c_str(), FILE_LIST_DIRECTORY,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!listed.IsValid() ||
-            (folder != volumeFolder_ && !sys::GetFileInformationByHandle(listed.Get(), &info))) {
-            return false;
+        if (const auto number =
+                Listed(folder, std::string_view(state.path).substr(folder.size()))) {
+            state.stored = state.native = state.path;
+            state.attributes->identity = {listing_.volume, *number, true};
+            return true;
         }
-        if (folder != volumeFolder_) {
-            volumeFolder_ = folder;
-            volume_ = info.dwVolumeSerialNumber;
-        }
-        using Query =
-            NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, void*, IO_STATUS_BLOCK*, void*, ULONG,
-                             FILE_INFORMATION_CLASS, BOOLEAN, UNICODE_STRING*, BOOLEAN);
-        static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
+        const KernelHandle listed = OpenFolder(folder);
         // Room for the entry and the longest name a folder holds.
         alignas(FILE_ID_BOTH_DIR_INFORMATION) std::array<char, 1024> found;
         const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
         UNICODE_STRING mask{bytes, bytes, const_cast<wchar_t*>(name.data())};
         IO_STATUS_BLOCK status;
-        if (!query || query(listed.Get(), nullptr, nullptr, nullptr, &status, found.data(),
-                            found.size(), FileIdBothDirectoryInformation, TRUE, &mask, TRUE) != 0) {
+        if (!listed.IsValid() || !kQueryFolder ||
+            kQueryFolder(listed.Get(), nullptr, nullptr, nullptr, &status, found.data(),
+                         found.size(), FileIdBothDirectoryInformation, TRUE, &mask, TRUE) != 0) {
             return false;
         }
         const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(found.data());
@@ -362,8 +380,98 @@ class Win32FileSystem final : public FileSystem {
         return true;
     }
 
+    // The folder opened to be queried, with its volume known; invalid where it cannot be.
+    KernelHandle OpenFolder(std::string_view folder) {
+        KernelHandle listed(sys::CreateFileA(std::string(folder).c_str(), FILE_LIST_DIRECTORY,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (listed.IsValid() && folder != volumeFolder_) {
+            if (!sys::GetFileInformationByHandle(listed.Get(), &info)) {
+                return KernelHandle();
+            }
+            volumeFolder_ = folder;
+            volume_ = info.dwVolumeSerialNumber;
+        }
+        return listed;
+    }
+
+    // When the folder's entries last changed; none where that cannot be asked.
+    static std::optional<std::uint64_t> LastChange(std::string_view folder) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!sys::GetFileAttributesExA(std::string(folder).c_str(), GetFileExInfoStandard, &data)) {
+            return std::nullopt;
+        }
+        return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+               data.ftLastWriteTime.dwLowDateTime;
+    }
+
+    // The file number of the entry of that name, spelled as stored, from the
+    // folder's listing; none where the listing does not hold it. The listing
+    // is read at the folder's second look-up in a row while it did not change,
+    // so that a folder looked at once costs one query, and one that others
+    // keep changing is queried as before.
+    std::optional<std::uint64_t> Listed(std::string_view folder, std::string_view name) {
+        const auto changed = LastChange(folder);
+        if (!changed || folder != listing_.folder || changed != listing_.changed) {
+            listing_ = Listing{std::string(folder), changed, false, 0, {}};
+            return std::nullopt;
+        }
+        if (!listing_.read) {
+            ReadListing();
+        }
+        const auto found = listing_.numbers.find(std::string(name));
+        return found == listing_.numbers.end() ? std::nullopt : std::optional(found->second);
+    }
+
+    // What stays unread (a name the code page cannot spell, a file system
+    // without file numbers) is queried for when it is looked up.
+    void ReadListing() {
+        listing_.read = true;
+        const KernelHandle listed = OpenFolder(listing_.folder);
+        listing_.volume = volume_;
+        constexpr ULONG kBytes = 1 << 16;
+        std::vector<std::uint64_t> buffer(kBytes / sizeof(std::uint64_t));  // aligned for entries
+        IO_STATUS_BLOCK status;
+        for (BOOLEAN first = TRUE;
+             listed.IsValid() && kQueryFolder &&
+             kQueryFolder(listed.Get(), nullptr, nullptr, nullptr, &status, buffer.data(), kBytes,
+                          FileIdBothDirectoryInformation, FALSE, nullptr, first) == 0;
+             first = FALSE) {
+            const auto* bytes = reinterpret_cast<const char*>(buffer.data());
+            for (ULONG next = 1; next != 0; bytes += next) {
+                const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(bytes);
+                const AnsiPath name = ToAnsi(
+                    std::wstring_view(entry.FileName, entry.FileNameLength / sizeof(wchar_t)));
+                if (name.whole && entry.FileId.QuadPart != 0) {
+                    listing_.numbers.emplace(name.text, entry.FileId.QuadPart);
+                }
+                next = entry.NextEntryOffset;
+            }
+        }
+    }
+
+    using QueryFolder = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, void*, IO_STATUS_BLOCK*,
+                                         void*, ULONG, FILE_INFORMATION_CLASS, BOOLEAN,
+                                         UNICODE_STRING*, BOOLEAN);
+    inline static const auto kQueryFolder = reinterpret_cast<QueryFolder>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
+
     std::string volumeFolder_;  // where every entry but a link is on volume_
     DWORD volume_ = 0;
+    // The folder looked up last and, once read, its entries' file numbers by
+    // their names as stored: under Wine a folder's open costs a fifth of a
+    // millisecond, a name in the listing nothing. It is trusted while the
+    // folder's last change is the one seen then, so that a change by another
+    // program is seen; the launcher's own moves keep it current.
+    struct Listing {
+        std::string folder;
+        std::optional<std::uint64_t> changed;
+        bool read = false;
+        DWORD volume = 0;
+        std::unordered_map<std::string, std::uint64_t> numbers;
+    } listing_;
 };
 
 }  // namespace
