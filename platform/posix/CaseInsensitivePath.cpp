@@ -64,14 +64,15 @@ namespace srdw::posix {
 
 namespace {
 
-std::string Join(std::string_view directory, std::string_view name) {
+std::string Join(std::string_view directory, std::string_view name, std::string_view after = {}) {
     std::string joined;
-    joined.reserve(directory.size() + 1 + name.size());  // grown once, not at the slash and again
+    joined.reserve(directory.size() + 1 + name.size() + after.size());  // grown once
     joined = directory;
     if (!joined.empty() && joined.back() != '/') {
         joined.push_back('/');
     }
-    return joined.append(name);
+    joined.append(name).append(after);
+    return joined;  // itself: append's reference would be copied
 }
 
 // The path without the slashes that end it, but for "/" itself.
@@ -191,13 +192,13 @@ template <class There>
 std::string Match(const Folder& folder, std::string_view name, std::string_view trailing,
                   There there) {
     while (const std::string_view* match = folder.listing ? folder.listing->Find(name) : nullptr) {
-        std::string path = Join(folder.path, *match);
-        if (there(path.append(trailing))) {
+        std::string path = Join(folder.path, *match, trailing);
+        if (there(path)) {
             return path;
         }
         folder.listing->Remove(*match);
     }
-    return Join(folder.path, name).append(trailing);
+    return Join(folder.path, name, trailing);
 }
 
 // The absolute `directory`, which ends in no slash (as Split gives it): as

@@ -91,14 +91,14 @@ std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
 }
 
 // The path with its file name replaced by the resolved path's.
-std::string WithStoredName(const std::string& path, std::string_view resolved) {
+std::string WithStoredName(std::string path, std::string_view resolved) {
     // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
     const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
                           return c == '/' || c == '\\';
                       }).base();
     // In the copy's own bytes: the stored name is most often as long as the one asked for.
-    return std::string(path).replace(static_cast<std::size_t>(name - path.begin()),
-                                     std::string::npos, resolved.substr(resolved.rfind('/') + 1));
+    path.replace(name, path.end(), resolved.substr(resolved.rfind('/') + 1));
+    return path;  // itself: replace's reference would be copied
 }
 
 // The directory a native path names its file in.
