@@ -152,7 +152,7 @@ struct Listing {
 // one that is there in no letter case on, as spelled), and its names; none
 // where it is no directory that can be read.
 struct Folder {
-    std::string path;
+    std::string_view path;  // the one asked for, or where another spelling is kept
     Listing* listing = nullptr;
 };
 
@@ -203,20 +203,22 @@ std::string Match(const Folder& folder, std::string_view name, std::string_view 
 
 // The absolute `directory`, which ends in no slash (as Split gives it): as
 // spelled where it is there so, else its parent's entry of the same name in
-// another letter case.
-Folder FolderOf(std::string_view directory) {
-    Folder folder{std::string(directory), ListingOf(directory)};
+// another letter case, kept in `spelling`.
+Folder FolderOf(std::string_view directory, std::string& spelling) {
+    Folder folder{directory, ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
     }
     const auto [above, name] = Split(directory);
-    folder.path = Match(FolderOf(above), name, {}, [&folder](const std::string& path) {
+    // The parent's path may be kept there too: read before it is replaced.
+    spelling = Match(FolderOf(above, spelling), name, {}, [&folder](const std::string& path) {
         folder.listing = ListingOf(path);
         // A link that leads nowhere has no listing, and is there all the same.
         struct stat info;
         return folder.listing || errno != ENOENT || sys::lstat(path.c_str(), &info) == 0 ||
                errno != ENOENT;
     });
+    folder.path = spelling;
     return folder;
 }
 
@@ -225,12 +227,13 @@ PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found;
     const std::string_view spelled = WithoutEndSlashes(native);
     const auto [directory, name] = Split(spelled);
-    found.path = Match(FolderOf(directory), name, std::string_view(native).substr(spelled.size()),
-                       [&found, &native](const std::string& path) {
-                           found.exists =
-                               path != native && sys::lstat(path.c_str(), &found.status) == 0;
-                           return found.exists || (path != native && errno != ENOENT);
-                       });
+    std::string spelling;
+    found.path =
+        Match(FolderOf(directory, spelling), name, std::string_view(native).substr(spelled.size()),
+              [&found, &native](const std::string& path) {
+                  found.exists = path != native && sys::lstat(path.c_str(), &found.status) == 0;
+                  return found.exists || (path != native && errno != ENOENT);
+              });
     return found;
 }
 
