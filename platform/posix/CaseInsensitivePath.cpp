@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <memory_resource>
 #include <unordered_set>
 #include <utility>
 
@@ -114,11 +115,13 @@ struct FoldedEqual {
     }
 };
 
-using Names = std::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
+using Names = std::pmr::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
 
-// The names of one directory.
+// The names of one directory. Their nodes are kept in blocks, as their bytes
+// are: a folder of thousands of files is read at a few allocations.
 struct Listing {
-    Names names;  // views into `bytes`
+    std::pmr::monotonic_buffer_resource nodes{std::size_t{16} * 1024};
+    Names names{&nodes};  // views into `bytes`
     TextStore bytes{std::size_t{16} * 1024};
     dev_t device = 0;  // the directory itself, which more than one path may lead to
     ino_t inode = 0;
@@ -177,12 +180,14 @@ Listing* ListingOf(std::string_view directory) {
     if (!stream || sys::fstat(::dirfd(stream.get()), &info) != 0) {
         return nullptr;
     }
+    Listing& listing = listings[std::move(path)];  // made in place: its blocks cannot move
+    listing.device = info.st_dev;
+    listing.inode = info.st_ino;
     // "." and ".." among them, so that such a part is found as any other name is.
-    Listing listing{.names = {}, .device = info.st_dev, .inode = info.st_ino};
     while (const dirent* entry = sys::readdir(stream.get())) {
         listing.names.emplace(listing.bytes.Keep(entry->d_name));
     }
-    return &listings.emplace(std::move(path), std::move(listing)).first->second;
+    return &listing;
 }
 
 // The path of `name` in `folder`, with `trailing` after it: the first of its
