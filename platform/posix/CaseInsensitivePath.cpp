@@ -111,7 +111,7 @@ struct FoldedHash {
 
 struct FoldedEqual {
     bool operator()(std::string_view a, std::string_view b) const {
-        return EqualIgnoringCase(a, b);
+        return a == b || EqualIgnoringCase(a, b);  // most often the same spelling, compared whole
     }
 };
 
