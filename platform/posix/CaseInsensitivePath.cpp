@@ -290,7 +290,7 @@ void FollowNewName(const std::string& made) {
         path = absolute;
     }
     const auto [directory, name] = Split(path);
-    struct stat info {};
+    struct stat info;
     if (const auto changed = listings.find(directory); changed != listings.end()) {
         info.st_dev = changed->second.device;
         info.st_ino = changed->second.inode;
