@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <memory_resource>
+#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -123,8 +124,7 @@ struct Listing {
     std::pmr::monotonic_buffer_resource nodes{std::size_t{16} * 1024};
     Names names{&nodes};  // views into `bytes`
     TextStore bytes{std::size_t{16} * 1024};
-    dev_t device = 0;  // the directory itself, which more than one path may lead to
-    ino_t inode = 0;
+    std::pair<dev_t, ino_t> identity;  // the directory itself, which more than one path may lead to
 
     // `name` as spelled when it is there, else the first of its spellings in
     // byte order; none when it is there in no letter case.
@@ -181,8 +181,7 @@ Listing* ListingOf(std::string_view directory) {
         return nullptr;
     }
     Listing& listing = listings[std::move(path)];  // made in place: its blocks cannot move
-    listing.device = info.st_dev;
-    listing.inode = info.st_ino;
+    listing.identity = {info.st_dev, info.st_ino};
     // "." and ".." among them, so that such a part is found as any other name is.
     while (const dirent* entry = sys::readdir(stream.get())) {
         listing.names.emplace(listing.bytes.Keep(entry->d_name));
@@ -292,14 +291,13 @@ void FollowNewName(const std::string& made) {
     const auto [directory, name] = Split(path);
     struct stat info;
     if (const auto changed = listings.find(directory); changed != listings.end()) {
-        info.st_dev = changed->second.device;
-        info.st_ino = changed->second.inode;
+        std::tie(info.st_dev, info.st_ino) = changed->second.identity;
     } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
         return;  // no such directory, so no listing of it either
     }
     // The directory by any path that leads to it.
     for (auto& [where, listing] : listings) {
-        if (listing.device == info.st_dev && listing.inode == info.st_ino) {
+        if (listing.identity == std::pair(info.st_dev, info.st_ino)) {
             listing.Add(name);
         }
     }
