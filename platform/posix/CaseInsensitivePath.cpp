@@ -207,14 +207,13 @@ std::string Match(const Folder& folder, std::string_view name, std::string_view 
 
 // The absolute `directory`, which ends in no slash (as Split gives it): as
 // spelled where it is there so, else its parent's entry of the same name in
-// another letter case, kept in `spelling`.
+// another letter case, kept in `spelling` for the match that replaces it.
 Folder FolderOf(std::string_view directory, std::string& spelling) {
     Folder folder{directory, ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
     }
     const auto [above, name] = Split(directory);
-    // The parent's path may be kept there too: read before it is replaced.
     spelling = Match(FolderOf(above, spelling), name, {}, [&folder](const std::string& path) {
         folder.listing = ListingOf(path);
         // A link that leads nowhere has no listing, and is there all the same.
@@ -231,13 +230,12 @@ PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found;
     const std::string_view spelled = WithoutEndSlashes(native);
     const auto [directory, name] = Split(spelled);
-    std::string spelling;
-    found.path =
-        Match(FolderOf(directory, spelling), name, std::string_view(native).substr(spelled.size()),
-              [&found, &native](const std::string& path) {
-                  found.exists = path != native && sys::lstat(path.c_str(), &found.status) == 0;
-                  return found.exists || (path != native && errno != ENOENT);
-              });
+    found.path = Match(
+        FolderOf(directory, found.path), name, std::string_view(native).substr(spelled.size()),
+        [&found, &native](const std::string& path) {
+            found.exists = path != native && sys::lstat(path.c_str(), &found.status) == 0;
+            return found.exists || (path != native && errno != ENOENT);
+        });
     return found;
 }
 
