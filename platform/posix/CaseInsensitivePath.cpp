@@ -255,11 +255,8 @@ PathLookup LookUpPath(std::string_view path) {
         return found;
     }
     // A name there as spelled needs no listing, nor the working directory.
-    if (sys::lstat(found.path.c_str(), &found.status) == 0) {
-        found.exists = true;
-        return found;
-    }
-    if (errno != ENOENT) {
+    found.exists = sys::lstat(found.path.c_str(), &found.status) == 0;
+    if (found.exists || errno != ENOENT) {
         return found;
     }
     if (found.path.front() == '/') {
