@@ -118,8 +118,7 @@ struct FoldedEqual {
 
 using Names = std::pmr::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
 
-// The names of one directory. Their nodes are kept in blocks, as their bytes
-// are: a folder of thousands of files is read at a few allocations.
+// The names of one directory; nodes and bytes kept in blocks, not an allocation a name.
 struct Listing {
     std::pmr::monotonic_buffer_resource nodes{std::size_t{16} * 1024};
     Names names{&nodes};  // views into `bytes`
@@ -143,11 +142,10 @@ struct Listing {
         }
     }
 
+    // `name`, which is there in this very spelling (as Find gave it).
     void Remove(std::string_view name) {
         const auto [first, last] = names.equal_range(name);
-        if (const auto found = std::find(first, last, name); found != last) {
-            names.erase(found);
-        }
+        names.erase(std::find(first, last, name));
     }
 };
 
