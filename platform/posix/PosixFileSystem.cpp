@@ -90,15 +90,15 @@ std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     return attributes;
 }
 
-// The path with its file name replaced by the resolved path's.
+// The path with its file name replaced by the resolved path's: the same name, in
+// another letter case at most, so as long and copied over it in the path's own bytes.
 std::string WithStoredName(std::string path, std::string_view resolved) {
     // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
     const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
                           return c == '/' || c == '\\';
                       }).base();
-    // In the copy's own bytes: the stored name is most often as long as the one asked for.
-    path.replace(name, path.end(), resolved.substr(resolved.rfind('/') + 1));
-    return path;  // itself: replace's reference would be copied
+    std::copy(resolved.end() - (path.end() - name), resolved.end(), name);
+    return path;
 }
 
 // The directory a native path names its file in.
