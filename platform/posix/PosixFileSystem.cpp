@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -90,14 +91,13 @@ std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     return attributes;
 }
 
-// The path with its file name replaced by the resolved path's: the same name, in
-// another letter case at most, so as long and copied over it in the path's own bytes.
+// The path with its file name spelled as the resolved path's: in another letter case at most.
 std::string WithStoredName(std::string path, std::string_view resolved) {
-    // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
-    const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
-                          return c == '/' || c == '\\';
-                      }).base();
-    std::copy(resolved.end() - (path.end() - name), resolved.end(), name);
+    // So as long: found by memrchr, many bytes at a time, and copied over in the path's own bytes.
+    const auto* slash = static_cast<const char*>(::memrchr(resolved.data(), '/', resolved.size()));
+    const std::string_view name =
+        resolved.substr(slash ? static_cast<std::size_t>(slash - resolved.data()) + 1 : 0);
+    std::copy(name.begin(), name.end(), path.end() - static_cast<std::ptrdiff_t>(name.size()));
     return path;
 }
 
