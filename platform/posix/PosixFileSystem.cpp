@@ -75,10 +75,10 @@ bool IsWritable(const struct stat& info) {
 
 // The attributes of what a look-up found, of what a link leads to where it is
 // one, with the identity of the found entry itself: a rename moves the link,
-// so the link is what is known again. None for a link that leads nowhere.
+// so the link is what is known again. None where nothing is, or a link that leads nowhere.
 std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     struct stat info = lookup.status;
-    if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
+    if (!lookup.exists || (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0)) {
         return std::nullopt;
     }
     FileAttributes attributes;
@@ -203,9 +203,7 @@ class PosixFileSystem final : public FileSystem {
             PathState& state = states[i];
             PathLookup lookup = LookUpPath(paths[i]);
             state.path = paths[i];
-            if (lookup.exists) {
-                state.attributes = AttributesFound(lookup);
-            }
+            state.attributes = AttributesFound(lookup);
             state.native = std::move(lookup.path);
             state.stored = lookup.exists ? WithStoredName(state.path, state.native) : state.path;
         }
