@@ -118,12 +118,9 @@ struct FoldedEqual {
 
 using Names = std::pmr::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
 
-// The listings' nodes, given up together: first in a block of the program's, as a game fits.
-alignas(std::max_align_t) char firstNodes[std::size_t{256} * 1024];
-std::pmr::monotonic_buffer_resource nodes{firstNodes, sizeof firstNodes};
-
 // The names of one directory; nodes and bytes kept in blocks, not an allocation a name.
 struct Listing {
+    std::pmr::monotonic_buffer_resource nodes{std::size_t{16} * 1024};
     Names names{&nodes};  // views into `bytes`
     TextStore bytes{std::size_t{16} * 1024};
     std::pair<dev_t, ino_t> identity;  // the directory itself, which more than one path may lead to
@@ -145,9 +142,10 @@ struct Listing {
         }
     }
 
+    // `name`, which is there in this very spelling (as Find gave it).
     void Remove(std::string_view name) {
         const auto [first, last] = names.equal_range(name);
-        names.erase(std::find(first, last, name));  // there in this spelling, as Find gave it
+        names.erase(std::find(first, last, name));
     }
 };
 
@@ -180,12 +178,13 @@ Listing* ListingOf(std::string_view directory) {
     if (!stream || sys::fstat(::dirfd(stream.get()), &info) != 0) {
         return nullptr;
     }
+    Listing& listing = listings[std::move(path)];  // made in place: its blocks cannot move
+    listing.identity = {info.st_dev, info.st_ino};
     // "." and ".." among them, so that such a part is found as any other name is.
-    Listing listing{.identity = {info.st_dev, info.st_ino}};
     while (const dirent* entry = sys::readdir(stream.get())) {
         listing.names.emplace(listing.bytes.Keep(entry->d_name));
     }
-    return &listings.emplace(std::move(path), std::move(listing)).first->second;
+    return &listing;
 }
 
 // The path of `name` in `folder`, with `trailing` after it: the first of its
@@ -299,7 +298,6 @@ void FollowNewName(const std::string& made) {
 
 void ForgetDirectoryListings() {
     listings.clear();
-    nodes.release();
 }
 
 }  // namespace srdw::posix
