@@ -8,7 +8,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <memory_resource>
 #include <tuple>
 #include <unordered_set>
 #include <utility>
@@ -116,12 +115,11 @@ struct FoldedEqual {
     }
 };
 
-using Names = std::pmr::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
+using Names = std::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>;
 
-// The names of one directory; nodes and bytes kept in blocks, not an allocation a name.
+// The names of one directory.
 struct Listing {
-    std::pmr::monotonic_buffer_resource nodes{std::size_t{16} * 1024};
-    Names names{&nodes};  // views into `bytes`
+    Names names;  // views into `bytes`
     TextStore bytes{std::size_t{16} * 1024};
     std::pair<dev_t, ino_t> identity;  // the directory itself, which more than one path may lead to
 
@@ -178,13 +176,12 @@ Listing* ListingOf(std::string_view directory) {
     if (!stream || sys::fstat(::dirfd(stream.get()), &info) != 0) {
         return nullptr;
     }
-    Listing& listing = listings[std::move(path)];  // made in place: its blocks cannot move
-    listing.identity = {info.st_dev, info.st_ino};
     // "." and ".." among them, so that such a part is found as any other name is.
+    Listing listing{.names = {}, .identity = {info.st_dev, info.st_ino}};
     while (const dirent* entry = sys::readdir(stream.get())) {
         listing.names.emplace(listing.bytes.Keep(entry->d_name));
     }
-    return &listing;
+    return &listings.emplace(std::move(path), std::move(listing)).first->second;
 }
 
 // The path of `name` in `folder`, with `trailing` after it: the first of its
