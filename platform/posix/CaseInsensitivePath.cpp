@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -64,14 +65,15 @@ namespace srdw::posix {
 
 namespace {
 
-std::string Join(std::string_view directory, std::string_view name) {
+std::string Join(std::string_view directory, std::string_view name, std::string_view after = {}) {
     std::string joined;
-    joined.reserve(directory.size() + 1 + name.size());  // grown once, not at the slash and again
+    joined.reserve(directory.size() + 1 + name.size() + after.size());  // grown once
     joined = directory;
     if (!joined.empty() && joined.back() != '/') {
         joined.push_back('/');
     }
-    return joined.append(name);
+    joined.append(name).append(after);
+    return joined;  // itself: append's reference would be copied
 }
 
 // The path without the slashes that end it, but for "/" itself.
@@ -109,7 +111,7 @@ struct FoldedHash {
 
 struct FoldedEqual {
     bool operator()(std::string_view a, std::string_view b) const {
-        return EqualIgnoringCase(a, b);
+        return a == b || EqualIgnoringCase(a, b);  // most often the same spelling, compared whole
     }
 };
 
@@ -119,8 +121,7 @@ using Names = std::unordered_multiset<std::string_view, FoldedHash, FoldedEqual>
 struct Listing {
     Names names;  // views into `bytes`
     TextStore bytes{std::size_t{16} * 1024};
-    dev_t device = 0;  // the directory itself, which more than one path may lead to
-    ino_t inode = 0;
+    std::pair<dev_t, ino_t> identity;  // the directory itself, which more than one path may lead to
 
     // `name` as spelled when it is there, else the first of its spellings in
     // byte order; none when it is there in no letter case.
@@ -139,11 +140,10 @@ struct Listing {
         }
     }
 
+    // `name`, which is there in this very spelling (as Find gave it).
     void Remove(std::string_view name) {
         const auto [first, last] = names.equal_range(name);
-        if (const auto found = std::find(first, last, name); found != last) {
-            names.erase(found);
-        }
+        names.erase(std::find(first, last, name));
     }
 };
 
@@ -151,7 +151,7 @@ struct Listing {
 // one that is there in no letter case on, as spelled), and its names; none
 // where it is no directory that can be read.
 struct Folder {
-    std::string path;
+    std::string_view path;  // the one asked for, or where another spelling is kept
     Listing* listing = nullptr;
 };
 
@@ -177,7 +177,7 @@ Listing* ListingOf(std::string_view directory) {
         return nullptr;
     }
     // "." and ".." among them, so that such a part is found as any other name is.
-    Listing listing{.names = {}, .device = info.st_dev, .inode = info.st_ino};
+    Listing listing{.names = {}, .identity = {info.st_dev, info.st_ino}};
     while (const dirent* entry = sys::readdir(stream.get())) {
         listing.names.emplace(listing.bytes.Keep(entry->d_name));
     }
@@ -191,31 +191,32 @@ template <class There>
 std::string Match(const Folder& folder, std::string_view name, std::string_view trailing,
                   There there) {
     while (const std::string_view* match = folder.listing ? folder.listing->Find(name) : nullptr) {
-        std::string path = Join(folder.path, *match);
-        if (there(path.append(trailing))) {
+        std::string path = Join(folder.path, *match, trailing);
+        if (there(path)) {
             return path;
         }
         folder.listing->Remove(*match);
     }
-    return Join(folder.path, name).append(trailing);
+    return Join(folder.path, name, trailing);
 }
 
 // The absolute `directory`, which ends in no slash (as Split gives it): as
 // spelled where it is there so, else its parent's entry of the same name in
-// another letter case.
-Folder FolderOf(std::string_view directory) {
-    Folder folder{std::string(directory), ListingOf(directory)};
+// another letter case, kept in `spelling` for the match that replaces it.
+Folder FolderOf(std::string_view directory, std::string& spelling) {
+    Folder folder{directory, ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
     }
     const auto [above, name] = Split(directory);
-    folder.path = Match(FolderOf(above), name, {}, [&folder](const std::string& path) {
+    spelling = Match(FolderOf(above, spelling), name, {}, [&folder](const std::string& path) {
         folder.listing = ListingOf(path);
         // A link that leads nowhere has no listing, and is there all the same.
         struct stat info;
         return folder.listing || errno != ENOENT || sys::lstat(path.c_str(), &info) == 0 ||
                errno != ENOENT;
     });
+    folder.path = spelling;
     return folder;
 }
 
@@ -224,12 +225,12 @@ PathLookup LookUpAbsolute(const std::string& native) {
     PathLookup found;
     const std::string_view spelled = WithoutEndSlashes(native);
     const auto [directory, name] = Split(spelled);
-    found.path = Match(FolderOf(directory), name, std::string_view(native).substr(spelled.size()),
-                       [&found, &native](const std::string& path) {
-                           found.exists =
-                               path != native && sys::lstat(path.c_str(), &found.status) == 0;
-                           return found.exists || (path != native && errno != ENOENT);
-                       });
+    found.path = Match(
+        FolderOf(directory, found.path), name, std::string_view(native).substr(spelled.size()),
+        [&found, &native](const std::string& path) {
+            found.exists = path != native && sys::lstat(path.c_str(), &found.status) == 0;
+            return found.exists || (path != native && errno != ENOENT);
+        });
     return found;
 }
 
@@ -249,11 +250,8 @@ PathLookup LookUpPath(std::string_view path) {
         return found;
     }
     // A name there as spelled needs no listing, nor the working directory.
-    if (sys::lstat(found.path.c_str(), &found.status) == 0) {
-        found.exists = true;
-        return found;
-    }
-    if (errno != ENOENT) {
+    found.exists = sys::lstat(found.path.c_str(), &found.status) == 0;
+    if (found.exists || errno != ENOENT) {
         return found;
     }
     if (found.path.front() == '/') {
@@ -281,16 +279,15 @@ void FollowNewName(const std::string& made) {
         path = absolute;
     }
     const auto [directory, name] = Split(path);
-    struct stat info {};
+    struct stat info;
     if (const auto changed = listings.find(directory); changed != listings.end()) {
-        info.st_dev = changed->second.device;
-        info.st_ino = changed->second.inode;
+        std::tie(info.st_dev, info.st_ino) = changed->second.identity;
     } else if (sys::stat(std::string(directory).c_str(), &info) != 0) {
         return;  // no such directory, so no listing of it either
     }
     // The directory by any path that leads to it.
     for (auto& [where, listing] : listings) {
-        if (listing.device == info.st_dev && listing.inode == info.st_ino) {
+        if (listing.identity == std::pair(info.st_dev, info.st_ino)) {
             listing.Add(name);
         }
     }

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -74,10 +75,10 @@ bool IsWritable(const struct stat& info) {
 
 // The attributes of what a look-up found, of what a link leads to where it is
 // one, with the identity of the found entry itself: a rename moves the link,
-// so the link is what is known again. None for a link that leads nowhere.
+// so the link is what is known again. None where nothing is, or a link that leads nowhere.
 std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     struct stat info = lookup.status;
-    if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
+    if (!lookup.exists || (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0)) {
         return std::nullopt;
     }
     FileAttributes attributes;
@@ -90,15 +91,14 @@ std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     return attributes;
 }
 
-// The path with its file name replaced by the resolved path's.
-std::string WithStoredName(const std::string& path, std::string_view resolved) {
-    // Looked for byte by byte from the end: find_last_of asks memchr of each byte.
-    const auto name = std::find_if(path.rbegin(), path.rend(), [](char c) {
-                          return c == '/' || c == '\\';
-                      }).base();
-    // In the copy's own bytes: the stored name is most often as long as the one asked for.
-    return std::string(path).replace(static_cast<std::size_t>(name - path.begin()),
-                                     std::string::npos, resolved.substr(resolved.rfind('/') + 1));
+// The path with its file name spelled as the resolved path's: in another letter case at most.
+std::string WithStoredName(std::string path, std::string_view resolved) {
+    // So as long: found by memrchr, many bytes at a time, and copied over in the path's own bytes.
+    const auto* slash = static_cast<const char*>(::memrchr(resolved.data(), '/', resolved.size()));
+    const std::string_view name =
+        resolved.substr(slash ? static_cast<std::size_t>(slash - resolved.data()) + 1 : 0);
+    std::copy(name.begin(), name.end(), path.end() - static_cast<std::ptrdiff_t>(name.size()));
+    return path;
 }
 
 // The directory a native path names its file in.
@@ -203,9 +203,7 @@ class PosixFileSystem final : public FileSystem {
             PathState& state = states[i];
             PathLookup lookup = LookUpPath(paths[i]);
             state.path = paths[i];
-            if (lookup.exists) {
-                state.attributes = AttributesFound(lookup);
-            }
+            state.attributes = AttributesFound(lookup);
             state.native = std::move(lookup.path);
             state.stored = lookup.exists ? WithStoredName(state.path, state.native) : state.path;
         }
