@@ -5,7 +5,6 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -248,6 +247,8 @@ class Win32FileSystem final : public FileSystem {
     FileIdentity IdentityOf(const std::string& path) override { return Identity(path, {}); }
 
     // What the default gives, each identity on the volume of the folder before.
+    // An entry of an absolute path's folder is known from the folder's listing
+    // by its name as stored: the path's own, or the one FindFirstFileA gives.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
         std::vector<PathState> states = FileSystem::LookUp(paths, false);
         for (PathState& state : states) {
@@ -255,11 +256,15 @@ class Win32FileSystem final : public FileSystem {
                 continue;
             }
             const bool link = (state.attributes->bits & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if (link || !FromFolder(state)) {
+            auto number = link ? std::nullopt : Listed(state.path);
+            if (!number) {
                 state.stored = state.native = StoredName(state.path);
-                state.attributes->identity =
-                    Identity(state.path, link ? std::string_view() : AbsoluteFolder(state.path));
+                number = link || state.stored == state.path ? std::nullopt : Listed(state.stored);
             }
+            state.attributes->identity =
+                number
+                    ? FileIdentity{listing_.volume, *number, true}
+                    : Identity(state.path, link ? std::string_view() : AbsoluteFolder(state.path));
         }
         return states;
     }
@@ -339,64 +344,6 @@ class Win32FileSystem final : public FileSystem {
         return {volume_, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, true};
     }
 
-    // The stored name and the identity of what an absolute path names, both
-    // from one query of its folder, which costs one open where FindFirstFileA
-    // and the file's own open cost two (a fifth of a millisecond each under
-    // Wine); false where the query cannot say, and they are asked one by one.
-    bool FromFolder(PathState& state) {
-        const std::string_view folder = AbsoluteFolder(state.path);
-        const std::wstring name = FromAnsi(std::string_view(state.path).substr(folder.size()));
-        if (folder.empty() || name.empty() || name == L"." || name == L".." ||
-            name.find_first_of(L"*?<>\"") != std::wstring::npos) {
-            return false;  // a pattern, or no entry of the folder
-        }
-        if (const auto number =
-                Listed(folder, std::string_view(state.path).substr(folder.size()))) {
-            state.stored = state.native = state.path;
-            state.attributes->identity = {listing_.volume, *number, true};
-            return true;
-        }
-        const KernelHandle listed = OpenFolder(folder);
-        // Room for the entry and the longest name a folder holds.
-        alignas(FILE_ID_BOTH_DIR_INFORMATION) std::array<char, 1024> found;
-        const auto bytes = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-        UNICODE_STRING mask{bytes, bytes, const_cast<wchar_t*>(name.data())};
-        IO_STATUS_BLOCK status;
-        if (!listed.IsValid() || !kQueryFolder ||
-            kQueryFolder(listed.Get(), nullptr, nullptr, nullptr, &status, found.data(),
-                         found.size(), FileIdBothDirectoryInformation, TRUE, &mask, TRUE) != 0) {
-            return false;
-        }
-        const auto& entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION*>(found.data());
-        const AnsiPath stored =
-            ToAnsi(std::wstring_view(entry.FileName, entry.FileNameLength / sizeof(wchar_t)));
-        // A file system without file numbers in its listings (FAT) says 0.
-        if (entry.FileId.QuadPart == 0 || !stored.whole) {
-            return false;
-        }
-        state.stored = state.native = std::string(folder) + stored.text;
-        state.attributes->identity = {volume_, static_cast<std::uint64_t>(entry.FileId.QuadPart),
-                                      true};
-        return true;
-    }
-
-    // The folder opened to be queried, with its volume known; invalid where it cannot be.
-    KernelHandle OpenFolder(std::string_view folder) {
-        KernelHandle listed(sys::CreateFileA(std::string(folder).c_str(), FILE_LIST_DIRECTORY,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                             nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (listed.IsValid() && folder != volumeFolder_) {
-            if (!sys::GetFileInformationByHandle(listed.Get(), &info)) {
-                return KernelHandle();
-            }
-            volumeFolder_ = folder;
-            volume_ = info.dwVolumeSerialNumber;
-        }
-        return listed;
-    }
-
     // When the folder's entries last changed; none where that cannot be asked.
     static std::optional<std::uint64_t> LastChange(std::string_view folder) {
         WIN32_FILE_ATTRIBUTE_DATA data;
@@ -407,12 +354,18 @@ class Win32FileSystem final : public FileSystem {
                data.ftLastWriteTime.dwLowDateTime;
     }
 
-    // The file number of the entry of that name, spelled as stored, from the
-    // folder's listing; none where the listing does not hold it. The listing
+    // The file number of what the absolute path names, spelled as stored, from
+    // its folder's listing; none where the listing does not hold it. The listing
     // is read at the folder's second look-up in a row while it did not change,
-    // so that a folder looked at once costs one query, and one that others
-    // keep changing is queried as before.
-    std::optional<std::uint64_t> Listed(std::string_view folder, std::string_view name) {
+    // so that a folder looked at once costs no listing, and one that others
+    // keep changing is asked as before.
+    std::optional<std::uint64_t> Listed(std::string_view path) {
+        const std::string_view folder = AbsoluteFolder(path);
+        const std::string_view name = path.substr(folder.size());
+        if (folder.empty() || name.empty() || name == "." || name == ".." ||
+            name.find_first_of("*?<>\"") != std::string_view::npos) {
+            return std::nullopt;  // a pattern, or no entry of the folder
+        }
         const auto changed = LastChange(folder);
         if (!changed || folder != listing_.folder || changed != listing_.changed) {
             listing_ = Listing{std::string(folder), changed, false, 0, {}};
@@ -426,18 +379,29 @@ class Win32FileSystem final : public FileSystem {
     }
 
     // What stays unread (a name the code page cannot spell, a file system
-    // without file numbers) is queried for when it is looked up.
+    // without file numbers in its listings, FAT) is asked of the file itself.
     void ReadListing() {
         listing_.read = true;
-        const KernelHandle listed = OpenFolder(listing_.folder);
-        listing_.volume = volume_;
+        const KernelHandle listed(
+            sys::CreateFileA(listing_.folder.c_str(), FILE_LIST_DIRECTORY,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        using Query =
+            NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, void*, IO_STATUS_BLOCK*, void*, ULONG,
+                             FILE_INFORMATION_CLASS, BOOLEAN, UNICODE_STRING*, BOOLEAN);
+        static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!listed.IsValid() || !query || !sys::GetFileInformationByHandle(listed.Get(), &info)) {
+            return;
+        }
+        listing_.volume = info.dwVolumeSerialNumber;
         constexpr ULONG kBytes = 1 << 16;
         std::vector<std::uint64_t> buffer(kBytes / sizeof(std::uint64_t));  // aligned for entries
         IO_STATUS_BLOCK status;
         for (BOOLEAN first = TRUE;
-             listed.IsValid() && kQueryFolder &&
-             kQueryFolder(listed.Get(), nullptr, nullptr, nullptr, &status, buffer.data(), kBytes,
-                          FileIdBothDirectoryInformation, FALSE, nullptr, first) == 0;
+             query(listed.Get(), nullptr, nullptr, nullptr, &status, buffer.data(), kBytes,
+                   FileIdBothDirectoryInformation, FALSE, nullptr, first) == 0;
              first = FALSE) {
             const auto* bytes = reinterpret_cast<const char*>(buffer.data());
             for (ULONG next = 1; next != 0; bytes += next) {
@@ -452,16 +416,10 @@ class Win32FileSystem final : public FileSystem {
         }
     }
 
-    using QueryFolder = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, void*, IO_STATUS_BLOCK*,
-                                         void*, ULONG, FILE_INFORMATION_CLASS, BOOLEAN,
-                                         UNICODE_STRING*, BOOLEAN);
-    inline static const auto kQueryFolder = reinterpret_cast<QueryFolder>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryDirectoryFile")));
-
     std::string volumeFolder_;  // where every entry but a link is on volume_
     DWORD volume_ = 0;
     // The folder looked up last and, once read, its entries' file numbers by
-    // their names as stored: under Wine a folder's open costs a fifth of a
+    // their names as stored: under Wine an open costs a fifth of a
     // millisecond, a name in the listing nothing. It is trusted while the
     // folder's last change is the one seen then, so that a change by another
     // program is seen; the launcher's own moves keep it current.
