@@ -61,9 +61,16 @@ std::string Join(std::string_view folder, std::string_view name) {
     return path;
 }
 
-// `path` as written up to its last separator, of either kind, then `name`.
-std::string WithLastPart(std::string_view path, std::string_view name) {
-    std::string text(path.substr(0, NameStart(path)));
+// `path` as written up to its last separator, of either kind, then `name`. A
+// path that ends in "." or ".." or a separator has no name of its own to
+// spell: it is `resolved`, which a move back reaches on every system.
+std::string WithLastPart(std::string_view path, std::string_view name, std::string_view resolved) {
+    const std::size_t start = NameStart(path);
+    if (const std::string_view last = path.substr(start);
+        last.empty() || last == "." || last == "..") {
+        return std::string(resolved);
+    }
+    std::string text(path.substr(0, start));
     text += name;
     return text;
 }
@@ -252,7 +259,7 @@ std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, b
         Found found = Look(full);
         state.attributes = found.attributes;
         state.stored = found.attributes && !paths[i].empty() && !IsFixed(found.key)
-                           ? WithLastPart(paths[i], Name(found.stored))
+                           ? WithLastPart(paths[i], Name(found.stored), found.stored)
                            : paths[i];
         if (found.attributes) {
             state.native = std::move(found.stored);

@@ -158,6 +158,33 @@ TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
     }
 }
 
+// A folder named by a path that ends in "." or ".." goes back to where it was,
+// after the game and after a crash: its name as stored is not the dot's.
+TEST_F(LaunchCycleTest, AFolderNamedThroughADotGoesBack) {
+    WriteFile(game_.Path() / "Data" / "Sub" / "f.pak", "f");
+    WriteFile(game_.Path() / "Data" / "Deep" / "Inner" / "g.pak", "g");
+    WriteFile(game_.Path() / "SrdwLaunch.dat",
+              "Rename(\"@rootdir\\Data\\Sub\\.\", \"@rootdir\\Data\\Moved\")\n"
+              "Rename(Data\\Deep\\Inner\\.., Data\\Deep2)\n");
+    const Snapshot before = Game();
+    for (const bool crash : {false, true}) {
+        platform_.whileGameRuns = [&] {
+            EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Moved" / "f.pak"), "f");
+            EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Deep2" / "Inner" / "g.pak"), "g");
+            if (crash) {
+                throw std::runtime_error("the launcher dies");
+            }
+        };
+        if (crash) {
+            EXPECT_THROW(Run(), std::runtime_error);
+            platform_.whileGameRuns = nullptr;
+        }
+        const std::string log = Run();
+        EXPECT_EQ(Game(), before) << log;
+        EXPECT_FALSE(MarkerExists()) << log;
+    }
+}
+
 // A marker beside a journal that is empty, or whose last records are damaged
 // (a power loss on a disk that lies about its syncs), never falls back on the
 // script: what can be read is undone, and the marker, the journal and the
