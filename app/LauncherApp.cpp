@@ -416,6 +416,10 @@ bool Play(Launch& launch) {
     if (installed && launch.fromScript) {
         launch.script.Restore(launch.engine, launch.Values());
     } else if (installed) {
+        // Back where the run began, as a recovery is: the install may have left
+        // the launcher in a folder it moved, and Windows moves no folder that
+        // holds a program's current directory.
+        static_cast<void>(launch.Files().ChangeDirectory(DirectoryToEnter(launch.rootDir)));
         complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
     const bool restored = Restored(launch, complete);

@@ -842,6 +842,7 @@ void DryRun(Check& check) {
             }
         }
         result.restore = follow("restore", [&](const Engine& engine) {
+            static_cast<void>(model.ChangeDirectory(rootDir));  // as the launcher does
             UndoInstall(engine, journal.Contents(), &journal);
         });
         result.notRestored = Differences(check, model, "not-restored", "after restore, ");

@@ -82,6 +82,17 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
     return movedNow;
 }
 
+// A path as the journal keeps it: full, and with "." and ".." folded by the
+// text as Windows folds them, so that a move back reaches its place also once
+// a folder the path passed through has moved.
+std::string JournalPath(const std::string& path, const std::string& directory) {
+    std::string full = FullPath(path, directory);
+    const bool dotted = std::ranges::adjacent_find(full, [](char a, char b) {
+                            return (a == '\\' || a == '/') && b == '.';
+                        }) != full.end();
+    return dotted ? Resolve(ResolveAbsolute(directory), path).Text() : full;
+}
+
 // Moves a file or directory; never replaces an existing target. While an
 // install runs, the move is recorded in its undo journal first, made of what
 // the command's look-up found, and not made when the journal's file cannot
@@ -90,8 +101,8 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
 bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
     if (run.journal) {
         const FileAttributes attributes = from.attributes.value_or(FileAttributes{});
-        const std::string source = FullPath(from.stored, run.directory);
-        const std::string target = FullPath(to.path, run.directory);
+        const std::string source = JournalPath(from.stored, run.directory);
+        const std::string target = JournalPath(to.path, run.directory);
         if (!run.journal->BeforeMove(
                 {source, target, attributes.directory, attributes.readOnly, attributes.identity})) {
             return false;
@@ -102,6 +113,9 @@ bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
             run.journal->MoveFailed();
         }
         return false;
+    }
+    if (from.attributes && from.attributes->directory) {
+        run.directory = run.engine.files.WorkingDirectory();
     }
     to.attributes = from.attributes;
     to.stored = to.path;

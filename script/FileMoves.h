@@ -25,7 +25,9 @@ inline constexpr unsigned kFirstRetryPause = 50;
 struct CommandRun {
     const Engine& engine;
     UndoJournal* journal;
-    const std::string& directory;
+    // Where the paths are; a move of a folder that holds it brings it along
+    // where the system lets the current directory move (not on Windows).
+    std::string& directory;
     std::span<const std::string> arguments;
 };
 

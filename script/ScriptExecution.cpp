@@ -160,6 +160,7 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
                        UndoJournal* progress) {
     ScriptObserver& observer = engine.observer;
     observer.WalkStarted(Walk::Restore);
+    std::string directory;  // a journal's paths are full
     UndoResult result;
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
         const JournalCommand& command = journal.commands[position];
@@ -176,9 +177,8 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
             engine.Say(" > put back already by an earlier restore\n");
             verdict = Verdict::UndoneBefore;
         } else if (command.Moved()) {
-            // A journal's paths are full: no directory is needed.
             const std::size_t left =
-                Undo({engine, nullptr, {}, {}}, *definition->restore, command, journal);
+                Undo({engine, nullptr, directory, {}}, *definition->restore, command, journal);
             result.outOfPlace += left;
             if (left == 0 && progress) {
                 progress->CommandUndone(position);

@@ -208,7 +208,7 @@ TEST_F(CaseLookupTest, ARestoreSeesWhatOthersChangedSinceTheInstall) {
     const std::string triple[] = {original, modified, backup};
     ScriptObserver quiet;
     const Engine engine{NativeFileSystem(), quiet};
-    const std::string directory = NativeFileSystem().WorkingDirectory();
+    std::string directory = NativeFileSystem().WorkingDirectory();
     const CommandDefinition& swap = *FindCommand("RenameEx");
     ASSERT_EQ(Perform({engine, nullptr, directory, triple}, *swap.install), Verdict::Done);
     EXPECT_EQ(Resolve("DATA\\SKY.BAK"), "Data/Sky.bak");

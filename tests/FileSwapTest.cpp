@@ -33,7 +33,7 @@ class FileSwapTest : public ::testing::Test {
         const Engine engine{files_ ? *files_ : logged_.Platform(), logged_.Told()};
         const std::string arguments[] = {original, modified ? *modified : modified_, backup_};
         const CommandDefinition& swap = *FindCommand("RenameEx");
-        const std::string directory = engine.files.WorkingDirectory();
+        std::string directory = engine.files.WorkingDirectory();
         static_cast<void>(Perform({engine, journal, directory, arguments},
                                   install ? *swap.install : *swap.restore));
     }

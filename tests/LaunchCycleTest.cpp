@@ -158,30 +158,37 @@ TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
     }
 }
 
-// A folder named by a path that ends in "." or ".." goes back to where it was,
-// after the game and after a crash: its name as stored is not the dot's.
-TEST_F(LaunchCycleTest, AFolderNamedThroughADotGoesBack) {
+// Folders the script names through a dot, or moves with the current directory
+// in them, go back to where they were, after the game and after a crash.
+TEST_F(LaunchCycleTest, MovedFoldersGoBackWhereverTheDirectoryWas) {
     WriteFile(game_.Path() / "Data" / "Sub" / "f.pak", "f");
     WriteFile(game_.Path() / "Data" / "Deep" / "Inner" / "g.pak", "g");
-    WriteFile(game_.Path() / "SrdwLaunch.dat",
-              "Rename(\"@rootdir\\Data\\Sub\\.\", \"@rootdir\\Data\\Moved\")\n"
-              "Rename(Data\\Deep\\Inner\\.., Data\\Deep2)\n");
-    const Snapshot before = Game();
-    for (const bool crash : {false, true}) {
-        platform_.whileGameRuns = [&] {
-            EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Moved" / "f.pak"), "f");
-            EXPECT_EQ(ReadFile(game_.Path() / "Data" / "Deep2" / "Inner" / "g.pak"), "g");
+    for (const char* script : {
+             // Its name as stored is not the dot's.
+             "Rename(\"@rootdir\\Data\\Sub\\.\", \"@rootdir\\Data\\Moved\")\n"
+             "Rename(Data\\Deep\\Inner\\.., Data\\Deep2)\n",
+             // The install leaves the launcher in a folder it moved.
+             "Rename(Data\\Sub, Data\\Moved)\nSetDirectory(Data\\Moved)\nRename(f.pak, f2.pak)\n",
+             // It moves the directory it works in (which Windows refuses).
+             "SetDirectory(Data\\Sub)\nRename(., ..\\Moved)\nRename(f.pak, ..\\f4.pak)\n",
+         }) {
+        WriteFile(game_.Path() / "SrdwLaunch.dat", script);
+        const Snapshot before = Game();
+        for (const bool crash : {false, true}) {
+            platform_.whileGameRuns = [&] {
+                EXPECT_FALSE(fs::exists(game_.Path() / "Data" / "Sub" / "f.pak")) << script;
+                if (crash) {
+                    throw std::runtime_error("the launcher dies");
+                }
+            };
             if (crash) {
-                throw std::runtime_error("the launcher dies");
+                EXPECT_THROW(Run(), std::runtime_error);
+                platform_.whileGameRuns = nullptr;
             }
-        };
-        if (crash) {
-            EXPECT_THROW(Run(), std::runtime_error);
-            platform_.whileGameRuns = nullptr;
+            const std::string log = Run();
+            EXPECT_EQ(Game(), before) << script << log;
+            EXPECT_FALSE(MarkerExists()) << log;
         }
-        const std::string log = Run();
-        EXPECT_EQ(Game(), before) << log;
-        EXPECT_FALSE(MarkerExists()) << log;
     }
 }
 
