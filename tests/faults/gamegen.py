@@ -4,7 +4,8 @@ Each seed gives one folder and one script that mix what has tripped restores
 before: chains across commands (a swap that takes an earlier swap's result),
 SetDirectory into a folder the install itself makes, failures onto existing
 targets, names in the wrong letter case, read-only files, @rootdir and
-@cmdline, quoted names with blanks, and a script that moves its own file.
+@cmdline, quoted names with blanks, a script that moves its own file, folders
+named through "." and "..", and a script that moves the folder it works in.
 """
 import os
 import random
@@ -73,7 +74,7 @@ def make(seed, root):
         if rng.random() < 0.15:
             game.add(base.rsplit(".", 1)[0] + ".bak")  # a stale backup: that swap fails
     kinds = ["swap", "swap", "chain", "rename", "chain rename", "made folder", "folder",
-             "own file", "missing", "onto existing", "cmdline"]
+             "own file", "missing", "onto existing", "cmdline", "dotted folder", "moved directory"]
     for kind in rng.sample(kinds, rng.randrange(3, 8)):
         a, b = rng.sample(game_files, 2)
         stem_a = a.rsplit(".", 1)[0]
@@ -105,6 +106,16 @@ def make(seed, root):
             game.swap("Clouds.pak", "Clouds.dw", "Clouds.bak")
         elif kind == "onto existing":
             game.rename(a, b)
+        elif kind == "dotted folder":
+            game.add("Dots/Inner/x.txt")
+            game.command("Rename", '"@rootdir\\Dots\\."', '"@rootdir\\Dots Off"')
+            game.command("Rename", '"@rootdir\\Dots Off\\Inner\\.."', '"@rootdir\\Dots Two"')
+        elif kind == "moved directory":  # which Windows refuses, and Linux lets the directory follow
+            game.add("Here/z.txt")
+            game.command("SetDirectory", '"@rootdir\\Here"')
+            game.command("Rename", ".", '"..\\Here Off"')
+            game.command("Rename", "z.txt", '"..\\z.txt"')
+            game.cwd = None  # where the later relative paths lead differs by system
         elif kind == "cmdline":  # started with /edit, which the restore no longer sees
             game.arguments = ["/edit"]
             game.command("Rename", game.spell(a), '"@rootdir\\Data@cmdline"')
