@@ -86,11 +86,8 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
 // text as Windows folds them, so that a move back reaches its place also once
 // a folder the path passed through has moved.
 std::string JournalPath(const std::string& path, const std::string& directory) {
-    std::string full = FullPath(path, directory);
-    const bool dotted = std::ranges::adjacent_find(full, [](char a, char b) {
-                            return (a == '\\' || a == '/') && b == '.';
-                        }) != full.end();
-    return dotted ? Resolve(ResolveAbsolute(directory), path).Text() : full;
+    return HasDotPart(path) ? Resolve(ResolveAbsolute(directory), path).Text()
+                            : FullPath(path, directory);
 }
 
 // Moves a file or directory; never replaces an existing target. While an

@@ -16,15 +16,12 @@ std::size_t RootSize(std::string_view path) {
     return !kWindowsPaths ? 0 : NamesDrive(path) ? 2 : ResolveAbsolute(path).root.size();
 }
 
-// Whether `path` is spelled as Resolve spells an absolute path; a name that
-// starts with a dot is left to Resolve.
+// Whether `path` is spelled as Resolve spells an absolute path.
 bool IsResolved(std::string_view path) {
     const std::size_t root = kWindowsPaths ? 2 : 0;
+    constexpr char kDoubled[] = {kSeparator, kSeparator, '\0'};
     return path.size() > root && path[root] == kSeparator && (!kWindowsPaths || NamesDrive(path)) &&
-           std::ranges::adjacent_find(path,
-                                      [](char a, char b) {
-                                          return a == kSeparator && (b == kSeparator || b == '.');
-                                      }) == path.end() &&
+           path.find(kDoubled) == std::string_view::npos && !HasDotPart(path) &&
            (path.size() == root + 1 || !path.ends_with(kSeparator));
 }
 

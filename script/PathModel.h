@@ -66,6 +66,10 @@ inline std::size_t NameStart(std::string_view path) {
     return static_cast<std::size_t>(path.rend() - last);
 }
 
+// Whether a part of the path, between separators of either kind, is "." or
+// "..": only those does Resolve fold; a name such as ".local" stays.
+bool HasDotPart(std::string_view path);
+
 // The comparison key of a resolved path: its text with letter case folded.
 std::string PathKey(const ResolvedPath& path);
 // The same for a path as written: separators folded too.
