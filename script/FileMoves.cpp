@@ -82,12 +82,30 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
     return movedNow;
 }
 
+// The folder a full path names its last part in.
+std::string_view FolderPart(std::string_view path) {
+    return path.substr(0, NameStart(path));
+}
+
 // A path as the journal keeps it: full, and with "." and ".." folded by the
 // text as Windows folds them, so that a move back reaches its place also once
-// a folder the path passed through has moved.
-std::string JournalPath(const std::string& path, const std::string& directory) {
-    return HasDotPart(path) ? Resolve(ResolveAbsolute(directory), path).Text()
-                            : FullPath(path, directory);
+// a folder the path passed through has moved. Elsewhere a ".." after a link
+// leads where the text does not say: there the path is folded only where both
+// spellings lead to one folder.
+std::string JournalPath(FileSystem& files, const std::string& path, const std::string& directory) {
+    std::string full = FullPath(path, directory);
+    if (!HasDotPart(path)) {
+        return full;
+    }
+    std::string folded = Resolve(ResolveAbsolute(directory), path).Text();
+    if (kWindowsPaths) {
+        return folded;
+    }
+    const std::string folders[] = {std::string(FolderPart(full)), std::string(FolderPart(folded))};
+    const auto found = files.LookUp(folders, false);
+    const bool same = found[0].attributes && found[1].attributes &&
+                      found[0].attributes->identity == found[1].attributes->identity;
+    return same ? folded : full;
 }
 
 // Moves a file or directory; never replaces an existing target. While an
@@ -98,8 +116,8 @@ std::string JournalPath(const std::string& path, const std::string& directory) {
 bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
     if (run.journal) {
         const FileAttributes attributes = from.attributes.value_or(FileAttributes{});
-        const std::string source = JournalPath(from.stored, run.directory);
-        const std::string target = JournalPath(to.path, run.directory);
+        const std::string source = JournalPath(run.engine.files, from.stored, run.directory);
+        const std::string target = JournalPath(run.engine.files, to.path, run.directory);
         if (!run.journal->BeforeMove(
                 {source, target, attributes.directory, attributes.readOnly, attributes.identity})) {
             return false;
