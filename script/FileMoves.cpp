@@ -114,6 +114,15 @@ std::string JournalPath(FileSystem& files, const std::string& path, const std::s
 // take the record: what no journal holds, no crash recovery could undo. A
 // move that is made updates both states, keeping the file's attributes.
 bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
+    const bool folder = from.attributes && from.attributes->directory;
+    // Windows moves no folder that holds a program's current directory: the
+    // launcher's own is refused at once, not waited for as another program's.
+    if (kWindowsPaths && folder) {
+        const ResolvedPath here = ResolveAbsolute(run.directory);
+        if (IsWithin(here, Resolve(here, from.stored))) {
+            return false;
+        }
+    }
     if (run.journal) {
         const FileAttributes attributes = from.attributes.value_or(FileAttributes{});
         const std::string source = JournalPath(run.engine.files, from.stored, run.directory);
@@ -129,7 +138,7 @@ bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
         }
         return false;
     }
-    if (from.attributes && from.attributes->directory) {
+    if (folder) {
         run.directory = run.engine.files.WorkingDirectory();
     }
     to.attributes = from.attributes;

@@ -294,11 +294,11 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     // Both as the look-up just before found them, `from` spelled as stored.
     const std::string& source = from.native;
     Found moving = Place(source);
-    // Windows keeps the current directory from being moved; elsewhere it moves
-    // and stays current. Only a directory holds it, or anything at all.
+    // Where the system lets the current directory move (not on Windows, whose
+    // refusal the engine keeps), it stays current. Only a directory holds it.
     const bool directory = from.attributes->directory;
     const bool movesCurrent = directory && IsAtOrBelow(FoldNameCase(current_), moving.key);
-    if (IsFixed(moving.key) || (movesCurrent && kWindowsPaths)) {
+    if (IsFixed(moving.key)) {
         return {OsError::AccessDenied};
     }
     const auto place = InFolder(to.native);
