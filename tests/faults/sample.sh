@@ -5,7 +5,9 @@
 # script as they are stored: a name that a crash catches between the two moves of
 # a swap comes back as the script spells it), read-only
 # files, RenameEx and a Rename chain, relative and absolute SetDirectory, a
-# command whose files are missing, and a stale backup from an earlier run.
+# command whose files are missing, a stale backup from an earlier run, a folder
+# named through ".", and a move of the folder the script works in (which
+# Windows refuses, and Linux lets the directory follow).
 make_sample_folder() {
     g="$1/Skyrend 2"
     mkdir -p "$g/Data/Textures" "$g/Data/Maps" "$g/Data/Models" "$g/Sounds"
@@ -26,7 +28,9 @@ make_sample_folder() {
         'SetDirectory("@rootdir\Sounds")' \
         'Rename(ambient.snd, ambient.tmp)' \
         'Rename(ambient.tmp, "Ambient Off.snd")' \
-        'RenameEx(missing.pak, missing.dw, missing.bak)' >"$g/SrdwLaunch.dat"
+        'RenameEx(missing.pak, missing.dw, missing.bak)' \
+        'Rename("@rootdir\Data\Maps\.", "@rootdir\Data\Maps Off")' \
+        'Rename(., "..\Sounds Off")' >"$g/SrdwLaunch.dat"
 }
 
 # The launcher's own files are left out: its program and its logs. Nothing else
@@ -38,7 +42,8 @@ state() {
     (cd "$d" && find . -type f "$@" -printf '%m %p\n' | sort &&
         find . -type f "$@" -print0 | sort -z | xargs -0 md5sum)
 }
-contents() { (cd "$1/Skyrend 2" && find Data Sounds -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
+# Every file's content, wherever the sample's folders are (Sounds may be moved).
+contents() { (cd "$1/Skyrend 2" && find Data Sounds* -type f -exec md5sum {} + | cut -d' ' -f1 | sort); }
 # True, with the difference shown, when the trial's folder is not as it was.
 folder_differs() { # trial what
     [ "$(state "$1")" != "$original" ] || return 1
