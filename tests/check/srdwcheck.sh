@@ -200,6 +200,12 @@ cat "$sample/SrdwLaunch.dat" - >"$game/SrdwLaunch.dat" <<'SCRIPT'
 // A sound the player does not have: install fails, and restore has nothing
 // to undo.
 Rename(Sounds\wind.snd, Sounds\ambient.snd.off)
+// A folder named through a dot; then a move of the folder the script works
+// in, which Windows refuses and Linux lets the directory follow.
+Rename("@rootdir\Data\Maps\.", "@rootdir\Data\Maps Off")
+SetDirectory(Sounds)
+Rename(., "..\Sounds Off")
+Rename(ambient.snd.off, ..\ambient.off)
 SCRIPT
 cp "$game_exe" "$game/srend.exe"
 name=$(basename "$launcher")
