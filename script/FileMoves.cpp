@@ -138,7 +138,7 @@ bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
         }
         return false;
     }
-    if (folder) {
+    if (folder && !kWindowsPaths) {  // on Windows it stays: such a move was refused above
         run.directory = run.engine.files.WorkingDirectory();
     }
     to.attributes = from.attributes;
