@@ -46,41 +46,35 @@ Json Text(std::string_view text) {
     }
 }
 
-// Lines of the dry run, indented in the text; the lines for the document,
-// when there is one (`doc`).
-Json WriteLines(const std::vector<std::string>& lines, bool doc, std::string& text) {
+// Lines of the dry run, indented in the text.
+Json WriteLines(const std::vector<std::string>& lines, std::string& text) {
     Json json = Json::array();
     for (const auto& line : lines) {
         text += "    " + line + '\n';
-        if (doc) {
-            json.push_back(Text(line));
-        }
+        json.push_back(Text(line));
     }
     return json;
 }
 
-// A log of the dry run, also in `leftOut` at `walk`.
-Json WriteLog(const WalkLog& log, const char* walk, bool doc, std::string& text, Json& leftOut) {
-    Json lines = WriteLines(log.lines, doc, text);
+// A log of the dry run, also in the document's "leftOut" at `walk`.
+void WriteLog(const WalkLog& log, const char* walk, std::string& text, Json& json) {
+    json["dryRun"][walk] = WriteLines(log.lines, text);
     if (log.leftOut > 0) {
         text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
     }
-    leftOut[walk] = log.leftOut;
-    return lines;
+    json["leftOut"][walk] = log.leftOut;
 }
 
 // What is not back where it was after `after`.
-Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences, bool doc,
+Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
                   std::string& text) {
     text += "  " + after +
             (differences.empty() ? ", every path is back where it was.\n"
                                  : ", the game directory is NOT as it was:\n");
-    return WriteLines(differences, doc, text);
+    return WriteLines(differences, text);
 }
 
-void WriteFindings(const CheckReport& report, bool doc, std::string& text, Json& findings,
-                   Json& leftOut) {
-    findings = Json::array();
+void WriteFindings(const CheckReport& report, std::string& text, Json& json) {
     for (const auto& finding : report.findings) {
         const auto& where = finding.where;
         text += report.script + ':';
@@ -89,30 +83,26 @@ void WriteFindings(const CheckReport& report, bool doc, std::string& text, Json&
         }
         text += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" +
                 finding.code + "]\n";
-        if (doc) {
-            findings.push_back({{"severity", SeverityName(finding.severity)},
-                                {"line", where ? Json(where->line) : Json(nullptr)},
-                                {"column", where ? Json(where->column) : Json(nullptr)},
-                                {"code", Text(finding.code)},
-                                {"message", Text(finding.message)}});
-        }
+        json["findings"].push_back({{"severity", SeverityName(finding.severity)},
+                                    {"line", where ? Json(where->line) : Json(nullptr)},
+                                    {"column", where ? Json(where->column) : Json(nullptr)},
+                                    {"code", Text(finding.code)},
+                                    {"message", Text(finding.message)}});
     }
-    leftOut["findings"] = Json::array();
     for (const auto& [code, tally] : report.tallies) {
         if (tally.count > kListedFindingsPerCode) {
             const std::size_t more = tally.count - kListedFindingsPerCode;
             text += report.script + ": " + SeverityName(tally.severity) + ": " +
                     std::to_string(more) + " more like this, not listed (" +
                     std::to_string(tally.count) + " in all) [" + code + "]\n";
-            leftOut["findings"].push_back({{"code", Text(code)},
-                                           {"severity", SeverityName(tally.severity)},
-                                           {"count", more}});
+            json["leftOut"]["findings"].push_back({{"code", Text(code)},
+                                                   {"severity", SeverityName(tally.severity)},
+                                                   {"count", more}});
         }
     }
 }
 
-void WriteCommands(const CheckReport& report, bool doc, std::string& text, Json& commands,
-                   Json& leftOut) {
+void WriteCommands(const CheckReport& report, std::string& text, Json& json) {
     text +=
         "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
         (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
@@ -120,7 +110,6 @@ void WriteCommands(const CheckReport& report, bool doc, std::string& text, Json&
     if (report.commands.empty()) {
         text += "  (none)\n";
     }
-    commands = Json::array();
     std::string directory = ".";
     std::size_t number = 0;  // 1-based, in script order
     for (const auto& command : report.commands) {
@@ -139,51 +128,44 @@ void WriteCommands(const CheckReport& report, bool doc, std::string& text, Json&
                         (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
             }
             text += '\n';
-            if (doc) {
-                const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
-                arguments.push_back(
-                    {{"text", Text(argument.text)},
-                     {"line", argument.where.line},
-                     {"column", argument.where.column},
-                     {"install", install},
-                     {"restore", install}});  // restore undoes what install recorded
-            }
+            const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
+            arguments.push_back({{"text", Text(argument.text)},
+                                 {"line", argument.where.line},
+                                 {"column", argument.where.column},
+                                 {"install", install},
+                                 {"restore", install}});  // restore undoes what install recorded
         }
-        if (doc) {
-            commands.push_back({{"number", number},
-                                {"line", command.where.line},
-                                {"column", command.where.column},
-                                {"name", Text(command.name)},
-                                {"known", command.known},
-                                {"directory", Text(command.directory)},
-                                {"arguments", std::move(arguments)}});
-        }
+        json["commands"].push_back({{"number", number},
+                                    {"line", command.where.line},
+                                    {"column", command.where.column},
+                                    {"name", Text(command.name)},
+                                    {"known", command.known},
+                                    {"directory", Text(command.directory)},
+                                    {"arguments", std::move(arguments)}});
     }
     const std::size_t more = report.commandCount - report.commands.size();
     if (more > 0) {
         text += "  ... " + Plural(more, "more command") + ", not listed\n";
     }
-    leftOut["commands"] = more;
+    json["leftOut"]["commands"] = more;
 }
 
-void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& json,
-                 Json& leftOut) {
+void WriteDryRun(const CheckReport& report, std::string& text, Json& json) {
     const DryRunResult& run = *report.dryRun;
+    Json& dryRun = json["dryRun"] = Json::object();
     text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
     text += "  Install, as the launcher would log it:\n";
-    json["install"] = WriteLog(run.install, "install", doc, text, leftOut);
+    WriteLog(run.install, "install", text, json);
     text += "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
         text += "    nothing is moved\n";
     }
-    Json& placements = json["whileGameRuns"] = Json::array();
+    Json& placements = dryRun["whileGameRuns"] = Json::array();
     const Placement* movedDirectory = nullptr;
     for (const auto& placement : run.whileGameRuns) {
-        if (doc) {
-            placements.push_back({{"path", Text(placement.path)},
-                                  {"was", Text(placement.was)},
-                                  {"directory", placement.directory}});
-        }
+        placements.push_back({{"path", Text(placement.path)},
+                              {"was", Text(placement.was)},
+                              {"directory", placement.directory}});
         // What moved along with its directory goes without saying.
         if (movedDirectory && IsAtOrBelow(placement.path, movedDirectory->path) &&
             IsAtOrBelow(placement.was, movedDirectory->was)) {
@@ -194,9 +176,9 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     text += "  Restore, as the launcher would log it:\n";
-    json["restore"] = WriteLog(run.restore, "restore", doc, text, leftOut);
-    json["notRestored"] = WriteVerdict("After restore", run.notRestored, doc, text);
-    json["restored"] = run.notRestored.empty();
+    WriteLog(run.restore, "restore", text, json);
+    dryRun["notRestored"] = WriteVerdict("After restore", run.notRestored, text);
+    dryRun["restored"] = run.notRestored.empty();
     text +=
         "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
         "/recover) would ";
@@ -204,17 +186,16 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
     // recovery nothing to log: a heading over no lines would read as lost. A
     // log lists lines before it leaves any out.
     text += run.recovery.lines.empty() ? "find nothing to undo and log no command.\n" : "log:\n";
-    json["recovery"] = WriteLog(run.recovery, "recovery", doc, text, leftOut);
-    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, doc, text);
-    json["recovered"] = run.notRecovered.empty();
+    WriteLog(run.recovery, "recovery", text, json);
+    dryRun["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, text);
+    dryRun["recovered"] = run.notRecovered.empty();
 }
 
 // Both reports, written in one walk over the check's: the text for people
-// (compiler-style findings, the command list, the dry run) into `text`, and,
-// with `doc`, the JSON document for a mod's own CI, each part into both as the
-// walk comes to it. Without `doc` the document holds only its frame: the lists
-// that grow with the script are what a text report need not build.
-Json Write(const CheckReport& report, bool doc, std::string& text) {
+// (compiler-style findings, the command list, the dry run) into `text`, and
+// the JSON document for a mod's own CI, each part into both as the walk comes
+// to it. The document's keys are laid out first, in their order.
+Json Write(const CheckReport& report, std::string& text) {
     Json json = {{"script", Text(report.script)},
                  {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
                  {"cmdline", Text(report.commandLine)},
@@ -225,19 +206,20 @@ Json Write(const CheckReport& report, bool doc, std::string& text) {
         json[SeverityName(severity) + "s"] = count;
         summary += (summary.empty() ? "\n" : ", ") + Plural(count, SeverityName(severity));
     }
-    Json leftOut;  // what the report does not list
-    WriteFindings(report, doc, text, json["findings"], leftOut);
-    WriteCommands(report, doc, text, json["commands"], leftOut);
+    json["findings"] = Json::array();
+    json["commands"] = Json::array();
     json["dryRun"] = nullptr;
+    json["leftOut"] = {{"findings", Json::array()}, {"commands", 0}};  // what is not listed
+    WriteFindings(report, text, json);
+    WriteCommands(report, text, json);
     if (report.dryRun) {
-        WriteDryRun(report, doc, text, json["dryRun"], leftOut);
+        WriteDryRun(report, text, json);
     } else if (!report.loaded) {
         text += "\nNo dry run: the launcher would not load this script.\n";
     } else {
         text += "\nNo dry run: give the game directory with --game DIR for one.\n";
     }
     text += summary + ".\n";
-    json["leftOut"] = std::move(leftOut);
     return json;
 }
 
@@ -245,14 +227,14 @@ Json Write(const CheckReport& report, bool doc, std::string& text) {
 
 std::string TextReport(const CheckReport& report) {
     std::string text;
-    Write(report, false, text);
+    Write(report, text);
     return text;
 }
 
 std::string JsonReport(const CheckReport& report) {
     std::string text;
     // Compact, and ASCII only.
-    return Write(report, true, text).dump(-1, ' ', true) + '\n';
+    return Write(report, text).dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check
