@@ -202,18 +202,7 @@ void CheckName(Check& check, const ScriptCommand& call) {
 // A call that lost its ")" runs on into the next one, whose name and "(" end
 // up in one of its arguments; the ")" of that next call closes both. True when
 // an argument holds a command's name and "(" so.
-// A "//" comment that ate the ")" says so itself (CheckComments).
 bool CheckSwallowedCall(Check& check, const ScriptCommand& call) {
-    const SourceMap& map = check.map;
-    const std::size_t from = map.SourceOffset(check.OpenAt(call));
-    const std::size_t to = map.SourceOffset(check.CloseAt(call));
-    const auto& comments = map.Comments();
-    for (auto comment = std::ranges::lower_bound(comments, from, {}, &SourceSpan::at);
-         comment != comments.end() && comment->at < to; ++comment) {
-        if (map.Source().substr(comment->at, comment->length).find(')') != std::string_view::npos) {
-            return false;
-        }
-    }
     const CommandDefinition* info = FindCommand(call.name);
     const auto& args = call.args;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -335,32 +324,28 @@ void CheckQuotes(Check& check) {
 }
 
 // A "//" inside a call drops the rest of its line, and what the author meant to
-// close there closes somewhere later.
-void CheckComments(Check& check) {
+// close there closes somewhere later. True when a comment after its "(" took
+// its ")" along: the comment's finding says why the call runs on.
+bool CheckComments(Check& check, const ScriptCommand& call) {
     const SourceMap& map = check.map;
-    for (const auto& comment : map.Comments()) {
-        const std::size_t cleanAt = comment.clean;
-        const auto after = std::ranges::lower_bound(
-            check.calls, cleanAt, {},
-            [&](const ScriptCommand& call) { return check.CleanOffset(call.name); });
-        if (after == check.calls.begin()) {
-            continue;
-        }
-        const ScriptCommand& call = *std::prev(after);
-        if (cleanAt > check.CloseAt(call)) {
-            continue;
-        }
-        const std::string_view text = map.Source().substr(comment.at, comment.length);
+    const auto& comments = map.Comments();
+    bool ateClose = false;
+    for (auto comment = std::ranges::upper_bound(comments, check.CleanOffset(call.name), {},
+                                                 &CommentSpan::clean);
+         comment != comments.end() && comment->clean <= check.CloseAt(call); ++comment) {
+        const std::size_t cleanAt = comment->clean;
+        const std::string_view text = map.Source().substr(comment->at, comment->length);
         const bool swallowsClose = text.find(')') != std::string_view::npos;
         const bool cutsArgument =
-            comment.at > 0 && static_cast<unsigned char>(map.Source()[comment.at - 1]) > 0x20 &&
+            comment->at > 0 && static_cast<unsigned char>(map.Source()[comment->at - 1]) > 0x20 &&
             cleanAt > check.OpenAt(call) + 1 && map.CleanText()[cleanAt - 1] != ',';
+        ateClose = ateClose || (swallowsClose && cleanAt > check.OpenAt(call));
         if (!swallowsClose && !cutsArgument) {
             continue;  // a note between arguments
         }
         const std::string callName =
             "'" + Excerpt(call.name) + "' on line " + std::to_string(check.Where(call.name).line);
-        check.Add(Severity::Warning, map.PositionOf(comment.at), "comment-in-call",
+        check.Add(Severity::Warning, map.PositionOf(comment->at), "comment-in-call",
                   swallowsClose
                       ? "this '//' starts a comment inside the call to " + callName +
                             ": the launcher drops the rest of the line, ')' included, and the "
@@ -369,6 +354,7 @@ void CheckComments(Check& check) {
                             " starts a comment: the launcher drops the rest of the line and "
                             "joins the argument to the next line. Write the path without '//'.");
     }
+    return ateClose;
 }
 
 // An argument as the launcher expands it at install, added to `arguments`,
@@ -619,10 +605,10 @@ class FollowedWalk final : public ScriptObserver {
             const auto end = std::min(words.find('\n'), words.size());
             const std::string_view line = words.substr(0, end);
             words.remove_prefix(std::min(end + 1, words.size()));
-            const bool blamedBefore = blamed.has_value();
             if (line.empty()) {
                 continue;
             }
+            const bool blamedBefore = blamed.has_value();
             std::size_t lastAt = 0;
             for (std::size_t i = 0; i < paths_.size() && !blamedBefore; ++i) {
                 const auto at = paths_[i].empty() ? std::string_view::npos : line.rfind(paths_[i]);
@@ -731,7 +717,6 @@ std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
                     continue;
                 }
                 below.directory = attributes->directory;
-                below.readOnlyNow = below.readOnlyWas = attributes->readOnly;
                 if (below.directory && !disk.IsLink(below.was.Text())) {
                     folders.emplace_back(below.now, below.was);
                 }
@@ -900,7 +885,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.commandCount = check.calls.size();
     CheckLoad(check);
     for (const auto& call : check.calls) {
-        const bool swallowed = CheckSwallowedCall(check, call);
+        const bool swallowed = !CheckComments(check, call) && CheckSwallowedCall(check, call);
         if (const CommandDefinition* info = FindCommand(call.name)) {
             CheckArgumentCount(check, call, *info, swallowed);
         } else {
@@ -908,7 +893,6 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
         }
     }
     CheckQuotes(check);
-    CheckComments(check);
     if (report.loaded && report.gameGiven) {
         DryRun(check);
     }
