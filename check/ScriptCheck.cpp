@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <ranges>
 #include <set>
 #include <utility>
 
@@ -61,8 +62,9 @@ struct Check {
     SourceMap map;
     std::vector<std::string_view> arguments;  // what the calls' arguments view
     std::vector<ScriptCommand> calls;
-    std::size_t reach = 0;  // where the parse of the calls stopped, if it ran
-    ResolvedPath game;      // "@rootdir"
+    std::vector<const ScriptCommand*> known;  // the calls of commands: those the engine runs
+    std::size_t reach = 0;                    // where the parse of the calls stopped, if it ran
+    ResolvedPath game;                        // "@rootdir"
     CheckReport report;
     // Each directory change the install asked for, in the script's order, and
     // whether the dry run's launcher went there; none without a dry run.
@@ -188,11 +190,8 @@ void CheckName(Check& check, const ScriptCommand& call) {
     if (const CommandDefinition* near = NearestCommand(name)) {
         hint = ". Did you mean '" + std::string(near->name) + "'?";
     } else {
-        std::vector<std::string> names;
-        for (const auto& command : CommandTable()) {
-            names.emplace_back(command.name);
-        }
-        hint = "; the commands are " + Enumerate(names);
+        const auto names = CommandTable() | std::views::transform(&CommandDefinition::name);
+        hint = "; the commands are " + Enumerate({names.begin(), names.end()});
     }
     check.Add(Severity::Warning, where, "unknown-command",
               "'" + Excerpt(name) +
@@ -548,22 +547,13 @@ class LogTap final : public OutputFile {
 // followed: what the engine tells passes on to the run log. Each command the
 // engine's verdict says failed is reported, with `failing` ("install" or
 // "restore"; none for the recovery), at the call that ran there; restore runs
-// the calls last to first. A command that looked outside the game directory
+// the commands last to first. A command that looked outside the game directory
 // is left out: what the model found there is not the disk's.
 class FollowedWalk final : public ScriptObserver {
   public:
     FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
                  std::string_view failing = {})
-        : log_(log), check_(check), model_(model), failing_(failing) {
-        for (const auto& call : check.calls) {
-            if (FindCommand(call.name)) {
-                ran_.push_back(&call);
-            }
-        }
-        if (failing == "restore") {
-            std::reverse(ran_.begin(), ran_.end());
-        }
-    }
+        : log_(log), check_(check), model_(model), failing_(failing) {}
 
     // The log hears everything first, as it would without the dry run, but
     // the walk's heading: the report gives each walk a heading of its own.
@@ -585,9 +575,10 @@ class FollowedWalk final : public ScriptObserver {
     void MoveHeld(const std::string& path, unsigned pause) override { log_.MoveHeld(path, pause); }
     void CommandFinished(Verdict verdict) override {
         log_.CommandFinished(verdict);
-        if (verdict == Verdict::Failed && !failing_.empty() && command_ < ran_.size() &&
+        const auto& known = check_.known;
+        if (verdict == Verdict::Failed && !failing_.empty() && command_ < known.size() &&
             model_.OutsideLooks() == looksBefore_) {
-            Failed(*ran_[command_]);
+            Failed(*known[failing_ == "restore" ? known.size() - 1 - command_ : command_]);
         }
         ++command_;
     }
@@ -630,11 +621,10 @@ class FollowedWalk final : public ScriptObserver {
     Check& check_;
     const FolderModel& model_;
     std::string_view failing_;
-    std::vector<const ScriptCommand*> ran_;  // the calls in the order the walk runs them
-    std::size_t command_ = 0;                // the running command, in that order
-    std::size_t looksBefore_ = 0;            // outside the game directory, before it started
-    std::vector<std::string> paths_;         // the running command's arguments, expanded and quoted
-    std::string words_;                      // the running command's
+    std::size_t command_ = 0;         // the running command, in the order the walk runs them
+    std::size_t looksBefore_ = 0;     // outside the game directory, before it started
+    std::vector<std::string> paths_;  // the running command's arguments, expanded and quoted
+    std::string words_;               // the running command's
 };
 
 // Notes what the dry run leaves out because it cannot be read (a link to
@@ -887,6 +877,7 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     for (const auto& call : check.calls) {
         const bool swallowed = !CheckComments(check, call) && CheckSwallowedCall(check, call);
         if (const CommandDefinition* info = FindCommand(call.name)) {
+            check.known.push_back(&call);
             CheckArgumentCount(check, call, *info, swallowed);
         } else {
             CheckName(check, call);
