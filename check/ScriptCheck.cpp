@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <ranges>
 #include <set>
 #include <utility>
 
@@ -190,8 +189,11 @@ void CheckName(Check& check, const ScriptCommand& call) {
     if (const CommandDefinition* near = NearestCommand(name)) {
         hint = ". Did you mean '" + std::string(near->name) + "'?";
     } else {
-        const auto names = CommandTable() | std::views::transform(&CommandDefinition::name);
-        hint = "; the commands are " + Enumerate({names.begin(), names.end()});
+        std::vector<std::string> names;
+        for (const auto& command : CommandTable()) {
+            names.emplace_back(command.name);
+        }
+        hint = "; the commands are " + Enumerate(names);
     }
     check.Add(Severity::Warning, where, "unknown-command",
               "'" + Excerpt(name) +
