@@ -46,35 +46,41 @@ Json Text(std::string_view text) {
     }
 }
 
-// Lines of the dry run, indented in the text.
-Json WriteLines(const std::vector<std::string>& lines, std::string& text) {
+// Lines of the dry run, indented in the text; the lines for the document,
+// when there is one (`doc`).
+Json WriteLines(const std::vector<std::string>& lines, bool doc, std::string& text) {
     Json json = Json::array();
     for (const auto& line : lines) {
         text += "    " + line + '\n';
-        json.push_back(Text(line));
+        if (doc) {
+            json.push_back(Text(line));
+        }
     }
     return json;
 }
 
-// A log of the dry run, also in the document's "leftOut" at `walk`.
-void WriteLog(const WalkLog& log, const char* walk, std::string& text, Json& json) {
-    json["dryRun"][walk] = WriteLines(log.lines, text);
+// A log of the dry run, also in `leftOut` at `walk`.
+Json WriteLog(const WalkLog& log, const char* walk, bool doc, std::string& text, Json& leftOut) {
+    Json lines = WriteLines(log.lines, doc, text);
     if (log.leftOut > 0) {
         text += "    ... " + Plural(log.leftOut, "more line") + ", not listed\n";
     }
-    json["leftOut"][walk] = log.leftOut;
+    leftOut[walk] = log.leftOut;
+    return lines;
 }
 
 // What is not back where it was after `after`.
-Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences,
+Json WriteVerdict(const std::string& after, const std::vector<std::string>& differences, bool doc,
                   std::string& text) {
     text += "  " + after +
             (differences.empty() ? ", every path is back where it was.\n"
                                  : ", the game directory is NOT as it was:\n");
-    return WriteLines(differences, text);
+    return WriteLines(differences, doc, text);
 }
 
-void WriteFindings(const CheckReport& report, std::string& text, Json& json) {
+void WriteFindings(const CheckReport& report, bool doc, std::string& text, Json& findings,
+                   Json& leftOut) {
+    findings = Json::array();
     for (const auto& finding : report.findings) {
         const auto& where = finding.where;
         text += report.script + ':';
@@ -83,26 +89,30 @@ void WriteFindings(const CheckReport& report, std::string& text, Json& json) {
         }
         text += ' ' + SeverityName(finding.severity) + ": " + finding.message + " [" +
                 finding.code + "]\n";
-        json["findings"].push_back({{"severity", SeverityName(finding.severity)},
-                                    {"line", where ? Json(where->line) : Json(nullptr)},
-                                    {"column", where ? Json(where->column) : Json(nullptr)},
-                                    {"code", Text(finding.code)},
-                                    {"message", Text(finding.message)}});
+        if (doc) {
+            findings.push_back({{"severity", SeverityName(finding.severity)},
+                                {"line", where ? Json(where->line) : Json(nullptr)},
+                                {"column", where ? Json(where->column) : Json(nullptr)},
+                                {"code", Text(finding.code)},
+                                {"message", Text(finding.message)}});
+        }
     }
+    leftOut["findings"] = Json::array();
     for (const auto& [code, tally] : report.tallies) {
         if (tally.count > kListedFindingsPerCode) {
             const std::size_t more = tally.count - kListedFindingsPerCode;
             text += report.script + ": " + SeverityName(tally.severity) + ": " +
                     std::to_string(more) + " more like this, not listed (" +
                     std::to_string(tally.count) + " in all) [" + code + "]\n";
-            json["leftOut"]["findings"].push_back({{"code", Text(code)},
-                                                   {"severity", SeverityName(tally.severity)},
-                                                   {"count", more}});
+            leftOut["findings"].push_back({{"code", Text(code)},
+                                           {"severity", SeverityName(tally.severity)},
+                                           {"count", more}});
         }
     }
 }
 
-void WriteCommands(const CheckReport& report, std::string& text, Json& json) {
+void WriteCommands(const CheckReport& report, bool doc, std::string& text, Json& commands,
+                   Json& leftOut) {
     text +=
         "\nCommands, as the launcher runs them at install\n  @rootdir = " + report.gameDirectory +
         (report.gameGiven ? "" : "  (a stand-in: give the game directory with --game)") +
@@ -110,6 +120,7 @@ void WriteCommands(const CheckReport& report, std::string& text, Json& json) {
     if (report.commands.empty()) {
         text += "  (none)\n";
     }
+    commands = Json::array();
     std::string directory = ".";
     std::size_t number = 0;  // 1-based, in script order
     for (const auto& command : report.commands) {
@@ -128,44 +139,51 @@ void WriteCommands(const CheckReport& report, std::string& text, Json& json) {
                         (argument.install ? "'" + *argument.install + "'" : "(too long: empty)");
             }
             text += '\n';
-            const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
-            arguments.push_back({{"text", Text(argument.text)},
-                                 {"line", argument.where.line},
-                                 {"column", argument.where.column},
-                                 {"install", install},
-                                 {"restore", install}});  // restore undoes what install recorded
+            if (doc) {
+                const Json install = argument.install ? Text(*argument.install) : Json(nullptr);
+                arguments.push_back(
+                    {{"text", Text(argument.text)},
+                     {"line", argument.where.line},
+                     {"column", argument.where.column},
+                     {"install", install},
+                     {"restore", install}});  // restore undoes what install recorded
+            }
         }
-        json["commands"].push_back({{"number", number},
-                                    {"line", command.where.line},
-                                    {"column", command.where.column},
-                                    {"name", Text(command.name)},
-                                    {"known", command.known},
-                                    {"directory", Text(command.directory)},
-                                    {"arguments", std::move(arguments)}});
+        if (doc) {
+            commands.push_back({{"number", number},
+                                {"line", command.where.line},
+                                {"column", command.where.column},
+                                {"name", Text(command.name)},
+                                {"known", command.known},
+                                {"directory", Text(command.directory)},
+                                {"arguments", std::move(arguments)}});
+        }
     }
     const std::size_t more = report.commandCount - report.commands.size();
     if (more > 0) {
         text += "  ... " + Plural(more, "more command") + ", not listed\n";
     }
-    json["leftOut"]["commands"] = more;
+    leftOut["commands"] = more;
 }
 
-void WriteDryRun(const CheckReport& report, std::string& text, Json& json) {
+void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& json,
+                 Json& leftOut) {
     const DryRunResult& run = *report.dryRun;
-    Json& dryRun = json["dryRun"] = Json::object();
     text += "\nDry run in " + report.gameDirectory + " (nothing on disk was changed)\n";
     text += "  Install, as the launcher would log it:\n";
-    WriteLog(run.install, "install", text, json);
+    json["install"] = WriteLog(run.install, "install", doc, text, leftOut);
     text += "  While the game runs:\n";
     if (run.whileGameRuns.empty()) {
         text += "    nothing is moved\n";
     }
-    Json& placements = dryRun["whileGameRuns"] = Json::array();
+    Json& placements = json["whileGameRuns"] = Json::array();
     const Placement* movedDirectory = nullptr;
     for (const auto& placement : run.whileGameRuns) {
-        placements.push_back({{"path", Text(placement.path)},
-                              {"was", Text(placement.was)},
-                              {"directory", placement.directory}});
+        if (doc) {
+            placements.push_back({{"path", Text(placement.path)},
+                                  {"was", Text(placement.was)},
+                                  {"directory", placement.directory}});
+        }
         // What moved along with its directory goes without saying.
         if (movedDirectory && IsAtOrBelow(placement.path, movedDirectory->path) &&
             IsAtOrBelow(placement.was, movedDirectory->was)) {
@@ -176,9 +194,9 @@ void WriteDryRun(const CheckReport& report, std::string& text, Json& json) {
         movedDirectory = placement.directory ? &placement : movedDirectory;
     }
     text += "  Restore, as the launcher would log it:\n";
-    WriteLog(run.restore, "restore", text, json);
-    dryRun["notRestored"] = WriteVerdict("After restore", run.notRestored, text);
-    dryRun["restored"] = run.notRestored.empty();
+    json["restore"] = WriteLog(run.restore, "restore", doc, text, leftOut);
+    json["notRestored"] = WriteVerdict("After restore", run.notRestored, doc, text);
+    json["restored"] = run.notRestored.empty();
     text +=
         "  After a crash while the game runs, the start-up entry's recovery (@cmdline = "
         "/recover) would ";
@@ -186,16 +204,17 @@ void WriteDryRun(const CheckReport& report, std::string& text, Json& json) {
     // recovery nothing to log: a heading over no lines would read as lost. A
     // log lists lines before it leaves any out.
     text += run.recovery.lines.empty() ? "find nothing to undo and log no command.\n" : "log:\n";
-    WriteLog(run.recovery, "recovery", text, json);
-    dryRun["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, text);
-    dryRun["recovered"] = run.notRecovered.empty();
+    json["recovery"] = WriteLog(run.recovery, "recovery", doc, text, leftOut);
+    json["notRecovered"] = WriteVerdict("After that recovery", run.notRecovered, doc, text);
+    json["recovered"] = run.notRecovered.empty();
 }
 
 // Both reports, written in one walk over the check's: the text for people
-// (compiler-style findings, the command list, the dry run) into `text`, and
-// the JSON document for a mod's own CI, each part into both as the walk comes
-// to it. The document's keys are laid out first, in their order.
-Json Write(const CheckReport& report, std::string& text) {
+// (compiler-style findings, the command list, the dry run) into `text`, and,
+// with `doc`, the JSON document for a mod's own CI, each part into both as the
+// walk comes to it. Without `doc` the document holds only its frame: the lists
+// that grow with the script are what a text report need not build.
+Json Write(const CheckReport& report, bool doc, std::string& text) {
     Json json = {{"script", Text(report.script)},
                  {"game", report.gameGiven ? Text(report.gameDirectory) : Json(nullptr)},
                  {"cmdline", Text(report.commandLine)},
@@ -206,20 +225,19 @@ Json Write(const CheckReport& report, std::string& text) {
         json[SeverityName(severity) + "s"] = count;
         summary += (summary.empty() ? "\n" : ", ") + Plural(count, SeverityName(severity));
     }
-    json["findings"] = Json::array();
-    json["commands"] = Json::array();
+    Json leftOut;  // what the report does not list
+    WriteFindings(report, doc, text, json["findings"], leftOut);
+    WriteCommands(report, doc, text, json["commands"], leftOut);
     json["dryRun"] = nullptr;
-    json["leftOut"] = {{"findings", Json::array()}, {"commands", 0}};  // what is not listed
-    WriteFindings(report, text, json);
-    WriteCommands(report, text, json);
     if (report.dryRun) {
-        WriteDryRun(report, text, json);
+        WriteDryRun(report, doc, text, json["dryRun"], leftOut);
     } else if (!report.loaded) {
         text += "\nNo dry run: the launcher would not load this script.\n";
     } else {
         text += "\nNo dry run: give the game directory with --game DIR for one.\n";
     }
     text += summary + ".\n";
+    json["leftOut"] = std::move(leftOut);
     return json;
 }
 
@@ -227,14 +245,14 @@ Json Write(const CheckReport& report, std::string& text) {
 
 std::string TextReport(const CheckReport& report) {
     std::string text;
-    Write(report, text);
+    Write(report, false, text);
     return text;
 }
 
 std::string JsonReport(const CheckReport& report) {
     std::string text;
     // Compact, and ASCII only.
-    return Write(report, text).dump(-1, ' ', true) + '\n';
+    return Write(report, true, text).dump(-1, ' ', true) + '\n';
 }
 
 }  // namespace srdw::check
