@@ -61,17 +61,14 @@ struct CommandDefinition {
     const Procedure* restore = nullptr;
 
     std::size_t ArgumentCount() const { return arguments.size(); }
-    // Whether installing it changes the directory later commands work in.
     bool ChangesDirectory() const { return install == nullptr; }
     // "original, modified, backup"
     std::string ArgumentNames() const;
 };
 
-// Every command, in the order names are compared.
 std::span<const CommandDefinition> CommandTable();
 
-// The command of that exact name, or none: a call of any other name is skipped
-// without a word.
+// Matched exactly: a call of any other name is skipped without a word.
 const CommandDefinition* FindCommand(std::string_view name);
 
 }  // namespace srdw

@@ -11,9 +11,9 @@ namespace srdw {
 
 namespace {
 
-// The paths one command works on, each looked up once, together: the command's
-// checks, moves and records read these, and its moves keep them up to date.
-// Paths that differ only in letter case or separators share one state.
+// The paths one command works on, each looked up once, together; its moves
+// keep them up to date. Paths that differ only in letter case or separators
+// share one state.
 class CommandPaths {
   public:
     CommandPaths(FileSystem& files, std::span<const std::string> paths, UndoJournal* journal,
@@ -41,7 +41,6 @@ class CommandPaths {
                       ? lookUp(paths)
                       : lookUp(std::vector<std::string>(distinct.begin(), distinct.end()));
     }
-    // The state of the path given at `index`.
     PathState& operator[](std::size_t index) { return states_[stateOf_[index]]; }
 
   private:
@@ -82,11 +81,6 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
     return movedNow;
 }
 
-// The folder a full path names its last part in.
-std::string_view FolderPart(std::string_view path) {
-    return path.substr(0, NameStart(path));
-}
-
 // A path as the journal keeps it: full, and with "." and ".." folded by the
 // text as Windows folds them, so that a move back reaches its place also once
 // a folder the path passed through has moved. Elsewhere a ".." after a link
@@ -101,18 +95,17 @@ std::string JournalPath(FileSystem& files, const std::string& path, const std::s
     if (kWindowsPaths) {
         return folded;
     }
-    const std::string folders[] = {std::string(FolderPart(full)), std::string(FolderPart(folded))};
+    const std::string folders[] = {full.substr(0, NameStart(full)),
+                                   folded.substr(0, NameStart(folded))};
     const auto found = files.LookUp(folders, false);
     const bool same = found[0].attributes && found[1].attributes &&
                       found[0].attributes->identity == found[1].attributes->identity;
     return same ? folded : full;
 }
 
-// Moves a file or directory; never replaces an existing target. While an
-// install runs, the move is recorded in its undo journal first, made of what
-// the command's look-up found, and not made when the journal's file cannot
-// take the record: what no journal holds, no crash recovery could undo. A
-// move that is made updates both states, keeping the file's attributes.
+// Never replaces an existing target. An install's move is not made when the
+// journal's file cannot take its record: what no journal holds, no crash
+// recovery could undo. A move that is made updates both states.
 bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
     const bool folder = from.attributes && from.attributes->directory;
     // Windows moves no folder that holds a program's current directory: the
@@ -242,7 +235,6 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
     });
 }
 
-// What undoing one recorded move found and did.
 enum class UndoOutcome {
     Undone,     // moved back
     NotNeeded,  // it never happened, or was undone already
@@ -317,7 +309,6 @@ const CommandStep& StepFor(const Procedure& restore, std::size_t index, UndoOutc
     return outcome == UndoOutcome::Missing ? *guard(CommandStep::Present, back.path) : back;
 }
 
-// The full paths behind a verdict, on lines of their own after it.
 void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove& move) {
     const std::string_view from = move.from;
     const std::string_view to = move.to;

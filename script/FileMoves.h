@@ -19,30 +19,27 @@ namespace srdw {
 inline constexpr int kMoveRetries = 5;
 inline constexpr unsigned kFirstRetryPause = 50;
 
-// One command as it runs: the engine, the journal of an install (none
-// otherwise), the current directory, and the arguments after path expansion,
-// one for each it uses; an argument the call did not give is empty.
+// The arguments after path expansion, one for each the command uses; one
+// the call did not give is empty.
 struct CommandRun {
     const Engine& engine;
-    UndoJournal* journal;
+    UndoJournal* journal;  // an install's; none otherwise
     // Where the paths are; a move of a folder that holds it brings it along
     // where the system lets the current directory move (not on Windows).
     std::string& directory;
     std::span<const std::string> arguments;
 };
 
-// Runs the procedure's checks and moves in order, saying its words; Skipped,
-// without a word, when an argument is empty. After a failed move the one
-// before it is taken back, so that a game file is never stranded under its
+// Skipped, without a word, when an argument is empty. After a failed move the
+// one before it is taken back, so that a game file is never stranded under its
 // backup name.
 Verdict Perform(const CommandRun& run, const Procedure& procedure);
 
-// Undoes the moves the command's install made, as its journal recorded them,
-// last first, saying the outcome in the words of `restore`; the number of
-// files it could not put back. A file is moved back only when it is the file
-// the install moved and the way back is free; a file of unknown identity (a
-// look-up that could not say) when the disk shows the move done.
-// `journal` holds the command.
+// Undoes the command's journalled moves, last first, in the words of
+// `restore`; the number of files it could not put back. A file is moved back
+// only when it is the file the install moved and the way back is free; a file
+// of unknown identity (a look-up that could not say) when the disk shows the
+// move done.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
                  const JournalContents& journal);
 

@@ -36,8 +36,7 @@ std::string FullText(const std::string& directory, const std::string& path) {
 }
 
 std::string_view Name(std::string_view path) {
-    return path.ends_with(kSeparator) ? std::string_view()
-                                      : path.substr(path.rfind(kSeparator) + 1);
+    return path.substr(NameStart(path));
 }
 
 // The folder `path` lies in; a root's is itself.
@@ -72,8 +71,7 @@ std::string WithLastPart(std::string_view path, std::string_view name, std::stri
     return text;
 }
 
-// What the run writes (its log, its journal) is taken and let go: the model
-// keeps no second copy of a long run's bytes.
+// The model keeps no second copy of a long run's log and journal.
 class DiscardingFile final : public OutputFile {
   public:
     OsResult Write(std::string_view) override { return OsResult::Ok(); }
@@ -149,8 +147,8 @@ FolderModel::Found FolderModel::Place(std::string_view path) {
     return found;
 }
 
-// Whether the run took away what the disk has at `onDisk`, spelled as stored,
-// or a folder it lies in, after its first `unmoved` characters.
+// Whether the run took away what the disk has at `onDisk`, or a folder it
+// lies in after its first `unmoved` characters.
 bool FolderModel::Vacated(std::string_view onDisk, std::size_t unmoved) const {
     for (std::size_t end = onDisk.size(); end != kNone && end > unmoved;
          end = onDisk.rfind(kSeparator, end - 1)) {

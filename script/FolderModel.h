@@ -33,7 +33,7 @@ class FolderModel final : public FileSystem {
     // Everything back as the disk has it, and the current directory too.
     void Reset();
 
-    // An entry that the run moved or whose read-only bit it changed.
+    // What the run moved or whose read-only bit it changed.
     struct Change {
         ResolvedPath now;  // where it is, spelled as it is stored
         ResolvedPath was;  // where the disk holds it
@@ -42,7 +42,6 @@ class FolderModel final : public FileSystem {
         bool readOnlyWas = false;
     };
     std::vector<Change> Changes() const;
-    // Every change of the current directory asked for, in order, and whether it happened.
     struct DirectoryChange {
         std::string path;
         bool changed;
@@ -69,10 +68,6 @@ class FolderModel final : public FileSystem {
     // A file the run writes (its log, its journal) is taken and let go.
     OsResult RemoveFile(const std::string&) override { return {OsError::AccessDenied}; }
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError*) override;
-    // The run appends only to a file it wrote (its journal).
-    std::unique_ptr<OutputFile> AppendToFile(const std::string& path) override {
-        return CreateOutputFile(path, nullptr);
-    }
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         return disk_.ReadWholeFile(path);
     }

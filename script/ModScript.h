@@ -27,9 +27,8 @@ class ModScript {
 
     // Empties the script; the path of the last file read stays.
     void Clear();
-    // Reads, cleans and parses the file, saying so in the log. False when it
-    // cannot be read, is empty or is broken; after a parse error the commands
-    // before the error are kept.
+    // False when the file cannot be read, is empty or is broken; after a parse
+    // error the commands before the error are kept.
     bool Load(FileSystem& files, RunLog& log, const std::string& path);
     // Takes a script as another reader already cleaned and parsed it, the
     // same as Load makes of it, without a log line or a path: `text` and what
@@ -38,25 +37,20 @@ class ModScript {
     // The files no command may move, at install and at restore: a command
     // that names one is refused and moves nothing.
     void KeepOutOfReach(OwnFiles files) { ownFiles_ = std::move(files); }
-    // Rehearses the install on a plan of the folder, without a change or a log
-    // line, and puts every move it will make in the journal and the journal on
-    // the disk. The reason when the journal could not be written through: then
-    // no move may be made. Nothing to do for a journal kept in memory only.
-    // With `keepLookUps` the journal keeps what the rehearsal found of each
-    // path, which the install then takes instead of asking the disk again.
+    // Rehearses the install on a model of the folder, without a change or a
+    // log line, and puts every move it will make in the journal and the
+    // journal on the disk; when that failed, no move may be made. With
+    // `keepLookUps` the install takes what the rehearsal found of each path
+    // instead of asking the disk again.
     OsResult PlanInstall(const Engine& engine, const Placeholders& values, UndoJournal& journal,
                          bool keepLookUps = true);
-    // Applies the commands forward, first to last, recording each command and
-    // each move in the journal before it is made.
     void Install(const Engine& engine, const Placeholders& values, UndoJournal& journal);
-    // Without a journal: undoes the commands from the script alone, last to
-    // first, each in the directory it ran in at install.
+    // Without a journal: from the script alone, last command first, each in
+    // the directory it ran in at install.
     void Restore(const Engine& engine, const Placeholders& values);
-    // The checksum of the cleaned text, which the journal keeps to tell a
-    // changed script.
+    // Of the cleaned text: the journal keeps it to tell a changed script.
     std::uint32_t TextChecksum() const { return Checksum(text_); }
 
-    // The path of the last script file read successfully (at most 260 characters).
     const std::string& Path() const { return path_; }
     // Where and why the last script file read does not load, as compilers and
     // SrdwCheck name a place: "PATH:LINE:COLUMN: what is wrong"; empty when it
@@ -65,7 +59,6 @@ class ModScript {
     const std::vector<ScriptCommand>& Commands() const { return commands_; }
 
   private:
-    // The current directory from one command on, up to the next stretch.
     struct DirectoryStretch {
         std::size_t firstCommand;
         std::string directory;

@@ -16,11 +16,9 @@ inline constexpr std::string_view kJournalName = "restore.jnl";
 class OwnFiles {
   public:
     OwnFiles() = default;
-    // Full paths; empty ones are left out.
     explicit OwnFiles(const std::vector<std::string>& paths);
 
-    // Whether `path`, resolved against `directory` (the current one), is one
-    // of them or a folder that holds one.
+    // Whether `path` in `directory` is one of them or a folder that holds one.
     bool Holds(std::string_view path, const std::string& directory) const;
 
   private:

@@ -6,14 +6,9 @@
 
 namespace srdw {
 
-namespace {
-
-constexpr std::size_t kPlaceholderLength = 8;
-
-}  // namespace
-
 std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
                                           std::string_view commandLine) {
+    constexpr std::size_t kPlaceholderLength = 8;
     std::string result;
     result.reserve(source.size() + rootDir.size());  // one placeholder's worth, as most have
     for (std::size_t i = 0; i < source.size();) {

@@ -17,10 +17,9 @@ struct Placeholders {
     std::string_view commandLine;  // "@cmdline": trimmed and lower-cased
 };
 
-// An expanded argument holds at most this many characters.
 inline constexpr std::size_t kMaxExpandedPath = 511;
 
-// The expansion of `source`, or none when it would be longer than 511 characters.
+// None when it would be longer than kMaxExpandedPath.
 std::optional<std::string> ExpandArgument(std::string_view source, std::string_view rootDir,
                                           std::string_view commandLine);
 

@@ -19,7 +19,6 @@ inline constexpr bool kWindowsPaths = true;
 inline constexpr bool kWindowsPaths = false;
 #endif
 
-// The platform's separator.
 inline constexpr char kSeparator = kWindowsPaths ? '\\' : '/';
 
 struct ResolvedPath {
@@ -31,18 +30,16 @@ struct ResolvedPath {
 
 // `path` made absolute against `directory`, itself absolute.
 ResolvedPath Resolve(const ResolvedPath& directory, std::string_view path);
-// An absolute path in the platform's form.
 ResolvedPath ResolveAbsolute(std::string_view path);
 
-// Whether the path starts with a drive, as in "C:\Games" or "C:Games".
+// "C:\Games" or "C:Games".
 bool NamesDrive(std::string_view path);
 
 // `path` relative to `base` when it lies below it ("Data\\Sky.pak"), empty for
 // `base` itself, and the whole path when it lies elsewhere.
 std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base);
-// Whether `path` is `directory` or lies below it.
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory);
-// The same for two resolved texts, compared as given: keys, or paths as spelled.
+// The same for two resolved texts compared as given: keys, or paths as spelled.
 inline bool IsAtOrBelow(std::string_view path, std::string_view folder) {
     return path.starts_with(folder) &&
            (path.size() == folder.size() || folder.ends_with(kSeparator) ||
@@ -70,15 +67,12 @@ inline std::size_t NameStart(std::string_view path) {
 // "..": only those does Resolve fold; a name such as ".local" stays.
 bool HasDotPart(std::string_view path);
 
-// The comparison key of a resolved path: its text with letter case folded.
+// Letter case folded, and in a path as written separators too.
 std::string PathKey(const ResolvedPath& path);
-// The same for a path as written: separators folded too.
 std::string PathKey(std::string_view path);
 
-// The path made absolute against `directory`, the current one, joined as
-// written; one this system takes as absolute stays as it is.
+// Joined as written; a path this system takes as absolute stays as it is.
 std::string FullPath(const std::string& path, const std::string& directory);
-// The same with each separator the platform's own.
 std::string FullPathWithSeparators(const std::string& path, const std::string& directory);
 
 }  // namespace srdw

@@ -44,9 +44,8 @@ struct Walker {
     bool directoriesOnly = false;  // runs only the commands that change the directory
     std::string directory = engine.files.WorkingDirectory();
 
-    // Names match exactly, letter case included; other names are skipped
-    // silently. At install the command is recorded in the journal before it
-    // moves anything. Whether it was a command that changes the directory.
+    // Other names, also in another letter case, are skipped silently.
+    // Whether it was a command that changes the directory.
     bool Run(const ScriptCommand& command, std::size_t index) {
         const CommandDefinition* definition = FindCommand(command.name);
         if (!definition || (directoriesOnly && !definition->ChangesDirectory())) {
@@ -92,8 +91,8 @@ struct Walker {
     }
 };
 
-// Runs the walk over the commands, first to last, and records the directory
-// each stretch of them ran in, for a restore from the script.
+// Records the directory each stretch of commands ran in, for a restore from
+// the script.
 template <typename Stretches>
 void WalkRecording(Walker& walker, const std::vector<ScriptCommand>& commands,
                    Stretches& stretches) {

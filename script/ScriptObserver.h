@@ -15,7 +15,6 @@ struct CommandDefinition;
 
 enum class Walk { Install, Restore };
 
-// How one command ended.
 enum class Verdict {
     Done,           // did what it says; at restore, everything of it is back
     Failed,         // refused or stopped part-way; its words say why and what is left

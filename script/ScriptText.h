@@ -11,7 +11,7 @@
 
 namespace srdw {
 
-// A call has room for this many arguments; further ones are ignored.
+// Further arguments are ignored.
 inline constexpr std::size_t kMaxArguments = 16;
 
 // One parsed call. Name and arguments are views into the clean text, quotes
@@ -20,7 +20,7 @@ struct ScriptCommand {
     std::string_view name;
     std::span<const std::string_view> args;
 
-    // The argument at `index`, or empty when the call had fewer.
+    // Empty when the call had fewer.
     std::string_view Arg(std::size_t index) const {
         return index < args.size() ? args[index] : std::string_view();
     }

@@ -34,9 +34,8 @@ class SourceMap {
     // Cleans `source` exactly as the launcher does; `source` must outlive the map.
     explicit SourceMap(std::string_view source);
 
-    // The cleaned text the launcher parses, up to a quote that is not closed.
+    // Up to a quote that is not closed.
     std::string_view CleanText() const { return clean_; }
-    // The offset of the quote that is never closed, if one is not.
     std::optional<std::size_t> UnclosedQuote() const { return unclosedQuote_; }
     const std::vector<CommentSpan>& Comments() const { return comments_; }
     const std::vector<SourceSpan>& QuotedRuns() const { return quoted_; }
@@ -45,7 +44,6 @@ class SourceMap {
     // the file for the offset just past the cleaned text.
     std::size_t SourceOffset(std::size_t cleanOffset) const;
     SourcePosition PositionOf(std::size_t sourceOffset) const;
-    // Whether a stretch of the file ends on the line where it starts.
     bool OnOneLine(const SourceSpan& span) const {
         return PositionOf(span.at).line == PositionOf(span.at + span.length - 1).line;
     }
@@ -83,7 +81,7 @@ struct LoadFault {
 // ParseCalls stopped.
 LoadFault FindLoadFault(const SourceMap& map, std::size_t reach);
 
-// A text for people, cut to its first 40 bytes.
+// Cut to its first 40 bytes.
 std::string Excerpt(std::string_view text);
 
 }  // namespace srdw

@@ -13,7 +13,6 @@ namespace srdw {
 
 namespace {
 
-// The kind byte that begins each record.
 enum Kind : std::uint8_t {
     kStart = 1,  // the game folder (`text`) and the script's checksum (`number`)
     kCommand,
@@ -24,7 +23,7 @@ enum Kind : std::uint8_t {
     // commands and `moves` moves of the plan stand; the records after this
     // one say the rest.
     kCut,
-    kEnd,     // the install ran to its end
+    kEnd,
     kUndone,  // a restore put back every move of the command at position `number`
     // Right after the start: the game folder as the file system knows it, so
     // that a copy of the folder, or another folder of that name, is told from it.
@@ -34,7 +33,6 @@ enum Kind : std::uint8_t {
 
 }  // namespace
 
-// One record: its kind, and the fields that kind has.
 struct JournalRecord {
     std::uint8_t kind = 0;
     std::string_view text = {};
@@ -117,8 +115,7 @@ class FieldBytes {
     bool good_ = true;
 };
 
-// The one list of each record's fields, in the order they are stored; the
-// same for writing and reading.
+// Each record's fields in the order they are stored, for writing and reading.
 void Fields(FieldBytes& io, JournalRecord& record) {
     const auto identityFields = [&io](auto& identity) {
         io(identity.known);
@@ -153,7 +150,7 @@ void Fields(FieldBytes& io, JournalRecord& record) {
             identityFields(record.identity);
             break;
         default:
-            break;  // no fields
+            break;
     }
 }
 
@@ -246,9 +243,9 @@ bool Apply(JournalRecord& record, JournalContents& contents) {
     }
 }
 
-// The same file name (letter case included) in the same folder (letter case
-// and separators aside): a plan of the folder spells the folders as the
-// script does, the install as the system gives them.
+// The same file name in the same folder (letter case and separators aside): a
+// plan of the folder spells the folders as the script does, the install as the
+// system gives them.
 bool SamePath(std::string_view a, std::string_view b) {
     if (a == b) {
         return true;
@@ -266,9 +263,7 @@ bool SamePath(std::string_view a, std::string_view b) {
     return true;
 }
 
-// A restore's progress records are written in batches of about this size.
 constexpr std::size_t kProgressBatch = 4096;
-// A plan is handed to the file in pieces of about this size.
 constexpr std::size_t kPlanBatch = 1 << 16;
 
 }  // namespace
@@ -308,8 +303,6 @@ OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
     return WritePending(true);
 }
 
-// The plan stands as far as the install met it, and the records after the cut
-// say the rest.
 void UndoJournal::LeavePlan() {
     following_ = false;
     Note({.kind = kCut,
@@ -420,9 +413,7 @@ bool UndoJournal::BeforeMove(const JournalMove& move) {
 
 void UndoJournal::MoveFailed() {
     if (following_) {
-        // The plan counted on it: the plan stands only up to it, and the
-        // install goes on record by record.
-        LeavePlan();
+        LeavePlan();  // the plan counted on it
     }
     Note({.kind = kFailed});
     // Handed to the file at once, so that a recovery after a kill knows the

@@ -33,7 +33,6 @@ namespace srdw {
 
 inline constexpr std::string_view kJournalHeader = "SRDWJNL2";
 
-// One argument of a command, as the install expanded it.
 struct JournalArgument {
     std::string_view source;                   // as written in the script
     std::optional<std::string_view> expanded;  // none when it was too long
@@ -51,12 +50,12 @@ struct JournalMove {
 
 struct JournalCommand {
     std::uint32_t index = 0;  // its position in the script
-    bool undone = false;      // a restore put all its moves back already (here, it fills padding)
+    bool undone = false;      // a restore put all its moves back already
     std::string_view name;
     std::vector<JournalArgument> arguments;
     std::vector<JournalMove> moves;
 
-    bool Moved() const;  // whether a move of it was made
+    bool Moved() const;
 };
 
 struct JournalContents {
@@ -68,7 +67,7 @@ struct JournalContents {
     bool complete = false;    // the install ran to its end
     bool torn = false;        // the file ends in a record that is cut or damaged
     bool tornTail = false;    // only bytes written since the last sync are damaged
-    std::size_t records = 0;  // how many records were read
+    std::size_t records = 0;  // read
     TextStore texts;          // what the views above show
 
     // Whether a move may have reached the disk without its record: the restore
@@ -76,66 +75,49 @@ struct JournalContents {
     // sync of its record, so the unsynced tail a power loss damages holds no
     // record of a move that was made.
     bool RecordsMayBeLost() const { return (torn && !tornTail) || !planned; }
-    // Whether undoing it would move nothing: every command that moved a file
-    // is back, or no move was made, since none is made before the plan is on
-    // the disk.
+    // No move is made before the plan is on the disk.
     bool NothingToUndo() const;
 };
 
-struct JournalRecord;  // one record of the file
+struct JournalRecord;
 
 // The journal of one install, or of a restore's progress through one.
 class UndoJournal {
   public:
-    // Starts a journal of an install in `folder` of the script with that
-    // checksum, kept in memory and, when `path` is given, in that file,
-    // emptied first. The reason when the file cannot be made. Once: each
-    // install has a journal of its own, planned before its first move.
+    // Kept in memory and, when `path` is given, in that file, emptied first.
+    // Once: each install has a journal of its own, planned before its first move.
     OsResult Start(FileSystem& files, const std::string& path, std::string_view folder,
                    FileIdentity folderIdentity, std::uint32_t scriptChecksum);
     // Rehearses the install with `rehearse`, whose records are the plan, of at
     // most `commands` commands, and writes the start and the plan through to
-    // the disk; the reason when that failed: then no move may be made. Until
-    // then the moves recorded are the rehearsal's; from then on a move the plan
-    // does not hold is synced before it is made. With `keepLookUps`, the
-    // look-ups of the rehearsal are kept for the install.
+    // the disk; when that failed, no move may be made. From then on a move the
+    // plan does not hold is synced before it is made.
     OsResult Plan(std::size_t commands, bool keepLookUps, const std::function<void()>& rehearse);
 
-    // Records a command. Its name and its arguments' sources are views the
-    // caller keeps alive for as long as the journal (the script's text); the
-    // expansions are kept.
+    // The name and the arguments' sources are views the caller keeps alive for
+    // as long as the journal (the script's text); the expansions are kept.
     void BeginCommand(std::uint32_t index, std::string_view name,
                       std::span<const JournalArgument> arguments);
-    // What `files` finds of the paths, in the current `directory`. The
-    // rehearsal's look-ups are kept while it plans, and handed to the install
-    // for as long as the install follows the plan and asks of the same paths
-    // in the same directory, so that the disk is asked of a path once before
-    // the install, not twice.
+    // The rehearsal's look-ups are kept while it plans, and handed to the
+    // install for as long as it asks of the same paths in the same directory,
+    // so that the disk is asked of a path once, not twice.
     std::vector<PathState> LookUp(FileSystem& files, std::span<const std::string> paths,
                                   const std::string& directory);
-    // Records a move about to be made, its texts kept. False when the file
-    // could not take the record: then the move must not be made, since a
-    // crash after it could not be undone.
+    // False when the file could not take the record: then the move must not
+    // be made, since a crash after it could not be undone.
     bool BeforeMove(const JournalMove& move);
-    // The move just recorded was refused by the system.
-    void MoveFailed();
-    // Marks the install's end and writes the journal through to the disk.
+    void MoveFailed();  // the move just recorded was refused by the system
     bool Finish();
 
-    // Opens the journal's file again to add a restore's progress to it; on a
-    // journal of its own, not started.
+    // A restore's progress goes into the file again, on a journal not started.
     bool Reopen(FileSystem& files, const std::string& path);
-    // A restore put back every move of the command at that position.
     void CommandUndone(std::size_t position);
-    // Hands the progress records gathered so far to the file.
     void FlushProgress();
-    // Lets go of the file, which may then be removed.
     void Close() { file_.reset(); }
 
     const JournalContents& Contents() const { return contents_; }
     // Whether a move was refused because its record could not be written.
     bool RefusedMoves() const { return refusedMoves_; }
-    // How often the journal was written through to the disk.
     std::size_t Syncs() const { return syncs_; }
 
   private:
@@ -177,10 +159,9 @@ class UndoJournal {
     bool refusedMoves_ = false;
 };
 
-// The journal in the file at `path`; none when there is none, or the file is no
-// journal. Records after a damaged one are left out, and `torn` says so.
+// None when the file is not there or no journal. Records after a damaged one
+// are left out, and `torn` says so.
 std::optional<JournalContents> ReadJournal(FileSystem& files, const std::string& path);
-// The same, from the file's bytes.
 std::optional<JournalContents> ParseJournal(std::string_view bytes);
 
 // Writes through the folders the journal's moves went into and out of, each
