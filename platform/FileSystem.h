@@ -127,9 +127,7 @@ class FileSystem {
                                                          OsError* why = nullptr) = 0;
     // Opens an existing file to add to its end, never through a link; none when
     // that is refused or the file is not there.
-    virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& /*path*/) {
-        return nullptr;
-    }
+    virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& path) = 0;
     // The identity of what is at the path, where Attributes does not give it
     // (Windows); unknown by default.
     virtual FileIdentity IdentityOf(const std::string& /*path*/) { return {}; }

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -39,7 +38,6 @@ void PreferHugePages(void* block, std::size_t bytes) {
 
 namespace posix {
 
-// The launcher's category of the failure errno tells of; none where errno is 0.
 OsResult LastError() {
     switch (errno) {
         case 0:
@@ -93,10 +91,7 @@ std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
 
 // The path with its file name spelled as the resolved path's: in another letter case at most.
 std::string WithStoredName(std::string path, std::string_view resolved) {
-    // So as long: found by memrchr, many bytes at a time, and copied over in the path's own bytes.
-    const auto* slash = static_cast<const char*>(::memrchr(resolved.data(), '/', resolved.size()));
-    const std::string_view name =
-        resolved.substr(slash ? static_cast<std::size_t>(slash - resolved.data()) + 1 : 0);
+    const std::string_view name = resolved.substr(resolved.rfind('/') + 1);
     std::copy(name.begin(), name.end(), path.end() - static_cast<std::ptrdiff_t>(name.size()));
     return path;
 }
@@ -154,8 +149,6 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixFileSystem final : public FileSystem {
   public:
-    // What a link leads to, with the identity of the link itself, as LookUp
-    // gives them.
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         return LookUp(std::span(&path, 1), false)[0].attributes;
     }
