@@ -16,15 +16,11 @@
 #include "platform/TextStore.h"
 #include "platform/posix/PosixFiles.h"
 
-namespace srdw {
-
 // As a listing matches a name: other bytes, UTF-8's among them, are themselves.
-std::string FoldNameCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
+std::string srdw::FoldNameCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), srdw::LowerAscii);
     return text;
 }
-
-}  // namespace srdw
 
 namespace srdw::posix {
 
