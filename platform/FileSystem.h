@@ -143,20 +143,13 @@ class FileSystem {
     }
 
     // Looks up several paths at once, so that a backend can resolve a directory
-    // they share once. The default asks Attributes of each path and, with
-    // `storedNames`, StoredName of each that is there, so a file system that
-    // overrides those alone (Windows, a proxy, a model) is asked as before;
-    // with `storedNames` an identity Attributes did not give is asked of
-    // IdentityOf.
-    // Without `storedNames` a backend may leave `stored` as the path where
-    // finding the stored name costs a call of its own (Windows).
+    // they share once. Without `storedNames` a backend may leave `stored` as the
+    // path where finding the stored name costs a call of its own (Windows).
     virtual std::vector<PathState> LookUp(std::span<const std::string> paths,
-                                          bool storedNames = true);
+                                          bool storedNames = true) = 0;
     // Moves what `from` names to `to` without replacing anything, where both were
-    // looked up by LookUp just before. The default is MoveNoReplace of the paths.
-    virtual OsResult MoveLookedUp(const PathState& from, const PathState& to) {
-        return MoveNoReplace(from.native, to.native);
-    }
+    // looked up by LookUp just before.
+    virtual OsResult MoveLookedUp(const PathState& from, const PathState& to) = 0;
 
     // Time lives here, as in SQLite's VFS: the run log stamps its header with it
     // and the script engine pauses between retries of a file another program holds.

@@ -74,6 +74,24 @@ class FileSystemProxy : public FileSystem {
     DirectoryListing ListDirectory(const std::string& path) override {
         return inner_.ListDirectory(path);
     }
+    // Path by path, through the operations a test overrides.
+    std::vector<PathState> LookUp(std::span<const std::string> paths,
+                                  bool storedNames = true) override {
+        std::vector<PathState> states;
+        for (const std::string& path : paths) {
+            PathState& state = states.emplace_back(PathState{path, path, path, Attributes(path)});
+            if (state.attributes && storedNames) {
+                state.stored = state.native = StoredName(path);
+                if (!state.attributes->identity.known) {
+                    state.attributes->identity = IdentityOf(path);
+                }
+            }
+        }
+        return states;
+    }
+    OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
+        return MoveNoReplace(from.native, to.native);
+    }
     LocalTime Now() override { return inner_.Now(); }
     void Sleep(unsigned milliseconds) override { inner_.Sleep(milliseconds); }
 

@@ -246,12 +246,13 @@ class Win32FileSystem final : public FileSystem {
 
     FileIdentity IdentityOf(const std::string& path) override { return Identity(path, {}); }
 
-    // What the default gives, each identity on the volume of the folder before.
-    // An entry of an absolute path's folder is known from the folder's listing
-    // by its name as stored: the path's own, or the one FindFirstFileA gives.
+    // Each identity on the volume of the folder before. An entry of an absolute
+    // path's folder is known from the folder's listing by its name as stored:
+    // the path's own, or the one FindFirstFileA gives.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        std::vector<PathState> states = FileSystem::LookUp(paths, false);
-        for (PathState& state : states) {
+        std::vector<PathState> states;
+        for (const std::string& path : paths) {
+            PathState& state = states.emplace_back(PathState{path, path, path, Attributes(path)});
             if (!state.attributes || !storedNames) {
                 continue;
             }
