@@ -184,10 +184,6 @@ class PosixFileSystem final : public FileSystem {
         return MoveLookedUp(states[0], states[1]);
     }
 
-    std::string StoredName(const std::string& path) override {
-        return LookUp(std::span(&path, 1), true)[0].stored;
-    }
-
     // One lstat a name there as spelled; the attributes are those of what a
     // link leads to, as Attributes gives them.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool) override {
