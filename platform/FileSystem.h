@@ -112,11 +112,6 @@ class FileSystem {
     virtual OsResult RestoreAttributes(const std::string& path,
                                        const FileAttributes& attributes) = 0;
     virtual OsResult MoveNoReplace(const std::string& from, const std::string& to) = 0;
-    // The path with its file name spelled as the file system stores it (letter
-    // case may differ from the path's); the path unchanged when nothing is there.
-    virtual std::string StoredName(const std::string& path) {
-        return LookUp(std::span(&path, 1)).front().stored;
-    }
     virtual OsResult RemoveFile(const std::string& path) = 0;
     virtual OsResult ChangeDirectory(const std::string& path) = 0;
     virtual std::string WorkingDirectory() = 0;  // empty when it cannot be read

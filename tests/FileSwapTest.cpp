@@ -279,10 +279,11 @@ TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
     WriteFile(dir.Path() / "Sky.pak", "sky");
     InDirectory inside(dir.Path());
     const std::string drive = dir.Path().string().substr(0, 2);
-    EXPECT_EQ(srdw::NativeFileSystem().StoredName(drive + "SKY.PAK"), drive + "Sky.pak");
+    const std::string shouted = drive + "SKY.PAK";
+    EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&shouted, 1))[0].stored, drive + "Sky.pak");
 }
 
-// One look-up a path gives what Attributes and StoredName would: also for a
+// One look-up a path gives its attributes and its name as stored: also for a
 // folder named with its trailing backslash, which has no entry of its own.
 TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     ScratchDir dir;
@@ -317,7 +318,8 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     const std::string shouted = (dir.Path() / "SKY.PAK").string();
     EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&shouted, 1))[0].stored, full);
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
-    EXPECT_EQ(srdw::NativeFileSystem().StoredName("SKY.BAK"), "sky.bak");
+    const std::string backup = "SKY.BAK";
+    EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&backup, 1))[0].stored, "sky.bak");
 }
 
 // A folder looked up again is known from one listing of it: the launcher's own

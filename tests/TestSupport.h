@@ -53,7 +53,6 @@ class FileSystemProxy : public FileSystem {
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         return inner_.MoveNoReplace(from, to);
     }
-    std::string StoredName(const std::string& path) override { return inner_.StoredName(path); }
     OsResult RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
     OsResult ChangeDirectory(const std::string& path) override {
         return inner_.ChangeDirectory(path);
@@ -81,7 +80,7 @@ class FileSystemProxy : public FileSystem {
         for (const std::string& path : paths) {
             PathState& state = states.emplace_back(PathState{path, path, path, Attributes(path)});
             if (state.attributes && storedNames) {
-                state.stored = state.native = StoredName(path);
+                state.stored = state.native = inner_.LookUp(std::span(&path, 1)).front().stored;
                 if (!state.attributes->identity.known) {
                     state.attributes->identity = IdentityOf(path);
                 }
