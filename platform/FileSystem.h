@@ -125,9 +125,6 @@ class FileSystem {
     // Opens an existing file to add to its end, never through a link; none when
     // that is refused or the file is not there.
     virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& path) = 0;
-    // The identity of what is at the path, where Attributes does not give it
-    // (Windows); unknown by default.
-    virtual FileIdentity IdentityOf(const std::string& /*path*/) { return {}; }
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
     // Makes the folder's entries as they are now survive a power loss: a move

@@ -68,7 +68,6 @@ class FileSystemProxy : public FileSystem {
         return inner_.AppendToFile(path);
     }
     OsResult SyncFolder(const std::string& path) override { return inner_.SyncFolder(path); }
-    FileIdentity IdentityOf(const std::string& path) override { return inner_.IdentityOf(path); }
     bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
     DirectoryListing ListDirectory(const std::string& path) override {
         return inner_.ListDirectory(path);
@@ -80,9 +79,10 @@ class FileSystemProxy : public FileSystem {
         for (const std::string& path : paths) {
             PathState& state = states.emplace_back(PathState{path, path, path, Attributes(path)});
             if (state.attributes && storedNames) {
-                state.stored = state.native = inner_.LookUp(std::span(&path, 1)).front().stored;
-                if (!state.attributes->identity.known) {
-                    state.attributes->identity = IdentityOf(path);
+                const PathState inner = inner_.LookUp(std::span(&path, 1)).front();
+                state.stored = state.native = inner.stored;
+                if (!state.attributes->identity.known && inner.attributes) {
+                    state.attributes->identity = inner.attributes->identity;
                 }
             }
         }

@@ -244,8 +244,6 @@ class Win32FileSystem final : public FileSystem {
         return Check(folder.IsValid() && sys::FlushFileBuffers(folder.Get()));
     }
 
-    FileIdentity IdentityOf(const std::string& path) override { return Identity(path, {}); }
-
     // Each identity on the volume of the folder before. An entry of an absolute
     // path's folder is known from the folder's listing by its name as stored:
     // the path's own, or the one FindFirstFileA gives.
