@@ -163,7 +163,7 @@ class Win32FileSystem final : public FileSystem {
         return moved;
     }
 
-    std::string StoredName(const std::string& path) {
+    static std::string StoredName(const std::string& path) {
         WIN32_FIND_DATAA found;
         // A pattern would find another file.
         const FindHandle search(path.find_first_of("*?") != std::string::npos
