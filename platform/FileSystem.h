@@ -112,9 +112,6 @@ class FileSystem {
     virtual OsResult RestoreAttributes(const std::string& path,
                                        const FileAttributes& attributes) = 0;
     virtual OsResult MoveNoReplace(const std::string& from, const std::string& to) = 0;
-    // The path with its file name spelled as the file system stores it (letter
-    // case may differ from the path's); the path unchanged when nothing is there.
-    virtual std::string StoredName(const std::string& path) = 0;
     virtual OsResult RemoveFile(const std::string& path) = 0;
     virtual OsResult ChangeDirectory(const std::string& path) = 0;
     virtual std::string WorkingDirectory() = 0;  // empty when it cannot be read
@@ -127,12 +124,7 @@ class FileSystem {
                                                          OsError* why = nullptr) = 0;
     // Opens an existing file to add to its end, never through a link; none when
     // that is refused or the file is not there.
-    virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& /*path*/) {
-        return nullptr;
-    }
-    // The identity of what is at the path, where Attributes does not give it
-    // (Windows); unknown by default.
-    virtual FileIdentity IdentityOf(const std::string& /*path*/) { return {}; }
+    virtual std::unique_ptr<OutputFile> AppendToFile(const std::string& path) = 0;
     // Whether the path's last part is a symbolic link or another reparse point.
     virtual bool IsLink(const std::string& /*path*/) { return false; }
     // Makes the folder's entries as they are now survive a power loss: a move
@@ -145,20 +137,13 @@ class FileSystem {
     }
 
     // Looks up several paths at once, so that a backend can resolve a directory
-    // they share once. The default asks Attributes of each path and, with
-    // `storedNames`, StoredName of each that is there, so a file system that
-    // overrides those alone (Windows, a proxy, a model) is asked as before;
-    // with `storedNames` an identity Attributes did not give is asked of
-    // IdentityOf.
-    // Without `storedNames` a backend may leave `stored` as the path where
-    // finding the stored name costs a call of its own (Windows).
+    // they share once. Without `storedNames` a backend may leave `stored` as the
+    // path where finding the stored name costs a call of its own (Windows).
     virtual std::vector<PathState> LookUp(std::span<const std::string> paths,
-                                          bool storedNames = true);
+                                          bool storedNames = true) = 0;
     // Moves what `from` names to `to` without replacing anything, where both were
-    // looked up by LookUp just before. The default is MoveNoReplace of the paths.
-    virtual OsResult MoveLookedUp(const PathState& from, const PathState& to) {
-        return MoveNoReplace(from.native, to.native);
-    }
+    // looked up by LookUp just before.
+    virtual OsResult MoveLookedUp(const PathState& from, const PathState& to) = 0;
 
     // Time lives here, as in SQLite's VFS: the run log stamps its header with it
     // and the script engine pauses between retries of a file another program holds.

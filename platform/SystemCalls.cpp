@@ -28,10 +28,4 @@ AnySystemCall OriginalSystemCall(std::string_view name) {
     return entry ? entry->original : nullptr;
 }
 
-void ResetSystemCalls() {
-    for (SystemCall& entry : SystemCallTable()) {
-        entry.current = entry.original;
-    }
-}
-
 }  // namespace srdw

@@ -37,8 +37,6 @@ bool SetSystemCall(std::string_view name, AnySystemCall call);
 // The system's own function for the name, whatever stands in the table; nullptr
 // for a name the table does not have.
 AnySystemCall OriginalSystemCall(std::string_view name);
-// Every entry back to the system's own.
-void ResetSystemCalls();
 
 }  // namespace srdw
 

@@ -55,9 +55,6 @@ class FolderModel final : public FileSystem {
                                   bool storedNames = true) override;
     OsResult MoveLookedUp(const PathState& from, const PathState& to) override;
     std::optional<FileAttributes> Attributes(const std::string& path) override;
-    std::string StoredName(const std::string& path) override {
-        return LookUp(std::span(&path, 1)).front().stored;
-    }
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override;
     OsResult SetNormalAttributes(const std::string& path) override {
         return RestoreAttributes(path, {});

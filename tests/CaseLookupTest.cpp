@@ -110,7 +110,8 @@ TEST_F(CaseLookupTest, TheLaunchersOwnChangesAreSeen) {
     ASSERT_TRUE(NativeFileSystem().RemoveFile(dir_ / "DATA\\NOTES.TXT"));
     EXPECT_EQ(Resolve("data\\NOTES.TXT"), "Data/NOTES.TXT");
     EXPECT_FALSE(NativeFileSystem().Attributes(dir_ / "data\\notes.TXT"));
-    EXPECT_EQ(NativeFileSystem().StoredName(dir_ / "DATA\\sky.BAK"), dir_ / "DATA\\Sky.bak");
+    const std::string backup = dir_ / "DATA\\sky.BAK";
+    EXPECT_EQ(NativeFileSystem().LookUp(std::span(&backup, 1))[0].stored, dir_ / "DATA\\Sky.bak");
 
     // A folder moved takes what is known below it along.
     ASSERT_TRUE(NativeFileSystem().MoveNoReplace(dir_ / "data", dir_ / "Atlas"));

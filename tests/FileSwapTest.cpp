@@ -273,16 +273,24 @@ TEST(FolderModelTest, AFolderWhoseAttributesChangedKeepsItsFiles) {
 }
 
 #ifdef _WIN32
+// The identity of a file in the working directory, by its relative name: the
+// file is opened alone, without its folder's listing.
+FileIdentity OpenedAlone(const std::string& name) {
+    const auto found = srdw::NativeFileSystem().LookUp(std::span(&name, 1));
+    return found[0].attributes ? found[0].attributes->identity : FileIdentity{};
+}
+
 // "C:Sky.pak" is the file in drive C's current directory: its stored name keeps the drive.
 TEST(StoredNameTest, ADriveRelativeNameKeepsItsDrive) {
     ScratchDir dir;
     WriteFile(dir.Path() / "Sky.pak", "sky");
     InDirectory inside(dir.Path());
     const std::string drive = dir.Path().string().substr(0, 2);
-    EXPECT_EQ(srdw::NativeFileSystem().StoredName(drive + "SKY.PAK"), drive + "Sky.pak");
+    const std::string shouted = drive + "SKY.PAK";
+    EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&shouted, 1))[0].stored, drive + "Sky.pak");
 }
 
-// One look-up a path gives what Attributes and StoredName would: also for a
+// One look-up a path gives its attributes and its name as stored: also for a
 // folder named with its trailing backslash, which has no entry of its own.
 TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     ScratchDir dir;
@@ -301,10 +309,11 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     EXPECT_FALSE(states[2].Exists());
     ASSERT_TRUE(states[3].Exists());
     EXPECT_TRUE(states[3].attributes->directory);
-    // A look-up knows the file as the file opened alone does, however it is
-    // asked: with its folder (twice: the second time by the folder's known
-    // volume), by a name the system drops a dot of, relative to the directory.
-    const FileIdentity opened = srdw::NativeFileSystem().IdentityOf("Sky.pak");
+    // A look-up knows the file as the file opened alone (asked by a relative
+    // name, which no folder's listing serves) does, however it is asked: with
+    // its folder (twice: the second time by the folder's known volume), by a
+    // name the system drops a dot of, relative to the directory.
+    const FileIdentity opened = OpenedAlone("Sky.pak");
     ASSERT_TRUE(opened.known);
     const std::string full = (dir.Path() / "Sky.pak").string();
     for (const std::string& path :
@@ -317,7 +326,8 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     const std::string shouted = (dir.Path() / "SKY.PAK").string();
     EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&shouted, 1))[0].stored, full);
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
-    EXPECT_EQ(srdw::NativeFileSystem().StoredName("SKY.BAK"), "sky.bak");
+    const std::string backup = "SKY.BAK";
+    EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&backup, 1))[0].stored, "sky.bak");
 }
 
 // A folder looked up again is known from one listing of it: the launcher's own
@@ -327,12 +337,13 @@ TEST(StoredNameTest, AFolderListedOnceStaysTrue) {
     ScratchDir dir;
     WriteFile(dir.Path() / "Sky.pak", "sky");
     WriteFile(dir.Path() / "Sea.pak", "sea");
+    InDirectory inside(dir.Path());
     FileSystem& files = srdw::NativeFileSystem();
     const auto lookUp = [&files, &dir](const char* name) {
         const std::string path = (dir.Path() / name).string();
         return files.LookUp(std::span(&path, 1))[0];
     };
-    const FileIdentity sky = files.IdentityOf((dir.Path() / "Sky.pak").string());
+    const FileIdentity sky = OpenedAlone("Sky.pak");
     ASSERT_TRUE(lookUp("Sea.pak").Exists());
     ASSERT_TRUE(files.MoveLookedUp(lookUp("Sky.pak"), lookUp("Sky.bak")));
     EXPECT_FALSE(lookUp("Sky.pak").Exists());
@@ -341,7 +352,7 @@ TEST(StoredNameTest, AFolderListedOnceStaysTrue) {
     WriteFile(dir.Path() / "Sky.new", "another");
     std::filesystem::remove(dir.Path() / "Sky.bak");
     std::filesystem::rename(dir.Path() / "Sky.new", dir.Path() / "Sky.bak");
-    const FileIdentity another = files.IdentityOf((dir.Path() / "Sky.bak").string());
+    const FileIdentity another = OpenedAlone("Sky.bak");
     ASSERT_NE(another, sky);
     EXPECT_EQ(lookUp("Sky.bak").attributes->identity, another);
 }

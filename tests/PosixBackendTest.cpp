@@ -63,7 +63,7 @@ TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     const std::vector<std::string> paths = {dir / "a.txt", dir / "c.txt"};
     const auto states = NativeFileSystem().LookUp(paths);
     EXPECT_EQ(NativeFileSystem().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
-    ResetSystemCalls();
+    SetSystemCall("renameat2", nullptr);
     EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt"));
     EXPECT_FALSE(SetSystemCall("no such call", nullptr));
 }
@@ -87,7 +87,8 @@ TEST(PosixPathTest, AMoveWhoseUnlinkFailsLeavesBothNamesFound) {
     ASSERT_TRUE(SetSystemCall("unlink", Erased(&RefuseAsBusy)));
     EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt").error,
               OsError::SharingViolation);
-    ResetSystemCalls();
+    SetSystemCall("renameat2", nullptr);
+    SetSystemCall("unlink", nullptr);
     EXPECT_EQ(posix::LookUpPath(dir / "B.TXT").path, dir / "b.txt");
     EXPECT_EQ(posix::LookUpPath(dir / "A.TXT").path, dir / "a.txt");
 }

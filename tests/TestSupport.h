@@ -53,7 +53,6 @@ class FileSystemProxy : public FileSystem {
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         return inner_.MoveNoReplace(from, to);
     }
-    std::string StoredName(const std::string& path) override { return inner_.StoredName(path); }
     OsResult RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
     OsResult ChangeDirectory(const std::string& path) override {
         return inner_.ChangeDirectory(path);
@@ -69,10 +68,28 @@ class FileSystemProxy : public FileSystem {
         return inner_.AppendToFile(path);
     }
     OsResult SyncFolder(const std::string& path) override { return inner_.SyncFolder(path); }
-    FileIdentity IdentityOf(const std::string& path) override { return inner_.IdentityOf(path); }
     bool IsLink(const std::string& path) override { return inner_.IsLink(path); }
     DirectoryListing ListDirectory(const std::string& path) override {
         return inner_.ListDirectory(path);
+    }
+    // Path by path, through the operations a test overrides.
+    std::vector<PathState> LookUp(std::span<const std::string> paths,
+                                  bool storedNames = true) override {
+        std::vector<PathState> states;
+        for (const std::string& path : paths) {
+            PathState& state = states.emplace_back(PathState{path, path, path, Attributes(path)});
+            if (state.attributes && storedNames) {
+                const PathState inner = inner_.LookUp(std::span(&path, 1)).front();
+                state.stored = state.native = inner.stored;
+                if (!state.attributes->identity.known && inner.attributes) {
+                    state.attributes->identity = inner.attributes->identity;
+                }
+            }
+        }
+        return states;
+    }
+    OsResult MoveLookedUp(const PathState& from, const PathState& to) override {
+        return MoveNoReplace(from.native, to.native);
     }
     LocalTime Now() override { return inner_.Now(); }
     void Sleep(unsigned milliseconds) override { inner_.Sleep(milliseconds); }

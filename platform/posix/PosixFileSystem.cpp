@@ -39,7 +39,6 @@ void PreferHugePages(void* block, std::size_t bytes) {
 
 namespace posix {
 
-// The launcher's category of the failure errno tells of; none where errno is 0.
 OsResult LastError() {
     switch (errno) {
         case 0:
@@ -154,8 +153,6 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixFileSystem final : public FileSystem {
   public:
-    // What a link leads to, with the identity of the link itself, as LookUp
-    // gives them.
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         return LookUp(std::span(&path, 1), false)[0].attributes;
     }
@@ -189,10 +186,6 @@ class PosixFileSystem final : public FileSystem {
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
         const auto states = LookUp(std::vector<std::string>{from, to}, false);
         return MoveLookedUp(states[0], states[1]);
-    }
-
-    std::string StoredName(const std::string& path) override {
-        return LookUp(std::span(&path, 1), true)[0].stored;
     }
 
     // One lstat a name there as spelled; the attributes are those of what a

@@ -163,7 +163,7 @@ class Win32FileSystem final : public FileSystem {
         return moved;
     }
 
-    std::string StoredName(const std::string& path) override {
+    static std::string StoredName(const std::string& path) {
         WIN32_FIND_DATAA found;
         // A pattern would find another file.
         const FindHandle search(path.find_first_of("*?") != std::string::npos
@@ -244,14 +244,13 @@ class Win32FileSystem final : public FileSystem {
         return Check(folder.IsValid() && sys::FlushFileBuffers(folder.Get()));
     }
 
-    FileIdentity IdentityOf(const std::string& path) override { return Identity(path, {}); }
-
-    // What the default gives, each identity on the volume of the folder before.
-    // An entry of an absolute path's folder is known from the folder's listing
-    // by its name as stored: the path's own, or the one FindFirstFileA gives.
+    // Each identity on the volume of the folder before. An entry of an absolute
+    // path's folder is known from the folder's listing by its name as stored:
+    // the path's own, or the one FindFirstFileA gives.
     std::vector<PathState> LookUp(std::span<const std::string> paths, bool storedNames) override {
-        std::vector<PathState> states = FileSystem::LookUp(paths, false);
-        for (PathState& state : states) {
+        std::vector<PathState> states;
+        for (const std::string& path : paths) {
+            PathState& state = states.emplace_back(PathState{path, path, path, Attributes(path)});
             if (!state.attributes || !storedNames) {
                 continue;
             }
