@@ -65,6 +65,7 @@ class FolderModel final : public FileSystem {
     // A file the run writes (its log, its journal) is taken and let go.
     OsResult RemoveFile(const std::string&) override { return {OsError::AccessDenied}; }
     std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, OsError*) override;
+    std::unique_ptr<OutputFile> AppendToFile(const std::string&) override { return nullptr; }
     std::optional<std::string> ReadWholeFile(const std::string& path) override {
         return disk_.ReadWholeFile(path);
     }
