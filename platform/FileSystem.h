@@ -57,7 +57,6 @@ struct FileAttributes {
     std::uint32_t bits = 0;  // the platform's own attribute or mode bits, to put back as they were
     bool directory = false;
     bool readOnly = false;
-    bool normal = true;  // clearing to normal attributes would change nothing
     FileIdentity identity;
 };
 

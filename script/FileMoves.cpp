@@ -69,7 +69,7 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
     };
     const OsResult moved = move();
     const auto& attributes = from.attributes;
-    if (moved || moved.error != OsError::AccessDenied || !attributes || attributes->normal) {
+    if (moved || moved.error != OsError::AccessDenied || !attributes || !attributes->readOnly) {
         return static_cast<bool>(moved);
     }
     // Ignored by design: the move that follows tells whether it helped.
@@ -258,7 +258,6 @@ void PutBackReadOnly(FileSystem& files, const JournalMove& move, PathState& at) 
     if (at.attributes && at.attributes->readOnly != move.readOnly &&
         files.RestoreAttributes(at.native, recorded)) {
         at.attributes->readOnly = move.readOnly;
-        at.attributes->normal = !move.readOnly;
     }
 }
 

@@ -349,7 +349,6 @@ OsResult FolderModel::RestoreAttributes(const std::string& path, const FileAttri
     found.key = FoldNameCase(found.stored);  // where it is now
     auto held = TakeOver(found, true);
     held.mapped().attributes.readOnly = attributes.readOnly;
-    held.mapped().attributes.normal = !attributes.readOnly;
     entries_.insert(std::move(held));
     return OsResult::Ok();
 }

@@ -240,9 +240,8 @@ TEST(UndoJournalLookUpTest, TheInstallTakesWhatTheRehearsalFound) {
         Rehearsal() : FileSystemProxy(NativeFileSystem()) {}
         std::vector<PathState> LookUp(std::span<const std::string>, bool) override { return found; }
         std::vector<PathState> found = {
-            {"a.pak", "A.pak", "/game/A.pak",
-             FileAttributes{0644, false, true, false, {7, 9, true}}},
-            {"b.dw", "b.dw", "/moved/b.dw", FileAttributes{0755, true, false, true, {}}},
+            {"a.pak", "A.pak", "/game/A.pak", FileAttributes{0644, false, true, {7, 9, true}}},
+            {"b.dw", "b.dw", "/moved/b.dw", FileAttributes{0755, true, false, {}}},
             {"c.bak", "c.bak", "/game/c.bak", std::nullopt},
         };
     } disk;
@@ -259,7 +258,7 @@ TEST(UndoJournalLookUpTest, TheInstallTakesWhatTheRehearsalFound) {
         ASSERT_EQ(taken[i].attributes.has_value(), found.attributes.has_value());
         if (found.attributes) {
             const auto fields = [](const FileAttributes& a) {
-                return std::tuple(a.bits, a.directory, a.readOnly, a.normal, a.identity);
+                return std::tuple(a.bits, a.directory, a.readOnly, a.identity);
             };
             EXPECT_EQ(fields(*taken[i].attributes), fields(*found.attributes)) << i;
         }

@@ -84,7 +84,6 @@ std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
     attributes.bits = info.st_mode & 07777;
     attributes.directory = S_ISDIR(info.st_mode);
     attributes.readOnly = !IsWritable(info);
-    attributes.normal = IsWritable(info);
     attributes.identity = {static_cast<std::uint64_t>(lookup.status.st_dev),
                            static_cast<std::uint64_t>(lookup.status.st_ino), true};
     return attributes;

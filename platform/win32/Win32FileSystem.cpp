@@ -100,9 +100,10 @@ class Win32FileSystem final : public FileSystem {
         if (bits == INVALID_FILE_ATTRIBUTES) {
             return std::nullopt;
         }
-        const bool readOnly = (bits & FILE_ATTRIBUTE_READONLY) != 0;
-        return FileAttributes{
-            bits, (bits & FILE_ATTRIBUTE_DIRECTORY) != 0, readOnly, !readOnly, {}};
+        return FileAttributes{bits,
+                              (bits & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                              (bits & FILE_ATTRIBUTE_READONLY) != 0,
+                              {}};
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
