@@ -72,6 +72,10 @@ struct Launch {
     FileSystem& Files() const { return platform.files; }
     PlayerDialogs& Player() const { return platform.player; }
     Placeholders Values() const { return {rootDir, commandLine}; }
+    // A game directory that cannot be entered leaves the script to fail on its own paths.
+    void EnterGameDirectory() const {
+        static_cast<void>(Files().ChangeDirectory(DirectoryToEnter(rootDir)));
+    }
 };
 
 // String-table entry `id` with "%1" to "%9" replaced by the inserts in that
@@ -200,8 +204,7 @@ bool LocateGame(Launch& launch) {
     }
     launch.rootDir = DirectoryOf(launch.gameExe);
     launch.gameFolder = launch.rootDir.empty() ? launch.ownDir : launch.rootDir;
-    // A game directory that cannot be entered leaves the script to fail on its own paths.
-    static_cast<void>(platform.files.ChangeDirectory(DirectoryToEnter(launch.rootDir)));
+    launch.EnterGameDirectory();
     return true;
 }
 
@@ -419,7 +422,7 @@ bool Play(Launch& launch) {
         // Back where the run began, as a recovery is: the install may have left
         // the launcher in a folder it moved, and Windows moves no folder that
         // holds a program's current directory.
-        static_cast<void>(launch.Files().ChangeDirectory(DirectoryToEnter(launch.rootDir)));
+        launch.EnterGameDirectory();
         complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
     const bool restored = Restored(launch, complete);

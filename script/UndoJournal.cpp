@@ -23,7 +23,7 @@ enum Kind : std::uint8_t {
     // commands and `moves` moves of the plan stand; the records after this
     // one say the rest.
     kCut,
-    kEnd,
+    kEnd,     // the install ran to its end
     kUndone,  // a restore put back every move of the command at position `number`
     // Right after the start: the game folder as the file system knows it, so
     // that a copy of the folder, or another folder of that name, is told from it.

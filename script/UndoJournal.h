@@ -67,7 +67,7 @@ struct JournalContents {
     bool complete = false;    // the install ran to its end
     bool torn = false;        // the file ends in a record that is cut or damaged
     bool tornTail = false;    // only bytes written since the last sync are damaged
-    std::size_t records = 0;  // read
+    std::size_t records = 0;  // how many were read
     TextStore texts;          // what the views above show
 
     // Whether a move may have reached the disk without its record: the restore
@@ -107,7 +107,7 @@ class UndoJournal {
     // be made, since a crash after it could not be undone.
     bool BeforeMove(const JournalMove& move);
     void MoveFailed();  // the move just recorded was refused by the system
-    bool Finish();
+    bool Finish();      // the install's end, written through to the disk
 
     // A restore's progress goes into the file again, on a journal not started.
     bool Reopen(FileSystem& files, const std::string& path);
