@@ -132,8 +132,12 @@ std::string PathKey(std::string_view path) {
     return key;
 }
 
+bool IsFullPath(std::string_view path) {
+    return StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path));
+}
+
 std::string FullPath(const std::string& path, const std::string& directory) {
-    if (StartsWithSeparator(path) || (kWindowsPaths && NamesDrive(path))) {
+    if (IsFullPath(path)) {
         return path;
     }
     std::string full;

@@ -72,6 +72,7 @@ std::string PathKey(const ResolvedPath& path);
 std::string PathKey(std::string_view path);
 
 // Joined as written; a path this system takes as absolute stays as it is.
+bool IsFullPath(std::string_view path);
 std::string FullPath(const std::string& path, const std::string& directory);
 std::string FullPathWithSeparators(const std::string& path, const std::string& directory);
 
