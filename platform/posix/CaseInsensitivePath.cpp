@@ -200,10 +200,19 @@ std::string Match(const Folder& folder, std::string_view name, std::string_view 
     return Join(folder.path, name, trailing);
 }
 
+// By a directory not there as spelled, its spelling as stored, where one was
+// found: a script that names a folder in another letter case names it again
+// and again, and each would otherwise ask for it as spelled, in vain, first.
+std::map<std::string, std::string, std::less<>> spellings;
+
 // The absolute `directory`, which ends in no slash (as Split gives it): as
 // spelled where it is there so, else its parent's entry of the same name in
 // another letter case, kept in `spelling` for the match that replaces it.
 Folder FolderOf(std::string_view directory, std::string& spelling) {
+    if (const auto known = spellings.find(directory); known != spellings.end()) {
+        spelling = known->second;
+        return {spelling, ListingOf(spelling)};  // kept, as long as the spelling is
+    }
     Folder folder{directory, ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
         return folder;
@@ -217,6 +226,9 @@ Folder FolderOf(std::string_view directory, std::string& spelling) {
                errno != ENOENT;
     });
     folder.path = spelling;
+    if (folder.listing) {
+        spellings.emplace(directory, spelling);
+    }
     return folder;
 }
 
@@ -237,7 +249,7 @@ PathLookup LookUpAbsolute(const std::string& native) {
 }  // namespace
 
 PathLookup LookUpPath(std::string_view path) {
-    if (listings.size() > kMaxListings) {
+    if (listings.size() + spellings.size() > kMaxListings) {
         ForgetDirectoryListings();
     }
     // Backslashes become slashes; nothing else changes.
@@ -295,6 +307,7 @@ void FollowNewName(const std::string& made) {
 
 void ForgetDirectoryListings() {
     listings.clear();
+    spellings.clear();
 }
 
 }  // namespace srdw::posix
