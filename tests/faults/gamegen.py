@@ -35,12 +35,15 @@ class Game:
 
     def spell(self, path):
         """The path as the script writes it: from @rootdir or relative, quoted or
-        not, sometimes in another letter case."""
+        not, its name and its folders sometimes in another letter case."""
         rng = self.rng
         name = path.rsplit("/", 1)[-1]
+        folder = path[: len(path) - len(name)]
         if rng.random() < 0.25:
             name = rng.choice([name.upper(), name.lower(), name.swapcase()])
-        path = path[: len(path) - len(name.rsplit("/", 1)[-1])] + name
+        if rng.random() < 0.15:
+            folder = rng.choice([folder.upper(), folder.lower(), folder.swapcase()])
+        path = folder + name
         if self.cwd is not None and path.startswith(self.cwd) and rng.random() < 0.5:
             text = path[len(self.cwd):].lstrip("/")
         else:
