@@ -207,11 +207,11 @@ std::map<std::string, std::string, std::less<>> spellings;
 
 // The absolute `directory`, which ends in no slash (as Split gives it): as
 // spelled where it is there so, else its parent's entry of the same name in
-// another letter case, kept in `spelling` for the match that replaces it.
+// another letter case, kept in `spelling` for the match that replaces it (or
+// among the kept spellings, once matched).
 Folder FolderOf(std::string_view directory, std::string& spelling) {
     if (const auto known = spellings.find(directory); known != spellings.end()) {
-        spelling = known->second;
-        return {spelling, ListingOf(spelling)};  // kept, as long as the spelling is
+        return {known->second, ListingOf(known->second)};  // kept, as long as the spelling is
     }
     Folder folder{directory, ListingOf(directory)};
     if (folder.listing || errno != ENOENT || directory == "/") {
