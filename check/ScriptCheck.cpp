@@ -203,11 +203,9 @@ void CheckName(Check& check, const ScriptCommand& call) {
 // A call that lost its ")" runs on into the next one, whose name and "(" end
 // up in one of its arguments; the ")" of that next call closes both. True when
 // an argument holds a command's name and "(" so.
-bool CheckSwallowedCall(Check& check, const ScriptCommand& call) {
-    const CommandDefinition* info = FindCommand(call.name);
-    const auto& args = call.args;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view argument = args[i];
+bool CheckSwallowedCall(Check& check, const ScriptCommand& call, const CommandDefinition* info) {
+    for (std::size_t i = 0; i < call.args.size(); ++i) {
+        const std::string_view argument = call.args[i];
         for (auto open = argument.find('('); open != std::string_view::npos;
              open = argument.find('(', open + 1)) {
             if (const CommandDefinition* known = NameAtEnd(argument.substr(0, open))) {
@@ -877,8 +875,9 @@ CheckReport CheckScript(const std::string& scriptPath, std::string_view source,
     report.commandCount = check.calls.size();
     CheckLoad(check);
     for (const auto& call : check.calls) {
-        const bool swallowed = !CheckComments(check, call) && CheckSwallowedCall(check, call);
-        if (const CommandDefinition* info = FindCommand(call.name)) {
+        const CommandDefinition* info = FindCommand(call.name);
+        const bool swallowed = !CheckComments(check, call) && CheckSwallowedCall(check, call, info);
+        if (info) {
             check.known.push_back(&call);
             CheckArgumentCount(check, call, *info, swallowed);
         } else {
