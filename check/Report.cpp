@@ -1,7 +1,5 @@
 #include "check/ScriptCheck.h"
 
-#include <string_view>
-
 #include <nlohmann/json.hpp>
 
 #include "script/PathModel.h"

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <set>
 #include <utility>
@@ -25,7 +24,6 @@
 #include "script/PathModel.h"
 #include "script/ScriptObserver.h"
 #include "script/ScriptText.h"
-#include "script/SourceMap.h"
 #include "script/UndoJournal.h"
 
 namespace srdw::check {
@@ -552,7 +550,7 @@ class LogTap final : public OutputFile {
 class FollowedWalk final : public ScriptObserver {
   public:
     FollowedWalk(Check& check, ScriptObserver& log, const FolderModel& model,
-                 std::string_view failing = {})
+                 std::string_view failing)
         : log_(log), check_(check), model_(model), failing_(failing) {}
 
     // The log hears everything first, as it would without the dry run, but
