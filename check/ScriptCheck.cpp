@@ -275,18 +275,20 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
 // author's.
 void CheckQuotes(Check& check) {
     const SourceMap& map = check.map;
-    std::size_t chainEndsOnLine = 0;  // of the last run that crossed a line end
     const auto& runs = map.QuotedRuns();
-    const auto crossing = std::find_if(runs.begin(), runs.end(),
-                                       [&](const SourceSpan& run) { return !map.OnOneLine(run); });
+    const auto crossing =
+        std::ranges::find_if(runs, [&](const SourceSpan& run) { return !map.OnOneLine(run); });
+    const std::size_t notTheAuthorsFromLine = map.UnclosedQuote() && crossing != runs.end()
+                                                  ? map.PositionOf(crossing->at).line
+                                                  : SIZE_MAX;
+    std::size_t chainEndsOnLine = 0;  // of the last run that crossed a line end
     for (const auto& run : runs) {
         const SourcePosition opens = map.PositionOf(run.at);
-        if (map.UnclosedQuote() && crossing != runs.end() &&
-            opens.line >= map.PositionOf(crossing->at).line) {
+        const std::size_t closesOnLine = map.PositionOf(run.at + run.length - 1).line;
+        if (opens.line >= notTheAuthorsFromLine) {
             return;
         }
-        if (!map.OnOneLine(run)) {
-            const std::size_t closesOnLine = map.PositionOf(run.at + run.length - 1).line;
+        if (closesOnLine != opens.line) {
             if (opens.line != chainEndsOnLine) {
                 check.Add(Severity::Warning, opens, "quoted-line-end",
                           "this '\"' is not closed on its line: the launcher takes everything "
@@ -312,11 +314,10 @@ void CheckQuotes(Check& check) {
         if (special == std::string_view::npos) {
             continue;
         }
-        const bool comma = inside[special] == ',';
         check.Add(Severity::Warning, map.PositionOf(run.at + 1 + special), "quoted-separator",
                   std::string("this '") + inside[special] +
                       "' is inside quotes, but the launcher does not know quotes: it still " +
-                      (comma ? "ends the argument here" : "ends the call here"));
+                      (inside[special] == ',' ? "ends the argument here" : "ends the call here"));
     }
 }
 
