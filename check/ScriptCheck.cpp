@@ -257,12 +257,10 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
         }
     }
     if (given > uses && !swallowed) {
-        const std::size_t extra = given - uses;
-        const auto where =
-            uses < call.args.size() ? check.Where(call.args[uses]) : check.Where(call.name);
-        check.Add(Severity::Warning, where, "extra-arguments",
+        // The parser keeps more arguments than any command uses: the first extra one is there.
+        check.Add(Severity::Warning, check.Where(call.args[uses]), "extra-arguments",
                   name + " uses " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      "); the launcher ignores the " + std::to_string(extra) + " after " +
+                      "); the launcher ignores the " + std::to_string(given - uses) + " after " +
                       (uses == 1 ? "it" : "them"));
     }
 }
