@@ -1,5 +1,7 @@
 #include "check/ScriptCheck.h"
 
+#include <map>
+
 #include <nlohmann/json.hpp>
 
 #include "script/PathModel.h"
@@ -175,21 +177,35 @@ void WriteDryRun(const CheckReport& report, bool doc, std::string& text, Json& j
         text += "    nothing is moved\n";
     }
     Json& placements = json["whileGameRuns"] = Json::array();
-    const Placement* movedDirectory = nullptr;
+    // The directories listed, by where they are now, and where they were.
+    std::map<std::string_view, std::string_view> movedDirectories;
+    const auto movedAlong = [&movedDirectories](const Placement& placement) {
+        const std::string_view path = placement.path;
+        for (auto end = path.rfind(kSeparator); end != std::string_view::npos && end > 0;
+             end = path.rfind(kSeparator, end - 1)) {
+            const auto folder = movedDirectories.find(path.substr(0, end));
+            if (folder != movedDirectories.end() && IsAtOrBelow(placement.was, folder->second)) {
+                return true;
+            }
+        }
+        return false;
+    };
     for (const auto& placement : run.whileGameRuns) {
         if (doc) {
             placements.push_back({{"path", Text(placement.path)},
                                   {"was", Text(placement.was)},
                                   {"directory", placement.directory}});
         }
-        // What moved along with its directory goes without saying.
-        if (movedDirectory && IsAtOrBelow(placement.path, movedDirectory->path) &&
-            IsAtOrBelow(placement.was, movedDirectory->was)) {
+        // What moved along with its directory goes without saying, also where
+        // another directory moved into that one and is listed in between.
+        if (movedAlong(placement)) {
             continue;
         }
         text += "    '" + placement.path + "' holds what was '" + placement.was + "'" +
                 (placement.directory ? ", with everything in it" : "") + '\n';
-        movedDirectory = placement.directory ? &placement : movedDirectory;
+        if (placement.directory) {
+            movedDirectories.emplace(placement.path, placement.was);
+        }
     }
     text += "  Restore, as the launcher would log it:\n";
     json["restore"] = WriteLog(run.restore, "restore", doc, text, leftOut);

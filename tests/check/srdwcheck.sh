@@ -88,6 +88,17 @@ expect_status 0 && expect_line "0 errors, 0 warnings, 0 notes." &&
     expect_line "'Data${sep}Textures${sep}Sky.pak' holds what was 'Data${sep}Textures${sep}Sky.dw'" &&
     if [ "$(state "$work/sample")" = "$before" ]; then pass; else fail "the game folder changed"; fi
 
+# What moved along with its folder goes unsaid, also where another folder
+# moved into that one in between.
+case=nested-moves
+mkdir -p "$work/nest/Data/Deep"
+printf x >"$work/nest/Data/Deep/One"
+cp "$game_exe" "$work/nest/srend.exe"
+printf '%s\r\n' 'Rename(Data\Deep, Deep)' 'Rename(Data, Deep\Data)' >"$work/nest/nest.dat"
+run_check --game "$(program_path "$work/nest")" "$(program_path "$work/nest/nest.dat")"
+expect_status 0 && expect_line "'Deep${sep}Data' holds what was 'Data', with everything in it" &&
+    if grep -qF "'Deep${sep}One'" "$out"; then fail "a file that moved along is listed"; else pass; fi
+
 case=warnings
 mkdir -p "$work/mod"
 printf '%s\r\n' '// a mod with surprises' 'rename(a.pak, b.pak)' \
