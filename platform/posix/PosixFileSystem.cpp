@@ -153,7 +153,7 @@ class PosixOutputFile final : public OutputFile {
 class PosixFileSystem final : public FileSystem {
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
-        return LookUp(std::span(&path, 1), false)[0].attributes;
+        return AttributesFound(LookUpPath(path));
     }
 
     OsResult SetNormalAttributes(const std::string& path) override {
@@ -172,9 +172,9 @@ class PosixFileSystem final : public FileSystem {
         if (S_ISLNK(info.st_mode)) {
             return {OsError::AccessDenied};
         }
-        const mode_t mode = attributes.readOnly ? (info.st_mode & 07777 & ~S_IWUSR)
-                                                : ((info.st_mode & 07777) | S_IWUSR);
-        if (mode == (info.st_mode & 07777)) {
+        const mode_t bits = info.st_mode & 07777;
+        const mode_t mode = attributes.readOnly ? bits & ~S_IWUSR : bits | S_IWUSR;
+        if (mode == bits) {
             return OsResult::Ok();
         }
         return sys::fchmodat(AT_FDCWD, native.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0
