@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -47,12 +46,10 @@ std::string Environment(const char* name, const std::string& otherwise) {
 class PosixProcess final : public LauncherProcess {
   public:
     std::string OwnPath() override {
-        char buffer[4096];
-        const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
-        if (length <= 0 || length > 259) {
+        const std::string path = LinkTarget("/proc/self/exe");
+        if (path.empty() || path.size() > 259) {
             return {};  // none, or longer than the launcher's paths hold
         }
-        std::string path(buffer, static_cast<std::size_t>(length));
         // The start-up entry that recovers a crashed run must name the launcher.
         unusablePath_ = ShownInDesktopEntry(path);
         if (unusablePath_ != path) {

@@ -24,6 +24,13 @@ inline std::string TemporaryFileOf(const std::string& path) {
     return path + ".tmp";
 }
 
+// Where the symbolic link leads, as written in it; empty where it cannot be read.
+inline std::string LinkTarget(const std::string& link) {
+    char target[4096];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
 // The game gets its parameters as one text, as on Windows; here that text is
 // split into arguments by the rules the Windows C runtime uses. Blanks and
 // tabs separate arguments outside double quotes. 2n backslashes before a quote

@@ -144,16 +144,11 @@ bool ReadProcess(pid_t pid, ProcessEntry& entry) {
     return state != 'Z' && state != 'X';
 }
 
-// The kernel keeps 15 characters of a name; the program's file has all of them.
+// The kernel keeps 15 characters of a name; the program's file has all of them
+// (none where its link cannot be read).
 std::string FileNameOf(pid_t pid, const std::string& shortName) {
-    char target[4096];
-    const ssize_t length =
-        ::readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), target, sizeof target);
-    if (length <= 0) {
-        return shortName;
-    }
-    std::string path(target, static_cast<std::size_t>(length));
-    std::string file = path.substr(path.rfind('/') + 1);
+    const std::string path = posix::LinkTarget("/proc/" + std::to_string(pid) + "/exe");
+    const std::string file = path.substr(path.rfind('/') + 1);
     return shortName.size() >= 15 && file.starts_with(shortName) ? file : shortName;
 }
 
