@@ -14,11 +14,8 @@ constexpr std::string_view kBlanks = " \t\n\v\f\r\x1a";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    text.remove_prefix(std::min(text.find_first_not_of(kBlanks), text.size()));
+    return text.substr(0, text.find_last_not_of(kBlanks) + 1);  // none left: npos + 1 is 0
 }
 
 // Windows keeps names and values as C strings: a NUL ends them.

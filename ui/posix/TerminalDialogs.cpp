@@ -29,10 +29,7 @@ Answer AskOnTerminal(const std::string& text, const char* choices, Answer otherw
         return Answer::NoAnswer;
     }
     const char first = line.empty() ? '\0' : LowerAscii(line.front());
-    if (first == 'y') {
-        return Answer::Yes;
-    }
-    return first == 'n' ? Answer::No : otherwise;
+    return first == 'y' ? Answer::Yes : first == 'n' ? Answer::No : otherwise;
 }
 
 // The string table, as the resource compiler builds it on Windows.
