@@ -54,6 +54,11 @@ int RefuseWithNoSpace(int, const char*, int, const char*, unsigned) {
     return -1;
 }
 
+// A disk that takes no byte of a write and names no error.
+ssize_t WriteNothing(int, const void*, std::size_t) {
+    return 0;
+}
+
 TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
@@ -65,6 +70,10 @@ TEST(PosixPathTest, SystemCallsGoThroughTheTable) {
     EXPECT_EQ(NativeFileSystem().MoveLookedUp(states[0], states[1]).error, OsError::DiskFull);
     SetSystemCall("renameat2", nullptr);
     EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "a.txt", dir / "b.txt"));
+    const auto file = NativeFileSystem().CreateOutputFile(dir / "c.txt", nullptr);
+    ASSERT_TRUE(SetSystemCall("write", Erased(&WriteNothing)));
+    EXPECT_EQ(file->Write("c").error, OsError::DiskFull);  // an error, not a wait for ever
+    SetSystemCall("write", nullptr);
     EXPECT_FALSE(SetSystemCall("no such call", nullptr));
 }
 

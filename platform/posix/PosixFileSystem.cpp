@@ -127,6 +127,10 @@ class PosixOutputFile final : public OutputFile {
                 }
                 return LastError();
             }
+            // No byte taken and no error named: trying again would never end.
+            if (written == 0) {
+                return {OsError::DiskFull};
+            }
             bytes.remove_prefix(static_cast<std::size_t>(written));
         }
         return OsResult::Ok();

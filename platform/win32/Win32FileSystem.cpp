@@ -48,6 +48,10 @@ class Win32OutputFile final : public OutputFile {
             if (!sys::WriteFile(file_.Get(), bytes.data(), chunk, &written, nullptr)) {
                 return Check(FALSE);
             }
+            // No byte taken and no error named: trying again would never end.
+            if (written == 0) {
+                return {OsError::DiskFull};
+            }
             bytes.remove_prefix(written);
         }
         return OsResult::Ok();
