@@ -130,10 +130,14 @@ void RegisterStartupEntry(const Platform& platform) {
 }
 
 // The marker goes first: a journal without it is never read, and the next
-// install starts a new one. What stays only makes the next start offer a restore.
+// install starts a new one. A marker that stays keeps its journal, which then
+// tells the next start that nothing is left to undo; alone it would send that
+// start into a restore from the script, of an install that is not there.
 void RemoveRecords(Launch& launch) {
-    static_cast<void>(launch.Files().RemoveFile(launch.markerFile));
-    static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+    if (launch.Files().RemoveFile(launch.markerFile) ||
+        !launch.Files().Attributes(launch.markerFile)) {
+        static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+    }
 }
 
 // True when this launcher holds the guard; otherwise the player is told why
@@ -481,8 +485,14 @@ bool Recover(Launch& launch) {
                        std::to_string(journal->records),
                        " were cut short before they reached the disk; no move waited for them\n"});
         }
+        // Progress goes after the last record, which is not where a damaged
+        // tail ends: records after the damage would be read as proof that it
+        // was synced, and the journal could never be trusted again. There the
+        // restore finds the files back by their identity next time.
         UndoJournal progress;
-        static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
+        if (!journal->torn) {
+            static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
+        }
         const std::size_t outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
         if (outOfPlace > 0 || journal->RecordsMayBeLost()) {
             question = unfinished(outOfPlace);

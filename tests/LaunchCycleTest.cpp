@@ -2,11 +2,16 @@
 // game, the user and the system's records are played by TestPlatform.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+
 #include "TestSupport.h"
 #include "app/LauncherApp.h"
 #include "log/RunLog.h"
 #include "platform/ElevationRule.h"
+#include "platform/SystemCalls.h"
 #include "res/resource.h"
+#include "script/PathModel.h"
 
 namespace srdw::test {
 namespace {
@@ -231,17 +236,28 @@ TEST_F(LaunchCycleTest, AJournalWithRecordsLostKeepsItsRecords) {
     }
     EXPECT_EQ(Game().count("Data/Sky.pak"), before.count("Data/Sky.pak"));
 
-    // A tail cut short by a power loss held no record a move waited for.
+    // A tail cut short by a power loss held no record a move waited for. Two
+    // commands moved: the recovery puts back the second, and then meets
+    // something in the way of the first.
+    WriteFile(game_.Path() / "x.txt", "x");
+    platform_.commandLine = "y.txt";
+    const Snapshot start = Game();
     platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
     EXPECT_THROW(Run(), std::runtime_error);
     platform_.whileGameRuns = nullptr;
     const std::string bytes = ReadFile(game_.Path() / "restore.jnl");
     WriteFile(game_.Path() / "restore.jnl", bytes.substr(0, bytes.size() - 3));
-    const std::string log = Run();
+    // Once in the way of the restore: what that recovery did is not written
+    // after the damage, where it would make the damage look synced.
+    WriteFile(game_.Path() / "Data" / "Sky.dw", "in the way");
+    std::string log = Run();
     EXPECT_NE(log.find(" were cut short before they reached the disk; no move waited for them\n"),
               std::string::npos)
         << log;
-    EXPECT_EQ(Game(), before);
+    EXPECT_TRUE(MarkerExists());
+    fs::remove(game_.Path() / "Data" / "Sky.dw");
+    log = Run();
+    EXPECT_EQ(Game(), start) << log;
     EXPECT_FALSE(MarkerExists());
 }
 
@@ -269,6 +285,35 @@ TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
     EXPECT_FALSE(MarkerExists());
     EXPECT_FALSE(fs::exists(game_.Path() / "restore.jnl"));
     EXPECT_TRUE(platform_.startupEntries.empty());
+}
+
+// A marker that cannot be removed keeps its journal, which tells the next start
+// that everything is back: alone, the marker would restore the script over a
+// folder with nothing installed.
+int RefuseTheMarkerOnce(const char* path) {
+    static bool refused = false;
+    if (!refused && std::string_view(path).ends_with("restore.mod")) {
+        refused = true;
+        errno = EBUSY;
+        return -1;
+    }
+    return std::remove(path);  // unlink, for a file
+}
+
+TEST_F(LaunchCycleTest, AMarkerThatStaysKeepsItsJournal) {
+    if (kWindowsPaths) {
+        GTEST_SKIP() << "the refused removal is made through the POSIX backend's table";
+    }
+    const Snapshot before = Game();
+    ASSERT_TRUE(SetSystemCall("unlink", Erased(&RefuseTheMarkerOnce)));
+    Run();
+    SetSystemCall("unlink", nullptr);
+    EXPECT_TRUE(MarkerExists());
+    EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl"));
+    const std::string log = Run();
+    EXPECT_NE(log.find(" > put back already by an earlier restore"), std::string::npos) << log;
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
 }
 
 // A recovery that cannot put everything back says so, and the player may play
