@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "TestSupport.h"
 #include "app/LauncherApp.h"
@@ -88,6 +89,15 @@ int RefuseAsBusy(const char*) {
     return -1;
 }
 
+int RefuseOnceAsBusy(const char* path) {
+    static bool refused = false;
+    if (!std::exchange(refused, true)) {
+        errno = EBUSY;
+        return -1;
+    }
+    return std::remove(path);  // unlink, for a file
+}
+
 TEST(PosixPathTest, AMoveWhoseUnlinkFailsLeavesBothNamesFound) {
     ScratchDir dir;
     WriteFile(dir.Path() / "a.txt", "a");
@@ -100,6 +110,17 @@ TEST(PosixPathTest, AMoveWhoseUnlinkFailsLeavesBothNamesFound) {
     SetSystemCall("unlink", nullptr);
     EXPECT_EQ(posix::LookUpPath(dir / "B.TXT").path, dir / "b.txt");
     EXPECT_EQ(posix::LookUpPath(dir / "A.TXT").path, dir / "a.txt");
+
+    // Where the new name can go again, the failed move leaves the file as it was.
+    WriteFile(dir.Path() / "c.txt", "c");
+    ASSERT_TRUE(SetSystemCall("renameat2", Erased(&RefuseAsUnknown)));
+    ASSERT_TRUE(SetSystemCall("unlink", Erased(&RefuseOnceAsBusy)));
+    EXPECT_EQ(NativeFileSystem().MoveNoReplace(dir / "c.txt", dir / "d.txt").error,
+              OsError::SharingViolation);
+    SetSystemCall("renameat2", nullptr);
+    SetSystemCall("unlink", nullptr);
+    EXPECT_TRUE(fs::exists(dir.Path() / "c.txt"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "d.txt"));
 }
 
 TEST(PosixPathTest, ReadOnlyIsTheMissingOwnerWriteBit) {

@@ -223,6 +223,11 @@ class PosixFileSystem final : public FileSystem {
             return LastError();
         }
         const OsResult moved = renamed || sys::unlink(source) == 0 ? OsResult::Ok() : LastError();
+        // A move that fails changes nothing: the new name goes again, unless
+        // that is refused too.
+        if (!moved && sys::unlink(target) == 0) {
+            return moved;
+        }
         if (from.attributes && from.attributes->directory) {
             ForgetDirectoryListings();  // its listings, and those of every other path to it
         } else {
