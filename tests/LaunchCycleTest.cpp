@@ -287,6 +287,19 @@ TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
     EXPECT_TRUE(platform_.startupEntries.empty());
 }
 
+// A move made as a link and an unlink, cut off in between, leaves the file
+// under both names; the recovery takes away the one the move made.
+TEST_F(LaunchCycleTest, AFileLeftUnderBothNamesOfAMoveIsPutBack) {
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    fs::create_hard_link(game_.Path() / "Data" / "Sky.pak", game_.Path() / "Data" / "Sky.dw");
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // A marker that cannot be removed keeps its journal, which tells the next start
 // that everything is back: alone, the marker would restore the script over a
 // folder with nothing installed.
