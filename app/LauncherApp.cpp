@@ -295,8 +295,13 @@ FileIdentity FolderIdentity(Launch& launch) {
 }
 
 // The marker is written through to the disk, so that a power loss after the
-// install began still finds it.
+// install began still finds it. An install over a mod that could not be
+// restored keeps the marker that told of that mod: emptied to be written
+// again, a full disk could leave no record that it is installed.
 OsResult WriteMarker(Launch& launch, const std::string& scriptPath) {
+    if (launch.fromScript) {
+        return OsResult::Ok();
+    }
     OsError refused = OsError::Other;
     auto marker = launch.Files().CreateOutputFile(launch.markerFile, &refused);
     if (!marker) {
@@ -410,11 +415,22 @@ bool Play(Launch& launch) {
     const bool installs = launch.mode == LaunchMode::InstallMode;
     const bool installed = installs && InstallJournalled(launch, journal);
     std::string question;
+    // An install that did not begin leaves no records of its own behind, and
+    // the player chooses whether to play without the mod. Over a mod that could
+    // not be restored, the marker and the start-up entry stay for that mod: the
+    // next start asks again. A journal of nothing would tell it that nothing is
+    // left to undo.
+    const bool keepsOldMod = installs && !installed && launch.fromScript;
     if (installs && !installed) {
-        // An install that did not begin leaves no records behind, and the player
-        // chooses whether to play without the mod.
         journal.Close();
-        RemoveRecords(launch);
+        if (keepsOldMod) {
+            static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+            launch.log.Write(
+                " > the mod installed before stays, and so do the marker and the start-up "
+                "entry; the next start asks again\n");
+        } else {
+            RemoveRecords(launch);
+        }
         question = MessageText(player, IDS_FOLDER_NOT_WRITABLE, {launch.ownDir});
     }
     player.HideSplash();
@@ -429,7 +445,7 @@ bool Play(Launch& launch) {
         launch.EnterGameDirectory();
         complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
-    const bool restored = Restored(launch, complete);
+    const bool restored = !keepsOldMod && Restored(launch, complete);
     player.DestroySplash();
     ReportGameNotStarted(launch, game);  // once everything is back
     return restored;

@@ -2,6 +2,8 @@
 // game, the user and the system's records are played by TestPlatform.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -401,6 +403,42 @@ TEST_F(LaunchCycleTest, YesAtTheReinstallQuestionOfARecoveryRestoresFromTheScrip
     EXPECT_TRUE(platform_.gameRuns.empty());
     EXPECT_FALSE(MarkerExists());
     EXPECT_EQ(log.find("nothing to restore"), std::string::npos) << log;
+}
+
+// A Yes to the reinstall question on a full disk: the install cannot begin,
+// and the marker and the start-up entry of the mod still installed stay.
+int DiskFullForTheJournal(const char* path, int flags, mode_t mode) {
+    if (std::string_view(path).ends_with("restore.jnl") && (flags & O_CREAT)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    using Open = int (*)(const char*, int, mode_t);
+    return reinterpret_cast<Open>(OriginalSystemCall("open"))(path, flags, mode);
+}
+
+TEST_F(LaunchCycleTest, AReinstallThatCannotBeginKeepsTheRecordsOfTheModInstalled) {
+    if (kWindowsPaths) {
+        GTEST_SKIP() << "the full disk is made through the POSIX backend's table";
+    }
+    fs::rename(game_.Path() / "Data" / "Sky.pak", game_.Path() / "Data" / "Sky.bak");
+    fs::rename(game_.Path() / "Data" / "Sky.dw", game_.Path() / "Data" / "Sky.pak");
+    WriteFile(game_.Path() / "restore.mod", game_ / "Gone.dat");
+    const Snapshot installed = Game();
+    platform_.answers = {Answer::Yes, Answer::Yes};  // install again; play without the mod
+    ASSERT_TRUE(SetSystemCall("open", Erased(&DiskFullForTheJournal)));
+    const std::string log = Run();
+    SetSystemCall("open", nullptr);
+    EXPECT_NE(log.find("the disk is full"), std::string::npos) << log;
+    EXPECT_EQ(platform_.gameRuns.size(), 1u);
+    EXPECT_EQ(Game(), installed) << log;  // the marker with it
+    EXPECT_EQ(platform_.startupEntries.size(), 1u);
+
+    platform_.answers = {Answer::Yes};
+    platform_.questions.clear();
+    Run();
+    EXPECT_EQ(platform_.questions.front(), TEXT_REINSTALL_QUESTION);
+    EXPECT_FALSE(MarkerExists());
+    EXPECT_TRUE(platform_.startupEntries.empty());
 }
 
 TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
