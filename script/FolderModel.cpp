@@ -184,6 +184,10 @@ FolderModel::Found FolderModel::Look(std::string_view path, bool folder) {
         found.onDisk.clear();
         return found;
     }
+    // What the disk has here, which the run did not take away here, but took
+    // over elsewhere: the place has another name.
+    const FileIdentity& identity = found.attributes->identity;
+    sawFileTwice_ = sawFileTwice_ || (identity.known && takenFiles_.contains(identity.file));
     found.onDisk.assign(spelled);  // in the bytes of the path as written, most often as long
     if (found.stored.empty()) {
         found.stored = std::move(spelled);
@@ -235,6 +239,9 @@ FolderModel::Entries::node_type FolderModel::TakeOver(const Found& found, bool s
         return entries_.extract(found.entry);
     }
     takenFolders_ += found.attributes->directory ? 1 : 0;
+    if (found.attributes->identity.known) {
+        takenFiles_.insert(found.attributes->identity.file);
+    }
     const auto keep = [&](std::string_view text) { return stays ? texts_.Keep(text) : text; };
     Entries made;
     const auto entry =

@@ -292,11 +292,13 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
 }
 
 OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
-                           const std::function<void()>& rehearse) {
+                           const std::function<bool()>& rehearse) {
     keepLookUps_ = keepLookUps;
     // The plan's list then grows once, not by doubling through copies of itself.
     contents_.commands.reserve(commands);
-    rehearse();
+    if (!rehearse()) {
+        kept_ = {};
+    }
     std::reverse(kept_.lookUps.begin(), kept_.lookUps.end());
     following_ = true;
     Note({.kind = kPlanEnd});

@@ -91,8 +91,10 @@ class UndoJournal {
     // Rehearses the install with `rehearse`, whose records are the plan, of at
     // most `commands` commands, and writes the start and the plan through to
     // the disk; when that failed, no move may be made. From then on a move the
-    // plan does not hold is synced before it is made.
-    OsResult Plan(std::size_t commands, bool keepLookUps, const std::function<void()>& rehearse);
+    // plan does not hold is synced before it is made. A rehearsal that returns
+    // false may have been wrong about what the disk holds: the install then
+    // looks for itself.
+    OsResult Plan(std::size_t commands, bool keepLookUps, const std::function<bool()>& rehearse);
 
     // The name and the arguments' sources are views the caller keeps alive for
     // as long as the journal (the script's text); the expansions are kept.

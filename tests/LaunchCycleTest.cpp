@@ -302,6 +302,25 @@ TEST_F(LaunchCycleTest, AFileLeftUnderBothNamesOfAMoveIsPutBack) {
     EXPECT_FALSE(MarkerExists());
 }
 
+// A folder named also through a link is one place under two names, which the
+// rehearsal takes for two: the install then finds for itself what it moves.
+TEST_F(LaunchCycleTest, AFolderNamedThroughALinkIsPutBack) {
+    WriteFile(game_.Path() / "real" / "a", "X");
+    WriteFile(game_.Path() / "real" / "b", "Y");
+    try {
+        fs::create_directory_symlink("real", game_.Path() / "link");
+    } catch (const fs::filesystem_error&) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    WriteFile(game_.Path() / "SrdwLaunch.dat",
+              "Rename(real\\a, real\\z)\nRename(real\\b, real\\a)\nRename(link\\a, out)\n");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { EXPECT_EQ(ReadFile(game_.Path() / "out"), "Y"); };
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // A marker that cannot be removed keeps its journal, which tells the next start
 // that everything is back: alone, the marker would restore the script over a
 // folder with nothing installed.

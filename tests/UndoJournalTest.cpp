@@ -247,7 +247,10 @@ TEST(UndoJournalLookUpTest, TheInstallTakesWhatTheRehearsalFound) {
     } disk;
     const std::vector<std::string> paths = {"a.pak", "b.dw", "c.bak"};
     UndoJournal journal;
-    static_cast<void>(journal.Plan(1, true, [&] { journal.LookUp(disk, paths, "/game"); }));
+    static_cast<void>(journal.Plan(1, true, [&] {
+        journal.LookUp(disk, paths, "/game");
+        return true;
+    }));
     const std::vector<PathState> rehearsed = std::exchange(disk.found, {});  // asked again: nothing
     const auto taken = journal.LookUp(disk, paths, "/game");
     ASSERT_EQ(taken.size(), paths.size());
