@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -298,6 +299,35 @@ TEST_F(LaunchCycleTest, AFileLeftUnderBothNamesOfAMoveIsPutBack) {
     platform_.whileGameRuns = nullptr;
     fs::create_hard_link(game_.Path() / "Data" / "Sky.pak", game_.Path() / "Data" / "Sky.dw");
     const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
+// A drive that comes back under another device number (another USB port,
+// another order of mounts at boot) holds the same files: its crashed run is
+// undone, where the journal would otherwise belong to another folder.
+template <int kLink>
+int OnAnotherDevice(const char* path, struct stat* info) {
+    using Stat = int (*)(const char*, struct stat*);
+    const int result =
+        reinterpret_cast<Stat>(OriginalSystemCall(kLink ? "lstat" : "stat"))(path, info);
+    info->st_dev ^= 0x100;
+    return result;
+}
+
+TEST_F(LaunchCycleTest, ACrashedRunIsUndoneOnADriveBackUnderAnotherNumber) {
+    if (kWindowsPaths) {
+        GTEST_SKIP() << "the device number is changed through the POSIX backend's table";
+    }
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the power fails"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    ASSERT_TRUE(SetSystemCall("stat", Erased(&OnAnotherDevice<0>)));
+    ASSERT_TRUE(SetSystemCall("lstat", Erased(&OnAnotherDevice<1>)));
+    const std::string log = Run();
+    SetSystemCall("stat", nullptr);
+    SetSystemCall("lstat", nullptr);
     EXPECT_EQ(Game(), before) << log;
     EXPECT_FALSE(MarkerExists());
 }

@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -70,23 +71,6 @@ namespace {
 
 bool IsWritable(const struct stat& info) {
     return (info.st_mode & S_IWUSR) != 0;
-}
-
-// The attributes of what a look-up found, of what a link leads to where it is
-// one, with the identity of the found entry itself: a rename moves the link,
-// so the link is what is known again. None where nothing is, or a link that leads nowhere.
-std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
-    struct stat info = lookup.status;
-    if (!lookup.exists || (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0)) {
-        return std::nullopt;
-    }
-    FileAttributes attributes;
-    attributes.bits = info.st_mode & 07777;
-    attributes.directory = S_ISDIR(info.st_mode);
-    attributes.readOnly = !IsWritable(info);
-    attributes.identity = {static_cast<std::uint64_t>(lookup.status.st_dev),
-                           static_cast<std::uint64_t>(lookup.status.st_ino), true};
-    return attributes;
 }
 
 // The path with its file name spelled as the resolved path's: in another letter case at most.
@@ -155,6 +139,47 @@ class PosixOutputFile final : public OutputFile {
 };
 
 class PosixFileSystem final : public FileSystem {
+    // The attributes of what a look-up found, of what a link leads to where it
+    // is one, with the identity of the found entry itself: a rename moves the
+    // link, so the link is what is known again. None where nothing is, or a
+    // link that leads nowhere.
+    std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
+        struct stat info = lookup.status;
+        if (!lookup.exists ||
+            (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0)) {
+            return std::nullopt;
+        }
+        FileAttributes attributes;
+        attributes.bits = info.st_mode & 07777;
+        attributes.directory = S_ISDIR(info.st_mode);
+        attributes.readOnly = !IsWritable(info);
+        attributes.identity = {VolumeOf(lookup), static_cast<std::uint64_t>(lookup.status.st_ino),
+                               true};
+        return attributes;
+    }
+
+    // The volume as its file system names it, which stays when the drive comes
+    // back under another device number (a USB drive on another port, volumes
+    // mounted in another order at boot): by the device number, every file a
+    // crashed run's journal names, and the game folder, would be another. The
+    // device number where the file system names none.
+    std::uint64_t VolumeOf(const PathLookup& lookup) {
+        const dev_t device = lookup.status.st_dev;
+        auto known = std::find_if(volumes_.begin(), volumes_.end(),
+                                  [device](const auto& volume) { return volume.first == device; });
+        if (known == volumes_.end()) {
+            // A link is on the file system of the folder that holds it.
+            const std::string on =
+                S_ISLNK(lookup.status.st_mode) ? NativeFolderOf(lookup.path) : lookup.path;
+            struct statvfs info {};
+            const bool named = sys::statvfs(on.c_str(), &info) == 0 && info.f_fsid != 0;
+            known = volumes_.emplace(volumes_.end(), device, named ? info.f_fsid : device);
+        }
+        return known->second;
+    }
+
+    std::vector<std::pair<dev_t, std::uint64_t>> volumes_;  // by device number, as found
+
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
         return AttributesFound(LookUpPath(path));

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <ctime>
@@ -20,6 +21,7 @@
     X(stat, int, (const char* path, struct stat* info), (path, info))                             \
     X(lstat, int, (const char* path, struct stat* info), (path, info))                            \
     X(fstat, int, (int fd, struct stat* info), (fd, info))                                        \
+    X(statvfs, int, (const char* path, struct statvfs* info), (path, info))                       \
     X(rename, int, (const char* from, const char* to), (from, to))                                \
     X(renameat2, int, (int fromDir, const char* from, int toDir, const char* to, unsigned flags), \
       (fromDir, from, toDir, to, flags))                                                          \
