@@ -277,16 +277,6 @@ UndoOutcome UndoMove(const CommandRun& run, const JournalMove& move, PathState& 
         }
         return target.Exists() ? UndoOutcome::Replaced : UndoOutcome::Missing;
     }
-    // Both names of the one file: a move made as a link and an unlink that
-    // was cut off in between. The name the move made goes, and the file is back.
-    // (Names that differ only in letter case share one state: one entry.)
-    if (&source != &target && move.identity.known && target.attributes->identity == move.identity &&
-        source.attributes && source.attributes->identity == move.identity &&
-        files.RemoveFile(target.native)) {
-        target.attributes.reset();
-        PutBackReadOnly(files, move, source);
-        return UndoOutcome::Undone;
-    }
     if (source.Exists()) {
         return UndoOutcome::Occupied;
     }
