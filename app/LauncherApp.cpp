@@ -295,13 +295,8 @@ FileIdentity FolderIdentity(Launch& launch) {
 }
 
 // The marker is written through to the disk, so that a power loss after the
-// install began still finds it. An install over a mod that could not be
-// restored keeps the marker that told of that mod: emptied to be written
-// again, a full disk could leave no record that it is installed.
+// install began still finds it.
 OsResult WriteMarker(Launch& launch, const std::string& scriptPath) {
-    if (launch.fromScript) {
-        return OsResult::Ok();
-    }
     OsError refused = OsError::Other;
     auto marker = launch.Files().CreateOutputFile(launch.markerFile, &refused);
     if (!marker) {
@@ -327,9 +322,14 @@ void ReportUnwritable(Launch& launch, std::string_view what, const std::string& 
 // The journal is the record of an install: its start and plan, then the
 // marker, are on the disk before the first move, so that a crash at any
 // moment can be undone. Where either cannot be made, nothing is moved: false.
+// An install over a mod that could not be restored is undone from the script:
+// its journal stays in memory, and the marker it found is not written again.
+// That marker and the start-up entry are the only record of the mod; a crash
+// leaves them as they were, and the next start asks again.
 bool InstallJournalled(Launch& launch, UndoJournal& journal) {
-    OsResult journalled = journal.Start(launch.Files(), launch.journalFile, launch.gameFolder,
-                                        FolderIdentity(launch), launch.script.TextChecksum());
+    OsResult journalled =
+        journal.Start(launch.Files(), launch.fromScript ? std::string() : launch.journalFile,
+                      launch.gameFolder, FolderIdentity(launch), launch.script.TextChecksum());
     if (journalled) {
         journalled = launch.script.PlanInstall(launch.engine, launch.Values(), journal);
     }
@@ -337,7 +337,9 @@ bool InstallJournalled(Launch& launch, UndoJournal& journal) {
         ReportUnwritable(launch, "undo journal", launch.journalFile, journalled.error);
         return false;
     }
-    if (const OsResult marked = WriteMarker(launch, launch.script.Path()); !marked) {
+    if (const OsResult marked =
+            launch.fromScript ? OsResult::Ok() : WriteMarker(launch, launch.script.Path());
+        !marked) {
         ReportUnwritable(launch, "recovery marker", launch.markerFile, marked.error);
         return false;
     }
@@ -415,22 +417,11 @@ bool Play(Launch& launch) {
     const bool installs = launch.mode == LaunchMode::InstallMode;
     const bool installed = installs && InstallJournalled(launch, journal);
     std::string question;
-    // An install that did not begin leaves no records of its own behind, and
-    // the player chooses whether to play without the mod. Over a mod that could
-    // not be restored, the marker and the start-up entry stay for that mod: the
-    // next start asks again. A journal of nothing would tell it that nothing is
-    // left to undo.
-    const bool keepsOldMod = installs && !installed && launch.fromScript;
     if (installs && !installed) {
+        // An install that did not begin leaves no records behind, and the player
+        // chooses whether to play without the mod.
         journal.Close();
-        if (keepsOldMod) {
-            static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
-            launch.log.Write(
-                " > the mod installed before stays, and so do the marker and the start-up "
-                "entry; the next start asks again\n");
-        } else {
-            RemoveRecords(launch);
-        }
+        RemoveRecords(launch);
         question = MessageText(player, IDS_FOLDER_NOT_WRITABLE, {launch.ownDir});
     }
     player.HideSplash();
@@ -445,7 +436,7 @@ bool Play(Launch& launch) {
         launch.EnterGameDirectory();
         complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
-    const bool restored = !keepsOldMod && Restored(launch, complete);
+    const bool restored = Restored(launch, complete);
     player.DestroySplash();
     ReportGameNotStarted(launch, game);  // once everything is back
     return restored;
