@@ -184,10 +184,6 @@ FolderModel::Found FolderModel::Look(std::string_view path, bool folder) {
         found.onDisk.clear();
         return found;
     }
-    // What the disk has here, which the run did not take away here, but took
-    // over elsewhere: the place has another name.
-    const FileIdentity& identity = found.attributes->identity;
-    sawFileTwice_ = sawFileTwice_ || (identity.known && takenFiles_.contains(identity.file));
     found.onDisk.assign(spelled);  // in the bytes of the path as written, most often as long
     if (found.stored.empty()) {
         found.stored = std::move(spelled);
@@ -207,6 +203,7 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
     const std::string text(folder);
     const PathState state = std::move(disk_.LookUp(std::span(&text, 1)).front());
     const bool directory = state.attributes && state.attributes->directory;
+    sawLink_ = sawLink_ || (directory && disk_.IsLink(text));
     std::string spelled =
         text.ends_with(kSeparator)
             ? text
@@ -239,9 +236,6 @@ FolderModel::Entries::node_type FolderModel::TakeOver(const Found& found, bool s
         return entries_.extract(found.entry);
     }
     takenFolders_ += found.attributes->directory ? 1 : 0;
-    if (found.attributes->identity.known) {
-        takenFiles_.insert(found.attributes->identity.file);
-    }
     const auto keep = [&](std::string_view text) { return stays ? texts_.Keep(text) : text; };
     Entries made;
     const auto entry =

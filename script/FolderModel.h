@@ -49,10 +49,10 @@ class FolderModel final : public FileSystem {
     const std::vector<DirectoryChange>& DirectoryChanges() const { return directoryChanges_; }
     // Paths looked at outside the bounds, and how often such a path was looked at.
     const std::vector<std::string>& OutsidePaths() const { return outside_; }
-    // Whether the disk showed a file the run took over again under a name the
-    // model does not know for it: through a link to a folder, or a second name
-    // of the file, one place has two names, which the model takes for two.
-    bool SawFileTwice() const { return sawFileTwice_; }
+    // Whether a folder on the way to a path the run looked at is a link (a
+    // symbolic link, a junction): a place may then have two names, which the
+    // model, knowing places by their names, takes for two.
+    bool SawLink() const { return sawLink_; }
     std::size_t OutsideLooks() const { return outsideLooks_; }
 
     std::vector<PathState> LookUp(std::span<const std::string> paths,
@@ -120,8 +120,6 @@ class FolderModel final : public FileSystem {
     // Every place on the disk the model took over: views of its entries'
     // origins, which never change.
     std::unordered_set<std::string_view> taken_;
-    std::unordered_set<std::uint64_t> takenFiles_;  // their file numbers, where known
-    bool sawFileTwice_ = false;
     std::size_t takenFolders_ = 0;  // only then can a place lie below one taken over
     // The folder InFolder looked at last, as written, and where it is as
     // stored (none: no folder is there); only a folder's move changes that.
@@ -130,6 +128,7 @@ class FolderModel final : public FileSystem {
     // stores it, and whether the disk has a folder there.
     std::unordered_map<std::string, std::pair<std::string, bool>, TextHash, std::equal_to<>>
         folders_;
+    bool sawLink_ = false;
     std::vector<DirectoryChange> directoryChanges_;
     std::vector<std::string> outside_;
     std::size_t outsideLooks_ = 0;

@@ -342,15 +342,16 @@ TEST_F(LaunchCycleTest, ACrashedRunIsUndoneOnADriveBackUnderAnotherNumber) {
 // A folder named also through a link is one place under two names, which the
 // rehearsal takes for two: the install then finds for itself what it moves.
 TEST_F(LaunchCycleTest, AFolderNamedThroughALinkIsPutBack) {
-    WriteFile(game_.Path() / "real" / "a", "X");
-    WriteFile(game_.Path() / "real" / "b", "Y");
+    WriteFile(game_.Path() / "real" / "Data" / "a", "X");
+    WriteFile(game_.Path() / "real" / "Other" / "a", "Y");
     try {
         fs::create_directory_symlink("real", game_.Path() / "link");
     } catch (const fs::filesystem_error&) {
         GTEST_SKIP() << "no symbolic links here";
     }
     WriteFile(game_.Path() / "SrdwLaunch.dat",
-              "Rename(real\\a, real\\z)\nRename(real\\b, real\\a)\nRename(link\\a, out)\n");
+              "Rename(link\\Data, link\\Data2)\nRename(link\\Other, link\\Data)\n"
+              "Rename(real\\Data\\a, out)\n");
     const Snapshot before = Game();
     platform_.whileGameRuns = [&] { EXPECT_EQ(ReadFile(game_.Path() / "out"), "Y"); };
     const std::string log = Run();
