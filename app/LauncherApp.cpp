@@ -132,12 +132,17 @@ void RegisterStartupEntry(const Platform& platform) {
 // The marker goes first: a journal without it is never read, and the next
 // install starts a new one. A marker that stays keeps its journal, which then
 // tells the next start that nothing is left to undo; alone it would send that
-// start into a restore from the script, of an install that is not there.
+// start into a restore from the script, of an install that is not there. A
+// folder of the marker's name is no marker: no start reads one from it.
 void RemoveRecords(Launch& launch) {
-    if (launch.Files().RemoveFile(launch.markerFile) ||
-        !launch.Files().Attributes(launch.markerFile)) {
-        static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+    FileSystem& files = launch.Files();
+    if (!files.RemoveFile(launch.markerFile)) {
+        const auto marker = files.Attributes(launch.markerFile);
+        if (marker && !marker->directory) {
+            return;
+        }
     }
+    static_cast<void>(files.RemoveFile(launch.journalFile));
 }
 
 // True when this launcher holds the guard; otherwise the player is told why

@@ -310,6 +310,19 @@ TEST_F(LaunchCycleTest, AFileUnderBothNamesOfAMoveKeepsThemBoth) {
     EXPECT_TRUE(MarkerExists());
 }
 
+// A folder of the marker's name takes no marker, and the install does not
+// begin; the journal it began goes, and the next start is no recovery.
+TEST_F(LaunchCycleTest, AFolderInTheMarkersPlaceLeavesNoJournal) {
+    fs::create_directory(game_.Path() / "restore.mod");
+    const Snapshot before = Game();
+    for (int start = 0; start < 2; ++start) {
+        platform_.answers = {Answer::Yes};  // play without the mod
+        const std::string log = Run();
+        EXPECT_EQ(Game(), before) << log;
+        EXPECT_EQ(log.find("restoring MOD"), std::string::npos) << log;
+    }
+}
+
 // A drive that comes back under another device number (another USB port,
 // another order of mounts at boot) holds the same files: its crashed run is
 // undone, where the journal would otherwise belong to another folder.
