@@ -624,8 +624,8 @@ class FollowedWalk final : public ScriptObserver {
     std::string words_;               // the running command's
 };
 
-// Notes what the dry run leaves out because it cannot be read (a link to
-// nothing, a link loop, a folder that cannot be listed), each with why. The
+// Notes what the dry run leaves out because it cannot be read (a folder that
+// cannot be listed, a path too long to look up), each with why. The
 // game directory itself must be listed, or there is no dry run: false then.
 bool NoteUnreadPaths(Check& check) {
     FileSystem& disk = NativeFileSystem();
@@ -661,10 +661,9 @@ bool NoteUnreadPaths(Check& check) {
             ResolvedPath path = directory;
             path.parts.push_back(name);
             const auto attributes = disk.Attributes(path.Text());
-            const bool link = disk.IsLink(path.Text());
             if (!attributes) {
-                unread(path, link ? "a link to nothing that can be read" : "cannot be read");
-            } else if (attributes->directory && !link) {
+                unread(path, "cannot be read");
+            } else if (attributes->directory && !disk.IsLink(path.Text())) {
                 directories.push_back(std::move(path));
             }
         }

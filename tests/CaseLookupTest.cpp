@@ -173,7 +173,7 @@ TEST_F(CaseLookupTest, ALinkToAFolderIsTheFolderHoweverItIsAsked) {
 }
 
 // A command's paths looked up together: one name there in another letter case,
-// one in no case, and a link to nowhere, which has no attributes to move by.
+// one in no case, and a link to nowhere, which is there as itself.
 TEST_F(CaseLookupTest, LookingUpACommandsPathsTogether) {
     WriteFile(dir_.Path() / "Data/Sky.pak", "sky!");
     MakeReadOnly(dir_.Path() / "Data/Sky.pak");
@@ -189,7 +189,8 @@ TEST_F(CaseLookupTest, LookingUpACommandsPathsTogether) {
     EXPECT_EQ(states[1].native, Root() + "/Data/Sky.bak");
     EXPECT_EQ(states[1].stored, paths[1]);
     EXPECT_FALSE(states[1].Exists());
-    EXPECT_FALSE(states[2].Exists());
+    ASSERT_TRUE(states[2].Exists());
+    EXPECT_FALSE(states[2].attributes->directory);
     EXPECT_FALSE(states[3].Exists());
     // Moving by the names found, the target's name is the script's.
     ASSERT_TRUE(NativeFileSystem().MoveLookedUp(states[0], states[1]));

@@ -372,6 +372,23 @@ TEST_F(LaunchCycleTest, AFolderNamedThroughALinkIsPutBack) {
     EXPECT_FALSE(MarkerExists());
 }
 
+// A link moved where it names nothing is there as itself, and goes back.
+TEST_F(LaunchCycleTest, ALinkMovedAwayFromWhatItNamesIsPutBack) {
+    WriteFile(game_.Path() / "m", "data");
+    fs::create_directory(game_.Path() / "B");
+    try {
+        fs::create_symlink("m", game_.Path() / "mlink");
+    } catch (const fs::filesystem_error&) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    WriteFile(game_.Path() / "SrdwLaunch.dat", "Rename(mlink, B\\mlink)\n");
+    const Snapshot before = Game();
+    const std::string log = Run();
+    EXPECT_TRUE(fs::is_symlink(game_.Path() / "mlink")) << log;
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // A marker that cannot be removed keeps its journal, which tells the next start
 // that everything is back: alone, the marker would restore the script over a
 // folder with nothing installed.

@@ -141,13 +141,16 @@ class PosixOutputFile final : public OutputFile {
 class PosixFileSystem final : public FileSystem {
     // The attributes of what a look-up found, of what a link leads to where it
     // is one, with the identity of the found entry itself: a rename moves the
-    // link, so the link is what is known again. None where nothing is, or a
-    // link that leads nowhere.
+    // link, so the link is what is known again. A link that leads nowhere is
+    // there as itself, as Windows sees one: a link moved away from what it
+    // names moves back. None where nothing is.
     std::optional<FileAttributes> AttributesFound(const PathLookup& lookup) {
-        struct stat info = lookup.status;
-        if (!lookup.exists ||
-            (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0)) {
+        if (!lookup.exists) {
             return std::nullopt;
+        }
+        struct stat info = lookup.status;
+        if (S_ISLNK(info.st_mode) && sys::stat(lookup.path.c_str(), &info) != 0) {
+            info = lookup.status;
         }
         FileAttributes attributes;
         attributes.bits = info.st_mode & 07777;
