@@ -298,12 +298,16 @@ OsResult UndoJournal::Plan(std::size_t commands, bool keepLookUps,
     keepLookUps_ = keepLookUps;
     // The plan's list then grows once, not by doubling through copies of itself.
     contents_.commands.reserve(commands);
-    if (!rehearse()) {
-        kept_ = {};
-    }
+    const bool sure = rehearse();
     std::reverse(kept_.lookUps.begin(), kept_.lookUps.end());
     following_ = true;
     Note({.kind = kPlanEnd});
+    if (!sure) {
+        // A move the install will not make must not stand in the journal, where
+        // a crash before the cut leaves it for every recovery to undo: each move
+        // is recorded, and synced, before it is made.
+        LeavePlan();
+    }
     return WritePending(true);
 }
 

@@ -92,8 +92,8 @@ class UndoJournal {
     // most `commands` commands, and writes the start and the plan through to
     // the disk; when that failed, no move may be made. From then on a move the
     // plan does not hold is synced before it is made. A rehearsal that returns
-    // false may have been wrong about what the disk holds: the install then
-    // looks for itself.
+    // false may have been wrong about what the disk holds: the plan is cut at
+    // its start, and the install looks for itself.
     OsResult Plan(std::size_t commands, bool keepLookUps, const std::function<bool()>& rehearse);
 
     // The name and the arguments' sources are views the caller keeps alive for

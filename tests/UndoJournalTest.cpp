@@ -268,6 +268,27 @@ TEST(UndoJournalLookUpTest, TheInstallTakesWhatTheRehearsalFound) {
     }
 }
 
+// A rehearsal unsure of the disk (a link on the way) leaves no planned move
+// standing: a crash before the install went otherwise would leave it for every
+// recovery to undo.
+TEST(UndoJournalLookUpTest, AnUnsureRehearsalLeavesNoPlannedMove) {
+    ScratchDir folder;
+    const std::string path = folder / "restore.jnl";
+    UndoJournal journal;
+    ASSERT_TRUE(journal.Start(NativeFileSystem(), path, folder.Path().string(), {}, 0));
+    ASSERT_TRUE(journal.Plan(1, true, [&] {
+        journal.BeginCommand(0, "Rename", {});
+        const JournalMove move{"a", "b", false, false, {}, false};
+        EXPECT_TRUE(journal.BeforeMove(move));
+        return false;
+    }));
+    EXPECT_TRUE(journal.Contents().commands.empty());
+    const auto read = ReadJournal(NativeFileSystem(), path);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->planned);
+    EXPECT_TRUE(read->commands.empty());
+}
+
 // The checksum is CRC-32 as zip and PNG have it, one step of eight bytes and
 // less alike: a journal an earlier launcher wrote must still read back.
 TEST(JournalChecksumTest, IsTheCrc32OfZip) {
