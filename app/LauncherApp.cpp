@@ -65,6 +65,10 @@ struct Launch {
     // A journal file is there, but nothing in it can be read: no restore can
     // know what to undo, and the script cannot say what the install did.
     bool unreadableJournal = false;
+    // Not even its header was written, so no move was made (the first sync
+    // writes it): beside a marker whose script cannot be loaded, what was cut
+    // off is an install over the mod that marker is of.
+    bool emptyJournal = false;
     // The player chose to install again over a mod that could not be restored:
     // the restore then undoes the script, as far as the disk allows.
     bool fromScript = false;
@@ -327,14 +331,14 @@ void ReportUnwritable(Launch& launch, std::string_view what, const std::string& 
 // The journal is the record of an install: its start and plan, then the
 // marker, are on the disk before the first move, so that a crash at any
 // moment can be undone. Where either cannot be made, nothing is moved: false.
-// An install over a mod that could not be restored is undone from the script:
-// its journal stays in memory, and the marker it found is not written again.
-// That marker and the start-up entry are the only record of the mod; a crash
-// leaves them as they were, and the next start asks again.
+// An install over a mod that could not be restored keeps the marker it found,
+// the only record of that mod, and its journal says so: a recovery undoes this
+// install, and that marker and the start-up entry stay for the next start to
+// ask again.
 bool InstallJournalled(Launch& launch, UndoJournal& journal) {
     OsResult journalled =
-        journal.Start(launch.Files(), launch.fromScript ? std::string() : launch.journalFile,
-                      launch.gameFolder, FolderIdentity(launch), launch.script.TextChecksum());
+        journal.Start(launch.Files(), launch.journalFile, launch.gameFolder, FolderIdentity(launch),
+                      launch.script.TextChecksum(), launch.fromScript);
     if (journalled) {
         journalled = launch.script.PlanInstall(launch.engine, launch.Values(), journal);
     }
@@ -423,10 +427,14 @@ bool Play(Launch& launch) {
     const bool installed = installs && InstallJournalled(launch, journal);
     std::string question;
     if (installs && !installed) {
-        // An install that did not begin leaves no records behind, and the player
-        // chooses whether to play without the mod.
+        // An install that did not begin leaves no records of its own behind, and
+        // the player chooses whether to play without the mod.
         journal.Close();
-        RemoveRecords(launch);
+        if (launch.fromScript) {
+            static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+        } else {
+            RemoveRecords(launch);
+        }
         question = MessageText(player, IDS_FOLDER_NOT_WRITABLE, {launch.ownDir});
     }
     player.HideSplash();
@@ -441,7 +449,7 @@ bool Play(Launch& launch) {
         launch.EnterGameDirectory();
         complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
     }
-    const bool restored = Restored(launch, complete);
+    const bool restored = (installed || !launch.fromScript) && Restored(launch, complete);
     player.DestroySplash();
     ReportGameNotStarted(launch, game);  // once everything is back
     return restored;
@@ -509,6 +517,13 @@ bool Recover(Launch& launch) {
         if (outOfPlace > 0 || journal->RecordsMayBeLost()) {
             question = unfinished(outOfPlace);
         }
+    }
+    if (question.empty() && journal && journal->overUnrestored) {
+        static_cast<void>(launch.Files().RemoveFile(launch.journalFile));
+        log.Write(
+            " > that install went over a mod that could not be restored: its marker and the "
+            "start-up entry stay, and the next start asks again\n");
+        return false;
     }
     if (!Restored(launch, question.empty())) {
         // Without a word, a recovery that cannot finish would end every later
@@ -591,13 +606,18 @@ std::string ReadRecords(Launch& launch) {
     // The journal is the record of an install, whatever the marker says: one
     // that has moves to undo is undone, one with nothing left to undo goes
     // without a word. One that cannot be read goes too when no marker names a
-    // script, since no move is made before both are on the disk.
+    // script, since no move is made before both are on the disk; so does one
+    // with nothing to undo of an install over a mod that could not be
+    // restored, whose marker is that mod's.
     if (files.Attributes(launch.journalFile)) {
-        auto journal = ReadJournal(files, launch.journalFile);
-        if (restoreScript.empty() && (!journal || journal->NothingToUndo())) {
+        const auto bytes = files.ReadWholeFile(launch.journalFile);
+        auto journal = bytes ? ParseJournal(*bytes) : std::nullopt;
+        if ((restoreScript.empty() || (journal && journal->overUnrestored)) &&
+            (!journal || journal->NothingToUndo())) {
             static_cast<void>(files.RemoveFile(launch.journalFile));
         } else {
             launch.unreadableJournal = !journal;
+            launch.emptyJournal = bytes && bytes->size() <= kJournalHeader.size();
             launch.journal = std::move(journal);
         }
     }
@@ -698,6 +718,12 @@ bool Run(Launch& launch) {
 
     if (!restoreScript.empty() && !launch.script.Load(files, launch.log, restoreScript)) {
         launch.log.Write("ERROR: Failed to load restore script!\n");
+        if (launch.emptyJournal) {
+            // An install over the mod this marker is of, cut off before its
+            // first sync: the marker alone tells of that mod.
+            launch.unreadableJournal = false;
+            static_cast<void>(files.RemoveFile(launch.journalFile));
+        }
         if (launch.journal || launch.unreadableJournal) {
             // The journal holds all that the restore needs, or says why nothing can be.
             launch.log.Write(" > restoring from the undo journal\n");

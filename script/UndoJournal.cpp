@@ -28,6 +28,9 @@ enum Kind : std::uint8_t {
     // Right after the start: the game folder as the file system knows it, so
     // that a copy of the folder, or another folder of that name, is told from it.
     kFolder,
+    // Right after the folder: the install went over a mod that could not be
+    // restored, whose marker stays that mod's record.
+    kOverUnrestored,
     kKinds,
 };
 
@@ -206,6 +209,9 @@ bool Apply(JournalRecord& record, JournalContents& contents) {
         case kFolder:
             contents.folderIdentity = record.identity;
             return commands.empty();
+        case kOverUnrestored:
+            contents.overUnrestored = true;
+            return commands.empty();
         case kCommand:
             commands.push_back(std::move(record.command));
             return true;
@@ -281,7 +287,8 @@ bool JournalContents::NothingToUndo() const {
 }
 
 OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::string_view folder,
-                            FileIdentity folderIdentity, std::uint32_t scriptChecksum) {
+                            FileIdentity folderIdentity, std::uint32_t scriptChecksum,
+                            bool overUnrestored) {
     file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
     if (file_) {
         pending_ = kJournalHeader;
@@ -290,6 +297,9 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
     }
     Note({.kind = kStart, .text = folder, .number = scriptChecksum});
     Note({.kind = kFolder, .identity = folderIdentity});
+    if (overUnrestored) {
+        Note({.kind = kOverUnrestored});
+    }
     return {error_};
 }
 

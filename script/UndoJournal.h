@@ -63,10 +63,13 @@ struct JournalContents {
     FileIdentity folderIdentity;  // and that folder as the file system knows it
     std::uint32_t scriptChecksum = 0;
     std::vector<JournalCommand> commands;
-    bool planned = false;     // every move the install could make was on the disk before it
-    bool complete = false;    // the install ran to its end
-    bool torn = false;        // the file ends in a record that is cut or damaged
-    bool tornTail = false;    // only bytes written since the last sync are damaged
+    bool planned = false;   // every move the install could make was on the disk before it
+    bool complete = false;  // the install ran to its end
+    bool torn = false;      // the file ends in a record that is cut or damaged
+    bool tornTail = false;  // only bytes written since the last sync are damaged
+    // Installed over a mod that could not be restored: the marker is that mod's,
+    // and stays once this install is undone.
+    bool overUnrestored = false;
     std::size_t records = 0;  // how many were read
     TextStore texts;          // what the views above show
 
@@ -86,8 +89,10 @@ class UndoJournal {
   public:
     // Kept in memory and, when `path` is given, in that file, emptied first.
     // Once: each install has a journal of its own, planned before its first move.
+    // `overUnrestored`: over a mod that could not be restored, whose marker stays.
     OsResult Start(FileSystem& files, const std::string& path, std::string_view folder,
-                   FileIdentity folderIdentity, std::uint32_t scriptChecksum);
+                   FileIdentity folderIdentity, std::uint32_t scriptChecksum,
+                   bool overUnrestored = false);
     // Rehearses the install with `rehearse`, whose records are the plan, of at
     // most `commands` commands, and writes the start and the plan through to
     // the disk; when that failed, no move may be made. From then on a move the
