@@ -203,7 +203,8 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
     const std::string text(folder);
     const PathState state = std::move(disk_.LookUp(std::span(&text, 1)).front());
     const bool directory = state.attributes && state.attributes->directory;
-    sawLink_ = sawLink_ || (directory && disk_.IsLink(text));
+    // A root is no link, though Wine shows its drive Z: as one.
+    sawLink_ = sawLink_ || (directory && !text.ends_with(kSeparator) && disk_.IsLink(text));
     std::string spelled =
         text.ends_with(kSeparator)
             ? text

@@ -2,6 +2,7 @@
 // game, the user and the system's records are played by TestPlatform.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -492,6 +493,15 @@ TEST_F(LaunchCycleTest, YesAtTheReinstallQuestionOfARecoveryRestoresFromTheScrip
     EXPECT_EQ(log.find("nothing to restore"), std::string::npos) << log;
 }
 
+int DiskFullForTheJournal(const char* path, int flags, mode_t mode) {
+    if (std::string_view(path).ends_with("restore.jnl") && (flags & O_CREAT)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    using Open = int (*)(const char*, int, mode_t);
+    return reinterpret_cast<Open>(OriginalSystemCall("open"))(path, flags, mode);
+}
+
 // A Yes to the reinstall question installs over a mod that could not be
 // restored, whose marker is that mod's only record: a recovery after a crash
 // undoes this install and keeps that marker and the start-up entry, and the
@@ -518,6 +528,17 @@ TEST_F(LaunchCycleTest, ACrashedReinstallKeepsTheRecordsOfTheModInstalledBefore)
     platform_.questions.clear();
     Run();
     EXPECT_EQ(platform_.questions, Strings{TEXT_REINSTALL_QUESTION});
+
+    // One whose journal cannot be made (a full disk) keeps them too.
+    if (!kWindowsPaths) {
+        WriteFile(game_.Path() / "restore.mod", game_ / "Gone.dat");
+        platform_.answers = {Answer::Yes, Answer::Yes};  // install again; play without the mod
+        ASSERT_TRUE(SetSystemCall("open", Erased(&DiskFullForTheJournal)));
+        Run();
+        SetSystemCall("open", nullptr);
+        EXPECT_EQ(ReadFile(game_.Path() / "restore.mod"), game_ / "Gone.dat");
+        EXPECT_EQ(platform_.startupEntries.size(), 1u);
+    }
 }
 
 TEST_F(LaunchCycleTest, FindsTheGameThroughTheSettingsFileOrTheUser) {
