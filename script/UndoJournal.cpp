@@ -292,8 +292,6 @@ OsResult UndoJournal::Start(FileSystem& files, const std::string& path, std::str
     file_ = path.empty() ? nullptr : files.CreateOutputFile(path, &error_);
     if (file_) {
         pending_ = kJournalHeader;
-    } else if (!path.empty() && error_ == OsError::None) {
-        error_ = OsError::Other;  // refused without a reason
     }
     Note({.kind = kStart, .text = folder, .number = scriptChecksum});
     Note({.kind = kFolder, .identity = folderIdentity});
@@ -533,7 +531,7 @@ bool UndoJournal::Note(JournalRecord record, bool durable) {
 // nothing has nothing to undo.
 OsResult UndoJournal::WritePending(bool sync) {
     if (!file_ || error_ != OsError::None) {
-        return {error_};  // a journal kept in memory only has nothing to write
+        return {file_ ? error_ : OsError::Other};
     }
     OsResult written = file_->Write(pending_);
     if (written && sync) {
