@@ -238,6 +238,30 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
     });
 }
 
+// Whether the move's file is at its source and its target both, the target
+// being where an earlier move took the same file from: the game's own second
+// name of the file (a hard link), which a restore put back with the first,
+// its record of that lost. Both names are as they were.
+bool BackUnderBothNames(const JournalContents& journal, const JournalMove& move,
+                        const PathState& source) {
+    if (!move.identity.known || !source.attributes ||
+        source.attributes->identity != move.identity) {
+        return false;
+    }
+    const std::string target = PathKey(move.to);
+    for (const auto& command : journal.commands) {
+        for (const auto& other : command.moves) {
+            if (&other == &move) {
+                return false;
+            }
+            if (!other.failed && other.identity == move.identity && PathKey(other.from) == target) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 enum class UndoOutcome {
     Undone,     // moved back
     NotNeeded,  // it never happened, or was undone already
@@ -355,7 +379,8 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
         const UndoOutcome outcome = UndoMove(run, move, paths[i], paths[moves.size() + i]);
         if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
             ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
-             FoundFurtherBack(engine.files, journal, move))) {
+             FoundFurtherBack(engine.files, journal, move)) ||
+            (outcome == UndoOutcome::Occupied && BackUnderBothNames(journal, move, paths[i]))) {
             continue;
         }
         engine.Say(restore.failed);

@@ -290,10 +290,11 @@ TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
     EXPECT_TRUE(platform_.startupEntries.empty());
 }
 
-// A file found under both names of a move is in its own way, whatever made
-// the second name: a game's own hard links, a link and an unlink cut off in
-// between, or one folder reached through a link. No name of it is taken away;
-// the records stay, and the log says what is in the way.
+// A file found under both names of a move keeps both. Where the target is
+// the place an earlier move took the file from, they are the game's own hard
+// links, put back by a restore whose progress was lost: the records go.
+// Otherwise (a link and an unlink cut off in between, one folder reached
+// through a link) the file is in its own way, and the records stay.
 TEST_F(LaunchCycleTest, AFileUnderBothNamesOfAMoveKeepsThemBoth) {
     WriteFile(game_.Path() / "p", "game");
     fs::create_hard_link(game_.Path() / "p", game_.Path() / "q");
@@ -304,10 +305,22 @@ TEST_F(LaunchCycleTest, AFileUnderBothNamesOfAMoveKeepsThemBoth) {
     // A restore put both back, and was cut off before its progress was written.
     fs::rename(game_.Path() / "p", game_.Path() / "q");
     fs::rename(game_.Path() / "r", game_.Path() / "p");
-    platform_.answers = {Answer::No};
     const std::string log = Run();
     EXPECT_EQ(ReadFile(game_.Path() / "p"), "game") << log;
     EXPECT_EQ(ReadFile(game_.Path() / "q"), "game") << log;
+    EXPECT_FALSE(fs::exists(game_.Path() / "r")) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+
+    fs::remove(game_.Path() / "q");
+    WriteFile(game_.Path() / "SrdwLaunch.dat", "Rename(p, r)\n");
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    fs::create_hard_link(game_.Path() / "r", game_.Path() / "p");  // the unlink cut off
+    platform_.answers = {Answer::No};
+    const std::string again = Run();
+    EXPECT_EQ(ReadFile(game_.Path() / "r"), "game") << again;
+    EXPECT_NE(again.find("is in the way"), std::string::npos) << again;
     EXPECT_TRUE(MarkerExists());
 }
 
