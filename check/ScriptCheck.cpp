@@ -129,13 +129,12 @@ const CommandDefinition* NearestCommand(std::string_view name) {
 // The command whose name `text` ends with, letter case aside; no command's
 // name ends with another's, so there is one at most.
 const CommandDefinition* NameAtEnd(std::string_view text) {
-    for (const auto& known : CommandTable()) {
-        if (text.size() >= known.name.size() &&
-            EqualIgnoringCase(text.substr(text.size() - known.name.size()), known.name)) {
-            return &known;
-        }
-    }
-    return nullptr;
+    const auto table = CommandTable();
+    const auto known = std::ranges::find_if(table, [text](const CommandDefinition& command) {
+        return text.size() >= command.name.size() &&
+               EqualIgnoringCase(text.substr(text.size() - command.name.size()), command.name);
+    });
+    return known == table.end() ? nullptr : &*known;
 }
 
 void CheckLoad(Check& check) {
@@ -166,26 +165,18 @@ void CheckName(Check& check, const ScriptCommand& call) {
                   "this call has no command name; the launcher skips it without a word");
         return;
     }
-    if (const CommandDefinition* known = NameAtEnd(name)) {
-        const std::string_view glued = name.substr(0, name.size() - known->name.size());
-        if (glued.empty()) {
-            check.Add(Severity::Warning, where, "command-case",
-                      "'" + std::string(name) +
-                          "' is not a command: names must match in letter case, so the launcher "
-                          "skips this call without a word. Did you mean '" +
-                          std::string(known->name) + "'?");
-        } else {
-            check.Add(Severity::Warning, where, "glued-word",
-                      "'" + Excerpt(name) + "' is not a command: '" + Excerpt(glued) +
-                          "' stands before '" + std::string(known->name) +
-                          "' and is glued to its name, so the launcher skips this call without "
-                          "a word. Remove it, or end the line before it with ';' or ')'.");
-        }
-        return;
-    }
+    // Why the name is no command's, and what the author likely meant.
+    const CommandDefinition* known = NameAtEnd(name);
+    const std::string_view glued = known ? name.substr(0, name.size() - known->name.size()) : "";
+    std::string why;
     std::string hint;
-    if (const CommandDefinition* near = NearestCommand(name)) {
-        hint = ". Did you mean '" + std::string(near->name) + "'?";
+    if (!glued.empty()) {
+        why = ": '" + Excerpt(glued) + "' stands before '" + std::string(known->name) +
+              "' and is glued to its name";
+        hint = ". Remove it, or end the line before it with ';' or ')'.";
+    } else if (const CommandDefinition* meant = known ? known : NearestCommand(name)) {
+        why = known ? ": names must match in letter case" : "";
+        hint = ". Did you mean '" + std::string(meant->name) + "'?";
     } else {
         std::vector<std::string> names;
         for (const auto& command : CommandTable()) {
@@ -193,9 +184,12 @@ void CheckName(Check& check, const ScriptCommand& call) {
         }
         hint = "; the commands are " + Enumerate(names);
     }
-    check.Add(Severity::Warning, where, "unknown-command",
-              "'" + Excerpt(name) +
-                  "' is not a command, so the launcher skips this call without a word" + hint);
+    check.Add(Severity::Warning, where,
+              !known          ? "unknown-command"
+              : glued.empty() ? "command-case"
+                              : "glued-word",
+              "'" + Excerpt(name) + "' is not a command" + why +
+                  ", so the launcher skips this call without a word" + hint);
 }
 
 // A call that lost its ")" runs on into the next one, whose name and "(" end
