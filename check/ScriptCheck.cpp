@@ -227,6 +227,7 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
                         bool swallowed) {
     const std::string name(info.name);
     const std::size_t uses = info.ArgumentCount();
+    const std::string used = Plural(uses, "argument") + " (" + info.ArgumentNames() + ")";
     const std::string consequence = info.ChangesDirectory()
                                         ? "the launcher stays in the current directory"
                                         : "the launcher does nothing for this command";
@@ -238,10 +239,9 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
         list.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
     if (given < uses) {
         // Where the missing argument would stand: at the ")".
-        check.Add(Severity::Error, check.Where(check.map.CleanText().substr(closeAt)),
-                  "missing-argument",
-                  name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      ") but has " + std::to_string(given) + "; " + consequence);
+        check.Add(
+            Severity::Error, check.Where(check.map.CleanText().substr(closeAt)), "missing-argument",
+            name + " needs " + used + " but has " + std::to_string(given) + "; " + consequence);
     }
     for (std::size_t i = 0; i < std::min(uses, call.args.size()); ++i) {
         if (call.args[i].empty()) {
@@ -253,9 +253,8 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
     if (given > uses && !swallowed) {
         // The parser keeps more arguments than any command uses: the first extra one is there.
         check.Add(Severity::Warning, check.Where(call.args[uses]), "extra-arguments",
-                  name + " uses " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      "); the launcher ignores the " + std::to_string(given - uses) + " after " +
-                      (uses == 1 ? "it" : "them"));
+                  name + " uses " + used + "; the launcher ignores the " +
+                      std::to_string(given - uses) + " after " + (uses == 1 ? "it" : "them"));
     }
 }
 
@@ -401,8 +400,8 @@ std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
     return path;
 }
 
-// By PathKey: the line and the command of the last write there.
-using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
+// By PathKey: the last command that writes there, "Rename on line 2".
+using Writes = std::map<std::string, std::string>;
 
 // What a command does with its paths: a rename chain, a second write to one
 // place, a directory change (unless it `stays`). What it takes away goes
@@ -411,9 +410,6 @@ using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
 void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinition& info,
                  const std::vector<std::optional<ResolvedPath>>& paths, bool stays,
                  ResolvedPath& current, Writes& written) {
-    const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
-        return std::string(use.second) + " on line " + std::to_string(use.first);
-    };
     for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             if (info.arguments[i].role != role || !paths[i]) {
@@ -427,18 +423,19 @@ void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinitio
                 const auto earlier = written.find(PathKey(*paths[i]));
                 if (earlier != written.end()) {
                     check.Add(Severity::Warning, where, "rename-chain",
-                              what + " is what " + describe(earlier->second) +
+                              what + " is what " + earlier->second +
                                   " puts there: a rename chain. It installs in this order, but "
                                   "when that command fails, this one moves another file or fails "
                                   "too");
                 }
             } else {
-                const std::pair use(check.Where(call.name).line, info.name);
+                const std::string use = std::string(info.name) + " on line " +
+                                        std::to_string(check.Where(call.name).line);
                 const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
                 if (!first) {
                     check.Add(Severity::Warning, where, "same-target",
                               what + " '" + paths[i]->Text() + "' is written by " +
-                                  describe(earlier->second) +
+                                  earlier->second +
                                   " too; the second command finds the first one's file there "
                                   "or fails");
                     earlier->second = use;
@@ -599,9 +596,8 @@ class FollowedWalk final : public ScriptObserver {
                     lastAt = at;
                 }
             }
-            const auto text = line.find_first_not_of(' ');
             oneLine += oneLine.empty() ? "" : " ";
-            oneLine += text == std::string_view::npos ? std::string_view() : line.substr(text);
+            oneLine += line.substr(std::min(line.find_first_not_of(' '), line.size()));
         }
         const auto where =
             check_.Where(blamed && *blamed < call.args.size() ? call.args[*blamed] : call.name);
