@@ -675,27 +675,22 @@ std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
         own.insert(PathKey(change.was));
     }
     FileSystem& disk = NativeFileSystem();
-    for (std::size_t i = 0, held = changes.size(); i < held; ++i) {
-        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text()) {
+    // What lies below a moved folder joins the changes, and is looked into in
+    // turn when it is a folder, but not through a link.
+    for (std::size_t i = 0, held = changes.size(); i < changes.size(); ++i) {
+        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text() ||
+            (i >= held && disk.IsLink(changes[i].was.Text()))) {
             continue;
         }
-        std::vector<std::pair<ResolvedPath, ResolvedPath>> folders{
-            {changes[i].now, changes[i].was}};
-        while (!folders.empty()) {
-            const auto [now, was] = std::move(folders.back());
-            folders.pop_back();
-            for (const std::string& name : disk.ListDirectory(was.Text()).names) {
-                FolderModel::Change below{now, was};
-                below.now.parts.push_back(name);
-                below.was.parts.push_back(name);
-                const auto attributes = disk.Attributes(below.was.Text());
-                if (!attributes || own.contains(PathKey(below.was))) {
-                    continue;
-                }
+        const ResolvedPath now = changes[i].now;  // copies: the changes grow
+        const ResolvedPath was = changes[i].was;
+        for (const std::string& name : disk.ListDirectory(was.Text()).names) {
+            FolderModel::Change below{now, was};
+            below.now.parts.push_back(name);
+            below.was.parts.push_back(name);
+            const auto attributes = disk.Attributes(below.was.Text());
+            if (attributes && !own.contains(PathKey(below.was))) {
                 below.directory = attributes->directory;
-                if (below.directory && !disk.IsLink(below.was.Text())) {
-                    folders.emplace_back(below.now, below.was);
-                }
                 changes.push_back(std::move(below));
             }
         }
