@@ -129,13 +129,12 @@ const CommandDefinition* NearestCommand(std::string_view name) {
 // The command whose name `text` ends with, letter case aside; no command's
 // name ends with another's, so there is one at most.
 const CommandDefinition* NameAtEnd(std::string_view text) {
-    for (const auto& known : CommandTable()) {
-        if (text.size() >= known.name.size() &&
-            EqualIgnoringCase(text.substr(text.size() - known.name.size()), known.name)) {
-            return &known;
-        }
-    }
-    return nullptr;
+    const auto table = CommandTable();
+    const auto known = std::ranges::find_if(table, [text](const CommandDefinition& command) {
+        return text.size() >= command.name.size() &&
+               EqualIgnoringCase(text.substr(text.size() - command.name.size()), command.name);
+    });
+    return known == table.end() ? nullptr : &*known;
 }
 
 void CheckLoad(Check& check) {
@@ -166,26 +165,18 @@ void CheckName(Check& check, const ScriptCommand& call) {
                   "this call has no command name; the launcher skips it without a word");
         return;
     }
-    if (const CommandDefinition* known = NameAtEnd(name)) {
-        const std::string_view glued = name.substr(0, name.size() - known->name.size());
-        if (glued.empty()) {
-            check.Add(Severity::Warning, where, "command-case",
-                      "'" + std::string(name) +
-                          "' is not a command: names must match in letter case, so the launcher "
-                          "skips this call without a word. Did you mean '" +
-                          std::string(known->name) + "'?");
-        } else {
-            check.Add(Severity::Warning, where, "glued-word",
-                      "'" + Excerpt(name) + "' is not a command: '" + Excerpt(glued) +
-                          "' stands before '" + std::string(known->name) +
-                          "' and is glued to its name, so the launcher skips this call without "
-                          "a word. Remove it, or end the line before it with ';' or ')'.");
-        }
-        return;
-    }
+    // Why the name is no command's, and what the author likely meant.
+    const CommandDefinition* known = NameAtEnd(name);
+    const std::string_view glued = known ? name.substr(0, name.size() - known->name.size()) : "";
+    std::string why;
     std::string hint;
-    if (const CommandDefinition* near = NearestCommand(name)) {
-        hint = ". Did you mean '" + std::string(near->name) + "'?";
+    if (!glued.empty()) {
+        why = ": '" + Excerpt(glued) + "' stands before '" + std::string(known->name) +
+              "' and is glued to its name";
+        hint = ". Remove it, or end the line before it with ';' or ')'.";
+    } else if (const CommandDefinition* meant = known ? known : NearestCommand(name)) {
+        why = known ? ": names must match in letter case" : "";
+        hint = ". Did you mean '" + std::string(meant->name) + "'?";
     } else {
         std::vector<std::string> names;
         for (const auto& command : CommandTable()) {
@@ -193,9 +184,12 @@ void CheckName(Check& check, const ScriptCommand& call) {
         }
         hint = "; the commands are " + Enumerate(names);
     }
-    check.Add(Severity::Warning, where, "unknown-command",
-              "'" + Excerpt(name) +
-                  "' is not a command, so the launcher skips this call without a word" + hint);
+    check.Add(Severity::Warning, where,
+              !known          ? "unknown-command"
+              : glued.empty() ? "command-case"
+                              : "glued-word",
+              "'" + Excerpt(name) + "' is not a command" + why +
+                  ", so the launcher skips this call without a word" + hint);
 }
 
 // A call that lost its ")" runs on into the next one, whose name and "(" end
@@ -233,6 +227,7 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
                         bool swallowed) {
     const std::string name(info.name);
     const std::size_t uses = info.ArgumentCount();
+    const std::string used = Plural(uses, "argument") + " (" + info.ArgumentNames() + ")";
     const std::string consequence = info.ChangesDirectory()
                                         ? "the launcher stays in the current directory"
                                         : "the launcher does nothing for this command";
@@ -244,10 +239,9 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
         list.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(list.begin(), list.end(), ','));
     if (given < uses) {
         // Where the missing argument would stand: at the ")".
-        check.Add(Severity::Error, check.Where(check.map.CleanText().substr(closeAt)),
-                  "missing-argument",
-                  name + " needs " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      ") but has " + std::to_string(given) + "; " + consequence);
+        check.Add(
+            Severity::Error, check.Where(check.map.CleanText().substr(closeAt)), "missing-argument",
+            name + " needs " + used + " but has " + std::to_string(given) + "; " + consequence);
     }
     for (std::size_t i = 0; i < std::min(uses, call.args.size()); ++i) {
         if (call.args[i].empty()) {
@@ -259,9 +253,8 @@ void CheckArgumentCount(Check& check, const ScriptCommand& call, const CommandDe
     if (given > uses && !swallowed) {
         // The parser keeps more arguments than any command uses: the first extra one is there.
         check.Add(Severity::Warning, check.Where(call.args[uses]), "extra-arguments",
-                  name + " uses " + Plural(uses, "argument") + " (" + info.ArgumentNames() +
-                      "); the launcher ignores the " + std::to_string(given - uses) + " after " +
-                      (uses == 1 ? "it" : "them"));
+                  name + " uses " + used + "; the launcher ignores the " +
+                      std::to_string(given - uses) + " after " + (uses == 1 ? "it" : "them"));
     }
 }
 
@@ -407,8 +400,8 @@ std::optional<ResolvedPath> Expand(Check& check, const ScriptCommand& call,
     return path;
 }
 
-// By PathKey: the line and the command of the last write there.
-using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
+// By PathKey: the last command that writes there, "Rename on line 2".
+using Writes = std::map<std::string, std::string>;
 
 // What a command does with its paths: a rename chain, a second write to one
 // place, a directory change (unless it `stays`). What it takes away goes
@@ -417,9 +410,6 @@ using Writes = std::map<std::string, std::pair<std::size_t, std::string_view>>;
 void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinition& info,
                  const std::vector<std::optional<ResolvedPath>>& paths, bool stays,
                  ResolvedPath& current, Writes& written) {
-    const auto describe = [](const std::pair<std::size_t, std::string_view>& use) {
-        return std::string(use.second) + " on line " + std::to_string(use.first);
-    };
     for (const PathRole role : {PathRole::Reads, PathRole::Writes, PathRole::Directory}) {
         for (std::size_t i = 0; i < paths.size(); ++i) {
             if (info.arguments[i].role != role || !paths[i]) {
@@ -433,18 +423,19 @@ void FollowPaths(Check& check, const ScriptCommand& call, const CommandDefinitio
                 const auto earlier = written.find(PathKey(*paths[i]));
                 if (earlier != written.end()) {
                     check.Add(Severity::Warning, where, "rename-chain",
-                              what + " is what " + describe(earlier->second) +
+                              what + " is what " + earlier->second +
                                   " puts there: a rename chain. It installs in this order, but "
                                   "when that command fails, this one moves another file or fails "
                                   "too");
                 }
             } else {
-                const std::pair use(check.Where(call.name).line, info.name);
+                const std::string use = std::string(info.name) + " on line " +
+                                        std::to_string(check.Where(call.name).line);
                 const auto [earlier, first] = written.emplace(PathKey(*paths[i]), use);
                 if (!first) {
                     check.Add(Severity::Warning, where, "same-target",
                               what + " '" + paths[i]->Text() + "' is written by " +
-                                  describe(earlier->second) +
+                                  earlier->second +
                                   " too; the second command finds the first one's file there "
                                   "or fails");
                     earlier->second = use;
@@ -605,9 +596,8 @@ class FollowedWalk final : public ScriptObserver {
                     lastAt = at;
                 }
             }
-            const auto text = line.find_first_not_of(' ');
             oneLine += oneLine.empty() ? "" : " ";
-            oneLine += text == std::string_view::npos ? std::string_view() : line.substr(text);
+            oneLine += line.substr(std::min(line.find_first_not_of(' '), line.size()));
         }
         const auto where =
             check_.Where(blamed && *blamed < call.args.size() ? call.args[*blamed] : call.name);
@@ -685,27 +675,22 @@ std::vector<FolderModel::Change> AllChanges(const FolderModel& model,
         own.insert(PathKey(change.was));
     }
     FileSystem& disk = NativeFileSystem();
-    for (std::size_t i = 0, held = changes.size(); i < held; ++i) {
-        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text()) {
+    // What lies below a moved folder joins the changes, and is looked into in
+    // turn when it is a folder, but not through a link.
+    for (std::size_t i = 0, held = changes.size(); i < changes.size(); ++i) {
+        if (!changes[i].directory || changes[i].now.Text() == changes[i].was.Text() ||
+            (i >= held && disk.IsLink(changes[i].was.Text()))) {
             continue;
         }
-        std::vector<std::pair<ResolvedPath, ResolvedPath>> folders{
-            {changes[i].now, changes[i].was}};
-        while (!folders.empty()) {
-            const auto [now, was] = std::move(folders.back());
-            folders.pop_back();
-            for (const std::string& name : disk.ListDirectory(was.Text()).names) {
-                FolderModel::Change below{now, was};
-                below.now.parts.push_back(name);
-                below.was.parts.push_back(name);
-                const auto attributes = disk.Attributes(below.was.Text());
-                if (!attributes || own.contains(PathKey(below.was))) {
-                    continue;
-                }
+        const ResolvedPath now = changes[i].now;  // copies: the changes grow
+        const ResolvedPath was = changes[i].was;
+        for (const std::string& name : disk.ListDirectory(was.Text()).names) {
+            FolderModel::Change below{now, was};
+            below.now.parts.push_back(name);
+            below.was.parts.push_back(name);
+            const auto attributes = disk.Attributes(below.was.Text());
+            if (attributes && !own.contains(PathKey(below.was))) {
                 below.directory = attributes->directory;
-                if (below.directory && !disk.IsLink(below.was.Text())) {
-                    folders.emplace_back(below.now, below.was);
-                }
                 changes.push_back(std::move(below));
             }
         }
