@@ -458,7 +458,7 @@ void CheckPaths(Check& check) {
         if (info && info->ChangesDirectory() && directoryChange < check.directoryChanges.size()) {
             const auto& [path, changed] = check.directoryChanges[directoryChange++];
             stays = !changed;
-            if (stays) {
+            if (stays && !path.empty()) {  // an empty or too long one is an error already
                 check.Add(Severity::Warning,
                           check.Where(call.args.empty() ? call.name : call.args[0]),
                           "directory-missing",

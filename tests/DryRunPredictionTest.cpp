@@ -242,6 +242,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  true,
                  "directory-missing@1:14"},
+        // An empty directory is an error of its own, not also a directory that is missing.
+        Scenario{"empty_directory", {"x"}, "SetDirectory(\"\")\nRename(x, y)\n"},
         Scenario{"target_exists", {"a", "b"}, "Rename(a, b)", "", true, "install-fails@1:11"},
         Scenario{"into_missing_directory",
                  {"a"},
