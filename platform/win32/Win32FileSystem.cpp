@@ -63,11 +63,6 @@ class Win32OutputFile final : public OutputFile {
     KernelHandle file_;
 };
 
-// How soon after the launcher's own move in a listed folder the folder's next
-// look must come for the change it finds to be taken for that move's: a
-// look-up or move right after it, not one after the game's run.
-constexpr ULONGLONG kOwnMoveWindow = 50;
-
 // Attribute bits that SetFileAttributesA accepts.
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -153,7 +148,7 @@ class Win32FileSystem final : public FileSystem {
         };
         const auto gone = listed(from.native);
         const auto made = listed(to.native);
-        if ((gone || made) && ChangedByOthers(LastChange(listing_.folder))) {
+        if ((gone || made) && LastChange(listing_.folder) != listing_.changed) {
             listing_ = Listing{};
         }
         const OsResult moved = MoveNoReplace(from.native, to.native);
@@ -168,7 +163,7 @@ class Win32FileSystem final : public FileSystem {
             } else if (made) {
                 listing_.numbers.erase(*made);
             }
-            listing_.ownMoveAt = GetTickCount64();
+            listing_.changed = LastChange(listing_.folder);
         }
         return moved;
     }
@@ -376,8 +371,8 @@ class Win32FileSystem final : public FileSystem {
             return std::nullopt;  // a pattern, or no entry of the folder
         }
         const auto changed = LastChange(folder);
-        if (folder != listing_.folder || ChangedByOthers(changed)) {
-            listing_ = Listing{std::string(folder), changed, false, 0, {}, {}};
+        if (!changed || folder != listing_.folder || changed != listing_.changed) {
+            listing_ = Listing{std::string(folder), changed, false, 0, {}};
             return std::nullopt;
         }
         if (!listing_.read) {
@@ -385,19 +380,6 @@ class Win32FileSystem final : public FileSystem {
         }
         const auto found = listing_.numbers.find(std::string(name));
         return found == listing_.numbers.end() ? std::nullopt : std::optional(found->second);
-    }
-
-    // Whether the listed folder changed otherwise than by the launcher's own
-    // moves, given its last change `now`. A move's own change is taken in at
-    // the folder's next look, as long as that comes right after the move,
-    // rather than asked of the folder after each move as well: a call more a
-    // move, and each goes through Wine's file name translation again.
-    bool ChangedByOthers(const std::optional<std::uint64_t>& now) {
-        if (listing_.ownMoveAt && GetTickCount64() - *listing_.ownMoveAt <= kOwnMoveWindow) {
-            listing_.changed = now;
-        }
-        listing_.ownMoveAt.reset();
-        return !now || now != listing_.changed;
     }
 
     // What stays unread (a name the code page cannot spell, a file system
@@ -451,7 +433,6 @@ class Win32FileSystem final : public FileSystem {
         bool read = false;
         DWORD volume = 0;
         std::unordered_map<std::string, std::uint64_t> numbers;
-        std::optional<ULONGLONG> ownMoveAt;  // a move of its own not in `changed` yet
     } listing_;
 };
 
