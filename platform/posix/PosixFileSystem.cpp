@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -168,20 +169,20 @@ class PosixFileSystem final : public FileSystem {
     // device number where the file system names none.
     std::uint64_t VolumeOf(const PathLookup& lookup) {
         const dev_t device = lookup.status.st_dev;
-        auto known = std::find_if(volumes_.begin(), volumes_.end(),
-                                  [device](const auto& volume) { return volume.first == device; });
-        if (known == volumes_.end()) {
+        const auto [known, added] = volumes_.try_emplace(device, device);
+        if (added) {
             // A link is on the file system of the folder that holds it.
             const std::string on =
                 S_ISLNK(lookup.status.st_mode) ? NativeFolderOf(lookup.path) : lookup.path;
             struct statvfs info {};
-            const bool named = sys::statvfs(on.c_str(), &info) == 0 && info.f_fsid != 0;
-            known = volumes_.emplace(volumes_.end(), device, named ? info.f_fsid : device);
+            if (sys::statvfs(on.c_str(), &info) == 0 && info.f_fsid != 0) {
+                known->second = info.f_fsid;
+            }
         }
         return known->second;
     }
 
-    std::vector<std::pair<dev_t, std::uint64_t>> volumes_;  // by device number, as found
+    std::map<dev_t, std::uint64_t> volumes_;  // by device number, as found
 
   public:
     std::optional<FileAttributes> Attributes(const std::string& path) override {
