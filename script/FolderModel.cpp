@@ -178,6 +178,7 @@ FolderModel::Found FolderModel::Look(std::string_view path, bool folder) {
         const PathState state = std::move(disk_.LookUp(std::span(&found.onDisk, 1)).front());
         found.attributes = state.attributes;
         spelled = Join(Spelling(Parent(found.onDisk)).first, Name(state.stored));
+        NoteFolder(state.attributes, spelled);
     }
     if (!found.attributes || Vacated(spelled, found.unmoved)) {
         found.attributes.reset();
@@ -203,13 +204,24 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
     const std::string text(folder);
     const PathState state = std::move(disk_.LookUp(std::span(&text, 1)).front());
     const bool directory = state.attributes && state.attributes->directory;
-    // A root is no link, though Wine shows its drive Z: as one.
-    sawLink_ = sawLink_ || (directory && !text.ends_with(kSeparator) && disk_.IsLink(text));
     std::string spelled =
         text.ends_with(kSeparator)
             ? text
             : Join(Spelling(Parent(text)).first, directory ? Name(state.stored) : Name(text));
+    NoteFolder(state.attributes, spelled);
     return folders_.emplace(text, std::pair(std::move(spelled), directory)).first->second;
+}
+
+// A folder met again by another path than before is one place under two
+// names. Letter case aside: that is one name, as the model takes it.
+void FolderModel::NoteFolder(const std::optional<FileAttributes>& found, std::string_view spelled) {
+    if (!found || !found->directory || !found->identity.known) {
+        return;
+    }
+    const auto [met, first] =
+        folderPaths_.try_emplace(std::pair(found->identity.volume, found->identity.file),
+                                 FoldNameCase(std::string(spelled)));
+    sawTwoNames_ = sawTwoNames_ || (!first && met->second != FoldNameCase(std::string(spelled)));
 }
 
 // `path` in its folder as stored, where that folder is. A run of moves goes

@@ -49,10 +49,10 @@ class FolderModel final : public FileSystem {
     const std::vector<DirectoryChange>& DirectoryChanges() const { return directoryChanges_; }
     // Paths looked at outside the bounds, and how often such a path was looked at.
     const std::vector<std::string>& OutsidePaths() const { return outside_; }
-    // Whether a folder on the way to a path the run looked at is a link (a
-    // symbolic link, a junction): a place may then have two names, which the
+    // Whether the run met one folder under two paths (through a symbolic
+    // link, a junction, a bind mount): a place with two names, which the
     // model, knowing places by their names, takes for two.
-    bool SawLink() const { return sawLink_; }
+    bool SawTwoNames() const { return sawTwoNames_; }
     std::size_t OutsideLooks() const { return outsideLooks_; }
 
     std::vector<PathState> LookUp(std::span<const std::string> paths,
@@ -109,6 +109,7 @@ class FolderModel final : public FileSystem {
     const std::pair<std::string, bool>& Spelling(std::string_view folder);
     std::optional<std::string> InFolder(std::string_view path);
     Entries::node_type TakeOver(const Found& found, bool stays);
+    void NoteFolder(const std::optional<FileAttributes>& found, std::string_view spelled);
     bool IsFixed(std::string_view key) const { return bounds_ && IsAtOrBelow(*bounds_, key); }
 
     FileSystem& disk_;
@@ -128,7 +129,9 @@ class FolderModel final : public FileSystem {
     // stores it, and whether the disk has a folder there.
     std::unordered_map<std::string, std::pair<std::string, bool>, TextHash, std::equal_to<>>
         folders_;
-    bool sawLink_ = false;
+    // Each folder the disk showed, by its identity: the path it was met by.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> folderPaths_;
+    bool sawTwoNames_ = false;
     std::vector<DirectoryChange> directoryChanges_;
     std::vector<std::string> outside_;
     std::size_t outsideLooks_ = 0;

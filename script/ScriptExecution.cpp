@@ -118,7 +118,7 @@ OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values
         for (std::size_t i = 0; i < commands_.size(); ++i) {
             rehearsal.Run(commands_[i], i);
         }
-        return !plan.SawLink();
+        return !plan.SawTwoNames();
     });
 }
 

@@ -272,6 +272,24 @@ TEST(FolderModelTest, AFolderWhoseAttributesChangedKeepsItsFiles) {
     EXPECT_TRUE(model.Attributes((dir.Path() / "Data" / "Sky.pak").string()));
 }
 
+// A link above the folder the run works in gives each place one name still;
+// one folder reached by its own path and through a link has two.
+TEST(FolderModelTest, OneFolderUnderTwoPathsIsSeen) {
+    ScratchDir dir;
+    WriteFile(dir.Path() / "real" / "Data" / "a", "a");
+    try {
+        std::filesystem::create_directory_symlink("real", dir.Path() / "link");
+    } catch (const std::filesystem::filesystem_error&) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    FolderModel model(NativeFileSystem());
+    const std::string linked = (dir.Path() / "link" / "Data").string();
+    ASSERT_TRUE(model.MoveNoReplace(linked + kSeparator + "a", linked + kSeparator + "b"));
+    EXPECT_FALSE(model.SawTwoNames());
+    EXPECT_TRUE(model.Attributes((dir.Path() / "real" / "Data" / "a").string()));
+    EXPECT_TRUE(model.SawTwoNames());
+}
+
 #ifdef _WIN32
 // The identity of a file in the working directory, by its relative name: the
 // file is opened alone, without its folder's listing.
