@@ -213,9 +213,14 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
 }
 
 // A folder met again by another path than before is one place under two
-// names. Letter case aside: that is one name, as the model takes it.
+// names. Letter case aside: that is one name, as the model takes it. A folder
+// whose identity the disk cannot tell may be such a place.
 void FolderModel::NoteFolder(const std::optional<FileAttributes>& found, std::string_view spelled) {
-    if (!found || !found->directory || !found->identity.known) {
+    if (!found || !found->directory) {
+        return;
+    }
+    if (!found->identity.known) {
+        sawTwoNames_ = true;
         return;
     }
     const auto [met, first] =
