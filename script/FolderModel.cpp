@@ -213,14 +213,9 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
 }
 
 // A folder met again by another path than before is one place under two
-// names. Letter case aside: that is one name, as the model takes it. A folder
-// whose identity the disk cannot tell may be such a place.
+// names. Letter case aside: that is one name, as the model takes it.
 void FolderModel::NoteFolder(const std::optional<FileAttributes>& found, std::string_view spelled) {
-    if (!found || !found->directory) {
-        return;
-    }
-    if (!found->identity.known) {
-        sawTwoNames_ = true;
+    if (!found || !found->directory || !found->identity.known) {
         return;
     }
     const auto [met, first] =

@@ -50,9 +50,8 @@ class FolderModel final : public FileSystem {
     // Paths looked at outside the bounds, and how often such a path was looked at.
     const std::vector<std::string>& OutsidePaths() const { return outside_; }
     // Whether the run met one folder under two paths (through a symbolic
-    // link, a junction, a bind mount), or a folder the disk could not tell
-    // apart: a place with two names, which the model, knowing places by their
-    // names, takes for two.
+    // link, a junction, a bind mount): a place with two names, which the
+    // model, knowing places by their names, takes for two.
     bool SawTwoNames() const { return sawTwoNames_; }
     std::size_t OutsideLooks() const { return outsideLooks_; }
 
