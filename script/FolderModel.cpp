@@ -218,10 +218,10 @@ void FolderModel::NoteFolder(const std::optional<FileAttributes>& found, std::st
     if (!found || !found->directory || !found->identity.known) {
         return;
     }
+    const std::string key = FoldNameCase(std::string(spelled));
     const auto [met, first] =
-        folderPaths_.try_emplace(std::pair(found->identity.volume, found->identity.file),
-                                 FoldNameCase(std::string(spelled)));
-    sawTwoNames_ = sawTwoNames_ || (!first && met->second != FoldNameCase(std::string(spelled)));
+        folderPaths_.try_emplace(std::pair(found->identity.volume, found->identity.file), key);
+    sawTwoNames_ = sawTwoNames_ || (!first && met->second != key);
 }
 
 // `path` in its folder as stored, where that folder is. A run of moves goes
