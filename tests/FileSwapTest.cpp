@@ -346,6 +346,11 @@ TEST(StoredNameTest, LookingUpGivesAttributesAndStoredName) {
     ASSERT_TRUE(srdw::NativeFileSystem().MoveLookedUp(states[0], states[1]));
     const std::string backup = "SKY.BAK";
     EXPECT_EQ(srdw::NativeFileSystem().LookUp(std::span(&backup, 1))[0].stored, "sky.bak");
+    // A folder named through "." moves: Wine finds "Maps\." under the name "Maps".
+    std::filesystem::create_directory(dir.Path() / "Maps");
+    const std::vector<std::string> folder{"Maps\\.", "Maps Off"};
+    const auto named = srdw::NativeFileSystem().LookUp(folder);
+    EXPECT_TRUE(srdw::NativeFileSystem().MoveLookedUp(named[0], named[1]));
 }
 
 // A folder looked up again is known from one listing of it: the launcher's own

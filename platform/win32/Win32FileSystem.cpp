@@ -169,18 +169,19 @@ class Win32FileSystem final : public FileSystem {
     }
 
     static std::string StoredName(const std::string& path) {
-        WIN32_FIND_DATAA found;
-        // A pattern would find another file.
-        const FindHandle search(path.find_first_of("*?") != std::string::npos
-                                    ? INVALID_HANDLE_VALUE
-                                    : sys::FindFirstFileA(path.c_str(), &found));
-        if (!search.IsValid()) {
-            return path;
-        }
         // A drive-relative path ("C:Sky.pak") keeps its drive.
         const auto separator = path.find_last_of("/\\:");
-        return separator == std::string::npos ? found.cFileName
-                                              : path.substr(0, separator + 1) + found.cFileName;
+        const std::size_t name = separator == std::string::npos ? 0 : separator + 1;
+        // A pattern would find another file; "." and ".." have no name of their
+        // own, and Wine finds the folder they lead to, whose name here would be
+        // another path.
+        const std::string_view last = std::string_view(path).substr(name);
+        WIN32_FIND_DATAA found;
+        const FindHandle search(path.find_first_of("*?") != std::string::npos || last == "." ||
+                                        last == ".."
+                                    ? INVALID_HANDLE_VALUE
+                                    : sys::FindFirstFileA(path.c_str(), &found));
+        return search.IsValid() ? path.substr(0, name) + found.cFileName : path;
     }
 
     // Asked of the read-only bit before a file is removed or emptied: Windows
