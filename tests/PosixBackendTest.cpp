@@ -291,7 +291,6 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
               "/games/a?b?/SrdwLaunch");
 }
 
-// A descriptor handed on is closed once, by its last holder.
 // The folder's own lock: seen by any other process that locks the folder,
 // taken once for two spellings of it, no file, and let go for a successor.
 TEST(PosixBackendTest, TheFoldersLockIsHeldUntilHandedOver) {
@@ -308,6 +307,7 @@ TEST(PosixBackendTest, TheFoldersLockIsHeldUntilHandedOver) {
     EXPECT_FALSE(heldElsewhere());
 }
 
+// A descriptor handed on is closed once, by its last holder.
 TEST(UniqueFdTest, MovesAndClosesOnce) {
     posix::UniqueFd first(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(first.IsValid());

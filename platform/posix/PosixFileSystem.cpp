@@ -290,7 +290,7 @@ class PosixFileSystem final : public FileSystem {
 
     std::string WorkingDirectory() override {
         char buffer[4096];
-        return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+        return sys::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
     }
 
     std::optional<std::string> ReadWholeFile(const std::string& path) override {

@@ -27,7 +27,7 @@ inline std::string TemporaryFileOf(const std::string& path) {
 // Where the symbolic link leads, as written in it; empty where it cannot be read.
 inline std::string LinkTarget(const std::string& link) {
     char target[4096];
-    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    const ssize_t length = sys::readlink(link.c_str(), target, sizeof target);
     return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
 }
 

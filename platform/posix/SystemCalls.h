@@ -31,6 +31,8 @@
       (dir, path, mode, flags))                                                                   \
     X(mkdir, int, (const char* path, mode_t mode), (path, mode))                                  \
     X(chdir, int, (const char* path), (path))                                                     \
+    X(getcwd, char*, (char* buffer, size_t size), (buffer, size))                                 \
+    X(readlink, ssize_t, (const char* path, char* target, size_t size), (path, target, size))     \
     X(opendir, DIR*, (const char* path), (path))                                                  \
     X(readdir, struct dirent*, (DIR * directory), (directory))                                    \
     X(closedir, int, (DIR * directory), (directory))                                              \
