@@ -200,6 +200,22 @@ TEST(PosixBackendTest, SettingsFileIsAPlainIniFile) {
               "[Global - String3]\rData=second\rOther=2\r");
 }
 
+// WINDIR in another letter case than its folder names that folder, as on Windows.
+TEST(PosixBackendTest, SettingsGoToWindirInAnyLetterCase) {
+    ScratchDir dir;
+    fs::create_directory(dir.Path() / "wine");
+    const char* windir = std::getenv("WINDIR");
+    const std::string saved = windir ? windir : "";
+    ::setenv("WINDIR", (dir.Path() / "Wine").c_str(), 1);
+    const OsResult written = NativeRecords().WriteProfileString("S.ini", "G", "Data", "x");
+    const std::string read = NativeRecords().ReadProfileString("S.ini", "G", "Data");
+    windir ? ::setenv("WINDIR", saved.c_str(), 1) : ::unsetenv("WINDIR");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(read, "x");
+    EXPECT_TRUE(fs::exists(dir.Path() / "wine/S.ini"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "Wine"));
+}
+
 // Text as one word of a POSIX shell.
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";

@@ -268,7 +268,9 @@ class PosixRecords final : public SystemRecords {
 
     OsResult WriteProfileString(const std::string& file, const std::string& section,
                                 const std::string& key, const std::string& value) override {
-        const std::string directory = SettingsDirectory();
+        // WINDIR as Windows takes it, letter case aside: a folder there in
+        // another case is the one, and no second, empty one is made beside it.
+        const std::string directory = LookUpPath(SettingsDirectory()).path;
         CreateDirectories(directory);
         const std::string path = LookUpPath(directory + "/" + file).path;
         const std::string old = NativeFileSystem().ReadWholeFile(path).value_or("");
