@@ -82,27 +82,16 @@ bool MoveKeepingAttributes(const Engine& engine, const PathState& from, const Pa
 }
 
 // A path as the journal keeps it: full, and with "." and ".." folded by the
-// text as Windows folds them, so that a move back reaches its place also once
-// a folder the path passed through has moved. Elsewhere a ".." after a link
-// leads where the text does not say: there the path is folded only where both
-// spellings lead to one folder. A path kept as it is is not copied: `made`
-// holds one made anew.
-std::string_view JournalPath(FileSystem& files, const std::string& path,
-                             const std::string& directory, std::string& made) {
-    if (!HasDotPart(path)) {
-        return IsFullPath(path) ? std::string_view(path) : (made = FullPath(path, directory));
+// text as Windows folds them (the backend folds them so on every system), so
+// that a move back reaches its place also once a folder the path passed
+// through has moved. A path kept as it is is not copied: `made` holds one
+// made anew.
+std::string_view JournalPath(const std::string& path, const std::string& directory,
+                             std::string& made) {
+    if (HasDotPart(path)) {
+        return made = Resolve(ResolveAbsolute(directory), path).Text();
     }
-    std::string full = FullPath(path, directory);
-    std::string folded = Resolve(ResolveAbsolute(directory), path).Text();
-    if (kWindowsPaths) {
-        return made = std::move(folded);
-    }
-    const std::string folders[] = {full.substr(0, NameStart(full)),
-                                   folded.substr(0, NameStart(folded))};
-    const auto found = files.LookUp(folders, false);
-    const bool same = found[0].attributes && found[1].attributes &&
-                      found[0].attributes->identity == found[1].attributes->identity;
-    return made = same ? std::move(folded) : std::move(full);
+    return IsFullPath(path) ? std::string_view(path) : (made = FullPath(path, directory));
 }
 
 // Never replaces an existing target. An install's move is not made when the
@@ -121,8 +110,8 @@ bool MovePath(const CommandRun& run, PathState& from, PathState& to) {
     if (run.journal) {
         const FileAttributes attributes = from.attributes.value_or(FileAttributes{});
         std::string made[2];
-        const auto source = JournalPath(run.engine.files, from.stored, run.directory, made[0]);
-        const auto target = JournalPath(run.engine.files, to.path, run.directory, made[1]);
+        const auto source = JournalPath(from.stored, run.directory, made[0]);
+        const auto target = JournalPath(to.path, run.directory, made[1]);
         if (!run.journal->BeforeMove(
                 {source, target, attributes.directory, attributes.readOnly, attributes.identity})) {
             return false;

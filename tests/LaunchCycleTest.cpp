@@ -386,6 +386,25 @@ TEST_F(LaunchCycleTest, AFolderNamedThroughALinkIsPutBack) {
     EXPECT_FALSE(MarkerExists());
 }
 
+// ".." goes by the text, as on Windows, after a link and after a folder that
+// is not there: the install, its journal and the restore agree.
+TEST_F(LaunchCycleTest, DotDotAfterALinkOrAMissingFolderGoesByTheText) {
+    WriteFile(game_.Path() / "Data" / "Sub" / "x", "S");
+    WriteFile(game_.Path() / "a.txt", "top");
+    try {
+        fs::create_directory_symlink("Data/Sub", game_.Path() / "lnk");
+    } catch (const fs::filesystem_error&) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    WriteFile(game_.Path() / "SrdwLaunch.dat",
+              "Rename(lnk\\..\\a.txt, b.txt)\nRename(gone\\..\\b.txt, c.txt)\n");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { EXPECT_EQ(ReadFile(game_.Path() / "c.txt"), "top"); };
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // A link moved where it names nothing is there as itself, and goes back.
 TEST_F(LaunchCycleTest, ALinkMovedAwayFromWhatItNamesIsPutBack) {
     WriteFile(game_.Path() / "m", "data");

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "platform/AsciiCase.h"
 #include "platform/NameCase.h"
@@ -246,6 +247,45 @@ PathLookup LookUpAbsolute(const std::string& native) {
     return found;
 }
 
+// "." and ".." folded by the text, as Windows folds them before it follows a
+// link or asks whether a folder is there: "lnk/../a" is "a" wherever lnk
+// leads, and "gone/../a" is "a" too. A relative path keeps the ".." it begins
+// with, which the working directory folds alike.
+void FoldDots(std::string& path) {
+    if (path.find("/.") == std::string::npos && !path.starts_with('.')) {
+        return;  // no part can be "." or "..": most paths
+    }
+    const bool absolute = path.starts_with('/');
+    std::vector<std::string_view> parts;
+    std::size_t climbs = 0;
+    bool folds = false;
+    for (std::size_t at = 0; at < path.size();) {
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        const std::string_view part = std::string_view(path).substr(at, end - at);
+        at = end + 1;
+        folds = folds || part == "." || part == "..";
+        if (part == ".." && parts.size() > climbs) {
+            parts.pop_back();
+        } else if (part == ".." && !absolute) {
+            parts.push_back(part);
+            ++climbs;
+        } else if (!part.empty() && part != "." && part != "..") {
+            parts.push_back(part);
+        }
+    }
+    if (!folds) {
+        return;
+    }
+    std::string folded = absolute ? "/" : "";
+    for (const std::string_view part : parts) {
+        folded.append(folded.empty() || folded.ends_with('/') ? "" : "/").append(part);
+    }
+    if (folded.empty() || (path.ends_with('/') && !folded.ends_with('/'))) {
+        folded += folded.empty() ? "." : "/";
+    }
+    path = std::move(folded);
+}
+
 }  // namespace
 
 PathLookup LookUpPath(std::string_view path) {
@@ -261,6 +301,7 @@ PathLookup LookUpPath(std::string_view path) {
     if (found.path.empty()) {
         return found;
     }
+    FoldDots(found.path);
     // A name there as spelled needs no listing, nor the working directory.
     found.exists = sys::lstat(found.path.c_str(), &found.status) == 0;
     if (found.exists || errno != ENOENT) {

@@ -10,7 +10,8 @@
 
 namespace srdw::posix {
 
-// What a Windows-spelled path names here. The native path as spelled when
+// What a Windows-spelled path names here, its "." and ".." parts folded by the
+// text first, as Windows folds them. The native path as spelled when
 // something is there so: one lstat, and no directory is read. Otherwise each
 // component that is not there as spelled is replaced by an entry of its
 // directory with the same name in another letter case (A to Z); of several
