@@ -193,7 +193,14 @@ bool LocateGame(Launch& launch) {
         return attributes && !attributes->directory;
     };
     launch.gameExe = launch.ownDir + "\\srend.exe";
-    if (!usable(launch.gameExe)) {
+    // The script may have moved the game itself: an install's journal knows
+    // the game's folder, and the game is back there once the install is undone.
+    const auto journal =
+        usable(launch.gameExe) ? std::nullopt : ReadJournal(platform.files, launch.journalFile);
+    const bool undoes = journal && !journal->folder.empty();
+    if (undoes) {
+        launch.gameExe = journal->folder + "\\srend.exe";
+    } else if (!usable(launch.gameExe)) {
         launch.gameExe =
             platform.records.ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                 .substr(0, kMaxPath);
@@ -203,7 +210,7 @@ bool LocateGame(Launch& launch) {
             return false;
         }
     }
-    if (!usable(launch.gameExe)) {
+    if (!undoes && !usable(launch.gameExe)) {
         ShowMessage(platform.player, IDS_GAME_NOT_FOUND);
         auto chosen = platform.player.ChooseGameFile();
         if (!chosen) {

@@ -138,6 +138,19 @@ TEST_F(LaunchCycleTest, AnInterruptedRunIsRestoredByTheMarkerOrByTheSwitch) {
     }
 }
 
+// A script that moved the game itself: the recovery finds the game's folder in
+// the journal, and puts the game back with everything else.
+TEST_F(LaunchCycleTest, ARecoveryPutsBackAGameTheScriptMoved) {
+    WriteFile(game_.Path() / "SrdwLaunch.dat", "Rename(srend.exe, srend.bak)\n");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    const std::string log = Run();  // with nobody there to point at the game
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // After a crash the journal, not the script, says what to undo: the script may
 // have moved its own file, or a mod update may have replaced it, by the next start.
 TEST_F(LaunchCycleTest, TheJournalUndoesWhatTheScriptNoLongerSays) {
