@@ -150,13 +150,32 @@ void SayStep(const Engine& engine, const CommandStep& step,
 }  // namespace
 
 Verdict Perform(const CommandRun& run, const Procedure& procedure) {
+    const auto namesOwnFile = [&run](const auto& held) {
+        for (std::size_t i = 0; run.ownFiles && i < run.arguments.size(); ++i) {
+            if (held(i)) {
+                run.engine.Say("ERROR: '");
+                run.engine.Say(run.arguments[i]);
+                run.engine.Say(
+                    "' is one of the launcher's own files, or holds one; nothing is moved!\n");
+                return true;
+            }
+        }
+        return false;
+    };
+    if (namesOwnFile(
+            [&](std::size_t i) { return run.ownFiles->Holds(run.arguments[i], run.directory); })) {
+        return Verdict::Failed;
+    }
     if (std::any_of(run.arguments.begin(), run.arguments.end(),
                     [](const std::string& argument) { return argument.empty(); })) {
         return Verdict::Skipped;
     }
     const Engine& engine = run.engine;
-    engine.Say(procedure.opening);
     CommandPaths paths(engine.files, run.arguments, run.journal, run.directory);
+    if (namesOwnFile([&](std::size_t i) { return run.ownFiles->Holds(paths[i].attributes); })) {
+        return Verdict::Failed;
+    }
+    engine.Say(procedure.opening);
     const CommandStep* moved = nullptr;
     for (const auto& step : procedure.steps) {
         PathState& at = paths[step.path];

@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
 #include "script/Engine.h"
+#include "script/OwnFiles.h"
 #include "script/ScriptObserver.h"
 #include "script/UndoJournal.h"
 
@@ -28,9 +29,13 @@ struct CommandRun {
     // where the system lets the current directory move (not on Windows).
     std::string& directory;
     std::span<const std::string> arguments;
+    const OwnFiles* ownFiles = nullptr;  // which no command may move
 };
 
-// Skipped, without a word, when an argument is empty. After a failed move the
+// Refused when it names one of the launcher's own files, or a folder holding
+// one, by its path or through a link: that would leave a crash that cannot be
+// undone, or a recovery that writes its log into a game file. Skipped, without
+// a word, when an argument is empty. After a failed move the
 // one before it is taken back, so that a game file is never stranded under its
 // backup name.
 Verdict Perform(const CommandRun& run, const Procedure& procedure);

@@ -12,15 +12,20 @@ OwnFiles::OwnFiles(const std::vector<std::string>& paths) {
         if (path.empty()) {
             continue;
         }
-        const ResolvedPath resolved = ResolveAbsolute(path);
+        ResolvedPath resolved = ResolveAbsolute(path);
         keys_.push_back(PathKey(resolved));
         for (const auto& part : resolved.parts) {
             names_.push_back(FoldNameCase(part));
         }
+        for (; !resolved.parts.empty(); resolved.parts.pop_back()) {
+            places_.push_back(resolved.Text());
+        }
     }
     // The paths share their folders: each name is looked at once.
-    std::sort(names_.begin(), names_.end());
-    names_.erase(std::unique(names_.begin(), names_.end()), names_.end());
+    for (auto* texts : {&names_, &places_}) {
+        std::sort(texts->begin(), texts->end());
+        texts->erase(std::unique(texts->begin(), texts->end()), texts->end());
+    }
 }
 
 bool OwnFiles::Holds(std::string_view path, const std::string& directory) const {
@@ -40,6 +45,20 @@ bool OwnFiles::Holds(std::string_view path, const std::string& directory) const 
     const std::string key = PathKey(Resolve(ResolveAbsolute(directory), path));
     return std::any_of(keys_.begin(), keys_.end(),
                        [&key](const std::string& own) { return IsAtOrBelow(own, key); });
+}
+
+bool OwnFiles::Holds(const std::optional<FileAttributes>& found) const {
+    return found && found->identity.known &&
+           std::find(identities_.begin(), identities_.end(), found->identity) != identities_.end();
+}
+
+void OwnFiles::Identify(FileSystem& files) {
+    identities_.clear();
+    for (const PathState& state : files.LookUp(places_)) {
+        if (state.attributes && state.attributes->identity.known) {
+            identities_.push_back(state.attributes->identity);
+        }
+    }
 }
 
 }  // namespace srdw

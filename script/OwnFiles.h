@@ -3,9 +3,12 @@
 // no script command may move, nor a folder that holds one of them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/FileSystem.h"
 
 namespace srdw {
 
@@ -20,10 +23,17 @@ class OwnFiles {
 
     // Whether `path` in `directory` is one of them or a folder that holds one.
     bool Holds(std::string_view path, const std::string& directory) const;
+    // The same for what a look-up found, by its identity: a link may name one
+    // of them by another path. Known from `Identify`, made before each walk
+    // over the script, once the walk's own files are there.
+    bool Holds(const std::optional<FileAttributes>& found) const;
+    void Identify(FileSystem& files);
 
   private:
-    std::vector<std::string> keys_;   // PathKey of each, resolved
-    std::vector<std::string> names_;  // every part of them, letter case folded
+    std::vector<std::string> keys_;    // PathKey of each, resolved
+    std::vector<std::string> names_;   // every part of them, letter case folded
+    std::vector<std::string> places_;  // each of them and every folder above one
+    std::vector<FileIdentity> identities_;
 };
 
 }  // namespace srdw

@@ -15,24 +15,6 @@ namespace srdw {
 
 namespace {
 
-// A command that would move one of the launcher's own files, or a folder
-// holding one, would leave a crash that cannot be undone, or a recovery that
-// writes its log into a game file: it moves nothing.
-bool NamesOwnFile(const CommandRun& run, const CommandDefinition& definition,
-                  const OwnFiles& ownFiles) {
-    for (std::size_t i = 0; i < run.arguments.size(); ++i) {
-        if (definition.arguments[i].role != PathRole::Directory &&
-            ownFiles.Holds(run.arguments[i], run.directory)) {
-            run.engine.Say("ERROR: '");
-            run.engine.Say(run.arguments[i]);
-            run.engine.Say(
-                "' is one of the launcher's own files, or holds one; nothing is moved!\n");
-            return true;
-        }
-    }
-    return false;
-}
-
 // One walk over the script: what its commands share, the current directory
 // among it, which only the directory commands change.
 struct Walker {
@@ -70,7 +52,8 @@ struct Walker {
             journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
                                   std::span(recorded.data(), count));
         }
-        const CommandRun run{engine, journal, directory, std::span(expanded.data(), count)};
+        const CommandRun run{engine, journal, directory, std::span(expanded.data(), count),
+                             &ownFiles};
         if (definition->ChangesDirectory()) {
             // A directory that cannot be changed to is no error of the script's:
             // the commands after it work where the launcher is, and nothing is
@@ -83,10 +66,8 @@ struct Walker {
             observer.CommandFinished(Verdict::Done);
             return true;
         }
-        observer.CommandFinished(NamesOwnFile(run, *definition, ownFiles)
-                                     ? Verdict::Failed
-                                     : Perform(run, walk == Walk::Install ? *definition->install
-                                                                          : *definition->restore));
+        observer.CommandFinished(
+            Perform(run, walk == Walk::Install ? *definition->install : *definition->restore));
         return false;
     }
 };
@@ -111,6 +92,7 @@ OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values
     return journal.Plan(commands_.size(), keepLookUps, [&] {
         // The model stands in for the file system while the install is
         // rehearsed, and the rehearsal tells nobody what it did.
+        ownFiles_.Identify(engine.files);  // the journal is there by now
         FolderModel plan(engine.files);
         ScriptObserver nobody;
         const Engine rehearsing{plan, nobody};
@@ -124,6 +106,7 @@ OsResult ModScript::PlanInstall(const Engine& engine, const Placeholders& values
 
 void ModScript::Install(const Engine& engine, const Placeholders& values, UndoJournal& journal) {
     engine.observer.WalkStarted(Walk::Install);
+    ownFiles_.Identify(engine.files);  // and the marker
     Walker install{engine, Walk::Install, values, &journal, ownFiles_};
     WalkRecording(install, commands_, installDirectories_);
 }
@@ -141,6 +124,7 @@ void ModScript::Restore(const Engine& engine, const Placeholders& values) {
     }
     auto stretch = installDirectories_.rbegin();
     const std::string* current = nullptr;
+    ownFiles_.Identify(engine.files);
     Walker restore{engine, Walk::Restore, values, nullptr, ownFiles_};
     for (std::size_t i = commands_.size(); i-- > 0;) {
         while (stretch->firstCommand > i) {

@@ -729,6 +729,30 @@ TEST_F(LaunchCycleTest, TheLogAndTheMarkerAreNeverWrittenThroughALink) {
     EXPECT_FALSE(fs::exists(elsewhere.Path() / "new"));
 }
 
+// Through a link to its folder too, the launcher's own files are out of reach:
+// moved, the journal would be gone for the recovery after a crash.
+TEST_F(LaunchCycleTest, OwnFilesAreOutOfReachThroughALink) {
+    try {
+        fs::create_directory_symlink(".", game_.Path() / "lnk");
+    } catch (const fs::filesystem_error&) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    WriteFile(game_.Path() / "SrdwLaunch.dat",
+              "Rename(lnk\\restore.jnl, j2)\nRename(lnk\\SrdwLaunch.log, l2)\n"
+              "Rename(Data\\Sky.pak, Data\\Sky.off)\n");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] {
+        EXPECT_FALSE(fs::exists(game_.Path() / "j2"));
+        EXPECT_FALSE(fs::exists(game_.Path() / "l2"));
+        throw std::runtime_error("the launcher dies");
+    };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // The launcher's own files and the folder that holds them are out of the
 // script's reach, in any letter case; a command refused so, or one whose
 // install moved nothing, has nothing to undo.
