@@ -209,6 +209,12 @@ const std::pair<std::string, bool>& FolderModel::Spelling(std::string_view folde
             ? text
             : Join(Spelling(Parent(text)).first, directory ? Name(state.stored) : Name(text));
     NoteFolder(state.attributes, spelled);
+    // A link to a folder is that folder under one more name: on Linux the link
+    // is known by its own identity, and the folder's is asked through it.
+    if (directory && !text.ends_with(kSeparator) && disk_.IsLink(text)) {
+        const std::string inside = text + kSeparator;
+        NoteFolder(disk_.LookUp(std::span(&inside, 1)).front().attributes, spelled);
+    }
     return folders_.emplace(text, std::pair(std::move(spelled), directory)).first->second;
 }
 

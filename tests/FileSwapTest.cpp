@@ -288,6 +288,11 @@ TEST(FolderModelTest, OneFolderUnderTwoPathsIsSeen) {
     EXPECT_FALSE(model.SawTwoNames());
     EXPECT_TRUE(model.Attributes((dir.Path() / "real" / "Data" / "a").string()));
     EXPECT_TRUE(model.SawTwoNames());
+    // Also where only the link itself is the other name.
+    FolderModel other(NativeFileSystem());
+    EXPECT_TRUE(other.Attributes((dir.Path() / "real" / "Data" / "a").string()));
+    EXPECT_FALSE(other.Attributes((dir.Path() / "link" / "Gone" / "a").string()));
+    EXPECT_TRUE(other.SawTwoNames());
 }
 
 #ifdef _WIN32
