@@ -19,6 +19,21 @@
 
 namespace srdw {
 
+// Whether a part of the path, between separators of either kind, is "." or
+// "..": only those fold, by the text, as Windows folds them; a name such as
+// ".local" stays.
+inline bool HasDotPart(std::string_view path) {
+    // Found by memchr: most paths hold a dot only before their extension.
+    for (auto at = path.find('.'); at != std::string_view::npos; at = path.find('.', at + 1)) {
+        const std::size_t end = at + (at + 1 < path.size() && path[at + 1] == '.' ? 2 : 1);
+        const auto separator = [&path](std::size_t i) { return path[i] == '\\' || path[i] == '/'; };
+        if ((at == 0 || separator(at - 1)) && (end == path.size() || separator(end))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Why an operation failed, in the few categories the launcher tells apart.
 enum class OsError {
     None = 0,

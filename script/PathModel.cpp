@@ -98,18 +98,6 @@ std::string RelativePath(const ResolvedPath& path, const ResolvedPath& base) {
     return text;
 }
 
-bool HasDotPart(std::string_view path) {
-    // Found by memchr: most paths hold a dot only before their extension.
-    for (auto at = path.find('.'); at != std::string_view::npos; at = path.find('.', at + 1)) {
-        const std::size_t end = at + (at + 1 < path.size() && path[at + 1] == '.' ? 2 : 1);
-        if ((at == 0 || IsSeparator(path[at - 1])) &&
-            (end == path.size() || IsSeparator(path[end]))) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool IsWithin(const ResolvedPath& path, const ResolvedPath& directory) {
     return IsAtOrBelow(PathKey(path), PathKey(directory));
 }

@@ -63,10 +63,6 @@ inline std::size_t NameStart(std::string_view path) {
     return static_cast<std::size_t>(path.rend() - last);
 }
 
-// Whether a part of the path, between separators of either kind, is "." or
-// "..": only those does Resolve fold; a name such as ".local" stays.
-bool HasDotPart(std::string_view path);
-
 // Letter case folded, and in a path as written separators too.
 std::string PathKey(const ResolvedPath& path);
 std::string PathKey(std::string_view path);

@@ -252,18 +252,16 @@ PathLookup LookUpAbsolute(const std::string& native) {
 // leads, and "gone/../a" is "a" too. A relative path keeps the ".." it begins
 // with, which the working directory folds alike.
 void FoldDots(std::string& path) {
-    if (path.find("/.") == std::string::npos && !path.starts_with('.')) {
-        return;  // no part can be "." or "..": most paths
+    if (!HasDotPart(path)) {
+        return;
     }
     const bool absolute = path.starts_with('/');
     std::vector<std::string_view> parts;
     std::size_t climbs = 0;
-    bool folds = false;
     for (std::size_t at = 0; at < path.size();) {
         const std::size_t end = std::min(path.find('/', at), path.size());
         const std::string_view part = std::string_view(path).substr(at, end - at);
         at = end + 1;
-        folds = folds || part == "." || part == "..";
         if (part == ".." && parts.size() > climbs) {
             parts.pop_back();
         } else if (part == ".." && !absolute) {
@@ -272,9 +270,6 @@ void FoldDots(std::string& path) {
         } else if (!part.empty() && part != "." && part != "..") {
             parts.push_back(part);
         }
-    }
-    if (!folds) {
-        return;
     }
     std::string folded = absolute ? "/" : "";
     for (const std::string_view part : parts) {
