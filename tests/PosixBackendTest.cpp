@@ -46,6 +46,13 @@ TEST(PosixPathTest, MovesNeverReplaceInAnyLetterCase) {
     EXPECT_TRUE(NativeFileSystem().MoveNoReplace(dir / "A.TXT", dir / "New.txt"));
     EXPECT_EQ(ReadFile(dir.Path() / "New.txt"), "a");
     EXPECT_EQ(ReadFile(dir.Path() / "B.txt"), "b");
+    // A folder named through a last "." keeps it as its stored name, and moves.
+    fs::create_directories(dir.Path() / "Data" / "Maps");
+    const std::vector<std::string> folder{dir / "Data\\Maps\\.", dir / "Data\\Maps Off"};
+    const auto states = NativeFileSystem().LookUp(folder);
+    EXPECT_EQ(states[0].stored, folder[0]);
+    EXPECT_TRUE(NativeFileSystem().MoveLookedUp(states[0], states[1]));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "Data" / "Maps Off"));
 }
 
 // A call put into the table is the one the backend makes: the trials' faults

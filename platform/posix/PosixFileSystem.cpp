@@ -75,7 +75,12 @@ bool IsWritable(const struct stat& info) {
 }
 
 // The path with its file name spelled as the resolved path's: in another letter case at most.
+// A last part "." or ".." has no name of its own: the path stays as written.
 std::string WithStoredName(std::string path, std::string_view resolved) {
+    if (const std::string_view last = std::string_view(path).substr(path.find_last_of("\\/") + 1);
+        last == "." || last == "..") {
+        return path;
+    }
     // So as long: found by memrchr, many bytes at a time, and copied over in the path's own bytes.
     const auto* slash = static_cast<const char*>(::memrchr(resolved.data(), '/', resolved.size()));
     const std::string_view name =
