@@ -223,6 +223,12 @@ std::string ReadFile(const fs::path& path) {
     return content.str();
 }
 
+bool MadeFolderLink(const fs::path& target, const fs::path& link) {
+    std::error_code refused;
+    fs::create_directory_symlink(target, link, refused);
+    return !refused;
+}
+
 void WriteFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

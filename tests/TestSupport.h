@@ -237,6 +237,8 @@ class InDirectory {
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& content);
 void MakeReadOnly(const fs::path& path);
+// A symbolic link to a folder; false where the system makes none, for the test to skip.
+bool MadeFolderLink(const fs::path& target, const fs::path& link);
 // Clears read-only below `root`, so that everything there can be removed.
 void MakeWritableTree(const fs::path& root);
 bool IsReadOnly(const fs::path& path);
