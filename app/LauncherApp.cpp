@@ -448,7 +448,7 @@ bool Play(Launch& launch) {
     const ProgramRun game = PlayGame(launch, question);
     bool complete = true;
     if (installed && launch.fromScript) {
-        launch.script.Restore(launch.engine, launch.Values());
+        complete = launch.script.Restore(launch.engine, launch.Values()) == 0;
     } else if (installed) {
         // Back where the run began, as a recovery is: the install may have left
         // the launcher in a folder it moved, and Windows moves no folder that
@@ -488,7 +488,10 @@ bool Recover(Launch& launch) {
     } else if (!journal && launch.mode != LaunchMode::RecoverMode && !launch.fromScript) {
         log.Write(" > nothing to restore: no marker and no journal record an install\n");
     } else if (!journal) {
-        launch.script.Restore(launch.engine, launch.Values());
+        // How many files each stuck command left out of place is not known.
+        if (launch.script.Restore(launch.engine, launch.Values()) > 0) {
+            question = unfinished(0);
+        }
     } else if (const FileIdentity here = FolderIdentity(launch);
                !SameFileSystemName(journal->folder, launch.gameFolder) ||
                (here.known && journal->folderIdentity.known && here != journal->folderIdentity)) {

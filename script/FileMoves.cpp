@@ -184,6 +184,9 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
             done = MovePath(run, at, paths[step.to]);
         }
         if (!done) {
+            if (run.stuck && step.kind != CommandStep::Present) {
+                ++*run.stuck;
+            }
             engine.Say(procedure.failed);
             SayStep(engine, step,
                     [&run](std::size_t i) -> std::string_view { return run.arguments[i]; });

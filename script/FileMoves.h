@@ -30,6 +30,7 @@ struct CommandRun {
     std::string& directory;
     std::span<const std::string> arguments;
     const OwnFiles* ownFiles = nullptr;  // which no command may move
+    std::size_t* stuck = nullptr;        // counts a failure where a file is in the way, or stays
 };
 
 // Refused when it names one of the launcher's own files, or a folder holding

@@ -46,8 +46,11 @@ class ModScript {
                          bool keepLookUps = true);
     void Install(const Engine& engine, const Placeholders& values, UndoJournal& journal);
     // Without a journal: from the script alone, last command first, each in
-    // the directory it ran in at install.
-    void Restore(const Engine& engine, const Placeholders& values);
+    // the directory it ran in at install. How many commands could not put
+    // back what is there: a file in the way, or a move refused. Without a
+    // journal, a command whose install failed for a file in its way looks so
+    // too: the records then stay, which is the safe side.
+    std::size_t Restore(const Engine& engine, const Placeholders& values);
     // Of the cleaned text: the journal keeps it to tell a changed script.
     std::uint32_t TextChecksum() const { return Checksum(text_); }
 

@@ -25,6 +25,7 @@ struct Walker {
     const OwnFiles& ownFiles;
     bool directoriesOnly = false;  // runs only the commands that change the directory
     std::string directory = engine.files.WorkingDirectory();
+    std::size_t stuck = 0;  // at a restore: commands that could not put back what is there
 
     // Other names, also in another letter case, are skipped silently.
     // Whether it was a command that changes the directory.
@@ -52,8 +53,8 @@ struct Walker {
             journal->BeginCommand(static_cast<std::uint32_t>(index), definition->name,
                                   std::span(recorded.data(), count));
         }
-        const CommandRun run{engine, journal, directory, std::span(expanded.data(), count),
-                             &ownFiles};
+        const CommandRun run{engine,    journal, directory, std::span(expanded.data(), count),
+                             &ownFiles, &stuck};
         if (definition->ChangesDirectory()) {
             // A directory that cannot be changed to is no error of the script's:
             // the commands after it work where the launcher is, and nothing is
@@ -111,7 +112,7 @@ void ModScript::Install(const Engine& engine, const Placeholders& values, UndoJo
     WalkRecording(install, commands_, installDirectories_);
 }
 
-void ModScript::Restore(const Engine& engine, const Placeholders& values) {
+std::size_t ModScript::Restore(const Engine& engine, const Placeholders& values) {
     engine.observer.WalkStarted(Walk::Restore);
     if (installDirectories_.empty()) {
         // Without an install in this run (a recovery), the directories of the
@@ -138,6 +139,7 @@ void ModScript::Restore(const Engine& engine, const Placeholders& values) {
         }
         restore.Run(commands_[i], i);
     }
+    return restore.stuck;
 }
 
 UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,

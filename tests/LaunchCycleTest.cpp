@@ -501,6 +501,28 @@ TEST_F(LaunchCycleTest, AStuckRecoveryIsToldAndMayPlayWithoutTheMod) {
     EXPECT_TRUE(platform_.startupEntries.empty());
 }
 
+// Without a journal (an older launcher's marker), a restore from the script
+// that finds a file in the way keeps the records and says so.
+TEST_F(LaunchCycleTest, AStuckRestoreFromTheScriptKeepsItsRecords) {
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    fs::remove(game_.Path() / "restore.jnl");
+    WriteFile(game_.Path() / "Data" / "Sky.dw", "unpacked again");
+    platform_.answers = {Answer::No};
+    platform_.questions.clear();
+    const std::string log = Run();
+    EXPECT_EQ(platform_.questions.size(), 1u) << log;
+    EXPECT_TRUE(MarkerExists());
+    fs::remove(game_.Path() / "Data" / "Sky.dw");
+    platform_.questions.clear();
+    Run();
+    EXPECT_EQ(Game(), before);
+    EXPECT_TRUE(platform_.questions.empty());
+    EXPECT_FALSE(MarkerExists());
+}
+
 TEST_F(LaunchCycleTest, NoAtTheReinstallQuestionPlaysWithNothingInstalled) {
     WriteFile(game_.Path() / "restore.mod", game_ / "Gone.dat");
     platform_.answers = {Answer::No};
