@@ -446,18 +446,25 @@ bool Play(Launch& launch) {
     }
     player.HideSplash();
     const ProgramRun game = PlayGame(launch, question);
-    bool complete = true;
+    std::string left;  // files out of place after the restore, where some are
     if (installed && launch.fromScript) {
-        complete = launch.script.Restore(launch.engine, launch.Values()) == 0;
+        left = launch.script.Restore(launch.engine, launch.Values()) == 0 ? "" : "not known";
     } else if (installed) {
         // Back where the run began, as a recovery is: the install may have left
         // the launcher in a folder it moved, and Windows moves no folder that
         // holds a program's current directory.
         launch.EnterGameDirectory();
-        complete = UndoInstall(launch.engine, journal.Contents(), &journal).Complete();
+        const std::size_t outOfPlace =
+            UndoInstall(launch.engine, journal.Contents(), &journal).outOfPlace;
+        left = outOfPlace == 0 ? "" : std::to_string(outOfPlace);
     }
-    const bool restored = (installed || !launch.fromScript) && Restored(launch, complete);
+    const bool restored = (installed || !launch.fromScript) && Restored(launch, left.empty());
     player.DestroySplash();
+    if (!left.empty()) {
+        // Told as the game ends, where the player looks, not only at the next start.
+        launch.log.Flush();
+        ShowMessage(player, IDS_RESTORE_LEFT, {left, launch.logFile});
+    }
     ReportGameNotStarted(launch, game);  // once everything is back
     return restored;
 }

@@ -22,6 +22,7 @@
 #define IDS_SCRIPT_ELSEWHERE 17
 #define IDS_COMMANDS_FAILED 18
 #define IDS_RECOVERED_BY_HAND 19
+#define IDS_RESTORE_LEFT 20
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -88,6 +89,10 @@
     "The game's files were put back.\nThe launcher's last run was interrupted while the MOD "  \
     "was installed (the computer crashed, or the launcher was ended), so this start only put " \
     "every file back, and the game did not start.\n\nStart the launcher again to play."
+/* %1: how many files (or "not known"), %2: the log file. */
+#define TEXT_RESTORE_LEFT                                                                   \
+    "Warning: The MOD could not be removed completely after the game.\nFiles still out of " \
+    "place: %1\nThe log says which: %2\nThe next start of the launcher tries again."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

@@ -291,6 +291,11 @@ TEST_F(LaunchCycleTest, AFailedRestoreKeepsItsRecordsForTheNextStart) {
     EXPECT_TRUE(MarkerExists());
     EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl"));
     EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
+    // The player is told as the game ends, not only at the next start.
+    ASSERT_FALSE(platform_.messages.empty());
+    EXPECT_NE(platform_.messages.back().find("after the game.\nFiles still out of place: 2\n"),
+              std::string::npos)
+        << platform_.messages.back();
 
     fs::remove(game_.Path() / "Data" / "Sky.dw");
     platform_.whileGameRuns = nullptr;
