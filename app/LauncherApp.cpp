@@ -143,6 +143,9 @@ void RemoveRecords(Launch& launch) {
     if (!files.RemoveFile(launch.markerFile)) {
         const auto marker = files.Attributes(launch.markerFile);
         if (marker && !marker->directory) {
+            launch.log.Write({"ERROR: the marker '", launch.markerFile,
+                              "' could not be removed; it stays with the journal, which tells "
+                              "the next start that every file is back\n"});
             return;
         }
     }
@@ -481,6 +484,8 @@ bool Recover(Launch& launch) {
     // Asked where the recovery cannot finish. The files known to be out of
     // place: none known where records are lost, which still leaves it unfinished.
     std::string question;
+    bool backAlready =
+        false;  // an earlier restore put everything back, and only the records stayed
     const auto unfinished = [&player, &launch](std::size_t outOfPlace) {
         const std::string count =
             outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
@@ -530,6 +535,12 @@ bool Recover(Launch& launch) {
         if (!journal->torn) {
             static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
         }
+        const auto& commands = journal->commands;
+        backAlready = !journal->RecordsMayBeLost() &&
+                      std::any_of(commands.begin(), commands.end(),
+                                  [](const JournalCommand& c) { return c.undone; }) &&
+                      std::all_of(commands.begin(), commands.end(),
+                                  [](const JournalCommand& c) { return c.undone || !c.Moved(); });
         const std::size_t outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
         if (outOfPlace > 0 || journal->RecordsMayBeLost()) {
             question = unfinished(outOfPlace);
@@ -554,7 +565,7 @@ bool Recover(Launch& launch) {
     // and that the next start plays: otherwise the start would seem to do
     // nothing. The start-up entry's run at log-in stays silent.
     if (launch.mode == LaunchMode::RecoverMode && !HasRecoverSwitch(launch.commandLine)) {
-        ShowMessage(player, IDS_RECOVERED_BY_HAND);
+        ShowMessage(player, backAlready ? IDS_RECORDS_LEFT : IDS_RECOVERED_BY_HAND);
     }
     return true;
 }

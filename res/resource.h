@@ -23,6 +23,7 @@
 #define IDS_COMMANDS_FAILED 18
 #define IDS_RECOVERED_BY_HAND 19
 #define IDS_RESTORE_LEFT 20
+#define IDS_RECORDS_LEFT 21
 #define IDS_APP_TITLE 57344
 
 #define TEXT_GAME_NOT_FOUND \
@@ -93,6 +94,10 @@
 #define TEXT_RESTORE_LEFT                                                                   \
     "Warning: The MOD could not be removed completely after the game.\nFiles still out of " \
     "place: %1\nThe log says which: %2\nThe next start of the launcher tries again."
+#define TEXT_RECORDS_LEFT                                                                 \
+    "The game's files were all back already: the launcher's last run ended before it "     \
+    "could remove its records, and this start removed them.\n\nStart the launcher again " \
+    "to play."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
 
 #define IDD_SPLASH 102

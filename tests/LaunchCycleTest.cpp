@@ -455,14 +455,21 @@ TEST_F(LaunchCycleTest, AMarkerThatStaysKeepsItsJournal) {
     }
     const Snapshot before = Game();
     ASSERT_TRUE(SetSystemCall("unlink", Erased(&RefuseTheMarkerOnce)));
-    Run();
+    const std::string first = Run();
     SetSystemCall("unlink", nullptr);
+    EXPECT_NE(first.find("' could not be removed; it stays with the journal"), std::string::npos)
+        << first;
     EXPECT_TRUE(MarkerExists());
     EXPECT_TRUE(fs::exists(game_.Path() / "restore.jnl"));
+    platform_.messages.clear();
     const std::string log = Run();
     EXPECT_NE(log.find(" > put back already by an earlier restore"), std::string::npos) << log;
     EXPECT_EQ(Game(), before) << log;
     EXPECT_FALSE(MarkerExists());
+    // The player is not told of a crash that never was.
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_TRUE(platform_.messages[0].starts_with("The game's files were all back already"))
+        << platform_.messages[0];
 }
 
 // A recovery that cannot put everything back says so, and the player may play
