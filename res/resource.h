@@ -86,10 +86,11 @@
     "Warning: The MOD could not be installed completely.\nCommands that did not go in: %1 of " \
     "%2\nThe log says which: %3\n\nDo you want to play anyway?\nYes: start the game with "     \
     "the MOD as far as it went in.\nNo: put every file back and end."
-#define TEXT_RECOVERED_BY_HAND                                                                 \
-    "The game's files were put back.\nThe launcher's last run was interrupted while the MOD "  \
-    "was installed (the computer crashed, or the launcher was ended), so this start only put " \
-    "every file back, and the game did not start.\n\nStart the launcher again to play."
+#define TEXT_RECOVERED_BY_HAND                                                              \
+    "The game's files were put back.\nThe launcher's last run ended with the MOD still in " \
+    "place (the computer crashed, the launcher was ended, or a file was in the way), so "   \
+    "this start only put every file back, and the game did not start.\n\nStart the "       \
+    "launcher again to play."
 /* %1: how many files (or "not known"), %2: the log file. */
 #define TEXT_RESTORE_LEFT                                                                   \
     "Warning: The MOD could not be removed completely after the game.\nFiles still out of " \

@@ -28,9 +28,9 @@ constexpr char kLauncherWaiting[] =
     "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend 2 "
     "to end; then it puts the game's files back.";
 constexpr char kRecoveredByHand[] =
-    "The game's files were put back.\nThe launcher's last run was interrupted while the MOD was "
-    "installed (the computer crashed, or the launcher was ended), so this start only put every "
-    "file back, and the game did not start.\n\nStart the launcher again to play.";
+    "The game's files were put back.\nThe launcher's last run ended with the MOD still in place "
+    "(the computer crashed, the launcher was ended, or a file was in the way), so this start "
+    "only put every file back, and the game did not start.\n\nStart the launcher again to play.";
 constexpr int kSplashPicture = 130;
 
 // The mod: a file swap with a read-only file, then a change of directory and a
