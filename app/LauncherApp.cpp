@@ -196,14 +196,14 @@ bool LocateGame(Launch& launch) {
         return attributes && !attributes->directory;
     };
     launch.gameExe = launch.ownDir + "\\srend.exe";
-    // The script may have moved the game itself: an install's journal knows
-    // the game's folder, and the game is back there once the install is undone.
-    const auto journal =
-        usable(launch.gameExe) ? std::nullopt : ReadJournal(platform.files, launch.journalFile);
-    const bool undoes = journal && !journal->folder.empty();
+    // The script may have moved the game itself: the journal of the install
+    // to undo knows the game's folder, and the game is back there once the
+    // install is undone.
+    const bool beside = usable(launch.gameExe);
+    const bool undoes = !beside && launch.journal && !launch.journal->folder.empty();
     if (undoes) {
-        launch.gameExe = journal->folder + "\\srend.exe";
-    } else if (!usable(launch.gameExe)) {
+        launch.gameExe = launch.journal->folder + "\\srend.exe";
+    } else if (!beside) {
         launch.gameExe =
             platform.records.ReadProfileString(kSettingsFile, kSettingsSection, kSettingsKey)
                 .substr(0, kMaxPath);
@@ -484,8 +484,8 @@ bool Recover(Launch& launch) {
     // Asked where the recovery cannot finish. The files known to be out of
     // place: none known where records are lost, which still leaves it unfinished.
     std::string question;
-    bool backAlready =
-        false;  // an earlier restore put everything back, and only the records stayed
+    // An earlier restore put everything back, and only the records stayed.
+    bool backAlready = false;
     const auto unfinished = [&player, &launch](std::size_t outOfPlace) {
         const std::string count =
             outOfPlace == 0 ? std::string("not known") : std::to_string(outOfPlace);
@@ -535,12 +535,9 @@ bool Recover(Launch& launch) {
         if (!journal->torn) {
             static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
         }
-        const auto& commands = journal->commands;
-        backAlready = !journal->RecordsMayBeLost() &&
-                      std::any_of(commands.begin(), commands.end(),
-                                  [](const JournalCommand& c) { return c.undone; }) &&
-                      std::all_of(commands.begin(), commands.end(),
-                                  [](const JournalCommand& c) { return c.undone || !c.Moved(); });
+        backAlready = !journal->RecordsMayBeLost() && journal->NothingToUndo() &&
+                      std::any_of(journal->commands.begin(), journal->commands.end(),
+                                  [](const JournalCommand& c) { return c.undone; });
         const std::size_t outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
         if (outOfPlace > 0 || journal->RecordsMayBeLost()) {
             question = unfinished(outOfPlace);

@@ -89,14 +89,14 @@
 #define TEXT_RECOVERED_BY_HAND                                                              \
     "The game's files were put back.\nThe launcher's last run ended with the MOD still in " \
     "place (the computer crashed, the launcher was ended, or a file was in the way), so "   \
-    "this start only put every file back, and the game did not start.\n\nStart the "       \
+    "this start only put every file back, and the game did not start.\n\nStart the "        \
     "launcher again to play."
 /* %1: how many files (or "not known"), %2: the log file. */
 #define TEXT_RESTORE_LEFT                                                                   \
     "Warning: The MOD could not be removed completely after the game.\nFiles still out of " \
     "place: %1\nThe log says which: %2\nThe next start of the launcher tries again."
 #define TEXT_RECORDS_LEFT                                                                 \
-    "The game's files were all back already: the launcher's last run ended before it "     \
+    "The game's files were all back already: the launcher's last run ended before it "    \
     "could remove its records, and this start removed them.\n\nStart the launcher again " \
     "to play."
 #define TEXT_APP_TITLE "Skyrend 2: Duskwarden"
