@@ -699,8 +699,10 @@ bool Run(Launch& launch) {
     PlayerDialogs& player = launch.Player();
     // A cut or unusable own path would put the log, the marker and the script
     // somewhere else, perhaps in another copy of the game: nothing is written.
+    // The marker keeps 259 characters of the script's path, which a launcher
+    // without ".exe" to swap for ".dat" makes longer than its own.
     launch.ownPath = launch.platform.process.OwnPath();
-    if (launch.ownPath.empty()) {
+    if (launch.ownPath.empty() || ReplaceExtension(launch.ownPath, "dat").size() > kMaxPath) {
         if (!RefuseUnusablePath(launch)) {
             ShowMessage(player, IDS_OWN_PATH_UNUSABLE);
         }

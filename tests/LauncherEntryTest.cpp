@@ -132,6 +132,14 @@ TEST_F(LauncherEntryTest, AnUnusableOwnPathWritesNothing) {
     EXPECT_TRUE(fs::is_empty(dir_.Path()));
     EXPECT_TRUE(platform.startupEntries.empty());
 
+    // 259 characters without ".exe": the script's path, the marker's line, would be cut.
+    TestPlatform longPath;
+    longPath.ownPath = dir_ / std::string(258 - dir_.Path().string().size(), 'L');
+    ASSERT_EQ(longPath.ownPath.size(), 259u);
+    LauncherMain(longPath.AsPlatform());
+    EXPECT_EQ(longPath.messages, std::vector<std::string>{TEXT_OWN_PATH_UNUSABLE});
+    EXPECT_TRUE(fs::is_empty(dir_.Path()));
+
     // Characters the code page lacks: the player is shown where.
     platform.unusablePath = "C:\\Games\\Skyrend ?\\SrdwLaunch.exe";
     platform.messages.clear();
