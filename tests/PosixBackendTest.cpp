@@ -2,11 +2,13 @@
 // case does not matter, read-only is respected and moves never replace.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/file.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "TestSupport.h"
@@ -207,16 +209,30 @@ TEST(PosixBackendTest, SettingsFileIsAPlainIniFile) {
               "[Global - String3]\rData=second\rOther=2\r");
 }
 
+// An environment variable set, or unset, for as long as it lives.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        saved_ = old ? std::optional<std::string>(old) : std::nullopt;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedVariable() { saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
 // WINDIR in another letter case than its folder names that folder, as on Windows.
 TEST(PosixBackendTest, SettingsGoToWindirInAnyLetterCase) {
     ScratchDir dir;
     fs::create_directory(dir.Path() / "wine");
-    const char* windir = std::getenv("WINDIR");
-    const std::string saved = windir ? windir : "";
-    ::setenv("WINDIR", (dir.Path() / "Wine").c_str(), 1);
+    const ScopedVariable windir("WINDIR", (dir.Path() / "Wine").c_str());
     const OsResult written = NativeRecords().WriteProfileString("S.ini", "G", "Data", "x");
     const std::string read = NativeRecords().ReadProfileString("S.ini", "G", "Data");
-    windir ? ::setenv("WINDIR", saved.c_str(), 1) : ::unsetenv("WINDIR");
     ASSERT_TRUE(written);
     EXPECT_EQ(read, "x");
     EXPECT_TRUE(fs::exists(dir.Path() / "wine/S.ini"));
@@ -277,12 +293,11 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     TestPlatform platform;
     platform.ownPath = folder + "/SrdwLaunch";
 
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = configHome ? configHome : "";
-    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    const OsResult written =
-        NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand(platform));
-    configHome ? ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+    OsResult written;
+    {
+        const ScopedVariable configHome("XDG_CONFIG_HOME", dir.Path().c_str());
+        written = NativeRecords().WriteStartupEntry("SrdwLaunch", RecoveryCommand(platform));
+    }
     ASSERT_TRUE(written);
 
     const std::string entryPath = dir.Path() / "autostart/SrdwLaunch.desktop";
@@ -312,6 +327,17 @@ TEST(PosixBackendTest, StartupEntryRunsOnceWithOddPaths) {
     EXPECT_EQ(posix::ShownInDesktopEntry("/games/a\x7f"
                                          "b\x01/SrdwLaunch"),
               "/games/a?b?/SrdwLaunch");
+}
+
+// Started without HOME (by a service, say), the launcher keeps its entry in
+// the user's home as the system has it, not below the root folder.
+TEST(PosixBackendTest, WithoutHomeTheEntryIsInTheUsersHome) {
+    const passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    const ScopedVariable home("HOME", nullptr);
+    const ScopedVariable configHome("XDG_CONFIG_HOME", nullptr);
+    EXPECT_EQ(NativeRecords().StartupEntryFile("SrdwLaunch"),
+              std::string(user->pw_dir) + "/.config/autostart/SrdwLaunch.desktop");
 }
 
 // The folder's own lock: seen by any other process that locks the folder,

@@ -4,8 +4,10 @@
 // or in the user's configuration, and the start-up entry as an autostart
 // desktop entry that removes itself.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -174,9 +176,12 @@ class PosixProcess final : public LauncherProcess {
     std::string unusablePath_;
 };
 
-// ${XDG_CONFIG_HOME:-~/.config}
+// ${XDG_CONFIG_HOME:-~/.config}; without HOME, the user's home as the system
+// has it, not the root folder.
 std::string ConfigHome() {
-    return Environment("XDG_CONFIG_HOME", Environment("HOME", "") + "/.config");
+    const passwd* user = ::getpwuid(::geteuid());
+    const std::string home = Environment("HOME", user && user->pw_dir ? user->pw_dir : "");
+    return Environment("XDG_CONFIG_HOME", home + "/.config");
 }
 
 // Where Windows keeps the game's settings file: WINDIR when it is set.

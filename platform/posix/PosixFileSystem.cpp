@@ -393,9 +393,12 @@ class PosixFileSystem final : public FileSystem {
     }
 
     void Sleep(unsigned milliseconds) override {
-        const timespec pause{static_cast<time_t>(milliseconds / 1000),
-                             static_cast<long>(milliseconds % 1000) * 1000000L};
-        sys::nanosleep(&pause, nullptr);
+        timespec pause{static_cast<time_t>(milliseconds / 1000),
+                       static_cast<long>(milliseconds % 1000) * 1000000L};
+        // A signal cuts the pause short; what is left of it is slept on.
+        for (timespec left{}; sys::nanosleep(&pause, &left) != 0 && errno == EINTR;) {
+            pause = left;
+        }
     }
 };
 
