@@ -790,6 +790,15 @@ void DryRun(Check& check) {
             static_cast<void>(journal.Finish());
         });
         check.directoryChanges = model.DirectoryChanges();
+        if (model.SawTwoNames()) {
+            // The model knows a place by its name: one folder under two names is
+            // two to it, and what it says of both may not hold.
+            check.Add(Severity::Warning, std::nullopt, "two-names",
+                      "the install reaches one folder under two paths (through a link): the dry "
+                      "run takes them for two folders, so what it tells of the files in them may "
+                      "not hold; the launcher finds this out, and records each move before it "
+                      "makes it");
+        }
         for (const auto& change : AllChanges(model, &FolderModel::Change::now)) {
             if (change.now.Text() != change.was.Text()) {
                 result.whileGameRuns.push_back({RelativePath(change.now, check.game),

@@ -215,6 +215,21 @@ TEST(CheckReportTest, TheLaunchersOwnFilesAreOutOfReach) {
         << out;
 }
 
+// A folder and a link to it are one place under two names, which the dry run
+// cannot tell for one: it says so rather than predict a file moved twice.
+TEST(CheckReportTest, OneFolderUnderTwoNamesIsWarnedOf) {
+    const test::ScratchDir game;
+    test::WriteFile(game.Path() / "Data" / "a.txt", "a");
+    if (!test::MadeFolderLink(game.Path() / "Data", game.Path() / "dl")) {
+        GTEST_SKIP() << "no folder links here";
+    }
+    const auto found = Found(CheckScript(
+        game / "mod.dat", "Rename(Data\\a.txt, Data\\b.txt)\nRename(dl\\a.txt, dl\\c.txt)\n",
+        {game / "", ""}));
+    EXPECT_NE(std::find(found.begin(), found.end(), "two-names"), found.end())
+        << testing::PrintToString(found);
+}
+
 TEST(CheckReportTest, NoDryRunWithoutAGameDirectory) {
     const auto report = CheckScript("mod.dat", "Rename(a, b)", {"no such directory here", ""});
     EXPECT_EQ(Found(report), std::vector<std::string>{"game-unreadable"});
