@@ -34,6 +34,13 @@ inline bool HasDotPart(std::string_view path) {
     return false;
 }
 
+// Whether a path names a file's stream ("a.pak:x"): a ':' past a drive's.
+// Windows moves no file to or from such a name, which Wine would take for a
+// plain one that no later call can reach again.
+inline bool NamesStream(std::string_view path) {
+    return path.find(':', path.size() > 1 && path[1] == ':' ? 2 : 0) != std::string_view::npos;
+}
+
 // Why an operation failed, in the few categories the launcher tells apart.
 enum class OsError {
     None = 0,

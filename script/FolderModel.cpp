@@ -309,6 +309,9 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
     if (to.Exists()) {
         return {OsError::AlreadyExists};
     }
+    if (kWindowsPaths && (NamesStream(from.native) || NamesStream(to.native))) {
+        return {OsError::NotFound};  // as Windows refuses it
+    }
     // Both as the look-up just before found them, `from` spelled as stored.
     const std::string& source = from.native;
     Found moving = Place(source);

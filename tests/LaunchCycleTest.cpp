@@ -704,6 +704,20 @@ TEST_F(LaunchCycleTest, AGamePathOutsideTheCodePageChangesNothing) {
     EXPECT_TRUE(picking.settings.empty());
 }
 
+// A name with a stream ("Sky.pak:x") is no plain file name on Windows, which
+// refuses the move, where Wine made a file that no restore could reach; on
+// Linux it is a plain name. Either way the game comes back.
+TEST_F(LaunchCycleTest, AStreamNameIsAPlainNameOnlyOffWindows) {
+    WriteFile(game_.Path() / "SrdwLaunch.dat", "Rename(Data\\Sky.pak, Data\\Sky.pak:x)\n");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] {
+        EXPECT_EQ(fs::exists(game_.Path() / "Data" / "Sky.pak"), kWindowsPaths);
+    };
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+}
+
 // Another launcher holds the guard or the folder's lock, or either could not be
 // had at all: the player is told which, and nothing is touched.
 TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {

@@ -129,6 +129,9 @@ class Win32FileSystem final : public FileSystem {
     }
 
     OsResult MoveNoReplace(const std::string& from, const std::string& to) override {
+        if (NamesStream(from) || NamesStream(to)) {
+            return {OsError::NotFound};  // as ERROR_INVALID_NAME
+        }
         return Check(sys::MoveFileA(from.c_str(), to.c_str()));
     }
 
