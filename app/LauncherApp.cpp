@@ -535,12 +535,12 @@ bool Recover(Launch& launch) {
         if (!journal->torn) {
             static_cast<void>(progress.Reopen(launch.Files(), launch.journalFile));
         }
-        backAlready = !journal->RecordsMayBeLost() && journal->NothingToUndo() &&
-                      std::any_of(journal->commands.begin(), journal->commands.end(),
-                                  [](const JournalCommand& c) { return c.undone; });
-        const std::size_t outOfPlace = UndoInstall(launch.engine, *journal, &progress).outOfPlace;
-        if (outOfPlace > 0 || journal->RecordsMayBeLost()) {
-            question = unfinished(outOfPlace);
+        // Every file back already: an earlier restore could not remove the
+        // records, or the run ended before its first move.
+        const UndoResult undone = UndoInstall(launch.engine, *journal, &progress);
+        backAlready = !journal->RecordsMayBeLost() && undone.movedBack == 0;
+        if (!undone.Complete() || journal->RecordsMayBeLost()) {
+            question = unfinished(undone.outOfPlace);
         }
     }
     if (question.empty() && journal && journal->overUnrestored) {

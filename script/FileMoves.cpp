@@ -319,6 +319,9 @@ UndoOutcome UndoMove(const CommandRun& run, const JournalMove& move, PathState& 
         return UndoOutcome::Failed;
     }
     PutBackReadOnly(files, move, source);  // the file is back; its bit is the lesser matter
+    if (run.movedBack) {
+        ++*run.movedBack;
+    }
     return UndoOutcome::Undone;
 }
 

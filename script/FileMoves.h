@@ -31,6 +31,7 @@ struct CommandRun {
     std::span<const std::string> arguments;
     const OwnFiles* ownFiles = nullptr;  // which no command may move
     std::size_t* stuck = nullptr;        // counts a failure where a file is in the way, or stays
+    std::size_t* movedBack = nullptr;    // counts the files a restore moved back
 };
 
 // Refused when it names one of the launcher's own files, or a folder holding

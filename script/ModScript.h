@@ -85,6 +85,7 @@ class ModScript {
 // What a restore from the journal achieved.
 struct UndoResult {
     std::size_t outOfPlace = 0;  // files it could not put back
+    std::size_t movedBack = 0;   // files it moved: none where every file was back already
 
     bool Complete() const { return outOfPlace == 0; }
 };

@@ -164,7 +164,8 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
             verdict = Verdict::UndoneBefore;
         } else if (command.Moved()) {
             const std::size_t left =
-                Undo({engine, nullptr, directory, {}}, *definition->restore, command, journal);
+                Undo({engine, nullptr, directory, {}, nullptr, nullptr, &result.movedBack},
+                     *definition->restore, command, journal);
             result.outOfPlace += left;
             if (left == 0 && progress) {
                 progress->CommandUndone(position);

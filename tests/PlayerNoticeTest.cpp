@@ -140,6 +140,18 @@ TEST_F(PlayerNoticeTest, ARecoveryByHandSaysWhatItDid) {
         EXPECT_EQ(platform_.messages,
                   commandLine.empty() ? Strings{TEXT_RECOVERED_BY_HAND} : Strings{});
     }
+
+    // Ended after its records were written but before its first move: every
+    // file is where it was, and the player is not told that a start put it back.
+    platform_.commandLine.clear();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    fs::rename(game_.Path() / "Data" / "Sky.pak", game_.Path() / "Data" / "Sky.dw");
+    fs::rename(game_.Path() / "Data" / "Sky.bak", game_.Path() / "Data" / "Sky.pak");
+    Run();
+    EXPECT_EQ(Game(), before);
+    EXPECT_EQ(platform_.messages, Strings{TEXT_RECORDS_LEFT});
 }
 
 }  // namespace
