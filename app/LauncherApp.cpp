@@ -716,6 +716,11 @@ bool Run(Launch& launch) {
     launch.ownDir = DirectoryOf(launch.ownPath);
     if (!Guarded(player, launch.platform.process.AcquireMutex(kLauncherMutex)) ||
         !MayChange(launch, launch.ownDir)) {
+        // The start-up entry that started this run was used up as it ran; the
+        // launcher at work here may yet crash, so the next log-in tries again.
+        if (HasRecoverSwitch(PrepareCommandLine(launch.platform.process.CommandLineTail()))) {
+            RegisterStartupEntry(launch.platform);
+        }
         return false;
     }
     launch.logFile = ReplaceExtension(launch.ownPath, "log");

@@ -46,9 +46,9 @@
     "ERROR: The game folder needs administrator rights!\nNothing was changed. Please allow "   \
     "the launcher to run as administrator when Windows asks, or move the game to a folder of " \
     "your own."
-#define TEXT_LAUNCHER_WAITING                                                                     \
-    "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend " \
-    "2 to end; then it puts the game's files back."
+#define TEXT_LAUNCHER_WAITING                                                                  \
+    "The launcher is already running.\nLook for its window, or let it finish: when Skyrend 2 " \
+    "ends, it puts the game's files back."
 /* "%1" stands for the path, with "?" for the characters that cannot be used. */
 #define TEXT_PATH_CHARACTERS                                                                  \
     "ERROR: The name of the game's folder (or of a folder above it) holds characters that "   \

@@ -736,6 +736,15 @@ TEST_F(LaunchCycleTest, ASecondLauncherTouchesNothing) {
     EXPECT_EQ(platform_.messages, (Strings{TEXT_LAUNCHER_WAITING, TEXT_NO_GUARD,
                                            TEXT_LAUNCHER_WAITING, TEXT_NO_GUARD}));
     EXPECT_EQ(platform_.lockedFolders, Strings(2, Root()));
+    EXPECT_TRUE(platform_.startupEntries.empty());
+
+    // Started by the start-up entry, which was used up as it ran: the entry is
+    // there again for the next log-in, as the launcher at work may yet crash.
+    platform_.commandLine = "/recover";
+    platform_.mutex = MutexState::HeldElsewhere;
+    LauncherMain(platform_.AsPlatform());
+    EXPECT_EQ(TakeSnapshot(game_.Path()), before);
+    EXPECT_EQ(platform_.startupEntries.count("SrdwLaunch"), 1u);
 }
 
 // Neither the log nor the marker is written through a link; the run goes on.

@@ -241,7 +241,7 @@ if start_playing; then
     (cd "$g" && ./SrdwLaunch </dev/null 2>"$work/stderr")
     cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "the second launcher touched the log"
     cmp -s "$g/restore.mod" "$work/first.mod" || fail "the second launcher touched the marker"
-    grep -q 'The MOD is installed, and the launcher waits for Skyrend 2 to end' "$work/stderr" ||
+    grep -q 'Look for its window, or let it finish: when Skyrend 2 ends' "$work/stderr" ||
         fail "the second launcher said nothing"
 fi
 rm -f "$g/hold-game"
@@ -399,7 +399,7 @@ if wait_for "$g/game-helper-pid"; then
         </dev/null 2>"$work/stderr-sudo")
     (cd "$g" && XDG_RUNTIME_DIR="$work/missing" ./SrdwLaunch </dev/null 2>"$work/stderr-missing")
     for other in sudo missing; do
-        grep -q 'The MOD is installed, and the launcher waits for Skyrend 2 to end' \
+        grep -q 'Look for its window, or let it finish: when Skyrend 2 ends' \
             "$work/stderr-$other" || fail "$other: no message"
     done
     cmp -s "$g/SrdwLaunch.log" "$work/first.log" || fail "another launcher touched the log"

@@ -25,8 +25,8 @@ constexpr char kReinstallQuestion[] =
     "Warning: It seems that the MOD is still installed, but it could not be restored. Do you "
     "want to re-install it?";
 constexpr char kLauncherWaiting[] =
-    "The launcher is already running.\nThe MOD is installed, and the launcher waits for Skyrend 2 "
-    "to end; then it puts the game's files back.";
+    "The launcher is already running.\nLook for its window, or let it finish: when Skyrend 2 ends, "
+    "it puts the game's files back.";
 constexpr char kRecoveredByHand[] =
     "The game's files were put back.\nThe launcher's last run ended with the MOD still in place "
     "(the computer crashed, the launcher was ended, or a file was in the way), so this start "
