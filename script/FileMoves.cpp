@@ -280,6 +280,9 @@ enum class UndoOutcome {
     Missing,    // the file is neither where it went nor where it came from
     Replaced,   // another file stands where the install put the file
     Failed,     // the move back was refused
+    // The folder holds what a later command could not put back: moved back,
+    // it would take that away from where the journal looks for it.
+    HoldsStuck,
 };
 
 // Whether what the look-up found is the file the move recorded; a file of
@@ -366,6 +369,9 @@ void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove&
         case UndoOutcome::Missing:
             return say(
                 {" > the file the install moved from '", from, "' to '", to, "' is at neither\n"});
+        case UndoOutcome::HoldsStuck:
+            return say(
+                {" > '", to, "' holds what could not be put back; it stays until that can\n"});
         default:
             return say({" > moving '", to, "' back to '", from, "' was refused\n"});
     }
@@ -378,7 +384,7 @@ void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove&
 // looked up once, sources first, so that a name shared by two moves is
 // spelled as the journal stored it.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const JournalContents& journal) {
+                 const JournalContents& journal, std::span<const std::string> stuck) {
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
     const auto& moves = command.moves;
@@ -387,14 +393,37 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
         names[i] = moves[i].from;
         names[moves.size() + i] = moves[i].to;
     }
-    CommandPaths paths(engine.files, names, nullptr, run.directory);
+    std::optional<CommandPaths> paths(std::in_place, engine.files, names, nullptr, run.directory);
+    // The take-back of the command's own first move (a swap whose second move
+    // failed): that move's undo finds the file back, or brings it back where
+    // the take-back was never made, without moving it away and back.
+    const auto takesBack = [&moves](std::size_t i) {
+        return std::any_of(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(i),
+                           [&back = moves[i]](const JournalMove& m) {
+                               return !m.failed && m.from == back.to && m.to == back.from &&
+                                      m.identity == back.identity;
+                           });
+    };
     for (std::size_t i = moves.size(); i-- > 0;) {
         const JournalMove& move = moves[i];
-        const UndoOutcome outcome = UndoMove(run, move, paths[i], paths[moves.size() + i]);
+        if (!move.failed && takesBack(i)) {
+            continue;
+        }
+        const auto holds = [to = PathKey(move.to)](const std::string& key) {
+            return key.starts_with(to) && (key.size() == to.size() || key[to.size()] == '\\');
+        };
+        const UndoOutcome outcome =
+            move.directory && std::any_of(stuck.begin(), stuck.end(), holds)
+                ? UndoOutcome::HoldsStuck
+                : UndoMove(run, move, (*paths)[i], (*paths)[moves.size() + i]);
+        if (outcome == UndoOutcome::Undone && move.directory) {
+            // What lay below the folder came along: each path is looked up again.
+            paths.emplace(engine.files, names, nullptr, run.directory);
+        }
         if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
             ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
              FoundFurtherBack(engine.files, journal, move)) ||
-            (outcome == UndoOutcome::Occupied && BackUnderBothNames(journal, move, paths[i]))) {
+            (outcome == UndoOutcome::Occupied && BackUnderBothNames(journal, move, (*paths)[i]))) {
             continue;
         }
         engine.Say(restore.failed);

@@ -46,8 +46,9 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure);
 // `restore`; the number of files it could not put back. A file is moved back
 // only when it is the file the install moved and the way back is free; a file
 // of unknown identity (a look-up that could not say) when the disk shows the
-// move done.
+// move done. A folder is not moved back while it holds one of the `stuck`
+// paths (as PathKey folds them) that a later command could not put back.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const JournalContents& journal);
+                 const JournalContents& journal, std::span<const std::string> stuck);
 
 }  // namespace srdw

@@ -472,6 +472,42 @@ TEST_F(LaunchCycleTest, AMarkerThatStaysKeepsItsJournal) {
         << platform_.messages[0];
 }
 
+// A restore undoes moves last first, and what a folder's move took along must
+// not be lost on the way: a swap taken back at install is not moved away and
+// back; a path below a folder just moved back is looked up again; and a folder
+// holding what a later command could not put back stays where the journal
+// looks for it, until the next start can put both back.
+TEST_F(LaunchCycleTest, ARestoreKeepsTrackOfWhatFoldersTookAlong) {
+    const fs::path root = game_.Path();
+    WriteFile(root / "Data" / "Maps" / "x.map", "map");
+    Snapshot before;
+    const auto run = [&](const char* script, const fs::path& madeByTheGame) {
+        WriteFile(root / "SrdwLaunch.dat", script);
+        before = Game();
+        platform_.whileGameRuns = [&] { WriteFile(madeByTheGame, "new"); };
+        const std::string log = Run();
+        platform_.whileGameRuns = nullptr;
+        return log;
+    };
+    std::string log = run("RenameEx(Data, Data\\Maps, Data.bak)\n", root / "Data.bak");
+    fs::remove(root / "Data.bak");
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+
+    log = run("RenameEx(Data, Data.dw, Data.dw\\Data.orig)\n", root / "unrelated");
+    fs::remove(root / "unrelated");
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+
+    log = run("Rename(Data, Off)\nRename(Off\\Sky.pak, Off\\Sky.off)\n", root / "Off" / "Sky.pak");
+    EXPECT_TRUE(MarkerExists()) << log;
+    EXPECT_TRUE(fs::exists(root / "Off" / "Sky.off")) << log;
+    fs::remove(root / "Off" / "Sky.pak");  // what was in the way, as the log says
+    log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+}
+
 // A recovery that cannot put everything back says so, and the player may play
 // without the mod meanwhile; the records and the crashed run's log stay through
 // any number of such starts, and the first start that can finishes the job.
