@@ -13,11 +13,21 @@ namespace {
 
 // The paths one command works on, each looked up once, together; its moves
 // keep them up to date. Paths that differ only in letter case or separators
-// share one state.
+// share one state. A path through "." or ".." is looked up as the journal
+// keeps it, folded by the text: so the folder it names has a name of its own,
+// spelled as stored, for the way back.
 class CommandPaths {
   public:
     CommandPaths(FileSystem& files, std::span<const std::string> paths, UndoJournal* journal,
                  const std::string& directory) {
+        std::vector<std::string> folded;
+        if (std::any_of(paths.begin(), paths.end(), HasDotPart)) {
+            for (const std::string& path : paths) {
+                folded.push_back(HasDotPart(path) ? Resolve(ResolveAbsolute(directory), path).Text()
+                                                  : path);
+            }
+            paths = folded;
+        }
         std::vector<std::string_view> distinct;
         distinct.reserve(paths.size());
         stateOf_.reserve(paths.size());

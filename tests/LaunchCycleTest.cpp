@@ -419,6 +419,22 @@ TEST_F(LaunchCycleTest, DotDotAfterALinkOrAMissingFolderGoesByTheText) {
     EXPECT_FALSE(MarkerExists());
 }
 
+// A name reached through "." or ".." in another letter case comes back as it
+// was stored, also once a failed move has the install look for itself.
+TEST_F(LaunchCycleTest, ANameThroughADotKeepsItsLetterCase) {
+    WriteFile(game_.Path() / "Data" / "Maps" / "m", "map");
+    WriteFile(game_.Path() / "SrdwLaunch.dat",
+              "Rename(Data\\Sky.dw, NoDir\\x)\nRename(DATA\\SKY.PAK\\., x)\n"
+              "Rename(DATA\\MAPS\\.., D2)\nSetDirectory(D2)\nRename(., ..\\D3)\n");
+    const Snapshot before = Game();
+    platform_.whileGameRuns = [&] {
+        EXPECT_TRUE(fs::exists(game_.Path() / (kWindowsPaths ? "D2" : "D3") / "Maps"));
+    };
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists());
+}
+
 // A link moved where it names nothing is there as itself, and goes back.
 TEST_F(LaunchCycleTest, ALinkMovedAwayFromWhatItNamesIsPutBack) {
     WriteFile(game_.Path() / "m", "data");
