@@ -266,6 +266,7 @@ FolderModel::Entries::node_type FolderModel::TakeOver(const Found& found, bool s
 }
 
 std::vector<PathState> FolderModel::LookUp(std::span<const std::string> paths, bool) {
+    movedAway_.clear();
     std::vector<PathState> states(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         PathState& state = states[i];
@@ -333,6 +334,15 @@ OsResult FolderModel::MoveLookedUp(const PathState& from, const PathState& to) {
         (moving.onDisk.empty() || Vacated(moving.onDisk, moving.unmoved))) {
         return {OsError::NotFound};
     }
+    // A move since the look-up took away what `from` found, or a folder it lies
+    // in, where the look-up took a spelling of its own for another path: the
+    // disk's move finds nothing there, and neither does the model's.
+    if (std::any_of(movedAway_.begin(), movedAway_.end(),
+                    [&](const std::string& gone) { return IsAtOrBelow(moving.key, gone); }) &&
+        !Look(source).attributes) {
+        return {OsError::NotFound};
+    }
+    movedAway_.push_back(moving.key);
     moving.attributes = from.attributes;
     moving.stored = source;
     // The entry itself goes in again after what lies below it has moved.

@@ -133,6 +133,7 @@ class FolderModel final : public FileSystem {
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::string> folderPaths_;
     bool sawTwoNames_ = false;
     std::vector<DirectoryChange> directoryChanges_;
+    std::vector<std::string> movedAway_;  // the keys moves left since the last look-up
     std::vector<std::string> outside_;
     std::size_t outsideLooks_ = 0;
 };

@@ -258,7 +258,21 @@ INSTANTIATE_TEST_SUITE_P(
             "read_only_swap", {"!game.pak", "mod.pak"}, "RenameEx(game.pak, mod.pak, game.bak)"},
         Scenario{
             "command_line_changes", {"a.txt", "x/"}, "Rename(a.txt, \"x@cmdline\")", "/EDIT-W"},
-        Scenario{"nothing_to_restore_from", {"a"}, "Rename(b, a)", "", true, "install-fails@1:8"}),
+        Scenario{"nothing_to_restore_from", {"a"}, "Rename(b, a)", "", true, "install-fails@1:8"},
+        // The swap's second path went with its first move: the swap fails and
+        // is taken back, and its restore does not move the folder away and back.
+        Scenario{"second_path_moved_along",
+                 {"Data/Maps/x.map"},
+                 "Rename(Data, \"q r\")\nRenameEx(\"q r\", \"q r\\Maps\", tmp)\n",
+                 "",
+                 true,
+                 "install-fails@2:17"},
+        Scenario{"one_file_by_two_spellings",
+                 {"Sky.pak"},
+                 "Rename(Sky.pak, new.pak)\nRenameEx(\"new.pak\\.\", \"NEW.PAK\", \"q r\")\n",
+                 "",
+                 true,
+                 "install-fails@2:23"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
