@@ -259,6 +259,25 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
     });
 }
 
+// Whether the move's file is where an earlier move of its command took a folder
+// holding it: the command looked the path up before that move, and the move of
+// the file failed or was never made. Putting the folder back brings it back.
+bool TakenAlong(FileSystem& files, std::span<const JournalMove> moves, std::size_t index) {
+    const JournalMove& move = moves[index];
+    const std::string key = PathKey(move.from);
+    for (std::size_t i = index; move.identity.known && i-- > 0;) {
+        const std::string folder = PathKey(moves[i].from);
+        if (!moves[i].failed && moves[i].directory && key.size() > folder.size() &&
+            key.starts_with(folder) && key[folder.size()] == '\\') {
+            const std::string now =
+                std::string(moves[i].to).append(move.from.substr(moves[i].from.size()));
+            const auto found = files.LookUp(std::span(&now, 1)).front().attributes;
+            return found && found->identity == move.identity;
+        }
+    }
+    return false;
+}
+
 // Whether the move's file is at its source and its target both, the target
 // being where an earlier move took the same file from: the game's own second
 // name of the file (a hard link), which a restore put back with the first,
@@ -433,6 +452,7 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
         if (outcome == UndoOutcome::Undone || outcome == UndoOutcome::NotNeeded ||
             ((outcome == UndoOutcome::Missing || outcome == UndoOutcome::Replaced) &&
              FoundFurtherBack(engine.files, journal, move)) ||
+            (outcome == UndoOutcome::Missing && TakenAlong(engine.files, moves, i)) ||
             (outcome == UndoOutcome::Occupied && BackUnderBothNames(journal, move, (*paths)[i]))) {
             continue;
         }

@@ -384,6 +384,33 @@ TEST_F(LaunchCycleTest, ACrashedRunIsUndoneOnADriveBackUnderAnotherNumber) {
     EXPECT_FALSE(MarkerExists());
 }
 
+// Killed at a swap's second move, whose path its first move took along (the
+// mod named inside the game's folder): the recovery finds that file where its
+// folder went, and puts the folder back.
+int DieAtTheSecondMove(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    static int moves = 0;
+    if (++moves == 2) {
+        throw std::runtime_error("the launcher dies");
+    }
+    return reinterpret_cast<int (*)(int, const char*, int, const char*, unsigned)>(
+        OriginalSystemCall("renameat2"))(fromDir, from, toDir, to, flags);
+}
+
+TEST_F(LaunchCycleTest, AKillAtASwapsSecondMoveIsUndone) {
+    if (kWindowsPaths) {
+        GTEST_SKIP() << "the kill is made through the POSIX backend's table";
+    }
+    WriteFile(game_.Path() / "Data" / "Maps" / "x.map", "map");
+    WriteFile(game_.Path() / "SrdwLaunch.dat", "RenameEx(Data, Data\\Maps, Data.bak)\n");
+    const Snapshot before = Game();
+    ASSERT_TRUE(SetSystemCall("renameat2", Erased(&DieAtTheSecondMove)));
+    EXPECT_THROW(Run(), std::runtime_error);
+    SetSystemCall("renameat2", nullptr);
+    const std::string log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+}
+
 // A folder named also through a link is one place under two names, which the
 // rehearsal takes for two: the install then finds for itself what it moves.
 TEST_F(LaunchCycleTest, AFolderNamedThroughALinkIsPutBack) {
