@@ -223,6 +223,12 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
 
 namespace {
 
+// Whether `key` is `folder` or lies below it, both PathKeys, whose separator
+// is the backslash on every system.
+bool KeyAtOrBelow(std::string_view key, std::string_view folder) {
+    return key.starts_with(folder) && (key.size() == folder.size() || key[folder.size()] == '\\');
+}
+
 // Whether the move's file is neither where it went nor where it came from
 // because it is at the source of an earlier move of it: a file that passed
 // through several names (a chain across commands) and was put back further
@@ -244,8 +250,7 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
                 continue;
             }
             const std::string to = PathKey(other->to);
-            if (other->failed || !key.starts_with(to) ||
-                (key.size() > to.size() && key[to.size()] != '\\')) {
+            if (other->failed || !KeyAtOrBelow(key, to)) {
                 continue;
             }
             path = std::string(other->from) + path.substr(to.size());
@@ -267,8 +272,7 @@ bool TakenAlong(FileSystem& files, std::span<const JournalMove> moves, std::size
     const std::string key = PathKey(move.from);
     for (std::size_t i = index; move.identity.known && i-- > 0;) {
         const std::string folder = PathKey(moves[i].from);
-        if (!moves[i].failed && moves[i].directory && key.size() > folder.size() &&
-            key.starts_with(folder) && key[folder.size()] == '\\') {
+        if (!moves[i].failed && moves[i].directory && key != folder && KeyAtOrBelow(key, folder)) {
             const std::string now =
                 std::string(moves[i].to).append(move.from.substr(moves[i].from.size()));
             const auto found = files.LookUp(std::span(&now, 1)).front().attributes;
@@ -438,11 +442,11 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
         if (!move.failed && takesBack(i)) {
             continue;
         }
-        const auto holds = [to = PathKey(move.to)](const std::string& key) {
-            return key.starts_with(to) && (key.size() == to.size() || key[to.size()] == '\\');
-        };
         const UndoOutcome outcome =
-            move.directory && std::any_of(stuck.begin(), stuck.end(), holds)
+            move.directory && std::any_of(stuck.begin(), stuck.end(),
+                                          [to = PathKey(move.to)](const std::string& key) {
+                                              return KeyAtOrBelow(key, to);
+                                          })
                 ? UndoOutcome::HoldsStuck
                 : UndoMove(run, move, (*paths)[i], (*paths)[moves.size() + i]);
         if (outcome == UndoOutcome::Undone && move.directory) {
