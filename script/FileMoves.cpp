@@ -223,12 +223,6 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
 
 namespace {
 
-// Whether `key` is `folder` or lies below it, both PathKeys, whose separator
-// is the backslash on every system.
-bool KeyAtOrBelow(std::string_view key, std::string_view folder) {
-    return key.starts_with(folder) && (key.size() == folder.size() || key[folder.size()] == '\\');
-}
-
 // Whether the move's file is neither where it went nor where it came from
 // because it is at the source of an earlier move of it: a file that passed
 // through several names (a chain across commands) and was put back further
@@ -250,7 +244,8 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
                 continue;
             }
             const std::string to = PathKey(other->to);
-            if (other->failed || !KeyAtOrBelow(key, to)) {
+            if (other->failed || !key.starts_with(to) ||
+                (key.size() > to.size() && key[to.size()] != '\\')) {
                 continue;
             }
             path = std::string(other->from) + path.substr(to.size());
@@ -269,13 +264,16 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
 // the file failed or was never made. Putting the folder back brings it back.
 bool TakenAlong(FileSystem& files, std::span<const JournalMove> moves, std::size_t index) {
     const JournalMove& move = moves[index];
-    const std::string key = PathKey(move.from);
+    const ResolvedPath file = ResolveAbsolute(move.from);
     for (std::size_t i = index; move.identity.known && i-- > 0;) {
-        const std::string folder = PathKey(moves[i].from);
-        if (!moves[i].failed && moves[i].directory && key != folder && KeyAtOrBelow(key, folder)) {
-            const std::string now =
-                std::string(moves[i].to).append(move.from.substr(moves[i].from.size()));
-            const auto found = files.LookUp(std::span(&now, 1)).front().attributes;
+        const ResolvedPath folder = ResolveAbsolute(moves[i].from);
+        if (!moves[i].failed && moves[i].directory && file.parts.size() > folder.parts.size() &&
+            IsWithin(file, folder)) {
+            ResolvedPath now = ResolveAbsolute(moves[i].to);
+            now.parts.insert(now.parts.end(), file.parts.begin() + std::ssize(folder.parts),
+                             file.parts.end());
+            const std::string path = now.Text();
+            const auto found = files.LookUp(std::span(&path, 1)).front().attributes;
             return found && found->identity == move.identity;
         }
     }
@@ -417,7 +415,7 @@ void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove&
 // looked up once, sources first, so that a name shared by two moves is
 // spelled as the journal stored it.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const JournalContents& journal, std::span<const std::string> stuck) {
+                 const JournalContents& journal, std::vector<ResolvedPath>& stuck) {
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
     const auto& moves = command.moves;
@@ -443,10 +441,11 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
             continue;
         }
         const UndoOutcome outcome =
-            move.directory && std::any_of(stuck.begin(), stuck.end(),
-                                          [to = PathKey(move.to)](const std::string& key) {
-                                              return KeyAtOrBelow(key, to);
-                                          })
+            !move.failed && move.directory &&
+                    std::any_of(stuck.begin(), stuck.end(),
+                                [folder = ResolveAbsolute(move.to)](const auto& path) {
+                                    return IsWithin(path, folder);
+                                })
                 ? UndoOutcome::HoldsStuck
                 : UndoMove(run, move, (*paths)[i], (*paths)[moves.size() + i]);
         if (outcome == UndoOutcome::Undone && move.directory) {
@@ -470,9 +469,15 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
             return argument.expanded.value_or(argument.source);
         });
         SayUndoDetail(engine, outcome, move);
-        return static_cast<std::size_t>(
-            std::count_if(moves.begin(), moves.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                          [](const JournalMove& m) { return !m.failed; }));
+        std::size_t left = 0;
+        for (std::size_t j = 0; j <= i; ++j) {
+            if (!moves[j].failed) {
+                ++left;
+                stuck.push_back(ResolveAbsolute(moves[j].from));
+                stuck.push_back(ResolveAbsolute(moves[j].to));
+            }
+        }
+        return left;
     }
     engine.Say(restore.succeeded);
     return 0;

@@ -5,11 +5,13 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
 #include "script/Engine.h"
 #include "script/OwnFiles.h"
+#include "script/PathModel.h"
 #include "script/ScriptObserver.h"
 #include "script/UndoJournal.h"
 
@@ -47,8 +49,9 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure);
 // only when it is the file the install moved and the way back is free; a file
 // of unknown identity (a look-up that could not say) when the disk shows the
 // move done. A folder is not moved back while it holds one of the `stuck`
-// paths (as PathKey folds them) that a later command could not put back.
+// paths, those of moves a later command could not put back; the paths of the
+// moves this command leaves are added to them.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const JournalContents& journal, std::span<const std::string> stuck);
+                 const JournalContents& journal, std::vector<ResolvedPath>& stuck);
 
 }  // namespace srdw

@@ -148,7 +148,7 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
     observer.WalkStarted(Walk::Restore);
     std::string directory;  // a journal's paths are full
     UndoResult result;
-    std::vector<std::string> stuck;  // the paths of moves not put back, by PathKey
+    std::vector<ResolvedPath> stuck;  // the paths of moves not put back
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
         const JournalCommand& command = journal.commands[position];
         const CommandDefinition* definition = FindCommand(command.name);
@@ -168,10 +168,6 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
                 Undo({engine, nullptr, directory, {}, nullptr, nullptr, &result.movedBack},
                      *definition->restore, command, journal, stuck);
             result.outOfPlace += left;
-            for (std::size_t i = 0; left > 0 && i < command.moves.size(); ++i) {
-                stuck.push_back(PathKey(command.moves[i].from));
-                stuck.push_back(PathKey(command.moves[i].to));
-            }
             if (left == 0 && progress) {
                 progress->CommandUndone(position);
             }

@@ -537,18 +537,44 @@ TEST_F(LaunchCycleTest, ARestoreKeepsTrackOfWhatFoldersTookAlong) {
     EXPECT_EQ(Game(), before) << log;
     EXPECT_FALSE(MarkerExists()) << log;
 
+    // Its failed move never moved the folder, which holds nothing for it.
+    log = run("RenameEx(Data, Data\\Maps, Data.bak)\nRename(Data\\Sky.pak, Data\\Sky.off)\n",
+              root / "Data" / "Sky.pak");
+    EXPECT_EQ(log.find("holds what could not be put back"), std::string::npos) << log;
+    fs::remove(root / "Data" / "Sky.pak");
+    log = Run();
+    EXPECT_EQ(Game(), before) << log;
+
     log = run("RenameEx(Data, Data.dw, Data.dw\\Data.orig)\n", root / "unrelated");
     fs::remove(root / "unrelated");
     EXPECT_EQ(Game(), before) << log;
     EXPECT_FALSE(MarkerExists()) << log;
 
-    log = run("Rename(Data, Off)\nRename(Off\\Sky.pak, Off\\Sky.off)\n", root / "Off" / "Sky.pak");
-    EXPECT_TRUE(MarkerExists()) << log;
-    EXPECT_TRUE(fs::exists(root / "Off" / "Sky.off")) << log;
-    fs::remove(root / "Off" / "Sky.pak");  // what was in the way, as the log says
+    for (const char* script : {"Rename(Data, Off)\nRename(Off\\Sky.pak, Off\\Sky.off)\n",
+                               "Rename(Data, Off\\)\nRename(Off\\Sky.pak, Off\\Sky.off)\n"}) {
+        log = run(script, root / "Off" / "Sky.pak");
+        EXPECT_TRUE(MarkerExists()) << log;
+        EXPECT_TRUE(fs::exists(root / "Off" / "Sky.off")) << log;
+        fs::remove(root / "Off" / "Sky.pak");  // what was in the way, as the log says
+        log = Run();
+        EXPECT_EQ(Game(), before) << log;
+        EXPECT_FALSE(MarkerExists()) << log;
+    }
+
+    // Only what is left out of place holds its folder: the swap's move into
+    // the folder was put back, and its other move (a backup the game saved
+    // anew) stays.
+    WriteFile(root / "x.pak", "x");
+    WriteFile(root / "SrdwLaunch.dat", "Rename(Data, Off)\nRenameEx(x.pak, Off\\Sky.dw, x.bak)\n");
+    platform_.whileGameRuns = [&] {
+        WriteFile(root / "x.tmp", "saved anew");
+        fs::rename(root / "x.tmp", root / "x.bak");
+    };
     log = Run();
-    EXPECT_EQ(Game(), before) << log;
-    EXPECT_FALSE(MarkerExists()) << log;
+    platform_.whileGameRuns = nullptr;
+    EXPECT_TRUE(MarkerExists()) << log;
+    EXPECT_TRUE(fs::exists(root / "Data" / "Sky.dw")) << log;
+    EXPECT_FALSE(fs::exists(root / "Off")) << log;
 }
 
 // A recovery that cannot put everything back says so, and the player may play
