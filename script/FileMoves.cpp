@@ -233,6 +233,10 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
     if (!move.identity.known) {
         return false;
     }
+    // A folder named with a separator at its end ("Off\") holds what lies below "Off".
+    const auto trimmed = [](std::string_view path) {
+        return path.substr(0, path.find_last_not_of("\\/") + 1);
+    };
     std::string path(move.from);
     std::string key = PathKey(path);
     std::vector<std::string> earlier;
@@ -243,12 +247,12 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
                 before = &*other == &move;
                 continue;
             }
-            const std::string to = PathKey(other->to);
+            const std::string to = PathKey(trimmed(other->to));
             if (other->failed || !key.starts_with(to) ||
                 (key.size() > to.size() && key[to.size()] != '\\')) {
                 continue;
             }
-            path = std::string(other->from) + path.substr(to.size());
+            path = std::string(trimmed(other->from)) + path.substr(to.size());
             key = PathKey(path);
             earlier.push_back(path);
         }

@@ -561,6 +561,19 @@ TEST_F(LaunchCycleTest, ARestoreKeepsTrackOfWhatFoldersTookAlong) {
         EXPECT_FALSE(MarkerExists()) << log;
     }
 
+    // Ended before its first move: each file is found further back, also
+    // through a folder named with a separator at its end.
+    WriteFile(root / "SrdwLaunch.dat", "Rename(Data, Off\\)\nRename(Off\\Sky.pak, Off\\Sky.off)\n");
+    before = Game();
+    platform_.whileGameRuns = [&] { throw std::runtime_error("the launcher dies"); };
+    EXPECT_THROW(Run(), std::runtime_error);
+    platform_.whileGameRuns = nullptr;
+    fs::rename(root / "Off" / "Sky.off", root / "Off" / "Sky.pak");
+    fs::rename(root / "Off", root / "Data");
+    log = Run();
+    EXPECT_EQ(Game(), before) << log;
+    EXPECT_FALSE(MarkerExists()) << log;
+
     // Only what is left out of place holds its folder: the swap's move into
     // the folder was put back, and its other move (a backup the game saved
     // anew) stays.
