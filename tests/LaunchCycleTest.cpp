@@ -528,7 +528,7 @@ TEST_F(LaunchCycleTest, ARestoreKeepsTrackOfWhatFoldersTookAlong) {
         WriteFile(root / "SrdwLaunch.dat", script);
         before = Game();
         platform_.whileGameRuns = [&] { WriteFile(madeByTheGame, "new"); };
-        const std::string log = Run();
+        std::string log = Run();
         platform_.whileGameRuns = nullptr;
         return log;
     };
