@@ -223,6 +223,31 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure) {
 
 namespace {
 
+// A folder named with a separator at its end ("Off\") is the folder "Off".
+std::string_view WithoutEndSeparator(std::string_view path) {
+    return path.substr(0, path.find_last_not_of("\\/") + 1);
+}
+
+// Whether the journal path `path` is `folder`, or lies below it.
+bool AtOrBelow(std::string_view path, std::string_view folder) {
+    folder = WithoutEndSeparator(folder);
+    return path.size() >= folder.size() &&
+           (path.size() == folder.size() || path[folder.size()] == '\\' ||
+            path[folder.size()] == '/') &&
+           PathKey(path.substr(0, folder.size())) == PathKey(folder);
+}
+
+// Where the journal path `path` is once what stood at `from` (itself, or a
+// folder holding it) has moved to `to`; none where it does not lie there.
+std::optional<std::string> MovedAlong(std::string_view path, std::string_view from,
+                                      std::string_view to) {
+    if (!AtOrBelow(path, from)) {
+        return std::nullopt;
+    }
+    return std::string(WithoutEndSeparator(to))
+        .append(path.substr(WithoutEndSeparator(from).size()));
+}
+
 // Whether the move's file is neither where it went nor where it came from
 // because it is at the source of an earlier move of it: a file that passed
 // through several names (a chain across commands) and was put back further
@@ -233,13 +258,7 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
     if (!move.identity.known) {
         return false;
     }
-    // A folder named with a separator at its end ("Off\") holds what lies below "Off".
-    const auto trimmed = [](std::string_view path) {
-        return path.substr(0, path.find_last_not_of("\\/") + 1);
-    };
-    std::string path(move.from);
-    std::string key = PathKey(path);
-    std::vector<std::string> earlier;
+    std::vector<std::string> earlier{std::string(move.from)};
     bool before = false;
     for (auto command = journal.commands.rbegin(); command != journal.commands.rend(); ++command) {
         for (auto other = command->moves.rbegin(); other != command->moves.rend(); ++other) {
@@ -247,16 +266,13 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
                 before = &*other == &move;
                 continue;
             }
-            const std::string to = PathKey(trimmed(other->to));
-            if (other->failed || !key.starts_with(to) ||
-                (key.size() > to.size() && key[to.size()] != '\\')) {
-                continue;
+            if (auto back = other->failed ? std::nullopt
+                                          : MovedAlong(earlier.back(), other->to, other->from)) {
+                earlier.push_back(std::move(*back));
             }
-            path = std::string(trimmed(other->from)) + path.substr(to.size());
-            key = PathKey(path);
-            earlier.push_back(path);
         }
     }
+    earlier.erase(earlier.begin());  // the source itself was looked at already
     const auto found = files.LookUp(earlier);
     return std::any_of(found.begin(), found.end(), [&move](const PathState& state) {
         return state.attributes && state.attributes->identity == move.identity;
@@ -268,16 +284,12 @@ bool FoundFurtherBack(FileSystem& files, const JournalContents& journal, const J
 // the file failed or was never made. Putting the folder back brings it back.
 bool TakenAlong(FileSystem& files, std::span<const JournalMove> moves, std::size_t index) {
     const JournalMove& move = moves[index];
-    const ResolvedPath file = ResolveAbsolute(move.from);
     for (std::size_t i = index; move.identity.known && i-- > 0;) {
-        const ResolvedPath folder = ResolveAbsolute(moves[i].from);
-        if (!moves[i].failed && moves[i].directory && file.parts.size() > folder.parts.size() &&
-            IsWithin(file, folder)) {
-            ResolvedPath now = ResolveAbsolute(moves[i].to);
-            now.parts.insert(now.parts.end(), file.parts.begin() + std::ssize(folder.parts),
-                             file.parts.end());
-            const std::string path = now.Text();
-            const auto found = files.LookUp(std::span(&path, 1)).front().attributes;
+        const auto now = moves[i].failed || !moves[i].directory
+                             ? std::nullopt
+                             : MovedAlong(move.from, moves[i].from, moves[i].to);
+        if (now) {
+            const auto found = files.LookUp(std::span(&*now, 1)).front().attributes;
             return found && found->identity == move.identity;
         }
     }
@@ -419,7 +431,7 @@ void SayUndoDetail(const Engine& engine, UndoOutcome outcome, const JournalMove&
 // looked up once, sources first, so that a name shared by two moves is
 // spelled as the journal stored it.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const JournalContents& journal, std::vector<ResolvedPath>& stuck) {
+                 const JournalContents& journal, std::vector<std::string_view>& stuck) {
     const Engine& engine = run.engine;
     engine.Say(restore.opening);
     const auto& moves = command.moves;
@@ -447,9 +459,7 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
         const UndoOutcome outcome =
             !move.failed && move.directory &&
                     std::any_of(stuck.begin(), stuck.end(),
-                                [folder = ResolveAbsolute(move.to)](const auto& path) {
-                                    return IsWithin(path, folder);
-                                })
+                                [&move](std::string_view path) { return AtOrBelow(path, move.to); })
                 ? UndoOutcome::HoldsStuck
                 : UndoMove(run, move, (*paths)[i], (*paths)[moves.size() + i]);
         if (outcome == UndoOutcome::Undone && move.directory) {
@@ -477,8 +487,8 @@ std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalC
         for (std::size_t j = 0; j <= i; ++j) {
             if (!moves[j].failed) {
                 ++left;
-                stuck.push_back(ResolveAbsolute(moves[j].from));
-                stuck.push_back(ResolveAbsolute(moves[j].to));
+                stuck.push_back(moves[j].from);
+                stuck.push_back(moves[j].to);
             }
         }
         return left;

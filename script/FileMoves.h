@@ -5,13 +5,13 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/FileSystem.h"
 #include "script/CommandTable.h"
 #include "script/Engine.h"
 #include "script/OwnFiles.h"
-#include "script/PathModel.h"
 #include "script/ScriptObserver.h"
 #include "script/UndoJournal.h"
 
@@ -52,6 +52,6 @@ Verdict Perform(const CommandRun& run, const Procedure& procedure);
 // paths, those of moves a later command could not put back; the paths of the
 // moves this command leaves are added to them.
 std::size_t Undo(const CommandRun& run, const Procedure& restore, const JournalCommand& command,
-                 const JournalContents& journal, std::vector<ResolvedPath>& stuck);
+                 const JournalContents& journal, std::vector<std::string_view>& stuck);
 
 }  // namespace srdw

@@ -148,7 +148,7 @@ UndoResult UndoInstall(const Engine& engine, const JournalContents& journal,
     observer.WalkStarted(Walk::Restore);
     std::string directory;  // a journal's paths are full
     UndoResult result;
-    std::vector<ResolvedPath> stuck;  // the paths of moves not put back
+    std::vector<std::string_view> stuck;  // the paths of moves not put back, the journal's
     for (std::size_t position = journal.commands.size(); position-- > 0;) {
         const JournalCommand& command = journal.commands[position];
         const CommandDefinition* definition = FindCommand(command.name);
